@@ -1,0 +1,43 @@
+#pragma once
+// Code page 932 (Shift_JIS as Windows writes it): the one place where bytes
+// become text and text becomes bytes. It maps exactly as Windows does, both
+// ways, and reports what it cannot convert instead of dropping it.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <vector>
+
+namespace cp932 {
+
+// Decoding never fails. A byte that does not begin a valid character (a lead
+// byte with no valid trail, a lead byte cut off at the end) becomes a
+// private-use character that only this codec makes; Encode turns it back
+// into the same byte.
+struct Decode_result {
+    QString text;
+    std::vector<qsizetype> bad_offsets;  // byte offsets of undecodable bytes
+};
+Decode_result Decode(QByteArrayView bytes);
+// The text alone, for callers that only carry it through.
+QString Decode_text(QByteArrayView bytes);
+
+// A character that code page 932 cannot hold.
+struct Unmappable {
+    qsizetype position;    // index in the UTF-16 text
+    char32_t character;
+    QByteArray substitute;  // what Windows would write in its place
+};
+
+struct Encode_result {
+    QByteArray bytes;                    // with each unmappable's substitute
+    std::vector<Unmappable> unmappable;  // empty when the text encodes exactly
+    bool ok() const { return unmappable.empty(); }
+};
+Encode_result Encode(QStringView text);
+
+// True when Decode made this character for an undecodable byte.
+bool Is_carried_byte(char16_t c);
+
+}  // namespace cp932

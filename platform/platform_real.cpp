@@ -1,0 +1,88 @@
+#include "platform/platform_real.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTime>
+#include <QUrl>
+
+namespace {
+
+class Real_busy_guard final : public Platform::Busy_guard {
+public:
+    Real_busy_guard() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Real_busy_guard() override { QGuiApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+Platform::Answer Real_platform::Message_box(const QString& text, const QString& title,
+                                            Icon icon, Buttons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::Ok_cancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::Yes_no: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Yes_no_cancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case Buttons::Retry_cancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Retry: return Answer::Retry;
+    default: break;
+    }
+    // A box closed from its frame answers like its escape button.
+    if (buttons == Buttons::Ok_cancel || buttons == Buttons::Yes_no_cancel ||
+        buttons == Buttons::Retry_cancel)
+        return box.clickedButton() ? Answer::Ok : Answer::Cancel;
+    return Answer::Ok;
+}
+
+void Real_platform::Beep() { QApplication::beep(); }
+
+bool Real_platform::Open_with_default_program(const QString& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+std::unique_ptr<Platform::Busy_guard> Real_platform::Busy_pointer()
+{
+    return std::make_unique<Real_busy_guard>();
+}
+
+void Real_platform::Process_events_once() { QCoreApplication::processEvents(); }
+
+int Real_platform::Run_modal(QDialog& dialog) { return dialog.exec(); }
+
+QSizeF Real_platform::Screen_size_twips()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const double twips_per_pixel = 1440.0 / screen->logicalDotsPerInch();
+    const QSize size = screen->geometry().size();
+    return {size.width() * twips_per_pixel, size.height() * twips_per_pixel};
+}
+
+QDateTime Real_platform::Now()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}

@@ -1,0 +1,16 @@
+#pragma once
+#include "platform/platform.h"
+
+// The platform layer on the real desktop.
+class Real_platform final : public Platform {
+public:
+    Answer Message_box(const QString& text, const QString& title, Icon icon,
+                       Buttons buttons) override;
+    void Beep() override;
+    bool Open_with_default_program(const QString& path) override;
+    std::unique_ptr<Busy_guard> Busy_pointer() override;
+    void Process_events_once() override;
+    int Run_modal(QDialog& dialog) override;
+    QSizeF Screen_size_twips() override;
+    QDateTime Now() override;
+};

@@ -1,0 +1,84 @@
+#pragma once
+// The diary store: the folder tree under the program folder and every file
+// in it. Day files, the per-year index "keyword.txt", the message files.
+// Every write goes through Replace_file, one file at a time; every failure
+// comes back as an Io_result and never as a message, except the one box
+// of the capped read.
+
+#include "store/io_result.h"
+#include "store/settings.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+class Platform;
+
+// Longest file the panels read whole, in bytes.
+inline constexpr qint64 Text_file_limit = 32000;
+
+struct Day_record {
+    bool found = false;
+    bool memory = false;  // set when any matching line has flag "1"
+    QString memo;         // memo of the last matching line
+};
+
+// What to do with characters that code page 932 cannot hold.
+enum class Unmappable_policy {
+    Refuse,      // write nothing and report their positions (Io_step::Encode)
+    Substitute,  // write what Windows would write in their place
+};
+
+class Diary_store {
+public:
+    // app_dir ends in "/".
+    Diary_store(QString app_dir, Platform& platform);
+
+    const QString& App_dir() const { return app_dir; }
+    QString Year_folder(int year) const;
+    QString Day_file_path(int year, int month, int day) const;
+    QString Keyword_file_path(int year) const;
+    QString Settings_path() const;
+    QString Tomorrow_path() const;
+    QString Yesterday_path() const;
+    static QString Date_key(int year, int month, int day);
+
+    Io_result Ensure_year_folder(int year);
+
+    // The capped read. A missing file is the empty text. A file over the
+    // limit shows "３２ｋＢまでを読み込みました" and yields its first
+    // 31998 bytes (less the first byte of a character cut in two); the rest
+    // of the file is kept here and written back after the text by the next
+    // Write_text_file of the same path, so it is never lost.
+    QString Read_text_file(const QString& path, Io_result* error = nullptr);
+    // Replaces the file with the text (line breaks "\n") and CR LF, or with
+    // the text and the part kept back by the last capped read of this path.
+    Io_result Write_text_file(const QString& path, const QString& text,
+                              Unmappable_policy policy = Unmappable_policy::Refuse);
+    // Bytes kept back from the last capped read of path (empty when none).
+    QByteArray Kept_remainder(const QString& path) const;
+
+    Day_record Find_day_record(int year, const QString& key, Io_result* error = nullptr);
+    Io_result Store_day_record(int year, const QString& key, bool memory_flag, const QString& memo,
+                               Unmappable_policy policy = Unmappable_policy::Refuse);
+    Io_result Create_year_index(int year, const QString& key);
+
+    Settings_read Read_settings(const Settings& first_values) const;
+    Io_result Write_settings(const Settings& settings) const;
+
+    // A new day has begun: "yesterda.txt" goes, and "tomorrow.txt" (if any)
+    // becomes "yesterda.txt".
+    Io_result Hand_over_messages();
+
+    static bool File_exists(const QString& path);
+    static bool Folder_exists(const QString& path);
+
+private:
+    QString app_dir;
+    Platform& platform;
+    QHash<QString, QByteArray> kept_remainders;
+};
+
+// Index lines of one year, as the search windows read them: every line of
+// the file without its line end, decoded. A missing file gives no lines.
+QStringList Read_index_lines(const QString& keyword_path, Io_result* error = nullptr);

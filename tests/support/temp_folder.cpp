@@ -1,0 +1,44 @@
+#include "support/temp_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+Temp_folder::Temp_folder() = default;
+
+QByteArray Hex(const char* hex)
+{
+    QByteArray digits(hex);
+    digits.replace(' ', "").replace('\n', "");
+    return QByteArray::fromHex(digits);
+}
+
+QByteArray Read_bytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool Write_bytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+int Mode_of(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}

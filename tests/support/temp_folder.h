@@ -1,0 +1,28 @@
+#pragma once
+// Test helpers for files: a fresh program folder per test, and fixtures
+// written as hex so that no fixture comes from the code under test.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class Temp_folder {
+public:
+    Temp_folder();
+    bool ok() const { return dir.isValid(); }
+    // The folder with a trailing "/", as the program folder is kept.
+    QString path() const { return dir.path() + QLatin1Char('/'); }
+    QString File(const QString& relative) const { return path() + relative; }
+
+private:
+    QTemporaryDir dir;
+};
+
+// "82 a0 0d 0a" -> bytes; blanks are ignored.
+QByteArray Hex(const char* hex);
+QByteArray Read_bytes(const QString& path);
+bool Write_bytes(const QString& path, const QByteArray& bytes);
+// Mode bits (permissions) of a file or folder, or -1.
+int Mode_of(const QString& path);
+// Names in a folder, sorted, hidden ones included.
+QStringList Entries(const QString& folder);
