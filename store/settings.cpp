@@ -1,1 +1,157 @@
-// placeholder
+#include "store/settings.h"
+
+#include "platform/cp932.h"
+#include "store/line_file.h"
+#include "store/safe_replace.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+bool Parse_int(const QString& line, int& value)
+{
+    bool ok = false;
+    const int v = line.trimmed().toInt(&ok, 10);
+    if (ok)
+        value = v;
+    return ok;
+}
+
+bool Parse_twips(const QString& line, float& value)
+{
+    const QByteArray text = line.trimmed().toLatin1();
+    float v = 0;
+    const char* end = text.constData() + text.size();
+    const auto [stop, error] = std::from_chars(text.constData(), end, v);
+    if (text.isEmpty() || error != std::errc() || stop != end || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+}  // namespace
+
+Settings Settings::First_values(float top, float left, const QString& today_key)
+{
+    Settings s;
+    s.win_top = top;
+    s.win_left = left;
+    s.last_ref_date = today_key;
+    s.last_run_date = today_key;
+    for (int i = 1; i <= Spare_line_count; ++i)
+        s.spare_lines.append(QStringLiteral("spare%1").arg(i));
+    return s;
+}
+
+bool Parse_date_text(const QString& text, int& year, int& month, int& day)
+{
+    const QStringList parts = text.trimmed().split(QLatin1Char('/'));
+    if (parts.size() != 3)
+        return false;
+    int v[3];
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toInt(&ok, 10);
+        if (!ok)
+            return false;
+    }
+    if (v[1] < 1 || v[1] > 12 || v[2] < 1 || v[2] > 31)
+        return false;
+    year = v[0];
+    month = v[1];
+    day = v[2];
+    return true;
+}
+
+QString Format_twips(float value)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    if (value == 0)
+        value = 0;  // no "-0"
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error != std::errc())
+        return QStringLiteral("0");
+    return QString::fromLatin1(buffer, end - buffer);
+}
+
+QStringList Settings_lines(const Settings& s)
+{
+    QStringList lines;
+    lines << QString::number(s.win_state) << Format_twips(s.win_top) << Format_twips(s.win_left)
+          << Format_twips(s.win_height) << Format_twips(s.win_width) << s.screen_mode
+          << QString::number(s.ref_mode) << s.last_ref_date << s.last_run_date << s.fortune_state;
+    for (int i = 0; i < Spare_line_count; ++i)
+        lines << (i < s.spare_lines.size() ? s.spare_lines[i] : QStringLiteral("spare%1").arg(i + 1));
+    return lines;
+}
+
+Settings_read Read_settings(const QString& path, const Settings& first_values)
+{
+    Settings_read out;
+    out.values = first_values;
+    bool exists = false;
+    QList<QByteArray> raw;
+    out.result = Read_line_file(path, raw, exists);
+    QStringList lines;
+    for (const QByteArray& line : raw)
+        lines << cp932::Decode_text(line);
+
+    Settings& s = out.values;
+    // Each value is taken only when its line is there and of the right
+    // kind; anything else keeps its first value and is noted.
+    auto take = [&](int number, auto&& parse) {
+        if (number > lines.size() || !parse(lines[number - 1]))
+            out.replaced_lines.append(number);
+    };
+    auto text_into = [](QString& target) {
+        return [&target](const QString& line) {
+            target = line;
+            return true;
+        };
+    };
+    auto date_into = [](QString& target) {
+        return [&target](const QString& line) {
+            int y = 0, m = 0, d = 0;
+            if (!Parse_date_text(line, y, m, d))
+                return false;
+            target = line;
+            return true;
+        };
+    };
+    take(1, [&](const QString& line) {
+        int v = 0;
+        if (!Parse_int(line, v) || v < 0 || v > 2)
+            return false;
+        s.win_state = v;
+        return true;
+    });
+    take(2, [&](const QString& line) { return Parse_twips(line, s.win_top); });
+    take(3, [&](const QString& line) { return Parse_twips(line, s.win_left); });
+    take(4, [&](const QString& line) { return Parse_twips(line, s.win_height); });
+    take(5, [&](const QString& line) { return Parse_twips(line, s.win_width); });
+    take(6, text_into(s.screen_mode));
+    take(7, [&](const QString& line) { return Parse_int(line, s.ref_mode); });
+    take(8, date_into(s.last_ref_date));
+    take(9, date_into(s.last_run_date));
+    take(10, text_into(s.fortune_state));
+    s.spare_lines = first_values.spare_lines;
+    while (s.spare_lines.size() < Spare_line_count)
+        s.spare_lines.append(QStringLiteral("spare%1").arg(s.spare_lines.size() + 1));
+    for (int i = 0; i < Spare_line_count; ++i)
+        take(11 + i, text_into(s.spare_lines[i]));
+    return out;
+}
+
+Io_result Write_settings(const QString& path, const Settings& settings)
+{
+    const cp932::Encode_result encoded =
+        cp932::Encode(Settings_lines(settings).join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    if (!encoded.ok())
+        return Unmappable_failure(path, encoded);
+    QByteArray bytes = encoded.bytes;
+    bytes.replace("\n", "\r\n");
+    return Replace_file(path, bytes);
+}

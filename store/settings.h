@@ -45,3 +45,6 @@ Io_result Write_settings(const QString& path, const Settings& settings);
 QStringList Settings_lines(const Settings& settings);
 // A window value as plain decimal text: 7020, 4365.5 (no blanks, no exponent).
 QString Format_twips(float value);
+
+// A date written year/month/day, zero-padded or not ("2025/3/7").
+bool Parse_date_text(const QString& text, int& year, int& month, int& day);

@@ -1,1 +1,266 @@
-// placeholder
+#include "store/store.h"
+
+#include "platform/cp932.h"
+#include "platform/platform.h"
+#include "store/line_file.h"
+#include "store/safe_replace.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray Crlf = QByteArrayLiteral("\r\n");
+
+bool Is_lead_byte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// Where to cut a file that is too long: at most `limit` bytes, moved back so
+// that neither a two-byte character nor a CR LF pair is split.
+qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
+{
+    qsizetype i = 0;
+    qsizetype last_start = 0;
+    while (i < limit) {
+        last_start = i;
+        i += Is_lead_byte(uchar(bytes[i])) ? 2 : 1;
+    }
+    qsizetype cut = i > limit ? last_start : limit;
+    if (cut > 0 && cut < bytes.size() && bytes[cut - 1] == '\r' && bytes[cut] == '\n')
+        --cut;
+    return cut;
+}
+
+// Text with "\n" line breaks from bytes with CR LF ones.
+QString Text_from_bytes(QByteArrayView bytes)
+{
+    QString text = cp932::Decode_text(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+// Every LF that is not already behind a CR becomes CR LF.
+QByteArray With_crlf(const QByteArray& bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.count('\n'));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+            out += '\r';
+        out += bytes[i];
+    }
+    return out;
+}
+
+QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+
+}  // namespace
+
+Diary_store::Diary_store(QString app_dir, Platform& platform)
+    : app_dir(std::move(app_dir)), platform(platform)
+{
+    if (!this->app_dir.endsWith(QLatin1Char('/')))
+        this->app_dir += QLatin1Char('/');
+}
+
+QString Diary_store::Year_folder(int year) const
+{
+    return app_dir + QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+}
+
+QString Diary_store::Day_file_path(int year, int month, int day) const
+{
+    return Year_folder(year) + QLatin1Char('/') + Two_digits(month) + Two_digits(day) +
+           QStringLiteral(".txt");
+}
+
+QString Diary_store::Keyword_file_path(int year) const
+{
+    return Year_folder(year) + QStringLiteral("/keyword.txt");
+}
+
+QString Diary_store::Settings_path() const { return app_dir + QStringLiteral("sorane.ini"); }
+QString Diary_store::Tomorrow_path() const { return app_dir + QStringLiteral("tomorrow.txt"); }
+QString Diary_store::Yesterday_path() const { return app_dir + QStringLiteral("yesterda.txt"); }
+
+QString Diary_store::Date_key(int year, int month, int day)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(year, 4, 10, QLatin1Char('0'))
+        .arg(month, 2, 10, QLatin1Char('0'))
+        .arg(day, 2, 10, QLatin1Char('0'));
+}
+
+bool Diary_store::File_exists(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool Diary_store::Folder_exists(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Io_result Diary_store::Ensure_year_folder(int year) { return Make_folder(Year_folder(year)); }
+
+QString Diary_store::Read_text_file(const QString& path, Io_result* error)
+{
+    kept_remainders.remove(path);
+    bool exists = false;
+    QByteArray bytes;
+    const Io_result read = Read_file_bytes(path, bytes, exists);
+    if (error)
+        *error = read;
+    if (!read.ok() || !exists)
+        return {};
+
+    if (bytes.size() > Text_file_limit) {
+        platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
+                             QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
+                             Platform::Buttons::Ok);
+        const qsizetype cut = Cut_point(bytes, Text_file_limit - 2);
+        kept_remainders.insert(path, bytes.mid(cut));
+        bytes.truncate(cut);
+        return Text_from_bytes(bytes);
+    }
+    // The final line end is the writer's, not the user's. A file made by
+    // another program may lack it; then nothing of the text is dropped.
+    if (bytes.endsWith(Crlf))
+        bytes.chop(2);
+    else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    return Text_from_bytes(bytes);
+}
+
+QByteArray Diary_store::Kept_remainder(const QString& path) const
+{
+    return kept_remainders.value(path);
+}
+
+Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
+                                       Unmappable_policy policy)
+{
+    const cp932::Encode_result encoded = cp932::Encode(text);
+    if (!encoded.ok() && policy == Unmappable_policy::Refuse)
+        return Unmappable_failure(path, encoded);
+    QByteArray bytes = With_crlf(encoded.bytes);
+    // The part of a long file that the capped read held back follows the
+    // text unchanged; it carries the file's own final line end.
+    const auto kept = kept_remainders.constFind(path);
+    bytes += kept != kept_remainders.cend() ? *kept : Crlf;
+    return Replace_file(path, bytes);
+}
+
+Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)
+{
+    Day_record record;
+    bool exists = false;
+    QList<QByteArray> lines;
+    const Io_result read = Read_line_file(Keyword_file_path(year), lines, exists);
+    if (error)
+        *error = read;
+    if (!read.ok() || !exists)
+        return record;
+    const QByteArray key_bytes = key.toLatin1();
+    for (const QByteArray& line : lines) {
+        if (!line.startsWith(key_bytes))
+            continue;
+        record.found = true;
+        if (line.size() > 10 && line[10] == '1')
+            record.memory = true;
+        record.memo = cp932::Decode_text(QByteArrayView(line).sliced(qMin<qsizetype>(11, line.size())));
+    }
+    return record;
+}
+
+Io_result Diary_store::Store_day_record(int year, const QString& key, bool memory_flag,
+                                        const QString& memo, Unmappable_policy policy)
+{
+    const QString path = Keyword_file_path(year);
+    // A record is one line: a line break in the memo would split it.
+    QString one_line_memo = memo;
+    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString record_text = key + (memory_flag ? QLatin1Char('1') : QLatin1Char('0')) + one_line_memo;
+    const cp932::Encode_result encoded = cp932::Encode(record_text);
+    if (!encoded.ok() && policy == Unmappable_policy::Refuse)
+        return Unmappable_failure(path, encoded, key.size() + 1);
+    const QByteArray& record = encoded.bytes;
+
+    bool exists = false;
+    QList<QByteArray> lines;
+    const Io_result read = Read_line_file(path, lines, exists);
+    if (!read.ok())
+        return read;  // never rewrite an index that could not be read whole
+    // Other records keep their bytes exactly; every line with the day's key
+    // takes the new record, and a new day goes to the end.
+    const QByteArray key_bytes = key.toLatin1();
+    bool record_found = false;
+    for (QByteArray& line : lines) {
+        if (line.startsWith(key_bytes)) {
+            line = record;
+            record_found = true;
+        }
+    }
+    if (!record_found)
+        lines.append(record);
+    return Replace_file(path, Join_lines(lines));
+}
+
+Io_result Diary_store::Create_year_index(int year, const QString& key)
+{
+    const QString path = Keyword_file_path(year);
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0)
+        return Io_result::Success();
+    if (errno != ENOENT)
+        return Io_result::Failure(Io_step::Open, errno, path);
+    return Replace_file(path, key.toLatin1() + '0' + Crlf);
+}
+
+Settings_read Diary_store::Read_settings(const Settings& first_values) const
+{
+    return ::Read_settings(Settings_path(), first_values);
+}
+
+Io_result Diary_store::Write_settings(const Settings& settings) const
+{
+    return ::Write_settings(Settings_path(), settings);
+}
+
+Io_result Diary_store::Hand_over_messages()
+{
+    const QByteArray tomorrow = QFile::encodeName(Tomorrow_path());
+    const QByteArray yesterday = QFile::encodeName(Yesterday_path());
+    struct stat st {};
+    if (::lstat(tomorrow.constData(), &st) == 0) {
+        // One rename both drops the old message and moves the new one: at no
+        // moment is tomorrow's message in neither file.
+        if (::rename(tomorrow.constData(), yesterday.constData()) != 0)
+            return Io_result::Failure(Io_step::Rename, errno, Tomorrow_path());
+    } else if (errno != ENOENT) {
+        return Io_result::Failure(Io_step::Open, errno, Tomorrow_path());
+    } else if (::unlink(yesterday.constData()) != 0) {
+        if (errno == ENOENT)
+            return Io_result::Success();
+        return Io_result::Failure(Io_step::Remove, errno, Yesterday_path());
+    }
+    return Sync_folder(app_dir);
+}
+
+QStringList Read_index_lines(const QString& keyword_path, Io_result* error)
+{
+    bool exists = false;
+    QList<QByteArray> lines;
+    const Io_result read = Read_line_file(keyword_path, lines, exists);
+    if (error)
+        *error = read;
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QByteArray& line : lines)
+        out.append(cp932::Decode_text(line));
+    return out;
+}

@@ -1,4 +1,404 @@
+// The diary store against bytes on disk: paths, the capped read and what it
+// keeps back, day files, the index, the settings file and the message files.
+
+#include "platform/platform.h"
+#include "store/store.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+
+#include <QDir>
 #include <QtTest>
-class Placeholder : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(Placeholder)
+#include <sys/stat.h>
+
+namespace {
+
+const QString Too_large_text = QStringLiteral("３２ｋＢまでを読み込みました");
+const QString Too_large_title = QStringLiteral("ファイルが大きすぎます");
+
+// "あ" in code page 932.
+const QByteArray A_kana = Hex("82 a0");
+
+QByteArray Repeat(const QByteArray& piece, qsizetype size)
+{
+    QByteArray out;
+    while (out.size() < size)
+        out += piece;
+    out.truncate(size);
+    return out;
+}
+
+}  // namespace
+
+class Test_store : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<Temp_folder>();
+        QVERIFY(folder->ok());
+        fake = std::make_unique<Fake_platform>();
+        store = std::make_unique<Diary_store>(folder->path(), *fake);
+    }
+    void cleanup() { VERIFY_PLATFORM_CLEAN(*fake); }
+
+    void Paths_are_built_from_the_program_folder()
+    {
+        Diary_store root(QStringLiteral("/"), *fake);
+        QCOMPARE(root.App_dir(), QStringLiteral("/"));
+        Diary_store plain(QStringLiteral("/home/u/sorane"), *fake);
+        QCOMPARE(plain.App_dir(), QStringLiteral("/home/u/sorane/"));
+        QCOMPARE(plain.Year_folder(2026), QStringLiteral("/home/u/sorane/2026"));
+        QCOMPARE(plain.Day_file_path(2026, 12, 7), QStringLiteral("/home/u/sorane/2026/1207.txt"));
+        QCOMPARE(plain.Day_file_path(2024, 2, 30), QStringLiteral("/home/u/sorane/2024/0230.txt"));
+        QCOMPARE(plain.Keyword_file_path(1990), QStringLiteral("/home/u/sorane/1990/keyword.txt"));
+        QCOMPARE(plain.Settings_path(), QStringLiteral("/home/u/sorane/sorane.ini"));
+        QCOMPARE(plain.Tomorrow_path(), QStringLiteral("/home/u/sorane/tomorrow.txt"));
+        QCOMPARE(plain.Yesterday_path(), QStringLiteral("/home/u/sorane/yesterda.txt"));
+        QCOMPARE(Diary_store::Date_key(2026, 3, 7), QStringLiteral("2026/03/07"));
+    }
+
+    void Year_folder_is_made_private_and_a_file_in_its_place_is_reported()
+    {
+        const mode_t old_mask = ::umask(022);
+        const Io_result made = store->Ensure_year_folder(2026);
+        ::umask(old_mask);
+        QVERIFY(made.ok());
+        QCOMPARE(Mode_of(folder->File("2026")), 0700);
+        QVERIFY(store->Ensure_year_folder(2026).ok());  // already there
+
+        QVERIFY(Write_bytes(folder->File("2027"), Hex("41")));
+        const Io_result taken = store->Ensure_year_folder(2027);
+        QCOMPARE(taken.step, Io_step::Not_a_folder);
+        QCOMPARE(taken.path, folder->File("2027"));
+        QCOMPARE(Read_bytes(folder->File("2027")), Hex("41"));
+    }
+
+    void Short_day_files_read_without_losing_text()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        QCOMPARE(store->Read_text_file(path), QString());  // missing
+
+        QVERIFY(Write_bytes(path, Hex("0d 0a")));
+        QCOMPARE(store->Read_text_file(path), QString());
+        // "あ" CR LF "い" CR LF: line breaks become "\n", the last is dropped.
+        QVERIFY(Write_bytes(path, Hex("82 a0 0d 0a 82 a2 0d 0a")));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("あ\nい"));
+        // Files made elsewhere: no final line end, a lone LF, one byte.
+        QVERIFY(Write_bytes(path, Hex("82 a0 41")));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("あA"));
+        QVERIFY(Write_bytes(path, Hex("41 0a")));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("A"));
+        QVERIFY(Write_bytes(path, Hex("41")));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("A"));
+        QVERIFY(Write_bytes(path, Hex("0a")));
+        QCOMPARE(store->Read_text_file(path), QString());
+    }
+
+    void The_limit_is_32000_bytes()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+
+        const QByteArray whole = Repeat(A_kana, 31998) + Hex("0d 0a");
+        QCOMPARE(whole.size(), 32000);
+        QVERIFY(Write_bytes(path, whole));
+        QString text = store->Read_text_file(path);
+        QCOMPARE(text.size(), 15999);
+        QVERIFY(fake->calls.isEmpty());
+
+        const QByteArray over = Repeat(A_kana, 31998) + Hex("41 0d 0a");
+        QCOMPARE(over.size(), 32001);
+        QVERIFY(Write_bytes(path, over));
+        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
+                         Platform::Buttons::Ok, Platform::Answer::Ok);
+        text = store->Read_text_file(path);
+        QCOMPARE(text, QString(15999, QChar(0x3042)));
+        QCOMPARE(store->Kept_remainder(path), Hex("41 0d 0a"));
+    }
+
+    void The_part_beyond_the_cut_is_written_back()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        // "A" then two-byte characters: the character at bytes 31997-31998
+        // is cut in two by a plain 31998-byte cut.
+        const QByteArray original = Hex("41") + Repeat(A_kana, 39998) + Hex("0d 0a 42 0d 0a");
+        QVERIFY(Write_bytes(path, original));
+        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
+                         Platform::Buttons::Ok, Platform::Answer::Ok);
+        const QString text = store->Read_text_file(path);
+        QCOMPARE(text.size(), 1 + 15998);  // the split character went to the rest
+        QCOMPARE(store->Kept_remainder(path), original.mid(31997));
+
+        // Unchanged text: the very same bytes.
+        QVERIFY(store->Write_text_file(path, text).ok());
+        QCOMPARE(Read_bytes(path), original);
+        // Edited text: the edit, then the rest unchanged.
+        QVERIFY(store->Write_text_file(path, QStringLiteral("Z") + text.mid(1)).ok());
+        QCOMPARE(Read_bytes(path), Hex("5a") + original.mid(1));
+
+        // Reading a short file of the same path forgets the rest.
+        QVERIFY(Write_bytes(path, Hex("43 0d 0a")));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("C"));
+        QVERIFY(store->Kept_remainder(path).isEmpty());
+        QVERIFY(store->Write_text_file(path, QStringLiteral("D")).ok());
+        QCOMPARE(Read_bytes(path), Hex("44 0d 0a"));
+    }
+
+    void A_cut_between_cr_and_lf_keeps_the_pair_together()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Tomorrow_path();
+        const QByteArray original = Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
+        QVERIFY(Write_bytes(path, original));
+        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
+                         Platform::Buttons::Ok, Platform::Answer::Ok);
+        const QString text = store->Read_text_file(path);
+        QCOMPARE(text, QString(31997, QLatin1Char('A')));
+        QVERIFY(store->Write_text_file(path, text).ok());
+        QCOMPARE(Read_bytes(path), original);
+    }
+
+    void Writing_a_day_file()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        QVERIFY(store->Write_text_file(path, QString()).ok());
+        QCOMPARE(Read_bytes(path), Hex("0d 0a"));
+        QVERIFY(store->Write_text_file(path, QStringLiteral("晴れ\n\n〜散歩")).ok());
+        QCOMPARE(Read_bytes(path), Hex("90 b0 82 ea 0d 0a 0d 0a 81 60 8e 55 95 e0 0d 0a"));
+        QCOMPARE(Mode_of(path), 0600);
+    }
+
+    void Characters_code_page_932_cannot_hold_are_not_written_silently()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        QVERIFY(Write_bytes(path, Hex("82 a0 0d 0a")));
+        const QString text = QStringLiteral("a\U0001F600b\u00e9");
+        const Io_result refused = store->Write_text_file(path, text);
+        QCOMPARE(refused.step, Io_step::Encode);
+        QCOMPARE(refused.path, path);
+        QCOMPARE(refused.positions, (std::vector<qsizetype>{1, 4}));
+        QCOMPARE(Read_bytes(path), Hex("82 a0 0d 0a"));
+
+        QVERIFY(store->Write_text_file(path, text, Unmappable_policy::Substitute).ok());
+        QCOMPARE(Read_bytes(path), Hex("61 3f 62 3f 0d 0a"));
+    }
+
+    void Bytes_that_do_not_decode_come_back_unchanged()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        // An invalid pair, then a lead byte just before the line end.
+        const QByteArray odd = Hex("85 41 82 a0 0d 0a 41 82 0d 0a");
+        QVERIFY(Write_bytes(path, odd));
+        const QString text = store->Read_text_file(path);
+        QVERIFY(store->Write_text_file(path, text).ok());
+        QCOMPARE(Read_bytes(path), odd);
+    }
+
+    void Looking_up_records()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString key = QStringLiteral("2026/12/07");
+        QVERIFY(!store->Find_day_record(2026, key).found);  // no index
+
+        const QString index = store->Keyword_file_path(2026);
+        QVERIFY(Write_bytes(index, QByteArray("2026/12/070\r\n")));
+        Day_record r = store->Find_day_record(2026, key);
+        QVERIFY(r.found);
+        QVERIFY(!r.memory);
+        QCOMPARE(r.memo, QString());
+
+        QVERIFY(Write_bytes(index, QByteArray("2026/12/071\r\n")));
+        r = store->Find_day_record(2026, key);
+        QVERIFY(r.memory);
+        QCOMPARE(r.memo, QString());
+
+        // Two lines with the key: the flag of either, the memo of the later.
+        // "2026/12/071買い物" and "2026/12/070散歩".
+        QVERIFY(Write_bytes(index, Hex("32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a"
+                                       "32 30 32 36 2f 31 32 2f 30 38 31 0d 0a"
+                                       "32 30 32 36 2f 31 32 2f 30 37 30 8e 55 95 e0 0d 0a")));
+        r = store->Find_day_record(2026, key);
+        QVERIFY(r.found);
+        QVERIFY(r.memory);
+        QCOMPARE(r.memo, QStringLiteral("散歩"));
+        QVERIFY(!store->Find_day_record(2026, QStringLiteral("2026/12/09")).found);
+    }
+
+    void Storing_records_keeps_every_other_byte()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString index = store->Keyword_file_path(2026);
+        // A new index holds the one record.
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/07"), true, QStringLiteral("買い物")).ok());
+        QCOMPARE(Read_bytes(index), Hex("32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a"));
+
+        // Records of other days, one with a character that has two codes
+        // (ed 40) and one with a byte that does not decode: untouched.
+        const QByteArray before = QByteArray("2026/01/021\xed\x40\r\n"
+                                             "2026/12/070old\r\n"
+                                             "2026/03/040\x85\r\n"
+                                             "2026/12/071older\r\n");
+        QVERIFY(Write_bytes(index, before));
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("new")).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
+                                               "2026/12/070new\r\n"
+                                               "2026/03/040\x85\r\n"
+                                               "2026/12/070new\r\n"));
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/05/05"), true, QString()).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
+                                               "2026/12/070new\r\n"
+                                               "2026/03/040\x85\r\n"
+                                               "2026/12/070new\r\n"
+                                               "2026/05/051\r\n"));
+    }
+
+    void A_memo_that_cannot_be_stored_leaves_the_index_alone()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString index = store->Keyword_file_path(2026);
+        QVERIFY(Write_bytes(index, QByteArray("2026/12/070\r\n")));
+        const Io_result r = store->Store_day_record(2026, QStringLiteral("2026/12/07"), true,
+                                                    QStringLiteral("ab\U00020BB7"));
+        QCOMPARE(r.step, Io_step::Encode);
+        QCOMPARE(r.positions, (std::vector<qsizetype>{2}));  // position within the memo
+        QCOMPARE(Read_bytes(index), QByteArray("2026/12/070\r\n"));
+    }
+
+    void A_long_index_is_rewritten_whole()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString index = store->Keyword_file_path(2026);
+        QByteArray lines;
+        for (int i = 0; i < 400; ++i)
+            lines += QStringLiteral("2026/%1/%2 0line%3\r\n").arg(i / 28 + 1, 2, 10, QLatin1Char('0'))
+                         .arg(i % 28 + 1, 2, 10, QLatin1Char('0')).arg(i).remove(QLatin1Char(' ')).toLatin1();
+        QVERIFY(Write_bytes(index, lines));
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/31"), false, QStringLiteral("x")).ok());
+        QCOMPARE(Read_bytes(index), lines + "2026/12/310x\r\n");
+        QCOMPARE(Read_index_lines(index).size(), 401);
+    }
+
+    void An_index_that_cannot_be_read_is_never_rewritten()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(QDir().mkdir(store->Keyword_file_path(2026)));
+        const Io_result r = store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("m"));
+        QVERIFY(!r.ok());
+        QCOMPARE(r.path, store->Keyword_file_path(2026));
+        QVERIFY(Diary_store::Folder_exists(store->Keyword_file_path(2026)));
+    }
+
+    void A_year_index_is_created_once()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString index = store->Keyword_file_path(2026);
+        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/07")).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/12/070\r\n"));
+        QVERIFY(Write_bytes(index, QByteArray("2026/01/011x\r\n")));
+        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/08")).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/01/011x\r\n"));
+        QCOMPARE(Entries(folder->File("2026")), QStringList{QStringLiteral("keyword.txt")});
+    }
+
+    void Settings_are_thirty_lines_of_plain_text()
+    {
+        Settings s = Settings::First_values(4365.5f, 7020, QStringLiteral("2026/12/07"));
+        QVERIFY(store->Write_settings(s).ok());
+        QByteArray expected = "0\r\n4365.5\r\n7020\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n";
+        for (int i = 1; i <= 20; ++i)
+            expected += "spare" + QByteArray::number(i) + "\r\n";
+        QCOMPARE(Read_bytes(store->Settings_path()), expected);
+        QCOMPARE(Mode_of(store->Settings_path()), 0600);
+
+        const Settings_read back = store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
+        QVERIFY(back.result.ok());
+        QVERIFY(back.replaced_lines.isEmpty());
+        QCOMPARE(Settings_lines(back.values), Settings_lines(s));
+    }
+
+    void Settings_written_elsewhere_are_read_leniently()
+    {
+        // Blanks around numbers, a date without leading zeros, a reserved
+        // line in Japanese ("メモ" 83 81 83 82), no final line end.
+        QByteArray file = " 2 \r\n 1995.25 \r\n-30\r\n7020\r\n9510\r\nwide\r\n3\r\n2025/3/7\r\n2026/12/01\r\nsumi\r\n"
+                          "\x83\x81\x83\x82\r\n";
+        for (int i = 2; i <= 20; ++i)
+            file += "spare" + QByteArray::number(i) + (i < 20 ? "\r\n" : "");
+        QVERIFY(Write_bytes(store->Settings_path(), file));
+        const Settings first = Settings::First_values(100, 200, QStringLiteral("2026/12/07"));
+        const Settings_read r = store->Read_settings(first);
+        QVERIFY(r.replaced_lines.isEmpty());
+        QCOMPARE(r.values.win_state, 2);
+        QCOMPARE(r.values.win_top, 1995.25f);
+        QCOMPARE(r.values.win_left, -30.0f);
+        QCOMPARE(r.values.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(r.values.ref_mode, 3);
+        int y = 0, m = 0, d = 0;
+        QVERIFY(Parse_date_text(r.values.last_ref_date, y, m, d));
+        QCOMPARE(QList<int>({y, m, d}), QList<int>({2025, 3, 7}));
+        QCOMPARE(r.values.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(r.values.spare_lines.first(), QStringLiteral("メモ"));
+        QVERIFY(store->Write_settings(r.values).ok());
+        const QByteArray written = Read_bytes(store->Settings_path());
+        QCOMPARE(written.count("\r\n"), 30);
+        QVERIFY(written.contains("\r\n\x83\x81\x83\x82\r\nspare2\r\n"));
+        QVERIFY(written.startsWith("2\r\n1995.25\r\n-30\r\n"));
+    }
+
+    void Missing_or_wrong_settings_take_their_first_values()
+    {
+        QVERIFY(Write_bytes(store->Settings_path(), "1\r\nabc\r\n12e\r\n\r\n9510\r\nnomal\r\nx\r\n2025/13/1\r\n"));
+        const Settings first = Settings::First_values(100, 200, QStringLiteral("2026/12/07"));
+        const Settings_read r = store->Read_settings(first);
+        QCOMPARE(r.values.win_state, 1);
+        QCOMPARE(r.values.win_top, 100.0f);
+        QCOMPARE(r.values.win_left, 200.0f);
+        QCOMPARE(r.values.win_height, 7020.0f);
+        QCOMPARE(r.values.ref_mode, 1);
+        QCOMPARE(r.values.last_ref_date, QStringLiteral("2026/12/07"));
+        QCOMPARE(r.values.last_run_date, QStringLiteral("2026/12/07"));
+        QCOMPARE(r.values.spare_lines.size(), 20);
+        QCOMPARE(r.values.spare_lines.last(), QStringLiteral("spare20"));
+        QList<int> expected{2, 3, 4, 7, 8};
+        for (int i = 9; i <= 30; ++i)
+            expected << i;
+        QCOMPARE(r.replaced_lines, expected);
+    }
+
+    void Window_values_are_plain_decimals()
+    {
+        QCOMPARE(Format_twips(7020), QStringLiteral("7020"));
+        QCOMPARE(Format_twips(4365.5f), QStringLiteral("4365.5"));
+        QCOMPARE(Format_twips(-0.0f), QStringLiteral("0"));
+        QCOMPARE(Format_twips(123456789.0f), QStringLiteral("123456792"));
+        QCOMPARE(Format_twips(0.1f), QStringLiteral("0.1"));
+    }
+
+    void Messages_are_handed_over_to_the_next_day()
+    {
+        const QString tomorrow = store->Tomorrow_path();
+        const QString yesterday = store->Yesterday_path();
+        QVERIFY(store->Hand_over_messages().ok());  // neither file
+        QVERIFY(Write_bytes(yesterday, Hex("41 0d 0a")));
+        QVERIFY(Write_bytes(tomorrow, Hex("82 a0 0d 0a")));
+        QVERIFY(store->Hand_over_messages().ok());
+        QVERIFY(!Diary_store::File_exists(tomorrow));
+        QCOMPARE(Read_bytes(yesterday), Hex("82 a0 0d 0a"));
+        QVERIFY(store->Hand_over_messages().ok());  // no new message: the old one goes
+        QVERIFY(!Diary_store::File_exists(yesterday));
+    }
+
+private:
+    std::unique_ptr<Temp_folder> folder;
+    std::unique_ptr<Fake_platform> fake;
+    std::unique_ptr<Diary_store> store;
+};
+
+QTEST_GUILESS_MAIN(Test_store)
 #include "test_store.moc"

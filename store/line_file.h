@@ -1,0 +1,28 @@
+#pragma once
+// Reading the diary's files as bytes, and as CR LF lines.
+
+#include "platform/cp932.h"
+#include "store/io_result.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The whole file. A missing file is no error: exists is false and bytes
+// empty. A folder at the path is Io_step::Not_a_file.
+Io_result Read_file_bytes(const QString& path, QByteArray& bytes, bool& exists);
+
+// The file's lines without their line ends. A line ends at LF, with or
+// without a CR before it; a last line without a line end is a line too.
+Io_result Read_line_file(const QString& path, QList<QByteArray>& lines, bool& exists);
+QList<QByteArray> Split_lines(const QByteArray& bytes);
+// Each line followed by CR LF.
+QByteArray Join_lines(const QList<QByteArray>& lines);
+
+// Makes the entries of a folder (a rename, a removal) durable.
+Io_result Sync_folder(const QString& folder);
+
+// The failure for text that code page 932 cannot hold: the positions of the
+// characters, counted from position_offset in the encoded text.
+Io_result Unmappable_failure(const QString& path, const cp932::Encode_result& encoded,
+                             qsizetype position_offset = 0);
