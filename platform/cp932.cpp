@@ -1,1 +1,215 @@
-// placeholder
+#include "platform/cp932.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace cp932 {
+
+namespace {
+
+// What iconv "CP932" maps both ways, dumped at build time by cp932_table_gen.
+#include "cp932_generated.inc"
+
+constexpr std::uint16_t no_code = 0xFFFF;  // FF is never a lead byte
+constexpr char16_t carried_base = 0xF700;
+constexpr char substitute_byte = '?';
+
+constexpr bool Is_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// The trail bytes 40-7E, 80-FC numbered 0..187.
+constexpr int Trail_index(unsigned char t) {
+    if (t >= 0x40 && t <= 0x7E) return t - 0x40;
+    if (t >= 0x80 && t <= 0xFC) return t - 0x41;
+    return -1;
+}
+
+struct Tables {
+    std::array<char16_t, 256> single{};    // every byte that is not a lead byte
+    std::array<char16_t, 65536> pair{};    // lead << 8 | trail -> character; 0: not a character
+    std::array<std::uint16_t, 65536> encode{};  // UTF-16 unit -> code (< 0x100: one byte)
+    // Codes a character also decodes from but that Encode does not choose
+    // first, as (character, code), sorted.
+    std::vector<std::array<std::uint16_t, 2>> other_codes;
+
+    Tables() {
+        encode.fill(no_code);
+        for (const auto &[code, c] : generated_decode_pairs) {
+            if (code < 0x100)
+                single[code] = c;
+            else
+                pair[code] = c;
+        }
+        // Among the codes of one character, iconv writes the one Windows
+        // writes (checked against Windows' table by the tests).
+        for (const auto &[c, code] : generated_encode_pairs) encode[c] = code;
+
+        // Single bytes Windows decodes that iconv rejects.
+        constexpr std::pair<unsigned char, char16_t> extra_singles[] = {
+            {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+        for (auto [b, c] : extra_singles) {
+            single[b] = c;
+            encode[c] = b;
+        }
+
+        // User-defined area: F040-F9FC <-> U+E000-U+E757, 188 codes a row.
+        for (int lead = 0xF0; lead <= 0xF9; ++lead) {
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                int index = Trail_index(static_cast<unsigned char>(trail));
+                if (index < 0) continue;
+                char16_t c = char16_t(0xE000 + (lead - 0xF0) * 188 + index);
+                std::uint16_t code = std::uint16_t(lead << 8 | trail);
+                pair[code] = c;
+                encode[c] = code;
+            }
+        }
+
+        // Characters Linux input methods type where Windows users get
+        // U+FF5E, U+FF0D, U+2225, U+2015 and U+007E: written as those
+        // characters' codes, the way a Japanese user means them.
+        constexpr std::pair<char16_t, std::uint16_t> look_alikes[] = {
+            {0x301C, 0x8160}, {0x2212, 0x817C}, {0x2016, 0x8161}, {0x2014, 0x815C}, {0x203E, 0x007E}};
+        for (auto [c, code] : look_alikes) encode[c] = code;
+
+        // Undecodable lead bytes carried through the text.
+        for (int b = 0x81; b <= 0xFC; ++b) {
+            if (Is_lead(static_cast<unsigned char>(b))) encode[carried_base + b] = std::uint16_t(b);
+        }
+
+        for (int code = 0x8100; code <= 0xFCFF; ++code) {
+            char16_t c = pair[code];
+            if (c != 0 && encode[c] != code) other_codes.push_back({c, std::uint16_t(code)});
+        }
+        std::sort(other_codes.begin(), other_codes.end());
+    }
+
+    bool Is_pair(unsigned char lead, unsigned char trail) const { return pair[lead << 8 | trail] != 0; }
+};
+
+const Tables &The_tables() {
+    static const Tables tables;
+    return tables;
+}
+
+unsigned char First_byte(std::uint16_t code) { return code < 0x100 ? code : code >> 8; }
+
+}  // namespace
+
+bool Is_carried_byte(char16_t c) {
+    return c >= carried_base && c <= carried_base + 0xFF && Is_lead(static_cast<unsigned char>(c - carried_base));
+}
+
+Decode_result Decode(QByteArrayView bytes) {
+    const Tables &t = The_tables();
+    Decode_result result;
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    result.text.resize(n);
+    auto *out = reinterpret_cast<char16_t *>(result.text.data());
+    qsizetype k = 0;
+    for (qsizetype i = 0; i < n;) {
+        unsigned char b = in[i];
+        if (!Is_lead(b)) {
+            out[k++] = t.single[b];
+            ++i;
+            continue;
+        }
+        if (i + 1 < n) {
+            char16_t c = t.pair[b << 8 | in[i + 1]];
+            if (c != 0) {
+                out[k++] = c;
+                i += 2;
+                continue;
+            }
+        }
+        // Only the lead byte is carried; the next byte starts afresh, so a
+        // line break after a stray lead byte stays a line break.
+        result.bad_offsets.push_back(i);
+        out[k++] = char16_t(carried_base + b);
+        ++i;
+    }
+    result.text.truncate(k);
+    return result;
+}
+
+QString Decode_text(QByteArrayView bytes) { return Decode(bytes).text; }
+
+Encode_result Encode(QStringView text) {
+    const Tables &t = The_tables();
+    Encode_result result;
+    const auto *in = reinterpret_cast<const char16_t *>(text.data());
+    const qsizetype n = text.size();
+    result.bytes.resize(2 * n);
+    auto *out = reinterpret_cast<unsigned char *>(result.bytes.data());
+    qsizetype k = 0;
+    // A carried lead byte just written, and where its character is: the next
+    // byte must not join it into a two-byte code, or the file would read
+    // back as a different text.
+    int open_lead = -1;
+    qsizetype open_lead_position = 0;
+
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t c = in[i];
+        std::uint16_t code = t.encode[c];
+        if (code == no_code) {
+            // Not in code page 932. Windows would write a best-fit character
+            // for some of these, but its best-fit table cannot ship with the
+            // program, so every one gets Windows' default character "?".
+            // '?' is no trail byte, so it never joins an open lead byte.
+            char32_t character = c;
+            qsizetype position = i;
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) {
+                character = QChar::surrogateToUcs4(c, in[i + 1]);
+                ++i;
+            }
+            result.unmappable.push_back({position, character, QByteArray(1, substitute_byte)});
+            out[k++] = static_cast<unsigned char>(substitute_byte);
+            open_lead = -1;
+            continue;
+        }
+
+        if (open_lead >= 0 && t.Is_pair(static_cast<unsigned char>(open_lead), First_byte(code))) {
+            // Another code of the same character may keep the bytes apart;
+            // text decoded from a file always has one, the code it came from.
+            bool resolved = false;
+            if (code >= 0x100) {
+                auto range = std::equal_range(
+                    t.other_codes.begin(), t.other_codes.end(), std::array<std::uint16_t, 2>{c, 0},
+                    [](const auto &a, const auto &b) { return a[0] < b[0]; });
+                for (auto it = range.first; it != range.second; ++it) {
+                    if (!t.Is_pair(static_cast<unsigned char>(open_lead), First_byte((*it)[1]))) {
+                        code = (*it)[1];
+                        resolved = true;
+                        break;
+                    }
+                }
+            }
+            if (!resolved) {
+                // The stray byte would swallow this character: write "?" in
+                // its place and say so, rather than lose what follows.
+                out[k - 1] = static_cast<unsigned char>(substitute_byte);
+                result.unmappable.push_back(
+                    {open_lead_position, char32_t(carried_base + open_lead), QByteArray(1, substitute_byte)});
+            }
+        }
+
+        if (code < 0x100) {
+            out[k++] = static_cast<unsigned char>(code);
+            if (Is_lead(static_cast<unsigned char>(code))) {
+                open_lead = code;
+                open_lead_position = i;
+            } else {
+                open_lead = -1;
+            }
+        } else {
+            out[k++] = static_cast<unsigned char>(code >> 8);
+            out[k++] = static_cast<unsigned char>(code & 0xFF);
+            open_lead = -1;
+        }
+    }
+    result.bytes.truncate(k);
+    return result;
+}
+
+}  // namespace cp932
