@@ -1,1 +1,233 @@
-// placeholder
+#include "store/safe_replace.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+// The folder part of an encoded path: "a/b/c" -> "a/b", "c" -> ".",
+// "/c" -> "/". Trailing slashes of the path are ignored.
+QByteArray Folder_of(const QByteArray& path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path[end - 1] == '/')
+        --end;
+    const qsizetype slash = path.lastIndexOf('/', end - 1);
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    if (slash == 0)
+        return QByteArrayLiteral("/");
+    return path.left(slash);
+}
+
+// Closes a descriptor once; close() is never retried, because Linux releases
+// the descriptor even when it reports an error.
+struct Fd_guard {
+    int fd = -1;
+    ~Fd_guard()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int Release()
+    {
+        const int r = fd;
+        fd = -1;
+        return r;
+    }
+};
+
+int Sync_folder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (::fsync(fd) != 0)
+        error = errno;
+    ::close(fd);
+    return error;
+}
+
+// Removes what an interrupted save left behind: regular files (and stray
+// links) named with Temp_prefix. A temporary file that another save is
+// writing at this moment is locked by that save and is left alone. This is
+// tidying, not saving: a leftover that cannot be removed does not stop the
+// save, and the old file is never touched here.
+void Remove_leftovers(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dir_fd = ::dirfd(dir);
+    const std::size_t prefix_length = sizeof Temp_prefix - 1;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, Temp_prefix, prefix_length) != 0)
+            continue;
+        struct stat st {};
+        if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(st.st_mode)) {
+            const int fd = ::openat(dir_fd, entry->d_name,
+                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            if (!in_use)
+                ::unlinkat(dir_fd, entry->d_name, 0);
+            ::close(fd);
+        } else if (S_ISLNK(st.st_mode)) {
+            ::unlinkat(dir_fd, entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+Io_result Replace_file(const QString& path, QByteArrayView bytes)
+{
+    const QByteArray target = QFile::encodeName(path);
+    if (target.isEmpty() || target.endsWith('/'))
+        return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
+    const QByteArray folder = Folder_of(target);
+
+    // What stands at the path now. A folder, a device or a pipe is not ours
+    // to replace. Neither is a symbolic link: renaming over it would turn
+    // the link into a plain file and leave its target as it was, so the
+    // link is refused rather than followed or replaced.
+    struct stat old {};
+    bool exists = false;
+    if (::lstat(target.constData(), &old) == 0) {
+        exists = true;
+        if (S_ISDIR(old.st_mode))
+            return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
+        if (!S_ISREG(old.st_mode))
+            return Io_result::Failure(Io_step::Not_a_file, EINVAL, path);
+        // The owner's write bit is the user's "do not change this file";
+        // it holds even for root, who could write anyway.
+        if ((old.st_mode & S_IWUSR) == 0)
+            return Io_result::Failure(Io_step::Read_only, EACCES, path);
+        // A file this process could not write in place (someone else's
+        // file, a read-only mount) is not replaced behind its owner's back.
+        if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+            return Io_result::Failure(Io_step::Read_only, errno, path);
+    } else if (errno != ENOENT) {
+        return Io_result::Failure(Io_step::Open, errno, path);
+    }
+
+    Remove_leftovers(folder);
+
+    QByteArray temp_name = folder;
+    if (!temp_name.endsWith('/'))
+        temp_name += '/';
+    temp_name += Temp_prefix;
+    temp_name += "XXXXXX";
+    Fd_guard temp;
+    temp.fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
+    if (temp.fd < 0)
+        return Io_result::Failure(Io_step::Open, errno, path);
+
+    // From here on, any failure removes the temporary file; the old file
+    // has not been touched.
+    auto fail = [&](Io_step step, int error) {
+        if (temp.fd >= 0)
+            ::close(temp.Release());
+        ::unlink(temp_name.constData());
+        return Io_result::Failure(step, error, path);
+    };
+
+    // Marks this temporary file as in use, so that a save running at the
+    // same time into the same folder does not take it for a leftover.
+    // Advisory only: a folder that does not support locks still saves.
+    ::flock(temp.fd, LOCK_EX | LOCK_NB);
+
+    // The new file is the old file's: same owner and group (a copy made by
+    // root stays its user's file), same permission bits. fchmod comes last,
+    // because a change of owner clears the set-id bits, and it sets the
+    // mode exactly, whatever the umask.
+    if (exists) {
+        struct stat now {};
+        if (::fstat(temp.fd, &now) != 0)
+            return fail(Io_step::Open, errno);
+        const uid_t uid = now.st_uid == old.st_uid ? uid_t(-1) : old.st_uid;
+        const gid_t gid = now.st_gid == old.st_gid ? gid_t(-1) : old.st_gid;
+        if ((uid != uid_t(-1) || gid != gid_t(-1)) && ::fchown(temp.fd, uid, gid) != 0)
+            return fail(Io_step::Open, errno);
+    }
+    const mode_t mode = exists ? (old.st_mode & 07777) : (S_IRUSR | S_IWUSR);
+    if (::fchmod(temp.fd, mode) != 0)
+        return fail(Io_step::Open, errno);
+
+    // Write everything. A short write is continued; a write that returns 0
+    // makes no progress and counts as a full disk.
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(temp.fd, data, std::size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(Io_step::Write, errno);
+        }
+        if (n == 0)
+            return fail(Io_step::Write, ENOSPC);
+        data += n;
+        left -= n;
+    }
+
+    // The data must be on the disk before the new name points at it;
+    // otherwise a crash right after the rename can leave an empty file.
+    // A failed fdatasync is not retried: the kernel may already have
+    // dropped the pages it could not write.
+    if (::fdatasync(temp.fd) != 0)
+        return fail(Io_step::Sync, errno);
+    if (::close(temp.Release()) != 0)
+        return fail(Io_step::Close, errno);
+
+    if (::rename(temp_name.constData(), target.constData()) != 0)
+        return fail(Io_step::Rename, errno);
+
+    // The new content is in place. Syncing the folder makes the rename
+    // survive a crash; if that fails the caller is told, but the file
+    // already holds the new content and nothing is to be undone.
+    if (const int error = Sync_folder(folder))
+        return Io_result::Failure(Io_step::Sync_folder, error, path);
+    return Io_result::Success();
+}
+
+Io_result Make_folder(const QString& path)
+{
+    QByteArray name = QFile::encodeName(path);
+    while (name.size() > 1 && name.endsWith('/'))
+        name.chop(1);
+    if (name.isEmpty())
+        return Io_result::Failure(Io_step::Make_folder, ENOENT, path);
+
+    if (::mkdir(name.constData(), S_IRWXU) != 0) {
+        const int error = errno;
+        if (error != EEXIST)
+            return Io_result::Failure(Io_step::Make_folder, error, path);
+        // Something is there already. A folder (or a link to one) is what
+        // was wanted and is left exactly as it is.
+        struct stat st {};
+        if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            return Io_result::Success();
+        return Io_result::Failure(Io_step::Not_a_folder, ENOTDIR, path);
+    }
+    // mkdir applies the umask; the mode is set again, exactly.
+    if (::chmod(name.constData(), S_IRWXU) != 0)
+        return Io_result::Failure(Io_step::Make_folder, errno, path);
+    if (const int error = Sync_folder(Folder_of(name)))
+        return Io_result::Failure(Io_step::Sync_folder, error, path);
+    return Io_result::Success();
+}

@@ -15,11 +15,21 @@
 // file keeps its permissions, and one without its owner's write permission
 // is refused. On failure the old file is untouched and no temporary file is
 // left behind.
+//
+// What is refused, with the file untouched: a folder, device or pipe at the
+// path (Not_a_file), and a symbolic link (Not_a_file too: replacing it would
+// turn the link into a plain file and leave its target stale); a file
+// without its owner's write bit, even for root, or one this process may not
+// write (Read_only). The new file keeps the old file's owner and group.
+// Io_step::Sync_folder is the one failure that comes after the new content
+// is in place: the file holds the new bytes, only their durability across a
+// crash is in doubt.
 Io_result Replace_file(const QString& path, QByteArrayView bytes);
 
 // Creates the folder (0700, whatever the umask) and makes the new entry
 // durable by syncing the parent folder. An existing folder is left alone;
-// a file of that name is an error.
+// a file of that name is an error (Not_a_folder). A failure after the
+// folder was made is reported as Sync_folder; the folder then exists.
 Io_result Make_folder(const QString& path);
 
 // Prefix of the temporary files Replace_file makes; a name with it is never
