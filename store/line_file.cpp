@@ -90,20 +90,6 @@ QByteArray Join_lines(const QList<QByteArray>& lines)
     return out;
 }
 
-Io_result Sync_folder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return Io_result::Failure(Io_step::Sync_folder, errno, folder);
-    if (::fsync(fd) != 0) {
-        const int e = errno;
-        ::close(fd);
-        return Io_result::Failure(Io_step::Sync_folder, e, folder);
-    }
-    ::close(fd);
-    return Io_result::Success();
-}
-
 Io_result Unmappable_failure(const QString& path, const cp932::Encode_result& encoded,
                              qsizetype position_offset)
 {

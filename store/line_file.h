@@ -19,8 +19,6 @@ QList<QByteArray> Split_lines(const QByteArray& bytes);
 // Each line followed by CR LF.
 QByteArray Join_lines(const QList<QByteArray>& lines);
 
-// Makes the entries of a folder (a rename, a removal) durable.
-Io_result Sync_folder(const QString& folder);
 
 // The failure for text that code page 932 cannot hold: the positions of the
 // characters, counted from position_offset in the encoded text.

@@ -46,7 +46,7 @@ struct Fd_guard {
     }
 };
 
-int Sync_folder(const QByteArray& folder)
+int Fsync_folder(const QByteArray& folder)
 {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -200,7 +200,7 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes)
     // The new content is in place. Syncing the folder makes the rename
     // survive a crash; if that fails the caller is told, but the file
     // already holds the new content and nothing is to be undone.
-    if (const int error = Sync_folder(folder))
+    if (const int error = Fsync_folder(folder))
         return Io_result::Failure(Io_step::Sync_folder, error, path);
     return Io_result::Success();
 }
@@ -227,7 +227,14 @@ Io_result Make_folder(const QString& path)
     // mkdir applies the umask; the mode is set again, exactly.
     if (::chmod(name.constData(), S_IRWXU) != 0)
         return Io_result::Failure(Io_step::Make_folder, errno, path);
-    if (const int error = Sync_folder(Folder_of(name)))
+    if (const int error = Fsync_folder(Folder_of(name)))
         return Io_result::Failure(Io_step::Sync_folder, error, path);
+    return Io_result::Success();
+}
+
+Io_result Sync_folder(const QString& folder)
+{
+    if (const int error = Fsync_folder(QFile::encodeName(folder)))
+        return Io_result::Failure(Io_step::Sync_folder, error, folder);
     return Io_result::Success();
 }

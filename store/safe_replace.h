@@ -32,6 +32,9 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes);
 // folder was made is reported as Sync_folder; the folder then exists.
 Io_result Make_folder(const QString& path);
 
+// Makes the entries of a folder (a rename, a removal) durable.
+Io_result Sync_folder(const QString& folder);
+
 // Prefix of the temporary files Replace_file makes; a name with it is never
 // a diary file, and leftovers of an interrupted save are removed by the next
 // save into the same folder.
