@@ -1,0 +1,28 @@
+#pragma once
+// SIGTERM, SIGHUP and SIGINT, turned into a Qt signal on the user-interface
+// thread: the handler only writes the signal's number into a socket pair,
+// and a socket notifier reads it back in the event loop.
+
+#include <QObject>
+
+class QSocketNotifier;
+
+class End_signals : public QObject {
+    Q_OBJECT
+
+public:
+    explicit End_signals(QObject* parent = nullptr);
+    // Puts the previous handlers back.
+    ~End_signals() override;
+    // False when the socket pair or a handler could not be set up.
+    bool ok() const { return set_up; }
+
+signals:
+    void Received(int signal_number);
+
+private:
+    void Read_signal();
+
+    QSocketNotifier* notifier = nullptr;
+    bool set_up = false;
+};

@@ -1,0 +1,88 @@
+#include "app/io_message.h"
+
+#include <QDir>
+#include <cerrno>
+
+namespace {
+
+QString Errno_reason(int error_number)
+{
+    switch (error_number) {
+    case ENOSPC: return QStringLiteral("ディスクがいっぱいです。");
+    case EDQUOT: return QStringLiteral("ディスクの使用量の上限に達しています。");
+    case EACCES:
+    case EPERM: return QStringLiteral("このファイルを扱う権限がありません。");
+    case EROFS: return QStringLiteral("読み取り専用のディスクです。");
+    case ENOENT: return QStringLiteral("ファイルかフォルダーが見つかりません。");
+    case EISDIR: return QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
+    case ENOTDIR: return QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
+    case EIO: return QStringLiteral("ディスクの読み書きでエラーが起きました。");
+    case ENAMETOOLONG: return QStringLiteral("ファイルの名前が長すぎます。");
+    case EMFILE:
+    case ENFILE: return QStringLiteral("開いているファイルが多すぎます。");
+    case EBUSY:
+    case ETXTBSY: return QStringLiteral("ファイルがほかのプログラムに使われています。");
+    case EFBIG: return QStringLiteral("ファイルが大きすぎます。");
+    case ENOMEM: return QStringLiteral("メモリーが足りません。");
+    default: break;
+    }
+    return QStringLiteral("システムのエラーが起きました（エラー番号 %1）。").arg(error_number);
+}
+
+QString Step_reason(Io_step step)
+{
+    switch (step) {
+    case Io_step::Read_only: return QStringLiteral("ファイルが読み取り専用になっています。");
+    case Io_step::Not_a_folder: return QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
+    case Io_step::Not_a_file: return QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
+    case Io_step::Encode: return QStringLiteral("シフトJISで表せない文字があります。");
+    case Io_step::Open: return QStringLiteral("ファイルを開けませんでした。");
+    case Io_step::Read: return QStringLiteral("ファイルを読み込めませんでした。");
+    case Io_step::Write: return QStringLiteral("ファイルに書き込めませんでした。");
+    case Io_step::Sync: return QStringLiteral("ディスクへの書き込みを確かめられませんでした。");
+    case Io_step::Close: return QStringLiteral("ファイルを閉じられませんでした。");
+    case Io_step::Rename: return QStringLiteral("新しいファイルを置けませんでした。");
+    case Io_step::Sync_folder: return QStringLiteral("フォルダーへの書き込みを確かめられませんでした。");
+    case Io_step::Make_folder: return QStringLiteral("フォルダーを作れませんでした。");
+    case Io_step::Remove: return QStringLiteral("ファイルを削除できませんでした。");
+    case Io_step::None: break;
+    }
+    return {};
+}
+
+}  // namespace
+
+QString Io_reason(const Io_result& result)
+{
+    // A fault of the file's kind or place says more than the errno behind it.
+    switch (result.step) {
+    case Io_step::Read_only:
+    case Io_step::Not_a_folder:
+    case Io_step::Not_a_file:
+    case Io_step::Encode: return Step_reason(result.step);
+    default: break;
+    }
+    if (result.error_number != 0)
+        return Errno_reason(result.error_number);
+    return Step_reason(result.step);
+}
+
+QString Io_message(const QString& headline, const Io_result& result)
+{
+    return QStringLiteral("%1\nファイル: %2\n理由: %3")
+        .arg(headline, QDir::toNativeSeparators(result.path), Io_reason(result));
+}
+
+QString Unmappable_question(const QList<Unmappable_char>& characters)
+{
+    QString list;
+    for (const Unmappable_char& c : characters) {
+        const QString substitute =
+            c.substitute.isEmpty() ? QStringLiteral("（何も書かれません）")
+                                   : QStringLiteral("「%1」").arg(c.substitute);
+        list += QStringLiteral("「%1」→%2\n").arg(c.character, substitute);
+    }
+    return QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n") + list +
+           QStringLiteral("\nこのように置き換えて保存しますか？\n"
+                          "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+}

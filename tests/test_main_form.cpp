@@ -1,0 +1,580 @@
+// The main window on a set clock and a fresh program folder: what start-up
+// makes and shows, what the endings write, and what happens when a save
+// cannot be done as asked. Files are compared whole against bytes written
+// here.
+
+#include "app/end_signals.h"
+#include "app/main_form.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QWindow>
+#include <QtTest>
+#include <csignal>
+
+namespace {
+
+using Answer = Platform::Answer;
+using Buttons = Platform::Buttons;
+using Icon = Platform::Icon;
+
+// Ten settings lines and the twenty reserved ones, each with CR LF.
+QByteArray Ini(const QList<QByteArray>& head)
+{
+    QByteArray out;
+    for (const QByteArray& line : head)
+        out += line + "\r\n";
+    for (int i = 1; i <= 20; ++i)
+        out += "spare" + QByteArray::number(i) + "\r\n";
+    return out;
+}
+
+// 1920 x 1080 pixels at 15 twips a pixel: the design window centred sits at
+// left (28800 - 9510) / 2 = 9645 and top (16200 - 7020) / 2 = 4590.
+const QByteArray First_ini =
+    Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2026/12/07", "2026/12/07", "mada"});
+
+// 晴れ。 / 散歩した。, and the memo 散歩.
+const QString Day_text = QStringLiteral("晴れ。\n散歩した。");
+const QString Day_memo = QStringLiteral("散歩");
+const QByteArray Day_file_bytes =
+    Hex("90 b0 82 ea 81 42 0d 0a 8e 55 95 e0 82 b5 82 bd 81 42 0d 0a");
+const QByteArray Today_record_only = Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a");  // 2026/12/070
+const QByteArray Today_record_saved =
+    Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a");  // 2026/12/071散歩
+
+const QString Back_to_text = QStringLiteral("「いいえ」：終了せずに、日記の画面に戻ります。");
+
+enum class Ending { Button, Menu, Close_box, Sigterm };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Ending)
+
+class Test_main_form : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Temp_folder> folder;
+    std::unique_ptr<Fake_platform> fake;
+
+    std::unique_ptr<Main_form> Start()
+    {
+        auto form = std::make_unique<Main_form>(*fake, folder->path());
+        if (form->Form_Load())
+            form->Show_window();
+        QCoreApplication::processEvents();
+        return form;
+    }
+    QString At(const QString& relative) const { return folder->File(relative); }
+    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
+    void Write_diary_entry(Main_form& form)
+    {
+        form.Text2->setFocus();
+        form.Text2->insertPlainText(Day_text);
+        form.Text6->insert(Day_memo);
+        form.Check1->setChecked(true);
+    }
+    // Ends the program the way the row says; the window must be gone.
+    void End(Main_form& form, Ending ending)
+    {
+        switch (ending) {
+        case Ending::Button: QTest::mouseClick(form.Command2, Qt::LeftButton); break;
+        case Ending::Menu: form.Menu_end->trigger(); break;
+        case Ending::Close_box: form.windowHandle()->close(); break;
+        case Ending::Sigterm: {
+            End_signals signals_in;
+            connect(&signals_in, &End_signals::Received, &form, &Main_form::End_without_user);
+            ::raise(SIGTERM);
+            QTRY_VERIFY(form.Ended());
+            break;
+        }
+        }
+    }
+    double dpi = 96;
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<Temp_folder>();
+        QVERIFY(folder->ok());
+        fake = std::make_unique<Fake_platform>();
+        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
+        fake->screen_twips = QSizeF(28800, 16200);
+        dpi = QWidget().logicalDpiX();
+    }
+    void cleanup()
+    {
+        VERIFY_PLATFORM_CLEAN(*fake);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
+    }
+
+    // ---- Start-up -------------------------------------------------------
+
+    void First_run_makes_the_first_files_and_nothing_more()
+    {
+        auto form = Start();
+        QCOMPARE(Entries(folder->path()),
+                 QStringList({"2025", "2026", "sorane.ini"}));  // 2025: the reference year
+        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
+        QCOMPARE(Entries(At("2025")), QStringList());
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
+        QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
+
+        QCOMPARE(form->windowTitle(), QStringLiteral("【ソラネ】Ver.2.0"));
+        QCOMPARE(form->pos(), QPoint(Px(9645), Px(4590)));
+        QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
+        QCOMPARE(QStringList({form->Text3->text(), form->Text4->text(), form->Text5->text()}),
+                 QStringList({"2026", "12", "7"}));
+        QCOMPARE(QList<int>({form->VScroll1->value(), form->VScroll2->value(), form->VScroll3->value()}),
+                 QList<int>({2026, 12, 7}));
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 QStringList({"2025", "12", "7"}));
+        QVERIFY(form->Text2->toPlainText().isEmpty());
+        QVERIFY(form->Text1->toPlainText().isEmpty());
+        QVERIFY(form->Text6->text().isEmpty());
+        QVERIFY(!form->Check1->isChecked());
+        QCOMPARE(form->state.scroll_lock, QStringLiteral("off"));
+        QCOMPARE(form->state.last_run_date, QStringLiteral("2026/12/07"));
+
+        // Nothing edited: ending writes the settings only.
+        End(*form, Ending::Button);
+        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
+                      "mada"}));
+    }
+
+    void Controls_stand_at_their_design_places()
+    {
+        auto form = Start();
+        const struct {
+            const char* name;
+            QRect twips;
+        } places[] = {
+            {"Text3", {60, 60, 675, 435}},        {"VScroll3", {2280, 60, 375, 435}},
+            {"Shape1", {2700, 60, 1215, 435}},    {"Check1", {2760, 120, 1035, 285}},
+            {"Label1", {4080, 120, 450, 225}},    {"Text6", {4620, 60, 4755, 435}},
+            {"Text2", {0, 540, 9375, 2655}},      {"Text1", {0, 3240, 9375, 2535}},
+            {"Text9", {1920, 5820, 375, 435}},    {"Command1", {2700, 5820, 1275, 435}},
+            {"Command3", {4080, 5820, 1275, 435}}, {"Command4", {5460, 5820, 1275, 435}},
+            {"Command2", {7980, 5820, 1395, 435}},
+        };
+        for (const auto& p : places) {
+            auto* w = form->findChild<QWidget*>(QLatin1String(p.name));
+            QVERIFY2(w, p.name);
+            const QRect px(Px(p.twips.x()), Px(p.twips.y()), Px(p.twips.width()), Px(p.twips.height()));
+            QVERIFY2(w->geometry() == px, p.name);
+        }
+        // Text2 covers Text1 where they overlap; Shape1 lies under Check1.
+        const QObjectList order = form->centralWidget()->children();
+        QVERIFY(order.indexOf(form->Text2) > order.indexOf(form->Text1));
+        QVERIFY(order.indexOf(form->Check1) > order.indexOf(form->Shape1));
+
+        QCOMPARE(form->Command1->text(), QStringLiteral("画面切替"));
+        QCOMPARE(form->Command2->text(), QStringLiteral("終了"));
+        QCOMPARE(form->Command3->text(), QStringLiteral("占い"));
+        QCOMPARE(form->Command4->text(), QStringLiteral("明日へ"));
+        QCOMPARE(form->Check1->text(), QStringLiteral("思い出"));
+        QCOMPARE(form->Label1->text(), QStringLiteral("メモ"));
+        QStringList menus;
+        for (QAction* top : form->menuBar()->actions()) {
+            QStringList entries;
+            for (QAction* a : top->menu()->actions())
+                entries << a->objectName() + "=" + a->text();
+            menus << top->menu()->objectName() + "=" + top->text() + "[" + entries.join(",") + "]";
+        }
+        QCOMPARE(menus, QStringList({"Menu_file=ﾌｧｲﾙ[Menu_end=終了]",
+                                     "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ]",
+                                     "Menu_settei=設定[MENU_ref_default=参照する日記]",
+                                     "Menu_help=?[Menu_tukaikata=使い方]"}));
+
+        QCOMPARE(form->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
+        QCOMPARE(form->Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QCOMPARE(form->Text1->palette().color(QPalette::Base), QColor(255, 255, 255));
+        QCOMPARE(form->Text8->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QVERIFY(form->Text1->isReadOnly());
+        QCOMPARE(form->Text2->font().family(), QStringLiteral("ＭＳ ゴシック"));
+        QCOMPARE(form->Text2->font().pointSizeF(), 11.25);
+        const QString shown = QFontInfo(form->Text2->font()).family();
+        QVERIFY2(shown == "IPAGothic" || shown == "Noto Sans Mono CJK JP", qPrintable(shown));
+        form.reset();
+    }
+
+    void A_settings_file_from_windows_opens_at_its_size_and_round_trips()
+    {
+        const QByteArray ini =
+            Ini({"0", "1234.5", "2000", "8020", "10510", "nomal", "3", "2025/3/7", "2026/12/07", "sumi"});
+        QVERIFY(Write_bytes(At("sorane.ini"), ini));
+        auto form = Start();
+        QCOMPARE(form->pos(), QPoint(Px(2000), Px(1234.5)));
+        QCOMPARE(form->centralWidget()->size(), QSize(Px(10390), Px(7285)));
+        // 1000 twips higher: half of it goes to each text field.
+        QCOMPARE(form->Text2->height(), Px(3155));
+        QCOMPARE(form->Text1->geometry(), QRect(0, Px(3740), Px(10375), Px(3035)));
+        QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(6820)));
+        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));  // same day
+        End(*form, Ending::Close_box);
+        QCOMPARE(Read_bytes(At("sorane.ini")), ini);
+    }
+
+    void First_start_in_a_new_year()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("sorane.ini"),
+                            Ini({"0", "4590", "9645", "7020", "9510", "wide", "1", "2026/12/30",
+                                 "2026/12/31", "sumi"})));
+        fake->now = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5));
+        auto form = Start();
+        QCOMPARE(Entries(folder->path()), QStringList({"2026", "2027", "sorane.ini"}));
+        QCOMPARE(Read_bytes(At("2027/keyword.txt")),
+                 Hex("32 30 32 37 2f 30 31 2f 30 31 30 0d 0a"));  // 2027/01/010
+        QCOMPARE(Entries(At("2026")), QStringList());
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 QStringList({"2026", "1", "1"}));
+        QVERIFY(form->state.new_day);
+        QCOMPARE(form->Text2->height(), Px(5235));  // the wide mode
+        End(*form, Ending::Menu);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "wide", "1", "2026/1/1", "2027/01/01",
+                      "mada"}));
+    }
+
+    void A_window_minimized_at_the_last_end_starts_centred_at_design_size()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"),
+                            Ini({"1", "-48000", "-48000", "405", "2400", "nomal", "1", "2025/12/7",
+                                 "2026/12/07", "mada"})));
+        auto form = Start();
+        QVERIFY(form->isMinimized());
+        QCOMPARE(form->pos(), QPoint(Px(9645), Px(4590)));
+        QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"1", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
+                      "mada"}));
+    }
+
+    void Reference_day_by_ref_mode_data()
+    {
+        QTest::addColumn<QByteArray>("ref_mode");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("folders");
+        QTest::newRow("1 on 29 February") << QByteArray("1") << QDate(2028, 2, 29)
+                                          << QStringList({"2027", "2", "29"})
+                                          << QStringList({"2027", "2028", "sorane.ini"});
+        QTest::newRow("2 on 1 January") << QByteArray("2") << QDate(2027, 1, 1)
+                                        << QStringList({"2026", "12", "31"})
+                                        << QStringList({"2026", "2027", "sorane.ini"});
+        QTest::newRow("3 with 2025/3/7") << QByteArray("3") << QDate(2026, 12, 7)
+                                         << QStringList({"2025", "3", "7"})
+                                         << QStringList({"2025", "2026", "sorane.ini"});
+        QTest::newRow("0 keeps the bars' low ends") << QByteArray("0") << QDate(2026, 12, 7)
+                                                    << QStringList({"1990", "1", "1"})
+                                                    << QStringList({"2026", "sorane.ini"});
+        QTest::newRow("4 keeps the bars' low ends") << QByteArray("4") << QDate(2026, 12, 7)
+                                                    << QStringList({"1990", "1", "1"})
+                                                    << QStringList({"2026", "sorane.ini"});
+        QTest::newRow("1 in 1990 stays in 1990") << QByteArray("1") << QDate(1990, 5, 5)
+                                                 << QStringList({"1990", "5", "5"})
+                                                 << QStringList({"1990", "sorane.ini"});
+        QTest::newRow("2 on 1 January 1990 stays in 1990") << QByteArray("2") << QDate(1990, 1, 1)
+                                                           << QStringList({"1990", "12", "31"})
+                                                           << QStringList({"1990", "sorane.ini"});
+    }
+    void Reference_day_by_ref_mode()
+    {
+        QFETCH(QByteArray, ref_mode);
+        QFETCH(QDate, today);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, folders);
+        fake->now = QDateTime(today, QTime(8, 0, 0));
+        const QByteArray today_key = today.toString("yyyy/MM/dd").toLatin1();
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                   ref_mode, "2025/3/7", today_key, "mada"})));
+        auto form = Start();
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}), shown);
+        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+                 QList<int>({shown[0].toInt(), shown[1].toInt(), shown[2].toInt()}));
+        QCOMPARE(Entries(folder->path()), folders);
+        QVERIFY(form->Text1->toPlainText().isEmpty());
+        form.reset();
+    }
+
+    void The_reference_panel_shows_the_reference_days_text()
+    {
+        QVERIFY(QDir().mkpath(At("2025")));
+        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
+        auto form = Start();
+        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩\nあ"));
+        QCOMPARE(form->Text1->document()->blockCount(), 2);
+        form.reset();
+    }
+
+    void A_memo_without_a_day_file_is_kept()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        const QByteArray index = Hex("32 30 32 36 2f 31 32 2f 30 35 30 83 81 83 82 0d 0a"   // 2026/12/050メモ
+                                     "32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a");  // 2026/12/071買い物
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
+        auto form = Start();
+        QCOMPARE(form->Text6->text(), QStringLiteral("買い物"));
+        QVERIFY(form->Check1->isChecked());
+        QVERIFY(form->Text2->toPlainText().isEmpty());
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), index);
+        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
+    }
+
+    void Two_starts_on_one_day_keep_the_fortune_told()
+    {
+        Start().reset();  // the first run
+        {
+            auto form = Start();
+            QVERIFY(!form->state.new_day);
+            form->state.fortune_state = "sumi";  // as telling the fortune leaves it
+            End(*form, Ending::Button);
+        }
+        fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59));
+        auto form = Start();
+        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
+                      "sumi"}));
+    }
+
+    void The_clock_set_back_resets_nothing_and_moves_the_last_run_back()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1",
+                                                   "2025/12/7", "2026/12/07", "sumi"})));
+        fake->now = QDateTime(QDate(2026, 12, 1), QTime(9, 0, 0));
+        auto form = Start();
+        QVERIFY(!form->state.new_day);
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/1", "2026/12/01",
+                      "sumi"}));
+    }
+
+    void A_system_year_outside_the_diary_ends_without_writing_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::newRow("2101") << QDate(2101, 1, 1);
+        QTest::newRow("1989") << QDate(1989, 12, 31);
+    }
+    void A_system_year_outside_the_diary_ends_without_writing()
+    {
+        QFETCH(QDate, today);
+        fake->now = QDateTime(today, QTime(12, 0, 0));
+        fake->Expect_box(QStringLiteral("パソコンの日付が%1年%2月%3日になっています。\n"
+                                        "この日記が扱えるのは1990年から2100年までです。\n"
+                                        "パソコンの日付を確かめてから、もう一度起動してください。")
+                             .arg(today.year())
+                             .arg(today.month())
+                             .arg(today.day()),
+                         App_title, Icon::Critical, Buttons::Ok, Answer::Ok);
+        Main_form form(*fake, folder->path());
+        QVERIFY(!form.Form_Load());
+        QCOMPARE(Entries(folder->path()), QStringList());
+    }
+
+    // ---- Saving and ending ----------------------------------------------
+
+    void Every_ending_writes_the_same_files_data()
+    {
+        QTest::addColumn<Ending>("ending");
+        QTest::newRow("button 終了") << Ending::Button;
+        QTest::newRow("menu 終了") << Ending::Menu;
+        QTest::newRow("close box") << Ending::Close_box;
+        QTest::newRow("SIGTERM") << Ending::Sigterm;
+    }
+    void Every_ending_writes_the_same_files()
+    {
+        QFETCH(Ending, ending);
+        auto form = Start();
+        QSignalSpy ended(form.get(), &Main_form::Program_ended);
+        Write_diary_entry(*form);
+        End(*form, ending);
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
+                      "mada"}));
+    }
+
+    void An_unedited_day_keeps_its_bytes_data()
+    {
+        QTest::addColumn<QByteArray>("day_file");
+        QTest::addColumn<bool>("too_large");
+        // A lone CR, no final CR LF, a lead byte without its trail byte.
+        QTest::newRow("odd bytes") << Hex("41 0d 42 0d 0a 0d 0a 82 a0 83") << false;
+        QByteArray large;
+        while (large.size() < 32010)
+            large += Hex("82 a0 0d 0a");  // あ CR LF
+        QTest::newRow("over 32000 bytes") << large << true;
+    }
+    void An_unedited_day_keeps_its_bytes()
+    {
+        QFETCH(QByteArray, day_file);
+        QFETCH(bool, too_large);
+        QVERIFY(QDir().mkpath(At("2026")));
+        // Two records of the day: only a save would make them one.
+        const QByteArray index = Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a"
+                                     "32 30 32 36 2f 31 32 2f 30 37 30 0d 0a");
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
+        QVERIFY(Write_bytes(At("2026/1207.txt"), day_file));
+        if (too_large)
+            fake->Expect_box(QStringLiteral("３２ｋＢまでを読み込みました"),
+                             QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok, Answer::Ok);
+        auto form = Start();
+        QCOMPARE(form->Text6->text(), QString());  // the later record's memo
+        QVERIFY(form->Check1->isChecked());
+        QVERIFY(!form->Text2->toPlainText().isEmpty());
+        End(*form, Ending::Close_box);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), day_file);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), index);
+    }
+
+    void Emptied_text_and_memo_leave_the_stored_day_alone()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved));
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
+        auto form = Start();
+        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        form->Text2->clear();
+        form->Text6->clear();
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+    }
+
+    void A_failed_save_at_the_end_lets_the_user_stay_or_end()
+    {
+        auto form = Start();
+        Write_diary_entry(*form);
+        // A folder where the day file belongs: no writing can replace it.
+        QVERIFY(QDir().mkpath(At("2026/1207.txt")));
+        const QString box =
+            QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
+                           "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                           "このまま終了しますか？\n"
+                           "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
+                           "「sorane-rescue-20261207-213015.txt」に書き出します。\n")
+                .arg(At("2026/1207.txt")) +
+            Back_to_text;
+        fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::No);
+        QSignalSpy ended(form.get(), &Main_form::Program_ended);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(form->isVisible());
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        QCOMPARE(form->Text6->text(), Day_memo);
+        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+
+        // The second time the user ends anyway: the day goes to the rescue file.
+        fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
+        form->windowHandle()->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(Entries(folder->path()),
+                 QStringList({"2025", "2026", "sorane-rescue-20261207-213015.txt", "sorane.ini"}));
+        QCOMPARE(Read_bytes(At("sorane-rescue-20261207-213015.txt")),
+                 QStringLiteral("【ソラネ】Ver.2.0 が保存できなかった日記です。\n日付: 2026/12/07\n"
+                                "思い出: あり\nメモ: 散歩\n本文:\n晴れ。\n散歩した。\n")
+                     .toUtf8());
+        QVERIFY(QFileInfo(At("2026/1207.txt")).isDir());
+    }
+
+    void A_failed_save_on_sigterm_writes_the_rescue_file()
+    {
+        auto form = Start();
+        Write_diary_entry(*form);
+        // A file where the index belongs is not an index the store can read.
+        QVERIFY(QFile::remove(At("2026/keyword.txt")));
+        QVERIFY(QDir().mkpath(At("2026/keyword.txt")));
+        End(*form, Ending::Sigterm);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
+        QCOMPARE(form->Rescue_path(), At("sorane-rescue-20261207-213015.txt"));
+        QVERIFY(Read_bytes(form->Rescue_path())
+                    .contains(QStringLiteral("メモ: 散歩\n本文:\n晴れ。\n散歩した。\n").toUtf8()));
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
+                      "mada"}));
+    }
+
+    void A_day_file_that_could_not_be_read_is_never_written_over()
+    {
+        QVERIFY(QDir().mkpath(At("2026/1207.txt")));
+        const QString reason = QStringLiteral("ファイル: %1\n理由: ファイルの場所に同じ名前のフォルダーがあります。")
+                                   .arg(At("2026/1207.txt"));
+        fake->Expect_box(QStringLiteral("日記を読み込めませんでした。\n") + reason +
+                             QStringLiteral("\n\nこの日の日記は、ファイルを守るため保存しません。"),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start();
+        form->Text2->insertPlainText(QStringLiteral("あ"));
+        fake->Expect_box(
+            QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") + reason +
+                QStringLiteral("\n\nこのまま終了しますか？\n"
+                               "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
+                               "「sorane-rescue-20261207-213015.txt」に書き出します。\n") +
+                Back_to_text,
+            App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
+        End(*form, Ending::Button);
+        QVERIFY(form->Ended());
+        QVERIFY(QFileInfo(At("2026/1207.txt")).isDir());
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
+        QVERIFY(QFileInfo::exists(At("sorane-rescue-20261207-213015.txt")));
+    }
+
+    void Characters_code_page_932_cannot_hold_are_named_before_writing()
+    {
+        auto form = Start();
+        const QByteArray ini_before = Read_bytes(At("sorane.ini"));
+        form->Text2->insertPlainText(QStringLiteral("𠮷野家で😀"));
+        form->Text6->setText(QStringLiteral("雪☃😀"));
+        const QString question =
+            QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n"
+                           "「☃」→「?」\n「😀」→「?」\n「𠮷」→「?」\n\n"
+                           "このように置き換えて保存しますか？\n"
+                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        // Back to the text, and not one byte written.
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("𠮷野家で😀"));
+        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
+        QCOMPARE(Read_bytes(At("sorane.ini")), ini_before);
+
+        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(form->Ended());
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));  // 2026/12/070雪??
+    }
+};
+
+QTEST_MAIN(Test_main_form)
+#include "test_main_form.moc"
