@@ -143,8 +143,8 @@ QString Bins_out_of_tolerance(const Counts& counts, const QList<double>& shares)
 // 32000, times across the day, midnight (T = 0) among them.
 double Trial_seed(int trial)
 {
-    const int length = 1 + (trial * 7919) % 32000;
-    const int seconds = trial % 97 == 0 ? 0 : (trial * 104729) % 86400;
+    const qint64 length = 1 + (qint64(trial) * 7919) % 32000;
+    const qint64 seconds = trial % 97 == 0 ? 0 : (qint64(trial) * 104729) % 86400;
     return length * (seconds / 86400.0);
 }
 
