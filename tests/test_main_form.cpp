@@ -4,6 +4,7 @@
 // here.
 
 #include "app/end_signals.h"
+#include "app/io_message.h"
 #include "app/main_form.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
@@ -21,6 +22,7 @@
 #include <QSignalSpy>
 #include <QWindow>
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
 
 namespace {
@@ -229,6 +231,23 @@ private slots:
         QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));  // same day
         End(*form, Ending::Close_box);
         QCOMPARE(Read_bytes(At("sorane.ini")), ini);
+    }
+
+    void The_layout_follows_the_window_size()
+    {
+        auto form = Start();
+        form->resize(form->width() + Px(1000), form->height() + Px(2000));
+        QCOMPARE(form->Text6->width(), Px(5755));
+        QCOMPARE(form->Text2->geometry(), QRect(0, Px(540), Px(10375), Px(3655)));
+        QCOMPARE(form->Text1->geometry(), QRect(0, Px(4240), Px(10375), Px(3535)));
+        QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(7820)));
+        QCOMPARE(form->Command4->pos(), QPoint(Px(5460), Px(7820)));
+        QCOMPARE(form->Text3->pos(), QPoint(Px(60), Px(60)));
+        // Smaller than the design size is not allowed.
+        form->resize(Px(4000), Px(3000));
+        QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
+        QCOMPARE(form->Text2->geometry(), QRect(0, Px(540), Px(9375), Px(2655)));
+        form.reset();
     }
 
     void First_start_in_a_new_year()
@@ -466,6 +485,39 @@ private slots:
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+    }
+
+    void The_session_saving_keeps_the_window_open()
+    {
+        auto form = Start();
+        Write_diary_entry(*form);
+        form->Save_for_session();
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->Ended());
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        form->Text6->setText(QStringLiteral("あ"));
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 31 82 a0 0d 0a"));  // 2026/12/071あ
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+    }
+
+    void A_failure_is_told_with_the_file_and_the_reason()
+    {
+        const QString path = QStringLiteral("/home/u/sorane/2026/1207.txt");
+        QCOMPARE(Io_message(QStringLiteral("日記を保存できませんでした。"),
+                            Io_result::Failure(Io_step::Write, ENOSPC, path)),
+                 QStringLiteral("日記を保存できませんでした。\nファイル: /home/u/sorane/2026/1207.txt\n"
+                                "理由: ディスクがいっぱいです。"));
+        QCOMPARE(Io_reason(Io_result::Failure(Io_step::Rename, EACCES, path)),
+                 QStringLiteral("このファイルを扱う権限がありません。"));
+        QCOMPARE(Io_reason(Io_result::Failure(Io_step::Read_only, EACCES, path)),
+                 QStringLiteral("ファイルが読み取り専用になっています。"));
+        QCOMPARE(Io_reason(Io_result::Failure(Io_step::Sync, 0, path)),
+                 QStringLiteral("ディスクへの書き込みを確かめられませんでした。"));
+        QCOMPARE(Io_reason(Io_result::Failure(Io_step::Write, 1234, path)),
+                 QStringLiteral("システムのエラーが起きました（エラー番号 1234）。"));
     }
 
     void A_failed_save_at_the_end_lets_the_user_stay_or_end()
