@@ -438,9 +438,10 @@ void Main_form::Load_reference_text()
 
 void Main_form::Apply_text2_height(double outer_height)
 {
-    Twips_rect r = Main_form_places[11].rect;  // Text2
-    r = Layout_place(QStringLiteral("Text2"), r, Outer_twips().width, outer_height,
-                     state.screen_mode == QLatin1String("nomal"));
+    const auto text2 = std::find_if(std::begin(Main_form_places), std::end(Main_form_places),
+                                    [](const Control_place& p) { return qstrcmp(p.name, "Text2") == 0; });
+    const Twips_rect r = Layout_place(QStringLiteral("Text2"), text2->rect, Outer_twips().width,
+                                      outer_height, state.screen_mode == QLatin1String("nomal"));
     QRect now = Text2->geometry();
     now.setHeight(Twips_to_pixels(r.height, Dpi()));
     Text2->setGeometry(now);
