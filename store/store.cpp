@@ -17,6 +17,14 @@ const QByteArray Crlf = QByteArrayLiteral("\r\n");
 
 bool Is_lead_byte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// A two-byte character starts at i, as the codec reads it: a lead byte
+// without a valid trail is one character by itself.
+bool Starts_pair(const QByteArray& bytes, qsizetype i)
+{
+    return Is_lead_byte(uchar(bytes[i])) && i + 1 < bytes.size() &&
+           cp932::Decode(QByteArrayView(bytes).sliced(i, 2)).bad_offsets.empty();
+}
+
 // Where to cut a file that is too long: at most `limit` bytes, moved back so
 // that neither a two-byte character nor a CR LF pair is split.
 qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
@@ -25,7 +33,7 @@ qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
     qsizetype last_start = 0;
     while (i < limit) {
         last_start = i;
-        i += Is_lead_byte(uchar(bytes[i])) ? 2 : 1;
+        i += Starts_pair(bytes, i) ? 2 : 1;
     }
     qsizetype cut = i > limit ? last_start : limit;
     if (cut > 0 && cut < bytes.size() && bytes[cut - 1] == '\r' && bytes[cut] == '\n')

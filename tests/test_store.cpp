@@ -161,6 +161,25 @@ private slots:
         QCOMPARE(Read_bytes(path), original);
     }
 
+    void A_stray_lead_byte_does_not_move_the_cut_into_a_character()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        // 85 is a lead byte without a valid trail, so it stands alone and
+        // 81 40 (the ideographic space) is the character after it. That
+        // character lies across byte 31998: it goes whole to the rest, the
+        // stray byte stays in the text.
+        const QByteArray original = Repeat(A_kana, 31996) + Hex("85 81 40 0d 0a");
+        QVERIFY(Write_bytes(path, original));
+        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
+                         Platform::Buttons::Ok, Platform::Answer::Ok);
+        const QString text = store->Read_text_file(path);
+        QCOMPARE(text, QString(15998, QChar(0x3042)) + QChar(0xF785));
+        QCOMPARE(store->Kept_remainder(path), Hex("81 40 0d 0a"));
+        QVERIFY(store->Write_text_file(path, text).ok());
+        QCOMPARE(Read_bytes(path), original);
+    }
+
     void Writing_a_day_file()
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
