@@ -1,5 +1,6 @@
 #include "platform/platform_real.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -40,6 +41,15 @@ Platform::Answer Real_platform::Message_box(const QString& text, const QString& 
         break;
     case Buttons::Retry_cancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
+    // The buttons speak the program's language whatever the desktop's is.
+    const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
+        {QMessageBox::Ok, u"OK"},         {QMessageBox::Cancel, u"キャンセル"},
+        {QMessageBox::Yes, u"はい"},      {QMessageBox::No, u"いいえ"},
+        {QMessageBox::Retry, u"再試行"},
+    };
+    for (const auto& [button, caption] : captions)
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf16(caption));
     switch (box.exec()) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;
