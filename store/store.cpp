@@ -49,15 +49,17 @@ QString Text_from_bytes(QByteArrayView bytes)
     return text;
 }
 
-// Every LF that is not already behind a CR becomes CR LF.
+// Every line break "\n" becomes CR LF. A CR of the text itself stays a
+// byte of its own, also just before a line break (CR CR LF), so the text
+// reads back as it was written.
 QByteArray With_crlf(const QByteArray& bytes)
 {
     QByteArray out;
     out.reserve(bytes.size() + bytes.count('\n'));
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+    for (char b : bytes) {
+        if (b == '\n')
             out += '\r';
-        out += bytes[i];
+        out += b;
     }
     return out;
 }

@@ -219,6 +219,25 @@ private slots:
         QCOMPARE(Read_bytes(path), odd);
     }
 
+    void A_cr_before_a_line_break_survives_a_save()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString path = store->Day_file_path(2026, 12, 7);
+        // A file made elsewhere with a stray CR before a line break: the CR
+        // is part of the text, and writing the text back keeps it.
+        const QByteArray original = Hex("41 0d 0d 0a 42 0d 0d 0a");
+        QVERIFY(Write_bytes(path, original));
+        const QString text = store->Read_text_file(path);
+        QCOMPARE(text, QStringLiteral("A\r\nB\r"));
+        QVERIFY(store->Write_text_file(path, text).ok());
+        QCOMPARE(Read_bytes(path), original);
+        QCOMPARE(store->Read_text_file(path), text);
+        // A text typed with such a CR is written the same way.
+        QVERIFY(store->Write_text_file(path, QStringLiteral("\r\n\r")).ok());
+        QCOMPARE(Read_bytes(path), Hex("0d 0d 0a 0d 0d 0a"));
+        QCOMPARE(store->Read_text_file(path), QStringLiteral("\r\n\r"));
+    }
+
     void Looking_up_records()
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
