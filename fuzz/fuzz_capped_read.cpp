@@ -114,8 +114,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Quiet_platform platform_again;
     Diary_store store_again(Scratch_folder(), platform_again);
     const QString text_again = store_again.Read_text_file(path);
-    FUZZ_CHECK(text_again == text);
-    FUZZ_CHECK(platform_again.boxes == (after.size() > Text_file_limit ? 1 : 0));
+    if (after.size() <= Text_file_limit) {
+        FUZZ_CHECK(platform_again.boxes == 0);
+        FUZZ_CHECK(text_again == text);
+    } else {
+        // The final CR LF (or a CR CR LF for a CR of the text) can take a
+        // file just under the limit over it: then the next read is cut
+        // again, between characters of the same text.
+        FUZZ_CHECK(platform_again.boxes == 1);
+        FUZZ_CHECK(text.startsWith(text_again));
+        FUZZ_CHECK(after.endsWith(store_again.Kept_remainder(path)));
+    }
 
     const bool plain_ending = capped || file.endsWith("\r\n");
     if (plain_ending && Line_breaks_are_crlf(file)) {

@@ -17,23 +17,18 @@ const QByteArray Crlf = QByteArrayLiteral("\r\n");
 
 bool Is_lead_byte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-// A two-byte character starts at i, as the codec reads it: a lead byte
-// without a valid trail is one character by itself.
-bool Starts_pair(const QByteArray& bytes, qsizetype i)
-{
-    return Is_lead_byte(uchar(bytes[i])) && i + 1 < bytes.size() &&
-           cp932::Decode(QByteArrayView(bytes).sliced(i, 2)).bad_offsets.empty();
-}
-
 // Where to cut a file that is too long: at most `limit` bytes, moved back so
-// that neither a two-byte character nor a CR LF pair is split.
+// that neither a two-byte character nor a CR LF pair is split. Characters
+// are counted as the codec reads them: a lead byte without a valid trail is
+// a character of its own (carried), so the byte after it starts the next.
 qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
 {
+    const QString head = cp932::Decode_text(QByteArrayView(bytes).first(qMin(limit + 1, bytes.size())));
     qsizetype i = 0;
     qsizetype last_start = 0;
-    while (i < limit) {
+    for (qsizetype k = 0; i < limit; ++k) {
         last_start = i;
-        i += Starts_pair(bytes, i) ? 2 : 1;
+        i += Is_lead_byte(uchar(bytes[i])) && !cp932::Is_carried_byte(head[k].unicode()) ? 2 : 1;
     }
     qsizetype cut = i > limit ? last_start : limit;
     if (cut > 0 && cut < bytes.size() && bytes[cut - 1] == '\r' && bytes[cut] == '\n')
