@@ -1,0 +1,26 @@
+// The diary's own start-up, for the benchmarks: the main window on the given
+// program folder, ended right after its first paint without the ending's
+// saves (nothing is written by ending here).
+//
+//   bench_sorane <program folder>
+
+#include "app/main_form.h"
+#include "bench/first_paint.h"
+#include "platform/platform_real.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2)
+        return 2;
+    Quit_after_first_paint quit;
+    app.installEventFilter(&quit);
+    Real_platform platform;
+    Main_form form(platform, QString::fromLocal8Bit(argv[1]));
+    if (!form.Form_Load())
+        return 1;
+    form.Show_window();
+    return app.exec();
+}
