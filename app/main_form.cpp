@@ -237,6 +237,7 @@ void Main_form::Build_controls()
     placed = false;
 
     connect(Command2, &QPushButton::clicked, this, &Main_form::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &Main_form::Command4_Click);
 }
 
 double Main_form::Dpi() const { return logicalDpiX(); }
@@ -374,8 +375,8 @@ bool Main_form::Form_Load()
     state.scroll_lock = QStringLiteral("off");
     Load_reference_text();
 
-    // 15, 16 (the message from yesterday) belong to the message windows;
-    // they use state.new_day.
+    // 15, 16: the message from yesterday.
+    Hand_over_messages_at_start();
 
     // 17, 18.
     if (state.new_day)

@@ -85,6 +85,12 @@ public:
 
     void Form_Resize();
 
+    // The messages (dialogs/f_tomorrow.cpp, dialogs/f_yesterday.cpp): 明日へ
+    // opens F_tomorrow; at start-up a new day hands tomorrow's message over
+    // and F_yesterday greets the user while a received message exists.
+    void Command4_Click();
+    void Hand_over_messages_at_start();
+
     // Shows a day in the diary panel: memo, memory flag and text from the
     // store, remembered as loaded so that an unedited day is never written.
     void Load_diary_day(int year, int month, int day);

@@ -1,0 +1,53 @@
+#pragma once
+// The window of 明日へ: the message for tomorrow in the upper box, the
+// message received today in the lower, blue box. 終了 keeps the message in
+// "tomorrow.txt"; closing the window otherwise asks before anything typed
+// is dropped.
+
+#include "store/store.h"
+
+#include <QDialog>
+
+class Main_form;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+class F_tomorrow : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit F_tomorrow(Main_form& form);
+
+    // Places the window over the main window, sets the title and reads
+    // "yesterda.txt", then "tomorrow.txt". False when "tomorrow.txt" could
+    // not be read (the failure has been told): the window is then not shown,
+    // so nothing can be written over a message it did not show.
+    bool Form_Load();
+    // ↑コピー: the received message after the one being written.
+    void Command2_Click();
+    // 終了: writes "tomorrow.txt" unless the upper box is empty, and closes;
+    // a failed write keeps the window open with its text.
+    void Command1_Click();
+
+    // Closing by the frame or Escape: asks first when the upper box holds
+    // a message that was changed and not written.
+    void reject() override;
+
+    QLabel* Label1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPlainTextEdit* Text2 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+private:
+    // True when the message was written or there was nothing to write.
+    bool Save_message();
+
+    Main_form& form;
+    QString loaded_text;  // the upper box as read or last written
+};
+
+inline constexpr double F_tomorrow_client_width = 9390;
+inline constexpr double F_tomorrow_client_height = 6600;

@@ -1,0 +1,113 @@
+#include "dialogs/f_yesterday.h"
+
+#include "app/io_message.h"
+#include "app/main_form.h"
+#include "app/twips.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+const QColor Greeting_yellow(255, 255, 0);
+
+// A dialog's borders and title bar, in twips: the main window's frame
+// without its menu bar.
+constexpr double Dialog_frame_width = 120;
+constexpr double Dialog_frame_height = 435;
+
+}  // namespace
+
+void Centre_over_main_form(QWidget& dialog, const Main_form& form, double client_width,
+                           double client_height)
+{
+    const Twips_rect main_outer = form.Outer_twips();
+    const double width = client_width + Dialog_frame_width;
+    const double height = client_height + Dialog_frame_height;
+    const double left = main_outer.left + (main_outer.width - width) / 2;
+    const double top = main_outer.top + (main_outer.height - height) / 2;
+    const double dpi = form.Dpi();
+    dialog.setFixedSize(Twips_to_pixels(client_width, dpi), Twips_to_pixels(client_height, dpi));
+    dialog.move(Twips_to_pixels(left, dpi), Twips_to_pixels(top, dpi));
+}
+
+F_yesterday::F_yesterday(Main_form& form) : QDialog(&form), form(form)
+{
+    setObjectName(QStringLiteral("F_yesterday"));
+    setModal(true);
+    QPalette yellow = palette();
+    yellow.setColor(QPalette::Window, Greeting_yellow);
+    setPalette(yellow);
+    setAutoFillBackground(true);
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    font.setPointSizeF(11.25);
+    setFont(font);
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The message is shown, not kept: what is typed here would go nowhere.
+    Text1->setReadOnly(true);
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setDefault(true);
+    Text1->setGeometry(form.Pixels({0, 0, 9375, 3495}));
+    Command1->setGeometry(form.Pixels({8220, 3540, 1095, 435}));
+    connect(Command1, &QPushButton::clicked, this, &F_yesterday::Command1_Click);
+}
+
+bool F_yesterday::Form_Load()
+{
+    Centre_over_main_form(*this, form, F_yesterday_client_width, F_yesterday_client_height);
+    setWindowTitle(QStringLiteral("◆◇◆ 昨日のあなたから、メッセージが届いています ◆◇◆"));
+    form.platform.Beep();
+    Io_result error;
+    const QString text = form.store.Read_text_file(form.store.Yesterday_path(), &error);
+    if (!error.ok()) {
+        form.platform.Message_box(
+            Io_message(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"), error),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return false;
+    }
+    Text1->setPlainText(text);
+    Command1->setFocus();
+    return true;
+}
+
+void F_yesterday::Command1_Click() { accept(); }
+
+void Main_form::Hand_over_messages_at_start()
+{
+    const QString today_key =
+        Diary_store::Date_key(state.today.year(), state.today.month(), state.today.day());
+    bool may_hand_over = state.new_day;
+    // The day's start is made durable before any message moves: a program
+    // killed later today must not take its next start for a new day again,
+    // which would drop the message just received.
+    if (state.last_run_date != today_key) {
+        Settings now = state;
+        now.last_run_date = today_key;
+        if (state.new_day)
+            now.fortune_state = QStringLiteral("mada");
+        if (const Io_result r = store.Write_settings(now); !r.ok()) {
+            Show_failure(QStringLiteral("設定ファイルを保存できませんでした。"), r,
+                         state.new_day
+                             ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
+                             : QString());
+            may_hand_over = false;
+        }
+    }
+    if (may_hand_over) {
+        // One rename drops the old message and moves the new one in.
+        if (const Io_result r = store.Hand_over_messages(); r.step == Io_step::Sync_folder)
+            Show_failure(QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"), r);
+        else if (!r.ok())
+            Show_failure(QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。"), r,
+                         QStringLiteral("メッセージのファイルは元のままです。"));
+    }
+    if (Diary_store::File_exists(store.Yesterday_path())) {
+        F_yesterday greeting(*this);
+        if (greeting.Form_Load())
+            platform.Run_modal(greeting);
+    }
+}

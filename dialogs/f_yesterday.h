@@ -1,0 +1,40 @@
+#pragma once
+// The greeting at start-up: the message the user left on the last day the
+// program ran, shown on a yellow window with one beep. Also the start-up
+// hand-over that turns tomorrow's message into yesterday's on a new day.
+
+#include <QDialog>
+
+class Main_form;
+class QPlainTextEdit;
+class QPushButton;
+
+class F_yesterday : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit F_yesterday(Main_form& form);
+
+    // Places the window over the main window, sets the title, beeps and
+    // reads "yesterda.txt". False when the file could not be read (the
+    // failure has been told); the window is then not to be shown.
+    bool Form_Load();
+    void Command1_Click();
+
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+private:
+    Main_form& form;
+};
+
+// Client areas of the message windows, in twips.
+inline constexpr double F_yesterday_client_width = 9360;
+inline constexpr double F_yesterday_client_height = 4005;
+
+// Moves a dialog so that its outer frame is centred over the main window's
+// outer frame, both in twips, and gives it its client size. The frame of a
+// dialog is taken as its design frame (borders and title bar), whatever the
+// window manager draws, as the main window's is.
+void Centre_over_main_form(QWidget& dialog, const Main_form& form, double client_width,
+                           double client_height);
