@@ -103,6 +103,7 @@ Main_form::Main_form(Platform& platform, const QString& app_dir, QWidget* parent
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     Build_menus();
     Build_controls();
+    Build_navigation();
 }
 
 Main_form::~Main_form() = default;
@@ -479,6 +480,7 @@ bool Main_form::Day_edited() const
 
 Main_form::Day_plan Main_form::Plan_day_save(Who who)
 {
+    Commit_composition();
     Day_plan plan;
     if (!Day_edited())
         return plan;

@@ -22,6 +22,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class Navigation_filter;
 
 // State that lives for the whole run and that every window shares. The
 // settings values are the inherited members (win_state ... spare_lines).
@@ -145,6 +146,37 @@ public:
     // them, and back.
     Twips_rect Outer_twips() const;
     void Set_outer_twips(const Twips_rect& outer);
+
+    // ---- Panel navigation (navigation.cpp) ----
+    // The change handlers of the date bars: VScroll1..3 save the day being
+    // left and load the new one; VScroll4..6 load the reference day.
+    void VScroll1_Change();
+    void VScroll2_Change();
+    void VScroll3_Change();
+    void VScroll4_Change();
+    void VScroll5_Change();
+    void VScroll6_Change();
+    // Every character typed into the reference text is refused with a
+    // message; key_code becomes 0.
+    void Text1_KeyPress(char32_t& key_code);
+    // Moves the reference panel to a day the way the search windows do:
+    // the year, month and day bars in this order, one load per bar whose
+    // value changes.
+    void Show_reference_day(int year, int month, int day);
+    // Text still being composed in an input method in Text2 or Text6 goes
+    // into its field, so that it is saved with the rest.
+    void Commit_composition();
+
+private:
+    friend class Navigation_filter;
+    void Build_navigation();
+    void Diary_bar_change(QScrollBar* bar, QLineEdit* field);
+    void Reference_bar_change(QScrollBar* bar, QLineEdit* field);
+    void Load_diary_position();
+    void Put_diary_bars_back();
+    Navigation_filter* navigation_filter = nullptr;
+    bool diary_moving = false;  // a diary bar's change is being handled
+    int blocked_count = 0;      // modal windows that have blocked this one
 
 signals:
     // The program has ended; the application quits on it.

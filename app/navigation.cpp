@@ -1,0 +1,300 @@
+// Moving the two panels between days. The diary panel's bars save the day
+// being left and load the day reached; the reference panel's bars only load
+// the reference text, which refuses every typed character.
+
+#include "app/main_form.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QScrollBar>
+
+namespace {
+
+const QString Read_only_message = QStringLiteral("こちらは参照専用です。");
+
+// The character a key press types, or 0 when it types none. Control
+// characters count (Backspace, Enter, Escape, Ctrl+letter); Tab is left to
+// move the focus, and Delete types nothing.
+char32_t Typed_character(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    if (mods & (Qt::AltModifier | Qt::MetaModifier))
+        return 0;
+    switch (key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete: return 0;
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 0x0D;
+    case Qt::Key_Escape: return 0x1B;
+    default: break;
+    }
+    if ((mods & Qt::ControlModifier) && key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z)
+        return char32_t(key.key() - Qt::Key_A + 1);
+    const QList<uint> code = key.text().toUcs4();
+    if (code.isEmpty() || code.front() == 0x7F)
+        return 0;
+    return code.front();
+}
+
+// Stops an arrow's auto-repeat. A message box shown while the arrow is held
+// takes the mouse release, and the bar would otherwise go on stepping once
+// the box is closed.
+void Stop_repeat(QScrollBar* bar)
+{
+    bar->setEnabled(false);
+    bar->setEnabled(true);
+}
+
+}  // namespace
+
+// Watches the main window and its text fields for what the widgets
+// themselves do not report: keys typed into the reference text, text
+// composed in an input method, and modal windows opening over the window.
+class Navigation_filter : public QObject {
+public:
+    explicit Navigation_filter(Main_form& form) : QObject(&form), form(form) {}
+
+    // Puts the text being composed in the field into it, as the input
+    // method would on its own commit.
+    void Commit(QWidget* field)
+    {
+        if (preedit.value(field).isEmpty())
+            return;
+        if (QGuiApplication::focusObject() == field) {
+            QGuiApplication::inputMethod()->commit();
+            if (preedit.value(field).isEmpty())
+                return;
+        }
+        QInputMethodEvent commit;
+        commit.setCommitString(preedit.value(field));
+        QCoreApplication::sendEvent(field, &commit);
+        preedit.remove(field);
+        if (QGuiApplication::focusObject() == field)
+            QGuiApplication::inputMethod()->reset();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &form) {
+            if (event->type() == QEvent::WindowBlocked)
+                ++form.blocked_count;
+            return false;
+        }
+        if (watched == form.Text1)
+            return Reference_event(event);
+        if (event->type() == QEvent::InputMethod) {
+            // The composition shown after this event; a commit string in the
+            // same event has already gone into the field.
+            auto* im = static_cast<QInputMethodEvent*>(event);
+            preedit.insert(static_cast<QWidget*>(watched), im->preeditString());
+        }
+        return false;
+    }
+
+private:
+    bool Reference_event(QEvent* event)
+    {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride: {
+            // A typed character must reach the key handler, not a shortcut.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (Typed_character(*key) != 0) {
+                key->accept();
+                return true;
+            }
+            return false;
+        }
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            char32_t code = Typed_character(*key);
+            if (code == 0)
+                return false;  // the read-only field moves or selects, never edits
+            form.Text1_KeyPress(code);
+            return code == 0;
+        }
+        case QEvent::InputMethod: return true;
+        default: return false;
+        }
+    }
+
+    Main_form& form;
+    QHash<QWidget*, QString> preedit;
+};
+
+void Main_form::Build_navigation()
+{
+    navigation_filter = new Navigation_filter(*this);
+    installEventFilter(navigation_filter);
+    Text1->installEventFilter(navigation_filter);
+    Text2->installEventFilter(navigation_filter);
+    Text6->installEventFilter(navigation_filter);
+
+    // The date fields only show the bars' values; Save_day takes its date
+    // from Text3..Text5, so a hand edit must not be possible.
+    for (QLineEdit* field : {Text3, Text4, Text5, Text7, Text8, Text9})
+        field->setReadOnly(true);
+    // The reference text is read-only: paste, cut, Delete, drops, the
+    // context menu and input methods cannot change it.
+    Text1->setReadOnly(true);
+
+    // The bars serve as spinners: the upper arrow (and the trough above the
+    // slider) raises the value, drawn with the highest value at the top, and
+    // the wheel turned up raises it too.
+    for (QScrollBar* bar : {VScroll1, VScroll2, VScroll3, VScroll4, VScroll5, VScroll6}) {
+        bar->setInvertedAppearance(true);
+        bar->setInvertedControls(false);
+        connect(bar, &QAbstractSlider::actionTriggered, this, [bar](int action) {
+            switch (action) {
+            case QAbstractSlider::SliderSingleStepAdd:
+                bar->setSliderPosition(bar->value() - bar->singleStep());
+                break;
+            case QAbstractSlider::SliderSingleStepSub:
+                bar->setSliderPosition(bar->value() + bar->singleStep());
+                break;
+            case QAbstractSlider::SliderPageStepAdd:
+                bar->setSliderPosition(bar->value() - bar->pageStep());
+                break;
+            case QAbstractSlider::SliderPageStepSub:
+                bar->setSliderPosition(bar->value() + bar->pageStep());
+                break;
+            default: break;
+            }
+        });
+    }
+
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Main_form::VScroll1_Change);
+    connect(VScroll2, &QScrollBar::valueChanged, this, &Main_form::VScroll2_Change);
+    connect(VScroll3, &QScrollBar::valueChanged, this, &Main_form::VScroll3_Change);
+    connect(VScroll4, &QScrollBar::valueChanged, this, &Main_form::VScroll4_Change);
+    connect(VScroll5, &QScrollBar::valueChanged, this, &Main_form::VScroll5_Change);
+    connect(VScroll6, &QScrollBar::valueChanged, this, &Main_form::VScroll6_Change);
+}
+
+void Main_form::VScroll1_Change() { Diary_bar_change(VScroll1, Text3); }
+void Main_form::VScroll2_Change() { Diary_bar_change(VScroll2, Text4); }
+void Main_form::VScroll3_Change() { Diary_bar_change(VScroll3, Text5); }
+void Main_form::VScroll4_Change() { Reference_bar_change(VScroll4, Text7); }
+void Main_form::VScroll5_Change() { Reference_bar_change(VScroll5, Text8); }
+void Main_form::VScroll6_Change() { Reference_bar_change(VScroll6, Text9); }
+
+void Main_form::Commit_composition()
+{
+    navigation_filter->Commit(Text2);
+    navigation_filter->Commit(Text6);
+}
+
+void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
+{
+    if (state.scroll_lock != QLatin1String("off"))
+        return;
+    if (diary_moving) {
+        // A change that comes while another is handled (an arrow repeating
+        // behind a message box): the bars are put back to the day shown
+        // when that handling ends.
+        Stop_repeat(bar);
+        return;
+    }
+    diary_moving = true;
+    const int blocked_before = blocked_count;
+    const QPointer<QScrollBar> guarded_bar(bar);
+    const auto done = qScopeGuard([this, blocked_before, guarded_bar] {
+        diary_moving = false;
+        if (blocked_count != blocked_before && guarded_bar)
+            Stop_repeat(guarded_bar);
+    });
+
+    // The day being left, under the date still shown in Text3..Text5.
+    const Save_result saved = Save_day(Who::User);
+    if (ended)
+        return;
+    if (saved == Save_result::Failed || saved == Save_result::Declined) {
+        // Not written: the panel stays on that day with what the user wrote,
+        // and the bar goes back to the date shown.
+        Put_diary_bars_back();
+        Stop_repeat(bar);
+        return;
+    }
+    field->setText(QString::number(bar->value()));
+    Load_diary_position();
+    Put_diary_bars_back();
+}
+
+// The fields take the bars' values (only the changed one differs unless a
+// change came during the save), then the day at the bars is loaded.
+void Main_form::Load_diary_position()
+{
+    const struct {
+        QScrollBar* bar;
+        QLineEdit* field;
+    } pairs[] = {{VScroll1, Text3}, {VScroll2, Text4}, {VScroll3, Text5}};
+    for (const auto& p : pairs) {
+        const QString shown = QString::number(p.bar->value());
+        if (p.field->text() != shown)
+            p.field->setText(shown);
+    }
+    const int year = VScroll1->value();
+    if (!Diary_store::Folder_exists(store.Year_folder(year))) {
+        // No year folder: an empty day. Nothing is created by looking.
+        Check1->setChecked(false);
+        Text6->clear();
+        Text2->clear();
+        loaded_text.clear();
+        loaded_memo.clear();
+        loaded_flag = false;
+        day_loaded = true;
+        load_error = {};
+        Text2->document()->setModified(false);
+        return;
+    }
+    Load_diary_day(year, VScroll2->value(), VScroll3->value());
+}
+
+// The bars agree with the date shown in Text3..Text5 again; no handler runs.
+void Main_form::Put_diary_bars_back()
+{
+    const QString lock = state.scroll_lock;
+    state.scroll_lock = QStringLiteral("on");
+    VScroll1->setValue(Text3->text().toInt());
+    VScroll2->setValue(Text4->text().toInt());
+    VScroll3->setValue(Text5->text().toInt());
+    state.scroll_lock = lock;
+}
+
+void Main_form::Reference_bar_change(QScrollBar* bar, QLineEdit* field)
+{
+    if (state.scroll_lock != QLatin1String("off"))
+        return;
+    const int blocked_before = blocked_count;
+    field->setText(QString::number(bar->value()));
+    if (!Diary_store::Folder_exists(store.Year_folder(Text7->text().toInt())))
+        Text1->clear();
+    else
+        Load_reference_text();
+    if (blocked_count != blocked_before)
+        Stop_repeat(bar);
+}
+
+void Main_form::Show_reference_day(int year, int month, int day)
+{
+    VScroll4->setValue(year);
+    VScroll5->setValue(month);
+    VScroll6->setValue(day);
+}
+
+void Main_form::Text1_KeyPress(char32_t& key_code)
+{
+    key_code = 0;
+    platform.Message_box(Read_only_message, App_title, Platform::Icon::None, Platform::Buttons::Ok);
+}
