@@ -17,7 +17,9 @@ constexpr double Client_height = 2325;
 F_ref_settei::F_ref_settei(Main_form& main_form) : QDialog(&main_form), main_form(main_form)
 {
     setObjectName(QStringLiteral("F_ref_settei"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A fixed dialog: a title and a close box, nothing to minimize or maximize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     QPalette yellow = palette();
     yellow.setColor(QPalette::Window, QColor(255, 255, 0));
     setPalette(yellow);
