@@ -419,7 +419,6 @@ private slots:
     void Choosing_yesterday_takes_effect_at_the_next_start()
     {
         auto form = Start();
-        const QString reference = form->Text1->toPlainText();
         fake->Expect_modal([](QDialog& d) {
             auto* dialog = qobject_cast<F_ref_settei*>(&d);
             dialog->Option2->click();
@@ -437,7 +436,6 @@ private slots:
         form = Start();
         QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
                  QStringList({"2026", "12", "6"}));
-        Q_UNUSED(reference);
         form.reset();
     }
 
