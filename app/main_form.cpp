@@ -64,30 +64,6 @@ QDate Parse_calendar_date(const QString& text)
     return d ? QDate(d->year, d->month, d->day) : QDate();
 }
 
-// The layout at outer size W x H (twips): the design place plus the change of
-// the window's size, half of the height change for the two text fields that
-// share the height.
-Twips_rect Layout_place(const QString& name, Twips_rect r, double w, double h, bool nomal)
-{
-    const double dw = w - Design_width;
-    const double dh = h - Design_height;
-    if (name == QLatin1String("Text6"))
-        r.width += dw;
-    else if (name == QLatin1String("Text2")) {
-        r.width += dw;
-        r.height = nomal ? dh / 2 + 2655 : dh + 5235;
-    } else if (name == QLatin1String("Text1")) {
-        r.width += dw;
-        r.top += dh / 2;
-        r.height += dh / 2;
-    } else if (r.top == 5820) {  // the bottom row
-        r.top += dh;
-        if (name == QLatin1String("Command2"))
-            r.left += dw;
-    }
-    return r;
-}
-
 QString Character_text(char32_t c) { return QString::fromUcs4(&c, 1); }
 
 }  // namespace
@@ -239,6 +215,7 @@ void Main_form::Build_controls()
 
     connect(Command2, &QPushButton::clicked, this, &Main_form::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Main_form::Command4_Click);
+    Connect_layout_handlers();
 }
 
 double Main_form::Dpi() const { return logicalDpiX(); }
@@ -335,6 +312,7 @@ bool Main_form::Form_Load()
                          Design_width, Design_height});
     else
         Set_outer_twips({state.win_left, state.win_top, state.win_width, state.win_height});
+    Bring_onto_screen();
     Apply_text2_height(Outer_twips().height);
     state.resize_lock = false;
 
@@ -436,34 +414,6 @@ void Main_form::Load_reference_text()
     Text1->setPlainText(error.ok() ? text : QString());
     if (!error.ok())
         Show_failure(QStringLiteral("参照する日記を読み込めませんでした。"), error);
-}
-
-void Main_form::Apply_text2_height(double outer_height)
-{
-    const auto text2 = std::find_if(std::begin(Main_form_places), std::end(Main_form_places),
-                                    [](const Control_place& p) { return qstrcmp(p.name, "Text2") == 0; });
-    const Twips_rect r = Layout_place(QStringLiteral("Text2"), text2->rect, Outer_twips().width,
-                                      outer_height, state.screen_mode == QLatin1String("nomal"));
-    QRect now = Text2->geometry();
-    now.setHeight(Twips_to_pixels(r.height, Dpi()));
-    Text2->setGeometry(now);
-}
-
-void Main_form::Form_Resize()
-{
-    if (state.resize_lock || isMinimized())
-        return;
-    // The window is held at its design size or larger (minimum size), so
-    // the formulas never give a negative size.
-    const Twips_rect outer = Outer_twips();
-    const double w = std::max(outer.width, Design_width);
-    const double h = std::max(outer.height, Design_height);
-    const bool nomal = state.screen_mode == QLatin1String("nomal");
-    for (const Control_place& place : Main_form_places) {
-        const QString name = QLatin1String(place.name);
-        centralWidget()->findChild<QWidget*>(name)->setGeometry(
-            Pixels(Layout_place(name, place.rect, w, h, nomal)));
-    }
 }
 
 void Main_form::resizeEvent(QResizeEvent* event)

@@ -91,6 +91,18 @@ public:
     // and F_yesterday greets the user while a received message exists.
     void Command4_Click();
     void Hand_over_messages_at_start();
+    // Screen modes, layout, the reference setting and help (layout.cpp).
+    void Command1_Click();
+    void MENU_ref_default_Click();
+    void Menu_tukaikata_Click();
+    // What Form_Resize does for an outer size of W x H twips: the right-hand
+    // controls follow the width, the text fields and the bottom row the
+    // height, never below the design size; at a height of exactly 540 the
+    // height layout is left as it was.
+    void Lay_out(double w, double h);
+    // A window that the settings placed off every screen is centred on the
+    // primary screen at its size.
+    void Bring_onto_screen();
 
     // Shows a day in the diary panel: memo, memory flag and text from the
     // store, remembered as loaded so that an unedited day is never written.
@@ -185,6 +197,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Day_plan {
@@ -197,6 +210,7 @@ private:
     void Build_controls();
     void Build_menus();
     void Apply_text2_height(double outer_height);
+    void Connect_layout_handlers();
     bool Day_edited() const;
     Day_plan Plan_day_save(Who who);
     Save_result Write_day(const Day_plan& plan);

@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(form->centralWidget()->size(), QSize(Px(10390), Px(7285)));
         // 1000 twips higher: half of it goes to each text field.
         QCOMPARE(form->Text2->height(), Px(3155));
-        QCOMPARE(form->Text1->geometry(), QRect(0, Px(3740), Px(10375), Px(3035)));
+        QCOMPARE(form->Text1->geometry(), QRect(0, Px(3740), Px(10375), Px(6775) - Px(3740)));  // edges rounded
         QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(6820)));
         QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));  // same day
         End(*form, Ending::Close_box);
@@ -239,7 +239,7 @@ private slots:
         form->resize(form->width() + Px(1000), form->height() + Px(2000));
         QCOMPARE(form->Text6->width(), Px(5755));
         QCOMPARE(form->Text2->geometry(), QRect(0, Px(540), Px(10375), Px(3655)));
-        QCOMPARE(form->Text1->geometry(), QRect(0, Px(4240), Px(10375), Px(3535)));
+        QCOMPARE(form->Text1->geometry(), QRect(0, Px(4240), Px(10375), Px(7775) - Px(4240)));
         QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(7820)));
         QCOMPARE(form->Command4->pos(), QPoint(Px(5460), Px(7820)));
         QCOMPARE(form->Text3->pos(), QPoint(Px(60), Px(60)));

@@ -1,0 +1,629 @@
+// The main window's layout at several sizes in both screen modes, the mode
+// switch and its persistence, the window brought back onto the screen, the
+// reference setting's dialog, and the help menu.
+
+#include "app/main_form.h"
+#include "dialogs/f_ref_settei.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
+#include <QtTest>
+
+namespace {
+
+using Answer = Platform::Answer;
+using Buttons = Platform::Buttons;
+using Icon = Platform::Icon;
+
+QByteArray Ini(const QList<QByteArray>& head)
+{
+    QByteArray out;
+    for (const QByteArray& line : head)
+        out += line + "\r\n";
+    for (int i = 1; i <= 20; ++i)
+        out += "spare" + QByteArray::number(i) + "\r\n";
+    return out;
+}
+
+// Settings of a window at the design size, centred on 1920 x 1080 pixels.
+QByteArray Ini_with(const QByteArray& screen_mode, const QByteArray& ref_mode,
+                    const QByteArray& last_ref = "2025/12/7")
+{
+    return Ini({"0", "4590", "9645", "7020", "9510", screen_mode, ref_mode, last_ref, "2026/12/07",
+                "mada"});
+}
+
+// Places in twips of the controls the layout moves, and of two that stay.
+struct Places {
+    Twips_rect text6, text2, text1, command2, text7, command1, text3;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Places)
+
+class Test_layout : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Temp_folder> folder;
+    std::unique_ptr<Fake_platform> fake;
+    double dpi = 96;
+
+    std::unique_ptr<Main_form> Start()
+    {
+        auto form = std::make_unique<Main_form>(*fake, folder->path());
+        if (form->Form_Load())
+            form->Show_window();
+        QCoreApplication::processEvents();
+        return form;
+    }
+    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
+    // On the screen, a place's edges each stand on the pixel nearest to them.
+    QRect Px(const Twips_rect& r) const
+    {
+        const int left = Px(r.left);
+        const int top = Px(r.top);
+        return {left, top, Px(r.left + r.width) - left, Px(r.top + r.height) - top};
+    }
+    // Every control's place, to see what a step moved.
+    static QList<QRect> Geometries(const Main_form& form)
+    {
+        QList<QRect> out;
+        for (const QObject* child : form.centralWidget()->children())
+            if (auto* w = qobject_cast<const QWidget*>(child))
+                out << w->geometry();
+        return out;
+    }
+    // Resizes the window to an outer size in twips that is a whole number of
+    // pixels.
+    void Resize_outer(Main_form& form, double w, double h)
+    {
+        form.resize(Px(w - Frame_width), Px(h - Frame_height) + form.menuBar()->sizeHint().height());
+        QCoreApplication::processEvents();
+    }
+    void End(Main_form& form)
+    {
+        QTest::mouseClick(form.Command2, Qt::LeftButton);
+        QVERIFY(form.Ended());
+    }
+    QString At(const QString& relative) const { return folder->File(relative); }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<Temp_folder>();
+        QVERIFY(folder->ok());
+        fake = std::make_unique<Fake_platform>();
+        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
+        fake->screen_twips = QSizeF(28800, 16200);
+        dpi = QWidget().logicalDpiX();
+    }
+    void cleanup()
+    {
+        VERIFY_PLATFORM_CLEAN(*fake);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
+    }
+
+    // ---- The layout -----------------------------------------------------
+
+    void The_formulas_at_several_sizes_data()
+    {
+        QTest::addColumn<double>("w");
+        QTest::addColumn<double>("h");
+        QTest::addColumn<QByteArray>("screen_mode");
+        QTest::addColumn<Places>("places");
+        const Twips_rect text3{60, 60, 675, 435};
+        QTest::newRow("design, nomal")
+            << 9510.0 << 7020.0 << QByteArray("nomal")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2655}, {0, 3240, 9375, 2535},
+                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+        QTest::newRow("design, wide")
+            << 9510.0 << 7020.0 << QByteArray("wide")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 5235}, {0, 3240, 9375, 2535},
+                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+        QTest::newRow("H 9020, nomal")
+            << 9510.0 << 9020.0 << QByteArray("nomal")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 3655}, {0, 4240, 9375, 3535},
+                      {7980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
+        QTest::newRow("H 9020, wide")
+            << 9510.0 << 9020.0 << QByteArray("wide")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 7235}, {0, 4240, 9375, 3535},
+                      {7980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
+        QTest::newRow("1000 wider, nomal")
+            << 10510.0 << 7020.0 << QByteArray("nomal")
+            << Places{{4620, 60, 5755, 435}, {0, 540, 10375, 2655}, {0, 3240, 10375, 2535},
+                      {8980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+        QTest::newRow("1000 wider and H 9020, an odd mode")
+            << 10510.0 << 9020.0 << QByteArray("Nomal")
+            << Places{{4620, 60, 5755, 435}, {0, 540, 10375, 7235}, {0, 4240, 10375, 3535},
+                      {8980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
+        // One pixel higher: half a pixel to each text field.
+        QTest::newRow("15 higher, nomal")
+            << 9510.0 << 7035.0 << QByteArray("nomal")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2662.5}, {0, 3247.5, 9375, 2542.5},
+                      {7980, 5835, 1395, 435}, {60, 5835, 675, 435}, {2700, 5835, 1275, 435}, text3};
+        QTest::newRow("15 higher, wide")
+            << 9510.0 << 7035.0 << QByteArray("wide")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 5250}, {0, 3247.5, 9375, 2542.5},
+                      {7980, 5835, 1395, 435}, {60, 5835, 675, 435}, {2700, 5835, 1275, 435}, text3};
+        // Smaller than the design size (a window manager that ignores the
+        // minimum size): laid out as at the design size.
+        QTest::newRow("8000 x 5000")
+            << 8000.0 << 5000.0 << QByteArray("nomal")
+            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2655}, {0, 3240, 9375, 2535},
+                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+    }
+    void The_formulas_at_several_sizes()
+    {
+        QFETCH(double, w);
+        QFETCH(double, h);
+        QFETCH(QByteArray, screen_mode);
+        QFETCH(Places, places);
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini_with(screen_mode, "1")));
+        auto form = Start();
+        form->Lay_out(w, h);
+        QCOMPARE(form->Text6->geometry(), Px(places.text6));
+        QCOMPARE(form->Text2->geometry(), Px(places.text2));
+        QCOMPARE(form->Text1->geometry(), Px(places.text1));
+        QCOMPARE(form->Command2->geometry(), Px(places.command2));
+        QCOMPARE(form->Text7->geometry(), Px(places.text7));
+        QCOMPARE(form->Command1->geometry(), Px(places.command1));
+        QCOMPARE(form->Text3->geometry(), Px(places.text3));
+        form.reset();
+    }
+
+    void In_the_wide_mode_Text2_covers_Text1_at_every_height()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("wide", "1")));
+        auto form = Start();
+        for (double h = 7020; h <= 12000; h += 7.5) {
+            form->Lay_out(9510, h);
+            QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
+            QCOMPARE(form->Text2->geometry().top(), Px(540));
+            QVERIFY(form->Text1->geometry().top() > form->Text2->geometry().top());
+            // A 45-twip gap above the bottom row, which stands on its formula.
+            QCOMPARE(form->Command1->y(), Px(h - 7020 + 5820));
+        }
+        QVERIFY(form->centralWidget()->children().indexOf(form->Text2) >
+                form->centralWidget()->children().indexOf(form->Text1));
+        form.reset();
+    }
+
+    void The_window_size_reaches_the_layout()
+    {
+        auto form = Start();
+        // 67 pixels wider and 133 higher: 1005 and 1995 twips.
+        Resize_outer(*form, 9510 + 1005, 7020 + 1995);
+        QCOMPARE(form->Outer_twips().width, 10515.0);
+        QCOMPARE(form->Outer_twips().height, 9015.0);
+        QCOMPARE(form->Text6->geometry(), Px(Twips_rect{4620, 60, 5760, 435}));
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 10380, 3652.5}));
+        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
+        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{8985, 7815, 1395, 435}));
+        QCOMPARE(form->Command4->geometry(), Px(Twips_rect{5460, 7815, 1275, 435}));
+        QCOMPARE(form->VScroll6->geometry(), Px(Twips_rect{2280, 7815, 375, 435}));
+        QCOMPARE(form->VScroll3->geometry(), Px(Twips_rect{2280, 60, 375, 435}));
+
+        // Below the design size the window does not go.
+        form->resize(Px(5000), Px(3000));
+        QCoreApplication::processEvents();
+        QCOMPARE(form->Outer_twips().width, 9510.0);
+        QCOMPARE(form->Outer_twips().height, 7020.0);
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
+        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{7980, 5820, 1395, 435}));
+        form.reset();
+    }
+
+    void At_a_height_of_540_the_height_layout_is_left_alone()
+    {
+        auto form = Start();
+        form->Lay_out(10510, 9020);
+        form->Lay_out(9510, 540);
+        // The widths follow; the heights stay as they were at 9020.
+        QCOMPARE(form->Text6->geometry(), Px(Twips_rect{4620, 60, 4755, 435}));
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 3655}));
+        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4240, 9375, 3535}));
+        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{7980, 7820, 1395, 435}));
+        QCOMPARE(form->Command3->geometry(), Px(Twips_rect{4080, 7820, 1275, 435}));
+        // The mode switch at that height leaves the height too.
+        form->Command1_Click();
+        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        for (const QRect& g : Geometries(*form))
+            QVERIFY(g.width() >= 0 && g.height() >= 0);
+        form.reset();
+    }
+
+    void Minimizing_changes_nothing_and_restoring_lays_out()
+    {
+        auto form = Start();
+        const QList<QRect> before = Geometries(*form);
+        form->showMinimized();
+        QCoreApplication::processEvents();
+        QVERIFY(form->isMinimized());
+        Resize_outer(*form, 9510 + 1005, 7020 + 1995);
+        form->Form_Resize();
+        QCOMPARE(Geometries(*form), before);
+
+        form->showNormal();
+        QCoreApplication::processEvents();
+        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
+        form.reset();
+    }
+
+    // ---- The mode switch ------------------------------------------------
+
+    void Switching_twice_restores_the_layout_and_moves_only_Text2()
+    {
+        auto form = Start();
+        Resize_outer(*form, 9510, 7020 + 2010);  // H = 9030, a whole number of pixels
+        const QList<QRect> nomal = Geometries(*form);
+        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 7245}));
+        QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
+        QList<QRect> wide = Geometries(*form);
+        const int text2 = form->centralWidget()->children().indexOf(form->Text2);
+        wide[text2] = nomal[text2];
+        QCOMPARE(wide, nomal);  // nothing else moved
+
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(Geometries(*form), nomal);
+        form.reset();
+    }
+
+    void The_mode_is_kept_across_runs()
+    {
+        auto form = Start();
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        End(*form);
+        form.reset();
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("wide", "1"));
+
+        form = Start();
+        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        End(*form);
+        form.reset();
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
+    }
+
+    void An_odd_mode_is_laid_out_wide_and_becomes_nomal()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("NOMAL", "1")));
+        auto form = Start();
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
+        End(*form);
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
+    }
+
+    // ---- The window's place ---------------------------------------------
+
+    void A_window_off_every_screen_comes_back_data()
+    {
+        QTest::addColumn<QByteArray>("left");
+        QTest::addColumn<QByteArray>("top");
+        QTest::addColumn<QPoint>("place");  // twips
+        QTest::newRow("far left and up") << QByteArray("-48000") << QByteArray("-48000")
+                                         << QPoint(9645, 4590);
+        QTest::newRow("title bar above the screen") << QByteArray("2000") << QByteArray("-300")
+                                                    << QPoint(9645, 4590);
+        QTest::newRow("far right") << QByteArray("90000") << QByteArray("1500")
+                                   << QPoint(9645, 4590);
+        QTest::newRow("half off to the left stays") << QByteArray("-4500") << QByteArray("1500")
+                                                    << QPoint(-4500, 1500);
+        QTest::newRow("on the screen stays") << QByteArray("1500") << QByteArray("1500")
+                                             << QPoint(1500, 1500);
+    }
+    void A_window_off_every_screen_comes_back()
+    {
+        QFETCH(QByteArray, left);
+        QFETCH(QByteArray, top);
+        QFETCH(QPoint, place);
+        QVERIFY(Write_bytes(At("sorane.ini"),
+                            Ini({"0", top, left, "7020", "9510", "nomal", "1", "2025/12/7",
+                                 "2026/12/07", "mada"})));
+        auto form = Start();
+        QCOMPARE(form->pos(), QPoint(Px(place.x()), Px(place.y())));
+        QCOMPARE(form->Outer_twips().width, 9510.0);
+        form.reset();
+    }
+
+    // ---- The reference setting ------------------------------------------
+
+    void The_dialog_as_it_opens()
+    {
+        auto form = Start();
+        fake->Expect_modal([&](QDialog& d) {
+            auto* dialog = qobject_cast<F_ref_settei*>(&d);
+            if (!dialog)
+                return int(QDialog::Rejected);
+            [&] {
+                QCOMPARE(dialog->objectName(), QStringLiteral("F_ref_settei"));
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("【ソラネ】Ver.2.0"));
+                QCOMPARE(dialog->palette().color(QPalette::Window), QColor(255, 255, 0));
+                QVERIFY(dialog->autoFillBackground());
+                QCOMPARE(dialog->size(), QSize(Px(6495), Px(2325)));
+                QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+                QCOMPARE(dialog->font().family(), QStringLiteral("ＭＳ ゴシック"));
+                QCOMPARE(dialog->font().pointSizeF(), 11.25);
+                // Centred over the main window (9645, 4590, 9510 x 7020):
+                // the dialog's frame is the design frame without the menu bar.
+                const double menu = form->menuBar()->sizeHint().height() * 1440.0 / dpi;
+                QCOMPARE(dialog->pos(),
+                         QPoint(Px(9645 + (9510 - 6615) / 2.0),
+                                Px(4590 + (7020 - (2325 + 735 - menu)) / 2.0)));
+                const struct {
+                    QWidget* control;
+                    const char* name;
+                    QString text;
+                    Twips_rect place;
+                } controls[] = {
+                    {dialog->Label1, "Label1", "起動時に、参照ウィンドウに読み込む日記を設定します。", {240, 180, 5850, 225}},
+                    {dialog->Option1, "Option1", "一年前の同月同日", {720, 600, 2595, 495}},
+                    {dialog->Option2, "Option2", "昨日", {720, 1140, 1215, 495}},
+                    {dialog->Option3, "Option3", "前回参照していた日", {720, 1680, 2595, 495}},
+                    {dialog->Command2, "Command2", "OK", {5160, 900, 1215, 495}},
+                    {dialog->Command1, "Command1", "CANSEL", {5160, 1680, 1215, 495}},
+                };
+                for (const auto& c : controls) {
+                    QCOMPARE(c.control->objectName(), QLatin1String(c.name));
+                    QCOMPARE(c.control->geometry(), Px(c.place));
+                    const QVariant text = c.control->property("text");
+                    QCOMPARE(text.toString(), c.text);
+                }
+                QVERIFY(dialog->Option1->isChecked());
+                QVERIFY(!dialog->Option2->isChecked() && !dialog->Option3->isChecked());
+                // Tab order: OK, CANSEL, then the options.
+                QList<QWidget*> stops;
+                QWidget* w = dialog->Command2;
+                do {
+                    if (w->focusPolicy() & Qt::TabFocus)
+                        stops << w;
+                    w = w->nextInFocusChain();
+                } while (w != dialog->Command2 && stops.size() < 10);
+                QCOMPARE(stops, QList<QWidget*>({dialog->Command2, dialog->Command1, dialog->Option1,
+                                                 dialog->Option2, dialog->Option3}));
+                QCOMPARE(dialog->focusWidget(), dialog->Command2);
+                // One group: choosing one clears the others.
+                dialog->Option3->click();
+                QVERIFY(!dialog->Option1->isChecked());
+            }();
+            return int(QDialog::Rejected);
+        });
+        form->MENU_ref_default->trigger();
+        QCOMPARE(fake->calls, QStringList({"modal:F_ref_settei"}));
+        QCOMPARE(form->state.ref_mode, 1);
+        form.reset();
+    }
+
+    void Choosing_yesterday_takes_effect_at_the_next_start()
+    {
+        auto form = Start();
+        fake->Expect_modal([](QDialog& d) {
+            auto* dialog = qobject_cast<F_ref_settei*>(&d);
+            dialog->Option2->click();
+            dialog->Command2->click();
+            return dialog->result();
+        });
+        form->MENU_ref_default->trigger();
+        QCOMPARE(form->state.ref_mode, 2);
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 QStringList({"2025", "12", "7"}));  // the panel stays
+        End(*form);
+        form.reset();
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "2"));
+
+        form = Start();
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 QStringList({"2026", "12", "6"}));
+        form.reset();
+    }
+
+    void The_day_shown_at_the_end_comes_back()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("nomal", "1")));
+        auto form = Start();
+        fake->Expect_modal([](QDialog& d) {
+            auto* dialog = qobject_cast<F_ref_settei*>(&d);
+            dialog->Option3->click();
+            dialog->Command2->click();
+            return dialog->result();
+        });
+        form->MENU_ref_default->trigger();
+        form->state.scroll_lock = QStringLiteral("on");
+        form->VScroll4->setValue(2024);
+        form->VScroll5->setValue(3);
+        form->VScroll6->setValue(7);
+        form->Text7->setText("2024");
+        form->Text8->setText("3");
+        form->Text9->setText("7");
+        form->state.scroll_lock = QStringLiteral("off");
+        End(*form);
+        form.reset();
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "3", "2024/3/7"));
+        form = Start();
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 QStringList({"2024", "3", "7"}));
+        form.reset();
+    }
+
+    void Cancel_and_the_close_box_keep_the_value_data()
+    {
+        QTest::addColumn<QByteArray>("ref_mode");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("kept");
+        QTest::addColumn<QByteArray>("reference");  // the panel's day at the end
+        QTest::newRow("CANSEL") << QByteArray("3") << "cansel" << 3 << QByteArray("2025/3/7");
+        QTest::newRow("close box") << QByteArray("3") << "close" << 3 << QByteArray("2025/3/7");
+        QTest::newRow("Esc") << QByteArray("2") << "escape" << 2 << QByteArray("2026/12/6");
+        QTest::newRow("7, OK without a choice") << QByteArray("7") << "ok" << 7 << QByteArray("1990/1/1");
+        QTest::newRow("0, CANSEL") << QByteArray("0") << "cansel" << 0 << QByteArray("1990/1/1");
+    }
+    void Cancel_and_the_close_box_keep_the_value()
+    {
+        QFETCH(QByteArray, ref_mode);
+        QFETCH(QString, how);
+        QFETCH(int, kept);
+        QFETCH(QByteArray, reference);
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("nomal", ref_mode, "2025/3/7")));
+        auto form = Start();
+        bool none_selected = false;
+        fake->Expect_modal([&](QDialog& d) {
+            auto* dialog = qobject_cast<F_ref_settei*>(&d);
+            none_selected = !dialog->Option1->isChecked() && !dialog->Option2->isChecked() &&
+                            !dialog->Option3->isChecked();
+            if (how != QLatin1String("ok"))
+                dialog->Option1->click();
+            if (how == QLatin1String("cansel"))
+                dialog->Command1->click();
+            else if (how == QLatin1String("close"))
+                dialog->close();
+            else if (how == QLatin1String("escape"))
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                dialog->Command2->click();
+            return dialog->result();
+        });
+        form->MENU_ref_default->trigger();
+        QCOMPARE(none_selected, kept < 1 || kept > 3);
+        QCOMPARE(form->state.ref_mode, kept);
+        End(*form);
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", QByteArray::number(kept), reference));
+    }
+
+    void The_dialog_runs_modally_for_real()
+    {
+        auto form = Start();
+        for (const char* ending : {"ok", "close box"}) {
+            F_ref_settei dialog(*form);
+            bool seen = false;
+            QTimer::singleShot(0, [&] {
+                auto* shown = qobject_cast<F_ref_settei*>(QApplication::activeModalWidget());
+                if (!shown)
+                    return;
+                seen = true;
+                QTest::mouseClick(shown->Option2, Qt::LeftButton);
+                if (qstrcmp(ending, "ok") == 0)
+                    QTest::mouseClick(shown->Command2, Qt::LeftButton);
+                else
+                    shown->windowHandle()->close();
+            });
+            const int result = dialog.exec();
+            QVERIFY(seen);
+            QCOMPARE(result, qstrcmp(ending, "ok") == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected));
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(form->state.ref_mode, 2);  // set by OK, kept by the close box
+        }
+        form.reset();
+    }
+
+    // ---- Help ------------------------------------------------------------
+
+    void Help_opens_the_manual_and_the_diary_stays_usable()
+    {
+        QVERIFY(Write_bytes(At("sorane.txt"), "manual\n"));
+        auto form = Start();
+        fake->calls.clear();
+        form->Menu_tukaikata->trigger();
+        form->Menu_tukaikata->trigger();
+        QCOMPARE(fake->calls, QStringList({"open:" + At("sorane.txt"), "open:" + At("sorane.txt")}));
+        QVERIFY(!QApplication::activeModalWidget());
+        form->Text2->setFocus();
+        QTest::keyClicks(form->Text2, "abc");
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("abc"));
+        form.reset();
+    }
+
+    void Help_without_the_manual_says_so_data()
+    {
+        QTest::addColumn<bool>("folder_of_that_name");
+        QTest::newRow("no file") << false;
+        QTest::newRow("a folder named sorane.txt") << true;
+    }
+    void Help_without_the_manual_says_so()
+    {
+        QFETCH(bool, folder_of_that_name);
+        if (folder_of_that_name)
+            QVERIFY(QDir().mkpath(At("sorane.txt")));
+        auto form = Start();
+        fake->calls.clear();
+        fake->Expect_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
+                         QStringLiteral("使い方を表示できません"), Icon::Critical, Buttons::Ok,
+                         Answer::Ok);
+        form->Menu_tukaikata->trigger();
+        QCOMPARE(fake->calls.size(), 1);  // the box and nothing else
+        form.reset();
+    }
+
+    void Help_the_desktop_cannot_open_is_told()
+    {
+        QVERIFY(Write_bytes(At("sorane.txt"), "manual\n"));
+        auto form = Start();
+        fake->calls.clear();
+        fake->open_succeeds = false;
+        fake->Expect_box(QStringLiteral("使い方のファイルを開くプログラムを起動できませんでした。\n"
+                                        "ファイル: %1\n"
+                                        "テキストエディターでこのファイルを開いてください。")
+                             .arg(At("sorane.txt")),
+                         QStringLiteral("使い方を表示できません"), Icon::Critical, Buttons::Ok,
+                         Answer::Ok);
+        form->Menu_tukaikata->trigger();
+        QCOMPARE(fake->calls.first(), "open:" + At("sorane.txt"));
+        form.reset();
+    }
+
+    // ---- What is installed beside the program ---------------------------
+
+    void The_manual_and_the_desktop_entry()
+    {
+        // The source folder: tests/data need not exist, so the path is cleaned first.
+        const QString source = QDir::cleanPath(QStringLiteral(SORANE_TEST_DATA "/../..")) + "/";
+        const QByteArray manual = Read_bytes(source + "sorane.txt");
+        QVERIFY(manual.size() > 4000);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(manual);
+        QVERIFY2(!utf8.hasError(), "the manual is not UTF-8");
+        QVERIFY(!manual.contains('\r'));
+        // Every window, button and menu entry, the folder, the rescue file.
+        for (const char* word :
+             {"画面切替", "占い", "明日へ", "終了", "思い出", "メモ", "参照する日記", "使い方",
+              "一年前の同月同日", "昨日", "前回参照していた日", "CANSEL", "~/sorane", "sorane.ini",
+              "keyword.txt", "tomorrow.txt", "yesterda.txt", "sorane-rescue-", "シフトJIS",
+              "思い出の日", "検索"})
+            QVERIFY2(text.contains(QString::fromUtf8(word)), word);
+
+        const QString entry = QString::fromUtf8(Read_bytes(source + "data/sorane.desktop.in"));
+        const QStringList lines = entry.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+        for (const char* line : {"Type=Application", "Name=Sorane", "Name[ja]=ソラネ",
+                                 "Categories=Office;", "Icon=sorane", "Terminal=false"})
+            QVERIFY2(lines.contains(QString::fromUtf8(line)), line);
+        QVERIFY(lines.contains(QStringLiteral("Exec=@SORANE_EXEC@")));
+        const QByteArray icon = Read_bytes(source + "data/sorane.svg");
+        QVERIFY(icon.startsWith("<?xml") || icon.startsWith("<svg"));
+        QVERIFY(icon.contains("viewBox"));
+    }
+};
+
+QTEST_MAIN(Test_layout)
+#include "test_layout.moc"
