@@ -255,6 +255,19 @@ private slots:
         QCOMPARE(got, QStringList({"7", "6", "5", "4", "2", "1", "3", "8"}));
         QCOMPARE(sorted.at(2).line, high);
         QVERIFY(Select_and_sort({}, Memory_test).isEmpty());
+
+        // Many equal lines among others, more than a short insertion pass
+        // would ever see: each run of equal lines keeps its file order.
+        QStringList many;
+        for (int i = 0; i < 300; ++i)
+            many << QStringLiteral("2026/%1/011").arg(1 + (i * 7) % 12, 2, 10, QLatin1Char('0'));
+        const QList<Listed_record> runs = Select_and_sort(many, Memory_test);
+        QCOMPARE(runs.size(), 300);
+        for (qsizetype i = 1; i < runs.size(); ++i) {
+            QVERIFY(!Code_unit_less(runs[i].line, runs[i - 1].line));
+            if (runs[i].line == runs[i - 1].line)
+                QVERIFY(runs[i].file_line > runs[i - 1].file_line);
+        }
         QVERIFY(Code_unit_less("2026/01/01", "2026/01/011"));
         QVERIFY(!Code_unit_less("2026/01/011", "2026/01/011"));
     }
