@@ -106,6 +106,8 @@ void Main_form::Build_menus()
     Menu_help = add_menu("Menu_help", QStringLiteral("?"));
     Menu_tukaikata = add_action(Menu_help, "Menu_tukaikata", QStringLiteral("使い方"));
     connect(Menu_end, &QAction::triggered, this, &Main_form::Menu_end_Click);
+    connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
+    connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
 }
 
 void Main_form::Build_controls()

@@ -13,6 +13,8 @@
 #include <QPoint>
 #include <QSize>
 
+class F_memo;
+class F_omoide;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -103,6 +105,12 @@ public:
     // A window that the settings placed off every screen is centred on the
     // primary screen at its size.
     void Bring_onto_screen();
+    // 検索 → 思い出の日 and 検索 → メモ: each window is made on first use,
+    // kept (hidden) afterwards, and shown modally.
+    void Menu_omoide_Click();
+    void Menu_memo_Click();
+    F_omoide* f_omoide = nullptr;
+    F_memo* f_memo = nullptr;
 
     // Shows a day in the diary panel: memo, memory flag and text from the
     // store, remembered as loaded so that an unedited day is never written.

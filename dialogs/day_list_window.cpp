@@ -1,0 +1,206 @@
+#include "dialogs/day_list_window.h"
+
+#include "app/io_message.h"
+#include "app/main_form.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <algorithm>
+
+namespace {
+
+const QString Font_name = QStringLiteral("ＭＳ ゴシック");
+constexpr double Font_points = 11.25;
+const QString List_font_name = QStringLiteral("ＭＳ Ｐゴシック");
+constexpr double List_font_points = 9;
+
+// The frame a dialog's outer size adds to its client area: a fixed border
+// of 3 pixels on each side and a 19-pixel title bar, at 15 twips a pixel.
+constexpr double Dialog_frame_width = 90;
+constexpr double Dialog_frame_height = 375;
+
+constexpr double Date_column_width = 1200;
+constexpr double Memo_column_width = 5000;
+
+constexpr int First_year = 1990;
+constexpr int Last_year = 2100;
+
+}  // namespace
+
+Day_list_window::Day_list_window(Main_form& main, const char* name, double client_width,
+                                 double client_height, const QColor& background)
+    : QDialog(&main), main(main), client_width(client_width), client_height(client_height)
+{
+    setObjectName(QLatin1String(name));
+    setModal(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, background);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    QFont font(Font_name);
+    font.setPointSizeF(Font_points);
+    setFont(font);
+    setFixedSize(Twips_to_pixels(client_width, main.Dpi()),
+                 Twips_to_pixels(client_height, main.Dpi()));
+
+    Grid1 = new QTableWidget(this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    QFont list_font(List_font_name);
+    list_font.setPointSizeF(List_font_points);
+    Grid1->setFont(list_font);
+    Grid1->horizontalHeader()->hide();
+    Grid1->verticalHeader()->hide();
+    Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(list_font).height() + 4);
+    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Grid1->setWordWrap(false);
+    Grid1->setColumnCount(2);
+    Grid1->setColumnWidth(0, Twips_to_pixels(Date_column_width, main.Dpi()));
+    Grid1->setColumnWidth(1, Twips_to_pixels(Memo_column_width, main.Dpi()));
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    VScroll1->setRange(First_year, Last_year);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(1);
+    VScroll1->setFocusPolicy(Qt::StrongFocus);
+
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Day_list_window::VScroll1_Change);
+    connect(Grid1, &QTableWidget::cellDoubleClicked, this, &Day_list_window::Grid1_DblClick);
+}
+
+void Day_list_window::Place(QWidget* widget, const Twips_rect& r) const
+{
+    widget->setGeometry(To_pixels(r, main.Dpi()));
+}
+
+void Day_list_window::Place_over_main()
+{
+    const Twips_rect outer = main.Outer_twips();
+    const double width = client_width + Dialog_frame_width;
+    const double height = client_height + Dialog_frame_height;
+    const double left = outer.left + (outer.width - width) / 2;
+    const double top = outer.top + (outer.height - height) / 2;
+    move(Twips_to_pixels(left, main.Dpi()), Twips_to_pixels(top, main.Dpi()));
+}
+
+void Day_list_window::Add_row(int row, const QString& date, const QString& memo)
+{
+    Grid1->insertRow(row);
+    const QColor fixed = palette().color(QPalette::Button);
+    const QString texts[2] = {date, memo};
+    for (int column = 0; column < 2; ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        // Row 0 is the header; the date column looks like it.
+        if (row == 0 || column == 0)
+            item->setBackground(fixed);
+        // The header row can be clicked but never chosen.
+        if (row == 0)
+            item->setFlags(Qt::ItemIsEnabled);
+        else
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        Grid1->setItem(row, column, item);
+    }
+}
+
+void Day_list_window::Setup_list()
+{
+    Grid1->clearSelection();
+    Grid1->setRowCount(0);
+    Add_row(0, QStringLiteral("年/月/日"), QStringLiteral("メ　モ"));
+    Add_row(1, QString(), QString());
+    Grid1->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+    Grid1->scrollToTop();
+}
+
+void Day_list_window::Load_common(const QString& title)
+{
+    Place_over_main();
+    setWindowTitle(title);
+    Setup_list();
+    main.state.keyword_count = 0;
+    {
+        const QSignalBlocker block_bar(VScroll1);
+        const QSignalBlocker block_text(Text1);
+        VScroll1->setValue(VScroll1->minimum());
+        Text1->clear();
+    }
+    VScroll1->setValue(main.platform.Now().date().year());
+    Text1->setText(QString::number(VScroll1->value()));
+}
+
+void Day_list_window::VScroll1_Change() { Text1->setText(QString::number(VScroll1->value())); }
+
+void Day_list_window::Rebuild_day_list(const Record_test& test)
+{
+    Setup_list();
+    main.state.keyword_count = 0;
+    const Day_list_read read = Read_day_list(main.state.app_dir, Text1->text(), test);
+    if (!read.error.ok()) {
+        main.platform.Message_box(Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"),
+                                             read.error),
+                                  App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return;
+    }
+    // Position 0 stands for the header row and holds no record.
+    QStringList lines{QString()};
+    for (const Listed_record& record : read.records)
+        lines.append(record.line);
+    main.state.keyword_lines = lines;
+    main.state.keyword_count = int(read.records.size());
+    for (int r = 1; r <= main.state.keyword_count; ++r) {
+        const Row_text row = Row_text_of(main.state.keyword_lines.at(r));
+        Add_row(r, row.date, row.memo);
+    }
+    Grid1->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+}
+
+void Day_list_window::Recall_selected_day()
+{
+    const int r = Grid1->currentRow();
+    if (r < 1 || r > main.state.keyword_count || r >= main.state.keyword_lines.size()) {
+        main.platform.Message_box(QStringLiteral("呼び出す日が指定されていません"), App_title,
+                                  Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return;
+    }
+    const std::optional<Key_date> date = Key_date_of(main.state.keyword_lines.at(r));
+    if (!date) {
+        main.platform.Message_box(QStringLiteral("この行には日付がないため、呼び出せません。"),
+                                  App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return;
+    }
+    // Year, then month, then day: each change moves the reference panel.
+    // A date outside the bars' ranges (a hand-edited index) goes to the
+    // nearest day they can show.
+    const int values[3] = {date->year, date->month, date->day};
+    QScrollBar* const bars[3] = {main.VScroll4, main.VScroll5, main.VScroll6};
+    for (int i = 0; i < 3; ++i)
+        bars[i]->setValue(std::clamp(values[i], bars[i]->minimum(), bars[i]->maximum()));
+    accept();
+}
+
+void Day_list_window::Grid1_DblClick() { Recall_selected_day(); }
+
+void Day_list_window::Form_QueryUnload() { main.state.keyword_count = 0; }
+
+void Day_list_window::done(int result)
+{
+    Form_QueryUnload();
+    QDialog::done(result);
+}
+
+void Day_list_window::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    QDialog::closeEvent(event);
+}

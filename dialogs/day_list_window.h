@@ -1,0 +1,67 @@
+#pragma once
+// What the two search windows share: the list Grid1 with its header row and
+// its empty last row, the year box Text1 with its spinner VScroll1, the
+// placement over the main window, the rebuild of the list for a record
+// test, the recall of the chosen day into the reference panel, and the
+// close step that hands the index table back empty.
+//
+// Each window is created once and hidden between uses; every opening runs
+// the window's Form_Load, which puts the controls back to their design
+// state.
+
+#include "app/twips.h"
+#include "store/day_list.h"
+
+#include <QColor>
+#include <QDialog>
+
+class Main_form;
+class QLineEdit;
+class QScrollBar;
+class QTableWidget;
+
+class Day_list_window : public QDialog {
+    Q_OBJECT
+
+public:
+    // Refills the list for the year in Text1 with the index records of that
+    // year that pass the test. Row r (1 .. keyword_count) shows
+    // keyword_lines[r]; below the last result stays one empty row.
+    void Rebuild_day_list(const Record_test& test);
+    // Hands the day of the current row to the reference panel (VScroll4,
+    // VScroll5, VScroll6, in this order) and closes the window, or says
+    // that no day is chosen and stays.
+    void Recall_selected_day();
+    // The close step, however the window closes: keyword_count goes back
+    // to 0.
+    void Form_QueryUnload();
+    void VScroll1_Change();
+    void Grid1_DblClick();
+
+    Main_form& main;
+    QTableWidget* Grid1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+
+    void done(int result) override;
+
+protected:
+    Day_list_window(Main_form& main, const char* name, double client_width,
+                    double client_height, const QColor& background);
+
+    // The first steps of every opening: placement, title, the list back to
+    // its header row and empty row, the year selector back to its design
+    // state and then set to the current year (which raises Text1's change
+    // once).
+    void Load_common(const QString& title);
+    void Place(QWidget* widget, const Twips_rect& r) const;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Setup_list();
+    void Add_row(int row, const QString& date, const QString& memo);
+    void Place_over_main();
+
+    double client_width;
+    double client_height;
+};
