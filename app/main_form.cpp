@@ -237,6 +237,7 @@ void Main_form::Build_controls()
     placed = false;
 
     connect(Command2, &QPushButton::clicked, this, &Main_form::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Main_form::Command3_Click);
 }
 
 double Main_form::Dpi() const { return logicalDpiX(); }
