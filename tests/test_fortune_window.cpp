@@ -10,6 +10,7 @@
 #include "support/temp_folder.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -506,6 +507,34 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(generator.draw_count, 0);
         QVERIFY(fake->calls.filter(QStringLiteral("busy")).isEmpty());
+    }
+
+    void On_the_desktop_the_busy_pointer_goes_off_when_the_window_closes_early()
+    {
+        // The real platform: events really run in the wait, and the pointer
+        // is the application's own.
+        Real_platform platform;
+        Main_form form(platform, folder->path());
+        QVERIFY(form.Form_Load());
+        form.Show_window();
+        form.Text2->setPlainText(QStringLiteral("晴れ"));
+        Scripted_generator generator(Draws(1999));
+        F_uranai window(form, generator);
+        QList<int> pointers;
+        generator.on_reseed = [&](int n) {
+            const QCursor* pointer = QGuiApplication::overrideCursor();
+            pointers << (pointer ? int(pointer->shape()) : -1);
+            if (n == 1)  // the user's click, taken in a pass of the wait
+                QTimer::singleShot(0, window.Command1, &QAbstractButton::click);
+        };
+        QCOMPARE(window.exec(), int(QDialog::Accepted));
+        QCOMPARE(generator.draw_count, 1);
+        QVERIFY(!pointers.isEmpty());
+        QVERIFY(pointers.size() < 1999);
+        QCOMPARE(pointers, QList<int>(pointers.size(), int(Qt::WaitCursor)));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(window.Label5->text(), Computing);
+        form.hide();
     }
 
     // ---- The real message box --------------------------------------------
