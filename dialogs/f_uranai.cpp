@@ -172,9 +172,9 @@ void F_uranai::Form_Activate()
     // Everything the drawing needs outlives this window; the window itself
     // is reached only through the listener's guarded pointer. The drawing
     // holds the busy pointer until it returns, on every path.
-    Main_form* main = &form;
-    Window_listener listener(this, main->platform);
-    Draw_fortune(main->platform, generator,
-                 [main] { return Fortune_text_length(main->Text2->toPlainText()); }, listener);
+    Main_form* owner = &form;
+    Window_listener listener(this, owner->platform);
+    Draw_fortune(owner->platform, generator,
+                 [owner] { return Fortune_text_length(owner->Text2->toPlainText()); }, listener);
     // Nothing of this window may be used here: it may have been destroyed.
 }

@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_uranai.h"
+#include "fortune/fortune_tables.h"
 #include "platform/platform_real.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
@@ -228,6 +229,31 @@ private slots:
             QCOMPARE(form->state.fortune_state, fortune_state);
             QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
         }
+    }
+
+    void The_button_tells_a_whole_fortune_with_the_programs_generator()
+    {
+        auto form = Start();
+        form->Text2->setPlainText(QStringLiteral("晴れ"));
+        QStringList shown;
+        fake->Expect_modal([&](QDialog& dialog) {
+            auto* window = qobject_cast<F_uranai*>(&dialog);
+            if (!window)
+                return int(QDialog::Rejected);
+            Activate(*window);
+            shown = Shown(*window).split(u'|');
+            window->Command1->click();
+            return window->result();
+        });
+        fake->calls.clear();
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QCOMPARE(shown.size(), 5);
+        QCOMPARE(shown[0], QStringLiteral("2026年12月08日の運勢です"));
+        QVERIFY(std::find(luck_table.begin(), luck_table.end(), shown[1]) != luck_table.end());
+        QVERIFY(std::find(color_table.begin(), color_table.end(), shown[2]) != color_table.end());
+        QVERIFY(std::find(number_table.begin(), number_table.end(), shown[3]) != number_table.end());
+        QVERIFY(std::find(advice_table.begin(), advice_table.end(), shown[4]) != advice_table.end());
+        Verify_busy_balanced();
     }
 
     void A_fortune_told_before_a_crash_is_not_told_again()
