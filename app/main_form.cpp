@@ -218,6 +218,7 @@ void Main_form::Build_controls()
     connect(Command2, &QPushButton::clicked, this, &Main_form::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Main_form::Command4_Click);
     Connect_layout_handlers();
+    connect(Command3, &QPushButton::clicked, this, &Main_form::Command3_Click);
 }
 
 double Main_form::Dpi() const { return logicalDpiX(); }

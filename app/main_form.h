@@ -4,6 +4,7 @@
 // day (Save_day) and the endings. It owns the program-wide state.
 
 #include "app/twips.h"
+#include "fortune/generator.h"
 #include "platform/platform.h"
 #include "store/settings.h"
 #include "store/store.h"
@@ -111,6 +112,11 @@ public:
     void Menu_memo_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
+    // The 占い button: the once-a-day gate, then the fortune window.
+    void Command3_Click();
+    // The fortune's generator; its state carries over from one fortune to
+    // the next for the whole run.
+    Fortune_generator fortune_generator;
 
     // Shows a day in the diary panel: memo, memory flag and text from the
     // store, remembered as loaded so that an unedited day is never written.

@@ -17,6 +17,16 @@ public:
     ~Real_busy_guard() override { QGuiApplication::restoreOverrideCursor(); }
 };
 
+// A carriage return standing alone breaks the line, as the desktop's message
+// boxes show it; Qt's labels would not. CR LF is left as it is.
+QString Lone_cr_as_line_break(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i) == u'\r' && (i + 1 == text.size() || text.at(i + 1) != u'\n'))
+            text[i] = u'\n';
+    return text;
+}
+
 }  // namespace
 
 Platform::Answer Real_platform::Message_box(const QString& text, const QString& title,
@@ -24,7 +34,7 @@ Platform::Answer Real_platform::Message_box(const QString& text, const QString& 
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
-    box.setText(text);
+    box.setText(Lone_cr_as_line_break(text));
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
     case Icon::Information: box.setIcon(QMessageBox::Information); break;

@@ -1,0 +1,180 @@
+#include "dialogs/f_uranai.h"
+
+#include "app/main_form.h"
+#include "fortune/draw_fortune.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+const QString Font_name = QStringLiteral("ＭＳ ゴシック");
+constexpr double Font_points = 11.25;
+const QColor Fortune_green(0, 255, 0);
+
+// The client area, and the frame of a fixed dialog around it: the main
+// window's borders and a title bar without a menu bar (the main window's
+// frame less its 300-twip menu bar).
+constexpr double Client_width = 5070;
+constexpr double Client_height = 2760;
+constexpr double Dialog_frame_width = Frame_width;
+constexpr double Dialog_frame_height = Frame_height - 300;
+
+struct Label_place {
+    QLabel* F_uranai::*label;
+    const char* name;
+    const char16_t* caption;
+    Twips_rect rect;
+};
+
+// Design places and captions; each label then sizes itself to its text.
+const Label_place Label_places[] = {
+    {&F_uranai::Label4, "Label4", u"全体運：", {480, 240, 900, 225}},
+    {&F_uranai::Label5, "Label5", u"計算中", {1440, 240, 675, 225}},
+    {&F_uranai::Label1, "Label1", u"ラッキーカラー：", {480, 720, 1800, 225}},
+    {&F_uranai::Label6, "Label6", u"計算中", {2400, 720, 675, 225}},
+    {&F_uranai::Label2, "Label2", u"ラッキーナンバー：", {480, 1200, 2025, 225}},
+    {&F_uranai::Label7, "Label7", u"計算中", {2640, 1200, 675, 225}},
+    {&F_uranai::Label3, "Label3", u"アドバイス：", {480, 1680, 1350, 225}},
+    {&F_uranai::Label8, "Label8", u"計算中", {1920, 1680, 675, 225}},
+};
+constexpr Twips_rect Command1_place{1920, 2220, 1275, 435};
+
+const QString Waiting_title = QStringLiteral("計算中です。しばらくお待ち下さい。");
+const QString Computing = QStringLiteral("計算中");
+
+// "2027年01月01日の運勢です" for the day after today.
+QString Tomorrow_heading(const QDate& today)
+{
+    const QDate tomorrow = today.addDays(1);
+    return QStringLiteral("%1年%2月%3日の運勢です")
+        .arg(tomorrow.year(), 4, 10, QLatin1Char('0'))
+        .arg(tomorrow.month(), 2, 10, QLatin1Char('0'))
+        .arg(tomorrow.day(), 2, 10, QLatin1Char('0'));
+}
+
+// Shows the drawing's reports in the window. It holds the window by a
+// guarded pointer: during the wait phase the window may be closed or
+// destroyed, and the drawing is then told to stop.
+class Window_listener final : public Fortune_listener {
+public:
+    Window_listener(F_uranai* window, Platform& platform) : window(window), platform(platform) {}
+
+    void Wait_over() override
+    {
+        if (window)
+            window->setWindowTitle(Tomorrow_heading(platform.Now().date()));
+    }
+    void Luck_told(const QString& luck) override { Show(&F_uranai::Label5, luck); }
+    void Color_told(const QString& color) override { Show(&F_uranai::Label6, color); }
+    void Number_told(const QString& number) override { Show(&F_uranai::Label7, number); }
+    void Advice_told(const QString& advice) override { Show(&F_uranai::Label8, advice); }
+    bool Stop_requested() override { return !window || window->Closed(); }
+
+private:
+    void Show(QLabel* F_uranai::*label, const QString& text)
+    {
+        if (window)
+            F_uranai::Set_caption(window->*label, text);
+    }
+
+    QPointer<F_uranai> window;
+    Platform& platform;
+};
+
+}  // namespace
+
+F_uranai::F_uranai(Main_form& form) : F_uranai(form, form.fortune_generator) {}
+
+F_uranai::F_uranai(Main_form& form, Random_generator& generator)
+    : QDialog(&form), form(form), generator(generator)
+{
+    setObjectName(QStringLiteral("F_uranai"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    QPalette green = palette();
+    green.setColor(QPalette::Window, Fortune_green);
+    setPalette(green);
+    setAutoFillBackground(true);
+    QFont font(Font_name);
+    font.setPointSizeF(Font_points);
+    font.setWeight(QFont::Normal);
+    setFont(font);
+
+    for (const Label_place& place : Label_places) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QLatin1String(place.name));
+        label->setAutoFillBackground(true);  // the window's green
+        label->setGeometry(form.Pixels(place.rect));
+        Set_caption(label, QString::fromUtf16(place.caption));
+        this->*place.label = label;
+    }
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(form.Pixels(Command1_place));
+    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+
+    Form_Load();
+}
+
+F_uranai::~F_uranai() = default;
+
+void F_uranai::Set_caption(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->resize(label->sizeHint());
+}
+
+void F_uranai::Form_Load()
+{
+    // Centred over the main window by the outer sizes, screen edges or not.
+    const double dpi = form.Dpi();
+    setFixedSize(Twips_to_pixels(Client_width, dpi), Twips_to_pixels(Client_height, dpi));
+    const Twips_rect main = form.Outer_twips();
+    const double left = main.left + (main.width - (Client_width + Dialog_frame_width)) / 2;
+    const double top = main.top + (main.height - (Client_height + Dialog_frame_height)) / 2;
+    move(Twips_to_pixels(left, dpi), Twips_to_pixels(top, dpi));
+    setWindowTitle(Waiting_title);
+}
+
+bool F_uranai::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && !activated) {
+        activated = true;
+        // Not inside the activation itself: the drawing handles events, and
+        // the window may be gone when it returns. A queued call to a
+        // destroyed window is dropped.
+        QMetaObject::invokeMethod(this, &F_uranai::Form_Activate, Qt::QueuedConnection);
+    }
+    return QDialog::event(event);
+}
+
+void F_uranai::done(int result)
+{
+    closed = true;
+    QDialog::done(result);
+}
+
+void F_uranai::Form_Activate()
+{
+    if (closed)
+        return;  // closed before the drawing began: nothing to show
+    Set_caption(Label4, QStringLiteral("全体運："));
+    Set_caption(Label1, QStringLiteral("ラッキーカラー："));
+    Set_caption(Label2, QStringLiteral("ラッキーナンバー："));
+    Set_caption(Label3, QStringLiteral("アドバイス："));
+    for (QLabel* value : {Label5, Label6, Label7, Label8})
+        Set_caption(value, Computing);
+    Command1->setText(QStringLiteral("OK"));
+
+    // Everything the drawing needs outlives this window; the window itself
+    // is reached only through the listener's guarded pointer. The drawing
+    // holds the busy pointer until it returns, on every path.
+    Main_form* owner = &form;
+    Window_listener listener(this, owner->platform);
+    Draw_fortune(owner->platform, generator,
+                 [owner] { return Fortune_text_length(owner->Text2->toPlainText()); }, listener);
+    // Nothing of this window may be used here: it may have been destroyed.
+}
