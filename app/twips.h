@@ -23,6 +23,11 @@ inline constexpr double Design_client_width = 9390;
 inline constexpr double Design_client_height = 6285;
 inline constexpr double Frame_width = Design_width - Design_client_width;     // 120
 inline constexpr double Frame_height = Design_height - Design_client_height;  // 735
+// A dialog's frame: the main window's borders and title bar, without the
+// 300-twip menu bar.
+inline constexpr double Menu_bar_height = 300;
+inline constexpr double Dialog_frame_width = Frame_width;
+inline constexpr double Dialog_frame_height = Frame_height - Menu_bar_height;
 
 struct Control_place {
     const char* name;

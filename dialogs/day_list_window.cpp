@@ -1,5 +1,7 @@
 #include "dialogs/day_list_window.h"
 
+#include "dialogs/placement.h"
+
 #include "app/io_message.h"
 #include "app/main_form.h"
 
@@ -17,11 +19,6 @@ const QString Font_name = QStringLiteral("ＭＳ ゴシック");
 constexpr double Font_points = 11.25;
 const QString List_font_name = QStringLiteral("ＭＳ Ｐゴシック");
 constexpr double List_font_points = 9;
-
-// The frame a dialog's outer size adds to its client area: a fixed border
-// of 3 pixels on each side and a 19-pixel title bar, at 15 twips a pixel.
-constexpr double Dialog_frame_width = 90;
-constexpr double Dialog_frame_height = 375;
 
 constexpr double Date_column_width = 1200;
 constexpr double Memo_column_width = 5000;
@@ -85,12 +82,7 @@ void Day_list_window::Place(QWidget* widget, const Twips_rect& r) const
 
 void Day_list_window::Place_over_main()
 {
-    const Twips_rect outer = main.Outer_twips();
-    const double width = client_width + Dialog_frame_width;
-    const double height = client_height + Dialog_frame_height;
-    const double left = outer.left + (outer.width - width) / 2;
-    const double top = outer.top + (outer.height - height) / 2;
-    move(Twips_to_pixels(left, main.Dpi()), Twips_to_pixels(top, main.Dpi()));
+    Centre_over_main_form(*this, main, client_width, client_height);
 }
 
 void Day_list_window::Add_row(int row, const QString& date, const QString& memo)

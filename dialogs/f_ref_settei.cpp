@@ -1,5 +1,7 @@
 #include "dialogs/f_ref_settei.h"
 
+#include "dialogs/placement.h"
+
 #include "app/main_form.h"
 
 #include <QLabel>
@@ -57,22 +59,12 @@ F_ref_settei::F_ref_settei(Main_form& main_form) : QDialog(&main_form), main_for
     connect(Command1, &QPushButton::clicked, this, &F_ref_settei::Command1_Click);
     // The title bar's close and Esc reject the dialog, as CANSEL does.
 
-    setFixedSize(Twips_to_pixels(Client_width, dpi), Twips_to_pixels(Client_height, dpi));
     Form_Load();
 }
 
 void F_ref_settei::Form_Load()
 {
-    // Centred over the main window, outer sizes in twips. The dialog's frame
-    // is the main window's design frame without the menu bar.
-    const double dpi = main_form.Dpi();
-    const Twips_rect main_outer = main_form.Outer_twips();
-    const double menu_bar = Pixels_to_twips(main_form.menuBar()->sizeHint().height(), dpi);
-    const double outer_width = Client_width + Frame_width;
-    const double outer_height = Client_height + Frame_height - menu_bar;
-    const double left = main_outer.left + (main_outer.width - outer_width) / 2;
-    const double top = main_outer.top + (main_outer.height - outer_height) / 2;
-    move(Twips_to_pixels(left, dpi), Twips_to_pixels(top, dpi));
+    Centre_over_main_form(*this, main_form, Client_width, Client_height);
 
     setWindowTitle(App_title);
 

@@ -1,5 +1,7 @@
 #include "dialogs/f_uranai.h"
 
+#include "dialogs/placement.h"
+
 #include "app/main_form.h"
 #include "fortune/draw_fortune.h"
 
@@ -15,13 +17,9 @@ const QString Font_name = QStringLiteral("ＭＳ ゴシック");
 constexpr double Font_points = 11.25;
 const QColor Fortune_green(0, 255, 0);
 
-// The client area, and the frame of a fixed dialog around it: the main
-// window's borders and a title bar without a menu bar (the main window's
-// frame less its 300-twip menu bar).
+// The client area.
 constexpr double Client_width = 5070;
 constexpr double Client_height = 2760;
-constexpr double Dialog_frame_width = Frame_width;
-constexpr double Dialog_frame_height = Frame_height - 300;
 
 struct Label_place {
     QLabel* F_uranai::*label;
@@ -130,12 +128,7 @@ void F_uranai::Set_caption(QLabel* label, const QString& text)
 void F_uranai::Form_Load()
 {
     // Centred over the main window by the outer sizes, screen edges or not.
-    const double dpi = form.Dpi();
-    setFixedSize(Twips_to_pixels(Client_width, dpi), Twips_to_pixels(Client_height, dpi));
-    const Twips_rect main = form.Outer_twips();
-    const double left = main.left + (main.width - (Client_width + Dialog_frame_width)) / 2;
-    const double top = main.top + (main.height - (Client_height + Dialog_frame_height)) / 2;
-    move(Twips_to_pixels(left, dpi), Twips_to_pixels(top, dpi));
+    Centre_over_main_form(*this, form, Client_width, Client_height);
     setWindowTitle(Waiting_title);
 }
 

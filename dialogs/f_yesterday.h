@@ -3,6 +3,8 @@
 // program ran, shown on a yellow window with one beep. Also the start-up
 // hand-over that turns tomorrow's message into yesterday's on a new day.
 
+#include "dialogs/placement.h"
+
 #include <QDialog>
 
 class Main_form;
@@ -32,9 +34,3 @@ private:
 inline constexpr double F_yesterday_client_width = 9360;
 inline constexpr double F_yesterday_client_height = 4005;
 
-// Moves a dialog so that its outer frame is centred over the main window's
-// outer frame, both in twips, and gives it its client size. The frame of a
-// dialog is taken as its design frame (borders and title bar), whatever the
-// window manager draws, as the main window's is.
-void Centre_over_main_form(QWidget& dialog, const Main_form& form, double client_width,
-                           double client_height);

@@ -302,7 +302,7 @@ private slots:
             QCOMPARE(w.windowTitle(), QStringLiteral("『思い出』がチェックされている日です"));
             QCOMPARE(w.size(), QSize(Px(6615), Px(4380)));
             // Centred over the main window (9645, 4590, 9510 x 7020) by outer sizes.
-            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6705) / 2.0), Px(4590 + (7020 - 4755) / 2.0)));
+            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6735) / 2.0), Px(4590 + (7020 - 4815) / 2.0)));
             QCOMPARE(w.palette().color(QPalette::Window), QColor(255, 255, 128));
             QCOMPARE(w.Grid1->geometry(), Px_rect(60, 60, 6495, 3795));
             QCOMPARE(w.Text1->geometry(), Px_rect(3000, 3900, 795, 435));
@@ -340,7 +340,7 @@ private slots:
             QCOMPARE(w.objectName(), QStringLiteral("F_memo"));
             QCOMPARE(w.windowTitle(), QStringLiteral("メモの中の言葉を指定して検索をします"));
             QCOMPARE(w.size(), QSize(Px(6600), Px(4740)));
-            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6690) / 2.0), Px(4590 + (7020 - 5115) / 2.0)));
+            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6720) / 2.0), Px(4590 + (7020 - 5175) / 2.0)));
             QCOMPARE(w.palette().color(QPalette::Window), QColor(128, 255, 255));
             QCOMPARE(w.Label1->palette().color(QPalette::Window), QColor(128, 255, 255));
             QVERIFY(!w.Label1->autoFillBackground());
