@@ -3,6 +3,7 @@
 // the reference text, which refuses every typed character.
 
 #include "app/main_form.h"
+#include "app/spinner.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -149,30 +150,8 @@ void Main_form::Build_navigation()
     // context menu and input methods cannot change it.
     Text1->setReadOnly(true);
 
-    // The bars serve as spinners: the upper arrow (and the trough above the
-    // slider) raises the value, drawn with the highest value at the top, and
-    // the wheel turned up raises it too.
-    for (QScrollBar* bar : {VScroll1, VScroll2, VScroll3, VScroll4, VScroll5, VScroll6}) {
-        bar->setInvertedAppearance(true);
-        bar->setInvertedControls(false);
-        connect(bar, &QAbstractSlider::actionTriggered, this, [bar](int action) {
-            switch (action) {
-            case QAbstractSlider::SliderSingleStepAdd:
-                bar->setSliderPosition(bar->value() - bar->singleStep());
-                break;
-            case QAbstractSlider::SliderSingleStepSub:
-                bar->setSliderPosition(bar->value() + bar->singleStep());
-                break;
-            case QAbstractSlider::SliderPageStepAdd:
-                bar->setSliderPosition(bar->value() - bar->pageStep());
-                break;
-            case QAbstractSlider::SliderPageStepSub:
-                bar->setSliderPosition(bar->value() + bar->pageStep());
-                break;
-            default: break;
-            }
-        });
-    }
+    for (QScrollBar* bar : {VScroll1, VScroll2, VScroll3, VScroll4, VScroll5, VScroll6})
+        Make_spinner(bar);
 
     connect(VScroll1, &QScrollBar::valueChanged, this, &Main_form::VScroll1_Change);
     connect(VScroll2, &QScrollBar::valueChanged, this, &Main_form::VScroll2_Change);

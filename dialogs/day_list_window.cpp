@@ -4,6 +4,7 @@
 
 #include "app/io_message.h"
 #include "app/main_form.h"
+#include "app/spinner.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -69,6 +70,7 @@ Day_list_window::Day_list_window(Main_form& main, const char* name, double clien
     VScroll1->setRange(First_year, Last_year);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
+    Make_spinner(VScroll1);
     VScroll1->setFocusPolicy(Qt::StrongFocus);
 
     connect(VScroll1, &QScrollBar::valueChanged, this, &Day_list_window::VScroll1_Change);

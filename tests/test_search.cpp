@@ -527,8 +527,9 @@ private slots:
                 QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", seen_rows.at(i), "|"}));
                 QCOMPARE(w.VScroll1->value(), 2026);
             }
-            // The spinner steps from its own value and overwrites the text.
-            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            // The spinner steps from its own value and overwrites the text;
+            // its upper arrow raises the year, as the main window's bars do.
+            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub);
             QCOMPARE(w.VScroll1->value(), 2027);
             QCOMPARE(w.Text1->text(), QStringLiteral("2027"));
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
