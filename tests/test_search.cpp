@@ -626,7 +626,7 @@ private slots:
             connect(&w, &QDialog::finished, form.get(), [&log, &form](int r) {
                 log << QStringLiteral("closed %1 (count %2)").arg(r).arg(form->state.keyword_count);
             });
-            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
             if (which == Window::Memo)
                 w.findChild<QPushButton*>("Command3")->click();
             QCOMPARE(Rows(w.Grid1).at(2), QStringLiteral("2025/03/07|雨"));
@@ -850,7 +850,7 @@ private slots:
             w.Command3->click();
             const QStringList found = {"年/月/日|メ　モ", "2026/01/10|Apple pie", "|"};
             QCOMPARE(Rows(w.Grid1), found);
-            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
             QCOMPARE(w.Text1->text(), QStringLiteral("2025"));
             w.Text2->setText("");
             QCOMPARE(Rows(w.Grid1), found);
