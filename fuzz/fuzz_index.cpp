@@ -14,15 +14,18 @@
 // other line's bytes exactly and in place, replaces every matching line with
 // the new record or appends it, and the record is found afterwards with the
 // stored flag and memo; a memo that cannot be written leaves the file as it
-// was.
+// was. The search windows' record tests list what a plain model lists, in
+// the same order.
 
 #include "fuzz/fuzz_support.h"
 #include "platform/cp932.h"
+#include "store/day_list.h"
 #include "store/store.h"
 
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace {
 
@@ -74,6 +77,37 @@ void Check_lookup(Diary_store& store, const QString& key, const Day_record& expe
     FUZZ_CHECK(found.memo == expected.memo);
 }
 
+// What a search window lists, by a plain model: the passing lines in file
+// order, then sorted by UTF-16 code units with equal lines kept in order.
+QStringList Model_listing(const QStringList& lines, const std::function<bool(const QString&)>& passes)
+{
+    QStringList out;
+    for (const QString& line : lines)
+        if (passes(line))
+            out.append(line);
+    // Insertion sort: stable, and shares nothing with the code under test.
+    for (qsizetype i = 1; i < out.size(); ++i)
+        for (qsizetype j = i; j > 0 && QStringView(out[j]).compare(out[j - 1]) < 0; --j)
+            out.swapItemsAt(j, j - 1);
+    return out;
+}
+
+void Check_listing(const QStringList& lines, const Record_test& test,
+                   const std::function<bool(const QString&)>& model_passes)
+{
+    const QList<Listed_record> listed = Select_and_sort(lines, test);
+    const QStringList expected = Model_listing(lines, model_passes);
+    FUZZ_CHECK(listed.size() == expected.size());
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        FUZZ_CHECK(listed[i].line == expected[i]);
+        // Each row names the file line it came from.
+        FUZZ_CHECK(listed[i].file_line >= 1 && listed[i].file_line <= lines.size());
+        FUZZ_CHECK(lines[listed[i].file_line - 1] == listed[i].line);
+        if (i > 0 && listed[i].line == listed[i - 1].line)
+            FUZZ_CHECK(listed[i].file_line > listed[i - 1].file_line);
+    }
+}
+
 void Check_lines_read(const QString& path, const QList<QByteArray>& model)
 {
     Io_result error;
@@ -83,8 +117,23 @@ void Check_lines_read(const QString& path, const QList<QByteArray>& model)
     for (qsizetype i = 0; i < lines.size(); ++i)
         FUZZ_CHECK(lines[i] == cp932::Decode_text(model[i]));
 
-    // The search windows' record tests are checked here too, over the same
-    // lines, once those windows exist; they are not written yet.
+    // The search windows' record tests over the same lines: the memory
+    // list, and the memo search with a keyword cut from the file itself and
+    // with the empty keyword.
+    Check_listing(lines, Memory_test,
+                  [](const QString& line) { return line.size() >= 11 && line[10] == QLatin1Char('1'); });
+    const QString keyword = lines.isEmpty() ? QString() : lines.last().mid(lines.last().size() / 2, 3);
+    Check_listing(lines, [&](const QString& line) { return Keyword_test(line, keyword); },
+                  [&](const QString& line) { return keyword.isEmpty() || line.contains(keyword, Qt::CaseSensitive); });
+    Check_listing(lines, [](const QString& line) { return Keyword_test(line, QString()); },
+                  [](const QString&) { return true; });
+    for (const QString& line : lines) {
+        const Row_text row = Row_text_of(line);
+        FUZZ_CHECK(row.date == line.left(10));
+        FUZZ_CHECK(row.memo == line.mid(11));
+        if (const std::optional<Key_date> date = Key_date_of(line))
+            FUZZ_CHECK(Diary_store::Date_key(date->year, date->month, date->day) == line.left(10));
+    }
 }
 
 }  // namespace
