@@ -86,6 +86,12 @@ Main_form::~Main_form() = default;
 
 void Main_form::Build_menus()
 {
+    // The menu bar in the window's own Japanese font: the desktop's default
+    // font has no Japanese glyphs here, and looking up a fallback font for
+    // the captions is the largest single cost of start-up.
+    QFont menu_font(Font_name);
+    menu_font.setPointSizeF(Font_points);
+    menuBar()->setFont(menu_font);
     auto add_menu = [this](const char* name, const QString& caption) {
         QMenu* menu = menuBar()->addMenu(caption);
         menu->setObjectName(QLatin1String(name));
