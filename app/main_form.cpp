@@ -86,9 +86,17 @@ Main_form::~Main_form() = default;
 
 void Main_form::Build_menus()
 {
-    auto add_menu = [this](const char* name, const QString& caption) {
+    // The menu bar and its menus in the window's own Japanese font: the
+    // desktop's default font may have no Japanese glyphs, and looking up a
+    // fallback font for the captions was the largest single cost of
+    // start-up.
+    QFont menu_font(Font_name);
+    menu_font.setPointSizeF(Font_points);
+    menuBar()->setFont(menu_font);
+    auto add_menu = [this, menu_font](const char* name, const QString& caption) {
         QMenu* menu = menuBar()->addMenu(caption);
         menu->setObjectName(QLatin1String(name));
+        menu->setFont(menu_font);
         return menu;
     };
     auto add_action = [](QMenu* menu, const char* name, const QString& caption) {

@@ -1,6 +1,6 @@
 // Writes a realistic hundred-year diary (1990 to 2089) into a program
 // folder, for the benchmarks: day files in code page 932 with CR LF (most a
-// few hundred bytes, some near 30000), a full index per year in the order
+// few hundred bytes, about one in eight a few kilobytes, some near 30000), a full index per year in the order
 // the days were first saved, and a settings file. No file is over 32000
 // bytes and there is no message from yesterday, so a start on it opens no
 // window of its own.
@@ -99,6 +99,7 @@ int main(int argc, char** argv)
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> percent(0, 99);
     std::uniform_int_distribution<int> short_size(150, 900);
+    std::uniform_int_distribution<int> middle_size(1200, 4000);
     std::uniform_int_distribution<int> long_size(26000, 31000);
     std::uniform_int_distribution<int> memo(0, int(std::size(Memos)) - 1);
     qint64 total_bytes = 0;
@@ -118,7 +119,10 @@ int main(int argc, char** argv)
                 std::swap(days[i], days[std::min(days.size() - 1, i + 1 + size_t(percent(random) % 20))]);
         QByteArray index;
         for (const QDate& d : days) {
-            const int size = percent(random) < 3 ? long_size(random) : short_size(random);
+            const int kind = percent(random);
+            const int size = kind < 3    ? long_size(random)
+                             : kind < 15 ? middle_size(random)
+                                         : short_size(random);
             const QByteArray text = Day_text(random, size);
             const QString name = QStringLiteral("%1%2.txt").arg(d.month(), 2, 10, QLatin1Char('0')).arg(d.day(), 2, 10, QLatin1Char('0'));
             if (!Write(year_folder + name, text))

@@ -87,10 +87,9 @@ void Day_list_window::Place_over_main()
     Centre_over_main_form(*this, main, client_width, client_height);
 }
 
-void Day_list_window::Add_row(int row, const QString& date, const QString& memo)
+void Day_list_window::Set_row(int row, const QString& date, const QString& memo,
+                              const QColor& fixed)
 {
-    Grid1->insertRow(row);
-    const QColor fixed = palette().color(QPalette::Button);
     const QString texts[2] = {date, memo};
     for (int column = 0; column < 2; ++column) {
         auto* item = new QTableWidgetItem(texts[column]);
@@ -107,15 +106,26 @@ void Day_list_window::Add_row(int row, const QString& date, const QString& memo)
     }
 }
 
-void Day_list_window::Setup_list()
+// The header row, one row per listed record, and the empty last row. All
+// rows are made at once: inserting them one by one makes the table lay
+// itself out again for every row.
+void Day_list_window::Fill_list(const QStringList& lines, int count)
 {
     Grid1->clearSelection();
     Grid1->setRowCount(0);
-    Add_row(0, QStringLiteral("年/月/日"), QStringLiteral("メ　モ"));
-    Add_row(1, QString(), QString());
+    Grid1->setRowCount(count + 2);
+    const QColor fixed = palette().color(QPalette::Button);
+    Set_row(0, QStringLiteral("年/月/日"), QStringLiteral("メ　モ"), fixed);
+    for (int r = 1; r <= count; ++r) {
+        const Row_text row = Row_text_of(lines.at(r));
+        Set_row(r, row.date, row.memo, fixed);
+    }
+    Set_row(count + 1, QString(), QString(), fixed);
     Grid1->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
     Grid1->scrollToTop();
 }
+
+void Day_list_window::Setup_list() { Fill_list({}, 0); }
 
 void Day_list_window::Load_common(const QString& title)
 {
@@ -137,10 +147,10 @@ void Day_list_window::VScroll1_Change() { Text1->setText(QString::number(VScroll
 
 void Day_list_window::Rebuild_day_list(const Record_test& test)
 {
-    Setup_list();
     main.state.keyword_count = 0;
     const Day_list_read read = Read_day_list(main.state.app_dir, Text1->text(), test);
     if (!read.error.ok()) {
+        Setup_list();
         main.platform.Message_box(Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"),
                                              read.error),
                                   App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
@@ -148,15 +158,12 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
     }
     // Position 0 stands for the header row and holds no record.
     QStringList lines{QString()};
+    lines.reserve(read.records.size() + 1);
     for (const Listed_record& record : read.records)
         lines.append(record.line);
     main.state.keyword_lines = lines;
     main.state.keyword_count = int(read.records.size());
-    for (int r = 1; r <= main.state.keyword_count; ++r) {
-        const Row_text row = Row_text_of(main.state.keyword_lines.at(r));
-        Add_row(r, row.date, row.memo);
-    }
-    Grid1->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+    Fill_list(main.state.keyword_lines, main.state.keyword_count);
 }
 
 void Day_list_window::Recall_selected_day()

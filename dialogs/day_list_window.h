@@ -59,7 +59,8 @@ protected:
 
 private:
     void Setup_list();
-    void Add_row(int row, const QString& date, const QString& memo);
+    void Fill_list(const QStringList& lines, int count);
+    void Set_row(int row, const QString& date, const QString& memo, const QColor& fixed);
     void Place_over_main();
 
     double client_width;
