@@ -95,11 +95,7 @@ private:
 
 private slots:
     void init() { QVERIFY(Set_up()); }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        Verify_no_window_left_open();
-    }
+    void cleanup() { Verify_clean(); }
 
     // ---- The bars as spinners -------------------------------------------
 

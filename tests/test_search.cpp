@@ -160,11 +160,7 @@ private:
 
 private slots:
     void init() { QVERIFY(Set_up()); }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        Verify_no_window_left_open({"Main_form"});
-    }
+    void cleanup() { Verify_clean({"Main_form"}); }
 
     // ---- The record tests and the order, without a window ---------------
 

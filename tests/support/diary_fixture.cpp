@@ -50,6 +50,12 @@ bool Diary_fixture::Set_up()
     return folder->ok();
 }
 
+void Diary_fixture::Verify_clean(const QStringList& allowed) const
+{
+    VERIFY_PLATFORM_CLEAN(*fake);
+    Verify_no_window_left_open(allowed);
+}
+
 void Diary_fixture::End(Main_form& form)
 {
     QTest::mouseClick(form.Command2, Qt::LeftButton);

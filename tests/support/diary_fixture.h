@@ -79,6 +79,9 @@ protected:
 
     // For init(): false when no folder could be made.
     bool Set_up();
+    // For cleanup(): the fake saw only what was scripted, and no window but
+    // those named in allowed is still shown.
+    void Verify_clean(const QStringList& allowed = {}) const;
     std::unique_ptr<Main_form> Start(const QString& app_dir = QString())
     {
         return Start_form(*fake, app_dir.isEmpty() ? folder->path() : app_dir);
