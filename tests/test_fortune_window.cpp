@@ -7,8 +7,7 @@
 #include "dialogs/f_uranai.h"
 #include "fortune/fortune_tables.h"
 #include "platform/platform_real.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -29,21 +28,8 @@ using Answer = Platform::Answer;
 using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
 
-QByteArray Ini(const QList<QByteArray>& head)
-{
-    QByteArray out;
-    for (const QByteArray& line : head)
-        out += line + "\r\n";
-    for (int i = 1; i <= 20; ++i)
-        out += "spare" + QByteArray::number(i) + "\r\n";
-    return out;
-}
-
-// The first run's settings on 7 December 2026, the window centred on a
-// 1920 x 1080 screen; and the same after a fortune was told (the reference
-// date as the panel holds it).
-const QByteArray First_ini =
-    Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2026/12/07", "2026/12/07", "mada"});
+// The first run's settings (First_ini) after a fortune was told, with the
+// reference date as the panel holds it.
 const QByteArray Told_ini =
     Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07", "sumi"});
 
@@ -123,24 +109,10 @@ enum class Closing { Ok_button, Close_box, Destroyed };
 Q_DECLARE_METATYPE(Gate_outcome)
 Q_DECLARE_METATYPE(Closing)
 
-class Test_fortune_window : public QObject {
+class Test_fortune_window : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-    double dpi = 96;
-
-    std::unique_ptr<Main_form> Start()
-    {
-        auto form = std::make_unique<Main_form>(*fake, folder->path());
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    QString At(const QString& relative) const { return folder->File(relative); }
-    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
     // The busy pointer went on once and off again, and is off now.
     void Verify_busy_balanced()
     {
@@ -152,21 +124,12 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        fake->screen_twips = QSizeF(28800, 16200);
-        dpi = QWidget().logicalDpiX();
-    }
+    void init() { QVERIFY(Set_up()); }
     void cleanup()
     {
         VERIFY_PLATFORM_CLEAN(*fake);
         QCOMPARE(fake->busy_depth, 0);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
+        Verify_no_window_left_open();
     }
 
     // ---- The gate ---------------------------------------------------------
@@ -588,17 +551,14 @@ private slots:
         QString box_title;
         int label_height = 0;
         int line_height = 0;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            box_text = box->text();
-            box_title = box->windowTitle();
-            if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        When_modal<QMessageBox>(nullptr, [&](QMessageBox& box) {
+            box_text = box.text();
+            box_title = box.windowTitle();
+            if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
                 label_height = label->sizeHint().height();
                 line_height = label->fontMetrics().height();
             }
-            box->button(QMessageBox::Ok)->click();
+            box.button(QMessageBox::Ok)->click();
         });
         QCOMPARE(platform.Message_box(text, App_title, Icon::None, Buttons::Ok), Answer::Ok);
         QCOMPARE(box_text, shown);

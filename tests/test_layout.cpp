@@ -4,8 +4,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_ref_settei.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,16 +25,6 @@ using Answer = Platform::Answer;
 using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
 
-QByteArray Ini(const QList<QByteArray>& head)
-{
-    QByteArray out;
-    for (const QByteArray& line : head)
-        out += line + "\r\n";
-    for (int i = 1; i <= 20; ++i)
-        out += "spare" + QByteArray::number(i) + "\r\n";
-    return out;
-}
-
 // Settings of a window at the design size, centred on 1920 x 1080 pixels.
 QByteArray Ini_with(const QByteArray& screen_mode, const QByteArray& ref_mode,
                     const QByteArray& last_ref = "2025/12/7")
@@ -53,23 +42,11 @@ struct Places {
 
 Q_DECLARE_METATYPE(Places)
 
-class Test_layout : public QObject {
+class Test_layout : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-    double dpi = 96;
-
-    std::unique_ptr<Main_form> Start()
-    {
-        auto form = std::make_unique<Main_form>(*fake, folder->path());
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
+    using Diary_fixture::Px;
     // On the screen, a place's edges each stand on the pixel nearest to them.
     QRect Px(const Twips_rect& r) const
     {
@@ -93,29 +70,10 @@ private:
         form.resize(Px(w - Frame_width), Px(h - Frame_height) + form.menuBar()->sizeHint().height());
         QCoreApplication::processEvents();
     }
-    void End(Main_form& form)
-    {
-        QTest::mouseClick(form.Command2, Qt::LeftButton);
-        QVERIFY(form.Ended());
-    }
-    QString At(const QString& relative) const { return folder->File(relative); }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        fake->screen_twips = QSizeF(28800, 16200);
-        dpi = QWidget().logicalDpiX();
-    }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
-    }
+    void init() { QVERIFY(Set_up()); }
+    void cleanup() { Verify_clean(); }
 
     // ---- The layout -----------------------------------------------------
 
@@ -517,16 +475,13 @@ private slots:
         for (const char* ending : {"ok", "close box"}) {
             F_ref_settei dialog(*form);
             bool seen = false;
-            QTimer::singleShot(0, [&] {
-                auto* shown = qobject_cast<F_ref_settei*>(QApplication::activeModalWidget());
-                if (!shown)
-                    return;
+            When_modal<F_ref_settei>(nullptr, [&](F_ref_settei& shown) {
                 seen = true;
-                QTest::mouseClick(shown->Option2, Qt::LeftButton);
+                QTest::mouseClick(shown.Option2, Qt::LeftButton);
                 if (qstrcmp(ending, "ok") == 0)
-                    QTest::mouseClick(shown->Command2, Qt::LeftButton);
+                    QTest::mouseClick(shown.Command2, Qt::LeftButton);
                 else
-                    shown->windowHandle()->close();
+                    shown.windowHandle()->close();
             });
             const int result = dialog.exec();
             QVERIFY(seen);

@@ -6,8 +6,7 @@
 #include "app/end_signals.h"
 #include "app/io_message.h"
 #include "app/main_form.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,31 +30,6 @@ using Answer = Platform::Answer;
 using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
 
-// Ten settings lines and the twenty reserved ones, each with CR LF.
-QByteArray Ini(const QList<QByteArray>& head)
-{
-    QByteArray out;
-    for (const QByteArray& line : head)
-        out += line + "\r\n";
-    for (int i = 1; i <= 20; ++i)
-        out += "spare" + QByteArray::number(i) + "\r\n";
-    return out;
-}
-
-// 1920 x 1080 pixels at 15 twips a pixel: the design window centred sits at
-// left (28800 - 9510) / 2 = 9645 and top (16200 - 7020) / 2 = 4590.
-const QByteArray First_ini =
-    Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2026/12/07", "2026/12/07", "mada"});
-
-// 晴れ。 / 散歩した。, and the memo 散歩.
-const QString Day_text = QStringLiteral("晴れ。\n散歩した。");
-const QString Day_memo = QStringLiteral("散歩");
-const QByteArray Day_file_bytes =
-    Hex("90 b0 82 ea 81 42 0d 0a 8e 55 95 e0 82 b5 82 bd 81 42 0d 0a");
-const QByteArray Today_record_only = Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a");  // 2026/12/070
-const QByteArray Today_record_saved =
-    Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a");  // 2026/12/071散歩
-
 const QString Back_to_text = QStringLiteral("「いいえ」：終了せずに、日記の画面に戻ります。");
 
 enum class Ending { Button, Menu, Close_box, Sigterm };
@@ -64,30 +38,10 @@ enum class Ending { Button, Menu, Close_box, Sigterm };
 
 Q_DECLARE_METATYPE(Ending)
 
-class Test_main_form : public QObject {
+class Test_main_form : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-
-    std::unique_ptr<Main_form> Start()
-    {
-        auto form = std::make_unique<Main_form>(*fake, folder->path());
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    QString At(const QString& relative) const { return folder->File(relative); }
-    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
-    void Write_diary_entry(Main_form& form)
-    {
-        form.Text2->setFocus();
-        form.Text2->insertPlainText(Day_text);
-        form.Text6->insert(Day_memo);
-        form.Check1->setChecked(true);
-    }
     // Ends the program the way the row says; the window must be gone.
     void End(Main_form& form, Ending ending)
     {
@@ -104,24 +58,10 @@ private:
         }
         }
     }
-    double dpi = 96;
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        fake->screen_twips = QSizeF(28800, 16200);
-        dpi = QWidget().logicalDpiX();
-    }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
-    }
+    void init() { QVERIFY(Set_up()); }
+    void cleanup() { Verify_clean(); }
 
     // ---- Start-up -------------------------------------------------------
 
@@ -178,7 +118,7 @@ private slots:
         for (const auto& p : places) {
             auto* w = form->findChild<QWidget*>(QLatin1String(p.name));
             QVERIFY2(w, p.name);
-            const QRect px(Px(p.twips.x()), Px(p.twips.y()), Px(p.twips.width()), Px(p.twips.height()));
+            const QRect px = Px_rect(p.twips.x(), p.twips.y(), p.twips.width(), p.twips.height());
             QVERIFY2(w->geometry() == px, p.name);
         }
         // Text2 covers Text1 where they overlap; Shape1 lies under Check1.

@@ -7,8 +7,7 @@
 #include "app/main_form.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,13 +27,11 @@ using Answer = Platform::Answer;
 using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
 
+// The settings of a window at the design size, centred on 1920 x 1080
+// pixels, with the given last run and fortune state.
 QByteArray Ini(const QByteArray& last_run, const QByteArray& fortune = "mada")
 {
-    QByteArray out = "0\r\n4590\r\n9645\r\n7020\r\n9510\r\nnomal\r\n1\r\n2025/12/7\r\n" + last_run +
-                     "\r\n" + fortune + "\r\n";
-    for (int i = 1; i <= 20; ++i)
-        out += "spare" + QByteArray::number(i) + "\r\n";
-    return out;
+    return ::Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", last_run, fortune});
 }
 
 const QDate Day1(2026, 12, 7);
@@ -65,27 +62,14 @@ struct Greeting {
 
 Q_DECLARE_METATYPE(Platform::Answer)
 
-class Test_messages : public QObject {
+class Test_messages : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-
-    QString At(const QString& name) const { return folder->File(name); }
     std::unique_ptr<Main_form> Start(QDate day, QTime time = QTime(9, 0, 0))
     {
         fake->now = QDateTime(day, time);
-        auto form = std::make_unique<Main_form>(*fake, folder->path());
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    static void End(Main_form& form)
-    {
-        QTest::mouseClick(form.Command2, Qt::LeftButton);
-        QVERIFY(form.Ended());
+        return Diary_fixture::Start();
     }
     void Expect_greeting(Greeting& seen)
     {
@@ -133,19 +117,8 @@ private:
     static int Beeps(const QStringList& calls) { return int(calls.count(QStringLiteral("beep"))); }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->screen_twips = QSizeF(28800, 16200);
-    }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
-    }
+    void init() { QVERIFY(Set_up()); }
+    void cleanup() { Verify_clean(); }
 
     // ---- A message across days ------------------------------------------
 
@@ -582,12 +555,9 @@ private slots:
         // The greeting in a real modal run, closed by its OK button.
         QString greeted;
         fake->Expect_modal([&greeted](QDialog& dialog) {
-            QTimer::singleShot(0, &dialog, [&greeted] {
-                auto* g = qobject_cast<F_yesterday*>(QApplication::activeModalWidget());
-                if (!g)
-                    return;
-                greeted = g->Text1->toPlainText();
-                QTest::mouseClick(g->Command1, Qt::LeftButton);
+            When_modal<F_yesterday>(&dialog, [&greeted](F_yesterday& g) {
+                greeted = g.Text1->toPlainText();
+                QTest::mouseClick(g.Command1, Qt::LeftButton);
             });
             return dialog.exec();
         });
@@ -597,17 +567,14 @@ private slots:
         QString after_copy;
         bool focused = false;
         fake->Expect_modal([&](QDialog& dialog) {
-            QTimer::singleShot(0, &dialog, [&] {
-                auto* w = qobject_cast<F_tomorrow*>(QApplication::activeModalWidget());
-                if (!w)
-                    return;
+            When_modal<F_tomorrow>(&dialog, [&](F_tomorrow& w) {
                 // The window's focus, which it has whenever it is active.
-                w->Command2->setFocus();
-                const bool on_button = w->focusWidget() == w->Command2;
-                QTest::mouseClick(w->Command2, Qt::LeftButton);
-                after_copy = w->Text1->toPlainText();
-                focused = on_button && w->focusWidget() == w->Text1;
-                QTest::mouseClick(w->Command1, Qt::LeftButton);
+                w.Command2->setFocus();
+                const bool on_button = w.focusWidget() == w.Command2;
+                QTest::mouseClick(w.Command2, Qt::LeftButton);
+                after_copy = w.Text1->toPlainText();
+                focused = on_button && w.focusWidget() == w.Text1;
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
             });
             return dialog.exec();
         });
@@ -625,13 +592,10 @@ private slots:
         fake->Expect_box(Unsaved_question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::No);
         bool open_after_question = false;
         fake->Expect_modal([&](QDialog& dialog) {
-            QTimer::singleShot(0, &dialog, [&] {
-                auto* w = qobject_cast<F_tomorrow*>(QApplication::activeModalWidget());
-                if (!w)
-                    return;
-                QTest::keyClicks(w->Text1, QStringLiteral("abc"));
-                w->windowHandle()->close();
-                open_after_question = w->isVisible();
+            When_modal<F_tomorrow>(&dialog, [&](F_tomorrow& w) {
+                QTest::keyClicks(w.Text1, QStringLiteral("abc"));
+                w.windowHandle()->close();
+                open_after_question = w.isVisible();
             });
             return dialog.exec();
         });

@@ -5,8 +5,7 @@
 // fields' own signals.
 
 #include "app/main_form.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,15 +34,6 @@ using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
 
 const QString Read_only_text = QStringLiteral("こちらは参照専用です。");
-
-const QByteArray Today_record_only = Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a");  // 2026/12/070
-// 晴れ。 / 散歩した。 with the memo 散歩, ticked.
-const QString Day_text = QStringLiteral("晴れ。\n散歩した。");
-const QString Day_memo = QStringLiteral("散歩");
-const QByteArray Day_file_bytes =
-    Hex("90 b0 82 ea 81 42 0d 0a 8e 55 95 e0 82 b5 82 bd 81 42 0d 0a");
-const QByteArray Today_record_saved =
-    Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a");  // 2026/12/071散歩
 
 // Every file under the folder with its bytes (folders as "<dir>").
 QMap<QString, QByteArray> Tree(const QString& root)
@@ -92,29 +82,10 @@ QStringList Date_of(QLineEdit* y, QLineEdit* m, QLineEdit* d)
 
 }  // namespace
 
-class Test_navigation : public QObject {
+class Test_navigation : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-
-    std::unique_ptr<Main_form> Start()
-    {
-        auto form = std::make_unique<Main_form>(*fake, folder->path());
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    QString At(const QString& relative) const { return folder->File(relative); }
-    void Write_entry(Main_form& form)
-    {
-        form.Text2->setFocus();
-        form.Text2->insertPlainText(Day_text);
-        form.Text6->insert(Day_memo);
-        form.Check1->setChecked(true);
-    }
     QStringList Diary_date(Main_form& f) { return Date_of(f.Text3, f.Text4, f.Text5); }
     QList<int> Diary_bars(Main_form& f)
     {
@@ -123,20 +94,8 @@ private:
     QStringList Reference_date(Main_form& f) { return Date_of(f.Text7, f.Text8, f.Text9); }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        fake->screen_twips = QSizeF(28800, 16200);
-    }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
-    }
+    void init() { QVERIFY(Set_up()); }
+    void cleanup() { Verify_clean(); }
 
     // ---- The bars as spinners -------------------------------------------
 
@@ -222,7 +181,7 @@ private slots:
         QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_only + index_0808));
         QVERIFY(Write_bytes(At("2026/1208.txt"), Hex("82 a0 0d 0a")));
         auto form = Start();
-        Write_entry(*form);
+        Write_diary_entry(*form);
         form->Check1->setChecked(false);
 
         QStringList effects;
@@ -281,7 +240,7 @@ private slots:
     void A_year_without_a_folder_shows_an_empty_day_and_creates_nothing()
     {
         auto form = Start();
-        Write_entry(*form);
+        Write_diary_entry(*form);
         Up(form->VScroll1);  // 2027: no folder
         QCOMPARE(Diary_date(*form), QStringList({"2027", "12", "7"}));
         QVERIFY(form->Text2->toPlainText().isEmpty());
@@ -389,7 +348,7 @@ private slots:
     void A_change_under_the_lock_does_nothing()
     {
         auto form = Start();
-        Write_entry(*form);
+        Write_diary_entry(*form);
         const auto tree = Tree(folder->path());
         form->state.scroll_lock = QStringLiteral("on");
         form->VScroll3->setValue(20);
@@ -416,7 +375,7 @@ private slots:
     void A_failed_save_keeps_the_panel_on_its_day()
     {
         auto form = Start();
-        Write_entry(*form);
+        Write_diary_entry(*form);
         QVERIFY(QDir().mkpath(At("2026/1207.txt")));  // a folder where the file belongs
         const QString box = QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
                                            "理由: ファイルの場所に同じ名前のフォルダーがあります。")
@@ -506,7 +465,7 @@ private slots:
         QVERIFY(Write_bytes(At("2024/0507.txt"), Hex("82 a0 0d 0a")));          // あ
         QVERIFY(Write_bytes(At("2024/0307.txt"), Hex("8e 55 95 e0 0d 0a")));    // 散歩
         auto form = Start();
-        Write_entry(*form);  // not saved by any of this
+        Write_diary_entry(*form);  // not saved by any of this
         const auto tree = Tree(folder->path());
         QSignalSpy loads(form->Text1, &QPlainTextEdit::textChanged);
 
@@ -648,7 +607,7 @@ private slots:
             QSKIP("needs xdotool");
         auto form = Start();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        Write_entry(*form);
+        Write_diary_entry(*form);
         const QPoint arrow = form->VScroll3->mapToGlobal(
             Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center());
         QCOMPARE(QProcess::execute(xdotool, {"mousemove", QString::number(arrow.x()),

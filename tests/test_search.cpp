@@ -9,8 +9,7 @@
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "store/day_list.h"
-#include "support/fake_platform.h"
-#include "support/temp_folder.h"
+#include "support/diary_fixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -112,28 +111,11 @@ Q_DECLARE_METATYPE(Window)
 Q_DECLARE_METATYPE(Way)
 Q_DECLARE_METATYPE(Closing)
 
-class Test_search : public QObject {
+class Test_search : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
-    double dpi = 96;
     bool left_open = false;
-
-    std::unique_ptr<Main_form> Start(const QString& app_dir = QString())
-    {
-        auto form = std::make_unique<Main_form>(*fake, app_dir.isEmpty() ? folder->path() : app_dir);
-        if (form->Form_Load())
-            form->Show_window();
-        QCoreApplication::processEvents();
-        return form;
-    }
-    int Px(double twips) const { return qRound(twips * dpi / 1440.0); }
-    QRect Px_rect(double l, double t, double w, double h) const
-    {
-        return {Px(l), Px(t), Px(w), Px(h)};
-    }
 
     // Opens the window from its menu entry; body plays the user while the
     // window is shown. left_open tells whether it was still shown after.
@@ -177,22 +159,8 @@ private:
     void Expect_no_day() { fake->Expect_box(No_day, Title, Icon::Exclamation, Buttons::Ok, Answer::Ok); }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        fake->screen_twips = QSizeF(28800, 16200);
-        dpi = QWidget().logicalDpiX();
-    }
-    void cleanup()
-    {
-        VERIFY_PLATFORM_CLEAN(*fake);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible() || w->objectName() == "Main_form",
-                     qPrintable(w->objectName() + " left open"));
-    }
+    void init() { QVERIFY(Set_up()); }
+    void cleanup() { Verify_clean({"Main_form"}); }
 
     // ---- The record tests and the order, without a window ---------------
 
@@ -871,14 +839,12 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Memory_index));
         const QString shots = qEnvironmentVariable("SORANE_SCREENSHOTS");
         fake->Expect_modal([&](QDialog& d) {
-            QTimer::singleShot(0, &d, [&] {
-                auto* w = qobject_cast<F_omoide*>(QApplication::activeModalWidget());
-                QVERIFY(w);
-                QVERIFY(w->isVisible());
+            When_modal<F_omoide>(&d, [&](F_omoide& w) {
+                QVERIFY(w.isVisible());
                 if (!shots.isEmpty())
-                    w->grab().save(shots + "/F_omoide.png");
-                Click_row(w->Grid1, 6);
-                QTest::mouseClick(w->Command1, Qt::LeftButton);
+                    w.grab().save(shots + "/F_omoide.png");
+                Click_row(w.Grid1, 6);
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
             });
             return d.exec();
         });
@@ -889,15 +855,13 @@ private slots:
                  QList<int>({2026, 12, 7}));
 
         fake->Expect_modal([&](QDialog& d) {
-            QTimer::singleShot(0, &d, [&] {
-                auto* w = qobject_cast<F_memo*>(QApplication::activeModalWidget());
-                QVERIFY(w);
-                w->Text2->setText(QStringLiteral("同じ"));
-                QTest::mouseClick(w->Command3, Qt::LeftButton);
-                QCOMPARE(Rows(w->Grid1).size(), 4);
+            When_modal<F_memo>(&d, [&](F_memo& w) {
+                w.Text2->setText(QStringLiteral("同じ"));
+                QTest::mouseClick(w.Command3, Qt::LeftButton);
+                QCOMPARE(Rows(w.Grid1).size(), 4);
                 if (!shots.isEmpty())
-                    w->grab().save(shots + "/F_memo.png");
-                QTest::mouseClick(w->Command1, Qt::LeftButton);
+                    w.grab().save(shots + "/F_memo.png");
+                QTest::mouseClick(w.Command1, Qt::LeftButton);
             });
             return d.exec();
         });

@@ -1,0 +1,63 @@
+#include "support/diary_fixture.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+
+QByteArray Ini(const QList<QByteArray>& head)
+{
+    QByteArray out;
+    for (const QByteArray& line : head)
+        out += line + "\r\n";
+    for (int i = 1; i <= 20; ++i)
+        out += "spare" + QByteArray::number(i) + "\r\n";
+    return out;
+}
+
+void Write_diary_entry(Main_form& form)
+{
+    form.Text2->setFocus();
+    form.Text2->insertPlainText(Day_text);
+    form.Text6->insert(Day_memo);
+    form.Check1->setChecked(true);
+}
+
+std::unique_ptr<Main_form> Start_form(Platform& platform, const QString& app_dir)
+{
+    auto form = std::make_unique<Main_form>(platform, app_dir);
+    if (form->Form_Load())
+        form->Show_window();
+    QCoreApplication::processEvents();
+    return form;
+}
+
+void Verify_no_window_left_open(const QStringList& allowed)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible() || allowed.contains(w->objectName()),
+                 qPrintable(w->objectName() + " left open"));
+}
+
+bool Diary_fixture::Set_up()
+{
+    folder = std::make_unique<Temp_folder>();
+    fake = std::make_unique<Fake_platform>();
+    fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
+    fake->screen_twips = QSizeF(28800, 16200);
+    dpi = QWidget().logicalDpiX();
+    return folder->ok();
+}
+
+void Diary_fixture::Verify_clean(const QStringList& allowed) const
+{
+    VERIFY_PLATFORM_CLEAN(*fake);
+    Verify_no_window_left_open(allowed);
+}
+
+void Diary_fixture::End(Main_form& form)
+{
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QVERIFY(form.Ended());
+}
