@@ -165,9 +165,12 @@ void F_uranai::Form_Activate()
     // Everything the drawing needs outlives this window; the window itself
     // is reached only through the listener's guarded pointer. The drawing
     // holds the busy pointer until it returns, on every path.
+    // The diary text cannot change while this window is open (it is modal
+    // over the main window), so its length is measured once, not at every
+    // one of up to two thousand passes.
     Main_form* owner = &form;
     Window_listener listener(this, owner->platform);
-    Draw_fortune(owner->platform, generator,
-                 [owner] { return Fortune_text_length(owner->Text2->toPlainText()); }, listener);
+    const qint32 text_length = Fortune_text_length(owner->Text2->toPlainText());
+    Draw_fortune(owner->platform, generator, [text_length] { return text_length; }, listener);
     // Nothing of this window may be used here: it may have been destroyed.
 }
