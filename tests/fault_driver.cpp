@@ -75,6 +75,7 @@ public:
     QDateTime now;
     int rescue_questions = 0;
     int failure_boxes = 0;
+    bool hand_over_failed = false;
 
     Answer Message_box(const QString& text, const QString& title, Icon icon,
                        Buttons buttons) override
@@ -85,6 +86,10 @@ public:
         Out(QStringLiteral("BOX %1/%2 %3").arg(int(icon)).arg(int(buttons)).arg(flat));
         if (text.contains(QStringLiteral("ファイル: ")))
             ++failure_boxes;
+        // Told that the message files were left as they were: a careful user
+        // does not write over tomorrow's message that was not handed over.
+        if (text.contains(QStringLiteral("受け渡")))
+            hand_over_failed = true;
         switch (buttons) {
         case Buttons::Ok: return Answer::Ok;
         case Buttons::Ok_cancel: return Answer::Cancel;
@@ -150,9 +155,13 @@ public:
             const QString path = it.next();
             QFile file(path);
             const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-            lines << QStringLiteral("FILE %1 %2 %3 %4")
+            // Index files also with their bytes, so that the campaign can
+            // tell a mix of old and new records from a damaged line.
+            const bool index = path.endsWith(QLatin1String("/keyword.txt"));
+            lines << QStringLiteral("FILE %1 %2 %3 %4 %5")
                          .arg(step, path.mid(folder.size()), Driver_platform::Hash(bytes))
-                         .arg(bytes.size());
+                         .arg(bytes.size())
+                         .arg(index ? QString::fromLatin1(bytes.toHex()) : QStringLiteral("-"));
         }
         lines.sort();
         for (const QString& line : lines)
@@ -204,6 +213,10 @@ public:
 
     void Tomorrow(const QString& message)
     {
+        if (platform.hand_over_failed) {
+            Out(QStringLiteral("SKIP tomorrow"));
+            return;
+        }
         platform.tomorrow_message = message;
         form->Command4->click();
     }
