@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 #include "app/twips.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -64,6 +65,14 @@ void Main_form::Hand_over_messages_at_start()
     const QString today_key =
         Diary_store::Date_key(state.today.year(), state.today.month(), state.today.day());
     bool may_hand_over = state.new_day;
+    // Today's start was recorded, but a failure or a kill stopped the
+    // hand-over that should have followed: tomorrow's message is still
+    // there from an earlier day (a message written today is never older
+    // than today), so it is handed over now rather than shown as today's.
+    if (!may_hand_over) {
+        const QFileInfo tomorrow(store.Tomorrow_path());
+        may_hand_over = tomorrow.isFile() && tomorrow.lastModified().date() < state.today;
+    }
     // The day's start is made durable before any message moves: a program
     // killed later today must not take its next start for a new day again,
     // which would drop the message just received.

@@ -1,0 +1,330 @@
+// Runs the real main window offscreen on a program folder, with a scripted
+// platform, through a save-heavy day of use, for the fault campaign
+// (scripts/faults) and tests/test_faults.cpp:
+//
+//   fault_driver <program folder> <yyyy-mm-dd> [scenario|heavy <rounds>|view]
+//
+// scenario: start (settings, the hand-over of tomorrow's message, the
+//   reference year's folder), write today, step to a neighbouring day and
+//   write it, come back and write today again, step to next year (its folder
+//   and index are made by the save), come back, write tomorrow's message
+//   through 明日へ, write today once more and end through the close button.
+// heavy: start, then <rounds> rounds of writing today and the neighbouring
+//   day (different words each round), then the close.
+// view: start, look at both panels' days, and end without typing.
+//
+// The scripted user answers as a careful user would: an OK box is closed; a
+// save that failed is tried once more, and when it fails again the edit is
+// given up (the text put back as loaded) so that the scenario can go on; the
+// question at the end is answered "no" (back to the text) once, then "yes"
+// (the day goes to the rescue file). 明日へ: 終了 twice, then the window is
+// closed without saving.
+//
+// Output, one record per line (written at the end, in one go):
+//   BOX <icon>/<buttons> <text, line breaks as " | ">
+//   STEP <name>                     after each step
+//   FILE <name> <relative path> <sha1> <size>   with SORANE_FAULT_SNAPSHOTS=1
+//   STUCK <date>                    a move that did not happen after a retry
+//   DONE ended=<0|1>
+
+#include "app/main_form.h"
+#include "dialogs/f_tomorrow.h"
+#include "dialogs/f_yesterday.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QByteArray output;
+
+void Out(const QString& line)
+{
+    output += line.toUtf8();
+    output += '\n';
+}
+
+void Flush_output()
+{
+    const char* data = output.constData();
+    qsizetype left = output.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, size_t(left));
+        if (n <= 0)
+            return;
+        data += n;
+        left -= n;
+    }
+    output.clear();
+}
+
+class Driver_platform final : public Platform {
+public:
+    QDateTime now;
+    int rescue_questions = 0;
+    int failure_boxes = 0;
+    bool hand_over_failed = false;
+
+    Answer Message_box(const QString& text, const QString& title, Icon icon,
+                       Buttons buttons) override
+    {
+        Q_UNUSED(title);
+        QString flat = text;
+        flat.replace(QLatin1Char('\n'), QStringLiteral(" | "));
+        Out(QStringLiteral("BOX %1/%2 %3").arg(int(icon)).arg(int(buttons)).arg(flat));
+        if (text.contains(QStringLiteral("ファイル: ")))
+            ++failure_boxes;
+        // Told that the message files were left as they were: a careful user
+        // does not write over tomorrow's message that was not handed over.
+        if (text.contains(QStringLiteral("受け渡")))
+            hand_over_failed = true;
+        switch (buttons) {
+        case Buttons::Ok: return Answer::Ok;
+        case Buttons::Ok_cancel: return Answer::Cancel;
+        case Buttons::Retry_cancel: return Answer::Cancel;
+        case Buttons::Yes_no_cancel: return Answer::No;  // 明日へ closed without saving
+        case Buttons::Yes_no:
+            if (text.contains(QStringLiteral("このまま終了しますか")))
+                return ++rescue_questions == 1 ? Answer::No : Answer::Yes;
+            return Answer::Yes;  // substitutes for characters (never typed here)
+        }
+        return Answer::Ok;
+    }
+    void Beep() override {}
+    bool Open_with_default_program(const QString&) override { return false; }
+    std::unique_ptr<Busy_guard> Busy_pointer() override { return std::make_unique<Busy_guard>(); }
+    void Process_events_once() override { QCoreApplication::processEvents(); }
+    int Run_modal(QDialog& dialog) override
+    {
+        bool finished = false;
+        QObject::connect(&dialog, &QDialog::finished, &dialog, [&finished] { finished = true; });
+        if (auto* greeting = qobject_cast<F_yesterday*>(&dialog)) {
+            Out(QStringLiteral("GREETING %1").arg(Hash(greeting->Text1->toPlainText().toUtf8())));
+            greeting->Command1->click();
+        } else if (auto* window = qobject_cast<F_tomorrow*>(&dialog)) {
+            window->Text1->selectAll();
+            window->Text1->insertPlainText(tomorrow_message);
+            for (int i = 0; i < 2 && !finished; ++i)
+                window->Command1->click();
+            if (!finished)
+                window->reject();
+        } else {
+            dialog.reject();
+        }
+        return dialog.result();
+    }
+    QSizeF Screen_size_twips() override { return {1920 * 15.0, 1080 * 15.0}; }
+    QDateTime Now() override { return now; }
+
+    static QString Hash(const QByteArray& bytes)
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+    }
+    QString tomorrow_message;
+};
+
+class Driver {
+public:
+    Driver(Driver_platform& platform, const QString& folder, QDate today)
+        : platform(platform), folder(folder), today(today)
+    {
+        snapshots = qgetenv("SORANE_FAULT_SNAPSHOTS") == "1";
+    }
+
+    void Snapshot(const QString& step)
+    {
+        Out(QStringLiteral("STEP ") + step);
+        if (!snapshots)
+            return;
+        QStringList lines;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile file(path);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
+            // Index files also with their bytes, so that the campaign can
+            // tell a mix of old and new records from a damaged line.
+            const bool index = path.endsWith(QLatin1String("/keyword.txt"));
+            lines << QStringLiteral("FILE %1 %2 %3 %4 %5")
+                         .arg(step, path.mid(folder.size()), Driver_platform::Hash(bytes))
+                         .arg(bytes.size())
+                         .arg(index ? QString::fromLatin1(bytes.toHex()) : QStringLiteral("-"));
+        }
+        lines.sort();
+        for (const QString& line : lines)
+            Out(line);
+    }
+
+    bool Start()
+    {
+        form = std::make_unique<Main_form>(platform, folder);
+        if (!form->Form_Load())
+            return false;
+        form->Show_window();
+        QCoreApplication::processEvents();
+        Remember_loaded();
+        return true;
+    }
+
+    // Types into the diary panel as a user would: the whole text replaced.
+    void Write(const QString& text, const QString& memo, bool flag)
+    {
+        form->Text2->setFocus();
+        form->Text2->selectAll();
+        form->Text2->insertPlainText(text);
+        form->Text6->selectAll();
+        form->Text6->insert(memo);
+        form->Check1->setChecked(flag);
+    }
+
+    // Moves the diary panel with one bar; tried again once after a failed
+    // save, then the edit is given up.
+    void Move(QScrollBar* bar, int value)
+    {
+        auto at_target = [&] { return bar->value() == value; };
+        bar->setValue(value);
+        if (!at_target())
+            bar->setValue(value);
+        if (!at_target()) {
+            form->Text2->setPlainText(loaded_text);
+            form->Text6->setText(loaded_memo);
+            form->Check1->setChecked(loaded_flag);
+            bar->setValue(value);
+        }
+        if (!at_target())
+            Out(QStringLiteral("STUCK %1/%2/%3 -> %4")
+                    .arg(form->Text3->text(), form->Text4->text(), form->Text5->text())
+                    .arg(value));
+        Remember_loaded();
+    }
+
+    void Tomorrow(const QString& message)
+    {
+        if (platform.hand_over_failed) {
+            Out(QStringLiteral("SKIP tomorrow"));
+            return;
+        }
+        platform.tomorrow_message = message;
+        form->Command4->click();
+    }
+
+    void End()
+    {
+        for (int i = 0; i < 2 && !form->Ended(); ++i)
+            form->Command2->click();
+        Out(QStringLiteral("DONE ended=%1").arg(form->Ended() ? 1 : 0));
+    }
+
+    std::unique_ptr<Main_form> form;
+
+private:
+    void Remember_loaded()
+    {
+        loaded_text = form->Text2->toPlainText();
+        loaded_memo = form->Text6->text();
+        loaded_flag = form->Check1->isChecked();
+    }
+
+    Driver_platform& platform;
+    QString folder;
+    QDate today;
+    bool snapshots = false;
+    QString loaded_text;
+    QString loaded_memo;
+    bool loaded_flag = false;
+};
+
+// The neighbouring day in the same month.
+int Other_day(QDate d) { return d.day() < 28 ? d.day() + 1 : d.day() - 1; }
+
+QString Day_text(int version)
+{
+    return QStringLiteral("晴れのち曇り。第%1版。\n散歩して、夕方に日記を書いた。\n"
+                          "明日はもっと素晴らしい日になりますように。")
+        .arg(version);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: fault_driver <folder> <yyyy-mm-dd> [scenario|heavy N|view]\n");
+        return 2;
+    }
+    QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const QDate today = QDate::fromString(QString::fromLatin1(argv[2]), Qt::ISODate);
+    const QString mode = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("scenario");
+    const int rounds = argc > 4 ? QString::fromLatin1(argv[4]).toInt() : 20;
+    if (!today.isValid())
+        return 2;
+
+    Driver_platform platform;
+    platform.now = QDateTime(today, QTime(21, 30, 0));
+    Driver driver(platform, folder, today);
+    driver.Snapshot(QStringLiteral("seed"));
+    if (!driver.Start()) {
+        Out(QStringLiteral("DONE ended=1 refused"));
+        Flush_output();
+        return 0;
+    }
+    driver.Snapshot(QStringLiteral("start"));
+    Main_form& form = *driver.form;
+    const int other = Other_day(today);
+
+    if (mode == QLatin1String("view")) {
+        driver.Move(form.VScroll3, other);
+        driver.Move(form.VScroll3, today.day());
+        form.VScroll6->setValue(other);
+        form.VScroll6->setValue(today.day());
+        driver.Tomorrow(QString());
+        driver.Snapshot(QStringLiteral("viewed"));
+    } else if (mode == QLatin1String("heavy")) {
+        for (int r = 1; r <= rounds; ++r) {
+            driver.Write(Day_text(100 + r), QStringLiteral("第%1回").arg(r), r % 2 == 0);
+            driver.Move(form.VScroll3, other);
+            driver.Snapshot(QStringLiteral("round%1a").arg(r));
+            driver.Write(Day_text(200 + r), QStringLiteral("隣の日%1").arg(r), r % 3 == 0);
+            driver.Move(form.VScroll3, today.day());
+            driver.Snapshot(QStringLiteral("round%1b").arg(r));
+        }
+    } else {
+        driver.Write(Day_text(1), QStringLiteral("散歩"), true);
+        driver.Move(form.VScroll3, other);
+        driver.Snapshot(QStringLiteral("today"));
+        driver.Write(Day_text(2), QStringLiteral("隣の日"), false);
+        driver.Move(form.VScroll3, today.day());
+        driver.Snapshot(QStringLiteral("other"));
+        driver.Write(Day_text(3), QStringLiteral("散歩"), false);
+        driver.Move(form.VScroll1, today.year() + 1);
+        driver.Snapshot(QStringLiteral("today2"));
+        driver.Write(Day_text(4), QStringLiteral("来年の同じ日"), true);
+        driver.Move(form.VScroll1, today.year());
+        driver.Snapshot(QStringLiteral("next_year"));
+        driver.Tomorrow(QStringLiteral("明日のわたしへ。\n今日はよく歩いた。"));
+        driver.Snapshot(QStringLiteral("tomorrow"));
+        driver.Write(Day_text(5), QStringLiteral("散歩と読書"), true);
+    }
+    driver.End();
+    driver.Snapshot(QStringLiteral("end"));
+    Out(QStringLiteral("FAILURE_BOXES %1").arg(platform.failure_boxes));
+    Flush_output();
+    return 0;
+}
