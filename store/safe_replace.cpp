@@ -4,6 +4,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <mutex>
+#include <set>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -63,33 +65,55 @@ int Fsync_folder(const QByteArray& folder)
 // writing at this moment is locked by that save and is left alone. This is
 // tidying, not saving: a leftover that cannot be removed does not stop the
 // save, and the old file is never touched here.
+//
+// Leftovers come from a save that was cut off (a kill, a crash), so they
+// are there when the program starts: once a folder has been found clear,
+// the saves after it in this run need not read it again. A folder where a
+// leftover could not go yet (another save holds it) is looked at again.
 void Remove_leftovers(const QByteArray& folder)
 {
+    static std::mutex tidied_lock;
+    static std::set<QByteArray> tidied;
+    {
+        const std::lock_guard<std::mutex> guard(tidied_lock);
+        if (tidied.count(folder))
+            return;
+    }
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
     const int dir_fd = ::dirfd(dir);
     const std::size_t prefix_length = sizeof Temp_prefix - 1;
+    bool clear = true;
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strncmp(entry->d_name, Temp_prefix, prefix_length) != 0)
             continue;
         struct stat st {};
-        if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            clear = false;
             continue;
+        }
         if (S_ISREG(st.st_mode)) {
             const int fd = ::openat(dir_fd, entry->d_name,
                                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0)
+            if (fd < 0) {
+                clear = false;
                 continue;
+            }
             const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-            if (!in_use)
-                ::unlinkat(dir_fd, entry->d_name, 0);
+            if (in_use || ::unlinkat(dir_fd, entry->d_name, 0) != 0)
+                clear = false;
             ::close(fd);
         } else if (S_ISLNK(st.st_mode)) {
-            ::unlinkat(dir_fd, entry->d_name, 0);
+            if (::unlinkat(dir_fd, entry->d_name, 0) != 0)
+                clear = false;
         }
     }
     ::closedir(dir);
+    if (clear) {
+        const std::lock_guard<std::mutex> guard(tidied_lock);
+        tidied.insert(folder);
+    }
 }
 
 } // namespace
