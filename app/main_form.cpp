@@ -433,20 +433,18 @@ void Main_form::resizeEvent(QResizeEvent* event)
     Form_Resize();
 }
 
-bool Main_form::Day_edited() const
-{
-    return Text2->toPlainText() != loaded_text || Text6->text() != loaded_memo ||
-           Check1->isChecked() != loaded_flag;
-}
-
 Main_form::Day_plan Main_form::Plan_day_save(Who who)
 {
     Commit_composition();
     Day_plan plan;
-    if (!Day_edited())
-        return plan;
-    const QString text = Text2->toPlainText();
-    const QString memo = Text6->text();
+    // The text is taken from the field once; what is written is this very
+    // text (the field cannot change under a modal question).
+    plan.text = Text2->toPlainText();
+    plan.memo = Text6->text();
+    const QString& text = plan.text;
+    const QString& memo = plan.memo;
+    if (text == loaded_text && memo == loaded_memo && Check1->isChecked() == loaded_flag)
+        return plan;  // not edited since it was loaded or saved
     // Text and memo both empty: the day is not saved, and what was stored
     // for it stays as it was.
     if (text.isEmpty() && memo.isEmpty())
@@ -494,8 +492,8 @@ Main_form::Save_result Main_form::Write_day(const Day_plan& plan)
     const int year = Text3->text().toInt();
     const int month = Text4->text().toInt();
     const int day = Text5->text().toInt();
-    const QString text = Text2->toPlainText();
-    const QString memo = Text6->text();
+    const QString& text = plan.text;
+    const QString& memo = plan.memo;
     const bool flag = Check1->isChecked();
     const QString headline = QStringLiteral("日記を保存できませんでした。");
     auto failed = [&](const Io_result& r) {
@@ -518,9 +516,12 @@ Main_form::Save_result Main_form::Write_day(const Day_plan& plan)
         // Show what was written, so that the screen and the file agree.
         Text6->setText(cp932::Decode_text(cp932::Encode(memo).bytes));
         Text2->setPlainText(cp932::Decode_text(cp932::Encode(text).bytes));
+        loaded_text = Text2->toPlainText();
+        loaded_memo = Text6->text();
+    } else {
+        loaded_text = text;
+        loaded_memo = memo;
     }
-    loaded_text = Text2->toPlainText();
-    loaded_memo = Text6->text();
     loaded_flag = Check1->isChecked();
     Text2->document()->setModified(false);
     last_save_error = {};

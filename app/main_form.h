@@ -219,13 +219,14 @@ private:
         Unmappable_policy policy = Unmappable_policy::Refuse;
         QString headline;  // for Failed
         Io_result error;   // for Failed
+        QString text;      // the diary text and memo as they were planned
+        QString memo;
     };
 
     void Build_controls();
     void Build_menus();
     void Apply_text2_height(double outer_height);
     void Connect_layout_handlers();
-    bool Day_edited() const;
     Day_plan Plan_day_save(Who who);
     Save_result Write_day(const Day_plan& plan);
     Save_result Run_plan(const Day_plan& plan);

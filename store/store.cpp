@@ -47,16 +47,9 @@ QString Text_from_bytes(QByteArrayView bytes)
 // Every line break "\n" becomes CR LF. A CR of the text itself stays a
 // byte of its own, also just before a line break (CR CR LF), so the text
 // reads back as it was written.
-QByteArray With_crlf(const QByteArray& bytes)
+QByteArray With_crlf(QByteArray bytes)
 {
-    QByteArray out;
-    out.reserve(bytes.size() + bytes.count('\n'));
-    for (char b : bytes) {
-        if (b == '\n')
-            out += '\r';
-        out += b;
-    }
-    return out;
+    return bytes.replace('\n', QByteArrayView("\r\n"));
 }
 
 QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
