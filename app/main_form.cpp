@@ -82,7 +82,12 @@ Main_form::Main_form(Platform& platform, const QString& app_dir, QWidget* parent
     Build_navigation();
 }
 
-Main_form::~Main_form() = default;
+Main_form::~Main_form()
+{
+    // The fields are destroyed by the base class, after this form's own
+    // members are gone: nothing of ours may watch their last events.
+    Stop_navigation();
+}
 
 void Main_form::Build_menus()
 {

@@ -196,6 +196,9 @@ public:
 private:
     friend class Navigation_filter;
     void Build_navigation();
+    // Takes the navigation's event filter off the form and its fields, so
+    // that no event reaches it while the window is being torn down.
+    void Stop_navigation();
     void Diary_bar_change(QScrollBar* bar, QLineEdit* field);
     void Reference_bar_change(QScrollBar* bar, QLineEdit* field);
     void Load_diary_position();

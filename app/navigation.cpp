@@ -168,6 +168,14 @@ void Main_form::VScroll4_Change() { Reference_bar_change(VScroll4, Text7); }
 void Main_form::VScroll5_Change() { Reference_bar_change(VScroll5, Text8); }
 void Main_form::VScroll6_Change() { Reference_bar_change(VScroll6, Text9); }
 
+void Main_form::Stop_navigation()
+{
+    if (!navigation_filter)
+        return;
+    for (QObject* watched : std::initializer_list<QObject*>{this, Text1, Text2, Text6})
+        watched->removeEventFilter(navigation_filter);
+}
+
 void Main_form::Commit_composition()
 {
     navigation_filter->Commit(Text2);
