@@ -42,20 +42,13 @@ Panel_date Clamped(Panel_date d)
             std::clamp(d.day, 1, 31)};
 }
 
-// "2025/3/7" or "2025/03/07"; nothing when the text is not three numbers.
+// "2025/3/7" or "2025/03/07", as the settings file holds dates.
 std::optional<Panel_date> Parse_panel_date(const QString& text)
 {
-    const QStringList parts = text.trimmed().split(QLatin1Char('/'));
-    if (parts.size() != 3)
+    Panel_date d{};
+    if (!Parse_date_text(text, d.year, d.month, d.day))
         return std::nullopt;
-    int values[3];
-    for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        values[i] = parts[i].trimmed().toInt(&ok);
-        if (!ok)
-            return std::nullopt;
-    }
-    return Panel_date{values[0], values[1], values[2]};
+    return d;
 }
 
 QDate Parse_calendar_date(const QString& text)
