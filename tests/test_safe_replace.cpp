@@ -168,6 +168,9 @@ void Test_safe_replace::new_file_and_folder_modes_data()
     QTest::newRow("umask 022") << 022;
     QTest::newRow("umask 0") << 0;
     QTest::newRow("umask 077") << 077;
+    // A mask that takes the owner's own write and search bits: only an
+    // explicit chmod after creating gives 0700 and 0600.
+    QTest::newRow("umask 0277") << 0277;
 }
 
 void Test_safe_replace::new_file_and_folder_modes()
