@@ -18,9 +18,10 @@ void Main_form::Command3_Click()
     if (Text2->toPlainText().isEmpty()) {
         // The two sentences are joined by a lone carriage return; the
         // platform layer shows it as a line break.
-        platform.Message_box(QStringLiteral("この占いは、今日の日記の内容を解析して明日の運気を予測するものです。") +
-                                 QChar(u'\r') + QStringLiteral("まず、今日の日記をつけて下さい。"),
-                             App_title, Platform::Icon::None, Platform::Buttons::Ok);
+        platform.Message_box(
+            QStringLiteral("この占いは、今日の日記の内容を解析して明日の運気を予測するものです。") +
+                QChar(u'\r') + QStringLiteral("まず、今日の日記をつけて下さい。"),
+            App_title, Platform::Icon::None, Platform::Buttons::Ok);
         return;
     }
 

@@ -33,8 +33,10 @@ QString Step_reason(Io_step step)
 {
     switch (step) {
     case Io_step::Read_only: return QStringLiteral("ファイルが読み取り専用になっています。");
-    case Io_step::Not_a_folder: return QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
-    case Io_step::Not_a_file: return QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
+    case Io_step::Not_a_folder:
+        return QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
+    case Io_step::Not_a_file:
+        return QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
     case Io_step::Encode: return QStringLiteral("シフトJISで表せない文字があります。");
     case Io_step::Open: return QStringLiteral("ファイルを開けませんでした。");
     case Io_step::Read: return QStringLiteral("ファイルを読み込めませんでした。");
@@ -42,7 +44,8 @@ QString Step_reason(Io_step step)
     case Io_step::Sync: return QStringLiteral("ディスクへの書き込みを確かめられませんでした。");
     case Io_step::Close: return QStringLiteral("ファイルを閉じられませんでした。");
     case Io_step::Rename: return QStringLiteral("新しいファイルを置けませんでした。");
-    case Io_step::Sync_folder: return QStringLiteral("フォルダーへの書き込みを確かめられませんでした。");
+    case Io_step::Sync_folder:
+        return QStringLiteral("フォルダーへの書き込みを確かめられませんでした。");
     case Io_step::Make_folder: return QStringLiteral("フォルダーを作れませんでした。");
     case Io_step::Remove: return QStringLiteral("ファイルを削除できませんでした。");
     case Io_step::None: break;
@@ -77,12 +80,13 @@ QString Unmappable_question(const QList<Unmappable_char>& characters)
 {
     QString list;
     for (const Unmappable_char& c : characters) {
-        const QString substitute =
-            c.substitute.isEmpty() ? QStringLiteral("（何も書かれません）")
-                                   : QStringLiteral("「%1」").arg(c.substitute);
+        const QString substitute = c.substitute.isEmpty()
+                                       ? QStringLiteral("（何も書かれません）")
+                                       : QStringLiteral("「%1」").arg(c.substitute);
         list += QStringLiteral("「%1」→%2\n").arg(c.character, substitute);
     }
-    return QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n") + list +
+    return QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n") +
+           list +
            QStringLiteral("\nこのように置き換えて保存しますか？\n"
                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
 }

@@ -98,7 +98,7 @@ void Main_form::Lay_out(double w, double h)
     const double dh = std::max(h, Design_height) - Design_height;
     Apply_text2_height(h);
     Set_vertical(Text1, dh / 2 + 3240, dh / 2 + 2535, dpi);
-    QWidget* const bottom_row[] = {Text7, VScroll4, Text8, VScroll5, Text9,
+    QWidget* const bottom_row[] = {Text7,    VScroll4, Text8,    VScroll5, Text9,
                                    VScroll6, Command1, Command3, Command4, Command2};
     for (QWidget* control : bottom_row)
         Set_vertical(control, dh + 5820, 435, dpi);
@@ -147,17 +147,18 @@ void Main_form::Menu_tukaikata_Click()
     const QString title = QStringLiteral("使い方を表示できません");
     const QString path = state.app_dir + QStringLiteral("sorane.txt");
     if (!QFileInfo(path).isFile()) {
-        platform.Message_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"), title,
-                             Platform::Icon::Critical, Platform::Buttons::Ok);
+        platform.Message_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
+                             title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return;
     }
     // The desktop opens the manual in its own program; the diary does not
     // wait for it. When the desktop cannot even start that, nobody else
     // would tell the user.
     if (!platform.Open_with_default_program(path))
-        platform.Message_box(QStringLiteral("使い方のファイルを開くプログラムを起動できませんでした。\n"
-                                            "ファイル: %1\n"
-                                            "テキストエディターでこのファイルを開いてください。")
-                                 .arg(path),
-                             title, Platform::Icon::Critical, Platform::Buttons::Ok);
+        platform.Message_box(
+            QStringLiteral("使い方のファイルを開くプログラムを起動できませんでした。\n"
+                           "ファイル: %1\n"
+                           "テキストエディターでこのファイルを開いてください。")
+                .arg(path),
+            title, Platform::Icon::Critical, Platform::Buttons::Ok);
 }

@@ -66,8 +66,8 @@ Main_form::Main_form(Platform& platform, const QString& app_dir, QWidget* parent
 {
     setObjectName(QStringLiteral("Main_form"));
     state.app_dir = store.App_dir();
-    QFont::insertSubstitutions(Font_name, {QStringLiteral("IPAGothic"),
-                                           QStringLiteral("Noto Sans Mono CJK JP")});
+    QFont::insertSubstitutions(
+        Font_name, {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP")});
     QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
                                {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     Build_menus();
@@ -193,13 +193,14 @@ void Main_form::Build_controls()
         QWidget* widget;
         const char* name;
     } names[] = {
-        {Text1, "Text1"}, {Text2, "Text2"}, {Text3, "Text3"}, {Text4, "Text4"},
-        {Text5, "Text5"}, {Text6, "Text6"}, {Text7, "Text7"}, {Text8, "Text8"},
-        {Text9, "Text9"}, {VScroll1, "VScroll1"}, {VScroll2, "VScroll2"},
-        {VScroll3, "VScroll3"}, {VScroll4, "VScroll4"}, {VScroll5, "VScroll5"},
-        {VScroll6, "VScroll6"}, {Command1, "Command1"}, {Command2, "Command2"},
-        {Command3, "Command3"}, {Command4, "Command4"}, {Check1, "Check1"},
-        {Label1, "Label1"}, {Shape1, "Shape1"},
+        {Text1, "Text1"},       {Text2, "Text2"},       {Text3, "Text3"},
+        {Text4, "Text4"},       {Text5, "Text5"},       {Text6, "Text6"},
+        {Text7, "Text7"},       {Text8, "Text8"},       {Text9, "Text9"},
+        {VScroll1, "VScroll1"}, {VScroll2, "VScroll2"}, {VScroll3, "VScroll3"},
+        {VScroll4, "VScroll4"}, {VScroll5, "VScroll5"}, {VScroll6, "VScroll6"},
+        {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
+        {Command4, "Command4"}, {Check1, "Check1"},     {Label1, "Label1"},
+        {Shape1, "Shape1"},
     };
     for (const auto& n : names)
         n.widget->setObjectName(QLatin1String(n.name));
@@ -295,7 +296,8 @@ bool Main_form::Form_Load()
 
     // 6: the settings, first values on the first run.
     const Twips_rect centred = Outer_twips();
-    const Settings first = Settings::First_values(float(centred.top), float(centred.left), today_key);
+    const Settings first =
+        Settings::First_values(float(centred.top), float(centred.left), today_key);
     if (!Diary_store::File_exists(store.Settings_path())) {
         static_cast<Settings&>(state) = first;
         if (const Io_result r = store.Write_settings(state); !r.ok())
@@ -449,7 +451,8 @@ Main_form::Day_plan Main_form::Plan_day_save(Who who)
         return plan;
     plan.result = Save_result::Failed;
     if (!day_loaded) {
-        plan.headline = QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。");
+        plan.headline =
+            QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。");
         plan.error = load_error;
         return plan;
     }
@@ -465,11 +468,12 @@ Main_form::Day_plan Main_form::Plan_day_save(Who who)
     }
     if (!characters.isEmpty()) {
         if (who == Who::Nobody) {
-            plan.headline = QStringLiteral("シフトJISで表せない文字があるため、日記を保存しませんでした。");
-            plan.error = Io_result::Failure(Io_step::Encode, 0,
-                                            store.Day_file_path(Text3->text().toInt(),
-                                                                Text4->text().toInt(),
-                                                                Text5->text().toInt()));
+            plan.headline =
+                QStringLiteral("シフトJISで表せない文字があるため、日記を保存しませんでした。");
+            plan.error =
+                Io_result::Failure(Io_step::Encode, 0,
+                                   store.Day_file_path(Text3->text().toInt(), Text4->text().toInt(),
+                                                       Text5->text().toInt()));
             return plan;
         }
         const Platform::Answer answer =
@@ -506,8 +510,8 @@ Main_form::Save_result Main_form::Write_day(const Day_plan& plan)
                                                    flag, memo, plan.policy);
         !r.ok())
         return failed(r);
-    if (const Io_result r = store.Write_text_file(store.Day_file_path(year, month, day), text,
-                                                  plan.policy);
+    if (const Io_result r =
+            store.Write_text_file(store.Day_file_path(year, month, day), text, plan.policy);
         !r.ok())
         return failed(r);
     if (plan.policy == Unmappable_policy::Substitute) {
@@ -556,7 +560,8 @@ Io_result Main_form::Save_settings()
     state.win_left = float(outer.left);
     state.win_height = float(outer.height);
     state.win_width = float(outer.width);
-    state.last_ref_date = Text7->text() + QLatin1Char('/') + Text8->text() + QLatin1Char('/') + Text9->text();
+    state.last_ref_date =
+        Text7->text() + QLatin1Char('/') + Text8->text() + QLatin1Char('/') + Text9->text();
     return store.Write_settings(state);
 }
 
@@ -573,7 +578,8 @@ QString Main_form::New_rescue_path() const
 Io_result Main_form::Write_rescue_file(const QString& path)
 {
     const QString text =
-        QStringLiteral("%1 が保存できなかった日記です。\n日付: %2\n思い出: %3\nメモ: %4\n本文:\n%5\n")
+        QStringLiteral(
+            "%1 が保存できなかった日記です。\n日付: %2\n思い出: %3\nメモ: %4\n本文:\n%5\n")
             .arg(App_title,
                  Diary_store::Date_key(Text3->text().toInt(), Text4->text().toInt(),
                                        Text5->text().toInt()),
@@ -588,9 +594,10 @@ QString Main_form::Rescue_question(const QString& rescue_name) const
         return QStringLiteral("このまま終了しますか？\n"
                               "「はい」：終了します。設定は前回の終了時のままになります。\n"
                               "「いいえ」：終了せずに、日記の画面に戻ります。");
-    return QStringLiteral("このまま終了しますか？\n"
-                          "「はい」：終了します。書いた日記は、プログラムのフォルダーの「%1」に書き出します。\n"
-                          "「いいえ」：終了せずに、日記の画面に戻ります。")
+    return QStringLiteral(
+               "このまま終了しますか？\n"
+               "「はい」：終了します。書いた日記は、プログラムのフォルダーの「%1」に書き出します。\n"
+               "「いいえ」：終了せずに、日記の画面に戻ります。")
         .arg(rescue_name);
 }
 
@@ -633,9 +640,9 @@ bool Main_form::Form_QueryUnload()
         rescue = New_rescue_path();
     }
     parts << Rescue_question(QFileInfo(rescue).fileName());
-    const Platform::Answer answer = platform.Message_box(
-        parts.join(QStringLiteral("\n\n")), App_title, Platform::Icon::Exclamation,
-        Platform::Buttons::Yes_no);
+    const Platform::Answer answer =
+        platform.Message_box(parts.join(QStringLiteral("\n\n")), App_title,
+                             Platform::Icon::Exclamation, Platform::Buttons::Yes_no);
     if (ended)
         return true;
     if (answer != Platform::Answer::Yes)

@@ -30,13 +30,13 @@ class Navigation_filter;
 // State that lives for the whole run and that every window shares. The
 // settings values are the inherited members (win_state ... spare_lines).
 struct Program_state : Settings {
-    QString app_dir;                 // program folder, ends in "/"
-    QString scroll_lock;             // "on" / "off"; empty before start-up, counts as "on"
+    QString app_dir;      // program folder, ends in "/"
+    QString scroll_lock;  // "on" / "off"; empty before start-up, counts as "on"
     bool resize_lock = false;
-    QStringList keyword_lines;       // in-memory index table of the search windows
+    QStringList keyword_lines;  // in-memory index table of the search windows
     int keyword_count = 0;
     QString record_found = QStringLiteral("no");
-    QDate today;                     // the system date at start-up
+    QDate today;  // the system date at start-up
     // Today lies after the last start's date (read before start-up moved it).
     bool new_day = false;
 };
@@ -53,7 +53,10 @@ public:
     };
     // Whether a user is there to answer questions (the close box, a button)
     // or not (a signal, the session ending).
-    enum class Who { User, Nobody };
+    enum class Who {
+        User,
+        Nobody
+    };
 
     Main_form(Platform& platform, const QString& app_dir, QWidget* parent = nullptr);
     ~Main_form() override;

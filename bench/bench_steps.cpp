@@ -135,7 +135,8 @@ bool In_band(const QString& folder, const Day& d, qint64 low, qint64 high)
 }
 
 // Two neighbouring days of one month whose files both lie in the band.
-std::optional<std::pair<Day, Day>> Neighbours_in_band(const QString& folder, qint64 low, qint64 high)
+std::optional<std::pair<Day, Day>> Neighbours_in_band(const QString& folder, qint64 low,
+                                                      qint64 high)
 {
     for (int year = 1990; year <= 2100; ++year) {
         if (!QFileInfo::exists(Index_path(folder, year)))
@@ -184,7 +185,8 @@ void Floor_load(Main_form& form, const QString& folder, const Day& d)
     QByteArray bytes = Read_all(Day_path(folder, d));
     if (bytes.endsWith("\r\n"))
         bytes.chop(2);
-    form.Text2->setPlainText(cp932::Decode_text(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    form.Text2->setPlainText(
+        cp932::Decode_text(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
     const QByteArray index = Read_all(Index_path(folder, d.year));
     const QByteArray key = QStringLiteral("%1/%2/%3")
@@ -212,14 +214,16 @@ void Floor_replace(const QByteArray& folder, const QByteArray& path, const QByte
     const QByteArray temp = path + ".floor-tmp";
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size() ||
-        ::fdatasync(fd) != 0 || ::close(fd) != 0 || ::rename(temp.constData(), path.constData()) != 0)
+        ::fdatasync(fd) != 0 || ::close(fd) != 0 ||
+        ::rename(temp.constData(), path.constData()) != 0)
         Fail("the floor's replace failed");
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0 || ::close(dir) != 0)
         Fail("the floor's folder sync failed");
 }
 
-QTableWidgetItem* Floor_item(const QString& text, bool fixed_look, bool selectable, const QColor& fixed)
+QTableWidgetItem* Floor_item(const QString& text, bool fixed_look, bool selectable,
+                             const QColor& fixed)
 {
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignLeft | Qt::AlignBottom);
@@ -258,7 +262,8 @@ void Floor_list(QTableWidget* grid, const QString& index_path,
     int row = 1;
     for (const QString& line : lines) {
         grid->setItem(row, 0, Floor_item(line.left(10), true, true, fixed));
-        grid->setItem(row, 1, Floor_item(line.size() > 11 ? line.mid(11) : QString(), false, true, fixed));
+        grid->setItem(row, 1,
+                      Floor_item(line.size() > 11 ? line.mid(11) : QString(), false, true, fixed));
         ++row;
     }
     grid->setItem(row, 0, Floor_item(QString(), true, true, fixed));
@@ -423,8 +428,8 @@ public:
     int passes = 0;
 };
 
-void Bench_fortune(Main_form& form, const QString& folder, const char* name, qint64 low, qint64 high,
-                   int samples)
+void Bench_fortune(Main_form& form, const QString& folder, const char* name, qint64 low,
+                   qint64 high, int samples)
 {
     const auto pair = Neighbours_in_band(folder, low, high);
     if (!pair)
@@ -440,7 +445,8 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
         listener.start = Clock::now();
         // As the fortune window does: the text's length once per drawing.
         const qint32 text_length = Fortune_text_length(form.Text2->toPlainText());
-        Draw_fortune(form.platform, generator, [text_length] { return text_length; }, listener);
+        Draw_fortune(
+            form.platform, generator, [text_length] { return text_length; }, listener);
         if (listener.passes != Passes)
             Fail("the wait phase did not take its longest road");
         value.push_back(listener.wait_ms);
@@ -463,7 +469,8 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
     char per_pass[96];
     std::snprintf(per_pass, sizeof per_pass, "fortune, one wait pass, %s", name);
     Row(per_pass, wait / Passes * 1000, wait_floor / Passes * 1000, "µs", 0);
-    std::snprintf(per_pass, sizeof per_pass, "fortune, longest wait phase (1,999 passes), %s", name);
+    std::snprintf(per_pass, sizeof per_pass, "fortune, longest wait phase (1,999 passes), %s",
+                  name);
     Row(per_pass, wait, wait_floor, "ms", 0);
 }
 
@@ -473,7 +480,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: bench_steps <program folder> [samples [step|save|search|fortune]]\n");
+        std::fprintf(stderr,
+                     "usage: bench_steps <program folder> [samples [step|save|search|fortune]]\n");
         return 2;
     }
     const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
@@ -498,20 +506,28 @@ int main(int argc, char* argv[])
         const char* name;
         std::function<void()> run;
     } benchmarks[] = {
-        {"step", [&] {
+        {"step",
+         [&] {
              Bench_step(form, folder, "day spinner step, ~2 kB days", 1500, 2600, samples);
              Bench_step(form, folder, "day spinner step, ~30 kB days", 26000, 32000, samples);
          }},
-        {"save", [&] {
-             Bench_save(form, folder, "leaving an edited ~2 kB day (index + day file)", 1500, 2600, samples);
-             Bench_save(form, folder, "leaving an edited ~30 kB day (index + day file)", 26000, 32000, samples);
+        {"save",
+         [&] {
+             Bench_save(form, folder, "leaving an edited ~2 kB day (index + day file)", 1500, 2600,
+                        samples);
+             Bench_save(form, folder, "leaving an edited ~30 kB day (index + day file)", 26000,
+                        32000, samples);
          }},
-        {"search", [&] {
-             Bench_memo_search(form, folder, year, QStringLiteral("散歩"), "memo search 「散歩」, one year", samples);
-             Bench_memo_search(form, folder, year, QString(), "memo search, empty keyword (every record)", samples);
+        {"search",
+         [&] {
+             Bench_memo_search(form, folder, year, QStringLiteral("散歩"),
+                               "memo search 「散歩」, one year", samples);
+             Bench_memo_search(form, folder, year, QString(),
+                               "memo search, empty keyword (every record)", samples);
              Bench_memory_days(form, folder, year, samples);
          }},
-        {"fortune", [&] {
+        {"fortune",
+         [&] {
              Bench_fortune(form, folder, "~2 kB text", 1500, 2600, std::max(3, samples / 4));
              Bench_fortune(form, folder, "~30 kB text", 26000, 32000, std::max(3, samples / 4));
          }},

@@ -14,7 +14,8 @@ public:
             seen = true;
             // exit, not quit: quit would close the windows, and closing the
             // diary's window saves.
-            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }

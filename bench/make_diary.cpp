@@ -42,8 +42,8 @@ const char16_t* const Phrases[] = {
 };
 
 const char16_t* const Memos[] = {
-    u"", u"", u"買い物", u"散歩", u"誕生日", u"通院", u"旅行", u"雨", u"晴れ",
-    u"会議", u"同窓会", u"大掃除", u"初詣", u"花見", u"引っ越し", u"ｶﾚｰ",
+    u"",     u"",     u"買い物", u"散歩",   u"誕生日", u"通院", u"旅行",     u"雨",
+    u"晴れ", u"会議", u"同窓会", u"大掃除", u"初詣",   u"花見", u"引っ越し", u"ｶﾚｰ",
 };
 
 QByteArray Encoded(const QString& text)
@@ -56,7 +56,8 @@ QByteArray Encoded(const QString& text)
 bool Write(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // A day's text of about `size` bytes: phrases, with a line break now and then.
@@ -106,7 +107,8 @@ int main(int argc, char** argv)
     int total_files = 0;
 
     for (int year = first_year; year <= last_year; ++year) {
-        const QString year_folder = folder + QStringLiteral("%1/").arg(year, 4, 10, QLatin1Char('0'));
+        const QString year_folder =
+            folder + QStringLiteral("%1/").arg(year, 4, 10, QLatin1Char('0'));
         QDir().mkpath(year_folder);
         std::vector<QDate> days;
         for (QDate d(year, 1, 1); d.year() == year; d = d.addDays(1))
@@ -116,7 +118,8 @@ int main(int argc, char** argv)
         // first saved later.
         for (size_t i = 0; i + 1 < days.size(); ++i)
             if (percent(random) < 15)
-                std::swap(days[i], days[std::min(days.size() - 1, i + 1 + size_t(percent(random) % 20))]);
+                std::swap(days[i],
+                          days[std::min(days.size() - 1, i + 1 + size_t(percent(random) % 20))]);
         QByteArray index;
         for (const QDate& d : days) {
             const int kind = percent(random);
@@ -124,7 +127,9 @@ int main(int argc, char** argv)
                              : kind < 15 ? middle_size(random)
                                          : short_size(random);
             const QByteArray text = Day_text(random, size);
-            const QString name = QStringLiteral("%1%2.txt").arg(d.month(), 2, 10, QLatin1Char('0')).arg(d.day(), 2, 10, QLatin1Char('0'));
+            const QString name = QStringLiteral("%1%2.txt")
+                                     .arg(d.month(), 2, 10, QLatin1Char('0'))
+                                     .arg(d.day(), 2, 10, QLatin1Char('0'));
             if (!Write(year_folder + name, text))
                 return 1;
             total_bytes += text.size();
@@ -140,7 +145,8 @@ int main(int argc, char** argv)
 
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
     Settings settings = Settings::First_values(1800, 4800, today);
-    if (!Write(folder + QStringLiteral("sorane.ini"), Encoded(Settings_lines(settings).join(QLatin1Char('\n')) + QLatin1Char('\n'))))
+    if (!Write(folder + QStringLiteral("sorane.ini"),
+               Encoded(Settings_lines(settings).join(QLatin1Char('\n')) + QLatin1Char('\n'))))
         return 1;
     std::printf("%d day files, %lld bytes, years %d-%d, in %s\n", total_files, total_bytes,
                 first_year, last_year, qPrintable(folder));

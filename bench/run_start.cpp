@@ -78,7 +78,8 @@ int main(int argc, char* argv[])
                 return 1;
             }
             c.times.push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
             c.peaks.push_back(usage.ru_maxrss);
         }
     }

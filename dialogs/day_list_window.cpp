@@ -151,9 +151,9 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
     const Day_list_read read = Read_day_list(main.state.app_dir, Text1->text(), test);
     if (!read.error.ok()) {
         Setup_list();
-        main.platform.Message_box(Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"),
-                                             read.error),
-                                  App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        main.platform.Message_box(
+            Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"), read.error),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return;
     }
     // Position 0 stands for the header row and holds no record.

@@ -46,8 +46,8 @@ public:
     void done(int result) override;
 
 protected:
-    Day_list_window(Main_form& main, const char* name, double client_width,
-                    double client_height, const QColor& background);
+    Day_list_window(Main_form& main, const char* name, double client_width, double client_height,
+                    const QColor& background);
 
     // The first steps of every opening: placement, title, the list back to
     // its header row and empty row, the year selector back to its design

@@ -8,8 +8,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
-F_memo::F_memo(Main_form& main)
-    : Day_list_window(main, "F_memo", 6600, 4740, QColor(128, 255, 255))
+F_memo::F_memo(Main_form& main) : Day_list_window(main, "F_memo", 6600, 4740, QColor(128, 255, 255))
 {
     Label1 = new QLabel(QStringLiteral("検索のｷｰﾜｰﾄﾞ"), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -35,7 +35,8 @@ F_ref_settei::F_ref_settei(Main_form& main_form) : QDialog(&main_form), main_for
         control->setObjectName(QLatin1String(name));
         control->setGeometry(To_pixels(r, dpi));
     };
-    Label1 = new QLabel(QStringLiteral("起動時に、参照ウィンドウに読み込む日記を設定します。"), this);
+    Label1 =
+        new QLabel(QStringLiteral("起動時に、参照ウィンドウに読み込む日記を設定します。"), this);
     place(Label1, "Label1", {240, 180, 5850, 225});
     // One group: the three share this dialog as parent, so at most one is
     // selected, and none when ref_mode is none of theirs.

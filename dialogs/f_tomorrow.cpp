@@ -34,7 +34,8 @@ QString Unmappable_message_question(const QString& text)
     }
     if (list.isEmpty())
         return {};
-    return QStringLiteral("次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n") +
+    return QStringLiteral(
+               "次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n") +
            list +
            QStringLiteral("\nこのように置き換えて保存しますか？\n"
                           "「いいえ」を選ぶと、何も保存せずにメッセージの画面に戻ります。");

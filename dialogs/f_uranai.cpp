@@ -171,6 +171,7 @@ void F_uranai::Form_Activate()
     Main_form* owner = &form;
     Window_listener listener(this, owner->platform);
     const qint32 text_length = Fortune_text_length(owner->Text2->toPlainText());
-    Draw_fortune(owner->platform, generator, [text_length] { return text_length; }, listener);
+    Draw_fortune(
+        owner->platform, generator, [text_length] { return text_length; }, listener);
     // Nothing of this window may be used here: it may have been destroyed.
 }

@@ -12,7 +12,6 @@ namespace {
 
 const QColor Greeting_yellow(255, 255, 0);
 
-
 }  // namespace
 
 F_yesterday::F_yesterday(Main_form& form) : QDialog(&form), form(form)
@@ -49,7 +48,8 @@ bool F_yesterday::Form_Load()
     const QString text = form.store.Read_text_file(form.store.Yesterday_path(), &error);
     if (!error.ok()) {
         form.platform.Message_box(
-            Io_message(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"), error),
+            Io_message(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
+                       error),
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return false;
     }
@@ -83,16 +83,17 @@ void Main_form::Hand_over_messages_at_start()
             now.fortune_state = QStringLiteral("mada");
         if (const Io_result r = store.Write_settings(now); !r.ok()) {
             Show_failure(QStringLiteral("設定ファイルを保存できませんでした。"), r,
-                         state.new_day
-                             ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
-                             : QString());
+                         state.new_day ? QStringLiteral(
+                                             "メッセージの受け渡しは、次に起動するときに行います。")
+                                       : QString());
             may_hand_over = false;
         }
     }
     if (may_hand_over) {
         // One rename drops the old message and moves the new one in.
         if (const Io_result r = store.Hand_over_messages(); r.step == Io_step::Sync_folder)
-            Show_failure(QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"), r);
+            Show_failure(
+                QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"), r);
         else if (!r.ok())
             Show_failure(QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。"), r,
                          QStringLiteral("メッセージのファイルは元のままです。"));

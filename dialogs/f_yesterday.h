@@ -33,4 +33,3 @@ private:
 // Client areas of the message windows, in twips.
 inline constexpr double F_yesterday_client_width = 9360;
 inline constexpr double F_yesterday_client_height = 4005;
-

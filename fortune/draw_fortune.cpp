@@ -29,8 +29,7 @@ class Seeds {
 public:
     Seeds(Platform& platform, const std::function<qint32()>& text_length)
         : platform(platform), text_length(text_length)
-    {
-    }
+    {}
 
     double Length_by_date() const
     {
@@ -81,10 +80,7 @@ qint32 Fortune_text_length(const QString& text)
     return qint32(std::min<qint64>(length, std::numeric_limits<qint32>::max()));
 }
 
-qint64 Ole_day_number(const QDate& date)
-{
-    return QDate(1899, 12, 30).daysTo(date);
-}
+qint64 Ole_day_number(const QDate& date) { return QDate(1899, 12, 30).daysTo(date); }
 
 double Time_of_day_fraction(const QTime& time)
 {
@@ -110,8 +106,7 @@ int Draw_luck_index(Random_generator& generator, const std::function<double()>& 
 }
 
 Fortune_end Draw_fortune(Platform& platform, Random_generator& generator,
-                         const std::function<qint32()>& text_length,
-                         Fortune_listener& listener)
+                         const std::function<qint32()>& text_length, Fortune_listener& listener)
 {
     const auto busy = platform.Busy_pointer();
     const Seeds seeds(platform, text_length);

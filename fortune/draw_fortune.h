@@ -33,15 +33,17 @@ public:
     virtual bool Stop_requested() = 0;
 };
 
-enum class Fortune_end { Told, Stopped };
+enum class Fortune_end {
+    Told,
+    Stopped
+};
 
 // Runs the drawing. text_length gives L as it is at that moment (see
 // Fortune_text_length). The busy pointer is on from the start until the
 // function returns, on every path. Events are handled through the platform
 // only during the wait phase, one pass per wait pass.
 Fortune_end Draw_fortune(Platform& platform, Random_generator& generator,
-                         const std::function<qint32()>& text_length,
-                         Fortune_listener& listener);
+                         const std::function<qint32()>& text_length, Fortune_listener& listener);
 
 // L for a diary text as a plain-text editor holds it: UTF-16 code units,
 // each line break ("\n", "\r", "\r\n", U+2028, U+2029) counted as two.

@@ -1,17 +1,16 @@
 #include "fortune/fortune_tables.h"
 
 const std::array<QString, Luck_count> luck_table = {
-    QStringLiteral("大凶"),   QStringLiteral("凶"),   QStringLiteral("小凶"),
-    QStringLiteral("末吉"),   QStringLiteral("小吉"), QStringLiteral("吉"),
-    QStringLiteral("中吉"),   QStringLiteral("大吉"), QStringLiteral("極吉"),
+    QStringLiteral("大凶"),       QStringLiteral("凶"),   QStringLiteral("小凶"),
+    QStringLiteral("末吉"),       QStringLiteral("小吉"), QStringLiteral("吉"),
+    QStringLiteral("中吉"),       QStringLiteral("大吉"), QStringLiteral("極吉"),
     QStringLiteral("ウルトラ吉"),
 };
 
 const std::array<QString, Color_count> color_table = {
-    QStringLiteral("赤"), QStringLiteral("オレンジ"), QStringLiteral("黄"),
-    QStringLiteral("緑"), QStringLiteral("青"),       QStringLiteral("紫"),
-    QStringLiteral("白"), QStringLiteral("黒"),       QStringLiteral("金"),
-    QStringLiteral("銀"),
+    QStringLiteral("赤"), QStringLiteral("オレンジ"), QStringLiteral("黄"), QStringLiteral("緑"),
+    QStringLiteral("青"), QStringLiteral("紫"),       QStringLiteral("白"), QStringLiteral("黒"),
+    QStringLiteral("金"), QStringLiteral("銀"),
 };
 
 const std::array<QString, Number_count> number_table = {

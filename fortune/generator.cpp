@@ -37,8 +37,7 @@ double Fortune_generator::Draw()
 void Fortune_generator::Seed_from_clock(const QDateTime& now)
 {
     const quint64 clock = quint64(now.toMSecsSinceEpoch());
-    const quint64 ticks =
-        quint64(std::chrono::steady_clock::now().time_since_epoch().count());
+    const quint64 ticks = quint64(std::chrono::steady_clock::now().time_since_epoch().count());
     state = Mix64(Mix64(state ^ Mix64(clock ^ Clock_salt)) ^ Mix64(ticks ^ Tick_salt));
 }
 

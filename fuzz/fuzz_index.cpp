@@ -79,7 +79,8 @@ void Check_lookup(Diary_store& store, const QString& key, const Day_record& expe
 
 // What a search window lists, by a plain model: the passing lines in file
 // order, then sorted by UTF-16 code units with equal lines kept in order.
-QStringList Model_listing(const QStringList& lines, const std::function<bool(const QString&)>& passes)
+QStringList Model_listing(const QStringList& lines,
+                          const std::function<bool(const QString&)>& passes)
 {
     QStringList out;
     for (const QString& line : lines)
@@ -120,13 +121,19 @@ void Check_lines_read(const QString& path, const QList<QByteArray>& model)
     // The search windows' record tests over the same lines: the memory
     // list, and the memo search with a keyword cut from the file itself and
     // with the empty keyword.
-    Check_listing(lines, Memory_test,
-                  [](const QString& line) { return line.size() >= 11 && line[10] == QLatin1Char('1'); });
-    const QString keyword = lines.isEmpty() ? QString() : lines.last().mid(lines.last().size() / 2, 3);
-    Check_listing(lines, [&](const QString& line) { return Keyword_test(line, keyword); },
-                  [&](const QString& line) { return keyword.isEmpty() || line.contains(keyword, Qt::CaseSensitive); });
-    Check_listing(lines, [](const QString& line) { return Keyword_test(line, QString()); },
-                  [](const QString&) { return true; });
+    Check_listing(lines, Memory_test, [](const QString& line) {
+        return line.size() >= 11 && line[10] == QLatin1Char('1');
+    });
+    const QString keyword =
+        lines.isEmpty() ? QString() : lines.last().mid(lines.last().size() / 2, 3);
+    Check_listing(
+        lines, [&](const QString& line) { return Keyword_test(line, keyword); },
+        [&](const QString& line) {
+            return keyword.isEmpty() || line.contains(keyword, Qt::CaseSensitive);
+        });
+    Check_listing(
+        lines, [](const QString& line) { return Keyword_test(line, QString()); },
+        [](const QString&) { return true; });
     for (const QString& line : lines) {
         const Row_text row = Row_text_of(line);
         FUZZ_CHECK(row.date == line.left(10));
@@ -154,7 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QString memo;
     if (any_memo) {
         for (size_t i = 0; i + 1 < memo_length; i += 2)
-            memo += QChar(char16_t((memo_bytes[qsizetype(i)] & 0xFF) | (memo_bytes[qsizetype(i) + 1] & 0xFF) << 8));
+            memo += QChar(char16_t((memo_bytes[qsizetype(i)] & 0xFF) |
+                                   (memo_bytes[qsizetype(i) + 1] & 0xFF) << 8));
     } else {
         memo = cp932::Decode_text(memo_bytes);
     }
@@ -193,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Storing the day's record.
     QString one_line_memo = memo;
-    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
     const cp932::Encode_result memo_encoded = cp932::Encode(one_line_memo);
     const Io_result stored = store.Store_day_record(Year, key, memory_flag, memo);
     if (!memo_encoded.ok()) {

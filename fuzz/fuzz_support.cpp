@@ -16,8 +16,8 @@ void Fuzz_failure(const char* what, const char* file, int line)
     std::abort();
 }
 
-Platform::Answer Quiet_platform::Message_box(const QString& text, const QString& title,
-                                             Icon icon, Buttons buttons)
+Platform::Answer Quiet_platform::Message_box(const QString& text, const QString& title, Icon icon,
+                                             Buttons buttons)
 {
     ++boxes;
     last_text = text;
@@ -32,10 +32,7 @@ std::unique_ptr<Platform::Busy_guard> Quiet_platform::Busy_pointer()
     return std::make_unique<Busy_guard>();
 }
 
-QDateTime Quiet_platform::Now()
-{
-    return QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-}
+QDateTime Quiet_platform::Now() { return QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15)); }
 
 namespace {
 

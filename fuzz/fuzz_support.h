@@ -14,10 +14,10 @@
 
 // Unlike assert, stays on in every build type: a broken property is the
 // finding, not only a crash.
-#define FUZZ_CHECK(condition)                                   \
-    do {                                                        \
-        if (!(condition))                                       \
-            Fuzz_failure(#condition, __FILE__, __LINE__);       \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            Fuzz_failure(#condition, __FILE__, __LINE__);                                          \
     } while (false)
 
 class Quiet_platform final : public Platform {

@@ -25,8 +25,10 @@ int main(int argc, char** argv)
             return false;
         }
         const QByteArray bytes = file.readAll();
-        std::fprintf(stderr, "%s (%lld bytes)\n", qPrintable(path), static_cast<long long>(bytes.size()));
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+        std::fprintf(stderr, "%s (%lld bytes)\n", qPrintable(path),
+                     static_cast<long long>(bytes.size()));
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                               size_t(bytes.size()));
         ++inputs;
         return true;
     };

@@ -16,26 +16,33 @@ constexpr std::uint16_t no_code = 0xFFFF;  // FF is never a lead byte
 constexpr char16_t carried_base = 0xF700;
 constexpr char substitute_byte = '?';
 
-constexpr bool Is_lead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool Is_lead(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // The trail bytes 40-7E, 80-FC numbered 0..187.
-constexpr int Trail_index(unsigned char t) {
-    if (t >= 0x40 && t <= 0x7E) return t - 0x40;
-    if (t >= 0x80 && t <= 0xFC) return t - 0x41;
+constexpr int Trail_index(unsigned char t)
+{
+    if (t >= 0x40 && t <= 0x7E)
+        return t - 0x40;
+    if (t >= 0x80 && t <= 0xFC)
+        return t - 0x41;
     return -1;
 }
 
 struct Tables {
-    std::array<char16_t, 256> single{};    // every byte that is not a lead byte
-    std::array<char16_t, 65536> pair{};    // lead << 8 | trail -> character; 0: not a character
+    std::array<char16_t, 256> single{};  // every byte that is not a lead byte
+    std::array<char16_t, 65536> pair{};  // lead << 8 | trail -> character; 0: not a character
     std::array<std::uint16_t, 65536> encode{};  // UTF-16 unit -> code (< 0x100: one byte)
     // Codes a character also decodes from but that Encode does not choose
     // first, as (character, code), sorted.
     std::vector<std::array<std::uint16_t, 2>> other_codes;
 
-    Tables() {
+    Tables()
+    {
         encode.fill(no_code);
-        for (const auto &[code, c] : generated_decode_pairs) {
+        for (const auto& [code, c] : generated_decode_pairs) {
             if (code < 0x100)
                 single[code] = c;
             else
@@ -43,7 +50,8 @@ struct Tables {
         }
         // Among the codes of one character, iconv writes the one Windows
         // writes (checked against Windows' table by the tests).
-        for (const auto &[c, code] : generated_encode_pairs) encode[c] = code;
+        for (const auto& [c, code] : generated_encode_pairs)
+            encode[c] = code;
 
         // Single bytes Windows decodes that iconv rejects.
         constexpr std::pair<unsigned char, char16_t> extra_singles[] = {
@@ -57,7 +65,8 @@ struct Tables {
         for (int lead = 0xF0; lead <= 0xF9; ++lead) {
             for (int trail = 0x40; trail <= 0xFC; ++trail) {
                 int index = Trail_index(static_cast<unsigned char>(trail));
-                if (index < 0) continue;
+                if (index < 0)
+                    continue;
                 char16_t c = char16_t(0xE000 + (lead - 0xF0) * 188 + index);
                 std::uint16_t code = std::uint16_t(lead << 8 | trail);
                 pair[code] = c;
@@ -68,26 +77,36 @@ struct Tables {
         // Characters Linux input methods type where Windows users get
         // U+FF5E, U+FF0D, U+2225, U+2015 and U+007E: written as those
         // characters' codes, the way a Japanese user means them.
-        constexpr std::pair<char16_t, std::uint16_t> look_alikes[] = {
-            {0x301C, 0x8160}, {0x2212, 0x817C}, {0x2016, 0x8161}, {0x2014, 0x815C}, {0x203E, 0x007E}};
-        for (auto [c, code] : look_alikes) encode[c] = code;
+        constexpr std::pair<char16_t, std::uint16_t> look_alikes[] = {{0x301C, 0x8160},
+                                                                      {0x2212, 0x817C},
+                                                                      {0x2016, 0x8161},
+                                                                      {0x2014, 0x815C},
+                                                                      {0x203E, 0x007E}};
+        for (auto [c, code] : look_alikes)
+            encode[c] = code;
 
         // Undecodable lead bytes carried through the text.
         for (int b = 0x81; b <= 0xFC; ++b) {
-            if (Is_lead(static_cast<unsigned char>(b))) encode[carried_base + b] = std::uint16_t(b);
+            if (Is_lead(static_cast<unsigned char>(b)))
+                encode[carried_base + b] = std::uint16_t(b);
         }
 
         for (int code = 0x8100; code <= 0xFCFF; ++code) {
             char16_t c = pair[code];
-            if (c != 0 && encode[c] != code) other_codes.push_back({c, std::uint16_t(code)});
+            if (c != 0 && encode[c] != code)
+                other_codes.push_back({c, std::uint16_t(code)});
         }
         std::sort(other_codes.begin(), other_codes.end());
     }
 
-    bool Is_pair(unsigned char lead, unsigned char trail) const { return pair[lead << 8 | trail] != 0; }
+    bool Is_pair(unsigned char lead, unsigned char trail) const
+    {
+        return pair[lead << 8 | trail] != 0;
+    }
 };
 
-const Tables &The_tables() {
+const Tables& The_tables()
+{
     static const Tables tables;
     return tables;
 }
@@ -96,17 +115,20 @@ unsigned char First_byte(std::uint16_t code) { return code < 0x100 ? code : code
 
 }  // namespace
 
-bool Is_carried_byte(char16_t c) {
-    return c >= carried_base && c <= carried_base + 0xFF && Is_lead(static_cast<unsigned char>(c - carried_base));
+bool Is_carried_byte(char16_t c)
+{
+    return c >= carried_base && c <= carried_base + 0xFF &&
+           Is_lead(static_cast<unsigned char>(c - carried_base));
 }
 
-Decode_result Decode(QByteArrayView bytes) {
-    const Tables &t = The_tables();
+Decode_result Decode(QByteArrayView bytes)
+{
+    const Tables& t = The_tables();
     Decode_result result;
-    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     result.text.resize(n);
-    auto *out = reinterpret_cast<char16_t *>(result.text.data());
+    auto* out = reinterpret_cast<char16_t*>(result.text.data());
     qsizetype k = 0;
     for (qsizetype i = 0; i < n;) {
         unsigned char b = in[i];
@@ -135,13 +157,14 @@ Decode_result Decode(QByteArrayView bytes) {
 
 QString Decode_text(QByteArrayView bytes) { return Decode(bytes).text; }
 
-Encode_result Encode(QStringView text) {
-    const Tables &t = The_tables();
+Encode_result Encode(QStringView text)
+{
+    const Tables& t = The_tables();
     Encode_result result;
-    const auto *in = reinterpret_cast<const char16_t *>(text.data());
+    const auto* in = reinterpret_cast<const char16_t*>(text.data());
     const qsizetype n = text.size();
     result.bytes.resize(2 * n);
-    auto *out = reinterpret_cast<unsigned char *>(result.bytes.data());
+    auto* out = reinterpret_cast<unsigned char*>(result.bytes.data());
     qsizetype k = 0;
     // A carried lead byte just written, and where its character is: the next
     // byte must not join it into a two-byte code, or the file would read
@@ -176,7 +199,7 @@ Encode_result Encode(QStringView text) {
             if (code >= 0x100) {
                 auto range = std::equal_range(
                     t.other_codes.begin(), t.other_codes.end(), std::array<std::uint16_t, 2>{c, 0},
-                    [](const auto &a, const auto &b) { return a[0] < b[0]; });
+                    [](const auto& a, const auto& b) { return a[0] < b[0]; });
                 for (auto it = range.first; it != range.second; ++it) {
                     if (!t.Is_pair(static_cast<unsigned char>(open_lead), First_byte((*it)[1]))) {
                         code = (*it)[1];
@@ -189,8 +212,8 @@ Encode_result Encode(QStringView text) {
                 // The stray byte would swallow this character: write "?" in
                 // its place and say so, rather than lose what follows.
                 out[k - 1] = static_cast<unsigned char>(substitute_byte);
-                result.unmappable.push_back(
-                    {open_lead_position, char32_t(carried_base + open_lead), QByteArray(1, substitute_byte)});
+                result.unmappable.push_back({open_lead_position, char32_t(carried_base + open_lead),
+                                             QByteArray(1, substitute_byte)});
             }
         }
 

@@ -25,7 +25,7 @@ QString Decode_text(QByteArrayView bytes);
 
 // A character that code page 932 cannot hold.
 struct Unmappable {
-    qsizetype position;    // index in the UTF-16 text
+    qsizetype position;  // index in the UTF-16 text
     char32_t character;
     QByteArray substitute;  // what Windows would write in its place
 };

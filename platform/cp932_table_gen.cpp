@@ -24,23 +24,29 @@ namespace {
 
 struct Converter {
     iconv_t cd;
-    Converter(const char *to, const char *from) : cd(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
     }
     bool valid() const { return cd != reinterpret_cast<iconv_t>(-1); }
 
     // Converts the whole input; nothing when iconv rejects any part of it.
-    std::optional<std::string> Convert(const std::string &in) {
+    std::optional<std::string> Convert(const std::string& in)
+    {
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         std::string out(64, '\0');
-        char *in_ptr = const_cast<char *>(in.data());
+        char* in_ptr = const_cast<char*>(in.data());
         size_t in_left = in.size();
-        char *out_ptr = out.data();
+        char* out_ptr = out.data();
         size_t out_left = out.size();
-        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) return {};
-        if (iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<size_t>(-1)) return {};
-        if (in_left != 0) return {};
+        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1))
+            return {};
+        if (iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<size_t>(-1))
+            return {};
+        if (in_left != 0)
+            return {};
         out.resize(out.size() - out_left);
         return out;
     }
@@ -49,42 +55,53 @@ struct Converter {
 bool Is_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // The one UTF-32 character in s, or nothing when s is not exactly one.
-std::optional<char32_t> Single_character(const std::string &s) {
-    if (s.size() != 4) return {};
-    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
+std::optional<char32_t> Single_character(const std::string& s)
+{
+    if (s.size() != 4)
+        return {};
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     return char32_t(p[0] | (p[1] << 8) | (p[2] << 16) | (char32_t(p[3]) << 24));
 }
 
-int Fail(const std::string &message) {
+int Fail(const std::string& message)
+{
     std::fprintf(stderr, "cp932_table_gen: %s\n", message.c_str());
     return 1;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    if (argc != 2) return Fail("usage: cp932_table_gen OUTPUT");
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+        return Fail("usage: cp932_table_gen OUTPUT");
 
     Converter decoder("UTF-32LE", "CP932");
     Converter encoder("CP932", "UTF-32LE");
-    if (!decoder.valid() || !encoder.valid()) return Fail("iconv has no CP932 converter");
+    if (!decoder.valid() || !encoder.valid())
+        return Fail("iconv has no CP932 converter");
 
     std::map<std::uint16_t, char32_t> decoded;  // code -> character
     for (unsigned b = 0; b < 0x100; ++b) {
-        if (Is_lead(b)) continue;
+        if (Is_lead(b))
+            continue;
         if (auto out = decoder.Convert(std::string(1, char(b)))) {
             auto c = Single_character(*out);
-            if (!c) return Fail("single byte decodes to more than one character");
+            if (!c)
+                return Fail("single byte decodes to more than one character");
             decoded[std::uint16_t(b)] = *c;
         }
     }
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!Is_lead(lead)) continue;
+        if (!Is_lead(lead))
+            continue;
         for (unsigned trail = 0; trail < 0x100; ++trail) {
             auto out = decoder.Convert(std::string{char(lead), char(trail)});
-            if (!out) continue;
+            if (!out)
+                continue;
             auto c = Single_character(*out);
-            if (!c) continue;  // lead rejected alone never happens; two characters means no pair
+            if (!c)
+                continue;  // lead rejected alone never happens; two characters means no pair
             if (trail < 0x40 || trail == 0x7F || trail > 0xFC)
                 return Fail("pair with a byte that cannot be a trail byte decodes");
             decoded[std::uint16_t(lead << 8 | trail)] = *c;
@@ -95,37 +112,46 @@ int main(int argc, char **argv) {
             return Fail("code decodes outside the basic plane");
     }
     for (unsigned b = 0; b < 0x80; ++b) {
-        if (decoded.count(b) == 0 || decoded[b] != b) return Fail("bytes 00-7F are not themselves");
+        if (decoded.count(b) == 0 || decoded[b] != b)
+            return Fail("bytes 00-7F are not themselves");
     }
 
     // For each character decoded, the code iconv writes, kept only when it
     // decodes back to the same character.
     std::map<char32_t, std::uint16_t> encoded;
     for (auto [code, c] : decoded) {
-        if (encoded.count(c)) continue;
+        if (encoded.count(c))
+            continue;
         std::string in(4, '\0');
-        for (int i = 0; i < 4; ++i) in[i] = char((c >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            in[i] = char((c >> (8 * i)) & 0xFF);
         auto out = encoder.Convert(in);
-        if (!out || out->empty() || out->size() > 2) return Fail("a decoded character does not encode");
+        if (!out || out->empty() || out->size() > 2)
+            return Fail("a decoded character does not encode");
         std::uint16_t written = out->size() == 1
                                     ? std::uint16_t(static_cast<unsigned char>((*out)[0]))
                                     : std::uint16_t(static_cast<unsigned char>((*out)[0]) << 8 |
                                                     static_cast<unsigned char>((*out)[1]));
         auto back = decoded.find(written);
-        if (back == decoded.end() || back->second != c) return Fail("encoding does not decode back");
+        if (back == decoded.end() || back->second != c)
+            return Fail("encoding does not decode back");
         encoded[c] = written;
     }
 
-    std::FILE *f = std::fopen(argv[1], "w");
-    if (!f) return Fail(std::string("cannot write ") + argv[1]);
+    std::FILE* f = std::fopen(argv[1], "w");
+    if (!f)
+        return Fail(std::string("cannot write ") + argv[1]);
     std::fprintf(f, "// Generated by cp932_table_gen from iconv \"CP932\". Do not edit.\n");
     std::fprintf(f, "// code, character\n");
     std::fprintf(f, "constexpr std::uint16_t generated_decode_pairs[][2] = {\n");
-    for (auto [code, c] : decoded) std::fprintf(f, "{0x%04X,0x%04X},\n", unsigned(code), unsigned(c));
+    for (auto [code, c] : decoded)
+        std::fprintf(f, "{0x%04X,0x%04X},\n", unsigned(code), unsigned(c));
     std::fprintf(f, "};\n// character, code\n");
     std::fprintf(f, "constexpr std::uint16_t generated_encode_pairs[][2] = {\n");
-    for (auto [c, code] : encoded) std::fprintf(f, "{0x%04X,0x%04X},\n", unsigned(c), unsigned(code));
+    for (auto [c, code] : encoded)
+        std::fprintf(f, "{0x%04X,0x%04X},\n", unsigned(c), unsigned(code));
     std::fprintf(f, "};\n");
-    if (std::fclose(f) != 0) return Fail(std::string("cannot write ") + argv[1]);
+    if (std::fclose(f) != 0)
+        return Fail(std::string("cannot write ") + argv[1]);
     return 0;
 }

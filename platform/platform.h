@@ -15,9 +15,27 @@ class QDialog;
 
 class Platform {
 public:
-    enum class Icon { None, Information, Exclamation, Critical, Question };
-    enum class Buttons { Ok, Ok_cancel, Yes_no, Yes_no_cancel, Retry_cancel };
-    enum class Answer { Ok, Cancel, Yes, No, Retry };
+    enum class Icon {
+        None,
+        Information,
+        Exclamation,
+        Critical,
+        Question
+    };
+    enum class Buttons {
+        Ok,
+        Ok_cancel,
+        Yes_no,
+        Yes_no_cancel,
+        Retry_cancel
+    };
+    enum class Answer {
+        Ok,
+        Cancel,
+        Yes,
+        No,
+        Retry
+    };
 
     // Restores the pointer when it goes out of scope.
     class Busy_guard {
@@ -27,8 +45,8 @@ public:
 
     virtual ~Platform() = default;
 
-    virtual Answer Message_box(const QString& text, const QString& title,
-                               Icon icon, Buttons buttons) = 0;
+    virtual Answer Message_box(const QString& text, const QString& title, Icon icon,
+                               Buttons buttons) = 0;
     virtual void Beep() = 0;
     // Opens the file with the desktop's default program; false when the
     // desktop refused.

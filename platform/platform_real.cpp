@@ -29,8 +29,8 @@ QString Lone_cr_as_line_break(QString text)
 
 }  // namespace
 
-Platform::Answer Real_platform::Message_box(const QString& text, const QString& title,
-                                            Icon icon, Buttons buttons)
+Platform::Answer Real_platform::Message_box(const QString& text, const QString& title, Icon icon,
+                                            Buttons buttons)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
@@ -49,12 +49,14 @@ Platform::Answer Real_platform::Message_box(const QString& text, const QString& 
     case Buttons::Yes_no_cancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
-    case Buttons::Retry_cancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case Buttons::Retry_cancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        break;
     }
     // The buttons speak the program's language whatever the desktop's is.
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
-        {QMessageBox::Ok, u"OK"},         {QMessageBox::Cancel, u"キャンセル"},
-        {QMessageBox::Yes, u"はい"},      {QMessageBox::No, u"いいえ"},
+        {QMessageBox::Ok, u"OK"},        {QMessageBox::Cancel, u"キャンセル"},
+        {QMessageBox::Yes, u"はい"},     {QMessageBox::No, u"いいえ"},
         {QMessageBox::Retry, u"再試行"},
     };
     for (const auto& [button, caption] : captions)

@@ -7,25 +7,25 @@
 
 enum class Io_step {
     None,
-    Open,         // opening or creating a file
+    Open,  // opening or creating a file
     Read,
     Write,
-    Sync,         // flushing the file's data to the disk
+    Sync,  // flushing the file's data to the disk
     Close,
     Rename,       // putting the new file in place of the old
     Sync_folder,  // making the folder entry durable
     Make_folder,
     Remove,
-    Read_only,    // the file may not be changed
-    Not_a_folder, // a file stands where a folder should be
-    Not_a_file,   // a folder stands where a file should be
-    Encode,       // text that code page 932 cannot hold
+    Read_only,     // the file may not be changed
+    Not_a_folder,  // a file stands where a folder should be
+    Not_a_file,    // a folder stands where a file should be
+    Encode,        // text that code page 932 cannot hold
 };
 
 struct Io_result {
     Io_step step = Io_step::None;
-    int error_number = 0;   // errno of the failed call, 0 when none applies
-    QString path;           // the file or folder concerned
+    int error_number = 0;  // errno of the failed call, 0 when none applies
+    QString path;          // the file or folder concerned
     // For Io_step::Encode: UTF-16 positions of the characters code page 932
     // cannot hold.
     std::vector<qsizetype> positions;

@@ -19,7 +19,6 @@ QList<QByteArray> Split_lines(const QByteArray& bytes);
 // Each line followed by CR LF.
 QByteArray Join_lines(const QList<QByteArray>& lines);
 
-
 // The failure for text that code page 932 cannot hold: the positions of the
 // characters, counted from position_offset in the encoded text.
 Io_result Unmappable_failure(const QString& path, const cp932::Encode_result& encoded,

@@ -4,11 +4,11 @@
 #include <QFile>
 
 #include <cerrno>
-#include <mutex>
-#include <set>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -94,8 +94,8 @@ void Remove_leftovers(const QByteArray& folder)
             continue;
         }
         if (S_ISREG(st.st_mode)) {
-            const int fd = ::openat(dir_fd, entry->d_name,
-                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            const int fd =
+                ::openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0) {
                 clear = false;
                 continue;
@@ -116,7 +116,7 @@ void Remove_leftovers(const QByteArray& folder)
     }
 }
 
-} // namespace
+}  // namespace
 
 Io_result Replace_file(const QString& path, QByteArrayView bytes)
 {

@@ -71,7 +71,8 @@ QString Format_twips(float value)
     if (value == 0)
         value = 0;  // no "-0"
     char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (error != std::errc())
         return QStringLiteral("0");
     return QString::fromLatin1(buffer, end - buffer);
@@ -84,7 +85,8 @@ QStringList Settings_lines(const Settings& s)
           << Format_twips(s.win_height) << Format_twips(s.win_width) << s.screen_mode
           << QString::number(s.ref_mode) << s.last_ref_date << s.last_run_date << s.fortune_state;
     for (int i = 0; i < Spare_line_count; ++i)
-        lines << (i < s.spare_lines.size() ? s.spare_lines[i] : QStringLiteral("spare%1").arg(i + 1));
+        lines << (i < s.spare_lines.size() ? s.spare_lines[i]
+                                           : QStringLiteral("spare%1").arg(i + 1));
     return lines;
 }
 

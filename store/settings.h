@@ -8,17 +8,17 @@
 #include <QStringList>
 
 struct Settings {
-    int win_state = 0;          // 0 normal, 1 minimized, 2 maximized
-    float win_top = 0;          // outer frame, twips
+    int win_state = 0;  // 0 normal, 1 minimized, 2 maximized
+    float win_top = 0;  // outer frame, twips
     float win_left = 0;
     float win_height = 7020;
     float win_width = 9510;
     QString screen_mode = QStringLiteral("nomal");
     int ref_mode = 1;
-    QString last_ref_date;      // y/m/d, zero-padded or not
-    QString last_run_date;      // yyyy/mm/dd
+    QString last_ref_date;  // y/m/d, zero-padded or not
+    QString last_run_date;  // yyyy/mm/dd
     QString fortune_state = QStringLiteral("mada");
-    QStringList spare_lines;    // 20 reserved lines, kept as read
+    QStringList spare_lines;  // 20 reserved lines, kept as read
 
     // The values a new settings file starts with: window placement as
     // given, today for both dates, "spare1" to "spare20".

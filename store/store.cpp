@@ -23,7 +23,8 @@ bool Is_lead_byte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b 
 // a character of its own (carried), so the byte after it starts the next.
 qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
 {
-    const QString head = cp932::Decode_text(QByteArrayView(bytes).first(qMin(limit + 1, bytes.size())));
+    const QString head =
+        cp932::Decode_text(QByteArrayView(bytes).first(qMin(limit + 1, bytes.size())));
     qsizetype i = 0;
     qsizetype last_start = 0;
     for (qsizetype k = 0; i < limit; ++k) {
@@ -47,10 +48,7 @@ QString Text_from_bytes(QByteArrayView bytes)
 // Every line break "\n" becomes CR LF. A CR of the text itself stays a
 // byte of its own, also just before a line break (CR CR LF), so the text
 // reads back as it was written.
-QByteArray With_crlf(QByteArray bytes)
-{
-    return bytes.replace('\n', QByteArrayView("\r\n"));
-}
+QByteArray With_crlf(QByteArray bytes) { return bytes.replace('\n', QByteArrayView("\r\n")); }
 
 QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
@@ -170,7 +168,8 @@ Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result*
         record.found = true;
         if (line.size() > 10 && line[10] == '1')
             record.memory = true;
-        record.memo = cp932::Decode_text(QByteArrayView(line).sliced(qMin<qsizetype>(11, line.size())));
+        record.memo =
+            cp932::Decode_text(QByteArrayView(line).sliced(qMin<qsizetype>(11, line.size())));
     }
     return record;
 }
@@ -181,8 +180,10 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
     const QString path = Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it.
     QString one_line_memo = memo;
-    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QString record_text = key + (memory_flag ? QLatin1Char('1') : QLatin1Char('0')) + one_line_memo;
+    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString record_text =
+        key + (memory_flag ? QLatin1Char('1') : QLatin1Char('0')) + one_line_memo;
     const cp932::Encode_result encoded = cp932::Encode(record_text);
     if (!encoded.ok() && policy == Unmappable_policy::Refuse)
         return Unmappable_failure(path, encoded, key.size() + 1);

@@ -130,7 +130,8 @@ public:
 
     static QString Hash(const QByteArray& bytes)
     {
-        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+        return QString::fromLatin1(
+            QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
     }
     QString tomorrow_message;
 };
@@ -154,7 +155,8 @@ public:
         while (it.hasNext()) {
             const QString path = it.next();
             QFile file(path);
-            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
+            const QByteArray bytes =
+                file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
             // Index files also with their bytes, so that the campaign can
             // tell a mix of old and new records from a damaged line.
             const bool index = path.endsWith(QLatin1String("/keyword.txt"));

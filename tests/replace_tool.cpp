@@ -40,7 +40,7 @@ const char* Step_name(Io_step step)
     return "?";
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

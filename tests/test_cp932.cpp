@@ -12,19 +12,23 @@
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
 
-QByteArray Code_bytes(unsigned code) {
-    if (code < 0x100) return QByteArray(1, char(code));
+QByteArray Code_bytes(unsigned code)
+{
+    if (code < 0x100)
+        return QByteArray(1, char(code));
     QByteArray bytes;
     bytes += char(code >> 8);
     bytes += char(code & 0xFF);
     return bytes;
 }
 
-QString Chars(std::initializer_list<char16_t> units) {
+QString Chars(std::initializer_list<char16_t> units)
+{
     QString s;
-    for (char16_t u : units) s.append(QChar(u));
+    for (char16_t u : units)
+        s.append(QChar(u));
     return s;
 }
 
@@ -34,17 +38,21 @@ bool Is_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <=
 // outside rows ED and EE. Rows ED-EE repeat the extension kanji and symbols
 // of rows FA-FC, and lose to them; otherwise the lower code wins, so row 81
 // beats the symbol row 87 and rows FA-FC, and row 87 beats rows FA-FC.
-unsigned Windows_choice(const std::vector<unsigned> &codes) {
+unsigned Windows_choice(const std::vector<unsigned>& codes)
+{
     unsigned best = 0;
     for (unsigned code : codes) {
-        if (code >= 0xED40 && code <= 0xEEFC) continue;
-        if (best == 0 || code < best) best = code;
+        if (code >= 0xED40 && code <= 0xEEFC)
+            continue;
+        if (best == 0 || code < best)
+            best = code;
     }
     return best;
 }
 
 // The user-defined area: lead F0-F9, trails 40-7E and 80-FC, row by row.
-char16_t User_defined_character(unsigned lead, unsigned trail) {
+char16_t User_defined_character(unsigned lead, unsigned trail)
+{
     unsigned index = trail <= 0x7E ? trail - 0x40 : trail - 0x41;
     return char16_t(0xE000 + (lead - 0xF0) * 188 + index);
 }
@@ -56,22 +64,26 @@ bool Is_trail(unsigned t) { return (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <
 class Test_cp932 : public QObject {
     Q_OBJECT
 
-    std::map<unsigned, char16_t> table;                   // code -> character
+    std::map<unsigned, char16_t> table;                  // code -> character
     std::map<char16_t, std::vector<unsigned>> codes_of;  // character -> codes
 
-    void Require_table() {
+    void Require_table()
+    {
         if (table.empty())
             QSKIP("Windows' table CP932.TXT is not at " SORANE_CP932_TABLE
                   " (set SORANE_CP932_TABLE to its path)");
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QFile file(QStringLiteral(SORANE_CP932_TABLE));
-        if (!file.open(QIODevice::ReadOnly)) return;
+        if (!file.open(QIODevice::ReadOnly))
+            return;
         while (!file.atEnd()) {
             QList<QByteArray> fields = file.readLine().split('\t');
-            if (fields.size() < 2 || !fields[0].startsWith("0x") || !fields[1].startsWith("0x")) continue;
+            if (fields.size() < 2 || !fields[0].startsWith("0x") || !fields[1].startsWith("0x"))
+                continue;
             bool ok_code = false, ok_char = false;
             unsigned code = fields[0].mid(2).toUInt(&ok_code, 16);
             unsigned c = fields[1].trimmed().mid(2).toUInt(&ok_char, 16);
@@ -84,7 +96,8 @@ private slots:
         QCOMPARE(codes_of.size(), size_t(7517));
     }
 
-    void decodes_every_code_of_windows_table() {
+    void decodes_every_code_of_windows_table()
+    {
         Require_table();
         QByteArray all;
         QString expected;
@@ -103,18 +116,21 @@ private slots:
         QVERIFY(d.bad_offsets.empty());
     }
 
-    void reports_every_pair_windows_does_not_have() {
+    void reports_every_pair_windows_does_not_have()
+    {
         Require_table();
         // Every lead byte with every second byte: a pair in Windows' table
         // or the user-defined area is one character; anything else carries
         // the lead byte and decodes the second byte on its own.
         for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-            if (!Is_lead(lead)) continue;
+            if (!Is_lead(lead))
+                continue;
             for (unsigned second = 0; second < 0x100; ++second) {
                 unsigned code = lead << 8 | second;
                 auto d = cp932::Decode(Code_bytes(code));
                 bool user_defined = lead >= 0xF0 && lead <= 0xF9 && Is_trail(second);
-                if (table.count(code) || user_defined) continue;  // checked elsewhere
+                if (table.count(code) || user_defined)
+                    continue;  // checked elsewhere
                 QCOMPARE(d.bad_offsets.size() >= 1, true);
                 QCOMPARE(d.bad_offsets[0], qsizetype(0));
                 QCOMPARE(d.text[0].unicode(), char16_t(0xF700 + lead));
@@ -123,12 +139,14 @@ private slots:
         }
     }
 
-    void encodes_every_character_of_windows_table() {
+    void encodes_every_character_of_windows_table()
+    {
         Require_table();
         int duplicates = 0;
-        for (const auto &[c, codes] : codes_of) {
+        for (const auto& [c, codes] : codes_of) {
             unsigned expected = Windows_choice(codes);
-            if (codes.size() > 1) ++duplicates;
+            if (codes.size() > 1)
+                ++duplicates;
             auto e = cp932::Encode(QString(QChar(c)));
             if (e.bytes != Code_bytes(expected) || !e.ok())
                 QFAIL(qPrintable(QStringLiteral("U+%1 encodes to %2, Windows writes %3")
@@ -139,11 +157,12 @@ private slots:
         QCOMPARE(duplicates, 396);
     }
 
-    void chooses_windows_code_among_duplicates() {
+    void chooses_windows_code_among_duplicates()
+    {
         Require_table();
         struct Case {
             char16_t c;
-            const char *bytes;
+            const char* bytes;
         };
         // Each is a character with two or three codes in the table.
         const Case cases[] = {
@@ -157,41 +176,46 @@ private slots:
             {0x3231, "878a"},  // 878A / FA58
             {0x2261, "81df"},  // 81DF / 8791
         };
-        for (const auto &k : cases) {
+        for (const auto& k : cases) {
             QVERIFY2(codes_of[k.c].size() > 1, "not a duplicate in Windows' table");
             QCOMPARE(cp932::Encode(QString(QChar(k.c))).bytes, Hex(k.bytes));
         }
     }
 
-    void reports_every_character_windows_cannot_write() {
+    void reports_every_character_windows_cannot_write()
+    {
         // Everything else in the basic plane is reported: nothing the C
         // library writes one-way (U+00A5 as 5C, say) slips through.
         Require_table();
         QString text;
         for (unsigned c = 0; c < 0x10000; ++c) {
             bool mapped = codes_of.count(char16_t(c)) || (c >= 0xE000 && c <= 0xE757) ||
-                          c == 0x80 || (c >= 0xF8F0 && c <= 0xF8F3) ||
-                          c == 0x301C || c == 0x2212 || c == 0x2016 || c == 0x2014 || c == 0x203E ||
+                          c == 0x80 || (c >= 0xF8F0 && c <= 0xF8F3) || c == 0x301C || c == 0x2212 ||
+                          c == 0x2016 || c == 0x2014 || c == 0x203E ||
                           cp932::Is_carried_byte(char16_t(c)) || (c >= 0xD800 && c <= 0xDFFF);
-            if (!mapped) text += QChar(char16_t(c));
+            if (!mapped)
+                text += QChar(char16_t(c));
         }
         auto e = cp932::Encode(text);
         QCOMPARE(e.unmappable.size(), size_t(text.size()));
         QCOMPARE(e.bytes, QByteArray(text.size(), '?'));
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (e.unmappable[i].position != i || e.unmappable[i].character != text[i].unicode())
-                QFAIL(qPrintable(QStringLiteral("U+%1 reported wrongly").arg(text[i].unicode(), 4, 16)));
+                QFAIL(qPrintable(
+                    QStringLiteral("U+%1 reported wrongly").arg(text[i].unicode(), 4, 16)));
         }
     }
 
-    void user_defined_area_and_five_single_bytes_both_ways() {
+    void user_defined_area_and_five_single_bytes_both_ways()
+    {
         QCOMPARE(cp932::Decode_text(Hex("f040f07ef080f0fcf140f9fc")),
                  Chars({0xE000, 0xE03E, 0xE03F, 0xE0BB, 0xE0BC, 0xE757}));
         QByteArray all;
         QString expected;
         for (unsigned lead = 0xF0; lead <= 0xF9; ++lead) {
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-                if (!Is_trail(trail)) continue;
+                if (!Is_trail(trail))
+                    continue;
                 all += Code_bytes(lead << 8 | trail);
                 expected += QChar(User_defined_character(lead, trail));
             }
@@ -217,18 +241,22 @@ private slots:
         QVERIFY(e.ok());
     }
 
-    void control_characters_are_themselves() {
+    void control_characters_are_themselves()
+    {
         QByteArray bytes;
-        for (int b = 0; b < 0x80; ++b) bytes += char(b);
+        for (int b = 0; b < 0x80; ++b)
+            bytes += char(b);
         QString text;
-        for (int b = 0; b < 0x80; ++b) text += QChar(char16_t(b));
+        for (int b = 0; b < 0x80; ++b)
+            text += QChar(char16_t(b));
         QCOMPARE(cp932::Decode_text(bytes), text);
         QCOMPARE(cp932::Encode(text).bytes, bytes);
         // Half-width katakana are single bytes too.
         QCOMPARE(cp932::Decode_text(Hex("a1dfb1")), Chars({0xFF61, 0xFF9F, 0xFF71}));
     }
 
-    void writes_look_alikes_as_windows_characters_silently() {
+    void writes_look_alikes_as_windows_characters_silently()
+    {
         // 〜 − ‖ — ‾ as Linux input methods type them.
         auto e = cp932::Encode(Chars({0x301C, 0x2212, 0x2016, 0x2014, 0x203E}));
         QCOMPARE(e.bytes, Hex("8160817c8161815c7e"));
@@ -237,11 +265,19 @@ private slots:
         QCOMPARE(cp932::Decode_text(e.bytes), Chars({0xFF5E, 0xFF0D, 0x2225, 0x2015, 0x007E}));
     }
 
-    void reports_unmappable_with_positions_and_question_marks() {
+    void reports_unmappable_with_positions_and_question_marks()
+    {
         // 日 😀 é, a lone high surrogate, あ, a lone low surrogate, 😀 at the end.
-        const QString text = Chars({0x65E5, 0xD83D, 0xDE00, 0x00E9, 0xD800, 0x3042, 0xDC00, 0xD83D, 0xDE00});
+        const QString text =
+            Chars({0x65E5, 0xD83D, 0xDE00, 0x00E9, 0xD800, 0x3042, 0xDC00, 0xD83D, 0xDE00});
         auto e = cp932::Encode(text);
-        QCOMPARE(e.bytes, Hex("93fa" "3f" "3f" "3f" "82a0" "3f" "3f"));
+        QCOMPARE(e.bytes, Hex("93fa"
+                              "3f"
+                              "3f"
+                              "3f"
+                              "82a0"
+                              "3f"
+                              "3f"));
         QVERIFY(!e.ok());
         QCOMPARE(e.unmappable.size(), size_t(5));
         const std::pair<qsizetype, char32_t> expected[] = {
@@ -259,10 +295,11 @@ private slots:
         QCOMPARE(e.unmappable[0].character, char32_t(0xD83D));
     }
 
-    void carries_undecodable_bytes_through_the_text() {
+    void carries_undecodable_bytes_through_the_text()
+    {
         struct Case {
-            const char *name;
-            const char *bytes;
+            const char* name;
+            const char* bytes;
             QString text;
             std::vector<qsizetype> bad;
         };
@@ -276,12 +313,13 @@ private slots:
             {"lead then 7F", "817f", Chars({0xF781, 0x7F}), {0}},
             {"lead then FD", "e0fd", Chars({0xF7E0, 0xF8F1}), {0}},
         };
-        for (const auto &k : cases) {
+        for (const auto& k : cases) {
             auto d = cp932::Decode(Hex(k.bytes));
             QVERIFY2(d.text == k.text, k.name);
             QVERIFY2(d.bad_offsets == k.bad, k.name);
             qsizetype carried = 0;
-            for (QChar c : d.text) carried += cp932::Is_carried_byte(c.unicode()) ? 1 : 0;
+            for (QChar c : d.text)
+                carried += cp932::Is_carried_byte(c.unicode()) ? 1 : 0;
             QVERIFY2(carried == qsizetype(k.bad.size()), k.name);
             auto e = cp932::Encode(d.text);
             QVERIFY2(e.bytes == Hex(k.bytes), k.name);
@@ -300,7 +338,8 @@ private slots:
         QVERIFY(!cp932::Encode(Chars({0xF741})).ok());
     }
 
-    void carried_byte_never_joins_the_next_character() {
+    void carried_byte_never_joins_the_next_character()
+    {
         // 84 FA is no pair, FA4A is Ⅰ. Ⅰ is normally written 8754, but
         // 84 87 is a pair (a Cyrillic letter): the code the file had is kept.
         auto d = cp932::Decode(Hex("84fa4a"));
@@ -328,17 +367,21 @@ private slots:
         std::map<char16_t, std::vector<unsigned>> codes;
         for (unsigned code = 0x8140; code <= 0xFCFC; ++code) {
             auto p = cp932::Decode(Code_bytes(code));
-            if (p.bad_offsets.empty()) codes[p.text[0].unicode()].push_back(code);
+            if (p.bad_offsets.empty())
+                codes[p.text[0].unicode()].push_back(code);
         }
         int checked = 0;
-        for (const auto &[c, list] : codes) {
-            if (list.size() < 2) continue;
+        for (const auto& [c, list] : codes) {
+            if (list.size() < 2)
+                continue;
             for (unsigned code : list) {
                 for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-                    if (!Is_lead(lead)) continue;
+                    if (!Is_lead(lead))
+                        continue;
                     QByteArray bytes = QByteArray(1, char(lead)) + Code_bytes(code);
                     auto first = cp932::Decode(bytes);
-                    if (first.bad_offsets != std::vector<qsizetype>{0}) continue;
+                    if (first.bad_offsets != std::vector<qsizetype>{0})
+                        continue;
                     auto again = cp932::Encode(first.text);
                     QVERIFY(again.ok());
                     QCOMPARE(cp932::Decode_text(again.bytes), first.text);
@@ -349,22 +392,25 @@ private slots:
         QVERIFY(checked > 10000);
     }
 
-    void random_bytes_round_trip() {
+    void random_bytes_round_trip()
+    {
         std::mt19937 random(932);
         // Leads of the codes Windows does not write for their character
         // (87, ED, EE, FA): without them the bytes come back unchanged, not
         // only the text.
-        auto has_duplicate_lead = [](const QByteArray &b) {
+        auto has_duplicate_lead = [](const QByteArray& b) {
             for (char x : b) {
                 auto u = static_cast<unsigned char>(x);
-                if (u == 0x87 || u == 0xED || u == 0xEE || u == 0xFA) return true;
+                if (u == 0x87 || u == 0xED || u == 0xEE || u == 0xFA)
+                    return true;
             }
             return false;
         };
         int identical = 0;
         for (int round = 0; round < 20000; ++round) {
             QByteArray bytes(int(random() % 48), '\0');
-            for (char &b : bytes) b = char(random() & 0xFF);
+            for (char& b : bytes)
+                b = char(random() & 0xFF);
             auto d = cp932::Decode(bytes);
             auto e = cp932::Encode(d.text);
             QVERIFY2(e.ok(), bytes.toHex().constData());

@@ -54,7 +54,8 @@ struct Run {
     bool Ended() const { return lines.contains(QStringLiteral("DONE ended=1")); }
 };
 
-Run Drive(const QStringList& prefix, const QString& folder, const QString& mode = QStringLiteral("scenario"))
+Run Drive(const QStringList& prefix, const QString& folder,
+          const QString& mode = QStringLiteral("scenario"))
 {
     QStringList command = prefix;
     command << QStringLiteral(FAULT_DRIVER) << folder << Today.toString(Qt::ISODate) << mode;
@@ -104,10 +105,12 @@ private:
     void Seed()
     {
         QDir().mkpath(At(year));
-        const QList<QPair<QString, QByteArray>> files = {
-            {"sorane.ini", Settings_bytes(Yesterday)}, {"tomorrow.txt", Waiting_message},
-            {"yesterda.txt", Old_message},            {year + "/keyword.txt", Index_bytes()},
-            {day_path, Morning_text},                 {other_path, Other_text}};
+        const QList<QPair<QString, QByteArray>> files = {{"sorane.ini", Settings_bytes(Yesterday)},
+                                                         {"tomorrow.txt", Waiting_message},
+                                                         {"yesterda.txt", Old_message},
+                                                         {year + "/keyword.txt", Index_bytes()},
+                                                         {day_path, Morning_text},
+                                                         {other_path, Other_text}};
         const QDateTime stamp(Yesterday, QTime(20, 0));
         for (const auto& [relative, bytes] : files) {
             QVERIFY(Write_bytes(At(relative), bytes));
@@ -152,10 +155,11 @@ private slots:
                               folder->path());
         QVERIFY(!run.crashed);
         QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
-        QCOMPARE(run.Boxes(),
-                 QStringList({QStringLiteral("BOX 2/0 日記を保存できませんでした。 | ファイル: %1 | "
-                                             "理由: このファイルを扱う権限がありません。")
-                                  .arg(At(day_path))}));
+        QCOMPARE(
+            run.Boxes(),
+            QStringList({QStringLiteral("BOX 2/0 日記を保存できませんでした。 | ファイル: %1 | "
+                                        "理由: このファイルを扱う権限がありません。")
+                             .arg(At(day_path))}));
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Waiting_message);
         QCOMPARE(Leftovers(folder->path()), QStringList());
@@ -200,9 +204,11 @@ private slots:
             QSKIP("needs root to set up, the user nobody and setpriv");
         QDirIterator it(folder->path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
-        QVERIFY(::chown(QFile::encodeName(folder->path()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        QVERIFY(::chown(QFile::encodeName(folder->path()).constData(), nobody->pw_uid,
+                        nobody->pw_gid) == 0);
         while (it.hasNext())
-            QVERIFY(::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+            QVERIFY(::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid,
+                            nobody->pw_gid) == 0);
         QVERIFY(::chmod(QFile::encodeName(At(day_path)).constData(), 0444) == 0);
         QVERIFY(::chmod(QFile::encodeName(folder->path()).constData(), 0755) == 0);
         // The temporary folder's parent must let nobody through.
@@ -233,13 +239,13 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("index: ten characters only, NUL bytes, a lone CR")
-            << QStringLiteral("INDEX") << (Key(Today).toLatin1() + "\r\n" + Key(Today).toLatin1() +
-                                          "1\x00\x81\r\nA\rB\r\n");
+            << QStringLiteral("INDEX")
+            << (Key(Today).toLatin1() + "\r\n" + Key(Today).toLatin1() + "1\x00\x81\r\nA\rB\r\n");
         QTest::newRow("day file cut inside a two-byte character")
             << QStringLiteral("DAY") << Hex("93 72 92 86 82 c5 90 d8 82");
         QTest::newRow("message file of one byte") << QStringLiteral("tomorrow.txt") << Hex("82");
-        QTest::newRow("settings: binary") << QStringLiteral("sorane.ini")
-                                          << Hex("00 ff 0d 0d 0a 81 fe 7f 00 0a 0a 9a");
+        QTest::newRow("settings: binary")
+            << QStringLiteral("sorane.ini") << Hex("00 ff 0d 0d 0a 81 fe 7f 00 0a 0a 9a");
     }
     void Bad_files_of_each_family()
     {
@@ -256,8 +262,8 @@ private slots:
         if (file == QLatin1String("sorane.ini")) {
             const QList<QByteArray> lines = Read_bytes(At(file)).split('\n');
             QCOMPARE(lines.size(), 31);
-            QCOMPARE(lines.mid(0, 7),
-                     QList<QByteArray>({"0\r", "4590\r", "9645\r", "7020\r", "9510\r", "nomal\r", "1\r"}));
+            QCOMPARE(lines.mid(0, 7), QList<QByteArray>({"0\r", "4590\r", "9645\r", "7020\r",
+                                                         "9510\r", "nomal\r", "1\r"}));
         } else if (file == QLatin1String("tomorrow.txt")) {
             // A new day: the message was handed over as it was.
             QVERIFY(!QFile::exists(At(file)));

@@ -26,8 +26,7 @@ class Scripted_generator final : public Random_generator {
 public:
     Scripted_generator(QStringList& log, std::deque<double> draws)
         : log(log), draws(std::move(draws))
-    {
-    }
+    {}
 
     double Draw() override
     {
@@ -244,14 +243,15 @@ private slots:
         // The 24th bit is set about half the time (a coarser generator never
         // sets it), and 4096 draws almost never share a 24-bit value (a
         // 16-bit generator would have about 128 repeats).
-        QVERIFY2(std::abs(odd_24th_bit - draws / 2) < 2000, qPrintable(QString::number(odd_24th_bit)));
+        QVERIFY2(std::abs(odd_24th_bit - draws / 2) < 2000,
+                 qPrintable(QString::number(odd_24th_bit)));
         QVERIFY2(buckets.size() >= 4090, qPrintable(QString::number(buckets.size())));
     }
 
     void generator_reseed_mixes_into_the_state()
     {
-        const QList<double> seeds = {0.0, -0.0, 2.3148148148148147e-05, 8.96006944444, 463630.0,
-                                     2349280000.0};
+        const QList<double> seeds = {0.0,           -0.0,     2.3148148148148147e-05,
+                                     8.96006944444, 463630.0, 2349280000.0};
         for (const double x : seeds) {
             // Draw, re-seed with x, draw: even when x was used just before.
             Fortune_generator generator(777);
@@ -322,8 +322,7 @@ private slots:
         QTest::newRow("first 9, second 7 is final") << QList<double>{0.95, 0.75} << 7;
         QTest::newRow("second 9, third 4") << QList<double>{0.85, 0.99, 0.45} << 4;
         QTest::newRow("second 0, third 0 is final") << QList<double>{0.15, 0.05, 0.0} << 0;
-        QTest::newRow("second 9, third 9 is final")
-            << QList<double>{0.9, 0.9, 0.9999999999} << 9;
+        QTest::newRow("second 9, third 9 is final") << QList<double>{0.9, 0.9, 0.9999999999} << 9;
         QTest::newRow("second 0, third 7 is final") << QList<double>{0.25, 0.02, 0.7} << 7;
     }
 
@@ -354,19 +353,20 @@ private slots:
     {
         Fake_platform fake;  // 7 December 2026, 21:30:15
         Scripted_generator generator(fake.calls, {
-                                                     3.5 / 2000,   // wait: 3 passes
-                                                     0.75,         // luck 7: again
-                                                     0.95,         // luck 9: again
-                                                     0.05,         // luck 0, final
-                                                     2.5 / 500,    // colour: 2 passes
-                                                     0.5,          // colour 5
-                                                     1.5 / 600,    // number: 1 pass
-                                                     0.99,         // number 9
-                                                     0.0,          // advice: no pass
-                                                     29.5 / 30,    // advice 29
+                                                     3.5 / 2000,  // wait: 3 passes
+                                                     0.75,        // luck 7: again
+                                                     0.95,        // luck 9: again
+                                                     0.05,        // luck 0, final
+                                                     2.5 / 500,   // colour: 2 passes
+                                                     0.5,         // colour 5
+                                                     1.5 / 600,   // number: 1 pass
+                                                     0.99,        // number 9
+                                                     0.0,         // advice: no pass
+                                                     29.5 / 30,   // advice 29
                                                  });
         Recording_listener listener(fake.calls);
-        const auto end = Draw_fortune(fake, generator, [] { return qint32(10); }, listener);
+        const auto end = Draw_fortune(
+            fake, generator, [] { return qint32(10); }, listener);
 
         QCOMPARE(end, Fortune_end::Told);
         QVERIFY(!generator.overdrawn);
@@ -377,25 +377,50 @@ private slots:
         const QString clock = QStringLiteral("clock:2026-12-07 21:30:15");
         const QString draw = QStringLiteral("draw");
         const QStringList expected = {
-            QStringLiteral("busy+"), clock, draw,
-            by_date, QStringLiteral("events"), QStringLiteral("stop?"),
-            by_date, QStringLiteral("events"), QStringLiteral("stop?"),
-            by_date, QStringLiteral("events"), QStringLiteral("stop?"),
+            QStringLiteral("busy+"),
+            clock,
+            draw,
+            by_date,
+            QStringLiteral("events"),
+            QStringLiteral("stop?"),
+            by_date,
+            QStringLiteral("events"),
+            QStringLiteral("stop?"),
+            by_date,
+            QStringLiteral("events"),
+            QStringLiteral("stop?"),
             QStringLiteral("wait over"),
-            by_time, draw, by_time, draw, by_time, draw,
+            by_time,
+            draw,
+            by_time,
+            draw,
+            by_time,
+            draw,
             QStringLiteral("luck:大凶"),
-            clock, draw, by_time, by_time, by_time, draw,
+            clock,
+            draw,
+            by_time,
+            by_time,
+            by_time,
+            draw,
             QStringLiteral("color:紫"),
-            clock, draw, by_date, by_time, draw,
+            clock,
+            draw,
+            by_date,
+            by_time,
+            draw,
             QStringLiteral("number:９"),
-            clock, draw, by_time, draw,
+            clock,
+            draw,
+            by_time,
+            draw,
             QStringLiteral("advice:年長者を大事に"),
             QStringLiteral("busy-"),
         };
         QCOMPARE(fake.calls, expected);
-        QCOMPARE(listener.results, QStringList({QStringLiteral("大凶"), QStringLiteral("紫"),
-                                                QStringLiteral("９"),
-                                                QStringLiteral("年長者を大事に")}));
+        QCOMPARE(listener.results,
+                 QStringList({QStringLiteral("大凶"), QStringLiteral("紫"), QStringLiteral("９"),
+                              QStringLiteral("年長者を大事に")}));
         QCOMPARE(fake.busy_depth, 0);
         VERIFY_PLATFORM_CLEAN(fake);
     }
@@ -404,12 +429,13 @@ private slots:
     {
         // Below 1/2000 there is no pass and the wait is over at once; just
         // below 1 there are 1999 passes, one event pass each.
-        for (const auto& [r, passes] : {std::pair{0.0004999, 0}, std::pair{0.0005, 1},
-                                        std::pair{0.99999999, 1999}}) {
+        for (const auto& [r, passes] :
+             {std::pair{0.0004999, 0}, std::pair{0.0005, 1}, std::pair{0.99999999, 1999}}) {
             Fake_platform fake;
             Scripted_generator generator(fake.calls, {r, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
             Recording_listener listener(fake.calls);
-            QCOMPARE(Draw_fortune(fake, generator, [] { return qint32(2); }, listener),
+            QCOMPARE(Draw_fortune(
+                         fake, generator, [] { return qint32(2); }, listener),
                      Fortune_end::Told);
             QCOMPARE(int(fake.calls.count(QStringLiteral("events"))), passes);
             QCOMPARE(int(fake.calls.count(QStringLiteral("stop?"))), passes);
@@ -429,12 +455,12 @@ private slots:
         // on a second with every re-seed, across midnight.
         Fake_platform fake;
         fake.now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58));
-        Scripted_generator generator(fake.calls,
-                                     {3.5 / 2000, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
+        Scripted_generator generator(fake.calls, {3.5 / 2000, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
         generator.after_reseed = [&] { fake.now = fake.now.addSecs(1); };
         Recording_listener listener(fake.calls);
         qint32 length = 0;
-        Draw_fortune(fake, generator, [&] { return ++length; }, listener);
+        Draw_fortune(
+            fake, generator, [&] { return ++length; }, listener);
 
         const QStringList calls = Without_stop_questions(fake.calls);
         QStringList reseeds;
@@ -448,12 +474,12 @@ private slots:
         // Wait: L = 1, 2, 3 by D = 46363, 46363, then 46364 past midnight.
         // Luck at 00:00:01 with L = 4; colour, number and advice at
         // 00:00:02, 00:00:03 and 00:00:04 with L = 5, 6 and 7.
-        QCOMPARE(reseeds, QStringList({QStringLiteral("46363"), QStringLiteral("92726"),
-                                       QStringLiteral("139092"),
-                                       QString::number(4 * 1 / 86400.0, 'g', 12),
-                                       QString::number(5 * 2 / 86400.0, 'g', 12),
-                                       QString::number(6 * 3 / 86400.0, 'g', 12),
-                                       QString::number(7 * 4 / 86400.0, 'g', 12)}));
+        QCOMPARE(reseeds,
+                 QStringList({QStringLiteral("46363"), QStringLiteral("92726"),
+                              QStringLiteral("139092"), QString::number(4 * 1 / 86400.0, 'g', 12),
+                              QString::number(5 * 2 / 86400.0, 'g', 12),
+                              QString::number(6 * 3 / 86400.0, 'g', 12),
+                              QString::number(7 * 4 / 86400.0, 'g', 12)}));
         QCOMPARE(clocks, QStringList({QStringLiteral("2026-12-07 23:59:58"),
                                       QStringLiteral("2026-12-08 00:00:02"),
                                       QStringLiteral("2026-12-08 00:00:03"),
@@ -468,19 +494,21 @@ private slots:
         // The window is closed during the second event pass.
         listener.stop = [&] { return fake.calls.count(QStringLiteral("events")) == 2; };
         int lengths_read = 0;
-        const auto end = Draw_fortune(fake, generator, [&] {
-            ++lengths_read;
-            return qint32(5);
-        }, listener);
+        const auto end = Draw_fortune(
+            fake, generator,
+            [&] {
+                ++lengths_read;
+                return qint32(5);
+            },
+            listener);
 
         QCOMPARE(end, Fortune_end::Stopped);
         const QString by_date = QStringLiteral("reseed:231815");
-        QCOMPARE(fake.calls, QStringList({QStringLiteral("busy+"),
-                                          QStringLiteral("clock:2026-12-07 21:30:15"),
-                                          QStringLiteral("draw"), by_date,
-                                          QStringLiteral("events"), QStringLiteral("stop?"),
-                                          by_date, QStringLiteral("events"),
-                                          QStringLiteral("stop?"), QStringLiteral("busy-")}));
+        QCOMPARE(fake.calls,
+                 QStringList({QStringLiteral("busy+"), QStringLiteral("clock:2026-12-07 21:30:15"),
+                              QStringLiteral("draw"), by_date, QStringLiteral("events"),
+                              QStringLiteral("stop?"), by_date, QStringLiteral("events"),
+                              QStringLiteral("stop?"), QStringLiteral("busy-")}));
         QVERIFY(listener.results.isEmpty());
         QCOMPARE(lengths_read, 2);
         QCOMPARE(generator.Left(), std::size_t(2));
@@ -494,7 +522,8 @@ private slots:
         Recording_listener listener(fake.calls);
         listener.throw_on_luck = true;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 Draw_fortune(fake, generator, [] { return qint32(1); }, listener));
+                                 Draw_fortune(
+                                     fake, generator, [] { return qint32(1); }, listener));
         QCOMPARE(fake.busy_depth, 0);
         QCOMPARE(fake.calls.last(), QStringLiteral("busy-"));
     }
@@ -546,7 +575,8 @@ private slots:
             for (int i = 0; i < 40; ++i) {
                 fake.calls.clear();
                 Recording_listener listener(fake.calls);
-                QCOMPARE(Draw_fortune(fake, generator, [] { return qint32(120); }, listener),
+                QCOMPARE(Draw_fortune(
+                             fake, generator, [] { return qint32(120); }, listener),
                          Fortune_end::Told);
                 QCOMPARE(listener.results.size(), 4);
                 QVERIFY(std::find(luck_table.begin(), luck_table.end(), listener.results[0]) !=

@@ -34,9 +34,9 @@ const QByteArray Told_ini =
     Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07", "sumi"});
 
 const QString Told_already = QStringLiteral("本日の占いはもう終わっています");
-const QString Write_first = QStringLiteral(
-    "この占いは、今日の日記の内容を解析して明日の運気を予測するものです。\r"
-    "まず、今日の日記をつけて下さい。");
+const QString Write_first =
+    QStringLiteral("この占いは、今日の日記の内容を解析して明日の運気を予測するものです。\r"
+                   "まず、今日の日記をつけて下さい。");
 const QString Waiting_title = QStringLiteral("計算中です。しばらくお待ち下さい。");
 const QString Computing = QStringLiteral("計算中");
 
@@ -101,8 +101,16 @@ void Activate(QDialog& dialog)
     QCoreApplication::processEvents();
 }
 
-enum class Gate_outcome { Told_already, Write_first, Opens };
-enum class Closing { Ok_button, Close_box, Destroyed };
+enum class Gate_outcome {
+    Told_already,
+    Write_first,
+    Opens
+};
+enum class Closing {
+    Ok_button,
+    Close_box,
+    Destroyed
+};
 
 }  // namespace
 
@@ -139,13 +147,21 @@ private slots:
         QTest::addColumn<QString>("fortune_state");
         QTest::addColumn<QString>("text");
         QTest::addColumn<Gate_outcome>("outcome");
-        QTest::newRow("told, with a text") << "sumi" << "晴れ" << Gate_outcome::Told_already;
-        QTest::newRow("told beats an empty text") << "sumi" << "" << Gate_outcome::Told_already;
-        QTest::newRow("not told, empty text") << "mada" << "" << Gate_outcome::Write_first;
-        QTest::newRow("not told, one line break") << "mada" << "\n" << Gate_outcome::Opens;
-        QTest::newRow("not told, blanks") << "mada" << "　 " << Gate_outcome::Opens;
-        QTest::newRow("Sumi in another case is not told") << "Sumi" << "晴れ" << Gate_outcome::Opens;
-        QTest::newRow("an empty state is not told") << "" << "晴れ" << Gate_outcome::Opens;
+        QTest::newRow("told, with a text") << "sumi"
+                                           << "晴れ" << Gate_outcome::Told_already;
+        QTest::newRow("told beats an empty text") << "sumi"
+                                                  << "" << Gate_outcome::Told_already;
+        QTest::newRow("not told, empty text") << "mada"
+                                              << "" << Gate_outcome::Write_first;
+        QTest::newRow("not told, one line break") << "mada"
+                                                  << "\n"
+                                                  << Gate_outcome::Opens;
+        QTest::newRow("not told, blanks") << "mada"
+                                          << "　 " << Gate_outcome::Opens;
+        QTest::newRow("Sumi in another case is not told") << "Sumi"
+                                                          << "晴れ" << Gate_outcome::Opens;
+        QTest::newRow("an empty state is not told") << ""
+                                                    << "晴れ" << Gate_outcome::Opens;
     }
     void The_gate_in_its_order()
     {
@@ -161,12 +177,12 @@ private slots:
         QString state_when_opened;
         switch (outcome) {
         case Gate_outcome::Told_already:
-            fake->Expect_box(Told_already, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None, Buttons::Ok,
-                             Answer::Ok);
+            fake->Expect_box(Told_already, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
+                             Buttons::Ok, Answer::Ok);
             break;
         case Gate_outcome::Write_first:
-            fake->Expect_box(Write_first, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None, Buttons::Ok,
-                             Answer::Ok);
+            fake->Expect_box(Write_first, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
+                             Buttons::Ok, Answer::Ok);
             break;
         case Gate_outcome::Opens:
             fake->Expect_modal([&](QDialog&) {
@@ -214,8 +230,10 @@ private slots:
         QCOMPARE(shown[0], QStringLiteral("2026年12月08日の運勢です"));
         QVERIFY(std::find(luck_table.begin(), luck_table.end(), shown[1]) != luck_table.end());
         QVERIFY(std::find(color_table.begin(), color_table.end(), shown[2]) != color_table.end());
-        QVERIFY(std::find(number_table.begin(), number_table.end(), shown[3]) != number_table.end());
-        QVERIFY(std::find(advice_table.begin(), advice_table.end(), shown[4]) != advice_table.end());
+        QVERIFY(std::find(number_table.begin(), number_table.end(), shown[3]) !=
+                number_table.end());
+        QVERIFY(std::find(advice_table.begin(), advice_table.end(), shown[4]) !=
+                advice_table.end());
         Verify_busy_balanced();
     }
 
@@ -364,13 +382,13 @@ private slots:
         const QString waiting = Waiting_title + "|計算中|計算中|計算中|計算中";
         const QString told = heading + "|小吉|緑|９|天網恢恢疎にして漏らさず";
         QCOMPARE(seen, QStringList({
-                           waiting,                                  // the wait's draw
+                           waiting,                                   // the wait's draw
                            heading + "|計算中|計算中|計算中|計算中",  // luck
                            heading + "|小吉|計算中|計算中|計算中",    // colour
                            heading + "|小吉|計算中|計算中|計算中",
-                           heading + "|小吉|緑|計算中|計算中",        // number
+                           heading + "|小吉|緑|計算中|計算中",  // number
                            heading + "|小吉|緑|計算中|計算中",
-                           heading + "|小吉|緑|９|計算中",            // advice
+                           heading + "|小吉|緑|９|計算中",  // advice
                            heading + "|小吉|緑|９|計算中",
                        }));
         QCOMPARE(Shown(window), told);
@@ -534,10 +552,11 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("lines");
         // The explanation wraps in the box: its lines are not counted.
-        QTest::newRow("the explanation") << Write_first
-                                         << QString(Write_first).replace(QChar(13), QChar(10)) << 0;
+        QTest::newRow("the explanation")
+            << Write_first << QString(Write_first).replace(QChar(13), QChar(10)) << 0;
         QTest::newRow("lone CR") << QStringLiteral("一\r二") << QStringLiteral("一\n二") << 2;
-        QTest::newRow("CR LF kept") << QStringLiteral("一\r\n二") << QStringLiteral("一\r\n二") << 2;
+        QTest::newRow("CR LF kept")
+            << QStringLiteral("一\r\n二") << QStringLiteral("一\r\n二") << 2;
         QTest::newRow("CR at the end") << QStringLiteral("一\r") << QStringLiteral("一\n") << 2;
         QTest::newRow("one line") << QStringLiteral("一") << QStringLiteral("一") << 1;
     }
@@ -565,7 +584,8 @@ private slots:
         QCOMPARE(box_title, QStringLiteral("【ソラネ】Ver.2.0"));
         // The label is as high as its lines.
         if (lines > 0)
-            QVERIFY2(label_height >= lines * line_height && label_height < (lines + 1) * line_height,
+            QVERIFY2(label_height >= lines * line_height &&
+                         label_height < (lines + 1) * line_height,
                      qPrintable(QStringLiteral("%1 / %2").arg(label_height).arg(line_height)));
     }
 };

@@ -67,7 +67,8 @@ private:
     // pixels.
     void Resize_outer(Main_form& form, double w, double h)
     {
-        form.resize(Px(w - Frame_width), Px(h - Frame_height) + form.menuBar()->sizeHint().height());
+        form.resize(Px(w - Frame_width),
+                    Px(h - Frame_height) + form.menuBar()->sizeHint().height());
         QCoreApplication::processEvents();
     }
 
@@ -84,45 +85,82 @@ private slots:
         QTest::addColumn<QByteArray>("screen_mode");
         QTest::addColumn<Places>("places");
         const Twips_rect text3{60, 60, 675, 435};
-        QTest::newRow("design, nomal")
-            << 9510.0 << 7020.0 << QByteArray("nomal")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2655}, {0, 3240, 9375, 2535},
-                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
-        QTest::newRow("design, wide")
-            << 9510.0 << 7020.0 << QByteArray("wide")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 5235}, {0, 3240, 9375, 2535},
-                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
-        QTest::newRow("H 9020, nomal")
-            << 9510.0 << 9020.0 << QByteArray("nomal")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 3655}, {0, 4240, 9375, 3535},
-                      {7980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
-        QTest::newRow("H 9020, wide")
-            << 9510.0 << 9020.0 << QByteArray("wide")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 7235}, {0, 4240, 9375, 3535},
-                      {7980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
-        QTest::newRow("1000 wider, nomal")
-            << 10510.0 << 7020.0 << QByteArray("nomal")
-            << Places{{4620, 60, 5755, 435}, {0, 540, 10375, 2655}, {0, 3240, 10375, 2535},
-                      {8980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+        QTest::newRow("design, nomal") << 9510.0 << 7020.0 << QByteArray("nomal")
+                                       << Places{{4620, 60, 4755, 435},
+                                                 {0, 540, 9375, 2655},
+                                                 {0, 3240, 9375, 2535},
+                                                 {7980, 5820, 1395, 435},
+                                                 {60, 5820, 675, 435},
+                                                 {2700, 5820, 1275, 435},
+                                                 text3};
+        QTest::newRow("design, wide") << 9510.0 << 7020.0 << QByteArray("wide")
+                                      << Places{{4620, 60, 4755, 435},
+                                                {0, 540, 9375, 5235},
+                                                {0, 3240, 9375, 2535},
+                                                {7980, 5820, 1395, 435},
+                                                {60, 5820, 675, 435},
+                                                {2700, 5820, 1275, 435},
+                                                text3};
+        QTest::newRow("H 9020, nomal") << 9510.0 << 9020.0 << QByteArray("nomal")
+                                       << Places{{4620, 60, 4755, 435},
+                                                 {0, 540, 9375, 3655},
+                                                 {0, 4240, 9375, 3535},
+                                                 {7980, 7820, 1395, 435},
+                                                 {60, 7820, 675, 435},
+                                                 {2700, 7820, 1275, 435},
+                                                 text3};
+        QTest::newRow("H 9020, wide") << 9510.0 << 9020.0 << QByteArray("wide")
+                                      << Places{{4620, 60, 4755, 435},
+                                                {0, 540, 9375, 7235},
+                                                {0, 4240, 9375, 3535},
+                                                {7980, 7820, 1395, 435},
+                                                {60, 7820, 675, 435},
+                                                {2700, 7820, 1275, 435},
+                                                text3};
+        QTest::newRow("1000 wider, nomal") << 10510.0 << 7020.0 << QByteArray("nomal")
+                                           << Places{{4620, 60, 5755, 435},
+                                                     {0, 540, 10375, 2655},
+                                                     {0, 3240, 10375, 2535},
+                                                     {8980, 5820, 1395, 435},
+                                                     {60, 5820, 675, 435},
+                                                     {2700, 5820, 1275, 435},
+                                                     text3};
         QTest::newRow("1000 wider and H 9020, an odd mode")
             << 10510.0 << 9020.0 << QByteArray("Nomal")
-            << Places{{4620, 60, 5755, 435}, {0, 540, 10375, 7235}, {0, 4240, 10375, 3535},
-                      {8980, 7820, 1395, 435}, {60, 7820, 675, 435}, {2700, 7820, 1275, 435}, text3};
+            << Places{{4620, 60, 5755, 435},
+                      {0, 540, 10375, 7235},
+                      {0, 4240, 10375, 3535},
+                      {8980, 7820, 1395, 435},
+                      {60, 7820, 675, 435},
+                      {2700, 7820, 1275, 435},
+                      text3};
         // One pixel higher: half a pixel to each text field.
-        QTest::newRow("15 higher, nomal")
-            << 9510.0 << 7035.0 << QByteArray("nomal")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2662.5}, {0, 3247.5, 9375, 2542.5},
-                      {7980, 5835, 1395, 435}, {60, 5835, 675, 435}, {2700, 5835, 1275, 435}, text3};
-        QTest::newRow("15 higher, wide")
-            << 9510.0 << 7035.0 << QByteArray("wide")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 5250}, {0, 3247.5, 9375, 2542.5},
-                      {7980, 5835, 1395, 435}, {60, 5835, 675, 435}, {2700, 5835, 1275, 435}, text3};
+        QTest::newRow("15 higher, nomal") << 9510.0 << 7035.0 << QByteArray("nomal")
+                                          << Places{{4620, 60, 4755, 435},
+                                                    {0, 540, 9375, 2662.5},
+                                                    {0, 3247.5, 9375, 2542.5},
+                                                    {7980, 5835, 1395, 435},
+                                                    {60, 5835, 675, 435},
+                                                    {2700, 5835, 1275, 435},
+                                                    text3};
+        QTest::newRow("15 higher, wide") << 9510.0 << 7035.0 << QByteArray("wide")
+                                         << Places{{4620, 60, 4755, 435},
+                                                   {0, 540, 9375, 5250},
+                                                   {0, 3247.5, 9375, 2542.5},
+                                                   {7980, 5835, 1395, 435},
+                                                   {60, 5835, 675, 435},
+                                                   {2700, 5835, 1275, 435},
+                                                   text3};
         // Smaller than the design size (a window manager that ignores the
         // minimum size): laid out as at the design size.
-        QTest::newRow("8000 x 5000")
-            << 8000.0 << 5000.0 << QByteArray("nomal")
-            << Places{{4620, 60, 4755, 435}, {0, 540, 9375, 2655}, {0, 3240, 9375, 2535},
-                      {7980, 5820, 1395, 435}, {60, 5820, 675, 435}, {2700, 5820, 1275, 435}, text3};
+        QTest::newRow("8000 x 5000") << 8000.0 << 5000.0 << QByteArray("nomal")
+                                     << Places{{4620, 60, 4755, 435},
+                                               {0, 540, 9375, 2655},
+                                               {0, 3240, 9375, 2535},
+                                               {7980, 5820, 1395, 435},
+                                               {60, 5820, 675, 435},
+                                               {2700, 5820, 1275, 435},
+                                               text3};
     }
     void The_formulas_at_several_sizes()
     {
@@ -281,25 +319,24 @@ private slots:
         QTest::addColumn<QByteArray>("left");
         QTest::addColumn<QByteArray>("top");
         QTest::addColumn<QPoint>("place");  // twips
-        QTest::newRow("far left and up") << QByteArray("-48000") << QByteArray("-48000")
-                                         << QPoint(9645, 4590);
-        QTest::newRow("title bar above the screen") << QByteArray("2000") << QByteArray("-300")
-                                                    << QPoint(9645, 4590);
-        QTest::newRow("far right") << QByteArray("90000") << QByteArray("1500")
-                                   << QPoint(9645, 4590);
-        QTest::newRow("half off to the left stays") << QByteArray("-4500") << QByteArray("1500")
-                                                    << QPoint(-4500, 1500);
-        QTest::newRow("on the screen stays") << QByteArray("1500") << QByteArray("1500")
-                                             << QPoint(1500, 1500);
+        QTest::newRow("far left and up")
+            << QByteArray("-48000") << QByteArray("-48000") << QPoint(9645, 4590);
+        QTest::newRow("title bar above the screen")
+            << QByteArray("2000") << QByteArray("-300") << QPoint(9645, 4590);
+        QTest::newRow("far right")
+            << QByteArray("90000") << QByteArray("1500") << QPoint(9645, 4590);
+        QTest::newRow("half off to the left stays")
+            << QByteArray("-4500") << QByteArray("1500") << QPoint(-4500, 1500);
+        QTest::newRow("on the screen stays")
+            << QByteArray("1500") << QByteArray("1500") << QPoint(1500, 1500);
     }
     void A_window_off_every_screen_comes_back()
     {
         QFETCH(QByteArray, left);
         QFETCH(QByteArray, top);
         QFETCH(QPoint, place);
-        QVERIFY(Write_bytes(At("sorane.ini"),
-                            Ini({"0", top, left, "7020", "9510", "nomal", "1", "2025/12/7",
-                                 "2026/12/07", "mada"})));
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", top, left, "7020", "9510", "nomal", "1",
+                                                   "2025/12/7", "2026/12/07", "mada"})));
         auto form = Start();
         QCOMPARE(form->pos(), QPoint(Px(place.x()), Px(place.y())));
         QCOMPARE(form->Outer_twips().width, 9510.0);
@@ -327,16 +364,18 @@ private slots:
                 // Centred over the main window (9645, 4590, 9510 x 7020):
                 // the dialog's frame is the design frame without its 300-twip
                 // menu bar, 120 x 435.
-                QCOMPARE(dialog->pos(),
-                         QPoint(Px(9645 + (9510 - 6615) / 2.0),
-                                Px(4590 + (7020 - (2325 + 435)) / 2.0)));
+                QCOMPARE(dialog->pos(), QPoint(Px(9645 + (9510 - 6615) / 2.0),
+                                               Px(4590 + (7020 - (2325 + 435)) / 2.0)));
                 const struct {
                     QWidget* control;
                     const char* name;
                     QString text;
                     Twips_rect place;
                 } controls[] = {
-                    {dialog->Label1, "Label1", "起動時に、参照ウィンドウに読み込む日記を設定します。", {240, 180, 5850, 225}},
+                    {dialog->Label1,
+                     "Label1",
+                     "起動時に、参照ウィンドウに読み込む日記を設定します。",
+                     {240, 180, 5850, 225}},
                     {dialog->Option1, "Option1", "一年前の同月同日", {720, 600, 2595, 495}},
                     {dialog->Option2, "Option2", "昨日", {720, 1140, 1215, 495}},
                     {dialog->Option3, "Option3", "前回参照していた日", {720, 1680, 2595, 495}},
@@ -359,8 +398,9 @@ private slots:
                         stops << w;
                     w = w->nextInFocusChain();
                 } while (w != dialog->Command2 && stops.size() < 10);
-                QCOMPARE(stops, QList<QWidget*>({dialog->Command2, dialog->Command1, dialog->Option1,
-                                                 dialog->Option2, dialog->Option3}));
+                QCOMPARE(stops,
+                         QList<QWidget*>({dialog->Command2, dialog->Command1, dialog->Option1,
+                                          dialog->Option2, dialog->Option3}));
                 QCOMPARE(dialog->focusWidget(), dialog->Command2);
                 // One group: choosing one clears the others.
                 dialog->Option3->click();
@@ -434,7 +474,8 @@ private slots:
         QTest::newRow("CANSEL") << QByteArray("3") << "cansel" << 3 << QByteArray("2025/3/7");
         QTest::newRow("close box") << QByteArray("3") << "close" << 3 << QByteArray("2025/3/7");
         QTest::newRow("Esc") << QByteArray("2") << "escape" << 2 << QByteArray("2026/12/6");
-        QTest::newRow("7, OK without a choice") << QByteArray("7") << "ok" << 7 << QByteArray("1990/1/1");
+        QTest::newRow("7, OK without a choice")
+            << QByteArray("7") << "ok" << 7 << QByteArray("1990/1/1");
         QTest::newRow("0, CANSEL") << QByteArray("0") << "cansel" << 0 << QByteArray("1990/1/1");
     }
     void Cancel_and_the_close_box_keep_the_value()
@@ -466,7 +507,8 @@ private slots:
         QCOMPARE(none_selected, kept < 1 || kept > 3);
         QCOMPARE(form->state.ref_mode, kept);
         End(*form);
-        QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", QByteArray::number(kept), reference));
+        QCOMPARE(Read_bytes(At("sorane.ini")),
+                 Ini_with("nomal", QByteArray::number(kept), reference));
     }
 
     void The_dialog_runs_modally_for_real()
@@ -485,7 +527,8 @@ private slots:
             });
             const int result = dialog.exec();
             QVERIFY(seen);
-            QCOMPARE(result, qstrcmp(ending, "ok") == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected));
+            QCOMPARE(result,
+                     qstrcmp(ending, "ok") == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected));
             QVERIFY(!dialog.isVisible());
             QCOMPARE(form->state.ref_mode, 2);  // set by OK, kept by the close box
         }
@@ -501,7 +544,8 @@ private slots:
         fake->calls.clear();
         form->Menu_tukaikata->trigger();
         form->Menu_tukaikata->trigger();
-        QCOMPARE(fake->calls, QStringList({"open:" + At("sorane.txt"), "open:" + At("sorane.txt")}));
+        QCOMPARE(fake->calls,
+                 QStringList({"open:" + At("sorane.txt"), "open:" + At("sorane.txt")}));
         QVERIFY(!QApplication::activeModalWidget());
         form->Text2->setFocus();
         QTest::keyClicks(form->Text2, "abc");
@@ -560,11 +604,27 @@ private slots:
         QVERIFY2(!utf8.hasError(), "the manual is not UTF-8");
         QVERIFY(!manual.contains('\r'));
         // Every window, button and menu entry, the folder, the rescue file.
-        for (const char* word :
-             {"画面切替", "占い", "明日へ", "終了", "思い出", "メモ", "参照する日記", "使い方",
-              "一年前の同月同日", "昨日", "前回参照していた日", "CANSEL", "~/sorane", "sorane.ini",
-              "keyword.txt", "tomorrow.txt", "yesterda.txt", "sorane-rescue-", "シフトJIS",
-              "思い出の日", "検索"})
+        for (const char* word : {"画面切替",
+                                 "占い",
+                                 "明日へ",
+                                 "終了",
+                                 "思い出",
+                                 "メモ",
+                                 "参照する日記",
+                                 "使い方",
+                                 "一年前の同月同日",
+                                 "昨日",
+                                 "前回参照していた日",
+                                 "CANSEL",
+                                 "~/sorane",
+                                 "sorane.ini",
+                                 "keyword.txt",
+                                 "tomorrow.txt",
+                                 "yesterda.txt",
+                                 "sorane-rescue-",
+                                 "シフトJIS",
+                                 "思い出の日",
+                                 "検索"})
             QVERIFY2(text.contains(QString::fromUtf8(word)), word);
 
         const QString entry = QString::fromUtf8(Read_bytes(source + "data/sorane.desktop.in"));

@@ -32,7 +32,12 @@ using Icon = Platform::Icon;
 
 const QString Back_to_text = QStringLiteral("「いいえ」：終了せずに、日記の画面に戻ります。");
 
-enum class Ending { Button, Menu, Close_box, Sigterm };
+enum class Ending {
+    Button,
+    Menu,
+    Close_box,
+    Sigterm
+};
 
 }  // namespace
 
@@ -80,8 +85,9 @@ private slots:
         QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
         QCOMPARE(QStringList({form->Text3->text(), form->Text4->text(), form->Text5->text()}),
                  QStringList({"2026", "12", "7"}));
-        QCOMPARE(QList<int>({form->VScroll1->value(), form->VScroll2->value(), form->VScroll3->value()}),
-                 QList<int>({2026, 12, 7}));
+        QCOMPARE(
+            QList<int>({form->VScroll1->value(), form->VScroll2->value(), form->VScroll3->value()}),
+            QList<int>({2026, 12, 7}));
         QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
                  QStringList({"2025", "12", "7"}));
         QVERIFY(form->Text2->toPlainText().isEmpty());
@@ -95,9 +101,8 @@ private slots:
         End(*form, Ending::Button);
         QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
-                      "mada"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/7", "2026/12/07", "mada"}));
     }
 
     void Controls_stand_at_their_design_places()
@@ -107,11 +112,11 @@ private slots:
             const char* name;
             QRect twips;
         } places[] = {
-            {"Text3", {60, 60, 675, 435}},        {"VScroll3", {2280, 60, 375, 435}},
-            {"Shape1", {2700, 60, 1215, 435}},    {"Check1", {2760, 120, 1035, 285}},
-            {"Label1", {4080, 120, 450, 225}},    {"Text6", {4620, 60, 4755, 435}},
-            {"Text2", {0, 540, 9375, 2655}},      {"Text1", {0, 3240, 9375, 2535}},
-            {"Text9", {1920, 5820, 375, 435}},    {"Command1", {2700, 5820, 1275, 435}},
+            {"Text3", {60, 60, 675, 435}},         {"VScroll3", {2280, 60, 375, 435}},
+            {"Shape1", {2700, 60, 1215, 435}},     {"Check1", {2760, 120, 1035, 285}},
+            {"Label1", {4080, 120, 450, 225}},     {"Text6", {4620, 60, 4755, 435}},
+            {"Text2", {0, 540, 9375, 2655}},       {"Text1", {0, 3240, 9375, 2535}},
+            {"Text9", {1920, 5820, 375, 435}},     {"Command1", {2700, 5820, 1275, 435}},
             {"Command3", {4080, 5820, 1275, 435}}, {"Command4", {5460, 5820, 1275, 435}},
             {"Command2", {7980, 5820, 1395, 435}},
         };
@@ -158,15 +163,16 @@ private slots:
 
     void A_settings_file_from_windows_opens_at_its_size_and_round_trips()
     {
-        const QByteArray ini =
-            Ini({"0", "1234.5", "2000", "8020", "10510", "nomal", "3", "2025/3/7", "2026/12/07", "sumi"});
+        const QByteArray ini = Ini({"0", "1234.5", "2000", "8020", "10510", "nomal", "3",
+                                    "2025/3/7", "2026/12/07", "sumi"});
         QVERIFY(Write_bytes(At("sorane.ini"), ini));
         auto form = Start();
         QCOMPARE(form->pos(), QPoint(Px(2000), Px(1234.5)));
         QCOMPARE(form->centralWidget()->size(), QSize(Px(10390), Px(7285)));
         // 1000 twips higher: half of it goes to each text field.
         QCOMPARE(form->Text2->height(), Px(3155));
-        QCOMPARE(form->Text1->geometry(), QRect(0, Px(3740), Px(10375), Px(6775) - Px(3740)));  // edges rounded
+        QCOMPARE(form->Text1->geometry(),
+                 QRect(0, Px(3740), Px(10375), Px(6775) - Px(3740)));  // edges rounded
         QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(6820)));
         QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));  // same day
         End(*form, Ending::Close_box);
@@ -193,9 +199,8 @@ private slots:
     void First_start_in_a_new_year()
     {
         QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("sorane.ini"),
-                            Ini({"0", "4590", "9645", "7020", "9510", "wide", "1", "2026/12/30",
-                                 "2026/12/31", "sumi"})));
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "wide", "1",
+                                                   "2026/12/30", "2026/12/31", "sumi"})));
         fake->now = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5));
         auto form = Start();
         QCOMPARE(Entries(folder->path()), QStringList({"2026", "2027", "sorane.ini"}));
@@ -207,24 +212,21 @@ private slots:
         QVERIFY(form->state.new_day);
         QCOMPARE(form->Text2->height(), Px(5235));  // the wide mode
         End(*form, Ending::Menu);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "wide", "1", "2026/1/1", "2027/01/01",
-                      "mada"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "wide",
+                                                    "1", "2026/1/1", "2027/01/01", "mada"}));
     }
 
     void A_window_minimized_at_the_last_end_starts_centred_at_design_size()
     {
-        QVERIFY(Write_bytes(At("sorane.ini"),
-                            Ini({"1", "-48000", "-48000", "405", "2400", "nomal", "1", "2025/12/7",
-                                 "2026/12/07", "mada"})));
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"1", "-48000", "-48000", "405", "2400", "nomal",
+                                                   "1", "2025/12/7", "2026/12/07", "mada"})));
         auto form = Start();
         QVERIFY(form->isMinimized());
         QCOMPARE(form->pos(), QPoint(Px(9645), Px(4590)));
         QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
         End(*form, Ending::Button);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"1", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
-                      "mada"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"1", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/7", "2026/12/07", "mada"}));
     }
 
     void Reference_day_by_ref_mode_data()
@@ -233,27 +235,27 @@ private slots:
         QTest::addColumn<QDate>("today");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QStringList>("folders");
-        QTest::newRow("1 on 29 February") << QByteArray("1") << QDate(2028, 2, 29)
-                                          << QStringList({"2027", "2", "29"})
-                                          << QStringList({"2027", "2028", "sorane.ini"});
-        QTest::newRow("2 on 1 January") << QByteArray("2") << QDate(2027, 1, 1)
-                                        << QStringList({"2026", "12", "31"})
-                                        << QStringList({"2026", "2027", "sorane.ini"});
-        QTest::newRow("3 with 2025/3/7") << QByteArray("3") << QDate(2026, 12, 7)
-                                         << QStringList({"2025", "3", "7"})
-                                         << QStringList({"2025", "2026", "sorane.ini"});
-        QTest::newRow("0 keeps the bars' low ends") << QByteArray("0") << QDate(2026, 12, 7)
-                                                    << QStringList({"1990", "1", "1"})
-                                                    << QStringList({"2026", "sorane.ini"});
-        QTest::newRow("4 keeps the bars' low ends") << QByteArray("4") << QDate(2026, 12, 7)
-                                                    << QStringList({"1990", "1", "1"})
-                                                    << QStringList({"2026", "sorane.ini"});
-        QTest::newRow("1 in 1990 stays in 1990") << QByteArray("1") << QDate(1990, 5, 5)
-                                                 << QStringList({"1990", "5", "5"})
-                                                 << QStringList({"1990", "sorane.ini"});
-        QTest::newRow("2 on 1 January 1990 stays in 1990") << QByteArray("2") << QDate(1990, 1, 1)
-                                                           << QStringList({"1990", "12", "31"})
-                                                           << QStringList({"1990", "sorane.ini"});
+        QTest::newRow("1 on 29 February")
+            << QByteArray("1") << QDate(2028, 2, 29) << QStringList({"2027", "2", "29"})
+            << QStringList({"2027", "2028", "sorane.ini"});
+        QTest::newRow("2 on 1 January")
+            << QByteArray("2") << QDate(2027, 1, 1) << QStringList({"2026", "12", "31"})
+            << QStringList({"2026", "2027", "sorane.ini"});
+        QTest::newRow("3 with 2025/3/7")
+            << QByteArray("3") << QDate(2026, 12, 7) << QStringList({"2025", "3", "7"})
+            << QStringList({"2025", "2026", "sorane.ini"});
+        QTest::newRow("0 keeps the bars' low ends")
+            << QByteArray("0") << QDate(2026, 12, 7) << QStringList({"1990", "1", "1"})
+            << QStringList({"2026", "sorane.ini"});
+        QTest::newRow("4 keeps the bars' low ends")
+            << QByteArray("4") << QDate(2026, 12, 7) << QStringList({"1990", "1", "1"})
+            << QStringList({"2026", "sorane.ini"});
+        QTest::newRow("1 in 1990 stays in 1990")
+            << QByteArray("1") << QDate(1990, 5, 5) << QStringList({"1990", "5", "5"})
+            << QStringList({"1990", "sorane.ini"});
+        QTest::newRow("2 on 1 January 1990 stays in 1990")
+            << QByteArray("2") << QDate(1990, 1, 1) << QStringList({"1990", "12", "31"})
+            << QStringList({"1990", "sorane.ini"});
     }
     void Reference_day_by_ref_mode()
     {
@@ -266,9 +268,11 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                    ref_mode, "2025/3/7", today_key, "mada"})));
         auto form = Start();
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}), shown);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({shown[0].toInt(), shown[1].toInt(), shown[2].toInt()}));
+        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+                 shown);
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({shown[0].toInt(), shown[1].toInt(), shown[2].toInt()}));
         QCOMPARE(Entries(folder->path()), folders);
         QVERIFY(form->Text1->toPlainText().isEmpty());
         form.reset();
@@ -277,7 +281,8 @@ private slots:
     void The_reference_panel_shows_the_reference_days_text()
     {
         QVERIFY(QDir().mkpath(At("2025")));
-        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
+        QVERIFY(
+            Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
         auto form = Start();
         QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩\nあ"));
         QCOMPARE(form->Text1->document()->blockCount(), 2);
@@ -287,8 +292,9 @@ private slots:
     void A_memo_without_a_day_file_is_kept()
     {
         QVERIFY(QDir().mkpath(At("2026")));
-        const QByteArray index = Hex("32 30 32 36 2f 31 32 2f 30 35 30 83 81 83 82 0d 0a"   // 2026/12/050メモ
-                                     "32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a");  // 2026/12/071買い物
+        const QByteArray index =
+            Hex("32 30 32 36 2f 31 32 2f 30 35 30 83 81 83 82 0d 0a"          // 2026/12/050メモ
+                "32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a");  // 2026/12/071買い物
         QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
         auto form = Start();
         QCOMPARE(form->Text6->text(), QStringLiteral("買い物"));
@@ -312,22 +318,20 @@ private slots:
         auto form = Start();
         QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
         End(*form, Ending::Button);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
-                      "sumi"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/7", "2026/12/07", "sumi"}));
     }
 
     void The_clock_set_back_resets_nothing_and_moves_the_last_run_back()
     {
-        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1",
-                                                   "2025/12/7", "2026/12/07", "sumi"})));
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                   "1", "2025/12/7", "2026/12/07", "sumi"})));
         fake->now = QDateTime(QDate(2026, 12, 1), QTime(9, 0, 0));
         auto form = Start();
         QVERIFY(!form->state.new_day);
         End(*form, Ending::Button);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/1", "2026/12/01",
-                      "sumi"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/1", "2026/12/01", "sumi"}));
     }
 
     void A_system_year_outside_the_diary_ends_without_writing_data()
@@ -375,9 +379,8 @@ private slots:
         QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
-                      "mada"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/7", "2026/12/07", "mada"}));
     }
 
     void An_unedited_day_keeps_its_bytes_data()
@@ -403,7 +406,8 @@ private slots:
         QVERIFY(Write_bytes(At("2026/1207.txt"), day_file));
         if (too_large)
             fake->Expect_box(QStringLiteral("３２ｋＢまでを読み込みました"),
-                             QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok, Answer::Ok);
+                             QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok,
+                             Answer::Ok);
         auto form = Start();
         QCOMPARE(form->Text6->text(), QString());  // the later record's memo
         QVERIFY(form->Check1->isChecked());
@@ -446,10 +450,11 @@ private slots:
     void A_failure_is_told_with_the_file_and_the_reason()
     {
         const QString path = QStringLiteral("/home/u/sorane/2026/1207.txt");
-        QCOMPARE(Io_message(QStringLiteral("日記を保存できませんでした。"),
-                            Io_result::Failure(Io_step::Write, ENOSPC, path)),
-                 QStringLiteral("日記を保存できませんでした。\nファイル: /home/u/sorane/2026/1207.txt\n"
-                                "理由: ディスクがいっぱいです。"));
+        QCOMPARE(
+            Io_message(QStringLiteral("日記を保存できませんでした。"),
+                       Io_result::Failure(Io_step::Write, ENOSPC, path)),
+            QStringLiteral("日記を保存できませんでした。\nファイル: /home/u/sorane/2026/1207.txt\n"
+                           "理由: ディスクがいっぱいです。"));
         QCOMPARE(Io_reason(Io_result::Failure(Io_step::Rename, EACCES, path)),
                  QStringLiteral("このファイルを扱う権限がありません。"));
         QCOMPARE(Io_reason(Io_result::Failure(Io_step::Read_only, EACCES, path)),
@@ -510,23 +515,24 @@ private slots:
         QCOMPARE(form->Rescue_path(), At("sorane-rescue-20261207-213015.txt"));
         QVERIFY(Read_bytes(form->Rescue_path())
                     .contains(QStringLiteral("メモ: 散歩\n本文:\n晴れ。\n散歩した。\n").toUtf8()));
-        QCOMPARE(Read_bytes(At("sorane.ini")),
-                 Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07",
-                      "mada"}));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
+                                                    "1", "2025/12/7", "2026/12/07", "mada"}));
     }
 
     void A_day_file_that_could_not_be_read_is_never_written_over()
     {
         QVERIFY(QDir().mkpath(At("2026/1207.txt")));
-        const QString reason = QStringLiteral("ファイル: %1\n理由: ファイルの場所に同じ名前のフォルダーがあります。")
-                                   .arg(At("2026/1207.txt"));
+        const QString reason =
+            QStringLiteral("ファイル: %1\n理由: ファイルの場所に同じ名前のフォルダーがあります。")
+                .arg(At("2026/1207.txt"));
         fake->Expect_box(QStringLiteral("日記を読み込めませんでした。\n") + reason +
                              QStringLiteral("\n\nこの日の日記は、ファイルを守るため保存しません。"),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start();
         form->Text2->insertPlainText(QStringLiteral("あ"));
         fake->Expect_box(
-            QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") + reason +
+            QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") +
+                reason +
                 QStringLiteral("\n\nこのまま終了しますか？\n"
                                "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
                                "「sorane-rescue-20261207-213015.txt」に書き出します。\n") +
@@ -562,7 +568,8 @@ private slots:
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
-        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
+        QCOMPARE(Read_bytes(At("2026/1207.txt")),
+                 Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));  // 2026/12/070雪??
     }

@@ -31,7 +31,8 @@ using Icon = Platform::Icon;
 // pixels, with the given last run and fortune state.
 QByteArray Ini(const QByteArray& last_run, const QByteArray& fortune = "mada")
 {
-    return ::Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", last_run, fortune});
+    return ::Ini(
+        {"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", last_run, fortune});
 }
 
 const QDate Day1(2026, 12, 7);
@@ -39,8 +40,8 @@ const QDate Day1(2026, 12, 7);
 const QString Ganbaru = QStringLiteral("明日も頑張る");
 const QByteArray Ganbaru_file = Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a");
 const QByteArray Genki_file = Hex("8c b3 8b 43 81 48 0d 0a");  // 元気？
-const QByteArray Old_file = Hex("8c c3 82 a2 0d 0a");           // 古い
-const QByteArray New_file = Hex("90 56 82 b5 82 a2 0d 0a");     // 新しい
+const QByteArray Old_file = Hex("8c c3 82 a2 0d 0a");          // 古い
+const QByteArray New_file = Hex("90 56 82 b5 82 a2 0d 0a");    // 新しい
 
 const QString Greeting_title = QStringLiteral("◆◇◆ 昨日のあなたから、メッセージが届いています ◆◇◆");
 const QString Tomorrow_title = QStringLiteral("◆◇◆ 明日はもっと素晴らしい日になりますように ◆◇◆");
@@ -246,12 +247,12 @@ private slots:
         QTest::addColumn<QByteArray>("last_run");
         QTest::addColumn<bool>("tomorrow_left");
         QTest::addColumn<QString>("greeted_with");
-        QTest::newRow("before the settings are written") << QByteArray("2026/12/07") << true
-                                                         << QStringLiteral("新しい");
-        QTest::newRow("after the settings, before the rename") << QByteArray("2026/12/08") << true
-                                                               << QStringLiteral("古い");
-        QTest::newRow("after the rename") << QByteArray("2026/12/08") << false
-                                          << QStringLiteral("新しい");
+        QTest::newRow("before the settings are written")
+            << QByteArray("2026/12/07") << true << QStringLiteral("新しい");
+        QTest::newRow("after the settings, before the rename")
+            << QByteArray("2026/12/08") << true << QStringLiteral("古い");
+        QTest::newRow("after the rename")
+            << QByteArray("2026/12/08") << false << QStringLiteral("新しい");
     }
     void A_kill_at_any_step_of_the_hand_over_loses_nothing()
     {
@@ -301,7 +302,8 @@ private slots:
         auto form = Start(QDate(2026, 12, 8), QTime(10, 0, 0));
         QCOMPARE(second.text, QStringLiteral("新しい"));
         QCOMPARE(Read_bytes(At("yesterda.txt")), New_file);
-        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini", "yesterda.txt"}));
+        QCOMPARE(Entries(folder->path()),
+                 QStringList({"2025", "2026", "sorane.ini", "yesterda.txt"}));
         End(*form);
     }
 
@@ -331,11 +333,12 @@ private slots:
         QVERIFY(Write_bytes(At("tomorrow.txt"), New_file));
         // A folder with something in it where the received message belongs.
         QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
-        fake->Expect_box(QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
-                                        "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
-                                        "メッセージのファイルは元のままです。")
-                             .arg(At("tomorrow.txt")),
-                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        fake->Expect_box(
+            QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
+                           "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                           "メッセージのファイルは元のままです。")
+                .arg(At("tomorrow.txt")),
+            App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start(QDate(2026, 12, 8));  // no greeting: no message file
         QVERIFY(form->isVisible());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
@@ -374,12 +377,14 @@ private slots:
         QFETCH(QByteArray, file);
         QVERIFY(Write_bytes(At("tomorrow.txt"), Ganbaru_file));
         auto form = Start(Day1);
-        fake->Expect_box(Unsaved_question, App_title, Icon::Question, Buttons::Yes_no_cancel, answer);
-        QCOMPARE(Tomorrow(*form, [](F_tomorrow& w) {
-                     w.Text1->setPlainText(QStringLiteral("元気？"));
-                     w.reject();
-                     QCOMPARE(w.Text1->toPlainText(), QStringLiteral("元気？"));
-                 }),
+        fake->Expect_box(Unsaved_question, App_title, Icon::Question, Buttons::Yes_no_cancel,
+                         answer);
+        QCOMPARE(Tomorrow(*form,
+                          [](F_tomorrow& w) {
+                              w.Text1->setPlainText(QStringLiteral("元気？"));
+                              w.reject();
+                              QCOMPARE(w.Text1->toPlainText(), QStringLiteral("元気？"));
+                          }),
                  closed);
         QCOMPARE(Read_bytes(At("tomorrow.txt")), file);
         End(*form);
@@ -388,11 +393,11 @@ private slots:
     void Characters_code_page_932_cannot_hold_are_named_before_writing()
     {
         auto form = Start(Day1);
-        const QString question =
-            QStringLiteral("次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n"
-                           "「😀」→「?」\n\n"
-                           "このように置き換えて保存しますか？\n"
-                           "「いいえ」を選ぶと、何も保存せずにメッセージの画面に戻ります。");
+        const QString question = QStringLiteral(
+            "次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n"
+            "「😀」→「?」\n\n"
+            "このように置き換えて保存しますか？\n"
+            "「いいえ」を選ぶと、何も保存せずにメッセージの画面に戻ります。");
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
         QVERIFY(Tomorrow(*form, [this](F_tomorrow& w) {
@@ -453,7 +458,8 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.ini"), Ini("2026/12/07")));
         const auto too_large = [this] {
             fake->Expect_box(QStringLiteral("３２ｋＢまでを読み込みました"),
-                             QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok, Answer::Ok);
+                             QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok,
+                             Answer::Ok);
         };
         too_large();  // the greeting's read
         Greeting seen;
@@ -494,7 +500,8 @@ private slots:
             // Outer 9480 x 4440 over the main window's 9510 x 7020 at 9645, 4590.
             check(dialog.pos() == QPoint(px(9660), px(5880)), "F_yesterday place");
             check(dialog.size() == QSize(px(9360), px(4005)), "F_yesterday size");
-            check(g.Text1->objectName() == "Text1" && g.Text1->geometry() == QRect(0, 0, px(9375), px(3495)),
+            check(g.Text1->objectName() == "Text1" &&
+                      g.Text1->geometry() == QRect(0, 0, px(9375), px(3495)),
                   "F_yesterday Text1");
             check(g.Command1->objectName() == "Command1" && g.Command1->text() == "OK" &&
                       g.Command1->geometry() == QRect(px(8220), px(3540), px(1095), px(435)),
@@ -522,11 +529,13 @@ private slots:
             check(w.Text2->palette().color(QPalette::Text) == QColor(0, 0, 255), "Text2 blue");
             check(w.Label1->text() == "明日のあなたへのメッセージを記入して下さい。" &&
                       w.Label1->pos() == QPoint(px(2100), px(120)) &&
-                      w.Label1->width() >= w.Label1->fontMetrics().horizontalAdvance(w.Label1->text()),
+                      w.Label1->width() >=
+                          w.Label1->fontMetrics().horizontalAdvance(w.Label1->text()),
                   "Label1");
             check(w.Label2->text() == "昨日のあなたからのメッセージです。" &&
                       w.Label2->pos() == QPoint(px(2700), px(3360)) &&
-                      w.Label2->width() >= w.Label2->fontMetrics().horizontalAdvance(w.Label2->text()),
+                      w.Label2->width() >=
+                          w.Label2->fontMetrics().horizontalAdvance(w.Label2->text()),
                   "Label2");
             check(w.Text1->geometry() == QRect(0, px(420), px(9375), px(2775)), "Text1");
             check(w.Text2->geometry() == QRect(0, px(3660), px(9375), px(2355)), "Text2");
@@ -581,7 +590,8 @@ private slots:
         QTest::mouseClick(form->Command4, Qt::LeftButton);
         QCOMPARE(after_copy, QStringLiteral("明日も頑張る元気？"));
         QVERIFY(focused);
-        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 8c b3 8b 43 81 48 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")),
+                 Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 8c b3 8b 43 81 48 0d 0a"));
         QCOMPARE(Read_bytes(At("yesterda.txt")), Genki_file);
         End(*form);
     }
@@ -589,7 +599,8 @@ private slots:
     void Closing_a_real_window_by_its_frame_asks_first()
     {
         auto form = Start(Day1);
-        fake->Expect_box(Unsaved_question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::No);
+        fake->Expect_box(Unsaved_question, App_title, Icon::Question, Buttons::Yes_no_cancel,
+                         Answer::No);
         bool open_after_question = false;
         fake->Expect_modal([&](QDialog& dialog) {
             When_modal<F_tomorrow>(&dialog, [&](F_tomorrow& w) {

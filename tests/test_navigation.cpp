@@ -113,8 +113,8 @@ private slots:
             QCOMPARE(b.bar->singleStep(), 1);
             QCOMPARE(b.bar->pageStep(), 1);
         }
-        for (QLineEdit* field : {form->Text3, form->Text4, form->Text5, form->Text7, form->Text8,
-                                 form->Text9})
+        for (QLineEdit* field :
+             {form->Text3, form->Text4, form->Text5, form->Text7, form->Text8, form->Text9})
             QVERIFY2(field->isReadOnly(), qPrintable(field->objectName()));
 
         // Upper arrow up, lower arrow down, by one; the wheel turned up raises.
@@ -136,8 +136,8 @@ private slots:
         QCOMPARE(month->value(), 11);
         month->setValue(5);
         const QPoint centre = month->rect().center();
-        QWheelEvent wheel(centre, month->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(centre, month->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(month, &wheel);
         QCOMPARE(month->value(), 6);
         QCOMPARE(form->Text8->text(), QStringLiteral("6"));
@@ -176,7 +176,8 @@ private slots:
     void Moving_saves_the_day_left_then_shows_number_memo_and_text()
     {
         // 2026/12/08 has a memo 買い物 (ticked) and the text あ.
-        const QByteArray index_0808 = Hex("32 30 32 36 2f 31 32 2f 30 38 31 94 83 82 a2 95 a8 0d 0a");
+        const QByteArray index_0808 =
+            Hex("32 30 32 36 2f 31 32 2f 30 38 31 94 83 82 a2 95 a8 0d 0a");
         QVERIFY(QDir().mkpath(At("2026")));
         QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_only + index_0808));
         QVERIFY(Write_bytes(At("2026/1208.txt"), Hex("82 a0 0d 0a")));
@@ -198,7 +199,8 @@ private slots:
                 [&] { effects << "Text2=" + form->Text2->toPlainText(); });
 
         Up(form->VScroll3);
-        QCOMPARE(effects, QStringList({"Text5=8 saved", "Check1=1", "Text6=買い物 saved", "Text2=あ"}));
+        QCOMPARE(effects,
+                 QStringList({"Text5=8 saved", "Check1=1", "Text6=買い物 saved", "Text2=あ"}));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 8e 55 95 e0 0d 0a") + index_0808);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
@@ -299,12 +301,12 @@ private slots:
                    "32 30 32 36 2f 31 32 2f 30 37 30 0d 0a"
                    "32 30 32 36 2f 31 32 2f 30 38 30 94 83 82 a2 95 a8 0d 0a")
             << true << QStringLiteral("買い物");
-        QTest::newRow("flag 0, no memo") << Hex("32 30 32 36 2f 31 32 2f 30 38 30 0d 0a") << false
-                                         << QString();
-        QTest::newRow("eleven characters, flag 1") << Hex("32 30 32 36 2f 31 32 2f 30 38 31") << true
-                                                   << QString();
-        QTest::newRow("no record") << Hex("32 30 32 36 2f 31 32 2f 30 39 31 83 81 83 82 0d 0a")
-                                   << false << QString();
+        QTest::newRow("flag 0, no memo")
+            << Hex("32 30 32 36 2f 31 32 2f 30 38 30 0d 0a") << false << QString();
+        QTest::newRow("eleven characters, flag 1")
+            << Hex("32 30 32 36 2f 31 32 2f 30 38 31") << true << QString();
+        QTest::newRow("no record")
+            << Hex("32 30 32 36 2f 31 32 2f 30 39 31 83 81 83 82 0d 0a") << false << QString();
     }
     void Memo_and_flag_come_from_every_matching_record()
     {
@@ -332,9 +334,10 @@ private slots:
     void The_month_steps_from_12_to_11()
     {
         QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/keyword.txt"),
-                            Hex("32 30 32 36 2f 31 31 2f 30 37 31 8e 55 95 e0 0d 0a")));  // 2026/11/071散歩
-        QVERIFY(Write_bytes(At("2026/1107.txt"), Hex("90 b0 82 ea 81 42 0d 0a")));         // 晴れ。
+        QVERIFY(Write_bytes(
+            At("2026/keyword.txt"),
+            Hex("32 30 32 36 2f 31 31 2f 30 37 31 8e 55 95 e0 0d 0a")));  // 2026/11/071散歩
+        QVERIFY(Write_bytes(At("2026/1107.txt"), Hex("90 b0 82 ea 81 42 0d 0a")));  // 晴れ。
         auto form = Start();
         Down(form->VScroll2);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "7"}));
@@ -462,8 +465,8 @@ private slots:
     void The_reference_panel_moves_with_one_load_per_bar_changed()
     {
         QVERIFY(QDir().mkpath(At("2024")));
-        QVERIFY(Write_bytes(At("2024/0507.txt"), Hex("82 a0 0d 0a")));          // あ
-        QVERIFY(Write_bytes(At("2024/0307.txt"), Hex("8e 55 95 e0 0d 0a")));    // 散歩
+        QVERIFY(Write_bytes(At("2024/0507.txt"), Hex("82 a0 0d 0a")));        // あ
+        QVERIFY(Write_bytes(At("2024/0307.txt"), Hex("8e 55 95 e0 0d 0a")));  // 散歩
         auto form = Start();
         Write_diary_entry(*form);  // not saved by any of this
         const auto tree = Tree(folder->path());
@@ -478,8 +481,9 @@ private slots:
         form->Show_reference_day(2024, 3, 7);  // only the month
         QCOMPARE(loads.count(), 1);
         QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩"));
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({2024, 3, 7}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({2024, 3, 7}));
 
         loads.clear();
         form->Show_reference_day(2024, 3, 7);  // already there
@@ -491,8 +495,9 @@ private slots:
         QVERIFY(form->Text1->toPlainText().isEmpty());
         // Year, month, day in this order: the month comes in before the day.
         QStringList shown;
-        connect(form->Text1, &QPlainTextEdit::textChanged, this,
-                [&] { shown << Reference_date(*form).join('/') + "=" + form->Text1->toPlainText(); });
+        connect(form->Text1, &QPlainTextEdit::textChanged, this, [&] {
+            shown << Reference_date(*form).join('/') + "=" + form->Text1->toPlainText();
+        });
         form->Show_reference_day(2024, 5, 7);
         QCOMPARE(shown, QStringList({"2024/5/8=", "2024/5/7=あ"}));
         form->Show_reference_day(2030, 3, 7);
@@ -518,26 +523,30 @@ private slots:
         QTest::addColumn<int>("messages");
         const int ctrl = int(Qt::ControlModifier);
         const int shift = int(Qt::ShiftModifier);
-        QTest::newRow("a letter") << QList<int>{Qt::Key_A} << QList<int>{0} << QStringList{"a"} << 1;
-        QTest::newRow("あ") << QList<int>{Qt::Key_unknown} << QList<int>{0} << QStringList{"あ"} << 1;
-        QTest::newRow("Enter") << QList<int>{Qt::Key_Return} << QList<int>{0} << QStringList{"\r"} << 1;
-        QTest::newRow("Backspace") << QList<int>{Qt::Key_Backspace} << QList<int>{0}
-                                   << QStringList{"\b"} << 1;
+        QTest::newRow("a letter") << QList<int>{Qt::Key_A} << QList<int>{0} << QStringList{"a"}
+                                  << 1;
+        QTest::newRow("あ") << QList<int>{Qt::Key_unknown} << QList<int>{0} << QStringList{"あ"}
+                            << 1;
+        QTest::newRow("Enter") << QList<int>{Qt::Key_Return} << QList<int>{0} << QStringList{"\r"}
+                               << 1;
+        QTest::newRow("Backspace")
+            << QList<int>{Qt::Key_Backspace} << QList<int>{0} << QStringList{"\b"} << 1;
         QTest::newRow("Escape") << QList<int>{Qt::Key_Escape} << QList<int>{0}
                                 << QStringList{"\x1b"} << 1;
         QTest::newRow("Ctrl+C Ctrl+V Ctrl+X")
             << QList<int>{Qt::Key_C, Qt::Key_V, Qt::Key_X} << QList<int>{ctrl, ctrl, ctrl}
             << QStringList{"\x03", "\x16", "\x18"} << 3;
         QTest::newRow("Ctrl+V, Ctrl+A without text")
-            << QList<int>{Qt::Key_V, Qt::Key_A} << QList<int>{ctrl, ctrl} << QStringList{"", ""} << 2;
+            << QList<int>{Qt::Key_V, Qt::Key_A} << QList<int>{ctrl, ctrl} << QStringList{"", ""}
+            << 2;
         QTest::newRow("three letters, three messages")
             << QList<int>{Qt::Key_A, Qt::Key_B, Qt::Key_C} << QList<int>{0, 0, 0}
             << QStringList{"a", "b", "c"} << 3;
         QTest::newRow("Delete") << QList<int>{Qt::Key_Delete} << QList<int>{0}
                                 << QStringList{"\x7f"} << 0;
         QTest::newRow("Shift+Insert, Shift+Delete, Ctrl+Insert")
-            << QList<int>{Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Insert} << QList<int>{shift, shift, ctrl}
-            << QStringList{"", "", ""} << 0;
+            << QList<int>{Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Insert}
+            << QList<int>{shift, shift, ctrl} << QStringList{"", "", ""} << 0;
         QTest::newRow("arrows and paging")
             << QList<int>{Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End} << QList<int>{0, 0, shift}
             << QStringList{"", "", ""} << 0;
@@ -549,7 +558,8 @@ private slots:
         QFETCH(QStringList, texts);
         QFETCH(int, messages);
         QVERIFY(QDir().mkpath(At("2025")));
-        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
+        QVERIFY(
+            Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
         auto form = Start();
         QApplication::clipboard()->setText(QStringLiteral("貼り付け"));
         form->Text1->setFocus();

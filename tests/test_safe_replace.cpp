@@ -53,10 +53,7 @@ Run_result Run(const QString& program, const QStringList& arguments,
     return r;
 }
 
-QString Strace()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("strace"));
-}
+QString Strace() { return QStandardPaths::findExecutable(QStringLiteral("strace")); }
 
 // Lines of an strace -o file without the process id that -f puts first;
 // "+++ exited" and signal lines left out.
@@ -73,10 +70,7 @@ QStringList Trace_lines(const QString& file)
     return lines;
 }
 
-QString Call_name(const QString& line)
-{
-    return line.left(line.indexOf(QLatin1Char('(')));
-}
+QString Call_name(const QString& line) { return line.left(line.indexOf(QLatin1Char('('))); }
 
 // "write(3</x/.sorane-tmp-ab>, ..." -> "/x/.sorane-tmp-ab": the path strace
 // -y shows for the first descriptor argument.
@@ -92,7 +86,7 @@ bool Is_temp(const QString& name)
     return QFileInfo(name).fileName().startsWith(QLatin1String(Temp_prefix));
 }
 
-} // namespace
+}  // namespace
 
 class Test_safe_replace : public QObject {
     Q_OBJECT
@@ -141,10 +135,7 @@ void Test_safe_replace::initTestCase()
     }
 }
 
-void Test_safe_replace::cleanup()
-{
-    ::umask(saved_umask);
-}
+void Test_safe_replace::cleanup() { ::umask(saved_umask); }
 
 void Test_safe_replace::Require_strace()
 {
@@ -207,7 +198,8 @@ void Test_safe_replace::replace_keeps_mode_and_writes_exact_bytes_data()
     QTest::addColumn<QByteArray>("new_bytes");
     // The umask in the test is 077: a kept 0640 shows it is not applied.
     QTest::newRow("0640, longer") << 0640 << Hex(Old_hex) << Hex(New_hex);
-    QTest::newRow("0666, shorter: no tail of the old file") << 0666 << Hex(New_hex) << Hex("82a0 0d0a");
+    QTest::newRow("0666, shorter: no tail of the old file")
+        << 0666 << Hex(New_hex) << Hex("82a0 0d0a");
     QTest::newRow("0604, emptied") << 0604 << Hex(Old_hex) << QByteArray();
     QTest::newRow("0200, write-only") << 0200 << Hex(Old_hex) << Hex(New_hex);
 }
@@ -307,9 +299,8 @@ void Test_safe_replace::refused_targets_left_untouched()
     QCOMPARE(r.error_number, ENOENT);
     QCOMPARE(r.path, orphan);
 
-    QCOMPARE(Entries(temp.path()),
-             (QStringList{"2024", "dangling.txt", "link.txt", "real.txt", "ro400.txt",
-                          "ro444.txt", "ro555.txt"}));
+    QCOMPARE(Entries(temp.path()), (QStringList{"2024", "dangling.txt", "link.txt", "real.txt",
+                                                "ro400.txt", "ro444.txt", "ro555.txt"}));
 }
 
 void Test_safe_replace::make_folder_on_existing_names()
@@ -372,9 +363,8 @@ void Test_safe_replace::leftovers_removed_by_next_save()
     ::close(busy_fd);
 
     QCOMPARE(Read_bytes(day), Hex(New_hex));
-    QCOMPARE(Entries(folder),
-             (QStringList{".sorane-tmp-busy01", ".sorane-tmp-folder", "0130.txt", "0131.txt",
-                          "a.sorane-tmp-keep", "sorane-tmp-keep"}));
+    QCOMPARE(Entries(folder), (QStringList{".sorane-tmp-busy01", ".sorane-tmp-folder", "0130.txt",
+                                           "0131.txt", "a.sorane-tmp-keep", "sorane-tmp-keep"}));
     QCOMPARE(Read_bytes(folder + "/0130.txt"), Hex(Old_hex));
     QVERIFY(QFileInfo::exists(temp.File(".sorane-tmp-other")));
 
@@ -411,10 +401,11 @@ void Test_safe_replace::full_disk_on_tmpfs()
     const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
     if (unshare.isEmpty())
         QSKIP("unshare is not installed: no private mount for a full disk");
-    const Run_result r = Run(unshare, {"-m", "sh", "-c", script, "sh", mount, out,
-                                       QStringLiteral(REPLACE_TOOL), trace});
+    const Run_result r = Run(
+        unshare, {"-m", "sh", "-c", script, "sh", mount, out, QStringLiteral(REPLACE_TOOL), trace});
     if (!r.started || r.exit_code == 90 || !QFileInfo::exists(out + "/result"))
-        QSKIP("cannot mount a tmpfs in a private mount namespace here (needs root or user namespaces)");
+        QSKIP(
+            "cannot mount a tmpfs in a private mount namespace here (needs root or user namespaces)");
     QCOMPARE(r.exit_code, 0);
 
     const QByteArray expected = QByteArray("Write ") + QByteArray::number(ENOSPC) + '\n';
@@ -445,40 +436,45 @@ void Test_safe_replace::full_disk_on_tmpfs()
 
 void Test_safe_replace::injected_failures_data()
 {
-    QTest::addColumn<QString>("calls");      // the system calls to trace and inject
-    QTest::addColumn<QString>("fault");      // error=... or retval=...
-    QTest::addColumn<bool>("on_temp");       // inject at the first call on the temporary file
-    QTest::addColumn<bool>("make_folder");   // Make_folder instead of Replace_file
+    QTest::addColumn<QString>("calls");     // the system calls to trace and inject
+    QTest::addColumn<QString>("fault");     // error=... or retval=...
+    QTest::addColumn<bool>("on_temp");      // inject at the first call on the temporary file
+    QTest::addColumn<bool>("make_folder");  // Make_folder instead of Replace_file
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("error");
-    QTest::addColumn<bool>("new_content");   // the file holds the new bytes afterwards
+    QTest::addColumn<bool>("new_content");  // the file holds the new bytes afterwards
 
-    QTest::newRow("create temp EMFILE") << "openat" << "error=EMFILE" << true << false
-                                        << "Open" << EMFILE << false;
-    QTest::newRow("fchmod EPERM") << "fchmod" << "error=EPERM" << true << false
-                                  << "Open" << EPERM << false;
-    QTest::newRow("write EIO") << "write" << "error=EIO" << true << false
-                               << "Write" << EIO << false;
-    QTest::newRow("write EDQUOT") << "write" << "error=EDQUOT" << true << false
-                                  << "Write" << EDQUOT << false;
-    QTest::newRow("write returns 0") << "write" << "retval=0" << true << false
-                                     << "Write" << ENOSPC << false;
-    QTest::newRow("write EINTR, retried") << "write" << "error=EINTR" << true << false
-                                          << "None" << 0 << true;
-    QTest::newRow("fdatasync EIO") << "fdatasync" << "error=EIO" << true << false
-                                   << "Sync" << EIO << false;
-    QTest::newRow("close EIO") << "close" << "error=EIO" << true << false
-                               << "Close" << EIO << false;
-    QTest::newRow("rename EROFS") << "rename,renameat,renameat2" << "error=EROFS" << false << false
-                                  << "Rename" << EROFS << false;
-    QTest::newRow("folder fsync EIO") << "fsync" << "error=EIO" << false << false
-                                      << "Sync_folder" << EIO << true;
-    QTest::newRow("mkdir EDQUOT") << "mkdir,mkdirat" << "error=EDQUOT" << false << true
-                                  << "Make_folder" << EDQUOT << false;
-    QTest::newRow("folder chmod EPERM") << "chmod,fchmodat" << "error=EPERM" << false << true
-                                        << "Make_folder" << EPERM << true;
-    QTest::newRow("parent fsync EIO") << "fsync" << "error=EIO" << false << true
-                                      << "Sync_folder" << EIO << true;
+    QTest::newRow("create temp EMFILE")
+        << "openat"
+        << "error=EMFILE" << true << false << "Open" << EMFILE << false;
+    QTest::newRow("fchmod EPERM") << "fchmod"
+                                  << "error=EPERM" << true << false << "Open" << EPERM << false;
+    QTest::newRow("write EIO") << "write"
+                               << "error=EIO" << true << false << "Write" << EIO << false;
+    QTest::newRow("write EDQUOT") << "write"
+                                  << "error=EDQUOT" << true << false << "Write" << EDQUOT << false;
+    QTest::newRow("write returns 0") << "write"
+                                     << "retval=0" << true << false << "Write" << ENOSPC << false;
+    QTest::newRow("write EINTR, retried") << "write"
+                                          << "error=EINTR" << true << false << "None" << 0 << true;
+    QTest::newRow("fdatasync EIO") << "fdatasync"
+                                   << "error=EIO" << true << false << "Sync" << EIO << false;
+    QTest::newRow("close EIO") << "close"
+                               << "error=EIO" << true << false << "Close" << EIO << false;
+    QTest::newRow("rename EROFS") << "rename,renameat,renameat2"
+                                  << "error=EROFS" << false << false << "Rename" << EROFS << false;
+    QTest::newRow("folder fsync EIO")
+        << "fsync"
+        << "error=EIO" << false << false << "Sync_folder" << EIO << true;
+    QTest::newRow("mkdir EDQUOT") << "mkdir,mkdirat"
+                                  << "error=EDQUOT" << false << true << "Make_folder" << EDQUOT
+                                  << false;
+    QTest::newRow("folder chmod EPERM")
+        << "chmod,fchmodat"
+        << "error=EPERM" << false << true << "Make_folder" << EPERM << true;
+    QTest::newRow("parent fsync EIO")
+        << "fsync"
+        << "error=EIO" << false << true << "Sync_folder" << EIO << true;
 }
 
 void Test_safe_replace::injected_failures()
@@ -500,12 +496,13 @@ void Test_safe_replace::injected_failures()
         QDir(folder).removeRecursively();
         if (make_folder)
             return true;
-        return QDir().mkdir(folder) && Write_bytes(day, Hex(Old_hex))
-            && ::chmod(QFile::encodeName(day).constData(), 0640) == 0;
+        return QDir().mkdir(folder) && Write_bytes(day, Hex(Old_hex)) &&
+               ::chmod(QFile::encodeName(day).constData(), 0640) == 0;
     };
-    const QStringList tool_arguments = make_folder
-        ? QStringList{"folder", folder}
-        : QStringList{"file", day, QString::fromLatin1(QByteArray(New_hex).replace(' ', ""))};
+    const QStringList tool_arguments =
+        make_folder
+            ? QStringList{"folder", folder}
+            : QStringList{"file", day, QString::fromLatin1(QByteArray(New_hex).replace(' ', ""))};
 
     // Which call to hit: counted in a dry run, as the path of the temporary
     // file is random and strace's -P cannot name it in advance.
@@ -598,9 +595,9 @@ void Test_safe_replace::order_of_system_calls()
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(Write_bytes(day, Hex(Old_hex)));
     const QString traces = temp.File("trace");
-    const Run_result r = Traced(
-        {"-e", "trace=openat,fchmod,write,fdatasync,fsync,close,rename,renameat,renameat2"},
-        {"file", day, QString::fromLatin1(QByteArray(New_hex).replace(' ', ""))}, traces);
+    const Run_result r =
+        Traced({"-e", "trace=openat,fchmod,write,fdatasync,fsync,close,rename,renameat,renameat2"},
+               {"file", day, QString::fromLatin1(QByteArray(New_hex).replace(' ', ""))}, traces);
     QCOMPARE(r.exit_code, 0);
     QCOMPARE(Read_bytes(day), Hex(New_hex));
 
@@ -610,8 +607,8 @@ void Test_safe_replace::order_of_system_calls()
     for (const QString& line : Trace_lines(traces)) {
         const QString call = Call_name(line);
         const QString fd_path = Fd_path(line);
-        if (call == QLatin1String("openat") && line.contains(QLatin1String(Temp_prefix))
-            && line.contains(QLatin1String("O_CREAT|O_EXCL"))) {
+        if (call == QLatin1String("openat") && line.contains(QLatin1String(Temp_prefix)) &&
+            line.contains(QLatin1String("O_CREAT|O_EXCL"))) {
             temp_path = line.section(QLatin1Char('"'), 1, 1);
             effects << "create temp";
         } else if (!temp_path.isEmpty() && fd_path == temp_path) {

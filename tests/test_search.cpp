@@ -40,26 +40,26 @@ QByteArray Line(const char* key_and_flag, const char* memo_hex = "")
 }
 
 // 2026's index in the order the days were first saved.
-const QByteArray Memory_index = Line("2026/12/071", "8e 55 95 e0")   // 散歩
-                                + Line("2026/03/070", "89 4a")       // 雨, not a memory
-                                + Line("2026/01/151")                 // no memo
-                                + Line("2026/05/051", "b6 da b0")     // ｶﾚｰ
+const QByteArray Memory_index = Line("2026/12/071", "8e 55 95 e0")          // 散歩
+                                + Line("2026/03/070", "89 4a")              // 雨, not a memory
+                                + Line("2026/01/151")                       // no memo
+                                + Line("2026/05/051", "b6 da b0")           // ｶﾚｰ
                                 + Line("2026/05/051", "83 4a 83 8c 81 5b")  // カレー
-                                + Line("2026/02/011", "93 af 82 b6")  // 同じ
-                                + Line("2026/02/011", "93 af 82 b6");  // 同じ, again
+                                + Line("2026/02/011", "93 af 82 b6")        // 同じ
+                                + Line("2026/02/011", "93 af 82 b6");       // 同じ, again
 
 const QStringList Memory_rows = {
-    "年/月/日|メ　モ", "2026/01/15|",       "2026/02/01|同じ",  "2026/02/01|同じ",
+    "年/月/日|メ　モ",   "2026/01/15|",    "2026/02/01|同じ", "2026/02/01|同じ",
     "2026/05/05|カレー", "2026/05/05|ｶﾚｰ", "2026/12/07|散歩", "|",
 };
 
 // Memos that differ only in case, width or kana kind.
-const QByteArray Memo_index = Line("2026/12/071", "8e 55 95 e0")          // 散歩
-                              + Line("2026/01/101Apple pie")
-                              + Line("2026/02/200", "82 60 82 6f 82 6f 82 6b 82 64")  // ＡＰＰＬＥ
-                              + Line("2026/03/301", "82 e8 82 f1 82 b2")  // りんご
-                              + Line("2026/04/040", "83 8a 83 93 83 53")  // リンゴ
-                              + Line("2026/05/051", "d8 dd ba de")        // ﾘﾝｺﾞ
+const QByteArray Memo_index = Line("2026/12/071", "8e 55 95 e0")  // 散歩
+                              + Line("2026/01/101Apple pie") +
+                              Line("2026/02/200", "82 60 82 6f 82 6f 82 6b 82 64")  // ＡＰＰＬＥ
+                              + Line("2026/03/301", "82 e8 82 f1 82 b2")            // りんご
+                              + Line("2026/04/040", "83 8a 83 93 83 53")            // リンゴ
+                              + Line("2026/05/051", "d8 dd ba de")                  // ﾘﾝｺﾞ
                               + Line("2026/06/060");
 
 QStringList Rows(const QTableWidget* grid)
@@ -101,9 +101,19 @@ QList<QWidget*> Tab_chain(QWidget* window, const QList<QWidget*>& controls)
     return chain;
 }
 
-enum class Window { Omoide, Memo };
-enum class Way { Button, Double_click };
-enum class Closing { End_button, Close_box, Escape };
+enum class Window {
+    Omoide,
+    Memo
+};
+enum class Way {
+    Button,
+    Double_click
+};
+enum class Closing {
+    End_button,
+    Close_box,
+    Escape
+};
 
 }  // namespace
 
@@ -156,7 +166,10 @@ private:
             });
         }
     }
-    void Expect_no_day() { fake->Expect_box(No_day, Title, Icon::Exclamation, Buttons::Ok, Answer::Ok); }
+    void Expect_no_day()
+    {
+        fake->Expect_box(No_day, Title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+    }
 
 private slots:
     void init() { QVERIFY(Set_up()); }
@@ -167,13 +180,13 @@ private slots:
     void Only_a_text_of_digits_names_a_year_folder()
     {
         const QList<std::pair<QString, QString>> named = {
-            {"2025", "2025"}, {"995", "0995"}, {"5", "0005"}, {"0", "0000"},
+            {"2025", "2025"},  {"995", "0995"},     {"5", "0005"},      {"0", "0000"},
             {"02025", "2025"}, {"0000995", "0995"}, {"12345", "12345"},
         };
         for (const auto& [text, name] : named)
             QCOMPARE(Year_folder_name(text).value_or("(none)"), name);
-        for (const QString text : {"", " 2025", "2025 ", " ", "..", "../..", "2025/..", "/tmp",
-                                   "/", "-1", "+2025", "2025.0", "20 25", "２０２５", "2025\n"})
+        for (const QString text : {"", " 2025", "2025 ", " ", "..", "../..", "2025/..", "/tmp", "/",
+                                   "-1", "+2025", "2025.0", "20 25", "２０２５", "2025\n"})
             QVERIFY2(!Year_folder_name(text), qPrintable(text));
     }
 
@@ -182,8 +195,8 @@ private slots:
         const QString line = QStringLiteral("2026/12/071Apple ﾘﾝｺﾞとりんご");
         for (const QString keyword : {"", "/", "Apple", "pple ", "071A", "12", "りんご", "ﾘﾝｺﾞ"})
             QVERIFY2(Keyword_test(line, keyword), qPrintable(keyword));
-        for (const QString keyword : {"apple", "APPLE", "Ａｐｐｌｅ", "リンゴ", "りんこ", "ﾘﾝｺ ",
-                                      "2026/12/070", "Apple  "})
+        for (const QString keyword :
+             {"apple", "APPLE", "Ａｐｐｌｅ", "リンゴ", "りんこ", "ﾘﾝｺ ", "2026/12/070", "Apple  "})
             QVERIFY2(!Keyword_test(line, keyword), qPrintable(keyword));
         QVERIFY(Keyword_test(QString(), QString()));
         QVERIFY(!Keyword_test(QString(), "/"));
@@ -204,15 +217,15 @@ private slots:
     {
         const QString high = QString::fromUcs4(U"2026/01/011\U00020BB7");  // D842 DFB7
         const QStringList lines = {
-            "2026/03/011b",  // 1
-            "2026/03/011B",  // 2
-            "2026/03/011b",  // 3
-            "2026/01/011ｱ",  // 4 U+FF71
-            high,            // 5
+            "2026/03/011b",   // 1
+            "2026/03/011B",   // 2
+            "2026/03/011b",   // 3
+            "2026/01/011ｱ",   // 4 U+FF71
+            high,             // 5
             "2026/01/011ア",  // 6 U+30A2
             "2026/01/011あ",  // 7 U+3042
-            "2026/03/011b",  // 8
-            "2026/01/010a",  // 9 not a memory
+            "2026/03/011b",   // 8
+            "2026/01/010a",   // 9 not a memory
         };
         const QList<Listed_record> sorted = Select_and_sort(lines, Memory_test);
         QStringList got;
@@ -270,7 +283,8 @@ private slots:
             QCOMPARE(w.windowTitle(), QStringLiteral("『思い出』がチェックされている日です"));
             QCOMPARE(w.size(), QSize(Px(6615), Px(4380)));
             // Centred over the main window (9645, 4590, 9510 x 7020) by outer sizes.
-            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6735) / 2.0), Px(4590 + (7020 - 4815) / 2.0)));
+            QCOMPARE(w.pos(),
+                     QPoint(Px(9645 + (9510 - 6735) / 2.0), Px(4590 + (7020 - 4815) / 2.0)));
             QCOMPARE(w.palette().color(QPalette::Window), QColor(255, 255, 128));
             QCOMPARE(w.Grid1->geometry(), Px_rect(60, 60, 6495, 3795));
             QCOMPARE(w.Text1->geometry(), Px_rect(3000, 3900, 795, 435));
@@ -292,7 +306,8 @@ private slots:
             }
             QCOMPARE(w.Grid1->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
             QCOMPARE(w.Grid1->font().pointSizeF(), 9.0);
-            QVERIFY(QFont::substitutes("ＭＳ Ｐゴシック").contains("IPAPGothic", Qt::CaseInsensitive));
+            QVERIFY(
+                QFont::substitutes("ＭＳ Ｐゴシック").contains("IPAPGothic", Qt::CaseInsensitive));
             QCOMPARE(w.Grid1->columnCount(), 2);
             QCOMPARE(w.Grid1->columnWidth(0), Px(1200));
             QCOMPARE(w.Grid1->columnWidth(1), Px(5000));
@@ -308,7 +323,8 @@ private slots:
             QCOMPARE(w.objectName(), QStringLiteral("F_memo"));
             QCOMPARE(w.windowTitle(), QStringLiteral("メモの中の言葉を指定して検索をします"));
             QCOMPARE(w.size(), QSize(Px(6600), Px(4740)));
-            QCOMPARE(w.pos(), QPoint(Px(9645 + (9510 - 6720) / 2.0), Px(4590 + (7020 - 5175) / 2.0)));
+            QCOMPARE(w.pos(),
+                     QPoint(Px(9645 + (9510 - 6720) / 2.0), Px(4590 + (7020 - 5175) / 2.0)));
             QCOMPARE(w.palette().color(QPalette::Window), QColor(128, 255, 255));
             QCOMPARE(w.Label1->palette().color(QPalette::Window), QColor(128, 255, 255));
             QVERIFY(!w.Label1->autoFillBackground());
@@ -330,8 +346,8 @@ private slots:
                                       w.VScroll1, w.Grid1}));
             QVERIFY(!(w.Label1->focusPolicy() & Qt::TabFocus));
             QCOMPARE(w.focusWidget(), w.Text2);
-            for (QWidget* c : QList<QWidget*>{w.Text1, w.Text2, w.Label1, w.Command1, w.Command2,
-                                              w.Command3}) {
+            for (QWidget* c :
+                 QList<QWidget*>{w.Text1, w.Text2, w.Label1, w.Command1, w.Command2, w.Command3}) {
                 QCOMPARE(c->font().family(), QStringLiteral("ＭＳ ゴシック"));
                 QCOMPARE(c->font().pointSizeF(), 11.25);
             }
@@ -369,7 +385,8 @@ private slots:
             const QColor header = w.Grid1->item(0, 1)->background().color();
             for (int r = 0; r < w.Grid1->rowCount(); ++r) {
                 for (int c = 0; c < 2; ++c)
-                    QCOMPARE(w.Grid1->item(r, c)->textAlignment(), int(Qt::AlignLeft | Qt::AlignBottom));
+                    QCOMPARE(w.Grid1->item(r, c)->textAlignment(),
+                             int(Qt::AlignLeft | Qt::AlignBottom));
                 QCOMPARE(w.Grid1->item(r, 0)->background().color(), header);
                 if (r > 0)
                     QCOMPARE(w.Grid1->item(r, 1)->background().style(), Qt::NoBrush);
@@ -410,10 +427,10 @@ private slots:
         auto form = Start(folder->File("prog/"));
         Omoide(*form, [&](F_omoide& w) {
             const QString outside = QDir::cleanPath(folder->path());
-            for (const QString& text : {QString(".."), QString("../.."), QString("2025/.."),
-                                       QString("."), QString("/"), outside, QString("/../.."),
-                                       QString(" 2025"), QString("2025 "), QString(" "),
-                                       QString("2025/"), QString("")}) {
+            for (const QString& text :
+                 {QString(".."), QString("../.."), QString("2025/.."), QString("."), QString("/"),
+                  outside, QString("/../.."), QString(" 2025"), QString("2025 "), QString(" "),
+                  QString("2025/"), QString("")}) {
                 w.Text1->setText(text);
                 QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), qPrintable(text));
                 QCOMPARE(form->state.keyword_count, 0);
@@ -432,7 +449,8 @@ private slots:
         fake->Expect_box(Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"),
                                     Io_result::Failure(Io_step::Not_a_file, EISDIR, path)),
                          Title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
-        QVERIFY(Io_message("x", Io_result::Failure(Io_step::Not_a_file, EISDIR, path)).contains(path));
+        QVERIFY(
+            Io_message("x", Io_result::Failure(Io_step::Not_a_file, EISDIR, path)).contains(path));
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2024");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
@@ -447,8 +465,9 @@ private slots:
         auto form = Start();
         QByteArray index;
         for (int i = 400; i >= 1; --i)  // latest first; memos 001 .. 400
-            index += QByteArray("2026/") + QByteArray::number(1 + (i - 1) / 31).rightJustified(2, '0') +
-                     '/' + QByteArray::number(1 + (i - 1) % 31).rightJustified(2, '0') + '1' +
+            index += QByteArray("2026/") +
+                     QByteArray::number(1 + (i - 1) / 31).rightJustified(2, '0') + '/' +
+                     QByteArray::number(1 + (i - 1) % 31).rightJustified(2, '0') + '1' +
                      QByteArray::number(i).rightJustified(3, '0') + "\r\n";
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), index));
         QStringList log;
@@ -463,8 +482,9 @@ private slots:
             w.Command1->click();
         });
         QVERIFY(!left_open);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({2026, 12, 31}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({2026, 12, 31}));
     }
 
     void Typing_a_year_lists_at_every_keystroke_without_moving_the_spinner()
@@ -521,7 +541,8 @@ private slots:
         const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
                                       form->VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
-            auto* recall = w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2");
+            auto* recall =
+                w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2");
             QCOMPARE(recall->text(), QStringLiteral("呼出し"));
             const int rows = w.Grid1->rowCount();
             QVERIFY(rows > 2);
@@ -556,8 +577,9 @@ private slots:
             QVERIFY(w.isVisible());
             w.reject();
         });
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 reference);
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            reference);
     }
 
     void A_recall_sets_year_month_and_day_in_order_and_closes_data()
@@ -576,31 +598,39 @@ private slots:
         QStringList log;
         auto form = Start();
         QVERIFY(QDir().mkpath(folder->File("2025")));  // start-up made it already
-        QVERIFY(Write_bytes(folder->File("2025/keyword.txt"),
-                            Line("2025/12/011", "8a 43") + Line("2025/03/071", "89 4a") +
-                                Line("2025/01/201")));
+        QVERIFY(Write_bytes(folder->File("2025/keyword.txt"), Line("2025/12/011", "8a 43") +
+                                                                  Line("2025/03/071", "89 4a") +
+                                                                  Line("2025/01/201")));
         form->VScroll4->setValue(2000);
         form->VScroll5->setValue(1);
         form->VScroll6->setValue(1);
         const struct {
             QScrollBar* bar;
             const char* name;
-        } bars[] = {{form->VScroll4, "VScroll4"}, {form->VScroll5, "VScroll5"}, {form->VScroll6, "VScroll6"}};
+        } bars[] = {{form->VScroll4, "VScroll4"},
+                    {form->VScroll5, "VScroll5"},
+                    {form->VScroll6, "VScroll6"}};
         for (const auto& b : bars)
-            connect(b.bar, &QScrollBar::valueChanged, form.get(), [&log, &form, name = b.name](int v) {
-                log << QStringLiteral("%1=%2 (count %3)").arg(name).arg(v).arg(form->state.keyword_count);
-            });
+            connect(b.bar, &QScrollBar::valueChanged, form.get(),
+                    [&log, &form, name = b.name](int v) {
+                        log << QStringLiteral("%1=%2 (count %3)")
+                                   .arg(name)
+                                   .arg(v)
+                                   .arg(form->state.keyword_count);
+                    });
         Either(*form, which, [&](Day_list_window& w) {
             connect(&w, &QDialog::finished, form.get(), [&log, &form](int r) {
                 log << QStringLiteral("closed %1 (count %2)").arg(r).arg(form->state.keyword_count);
             });
-            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
+            w.VScroll1->triggerAction(
+                QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
             if (which == Window::Memo)
                 w.findChild<QPushButton*>("Command3")->click();
             QCOMPARE(Rows(w.Grid1).at(2), QStringLiteral("2025/03/07|雨"));
             if (way == Way::Button) {
                 Click_row(w.Grid1, 2);
-                w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2")->click();
+                w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2")
+                    ->click();
             } else {
                 Double_click_row(w.Grid1, 2);
             }
@@ -624,36 +654,41 @@ private slots:
             w.Command1->click();
         });
         QVERIFY(!left_open);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({1990, 12, 1}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({1990, 12, 1}));
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2999");
             w.Grid1->setCurrentCell(1, 1);
             w.Command1->click();
         });
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({2100, 1, 31}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({2100, 1, 31}));
     }
 
     void A_listed_line_without_a_date_is_not_recalled()
     {
         auto form = Start();
-        QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Line("memo only") + Line("2026/12/071")));
+        QVERIFY(
+            Write_bytes(folder->File("2026/keyword.txt"), Line("memo only") + Line("2026/12/071")));
         const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
                                       form->VScroll6->value()};
         fake->Expect_box(QStringLiteral("この行には日付がないため、呼び出せません。"), Title,
                          Icon::Exclamation, Buttons::Ok, Answer::Ok);
         Memo(*form, [&](F_memo& w) {
             w.Command3->click();
-            QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2026/12/07|", "memo only|", "|"}));
+            QCOMPARE(Rows(w.Grid1),
+                     QStringList({"年/月/日|メ　モ", "2026/12/07|", "memo only|", "|"}));
             w.Grid1->setCurrentCell(2, 1);
             w.Command2->click();
             QVERIFY(w.isVisible());
             w.Command1->click();
         });
         QVERIFY(!left_open);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 reference);
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            reference);
     }
 
     // ---- Closing and opening again ----------------------------------------
@@ -682,7 +717,8 @@ private slots:
             Click_row(w.Grid1, 2);
             switch (closing) {
             case Closing::End_button: {
-                auto* end = w.findChild<QPushButton*>(which == Window::Omoide ? "Command2" : "Command1");
+                auto* end =
+                    w.findChild<QPushButton*>(which == Window::Omoide ? "Command2" : "Command1");
                 QCOMPARE(end->text(), QStringLiteral("終了"));
                 end->click();
                 break;
@@ -694,8 +730,9 @@ private slots:
             QCOMPARE(w.result(), int(QDialog::Rejected));
         });
         QCOMPARE(form->state.keyword_count, 0);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 reference);
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            reference);
     }
 
     void Each_opening_of_the_memory_list_starts_afresh()
@@ -726,8 +763,8 @@ private slots:
             w.Command1->click();
             w.Command2->click();
         });
-        QCOMPARE(fake->calls, QStringList({"modal:F_omoide", "modal:F_omoide",
-                                           "box:" + Title + ":" + No_day}));
+        QCOMPARE(fake->calls,
+                 QStringList({"modal:F_omoide", "modal:F_omoide", "box:" + Title + ":" + No_day}));
     }
 
     void Each_opening_of_the_memo_search_starts_afresh()
@@ -785,7 +822,7 @@ private slots:
             {"りんご", {3}},
             {"リンゴ", {4}},
             {"ﾘﾝｺﾞ", {5}},
-            {"071", {7}},         // the day's date and its flag
+            {"071", {7}},  // the day's date and its flag
             {"2026/06/060", {6}},
             {"0", {1, 2, 3, 4, 5, 6, 7}},
             {"散歩する", {}},
@@ -818,7 +855,8 @@ private slots:
             w.Command3->click();
             const QStringList found = {"年/月/日|メ　モ", "2026/01/10|Apple pie", "|"};
             QCOMPARE(Rows(w.Grid1), found);
-            w.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
+            w.VScroll1->triggerAction(
+                QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
             QCOMPARE(w.Text1->text(), QStringLiteral("2025"));
             w.Text2->setText("");
             QCOMPARE(Rows(w.Grid1), found);
@@ -827,8 +865,9 @@ private slots:
             w.Command2->click();
         });
         QVERIFY(!left_open);
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({2026, 1, 10}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({2026, 1, 10}));
     }
 
     // ---- One real modal run of each window ---------------------------------
@@ -851,8 +890,9 @@ private slots:
         form->Menu_omoide->trigger();
         QVERIFY(!form->f_omoide->isVisible());
         QCOMPARE(form->f_omoide->result(), int(QDialog::Accepted));
-        QCOMPARE(QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
-                 QList<int>({2026, 12, 7}));
+        QCOMPARE(
+            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({2026, 12, 7}));
 
         fake->Expect_modal([&](QDialog& d) {
             When_modal<F_memo>(&d, [&](F_memo& w) {

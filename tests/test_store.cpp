@@ -151,7 +151,8 @@ private slots:
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
         const QString path = store->Tomorrow_path();
-        const QByteArray original = Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
+        const QByteArray original =
+            Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
         QVERIFY(Write_bytes(path, original));
         fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
                          Platform::Buttons::Ok, Platform::Answer::Ok);
@@ -273,8 +274,12 @@ private slots:
         QVERIFY(store->Ensure_year_folder(2026).ok());
         const QString index = store->Keyword_file_path(2026);
         // A new index holds the one record.
-        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/07"), true, QStringLiteral("買い物")).ok());
-        QCOMPARE(Read_bytes(index), Hex("32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a"));
+        QVERIFY(store
+                    ->Store_day_record(2026, QStringLiteral("2026/12/07"), true,
+                                       QStringLiteral("買い物"))
+                    .ok());
+        QCOMPARE(Read_bytes(index),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a"));
 
         // Records of other days, one with a character that has two codes
         // (ed 40) and one with a byte that does not decode: untouched.
@@ -283,7 +288,10 @@ private slots:
                                              "2026/03/040\x85\r\n"
                                              "2026/12/071older\r\n");
         QVERIFY(Write_bytes(index, before));
-        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("new")).ok());
+        QVERIFY(
+            store
+                ->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("new"))
+                .ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
                                                "2026/12/070new\r\n"
                                                "2026/03/040\x85\r\n"
@@ -314,10 +322,16 @@ private slots:
         const QString index = store->Keyword_file_path(2026);
         QByteArray lines;
         for (int i = 0; i < 400; ++i)
-            lines += QStringLiteral("2026/%1/%2 0line%3\r\n").arg(i / 28 + 1, 2, 10, QLatin1Char('0'))
-                         .arg(i % 28 + 1, 2, 10, QLatin1Char('0')).arg(i).remove(QLatin1Char(' ')).toLatin1();
+            lines += QStringLiteral("2026/%1/%2 0line%3\r\n")
+                         .arg(i / 28 + 1, 2, 10, QLatin1Char('0'))
+                         .arg(i % 28 + 1, 2, 10, QLatin1Char('0'))
+                         .arg(i)
+                         .remove(QLatin1Char(' '))
+                         .toLatin1();
         QVERIFY(Write_bytes(index, lines));
-        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/31"), false, QStringLiteral("x")).ok());
+        QVERIFY(
+            store->Store_day_record(2026, QStringLiteral("2026/12/31"), false, QStringLiteral("x"))
+                .ok());
         QCOMPARE(Read_bytes(index), lines + "2026/12/310x\r\n");
         QCOMPARE(Read_index_lines(index).size(), 401);
     }
@@ -326,7 +340,8 @@ private slots:
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
         QVERIFY(QDir().mkdir(store->Keyword_file_path(2026)));
-        const Io_result r = store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("m"));
+        const Io_result r =
+            store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("m"));
         QVERIFY(!r.ok());
         QCOMPARE(r.path, store->Keyword_file_path(2026));
         QVERIFY(Diary_store::Folder_exists(store->Keyword_file_path(2026)));
@@ -348,13 +363,15 @@ private slots:
     {
         Settings s = Settings::First_values(4365.5f, 7020, QStringLiteral("2026/12/07"));
         QVERIFY(store->Write_settings(s).ok());
-        QByteArray expected = "0\r\n4365.5\r\n7020\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n";
+        QByteArray expected =
+            "0\r\n4365.5\r\n7020\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n";
         for (int i = 1; i <= 20; ++i)
             expected += "spare" + QByteArray::number(i) + "\r\n";
         QCOMPARE(Read_bytes(store->Settings_path()), expected);
         QCOMPARE(Mode_of(store->Settings_path()), 0600);
 
-        const Settings_read back = store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
+        const Settings_read back =
+            store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
         QVERIFY(back.result.ok());
         QVERIFY(back.replaced_lines.isEmpty());
         QCOMPARE(Settings_lines(back.values), Settings_lines(s));
@@ -364,8 +381,9 @@ private slots:
     {
         // Blanks around numbers, a date without leading zeros, a reserved
         // line in Japanese ("メモ" 83 81 83 82), no final line end.
-        QByteArray file = " 2 \r\n 1995.25 \r\n-30\r\n7020\r\n9510\r\nwide\r\n3\r\n2025/3/7\r\n2026/12/01\r\nsumi\r\n"
-                          "\x83\x81\x83\x82\r\n";
+        QByteArray file =
+            " 2 \r\n 1995.25 \r\n-30\r\n7020\r\n9510\r\nwide\r\n3\r\n2025/3/7\r\n2026/12/01\r\nsumi\r\n"
+            "\x83\x81\x83\x82\r\n";
         for (int i = 2; i <= 20; ++i)
             file += "spare" + QByteArray::number(i) + (i < 20 ? "\r\n" : "");
         QVERIFY(Write_bytes(store->Settings_path(), file));
@@ -391,7 +409,8 @@ private slots:
 
     void Missing_or_wrong_settings_take_their_first_values()
     {
-        QVERIFY(Write_bytes(store->Settings_path(), "1\r\nabc\r\n12e\r\n\r\n9510\r\nnomal\r\nx\r\n2025/13/1\r\n"));
+        QVERIFY(Write_bytes(store->Settings_path(),
+                            "1\r\nabc\r\n12e\r\n\r\n9510\r\nnomal\r\nx\r\n2025/13/1\r\n"));
         const Settings first = Settings::First_values(100, 200, QStringLiteral("2026/12/07"));
         const Settings_read r = store->Read_settings(first);
         QCOMPARE(r.values.win_state, 1);

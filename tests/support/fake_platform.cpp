@@ -34,8 +34,8 @@ void Fake_platform::Expect_modal(std::function<int(QDialog&)> user)
     modals.push_back(std::move(user));
 }
 
-Platform::Answer Fake_platform::Message_box(const QString& text, const QString& title,
-                                            Icon icon, Buttons buttons)
+Platform::Answer Fake_platform::Message_box(const QString& text, const QString& title, Icon icon,
+                                            Buttons buttons)
 {
     calls << QStringLiteral("box:%1:%2").arg(title, text);
     if (boxes.empty()) {
@@ -89,7 +89,8 @@ QStringList Fake_platform::Problems() const
 {
     QStringList problems = failures;
     for (const Expected_box& box : boxes)
-        problems << QStringLiteral("message box \"%1\" titled \"%2\" never came").arg(box.text, box.title);
+        problems << QStringLiteral("message box \"%1\" titled \"%2\" never came")
+                        .arg(box.text, box.title);
     if (!modals.empty())
         problems << QStringLiteral("%1 scripted modal run(s) never came").arg(modals.size());
     return problems;

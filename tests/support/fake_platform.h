@@ -21,8 +21,8 @@ public:
     };
 
     // Script the next message box.
-    void Expect_box(const QString& text, const QString& title, Icon icon,
-                    Buttons buttons, Answer answer);
+    void Expect_box(const QString& text, const QString& title, Icon icon, Buttons buttons,
+                    Answer answer);
     // Script the next modal run: the function plays the user's part and
     // returns the dialog's result code.
     void Expect_modal(std::function<int(QDialog&)> user);
@@ -58,9 +58,9 @@ private:
 };
 
 // Fails the current test with every problem the fake saw.
-#define VERIFY_PLATFORM_CLEAN(fake)                                             \
-    do {                                                                        \
-        const QStringList sorane_problems = (fake).Problems();                  \
-        QVERIFY2(sorane_problems.isEmpty(),                                     \
-                 qPrintable(sorane_problems.join(QStringLiteral("\n"))));      \
+#define VERIFY_PLATFORM_CLEAN(fake)                                                                \
+    do {                                                                                           \
+        const QStringList sorane_problems = (fake).Problems();                                     \
+        QVERIFY2(sorane_problems.isEmpty(),                                                        \
+                 qPrintable(sorane_problems.join(QStringLiteral("\n"))));                          \
     } while (false)
