@@ -16,11 +16,6 @@ constexpr std::uint16_t no_code = 0xFFFF;  // FF is never a lead byte
 constexpr char16_t carried_base = 0xF700;
 constexpr char substitute_byte = '?';
 
-constexpr bool Is_lead(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // The trail bytes 40-7E, 80-FC numbered 0..187.
 constexpr int Trail_index(unsigned char t)
 {
@@ -87,7 +82,7 @@ struct Tables {
 
         // Undecodable lead bytes carried through the text.
         for (int b = 0x81; b <= 0xFC; ++b) {
-            if (Is_lead(static_cast<unsigned char>(b)))
+            if (Is_lead_byte(static_cast<unsigned char>(b)))
                 encode[carried_base + b] = std::uint16_t(b);
         }
 
@@ -118,7 +113,7 @@ unsigned char First_byte(std::uint16_t code) { return code < 0x100 ? code : code
 bool Is_carried_byte(char16_t c)
 {
     return c >= carried_base && c <= carried_base + 0xFF &&
-           Is_lead(static_cast<unsigned char>(c - carried_base));
+           Is_lead_byte(static_cast<unsigned char>(c - carried_base));
 }
 
 Decode_result Decode(QByteArrayView bytes)
@@ -132,7 +127,7 @@ Decode_result Decode(QByteArrayView bytes)
     qsizetype k = 0;
     for (qsizetype i = 0; i < n;) {
         unsigned char b = in[i];
-        if (!Is_lead(b)) {
+        if (!Is_lead_byte(b)) {
             out[k++] = t.single[b];
             ++i;
             continue;
@@ -219,7 +214,7 @@ Encode_result Encode(QStringView text)
 
         if (code < 0x100) {
             out[k++] = static_cast<unsigned char>(code);
-            if (Is_lead(static_cast<unsigned char>(code))) {
+            if (Is_lead_byte(static_cast<unsigned char>(code))) {
                 open_lead = code;
                 open_lead_position = i;
             } else {

@@ -3,6 +3,8 @@
 // become text and text becomes bytes. It maps exactly as Windows does, both
 // ways, and reports what it cannot convert instead of dropping it.
 
+#include "platform/cp932_lead.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>

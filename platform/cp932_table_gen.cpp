@@ -12,6 +12,8 @@
 // slip into the encoder unnoticed. The generator fails, and with it the
 // build, when iconv is missing or gives a result it should never give.
 
+#include "platform/cp932_lead.h"
+
 #include <iconv.h>
 
 #include <cstdint>
@@ -52,8 +54,6 @@ struct Converter {
     }
 };
 
-bool Is_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 // The one UTF-32 character in s, or nothing when s is not exactly one.
 std::optional<char32_t> Single_character(const std::string& s)
 {
@@ -83,7 +83,7 @@ int main(int argc, char** argv)
 
     std::map<std::uint16_t, char32_t> decoded;  // code -> character
     for (unsigned b = 0; b < 0x100; ++b) {
-        if (Is_lead(b))
+        if (cp932::Is_lead_byte(static_cast<unsigned char>(b)))
             continue;
         if (auto out = decoder.Convert(std::string(1, char(b)))) {
             auto c = Single_character(*out);
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
         }
     }
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!Is_lead(lead))
+        if (!cp932::Is_lead_byte(static_cast<unsigned char>(lead)))
             continue;
         for (unsigned trail = 0; trail < 0x100; ++trail) {
             auto out = decoder.Convert(std::string{char(lead), char(trail)});

@@ -80,7 +80,7 @@ Day_list_read Read_day_list(const QString& app_dir, const QString& year_text,
     if (!Diary_store::Folder_exists(folder))
         return out;
     // A missing index reads as no lines and no error.
-    const QStringList lines = Read_index_lines(folder + QStringLiteral("/keyword.txt"), &out.error);
+    const QStringList lines = Read_index_lines(Keyword_path_in(folder), &out.error);
     if (out.error.ok())
         out.records = Select_and_sort(lines, test);
     return out;

@@ -15,8 +15,6 @@ namespace {
 
 const QByteArray Crlf = QByteArrayLiteral("\r\n");
 
-bool Is_lead_byte(uchar b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 // Where to cut a file that is too long: at most `limit` bytes, moved back so
 // that neither a two-byte character nor a CR LF pair is split. Characters
 // are counted as the codec reads them: a lead byte without a valid trail is
@@ -29,7 +27,9 @@ qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
     qsizetype last_start = 0;
     for (qsizetype k = 0; i < limit; ++k) {
         last_start = i;
-        i += Is_lead_byte(uchar(bytes[i])) && !cp932::Is_carried_byte(head[k].unicode()) ? 2 : 1;
+        const bool two_bytes =
+            cp932::Is_lead_byte(uchar(bytes[i])) && !cp932::Is_carried_byte(head[k].unicode());
+        i += two_bytes ? 2 : 1;
     }
     qsizetype cut = i > limit ? last_start : limit;
     if (cut > 0 && cut < bytes.size() && bytes[cut - 1] == '\r' && bytes[cut] == '\n')
@@ -72,9 +72,14 @@ QString Diary_store::Day_file_path(int year, int month, int day) const
            QStringLiteral(".txt");
 }
 
+QString Keyword_path_in(const QString& year_folder)
+{
+    return year_folder + QStringLiteral("/keyword.txt");
+}
+
 QString Diary_store::Keyword_file_path(int year) const
 {
-    return Year_folder(year) + QStringLiteral("/keyword.txt");
+    return Keyword_path_in(Year_folder(year));
 }
 
 QString Diary_store::Settings_path() const { return app_dir + QStringLiteral("sorane.ini"); }

@@ -79,6 +79,9 @@ private:
     QHash<QString, QByteArray> kept_remainders;
 };
 
+// The year index "keyword.txt" in a year folder.
+QString Keyword_path_in(const QString& year_folder);
+
 // Index lines of one year, as the search windows read them: every line of
 // the file without its line end, decoded. A missing file gives no lines.
 QStringList Read_index_lines(const QString& keyword_path, Io_result* error = nullptr);
