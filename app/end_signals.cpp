@@ -29,14 +29,12 @@ End_signals::End_signals(QObject* parent) : QObject(parent)
         return;
     notifier = new QSocketNotifier(signal_fds[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &End_signals::Read_signal);
-    set_up = true;
     for (size_t i = 0; i < std::size(Handled); ++i) {
         struct sigaction action {};
         action.sa_handler = On_end_signal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        if (::sigaction(Handled[i], &action, &previous[i]) != 0)
-            set_up = false;
+        ::sigaction(Handled[i], &action, &previous[i]);
     }
 }
 

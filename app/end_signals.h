@@ -14,8 +14,6 @@ public:
     explicit End_signals(QObject* parent = nullptr);
     // Puts the previous handlers back.
     ~End_signals() override;
-    // False when the socket pair or a handler could not be set up.
-    bool ok() const { return set_up; }
 
 signals:
     void Received(int signal_number);
@@ -24,5 +22,4 @@ private:
     void Read_signal();
 
     QSocketNotifier* notifier = nullptr;
-    bool set_up = false;
 };

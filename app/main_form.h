@@ -35,7 +35,6 @@ struct Program_state : Settings {
     bool resize_lock = false;
     QStringList keyword_lines;  // in-memory index table of the search windows
     int keyword_count = 0;
-    QString record_found = QStringLiteral("no");
     QDate today;  // the system date at start-up
     // Today lies after the last start's date (read before start-up moved it).
     bool new_day = false;

@@ -3,7 +3,6 @@
 // that failed and why. Only the windows turn this into words for the user.
 
 #include <QString>
-#include <vector>
 
 enum class Io_step {
     None,
@@ -26,9 +25,6 @@ struct Io_result {
     Io_step step = Io_step::None;
     int error_number = 0;  // errno of the failed call, 0 when none applies
     QString path;          // the file or folder concerned
-    // For Io_step::Encode: UTF-16 positions of the characters code page 932
-    // cannot hold.
-    std::vector<qsizetype> positions;
 
     bool ok() const { return step == Io_step::None; }
     static Io_result Success() { return {}; }

@@ -89,12 +89,3 @@ QByteArray Join_lines(const QList<QByteArray>& lines)
     }
     return out;
 }
-
-Io_result Unmappable_failure(const QString& path, const cp932::Encode_result& encoded,
-                             qsizetype position_offset)
-{
-    Io_result r = Io_result::Failure(Io_step::Encode, 0, path);
-    for (const cp932::Unmappable& u : encoded.unmappable)
-        r.positions.push_back(u.position - position_offset);
-    return r;
-}

@@ -1,7 +1,6 @@
 #pragma once
 // Reading the diary's files as bytes, and as CR LF lines.
 
-#include "platform/cp932.h"
 #include "store/io_result.h"
 
 #include <QByteArray>
@@ -18,8 +17,3 @@ Io_result Read_line_file(const QString& path, QList<QByteArray>& lines, bool& ex
 QList<QByteArray> Split_lines(const QByteArray& bytes);
 // Each line followed by CR LF.
 QByteArray Join_lines(const QList<QByteArray>& lines);
-
-// The failure for text that code page 932 cannot hold: the positions of the
-// characters, counted from position_offset in the encoded text.
-Io_result Unmappable_failure(const QString& path, const cp932::Encode_result& encoded,
-                             qsizetype position_offset = 0);

@@ -147,7 +147,7 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
 {
     const cp932::Encode_result encoded = cp932::Encode(text);
     if (!encoded.ok() && policy == Unmappable_policy::Refuse)
-        return Unmappable_failure(path, encoded);
+        return Io_result::Failure(Io_step::Encode, 0, path);
     QByteArray bytes = With_crlf(encoded.bytes);
     // The part of a long file that the capped read held back follows the
     // text unchanged; it carries the file's own final line end.
@@ -191,7 +191,7 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
         key + (memory_flag ? QLatin1Char('1') : QLatin1Char('0')) + one_line_memo;
     const cp932::Encode_result encoded = cp932::Encode(record_text);
     if (!encoded.ok() && policy == Unmappable_policy::Refuse)
-        return Unmappable_failure(path, encoded, key.size() + 1);
+        return Io_result::Failure(Io_step::Encode, 0, path);
     const QByteArray& record = encoded.bytes;
 
     bool exists = false;

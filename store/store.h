@@ -25,7 +25,7 @@ struct Day_record {
 
 // What to do with characters that code page 932 cannot hold.
 enum class Unmappable_policy {
-    Refuse,      // write nothing and report their positions (Io_step::Encode)
+    Refuse,      // write nothing and report Io_step::Encode
     Substitute,  // write what Windows would write in their place
 };
 
