@@ -1,5 +1,8 @@
 #include "app/io_message.h"
 
+#include "platform/platform.h"
+#include "store/store.h"
+
 #include <QDir>
 #include <cerrno>
 
@@ -54,6 +57,14 @@ QString Step_reason(Io_step step)
 }
 
 }  // namespace
+
+void Tell_capped_read(Platform& platform, const Text_read& read)
+{
+    if (read.capped)
+        platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
+                             QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
+                             Platform::Buttons::Ok);
+}
 
 QString Io_reason(const Io_result& result)
 {

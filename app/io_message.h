@@ -6,6 +6,13 @@
 
 #include <QString>
 
+class Platform;
+struct Text_read;
+
+// A read that was capped is told at once, with "３２ｋＢまでを読み込みました";
+// any other read is not.
+void Tell_capped_read(Platform& platform, const Text_read& read);
+
 // "ディスクがいっぱいです。" and the like, for a failed result.
 QString Io_reason(const Io_result& result);
 

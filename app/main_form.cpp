@@ -62,7 +62,7 @@ QString Character_text(char32_t c) { return QString::fromUcs4(&c, 1); }
 }  // namespace
 
 Main_form::Main_form(Platform& platform, const QString& app_dir, QWidget* parent)
-    : QMainWindow(parent), platform(platform), store(app_dir, platform)
+    : QMainWindow(parent), platform(platform), store(app_dir)
 {
     setObjectName(QStringLiteral("Main_form"));
     state.app_dir = store.App_dir();
@@ -401,8 +401,10 @@ void Main_form::Load_diary_day(int year, int month, int day)
                      QStringLiteral("この日の日記は、ファイルを守るため保存しません。"));
     }
     const QString path = store.Day_file_path(year, month, day);
-    Io_result read_error;
-    const QString text = store.Read_text_file(path, &read_error);
+    const Text_read read = store.Read_text_file(path);
+    Tell_capped_read(platform, read);
+    const Io_result& read_error = read.result;
+    const QString& text = read.text;
     Text2->setPlainText(read_error.ok() ? text : QString());
     if (!read_error.ok()) {
         day_loaded = false;
@@ -420,8 +422,10 @@ void Main_form::Load_reference_text()
 {
     const QString path =
         store.Day_file_path(Text7->text().toInt(), Text8->text().toInt(), Text9->text().toInt());
-    Io_result error;
-    const QString text = store.Read_text_file(path, &error);
+    const Text_read read = store.Read_text_file(path);
+    Tell_capped_read(platform, read);
+    const Io_result& error = read.result;
+    const QString& text = read.text;
     Text1->setPlainText(error.ok() ? text : QString());
     if (!error.ok())
         Show_failure(QStringLiteral("参照する日記を読み込めませんでした。"), error);

@@ -108,12 +108,16 @@ bool F_tomorrow::Form_Load()
         form.platform.Message_box(Io_message(headline, error), App_title,
                                   Platform::Icon::Exclamation, Platform::Buttons::Ok);
     };
-    Io_result error;
-    const QString received = form.store.Read_text_file(form.store.Yesterday_path(), &error);
-    Text2->setPlainText(error.ok() ? received : QString());
-    if (!error.ok())
-        told(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"), error);
-    const QString message = form.store.Read_text_file(form.store.Tomorrow_path(), &error);
+    const Text_read received = form.store.Read_text_file(form.store.Yesterday_path());
+    Tell_capped_read(form.platform, received);
+    Text2->setPlainText(received.result.ok() ? received.text : QString());
+    if (!received.result.ok())
+        told(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
+             received.result);
+    const Text_read read = form.store.Read_text_file(form.store.Tomorrow_path());
+    Tell_capped_read(form.platform, read);
+    const Io_result& error = read.result;
+    const QString& message = read.text;
     if (!error.ok()) {
         told(QStringLiteral("明日へのメッセージを読み込めませんでした。"), error);
         return false;

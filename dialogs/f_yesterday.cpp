@@ -44,8 +44,10 @@ bool F_yesterday::Form_Load()
     Centre_over_main_form(*this, form, F_yesterday_client_width, F_yesterday_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 昨日のあなたから、メッセージが届いています ◆◇◆"));
     form.platform.Beep();
-    Io_result error;
-    const QString text = form.store.Read_text_file(form.store.Yesterday_path(), &error);
+    const Text_read read = form.store.Read_text_file(form.store.Yesterday_path());
+    Tell_capped_read(form.platform, read);
+    const Io_result& error = read.result;
+    const QString& text = read.text;
     if (!error.ok()) {
         form.platform.Message_box(
             Io_message(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),

@@ -6,7 +6,7 @@
 // can fall inside one; the second byte moves the limit over 40 places);
 // bit 2 with no further bytes reads a missing file.
 //
-// What must hold: the box comes exactly for files over 32000 bytes; the text
+// What must hold: the read is capped exactly for files over 32000 bytes; the text
 // is the file less its final line end, or the first 31996 to 31998 bytes cut
 // between two characters; writing the unchanged text back gives the same
 // text on the next read, and the same bytes when the file's line breaks
@@ -63,26 +63,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!missing)
         Put_file(path, file);
 
-    Quiet_platform platform;
-    Diary_store store(Scratch_folder(), platform);
-    Io_result read;
-    const QString text = store.Read_text_file(path, &read);
-    FUZZ_CHECK(read.ok());
+    Diary_store store(Scratch_folder());
+    const Text_read read = store.Read_text_file(path);
+    FUZZ_CHECK(read.result.ok());
+    const QString& text = read.text;
     const QByteArray kept = store.Kept_remainder(path);
 
     if (missing) {
         FUZZ_CHECK(text.isEmpty());
         FUZZ_CHECK(kept.isEmpty());
-        FUZZ_CHECK(platform.boxes == 0);
+        FUZZ_CHECK(!read.capped);
+        FUZZ_CHECK(read.file_size == 0);
         return 0;
     }
 
+    FUZZ_CHECK(read.file_size == file.size());
     const bool capped = file.size() > Text_file_limit;
+    FUZZ_CHECK(read.capped == capped);
     if (capped) {
-        FUZZ_CHECK(platform.boxes == 1);
-        FUZZ_CHECK(platform.last_text == QStringLiteral("３２ｋＢまでを読み込みました"));
-        FUZZ_CHECK(platform.last_title == QStringLiteral("ファイルが大きすぎます"));
-        FUZZ_CHECK(platform.last_buttons == Platform::Buttons::Ok);
         // The text is a head of the file, the rest is kept back whole.
         FUZZ_CHECK(file.endsWith(kept));
         const QByteArray head = file.left(file.size() - kept.size());
@@ -93,7 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(cp932::Decode_text(file).startsWith(cp932::Decode_text(head)));
         FUZZ_CHECK(!(head.endsWith('\r') && kept.startsWith('\n')));
     } else {
-        FUZZ_CHECK(platform.boxes == 0);
         FUZZ_CHECK(kept.isEmpty());
         QByteArray body = file;
         if (body.endsWith("\r\n"))
@@ -111,17 +108,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (capped)
         FUZZ_CHECK(after.endsWith(kept));
 
-    Quiet_platform platform_again;
-    Diary_store store_again(Scratch_folder(), platform_again);
-    const QString text_again = store_again.Read_text_file(path);
+    Diary_store store_again(Scratch_folder());
+    const Text_read read_again = store_again.Read_text_file(path);
+    const QString& text_again = read_again.text;
+    FUZZ_CHECK(read_again.file_size == after.size());
     if (after.size() <= Text_file_limit) {
-        FUZZ_CHECK(platform_again.boxes == 0);
+        FUZZ_CHECK(!read_again.capped);
         FUZZ_CHECK(text_again == text);
     } else {
         // The final CR LF (or a CR CR LF for a CR of the text) can take a
         // file just under the limit over it: then the next read is cut
         // again, between characters of the same text.
-        FUZZ_CHECK(platform_again.boxes == 1);
+        FUZZ_CHECK(read_again.capped);
         FUZZ_CHECK(text.startsWith(text_again));
         FUZZ_CHECK(after.endsWith(store_again.Kept_remainder(path)));
     }

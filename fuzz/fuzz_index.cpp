@@ -168,8 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const QByteArray content = Bytes_of(data + 4 + memo_length, size - 4 - memo_length);
 
-    Quiet_platform platform;
-    Diary_store store(Scratch_folder(), platform);
+    Diary_store store(Scratch_folder());
     FUZZ_CHECK(store.Ensure_year_folder(Year).ok());
     const QString path = store.Keyword_file_path(Year);
     Remove_file(path);

@@ -16,24 +16,6 @@ void Fuzz_failure(const char* what, const char* file, int line)
     std::abort();
 }
 
-Platform::Answer Quiet_platform::Message_box(const QString& text, const QString& title, Icon icon,
-                                             Buttons buttons)
-{
-    ++boxes;
-    last_text = text;
-    last_title = title;
-    last_icon = icon;
-    last_buttons = buttons;
-    return Answer::Ok;
-}
-
-std::unique_ptr<Platform::Busy_guard> Quiet_platform::Busy_pointer()
-{
-    return std::make_unique<Busy_guard>();
-}
-
-QDateTime Quiet_platform::Now() { return QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15)); }
-
 namespace {
 
 class Scratch {

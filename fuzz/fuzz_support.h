@@ -1,9 +1,7 @@
 #pragma once
 // Shared pieces of the fuzz targets: a check that stops the run with a
-// message, a platform layer that answers every box with OK and counts them,
-// and a private scratch folder for the targets that work on real files.
-
-#include "platform/platform.h"
+// message, and a private scratch folder for the targets that work on real
+// files.
 
 #include <QByteArray>
 #include <QString>
@@ -19,25 +17,6 @@
         if (!(condition))                                                                          \
             Fuzz_failure(#condition, __FILE__, __LINE__);                                          \
     } while (false)
-
-class Quiet_platform final : public Platform {
-public:
-    Answer Message_box(const QString& text, const QString& title, Icon icon,
-                       Buttons buttons) override;
-    void Beep() override {}
-    bool Open_with_default_program(const QString&) override { return false; }
-    std::unique_ptr<Busy_guard> Busy_pointer() override;
-    void Process_events_once() override {}
-    int Run_modal(QDialog&) override { return 0; }
-    QSizeF Screen_size_twips() override { return {28800, 16200}; }
-    QDateTime Now() override;
-
-    int boxes = 0;
-    QString last_text;
-    QString last_title;
-    Icon last_icon = Icon::None;
-    Buttons last_buttons = Buttons::Ok;
-};
 
 // A folder of this process's own (on /dev/shm when there is one), with a
 // trailing "/"; it and everything in it is removed when the process ends.

@@ -1,7 +1,6 @@
 #include "store/store.h"
 
 #include "platform/cp932.h"
-#include "platform/platform.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
@@ -54,11 +53,10 @@ QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Cha
 
 }  // namespace
 
-Diary_store::Diary_store(QString app_dir, Platform& platform)
-    : app_dir(std::move(app_dir)), platform(platform)
+Diary_store::Diary_store(QString folder) : app_dir(std::move(folder))
 {
-    if (!this->app_dir.endsWith(QLatin1Char('/')))
-        this->app_dir += QLatin1Char('/');
+    if (!app_dir.endsWith(QLatin1Char('/')))
+        app_dir += QLatin1Char('/');
 }
 
 QString Diary_store::Year_folder(int year) const
@@ -108,25 +106,24 @@ bool Diary_store::Folder_exists(const QString& path)
 
 Io_result Diary_store::Ensure_year_folder(int year) { return Make_folder(Year_folder(year)); }
 
-QString Diary_store::Read_text_file(const QString& path, Io_result* error)
+Text_read Diary_store::Read_text_file(const QString& path)
 {
     kept_remainders.remove(path);
+    Text_read read;
     bool exists = false;
     QByteArray bytes;
-    const Io_result read = Read_file_bytes(path, bytes, exists);
-    if (error)
-        *error = read;
-    if (!read.ok() || !exists)
-        return {};
+    read.result = Read_file_bytes(path, bytes, exists);
+    if (!read.result.ok() || !exists)
+        return read;
+    read.file_size = bytes.size();
 
     if (bytes.size() > Text_file_limit) {
-        platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
-                             QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
-                             Platform::Buttons::Ok);
+        read.capped = true;
         const qsizetype cut = Cut_point(bytes, Text_file_limit - 2);
         kept_remainders.insert(path, bytes.mid(cut));
         bytes.truncate(cut);
-        return Text_from_bytes(bytes);
+        read.text = Text_from_bytes(bytes);
+        return read;
     }
     // The final line end is the writer's, not the user's. A file made by
     // another program may lack it; then nothing of the text is dropped.
@@ -134,7 +131,8 @@ QString Diary_store::Read_text_file(const QString& path, Io_result* error)
         bytes.chop(2);
     else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
         bytes.chop(1);
-    return Text_from_bytes(bytes);
+    read.text = Text_from_bytes(bytes);
+    return read;
 }
 
 QByteArray Diary_store::Kept_remainder(const QString& path) const

@@ -2,8 +2,7 @@
 // The diary store: the folder tree under the program folder and every file
 // in it. Day files, the per-year index "keyword.txt", the message files.
 // Every write goes through Replace_file, one file at a time; every failure
-// comes back as an Io_result and never as a message, except the one box
-// of the capped read.
+// comes back as an Io_result and never as a message.
 
 #include "store/io_result.h"
 #include "store/settings.h"
@@ -12,10 +11,17 @@
 #include <QHash>
 #include <QString>
 
-class Platform;
-
 // Longest file the panels read whole, in bytes.
 inline constexpr qint64 Text_file_limit = 32000;
+
+// What the capped read gives. A file over the limit is capped: text holds
+// its head only, and the window tells the user so.
+struct Text_read {
+    QString text;
+    Io_result result;
+    bool capped = false;
+    qint64 file_size = 0;  // bytes in the file; 0 when it is missing
+};
 
 struct Day_record {
     bool found = false;
@@ -31,8 +37,8 @@ enum class Unmappable_policy {
 
 class Diary_store {
 public:
-    // app_dir ends in "/".
-    Diary_store(QString app_dir, Platform& platform);
+    // A "/" is added to app_dir when it lacks one.
+    explicit Diary_store(QString app_dir);
 
     const QString& App_dir() const { return app_dir; }
     QString Year_folder(int year) const;
@@ -46,11 +52,11 @@ public:
     Io_result Ensure_year_folder(int year);
 
     // The capped read. A missing file is the empty text. A file over the
-    // limit shows "３２ｋＢまでを読み込みました" and yields its first
-    // 31998 bytes (less the first byte of a character cut in two); the rest
-    // of the file is kept here and written back after the text by the next
-    // Write_text_file of the same path, so it is never lost.
-    QString Read_text_file(const QString& path, Io_result* error = nullptr);
+    // limit is capped: the text is its first 31998 bytes (less the first
+    // byte of a character cut in two); the rest of the file is kept here
+    // and written back after the text by the next write of the same path,
+    // so it is never lost.
+    Text_read Read_text_file(const QString& path);
     // Replaces the file with the text (line breaks "\n") and CR LF, or with
     // the text and the part kept back by the last capped read of this path.
     Io_result Write_text_file(const QString& path, const QString& text,
@@ -75,7 +81,6 @@ public:
 
 private:
     QString app_dir;
-    Platform& platform;
     QHash<QString, QByteArray> kept_remainders;
 };
 

@@ -512,6 +512,32 @@ private slots:
         form.reset();
     }
 
+    void A_long_reference_day_is_told_and_shown_to_the_cut()
+    {
+        QVERIFY(QDir().mkpath(At("2024")));
+        QByteArray long_day;
+        while (long_day.size() < 32100)
+            long_day += Hex("82 a0 0d 0a");  // あ CR LF
+        QVERIFY(Write_bytes(At("2024/0507.txt"), long_day));
+        auto form = Start();
+        fake->calls.clear();
+        fake->Expect_box(QStringLiteral("３２ｋＢまでを読み込みました"),
+                         QStringLiteral("ファイルが大きすぎます"), Icon::None, Buttons::Ok,
+                         Answer::Ok);
+        form->Show_reference_day(2024, 5, 7);
+        QCOMPARE(fake->calls,
+                 QStringList({"box:ファイルが大きすぎます:３２ｋＢまでを読み込みました"}));
+        // "あ" and a line break up to the cut, then one "あ".
+        QCOMPARE(form->Text1->toPlainText().size(), 31998 / 4 * 2 + 1);
+        // A short day after it: no box.
+        Up(form->VScroll6);
+        QVERIFY(form->Text1->toPlainText().isEmpty());
+        QCOMPARE(fake->calls.size(), 1);
+        // Only shown: the file keeps its bytes.
+        End(*form);
+        QCOMPARE(Read_bytes(At("2024/0507.txt")), long_day);
+    }
+
     void Typed_keys_in_the_reference_text_are_refused_data()
     {
         // Each key: its code, its modifiers and the text the platform gives

@@ -1,9 +1,7 @@
 // The diary store against bytes on disk: paths, the capped read and what it
 // keeps back, day files, the index, the settings file and the message files.
 
-#include "platform/platform.h"
 #include "store/store.h"
-#include "support/fake_platform.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -11,9 +9,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-const QString Too_large_text = QStringLiteral("３２ｋＢまでを読み込みました");
-const QString Too_large_title = QStringLiteral("ファイルが大きすぎます");
 
 // "あ" in code page 932.
 const QByteArray A_kana = Hex("82 a0");
@@ -37,16 +32,14 @@ private slots:
     {
         folder = std::make_unique<Temp_folder>();
         QVERIFY(folder->ok());
-        fake = std::make_unique<Fake_platform>();
-        store = std::make_unique<Diary_store>(folder->path(), *fake);
+        store = std::make_unique<Diary_store>(folder->path());
     }
-    void cleanup() { VERIFY_PLATFORM_CLEAN(*fake); }
 
     void Paths_are_built_from_the_program_folder()
     {
-        Diary_store root(QStringLiteral("/"), *fake);
+        Diary_store root(QStringLiteral("/"));
         QCOMPARE(root.App_dir(), QStringLiteral("/"));
-        Diary_store plain(QStringLiteral("/home/u/sorane"), *fake);
+        Diary_store plain(QStringLiteral("/home/u/sorane"));
         QCOMPARE(plain.App_dir(), QStringLiteral("/home/u/sorane/"));
         QCOMPARE(plain.Year_folder(2026), QStringLiteral("/home/u/sorane/2026"));
         QCOMPARE(plain.Day_file_path(2026, 12, 7), QStringLiteral("/home/u/sorane/2026/1207.txt"));
@@ -78,22 +71,22 @@ private slots:
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
         const QString path = store->Day_file_path(2026, 12, 7);
-        QCOMPARE(store->Read_text_file(path), QString());  // missing
+        QCOMPARE(store->Read_text_file(path).text, QString());  // missing
 
         QVERIFY(Write_bytes(path, Hex("0d 0a")));
-        QCOMPARE(store->Read_text_file(path), QString());
+        QCOMPARE(store->Read_text_file(path).text, QString());
         // "あ" CR LF "い" CR LF: line breaks become "\n", the last is dropped.
         QVERIFY(Write_bytes(path, Hex("82 a0 0d 0a 82 a2 0d 0a")));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("あ\nい"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("あ\nい"));
         // Files made elsewhere: no final line end, a lone LF, one byte.
         QVERIFY(Write_bytes(path, Hex("82 a0 41")));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("あA"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("あA"));
         QVERIFY(Write_bytes(path, Hex("41 0a")));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("A"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("A"));
         QVERIFY(Write_bytes(path, Hex("41")));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("A"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("A"));
         QVERIFY(Write_bytes(path, Hex("0a")));
-        QCOMPARE(store->Read_text_file(path), QString());
+        QCOMPARE(store->Read_text_file(path).text, QString());
     }
 
     void The_limit_is_32000_bytes()
@@ -104,18 +97,28 @@ private slots:
         const QByteArray whole = Repeat(A_kana, 31998) + Hex("0d 0a");
         QCOMPARE(whole.size(), 32000);
         QVERIFY(Write_bytes(path, whole));
-        QString text = store->Read_text_file(path);
-        QCOMPARE(text.size(), 15999);
-        QVERIFY(fake->calls.isEmpty());
+        Text_read read = store->Read_text_file(path);
+        QCOMPARE(read.text.size(), 15999);
+        QVERIFY(!read.capped);
+        QCOMPARE(read.file_size, qint64(32000));
+        QVERIFY(store->Kept_remainder(path).isEmpty());
 
         const QByteArray over = Repeat(A_kana, 31998) + Hex("41 0d 0a");
         QCOMPARE(over.size(), 32001);
         QVERIFY(Write_bytes(path, over));
-        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
-                         Platform::Buttons::Ok, Platform::Answer::Ok);
-        text = store->Read_text_file(path);
-        QCOMPARE(text, QString(15999, QChar(0x3042)));
+        read = store->Read_text_file(path);
+        QVERIFY(read.result.ok());
+        QVERIFY(read.capped);
+        QCOMPARE(read.file_size, qint64(32001));
+        QCOMPARE(read.text, QString(15999, QChar(0x3042)));
         QCOMPARE(store->Kept_remainder(path), Hex("41 0d 0a"));
+
+        // A missing file: nothing read, nothing capped.
+        read = store->Read_text_file(store->Day_file_path(2026, 12, 8));
+        QVERIFY(read.result.ok());
+        QVERIFY(!read.capped);
+        QCOMPARE(read.file_size, qint64(0));
+        QCOMPARE(read.text, QString());
     }
 
     void The_part_beyond_the_cut_is_written_back()
@@ -126,9 +129,10 @@ private slots:
         // is cut in two by a plain 31998-byte cut.
         const QByteArray original = Hex("41") + Repeat(A_kana, 39998) + Hex("0d 0a 42 0d 0a");
         QVERIFY(Write_bytes(path, original));
-        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
-                         Platform::Buttons::Ok, Platform::Answer::Ok);
-        const QString text = store->Read_text_file(path);
+        const Text_read read = store->Read_text_file(path);
+        QVERIFY(read.capped);
+        QCOMPARE(read.file_size, qint64(original.size()));
+        const QString text = read.text;
         QCOMPARE(text.size(), 1 + 15998);  // the split character went to the rest
         QCOMPARE(store->Kept_remainder(path), original.mid(31997));
 
@@ -141,7 +145,7 @@ private slots:
 
         // Reading a short file of the same path forgets the rest.
         QVERIFY(Write_bytes(path, Hex("43 0d 0a")));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("C"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("C"));
         QVERIFY(store->Kept_remainder(path).isEmpty());
         QVERIFY(store->Write_text_file(path, QStringLiteral("D")).ok());
         QCOMPARE(Read_bytes(path), Hex("44 0d 0a"));
@@ -154,9 +158,10 @@ private slots:
         const QByteArray original =
             Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
         QVERIFY(Write_bytes(path, original));
-        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
-                         Platform::Buttons::Ok, Platform::Answer::Ok);
-        const QString text = store->Read_text_file(path);
+        const Text_read read = store->Read_text_file(path);
+        QVERIFY(read.capped);
+        QCOMPARE(read.file_size, qint64(original.size()));
+        const QString text = read.text;
         QCOMPARE(text, QString(31997, QLatin1Char('A')));
         QVERIFY(store->Write_text_file(path, text).ok());
         QCOMPARE(Read_bytes(path), original);
@@ -172,9 +177,10 @@ private slots:
         // stray byte stays in the text.
         const QByteArray original = Repeat(A_kana, 31996) + Hex("85 81 40 0d 0a");
         QVERIFY(Write_bytes(path, original));
-        fake->Expect_box(Too_large_text, Too_large_title, Platform::Icon::None,
-                         Platform::Buttons::Ok, Platform::Answer::Ok);
-        const QString text = store->Read_text_file(path);
+        const Text_read read = store->Read_text_file(path);
+        QVERIFY(read.capped);
+        QCOMPARE(read.file_size, qint64(original.size()));
+        const QString text = read.text;
         QCOMPARE(text, QString(15998, QChar(0x3042)) + QChar(0xF785));
         QCOMPARE(store->Kept_remainder(path), Hex("81 40 0d 0a"));
         QVERIFY(store->Write_text_file(path, text).ok());
@@ -214,7 +220,7 @@ private slots:
         // An invalid pair, then a lead byte just before the line end.
         const QByteArray odd = Hex("85 41 82 a0 0d 0a 41 82 0d 0a");
         QVERIFY(Write_bytes(path, odd));
-        const QString text = store->Read_text_file(path);
+        const QString text = store->Read_text_file(path).text;
         QVERIFY(store->Write_text_file(path, text).ok());
         QCOMPARE(Read_bytes(path), odd);
     }
@@ -227,15 +233,15 @@ private slots:
         // is part of the text, and writing the text back keeps it.
         const QByteArray original = Hex("41 0d 0d 0a 42 0d 0d 0a");
         QVERIFY(Write_bytes(path, original));
-        const QString text = store->Read_text_file(path);
+        const QString text = store->Read_text_file(path).text;
         QCOMPARE(text, QStringLiteral("A\r\nB\r"));
         QVERIFY(store->Write_text_file(path, text).ok());
         QCOMPARE(Read_bytes(path), original);
-        QCOMPARE(store->Read_text_file(path), text);
+        QCOMPARE(store->Read_text_file(path).text, text);
         // A text typed with such a CR is written the same way.
         QVERIFY(store->Write_text_file(path, QStringLiteral("\r\n\r")).ok());
         QCOMPARE(Read_bytes(path), Hex("0d 0d 0a 0d 0d 0a"));
-        QCOMPARE(store->Read_text_file(path), QStringLiteral("\r\n\r"));
+        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("\r\n\r"));
     }
 
     void Looking_up_records()
@@ -451,7 +457,6 @@ private slots:
 
 private:
     std::unique_ptr<Temp_folder> folder;
-    std::unique_ptr<Fake_platform> fake;
     std::unique_ptr<Diary_store> store;
 };
 
