@@ -2,6 +2,7 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "platform/clock_real.h"
 #include "platform/platform_real.h"
 
 #include <QApplication>
@@ -11,7 +12,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     Real_platform platform;
-    Main_form form(platform, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    Real_clock clock;
+    Main_form form(platform, clock, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
     if (!form.Form_Load())
         return 0;
 

@@ -61,8 +61,8 @@ QString Character_text(char32_t c) { return QString::fromUcs4(&c, 1); }
 
 }  // namespace
 
-Main_form::Main_form(Platform& platform, const QString& app_dir, QWidget* parent)
-    : QMainWindow(parent), platform(platform), store(app_dir)
+Main_form::Main_form(Platform& platform, Clock& run_clock, const QString& app_dir, QWidget* parent)
+    : QMainWindow(parent), platform(platform), clock(run_clock), store(app_dir)
 {
     setObjectName(QStringLiteral("Main_form"));
     state.app_dir = store.App_dir();
@@ -266,7 +266,7 @@ void Main_form::Show_failure(const QString& headline, const Io_result& result, c
 
 bool Main_form::Form_Load()
 {
-    const QDate today = platform.Now().date();
+    const QDate today = clock.Now().date();
     state.today = today;
     if (today.year() < First_year || today.year() > Last_year) {
         platform.Message_box(
@@ -572,7 +572,7 @@ Io_result Main_form::Save_settings()
 QString Main_form::New_rescue_path() const
 {
     const QString stem = state.app_dir + QStringLiteral("sorane-rescue-") +
-                         platform.Now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+                         clock.Now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString path = stem + QStringLiteral(".txt");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = stem + QStringLiteral("-%1.txt").arg(n);

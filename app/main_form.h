@@ -5,6 +5,7 @@
 
 #include "app/twips.h"
 #include "fortune/generator.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
 #include "store/settings.h"
 #include "store/store.h"
@@ -57,7 +58,7 @@ public:
         Nobody
     };
 
-    Main_form(Platform& platform, const QString& app_dir, QWidget* parent = nullptr);
+    Main_form(Platform& platform, Clock& clock, const QString& app_dir, QWidget* parent = nullptr);
     ~Main_form() override;
 
     // Start-up. False when the program must end at once (the system date
@@ -132,6 +133,7 @@ public:
     Io_result Last_save_error() const { return last_save_error; }
 
     Platform& platform;
+    Clock& clock;
     Diary_store store;
     Program_state state;
 

@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 #include "bench/first_paint.h"
+#include "platform/clock_real.h"
 #include "platform/platform_real.h"
 
 #include <QApplication>
@@ -18,7 +19,8 @@ int main(int argc, char* argv[])
     Quit_after_first_paint quit;
     app.installEventFilter(&quit);
     Real_platform platform;
-    Main_form form(platform, QString::fromLocal8Bit(argv[1]));
+    Real_clock clock;
+    Main_form form(platform, clock, QString::fromLocal8Bit(argv[1]));
     if (!form.Form_Load())
         return 1;
     form.Show_window();

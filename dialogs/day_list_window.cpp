@@ -139,7 +139,7 @@ void Day_list_window::Load_common(const QString& title)
         VScroll1->setValue(VScroll1->minimum());
         Text1->clear();
     }
-    VScroll1->setValue(main.platform.Now().date().year());
+    VScroll1->setValue(main.clock.Now().date().year());
     Text1->setText(QString::number(VScroll1->value()));
 }
 

@@ -59,12 +59,15 @@ QString Tomorrow_heading(const QDate& today)
 // destroyed, and the drawing is then told to stop.
 class Window_listener final : public Fortune_listener {
 public:
-    Window_listener(F_uranai* window, Platform& platform) : window(window), platform(platform) {}
+    Window_listener(F_uranai* window, Platform& platform, Clock& run_clock)
+        : window(window), platform(platform), clock(run_clock)
+    {}
 
+    void Pass_events() override { platform.Process_events_once(); }
     void Wait_over() override
     {
         if (window)
-            window->setWindowTitle(Tomorrow_heading(platform.Now().date()));
+            window->setWindowTitle(Tomorrow_heading(clock.Now().date()));
     }
     void Luck_told(const QString& luck) override { Show(&F_uranai::Label5, luck); }
     void Color_told(const QString& color) override { Show(&F_uranai::Label6, color); }
@@ -81,6 +84,7 @@ private:
 
     QPointer<F_uranai> window;
     Platform& platform;
+    Clock& clock;
 };
 
 }  // namespace
@@ -163,15 +167,17 @@ void F_uranai::Form_Activate()
     Command1->setText(QStringLiteral("OK"));
 
     // Everything the drawing needs outlives this window; the window itself
-    // is reached only through the listener's guarded pointer. The drawing
-    // holds the busy pointer until it returns, on every path.
+    // is reached only through the listener's guarded pointer. The busy
+    // pointer stands over the whole drawing and goes off when it returns,
+    // on every path.
     // The diary text cannot change while this window is open (it is modal
     // over the main window), so its length is measured once, not at every
     // one of up to two thousand passes.
     Main_form* owner = &form;
-    Window_listener listener(this, owner->platform);
+    Window_listener listener(this, owner->platform, owner->clock);
     const qint32 text_length = Fortune_text_length(owner->Text2->toPlainText());
+    const auto busy = owner->platform.Busy_pointer();
     Draw_fortune(
-        owner->platform, generator, [text_length] { return text_length; }, listener);
+        owner->clock, generator, [text_length] { return text_length; }, listener);
     // Nothing of this window may be used here: it may have been destroyed.
 }

@@ -1,7 +1,7 @@
 #include "fortune/draw_fortune.h"
 
 #include "fortune/fortune_tables.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,33 +27,33 @@ int Index_for(double u, int size)
 // the moment it is asked for.
 class Seeds {
 public:
-    Seeds(Platform& platform, const std::function<qint32()>& text_length)
-        : platform(platform), text_length(text_length)
+    Seeds(Clock& time_source, const std::function<qint32()>& length_of_text)
+        : clock(time_source), text_length(length_of_text)
     {}
 
     double Length_by_date() const
     {
         const qint32 length = text_length();
-        return double(length) * double(Ole_day_number(platform.Now().date()));
+        return double(length) * double(Ole_day_number(clock.Now().date()));
     }
 
     double Length_by_time() const
     {
         const qint32 length = text_length();
-        return double(length) * Time_of_day_fraction(platform.Now().time());
+        return double(length) * Time_of_day_fraction(clock.Now().time());
     }
 
 private:
-    Platform& platform;
+    Clock& clock;
     const std::function<qint32()>& text_length;
 };
 
 // Seeds from the clock, draws r and makes floor(r x limit) passes that only
 // re-seed.
-void Clock_passes(Platform& platform, Random_generator& generator, int limit,
+void Clock_passes(Clock& clock, Random_generator& generator, int limit,
                   const std::function<double()>& pass_seed)
 {
-    generator.Seed_from_clock(platform.Now());
+    generator.Seed_from_clock(clock.Now(), clock.Steady_tick());
     const int passes = Index_for(generator.Draw(), limit);
     for (int pass = 0; pass < passes; ++pass)
         generator.Reseed(pass_seed());
@@ -105,22 +105,21 @@ int Draw_luck_index(Random_generator& generator, const std::function<double()>& 
     return luck;
 }
 
-Fortune_end Draw_fortune(Platform& platform, Random_generator& generator,
+Fortune_end Draw_fortune(Clock& clock, Random_generator& generator,
                          const std::function<qint32()>& text_length, Fortune_listener& listener)
 {
-    const auto busy = platform.Busy_pointer();
-    const Seeds seeds(platform, text_length);
+    const Seeds seeds(clock, text_length);
     const auto by_date = [&] { return seeds.Length_by_date(); };
     const auto by_time = [&] { return seeds.Length_by_time(); };
 
     // Wait phase: the only place where pending events run. The window may
     // be closed during a pass; the listener then asks to stop, and nothing
     // more is reported.
-    generator.Seed_from_clock(platform.Now());
+    generator.Seed_from_clock(clock.Now(), clock.Steady_tick());
     const int wait_passes = Index_for(generator.Draw(), Wait_pass_limit);
     for (int pass = 0; pass < wait_passes; ++pass) {
         generator.Reseed(by_date());
-        platform.Process_events_once();
+        listener.Pass_events();
         if (listener.Stop_requested())
             return Fortune_end::Stopped;
     }
@@ -129,13 +128,13 @@ Fortune_end Draw_fortune(Platform& platform, Random_generator& generator,
     // Luck follows straight on, with no seeding from the clock in between.
     listener.Luck_told(luck_table[Draw_luck_index(generator, by_time)]);
 
-    Clock_passes(platform, generator, Color_pass_limit, by_time);
+    Clock_passes(clock, generator, Color_pass_limit, by_time);
     listener.Color_told(color_table[Draw_table_index(generator, by_time(), Color_count)]);
 
-    Clock_passes(platform, generator, Number_pass_limit, by_date);
+    Clock_passes(clock, generator, Number_pass_limit, by_date);
     listener.Number_told(number_table[Draw_table_index(generator, by_time(), Number_count)]);
 
-    Clock_passes(platform, generator, Advice_pass_limit, by_date);
+    Clock_passes(clock, generator, Advice_pass_limit, by_date);
     listener.Advice_told(advice_table[Draw_table_index(generator, by_time(), Advice_count)]);
     return Fortune_end::Told;
 }

@@ -15,21 +15,25 @@
 #include <QTime>
 #include <functional>
 
-class Platform;
+class Clock;
 
 // Receives the drawing's reports, in this order: Wait_over, Luck_told,
-// Color_told, Number_told, Advice_told.
+// Color_told, Number_told, Advice_told. During the wait phase it also runs
+// the pending events: Pass_events then Stop_requested, once per pass.
 class Fortune_listener {
 public:
     virtual ~Fortune_listener() = default;
+    // One pass of pending events, so that the window stays responsive. The
+    // only time events run during the drawing.
+    virtual void Pass_events() = 0;
     virtual void Wait_over() = 0;
     virtual void Luck_told(const QString& luck) = 0;
     virtual void Color_told(const QString& color) = 0;
     virtual void Number_told(const QString& number) = 0;
     virtual void Advice_told(const QString& advice) = 0;
-    // Asked after every pass of pending events in the wait phase (the only
-    // time events run). True ends the drawing at once: nothing more is
-    // reported and the listener is not touched again.
+    // Asked after every pass of pending events in the wait phase. True ends
+    // the drawing at once: nothing more is reported and the listener is not
+    // touched again.
     virtual bool Stop_requested() = 0;
 };
 
@@ -39,10 +43,11 @@ enum class Fortune_end {
 };
 
 // Runs the drawing. text_length gives L as it is at that moment (see
-// Fortune_text_length). The busy pointer is on from the start until the
-// function returns, on every path. Events are handled through the platform
-// only during the wait phase, one pass per wait pass.
-Fortune_end Draw_fortune(Platform& platform, Random_generator& generator,
+// Fortune_text_length); D, T and the generator's clock seeds come from the
+// clock. Events are handled through the listener only during the wait
+// phase, one pass per wait pass. The caller shows the busy pointer around
+// the call.
+Fortune_end Draw_fortune(Clock& clock, Random_generator& generator,
                          const std::function<qint32()>& text_length, Fortune_listener& listener);
 
 // L for a diary text as a plain-text editor holds it: UTF-16 code units,

@@ -1,7 +1,6 @@
 #include "fortune/generator.h"
 
 #include <bit>
-#include <chrono>
 
 namespace {
 
@@ -34,11 +33,10 @@ double Fortune_generator::Draw()
     return double(Next() >> 11) * 0x1.0p-53;
 }
 
-void Fortune_generator::Seed_from_clock(const QDateTime& now)
+void Fortune_generator::Seed_from_clock(const QDateTime& now, quint64 tick)
 {
     const quint64 clock = quint64(now.toMSecsSinceEpoch());
-    const quint64 ticks = quint64(std::chrono::steady_clock::now().time_since_epoch().count());
-    state = Mix64(Mix64(state ^ Mix64(clock ^ Clock_salt)) ^ Mix64(ticks ^ Tick_salt));
+    state = Mix64(Mix64(state ^ Mix64(clock ^ Clock_salt)) ^ Mix64(tick ^ Tick_salt));
 }
 
 void Fortune_generator::Reseed(double x)

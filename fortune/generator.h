@@ -11,9 +11,10 @@ public:
     virtual ~Random_generator() = default;
     // The next value, uniform in [0, 1).
     virtual double Draw() = 0;
-    // Moves the state to a position derived from the clock, so that
-    // drawings started at different moments start differently.
-    virtual void Seed_from_clock(const QDateTime& now) = 0;
+    // Moves the state to a position derived from the clock (the time and a
+    // steady tick read from it), so that drawings started at different
+    // moments start differently.
+    virtual void Seed_from_clock(const QDateTime& now, quint64 tick) = 0;
     // Mixes x into the state. The state afterwards depends on x and on the
     // state before, so re-seeding with the same x twice does not return the
     // generator to where it was.
@@ -31,10 +32,10 @@ public:
     explicit Fortune_generator(quint64 state) : state(state) {}
 
     double Draw() override;
-    // The platform's clock has whole seconds only, and one fortune seeds
-    // from the clock several times within the same second: the seed also
-    // takes a steady high-resolution tick count and the state before it.
-    void Seed_from_clock(const QDateTime& now) override;
+    // The clock's time has whole seconds only, and one fortune seeds from
+    // the clock several times within the same second: the seed also takes
+    // the clock's steady high-resolution tick and the state before it.
+    void Seed_from_clock(const QDateTime& now, quint64 tick) override;
     void Reseed(double x) override;
 
     quint64 State() const { return state; }

@@ -1,12 +1,12 @@
 #pragma once
-// The thin layer between the diary and the desktop. Everything that would
-// make a test block, flake or depend on the real world goes through here:
-// message boxes, the beep, opening a file with the desktop's program, the
-// busy pointer, one pass of pending events, running a dialog modally, the
-// screen size and the clock. The real implementation lives in the UI
-// library (platform_real.h); tests use a scripted fake.
+// The thin layer between the windows and the desktop. Everything of the
+// desktop that would make a test block, flake or depend on the real world
+// goes through here: message boxes, the beep, opening a file with the
+// desktop's program, the busy pointer, one pass of pending events, running
+// a dialog modally and the screen size. The clock is the core part of the
+// layer (clock.h). The real implementation lives in the UI library
+// (platform_real.h); tests use a scripted fake.
 
-#include <QDateTime>
 #include <QSizeF>
 #include <QString>
 #include <memory>
@@ -57,8 +57,6 @@ public:
     virtual int Run_modal(QDialog& dialog) = 0;
     // Size of the primary screen in twips.
     virtual QSizeF Screen_size_twips() = 0;
-    // Local date and time, to whole seconds.
-    virtual QDateTime Now() = 0;
 };
 
 // Shared captions.

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTime>
 #include <QUrl>
 
 namespace {
@@ -100,11 +99,4 @@ QSizeF Real_platform::Screen_size_twips()
     const double twips_per_pixel = 1440.0 / screen->logicalDotsPerInch();
     const QSize size = screen->geometry().size();
     return {size.width() * twips_per_pixel, size.height() * twips_per_pixel};
-}
-
-QDateTime Real_platform::Now()
-{
-    QDateTime now = QDateTime::currentDateTime();
-    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    return now;
 }

@@ -12,5 +12,4 @@ public:
     void Process_events_once() override;
     int Run_modal(QDialog& dialog) override;
     QSizeF Screen_size_twips() override;
-    QDateTime Now() override;
 };

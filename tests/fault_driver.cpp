@@ -70,9 +70,10 @@ void Flush_output()
     output.clear();
 }
 
-class Driver_platform final : public Platform {
+class Driver_platform final : public Platform, public Clock {
 public:
     QDateTime now;
+    quint64 tick = 0;
     int rescue_questions = 0;
     int failure_boxes = 0;
     bool hand_over_failed = false;
@@ -127,6 +128,7 @@ public:
     }
     QSizeF Screen_size_twips() override { return {1920 * 15.0, 1080 * 15.0}; }
     QDateTime Now() override { return now; }
+    quint64 Steady_tick() override { return ++tick; }
 
     static QString Hash(const QByteArray& bytes)
     {
@@ -172,7 +174,7 @@ public:
 
     bool Start()
     {
-        form = std::make_unique<Main_form>(platform, folder);
+        form = std::make_unique<Main_form>(platform, platform, folder);
         if (!form->Form_Load())
             return false;
         form->Show_window();

@@ -1,10 +1,10 @@
-// The fortune: its tables, the generator and the drawing, with the platform
+// The fortune: its tables, the generator and the drawing, with the clock
 // faked and, where the order of every step matters, a scripted generator.
 
 #include "fortune/draw_fortune.h"
 #include "fortune/fortune_tables.h"
 #include "fortune/generator.h"
-#include "support/fake_platform.h"
+#include "support/fake_clock.h"
 
 #include <QSet>
 #include <QtTest>
@@ -39,9 +39,10 @@ public:
         draws.pop_front();
         return u;
     }
-    void Seed_from_clock(const QDateTime& now) override
+    void Seed_from_clock(const QDateTime& now, quint64 tick) override
     {
         log << QStringLiteral("clock:") + now.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        ticks << tick;
     }
     void Reseed(double x) override
     {
@@ -54,6 +55,7 @@ public:
 
     QStringList& log;
     std::deque<double> draws;
+    QList<quint64> ticks;  // the tick of every seed from the clock
     bool overdrawn = false;
     std::function<void()> after_reseed;
 };
@@ -62,6 +64,7 @@ class Recording_listener final : public Fortune_listener {
 public:
     explicit Recording_listener(QStringList& log) : log(log) {}
 
+    void Pass_events() override { log << QStringLiteral("events"); }
     void Wait_over() override { log << QStringLiteral("wait over"); }
     void Luck_told(const QString& luck) override
     {
@@ -295,17 +298,23 @@ private slots:
     {
         const QDateTime noon(QDate(2026, 12, 7), QTime(12, 0, 0));
         Fortune_generator first(1), second(1);
-        first.Seed_from_clock(noon);
-        second.Seed_from_clock(noon.addSecs(1));
+        first.Seed_from_clock(noon, 5000);
+        second.Seed_from_clock(noon.addSecs(1), 5000);
         QVERIFY(first.State() != second.State());
         QVERIFY(first.State() != Fortune_generator(1).State());
-        // Two seeds within the same second still start differently.
+        // Within the same second the tick tells two seeds apart...
+        Fortune_generator later_tick(1);
+        later_tick.Seed_from_clock(noon, 5001);
+        QVERIFY(later_tick.State() != first.State());
+        // ...and so does the state before: the same time and tick again
+        // still move the generator on.
         const quint64 before = first.State();
-        first.Seed_from_clock(noon);
+        first.Seed_from_clock(noon, 5000);
         QVERIFY(first.State() != before);
+        // The seed reads nothing but the state, the time and the tick.
         Fortune_generator third(1);
-        third.Seed_from_clock(noon);
-        QVERIFY(third.State() != first.State());
+        third.Seed_from_clock(noon, 5000);
+        QCOMPARE(third.State(), before);
     }
 
     void luck_redraw_rule_data()
@@ -351,22 +360,23 @@ private slots:
 
     void drawing_in_order()
     {
-        Fake_platform fake;  // 7 December 2026, 21:30:15
-        Scripted_generator generator(fake.calls, {
-                                                     3.5 / 2000,  // wait: 3 passes
-                                                     0.75,        // luck 7: again
-                                                     0.95,        // luck 9: again
-                                                     0.05,        // luck 0, final
-                                                     2.5 / 500,   // colour: 2 passes
-                                                     0.5,         // colour 5
-                                                     1.5 / 600,   // number: 1 pass
-                                                     0.99,        // number 9
-                                                     0.0,         // advice: no pass
-                                                     29.5 / 30,   // advice 29
-                                                 });
-        Recording_listener listener(fake.calls);
+        Fake_clock clock;  // 7 December 2026, 21:30:15
+        QStringList calls;
+        Scripted_generator generator(calls, {
+                                                3.5 / 2000,  // wait: 3 passes
+                                                0.75,        // luck 7: again
+                                                0.95,        // luck 9: again
+                                                0.05,        // luck 0, final
+                                                2.5 / 500,   // colour: 2 passes
+                                                0.5,         // colour 5
+                                                1.5 / 600,   // number: 1 pass
+                                                0.99,        // number 9
+                                                0.0,         // advice: no pass
+                                                29.5 / 30,   // advice 29
+                                            });
+        Recording_listener listener(calls);
         const auto end = Draw_fortune(
-            fake, generator, [] { return qint32(10); }, listener);
+            clock, generator, [] { return qint32(10); }, listener);
 
         QCOMPARE(end, Fortune_end::Told);
         QVERIFY(!generator.overdrawn);
@@ -374,11 +384,10 @@ private slots:
         // L = 10, D = 46363, T = 77415 / 86400.
         const QString by_date = QStringLiteral("reseed:463630");
         const QString by_time = QStringLiteral("reseed:8.96006944444");
-        const QString clock = QStringLiteral("clock:2026-12-07 21:30:15");
+        const QString clock_seed = QStringLiteral("clock:2026-12-07 21:30:15");
         const QString draw = QStringLiteral("draw");
         const QStringList expected = {
-            QStringLiteral("busy+"),
-            clock,
+            clock_seed,
             draw,
             by_date,
             QStringLiteral("events"),
@@ -397,32 +406,32 @@ private slots:
             by_time,
             draw,
             QStringLiteral("luck:大凶"),
-            clock,
+            clock_seed,
             draw,
             by_time,
             by_time,
             by_time,
             draw,
             QStringLiteral("color:紫"),
-            clock,
+            clock_seed,
             draw,
             by_date,
             by_time,
             draw,
             QStringLiteral("number:９"),
-            clock,
+            clock_seed,
             draw,
             by_time,
             draw,
             QStringLiteral("advice:年長者を大事に"),
-            QStringLiteral("busy-"),
         };
-        QCOMPARE(fake.calls, expected);
+        QCOMPARE(calls, expected);
         QCOMPARE(listener.results,
                  QStringList({QStringLiteral("大凶"), QStringLiteral("紫"), QStringLiteral("９"),
                               QStringLiteral("年長者を大事に")}));
-        QCOMPARE(fake.busy_depth, 0);
-        VERIFY_PLATFORM_CLEAN(fake);
+        // Every seed from the clock takes a fresh steady tick from it.
+        QCOMPARE(generator.ticks, QList<quint64>({1000, 2000, 3000, 4000}));
+        QCOMPARE(clock.tick, quint64(4000));
     }
 
     void wait_phase_pass_counts()
@@ -431,21 +440,22 @@ private slots:
         // below 1 there are 1999 passes, one event pass each.
         for (const auto& [r, passes] :
              {std::pair{0.0004999, 0}, std::pair{0.0005, 1}, std::pair{0.99999999, 1999}}) {
-            Fake_platform fake;
-            Scripted_generator generator(fake.calls, {r, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
-            Recording_listener listener(fake.calls);
+            Fake_clock clock;
+            QStringList log;
+            Scripted_generator generator(log, {r, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
+            Recording_listener listener(log);
             QCOMPARE(Draw_fortune(
-                         fake, generator, [] { return qint32(2); }, listener),
+                         clock, generator, [] { return qint32(2); }, listener),
                      Fortune_end::Told);
-            QCOMPARE(int(fake.calls.count(QStringLiteral("events"))), passes);
-            QCOMPARE(int(fake.calls.count(QStringLiteral("stop?"))), passes);
-            const QStringList calls = Without_stop_questions(fake.calls);
-            QCOMPARE(calls.indexOf(QStringLiteral("wait over")), 3 + 2 * passes);
+            QCOMPARE(int(log.count(QStringLiteral("events"))), passes);
+            QCOMPARE(int(log.count(QStringLiteral("stop?"))), passes);
+            const QStringList calls = Without_stop_questions(log);
+            QCOMPARE(calls.indexOf(QStringLiteral("wait over")), 2 + 2 * passes);
             // Event passes come in the wait phase only.
             QCOMPARE(calls.lastIndexOf(QStringLiteral("events")),
-                     passes == 0 ? -1 : 3 + 2 * passes - 1);
-            QCOMPARE(calls.first(), QStringLiteral("busy+"));
-            QCOMPARE(calls.last(), QStringLiteral("busy-"));
+                     passes == 0 ? -1 : 2 + 2 * passes - 1);
+            QCOMPARE(calls.first(), QStringLiteral("clock:2026-12-07 21:30:15"));
+            QVERIFY(calls.last().startsWith(QStringLiteral("advice:")));
         }
     }
 
@@ -453,16 +463,17 @@ private slots:
     {
         // The text grows by one with every reading of L, and the clock moves
         // on a second with every re-seed, across midnight.
-        Fake_platform fake;
-        fake.now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58));
-        Scripted_generator generator(fake.calls, {3.5 / 2000, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
-        generator.after_reseed = [&] { fake.now = fake.now.addSecs(1); };
-        Recording_listener listener(fake.calls);
+        Fake_clock clock;
+        clock.now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58));
+        QStringList log;
+        Scripted_generator generator(log, {3.5 / 2000, 0.5, 0.0, 0.5, 0.0, 0.5, 0.0, 0.5});
+        generator.after_reseed = [&] { clock.now = clock.now.addSecs(1); };
+        Recording_listener listener(log);
         qint32 length = 0;
         Draw_fortune(
-            fake, generator, [&] { return ++length; }, listener);
+            clock, generator, [&] { return ++length; }, listener);
 
-        const QStringList calls = Without_stop_questions(fake.calls);
+        const QStringList calls = Without_stop_questions(log);
         QStringList reseeds;
         QStringList clocks;
         for (const QString& call : calls) {
@@ -488,14 +499,15 @@ private slots:
 
     void stop_during_the_wait()
     {
-        Fake_platform fake;
-        Scripted_generator generator(fake.calls, {10.5 / 2000, 0.5, 0.5});
-        Recording_listener listener(fake.calls);
+        Fake_clock clock;
+        QStringList log;
+        Scripted_generator generator(log, {10.5 / 2000, 0.5, 0.5});
+        Recording_listener listener(log);
         // The window is closed during the second event pass.
-        listener.stop = [&] { return fake.calls.count(QStringLiteral("events")) == 2; };
+        listener.stop = [&] { return log.count(QStringLiteral("events")) == 2; };
         int lengths_read = 0;
         const auto end = Draw_fortune(
-            fake, generator,
+            clock, generator,
             [&] {
                 ++lengths_read;
                 return qint32(5);
@@ -504,28 +516,30 @@ private slots:
 
         QCOMPARE(end, Fortune_end::Stopped);
         const QString by_date = QStringLiteral("reseed:231815");
-        QCOMPARE(fake.calls,
-                 QStringList({QStringLiteral("busy+"), QStringLiteral("clock:2026-12-07 21:30:15"),
-                              QStringLiteral("draw"), by_date, QStringLiteral("events"),
-                              QStringLiteral("stop?"), by_date, QStringLiteral("events"),
-                              QStringLiteral("stop?"), QStringLiteral("busy-")}));
+        QCOMPARE(log,
+                 QStringList({QStringLiteral("clock:2026-12-07 21:30:15"), QStringLiteral("draw"),
+                              by_date, QStringLiteral("events"), QStringLiteral("stop?"), by_date,
+                              QStringLiteral("events"), QStringLiteral("stop?")}));
         QVERIFY(listener.results.isEmpty());
         QCOMPARE(lengths_read, 2);
         QCOMPARE(generator.Left(), std::size_t(2));
-        QCOMPARE(fake.busy_depth, 0);
     }
 
-    void busy_pointer_restored_when_a_report_fails()
+    void a_failing_report_ends_the_drawing()
     {
-        Fake_platform fake;
-        Scripted_generator generator(fake.calls, {0.0, 0.5});
-        Recording_listener listener(fake.calls);
+        Fake_clock clock;
+        QStringList log;
+        Scripted_generator generator(log, {0.0, 0.5, 0.5});
+        Recording_listener listener(log);
         listener.throw_on_luck = true;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  Draw_fortune(
-                                     fake, generator, [] { return qint32(1); }, listener));
-        QCOMPARE(fake.busy_depth, 0);
-        QCOMPARE(fake.calls.last(), QStringLiteral("busy-"));
+                                     clock, generator, [] { return qint32(1); }, listener));
+        // The failure leaves the drawing at once: no seed, draw or report
+        // after the luck.
+        QCOMPARE(log.last(), QStringLiteral("luck:吉"));
+        QCOMPARE(generator.Left(), std::size_t(1));
+        QCOMPARE(generator.ticks.size(), 1);
     }
 
     void luck_shares_with_our_generator()
@@ -569,14 +583,14 @@ private slots:
         // next, and every text comes from its table.
         Fortune_generator generator;
         for (const QTime time : {QTime(0, 0, 0), QTime(21, 30, 15)}) {
-            Fake_platform fake;
-            fake.now = QDateTime(QDate(2026, 12, 7), time);
+            Fake_clock clock;
+            clock.now = QDateTime(QDate(2026, 12, 7), time);
             QSet<QString> seen;
             for (int i = 0; i < 40; ++i) {
-                fake.calls.clear();
-                Recording_listener listener(fake.calls);
+                QStringList log;
+                Recording_listener listener(log);
                 QCOMPARE(Draw_fortune(
-                             fake, generator, [] { return qint32(120); }, listener),
+                             clock, generator, [] { return qint32(120); }, listener),
                          Fortune_end::Told);
                 QCOMPARE(listener.results.size(), 4);
                 QVERIFY(std::find(luck_table.begin(), luck_table.end(), listener.results[0]) !=
@@ -587,7 +601,6 @@ private slots:
                         number_table.end());
                 QVERIFY(std::find(advice_table.begin(), advice_table.end(), listener.results[3]) !=
                         advice_table.end());
-                QCOMPARE(fake.busy_depth, 0);
                 seen.insert(listener.results.join(u'|'));
             }
             QVERIFY2(seen.size() >= 30, qPrintable(QString::number(seen.size())));

@@ -6,6 +6,7 @@
 #include "app/main_form.h"
 #include "dialogs/f_uranai.h"
 #include "fortune/fortune_tables.h"
+#include "platform/clock_real.h"
 #include "platform/platform_real.h"
 #include "support/diary_fixture.h"
 
@@ -60,7 +61,7 @@ public:
         draws.pop_front();
         return u;
     }
-    void Seed_from_clock(const QDateTime&) override { ++clock_seeds; }
+    void Seed_from_clock(const QDateTime&, quint64) override { ++clock_seeds; }
     void Reseed(double x) override
     {
         reseeds << x;
@@ -396,10 +397,13 @@ private slots:
         QVERIFY(generator.draws.empty());
         QCOMPARE(generator.reseeds.value(0), first_reseed);
         QCOMPARE(fake->calls.count(QStringLiteral("events")), wait_passes);
-        // The busy pointer stood over every draw and is off now.
+        // The busy pointer stood over every draw and is off now; the event
+        // passes of the wait all came while it stood.
         QCOMPARE(busy_at_draws, QList<int>(8, 1));
         Verify_busy_balanced();
-        QCOMPARE(fake->calls.last(), QStringLiteral("busy-"));
+        QCOMPARE(fake->calls, QStringList(QStringLiteral("busy+")) +
+                                  QStringList(wait_passes, QStringLiteral("events")) +
+                                  QStringList(QStringLiteral("busy-")));
 
         // Each value stands beside its title and shows whole.
         for (QLabel* value : {window.Label5, window.Label6, window.Label7, window.Label8})
@@ -521,7 +525,8 @@ private slots:
         // The real platform: events really run in the wait, and the pointer
         // is the application's own.
         Real_platform platform;
-        Main_form form(platform, folder->path());
+        Real_clock clock;
+        Main_form form(platform, clock, folder->path());
         QVERIFY(form.Form_Load());
         form.Show_window();
         form.Text2->setPlainText(QStringLiteral("晴れ"));

@@ -351,7 +351,7 @@ private slots:
                              .arg(today.month())
                              .arg(today.day()),
                          App_title, Icon::Critical, Buttons::Ok, Answer::Ok);
-        Main_form form(*fake, folder->path());
+        Main_form form(*fake, *fake, folder->path());
         QVERIFY(!form.Form_Load());
         QCOMPARE(Entries(folder->path()), QStringList());
     }

@@ -363,7 +363,7 @@ private slots:
         QCOMPARE(Tree(folder->path()), tree);
 
         // Before start-up has set the lock it counts as "on".
-        Main_form fresh(*fake, folder->path());
+        Main_form fresh(*fake, *fake, folder->path());
         fresh.Text2->setPlainText(QStringLiteral("あ"));
         fresh.VScroll3->setValue(9);
         fresh.VScroll4->setValue(2026);

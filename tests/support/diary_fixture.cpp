@@ -24,9 +24,9 @@ void Write_diary_entry(Main_form& form)
     form.Check1->setChecked(true);
 }
 
-std::unique_ptr<Main_form> Start_form(Platform& platform, const QString& app_dir)
+std::unique_ptr<Main_form> Start_form(Fake_platform& fake, const QString& app_dir)
 {
-    auto form = std::make_unique<Main_form>(platform, app_dir);
+    auto form = std::make_unique<Main_form>(fake, fake, app_dir);
     if (form->Form_Load())
         form->Show_window();
     QCoreApplication::processEvents();

@@ -41,9 +41,9 @@ inline const QByteArray Today_record_saved =
 // Types the entry above into the diary panel and ticks 思い出, as a user.
 void Write_diary_entry(Main_form& form);
 
-// Makes a main window on the folder, runs its start-up and shows it when
-// start-up lets the program go on.
-std::unique_ptr<Main_form> Start_form(Platform& platform, const QString& app_dir);
+// Makes a main window on the folder with the fake as platform and clock,
+// runs its start-up and shows it when start-up lets the program go on.
+std::unique_ptr<Main_form> Start_form(Fake_platform& fake, const QString& app_dir);
 
 // Fails the current test for every top-level window still shown, but for
 // those named in allowed.

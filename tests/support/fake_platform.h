@@ -2,15 +2,17 @@
 // A platform layer for tests: it records every call in order and answers
 // message boxes and modal runs from a script. A message box that was not
 // scripted, or one whose words differ from the script, is a failure; so is
-// a scripted answer that was never used.
+// a scripted answer that was never used. It is also the clock, so one fake
+// serves as both parts of the layer.
 
 #include "platform/platform.h"
+#include "support/fake_clock.h"
 
 #include <QStringList>
 #include <deque>
 #include <functional>
 
-class Fake_platform final : public Platform {
+class Fake_platform final : public Fake_clock, public Platform {
 public:
     struct Expected_box {
         QString text;
@@ -35,7 +37,6 @@ public:
     void Process_events_once() override;
     int Run_modal(QDialog& dialog) override;
     QSizeF Screen_size_twips() override { return screen_twips; }
-    QDateTime Now() override { return now; }
 
     // Everything the code did through the layer, in order, as short lines:
     // "box:<title>:<text>", "beep", "open:<path>", "busy+", "busy-",
@@ -45,7 +46,6 @@ public:
     QStringList failures;
 
     QSizeF screen_twips{1920 * 15.0, 1080 * 15.0};
-    QDateTime now{QDate(2026, 12, 7), QTime(21, 30, 15)};
     bool open_succeeds = true;
     int busy_depth = 0;
 
