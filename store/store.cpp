@@ -146,7 +146,12 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
     const cp932::Encode_result encoded = cp932::Encode(text);
     if (!encoded.ok() && policy == Unmappable_policy::Refuse)
         return Io_result::Failure(Io_step::Encode, 0, path);
-    QByteArray bytes = With_crlf(encoded.bytes);
+    return Write_text_bytes(path, encoded.bytes);
+}
+
+Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes)
+{
+    QByteArray bytes = With_crlf(cp932_bytes);
     // The part of a long file that the capped read held back follows the
     // text unchanged; it carries the file's own final line end.
     const auto kept = kept_remainders.constFind(path);
@@ -180,17 +185,23 @@ Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result*
 Io_result Diary_store::Store_day_record(int year, const QString& key, bool memory_flag,
                                         const QString& memo, Unmappable_policy policy)
 {
-    const QString path = Keyword_file_path(year);
-    // A record is one line: a line break in the memo would split it.
-    QString one_line_memo = memo;
-    one_line_memo.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QString record_text =
-        key + (memory_flag ? QLatin1Char('1') : QLatin1Char('0')) + one_line_memo;
-    const cp932::Encode_result encoded = cp932::Encode(record_text);
+    const cp932::Encode_result encoded = cp932::Encode(memo);
     if (!encoded.ok() && policy == Unmappable_policy::Refuse)
-        return Io_result::Failure(Io_step::Encode, 0, path);
-    const QByteArray& record = encoded.bytes;
+        return Io_result::Failure(Io_step::Encode, 0, Keyword_file_path(year));
+    return Store_day_record_bytes(year, key, memory_flag, encoded.bytes);
+}
+
+Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
+                                              const QByteArray& memo_bytes)
+{
+    const QString path = Keyword_file_path(year);
+    // A record is one line: a line break in the memo would split it. In
+    // code page 932 a CR or LF byte is always that character, never part of
+    // a two-byte code.
+    QByteArray one_line_memo = memo_bytes;
+    one_line_memo.replace('\r', ' ').replace('\n', ' ');
+    const QByteArray key_bytes = key.toLatin1();
+    const QByteArray record = key_bytes + (memory_flag ? '1' : '0') + one_line_memo;
 
     bool exists = false;
     QList<QByteArray> lines;
@@ -199,7 +210,6 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
         return read;  // never rewrite an index that could not be read whole
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end.
-    const QByteArray key_bytes = key.toLatin1();
     bool record_found = false;
     for (QByteArray& line : lines) {
         if (line.startsWith(key_bytes)) {

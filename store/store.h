@@ -61,12 +61,21 @@ public:
     // the text and the part kept back by the last capped read of this path.
     Io_result Write_text_file(const QString& path, const QString& text,
                               Unmappable_policy policy = Unmappable_policy::Refuse);
+    // The same for text the caller has already encoded with cp932::Encode
+    // (line breaks "\n").
+    Io_result Write_text_bytes(const QString& path, const QByteArray& cp932_bytes);
     // Bytes kept back from the last capped read of path (empty when none).
     QByteArray Kept_remainder(const QString& path) const;
 
     Day_record Find_day_record(int year, const QString& key, Io_result* error = nullptr);
+    // Gives the day the one record "key, flag, memo": every line with the
+    // key takes it, or it is added at the end; other lines keep their bytes.
     Io_result Store_day_record(int year, const QString& key, bool memory_flag, const QString& memo,
                                Unmappable_policy policy = Unmappable_policy::Refuse);
+    // The same for a memo the caller has already encoded. A record is one
+    // line: a CR or LF byte in the memo is written as a blank.
+    Io_result Store_day_record_bytes(int year, const QString& key, bool memory_flag,
+                                     const QByteArray& memo_bytes);
     Io_result Create_year_index(int year, const QString& key);
 
     Settings_read Read_settings(const Settings& first_values) const;

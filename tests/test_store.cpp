@@ -1,6 +1,7 @@
 // The diary store against bytes on disk: paths, the capped read and what it
 // keeps back, day files, the index, the settings file and the message files.
 
+#include "platform/cp932.h"
 #include "store/store.h"
 #include "support/temp_folder.h"
 
@@ -198,6 +199,43 @@ private slots:
         QCOMPARE(Mode_of(path), 0600);
     }
 
+    void Text_encoded_by_the_caller_is_written_as_the_text_would_be()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString by_text = store->Day_file_path(2026, 12, 7);
+        const QString by_bytes = store->Day_file_path(2026, 12, 8);
+        QVERIFY(store->Write_text_bytes(by_bytes, Hex("90 b0 82 ea 0a 0a 81 60 8e 55 95 e0")).ok());
+        QCOMPARE(Read_bytes(by_bytes), Hex("90 b0 82 ea 0d 0a 0d 0a 81 60 8e 55 95 e0 0d 0a"));
+
+        // Both ways give the same file, for the empty text, a CR of the
+        // text's own, a stray lead byte and a substituted character too.
+        const QString texts[] = {
+            QString(),
+            QStringLiteral("晴れ\n\n〜散歩"),
+            QStringLiteral("\r\nA\r"),
+            QStringLiteral("A") + QChar(0xF785) + QStringLiteral("\nB"),
+            QStringLiteral("a\U0001F600b"),
+        };
+        for (const QString& text : texts) {
+            QVERIFY(store->Write_text_file(by_text, text, Unmappable_policy::Substitute).ok());
+            QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(text).bytes).ok());
+            QCOMPARE(Read_bytes(by_bytes), Read_bytes(by_text));
+        }
+
+        // After a capped read of each path: the new text, then the part
+        // kept back, whichever way the text came.
+        const QByteArray original = Hex("41") + Repeat(A_kana, 39998) + Hex("0d 0a 42 0d 0a");
+        QVERIFY(Write_bytes(by_text, original));
+        QVERIFY(Write_bytes(by_bytes, original));
+        const QString text = store->Read_text_file(by_text).text;
+        QCOMPARE(store->Read_text_file(by_bytes).text, text);
+        const QString edited = QStringLiteral("Z") + text.mid(1);
+        QVERIFY(store->Write_text_file(by_text, edited).ok());
+        QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(edited).bytes).ok());
+        QCOMPARE(Read_bytes(by_bytes), Hex("5a") + original.mid(1));
+        QCOMPARE(Read_bytes(by_text), Read_bytes(by_bytes));
+    }
+
     void Characters_code_page_932_cannot_hold_are_not_written_silently()
     {
         QVERIFY(store->Ensure_year_folder(2026).ok());
@@ -307,6 +345,45 @@ private slots:
                                                "2026/03/040\x85\r\n"
                                                "2026/12/070new\r\n"
                                                "2026/05/051\r\n"));
+    }
+
+    void A_memo_encoded_by_the_caller_is_stored_as_the_memo_would_be()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).ok());
+        const QString index = store->Keyword_file_path(2026);
+        const QString key = QStringLiteral("2026/12/07");
+        const QByteArray before = QByteArray("2026/01/021\xed\x40\r\n"
+                                             "2026/12/070old\r\n"
+                                             "2026/03/040\x85\r\n");
+        // A record is one line: the memo's line breaks are written as blanks.
+        QVERIFY(Write_bytes(index, before));
+        QVERIFY(store->Store_day_record_bytes(2026, key, true, Hex("61 0d 0a 62 0a")).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
+                                               "2026/12/071a  b \r\n"
+                                               "2026/03/040\x85\r\n"));
+
+        const QString memos[] = {
+            QString(),
+            QStringLiteral("買い物"),
+            QStringLiteral("a\r\nb\n"),
+            QChar(0xF785) + QStringLiteral("\rx"),
+            QStringLiteral("ab\U00020BB7"),
+        };
+        for (const QString& memo : memos) {
+            QVERIFY(Write_bytes(index, before));
+            QVERIFY(store->Store_day_record(2026, key, false, memo, Unmappable_policy::Substitute)
+                        .ok());
+            const QByteArray by_text = Read_bytes(index);
+            QVERIFY(Write_bytes(index, before));
+            QVERIFY(
+                store->Store_day_record_bytes(2026, key, false, cp932::Encode(memo).bytes).ok());
+            QCOMPARE(Read_bytes(index), by_text);
+        }
+        QVERIFY(Write_bytes(index, before));
+        QVERIFY(store->Store_day_record(2026, key, false, QStringLiteral("a\r\nb\n")).ok());
+        QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
+                                               "2026/12/070a  b \r\n"
+                                               "2026/03/040\x85\r\n"));
     }
 
     void A_memo_that_cannot_be_stored_leaves_the_index_alone()
