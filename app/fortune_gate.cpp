@@ -2,6 +2,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_uranai.h"
+#include "fortune/draw_fortune.h"
 
 #include <QPlainTextEdit>
 
@@ -9,7 +10,7 @@ void Main_form::Command3_Click()
 {
     // The told state comes first: an empty diary on a day whose fortune was
     // told still hears that it was told.
-    if (state.fortune_state == QLatin1String("sumi")) {
+    if (session.state.settings.fortune_state == QLatin1String("sumi")) {
         platform.Message_box(QStringLiteral("本日の占いはもう終わっています"), App_title,
                              Platform::Icon::None, Platform::Buttons::Ok);
         return;
@@ -28,11 +29,12 @@ void Main_form::Command3_Click()
     // Told from this moment, and written at once, so that a program killed
     // after the fortune does not tell a second one today. The day itself is
     // not written here.
-    state.fortune_state = QStringLiteral("sumi");
+    session.state.settings.fortune_state = QStringLiteral("sumi");
     if (const Io_result r = Save_settings(); !r.ok())
         Show_failure(QStringLiteral("占いを済ませたことを設定ファイルに保存できませんでした。"), r,
                      QStringLiteral("終了するときに、もう一度保存します。"));
 
-    F_uranai window(*this);
+    F_uranai window(Host(), session.Time(), session.fortune_generator,
+                    Fortune_text_length(Text2->toPlainText()));
     platform.Run_modal(window);
 }

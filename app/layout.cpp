@@ -60,23 +60,25 @@ void Main_form::Apply_text2_height(double outer_height)
     if (outer_height == Unlaid_height)
         return;
     const double h = std::max(outer_height, Design_height);
-    Set_vertical(Text2, 540, Text2_height(h, state.screen_mode == QLatin1String("nomal")), Dpi());
+    Set_vertical(Text2, 540,
+                 Text2_height(h, session.state.settings.screen_mode == QLatin1String("nomal")),
+                 Dpi());
 }
 
 void Main_form::Command1_Click()
 {
     // Only the exact "nomal" is the normal mode; anything else read from the
     // settings counts as wide and turns into "nomal" here.
-    if (state.screen_mode == QLatin1String("nomal"))
-        state.screen_mode = QStringLiteral("wide");
+    if (session.state.settings.screen_mode == QLatin1String("nomal"))
+        session.state.settings.screen_mode = QStringLiteral("wide");
     else
-        state.screen_mode = QStringLiteral("nomal");
+        session.state.settings.screen_mode = QStringLiteral("nomal");
     Apply_text2_height(Outer_twips().height);
 }
 
 void Main_form::Form_Resize()
 {
-    if (state.resize_lock || isMinimized())
+    if (resize_lock || isMinimized())
         return;
     const Twips_rect outer = Outer_twips();
     Lay_out(outer.width, outer.height);
@@ -138,14 +140,14 @@ void Main_form::Bring_onto_screen()
 
 void Main_form::MENU_ref_default_Click()
 {
-    F_ref_settei dialog(*this);
+    F_ref_settei dialog(Host(), session.state.settings.ref_mode);
     platform.Run_modal(dialog);
 }
 
 void Main_form::Menu_tukaikata_Click()
 {
     const QString title = QStringLiteral("使い方を表示できません");
-    const QString path = state.app_dir + QStringLiteral("sorane.txt");
+    const QString path = session.App_dir() + QStringLiteral("sorane.txt");
     if (!QFileInfo(path).isFile()) {
         platform.Message_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
                              title, Platform::Icon::Critical, Platform::Buttons::Ok);

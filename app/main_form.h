@@ -1,20 +1,20 @@
 #pragma once
 // The main window: the diary panel above, the reference panel below, the
-// bottom row of buttons and the menu bar; start-up (Form_Load), saving a
-// day (Save_day) and the endings. It owns the program-wide state.
+// bottom row of buttons and the menu bar. It is the view of the diary
+// session it owns: it shows the session's days, turns the user's actions
+// into session calls, and what the session returns into questions and
+// messages.
 
-#include "app/twips.h"
-#include "fortune/generator.h"
-#include "platform/clock.h"
+#include "diary/session.h"
 #include "platform/platform.h"
-#include "store/settings.h"
-#include "store/store.h"
+#include "platform/twips.h"
+#include "ui/placement.h"
 
-#include <QDate>
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
 
+class Clock;
 class F_memo;
 class F_omoide;
 class QAction;
@@ -28,37 +28,15 @@ class QPushButton;
 class QScrollBar;
 class Navigation_filter;
 
-// State that lives for the whole run and that every window shares. The
-// settings values are the inherited members (win_state ... spare_lines).
-struct Program_state : Settings {
-    QString app_dir;      // program folder, ends in "/"
-    QString scroll_lock;  // "on" / "off"; empty before start-up, counts as "on"
-    bool resize_lock = false;
-    QStringList keyword_lines;  // in-memory index table of the search windows
-    int keyword_count = 0;
-    QDate today;  // the system date at start-up
-    // Today lies after the last start's date (read before start-up moved it).
-    bool new_day = false;
-};
-
 class Main_form : public QMainWindow {
     Q_OBJECT
 
 public:
-    enum class Save_result {
-        Saved,      // the day was written
-        Unchanged,  // nothing to write: unedited, or text and memo both empty
-        Declined,   // the user chose to go back to the text; nothing written
-        Failed,     // not written; the reason is in last_save_error
-    };
-    // Whether a user is there to answer questions (the close box, a button)
-    // or not (a signal, the session ending).
-    enum class Who {
-        User,
-        Nobody
-    };
+    using Save_result = Diary_session::Save_result;
+    using Who = Diary_session::Who;
 
-    Main_form(Platform& platform, Clock& clock, const QString& app_dir, QWidget* parent = nullptr);
+    Main_form(Platform& platform_layer, Clock& clock, const QString& app_dir,
+              QWidget* parent = nullptr);
     ~Main_form() override;
 
     // Start-up. False when the program must end at once (the system date
@@ -92,9 +70,9 @@ public:
 
     void Form_Resize();
 
-    // The messages (dialogs/f_tomorrow.cpp, dialogs/f_yesterday.cpp): 明日へ
-    // opens F_tomorrow; at start-up a new day hands tomorrow's message over
-    // and F_yesterday greets the user while a received message exists.
+    // 明日へ opens F_tomorrow; at start-up a new day hands tomorrow's
+    // message over and F_yesterday greets the user while a received
+    // message exists.
     void Command4_Click();
     void Hand_over_messages_at_start();
     // Screen modes, layout, the reference setting and help (layout.cpp).
@@ -117,25 +95,27 @@ public:
     F_memo* f_memo = nullptr;
     // The 占い button: the once-a-day gate, then the fortune window.
     void Command3_Click();
-    // The fortune's generator; its state carries over from one fortune to
-    // the next for the whole run.
-    Fortune_generator fortune_generator;
 
     // Shows a day in the diary panel: memo, memory flag and text from the
-    // store, remembered as loaded so that an unedited day is never written.
+    // session, remembered as shown so that an unedited day is never written.
     void Load_diary_day(int year, int month, int day);
-    // Shows the reference day of Text7..Text9 in Text1.
+    // Shows the reference day in Text1.
     void Load_reference_text();
 
     bool Ended() const { return ended; }
     // The file the last ending without a save wrote the day to, or empty.
     QString Rescue_path() const { return rescue_path; }
-    Io_result Last_save_error() const { return last_save_error; }
 
     Platform& platform;
-    Clock& clock;
-    Diary_store store;
-    Program_state state;
+    Diary_session session;
+    // Program-wide view state: "on" while the program moves the date bars
+    // itself, so that their handlers do nothing (empty before start-up,
+    // counts as "on"); resize_lock while start-up places the window.
+    QString scroll_lock;
+    bool resize_lock = false;
+
+    // What the dialogs get of this window.
+    Dialog_host Host();
 
     QPlainTextEdit* Text1 = nullptr;
     QPlainTextEdit* Text2 = nullptr;
@@ -191,7 +171,8 @@ public:
     void Text1_KeyPress(char32_t& key_code);
     // Moves the reference panel to a day the way the search windows do:
     // the year, month and day bars in this order, one load per bar whose
-    // value changes.
+    // value changes; a date outside the bars' ranges goes to the nearest
+    // day they can show.
     void Show_reference_day(int year, int month, int day);
     // Text still being composed in an input method in Text2 or Text6 goes
     // into its field, so that it is saved with the rest.
@@ -221,39 +202,25 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    struct Day_plan {
-        Save_result result = Save_result::Unchanged;  // Saved: go on and write
-        Unmappable_policy policy = Unmappable_policy::Refuse;
-        QString headline;  // for Failed
-        Io_result error;   // for Failed
-        QString text;      // the diary text and memo as they were planned
-        QString memo;
-    };
-
     void Build_controls();
     void Build_menus();
     void Apply_text2_height(double outer_height);
     void Connect_layout_handlers();
-    Day_plan Plan_day_save(Who who);
-    Save_result Write_day(const Day_plan& plan);
-    Save_result Run_plan(const Day_plan& plan);
+    // The diary panel's day as its fields hold it now, and back.
+    Day_entry Current_entry() const;
+    void Show_entry(const Day_entry& entry);
+    // Shows the failures of a read, in the order the read met them.
+    void Tell_day_read(const Diary_session::Day_read& read, const QString& headline,
+                       const QString& note);
+    // The session's plan for saving the day, after the question about
+    // characters code page 932 cannot hold (Declined when the user says no).
+    Diary_session::Day_plan Plan_day_save(Who who);
+    Save_result Run_plan(Diary_session::Day_plan& plan);
+    int Window_state() const;
     QString Rescue_question(const QString& rescue_name) const;
-    Io_result Write_rescue_file(const QString& path);
-    QString New_rescue_path() const;
     void Show_failure(const QString& headline, const Io_result& result,
                       const QString& note = QString());
     void Finish();
-
-    // The day shown in the diary panel as it was loaded or last saved.
-    QString loaded_text;
-    QString loaded_memo;
-    bool loaded_flag = false;
-    // False when the day's file or its index could not be read: its file is
-    // then never written over by what the panel holds.
-    bool day_loaded = true;
-    Io_result load_error;
-    Io_result last_save_error;
-    QString last_save_headline;
 
     // The placement last set from twips, to write the same values back when
     // the window did not move or change size.
@@ -266,3 +233,6 @@ private:
     bool in_query = false;
     QString rescue_path;
 };
+
+// The headline of a failed save.
+QString Save_failure_headline(const Diary_session::Day_plan& plan);

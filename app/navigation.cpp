@@ -3,7 +3,7 @@
 // the reference text, which refuses every typed character.
 
 #include "app/main_form.h"
-#include "app/spinner.h"
+#include "ui/spinner.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -64,7 +64,7 @@ void Stop_repeat(QScrollBar* bar)
 // composed in an input method, and modal windows opening over the window.
 class Navigation_filter : public QObject {
 public:
-    explicit Navigation_filter(Main_form& form) : QObject(&form), form(form) {}
+    explicit Navigation_filter(Main_form& main_form) : QObject(&main_form), form(main_form) {}
 
     // Puts the text being composed in the field into it, as the input
     // method would on its own commit.
@@ -184,7 +184,7 @@ void Main_form::Commit_composition()
 
 void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
 {
-    if (state.scroll_lock != QLatin1String("off"))
+    if (scroll_lock != QLatin1String("off"))
         return;
     if (diary_moving) {
         // A change that comes while another is handled (an arrow repeating
@@ -231,41 +231,39 @@ void Main_form::Load_diary_position()
         if (p.field->text() != shown)
             p.field->setText(shown);
     }
-    const int year = VScroll1->value();
-    if (!Diary_store::Folder_exists(store.Year_folder(year))) {
+    const Panel_date date{VScroll1->value(), VScroll2->value(), VScroll3->value()};
+    if (!Diary_store::Folder_exists(session.Store().Year_folder(date.year))) {
         // No year folder: an empty day. Nothing is created by looking.
-        Check1->setChecked(false);
-        Text6->clear();
-        Text2->clear();
-        loaded_text.clear();
-        loaded_memo.clear();
-        loaded_flag = false;
-        day_loaded = true;
-        load_error = {};
+        session.Load_empty_day(date);
+        Show_entry(session.Loaded_day());
+        session.Day_shown(Current_entry());
         Text2->document()->setModified(false);
         return;
     }
-    Load_diary_day(year, VScroll2->value(), VScroll3->value());
+    Load_diary_day(date.year, date.month, date.day);
 }
 
-// The bars agree with the date shown in Text3..Text5 again; no handler runs.
+// The bars agree with the day shown again; no handler runs.
 void Main_form::Put_diary_bars_back()
 {
-    const QString lock = state.scroll_lock;
-    state.scroll_lock = QStringLiteral("on");
-    VScroll1->setValue(Text3->text().toInt());
-    VScroll2->setValue(Text4->text().toInt());
-    VScroll3->setValue(Text5->text().toInt());
-    state.scroll_lock = lock;
+    const QString lock = scroll_lock;
+    scroll_lock = QStringLiteral("on");
+    const Panel_date& shown = session.Diary_date();
+    VScroll1->setValue(shown.year);
+    VScroll2->setValue(shown.month);
+    VScroll3->setValue(shown.day);
+    scroll_lock = lock;
 }
 
 void Main_form::Reference_bar_change(QScrollBar* bar, QLineEdit* field)
 {
-    if (state.scroll_lock != QLatin1String("off"))
+    if (scroll_lock != QLatin1String("off"))
         return;
     const int blocked_before = blocked_count;
     field->setText(QString::number(bar->value()));
-    if (!Diary_store::Folder_exists(store.Year_folder(Text7->text().toInt())))
+    const Panel_date date{VScroll4->value(), VScroll5->value(), VScroll6->value()};
+    session.Set_reference_date(date);
+    if (!Diary_store::Folder_exists(session.Store().Year_folder(date.year)))
         Text1->clear();
     else
         Load_reference_text();
@@ -275,9 +273,10 @@ void Main_form::Reference_bar_change(QScrollBar* bar, QLineEdit* field)
 
 void Main_form::Show_reference_day(int year, int month, int day)
 {
-    VScroll4->setValue(year);
-    VScroll5->setValue(month);
-    VScroll6->setValue(day);
+    const Panel_date date = Panel_date{year, month, day}.Clamped();
+    VScroll4->setValue(date.year);
+    VScroll5->setValue(date.month);
+    VScroll6->setValue(date.day);
 }
 
 void Main_form::Text1_KeyPress(char32_t& key_code)

@@ -443,7 +443,7 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
-        Longest_wait generator(form.fortune_generator);
+        Longest_wait generator(form.session.fortune_generator);
         Timing_listener listener(form.platform);
         Settle();
         listener.start = Steady::now();

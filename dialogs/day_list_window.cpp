@@ -1,10 +1,11 @@
 #include "dialogs/day_list_window.h"
 
-#include "dialogs/placement.h"
-
-#include "app/io_message.h"
-#include "app/main_form.h"
-#include "app/spinner.h"
+#include "diary/session.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
+#include "ui/io_message.h"
+#include "ui/look.h"
+#include "ui/spinner.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -16,39 +17,27 @@
 
 namespace {
 
-const QString Font_name = QStringLiteral("ＭＳ ゴシック");
-constexpr double Font_points = 11.25;
-const QString List_font_name = QStringLiteral("ＭＳ Ｐゴシック");
-constexpr double List_font_points = 9;
-
 constexpr double Date_column_width = 1200;
 constexpr double Memo_column_width = 5000;
 
-constexpr int First_year = 1990;
-constexpr int Last_year = 2100;
-
 }  // namespace
 
-Day_list_window::Day_list_window(Main_form& main, const char* name, double client_width,
-                                 double client_height, const QColor& background)
-    : QDialog(&main), main(main), client_width(client_width), client_height(client_height)
+Day_list_window::Day_list_window(const Dialog_host& main_host, Diary_session& diary_session,
+                                 Show_day show_day, const char* name, double width_twips,
+                                 double height_twips, const QColor& background)
+    : QDialog(main_host.window), host(main_host), session(diary_session),
+      show_reference_day(std::move(show_day)), client_width(width_twips),
+      client_height(height_twips)
 {
     setObjectName(QLatin1String(name));
     setModal(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, background);
-    setPalette(palette);
-    setAutoFillBackground(true);
-    QFont font(Font_name);
-    font.setPointSizeF(Font_points);
-    setFont(font);
-    setFixedSize(Twips_to_pixels(client_width, main.Dpi()),
-                 Twips_to_pixels(client_height, main.Dpi()));
+    Set_window_look(*this, background);
+    setFixedSize(Twips_to_pixels(client_width, Dpi_of(*this)),
+                 Twips_to_pixels(client_height, Dpi_of(*this)));
 
     Grid1 = new QTableWidget(this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
-    QFont list_font(List_font_name);
-    list_font.setPointSizeF(List_font_points);
+    const QFont list_font = List_font();
     Grid1->setFont(list_font);
     Grid1->horizontalHeader()->hide();
     Grid1->verticalHeader()->hide();
@@ -59,8 +48,8 @@ Day_list_window::Day_list_window(Main_form& main, const char* name, double clien
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid1->setWordWrap(false);
     Grid1->setColumnCount(2);
-    Grid1->setColumnWidth(0, Twips_to_pixels(Date_column_width, main.Dpi()));
-    Grid1->setColumnWidth(1, Twips_to_pixels(Memo_column_width, main.Dpi()));
+    Grid1->setColumnWidth(0, Twips_to_pixels(Date_column_width, Dpi_of(*this)));
+    Grid1->setColumnWidth(1, Twips_to_pixels(Memo_column_width, Dpi_of(*this)));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -77,14 +66,9 @@ Day_list_window::Day_list_window(Main_form& main, const char* name, double clien
     connect(Grid1, &QTableWidget::cellDoubleClicked, this, &Day_list_window::Grid1_DblClick);
 }
 
-void Day_list_window::Place(QWidget* widget, const Twips_rect& r) const
-{
-    widget->setGeometry(To_pixels(r, main.Dpi()));
-}
-
 void Day_list_window::Place_over_main()
 {
-    Centre_over_main_form(*this, main, client_width, client_height);
+    Centre_over_main(*this, host, client_width, client_height);
 }
 
 void Day_list_window::Set_row(int row, const QString& date, const QString& memo,
@@ -132,14 +116,14 @@ void Day_list_window::Load_common(const QString& title)
     Place_over_main();
     setWindowTitle(title);
     Setup_list();
-    main.state.keyword_count = 0;
+    session.state.keyword_count = 0;
     {
         const QSignalBlocker block_bar(VScroll1);
         const QSignalBlocker block_text(Text1);
         VScroll1->setValue(VScroll1->minimum());
         Text1->clear();
     }
-    VScroll1->setValue(main.clock.Now().date().year());
+    VScroll1->setValue(session.Time().Now().date().year());
     Text1->setText(QString::number(VScroll1->value()));
 }
 
@@ -147,13 +131,12 @@ void Day_list_window::VScroll1_Change() { Text1->setText(QString::number(VScroll
 
 void Day_list_window::Rebuild_day_list(const Record_test& test)
 {
-    main.state.keyword_count = 0;
-    const Day_list_read read = Read_day_list(main.state.app_dir, Text1->text(), test);
+    session.state.keyword_count = 0;
+    const Day_list_read read = Read_day_list(session.App_dir(), Text1->text(), test);
     if (!read.error.ok()) {
         Setup_list();
-        main.platform.Message_box(
-            Io_message(QStringLiteral("索引ファイルを読み込めませんでした。"), read.error),
-            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        Show_failure(host.platform, QStringLiteral("索引ファイルを読み込めませんでした。"),
+                     read.error);
         return;
     }
     // Position 0 stands for the header row and holds no record.
@@ -161,38 +144,35 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
     lines.reserve(read.records.size() + 1);
     for (const Listed_record& record : read.records)
         lines.append(record.line);
-    main.state.keyword_lines = lines;
-    main.state.keyword_count = int(read.records.size());
-    Fill_list(main.state.keyword_lines, main.state.keyword_count);
+    session.state.keyword_lines = lines;
+    session.state.keyword_count = int(read.records.size());
+    Fill_list(session.state.keyword_lines, session.state.keyword_count);
 }
 
 void Day_list_window::Recall_selected_day()
 {
     const int r = Grid1->currentRow();
-    if (r < 1 || r > main.state.keyword_count || r >= main.state.keyword_lines.size()) {
-        main.platform.Message_box(QStringLiteral("呼び出す日が指定されていません"), App_title,
+    if (r < 1 || r > session.state.keyword_count || r >= session.state.keyword_lines.size()) {
+        host.platform.Message_box(QStringLiteral("呼び出す日が指定されていません"), App_title,
                                   Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return;
     }
-    const std::optional<Key_date> date = Key_date_of(main.state.keyword_lines.at(r));
+    const std::optional<Key_date> date = Key_date_of(session.state.keyword_lines.at(r));
     if (!date) {
-        main.platform.Message_box(QStringLiteral("この行には日付がないため、呼び出せません。"),
+        host.platform.Message_box(QStringLiteral("この行には日付がないため、呼び出せません。"),
                                   App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return;
     }
     // Year, then month, then day: each change moves the reference panel.
     // A date outside the bars' ranges (a hand-edited index) goes to the
     // nearest day they can show.
-    const int values[3] = {date->year, date->month, date->day};
-    QScrollBar* const bars[3] = {main.VScroll4, main.VScroll5, main.VScroll6};
-    for (int i = 0; i < 3; ++i)
-        bars[i]->setValue(std::clamp(values[i], bars[i]->minimum(), bars[i]->maximum()));
+    show_reference_day(date->year, date->month, date->day);
     accept();
 }
 
 void Day_list_window::Grid1_DblClick() { Recall_selected_day(); }
 
-void Day_list_window::Form_QueryUnload() { main.state.keyword_count = 0; }
+void Day_list_window::Form_QueryUnload() { session.state.keyword_count = 0; }
 
 void Day_list_window::done(int result)
 {

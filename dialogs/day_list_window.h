@@ -9,16 +9,21 @@
 // the window's Form_Load, which puts the controls back to their design
 // state.
 
-#include "app/twips.h"
+#include "platform/twips.h"
 #include "store/day_list.h"
+#include "ui/placement.h"
 
 #include <QColor>
 #include <QDialog>
+#include <functional>
 
-class Main_form;
+class Diary_session;
 class QLineEdit;
 class QScrollBar;
 class QTableWidget;
+
+// Shows a day in the main window's reference panel.
+using Show_day = std::function<void(int year, int month, int day)>;
 
 class Day_list_window : public QDialog {
     Q_OBJECT
@@ -28,9 +33,9 @@ public:
     // year that pass the test. Row r (1 .. keyword_count) shows
     // keyword_lines[r]; below the last result stays one empty row.
     void Rebuild_day_list(const Record_test& test);
-    // Hands the day of the current row to the reference panel (VScroll4,
-    // VScroll5, VScroll6, in this order) and closes the window, or says
-    // that no day is chosen and stays.
+    // Hands the day of the current row to the reference panel (year,
+    // month, day, in this order) and closes the window, or says that no
+    // day is chosen and stays.
     void Recall_selected_day();
     // The close step, however the window closes: keyword_count goes back
     // to 0.
@@ -38,7 +43,6 @@ public:
     void VScroll1_Change();
     void Grid1_DblClick();
 
-    Main_form& main;
     QTableWidget* Grid1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QScrollBar* VScroll1 = nullptr;
@@ -46,7 +50,8 @@ public:
     void done(int result) override;
 
 protected:
-    Day_list_window(Main_form& main, const char* name, double client_width, double client_height,
+    Day_list_window(const Dialog_host& main_host, Diary_session& diary_session, Show_day show_day,
+                    const char* name, double width_twips, double height_twips,
                     const QColor& background);
 
     // The first steps of every opening: placement, title, the list back to
@@ -54,7 +59,6 @@ protected:
     // state and then set to the current year (which raises Text1's change
     // once).
     void Load_common(const QString& title);
-    void Place(QWidget* widget, const Twips_rect& r) const;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -63,6 +67,9 @@ private:
     void Set_row(int row, const QString& date, const QString& memo, const QColor& fixed);
     void Place_over_main();
 
+    Dialog_host host;
+    Diary_session& session;
+    Show_day show_reference_day;
     double client_width;
     double client_height;
 };

@@ -1,6 +1,6 @@
 #include "dialogs/f_memo.h"
 
-#include "app/main_form.h"
+#include "ui/look.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -8,7 +8,20 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
-F_memo::F_memo(Main_form& main) : Day_list_window(main, "F_memo", 6600, 4740, QColor(128, 255, 255))
+namespace {
+
+constexpr Control_place F_memo_places[] = {
+    {"Grid1", {60, 60, 6495, 3675}},       {"Text1", {60, 3780, 675, 435}},
+    {"VScroll1", {720, 3780, 375, 435}},   {"Label1", {1260, 3840, 1395, 225}},
+    {"Text2", {2640, 3780, 3915, 435}},    {"Command3", {2640, 4260, 1035, 435}},
+    {"Command2", {4380, 4260, 1035, 435}}, {"Command1", {5520, 4260, 1035, 435}},
+};
+
+}  // namespace
+
+F_memo::F_memo(const Dialog_host& main_host, Diary_session& diary_session, Show_day show_day)
+    : Day_list_window(main_host, diary_session, std::move(show_day), "F_memo", 6600, 4740,
+                      look::Light_cyan)
 {
     Label1 = new QLabel(QStringLiteral("検索のｷｰﾜｰﾄﾞ"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -25,14 +38,7 @@ F_memo::F_memo(Main_form& main) : Day_list_window(main, "F_memo", 6600, 4740, QC
         button->setDefault(false);
     }
 
-    Place(Grid1, {60, 60, 6495, 3675});
-    Place(Text1, {60, 3780, 675, 435});
-    Place(VScroll1, {720, 3780, 375, 435});
-    Place(Label1, {1260, 3840, 1395, 225});
-    Place(Text2, {2640, 3780, 3915, 435});
-    Place(Command3, {2640, 4260, 1035, 435});
-    Place(Command2, {4380, 4260, 1035, 435});
-    Place(Command1, {5520, 4260, 1035, 435});
+    Place_controls(*this, F_memo_places);
 
     setTabOrder(Text2, Command3);
     setTabOrder(Command3, Command2);
@@ -63,11 +69,3 @@ void F_memo::Command2_Click() { Recall_selected_day(); }
 
 // Esc does the same: the dialog's reject.
 void F_memo::Command1_Click() { reject(); }
-
-void Main_form::Menu_memo_Click()
-{
-    if (!f_memo)
-        f_memo = new F_memo(*this);
-    f_memo->Form_Load();
-    platform.Run_modal(*f_memo);
-}

@@ -12,7 +12,7 @@ class F_memo : public Day_list_window {
     Q_OBJECT
 
 public:
-    explicit F_memo(Main_form& main);
+    F_memo(const Dialog_host& main_host, Diary_session& diary_session, Show_day show_day);
 
     // Every opening: design state, the current year, an empty keyword and
     // an empty list.

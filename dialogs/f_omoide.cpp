@@ -1,14 +1,25 @@
 #include "dialogs/f_omoide.h"
 
-#include "app/main_form.h"
+#include "ui/look.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
 
-F_omoide::F_omoide(Main_form& main)
-    : Day_list_window(main, "F_omoide", 6615, 4380, QColor(255, 255, 128))
+namespace {
+
+constexpr Control_place F_omoide_places[] = {
+    {"Grid1", {60, 60, 6495, 3795}},       {"Text1", {3000, 3900, 795, 435}},
+    {"VScroll1", {3780, 3900, 375, 435}},  {"Command1", {4320, 3900, 1035, 435}},
+    {"Command2", {5520, 3900, 1035, 435}},
+};
+
+}  // namespace
+
+F_omoide::F_omoide(const Dialog_host& main_host, Diary_session& diary_session, Show_day show_day)
+    : Day_list_window(main_host, diary_session, std::move(show_day), "F_omoide", 6615, 4380,
+                      look::Light_yellow)
 {
     Command1 = new QPushButton(QStringLiteral("呼出し"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -19,11 +30,7 @@ F_omoide::F_omoide(Main_form& main)
         button->setDefault(false);
     }
 
-    Place(Grid1, {60, 60, 6495, 3795});
-    Place(Text1, {3000, 3900, 795, 435});
-    Place(VScroll1, {3780, 3900, 375, 435});
-    Place(Command1, {4320, 3900, 1035, 435});
-    Place(Command2, {5520, 3900, 1035, 435});
+    Place_controls(*this, F_omoide_places);
 
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, Text1);
@@ -47,11 +54,3 @@ void F_omoide::Command1_Click() { Recall_selected_day(); }
 
 // Esc does the same: the dialog's reject.
 void F_omoide::Command2_Click() { reject(); }
-
-void Main_form::Menu_omoide_Click()
-{
-    if (!f_omoide)
-        f_omoide = new F_omoide(*this);
-    f_omoide->Form_Load();
-    platform.Run_modal(*f_omoide);
-}

@@ -11,7 +11,7 @@ class F_omoide : public Day_list_window {
     Q_OBJECT
 
 public:
-    explicit F_omoide(Main_form& main);
+    F_omoide(const Dialog_host& main_host, Diary_session& diary_session, Show_day show_day);
 
     // Every opening: design state, the current year, its list.
     void Form_Load();

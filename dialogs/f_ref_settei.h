@@ -3,9 +3,10 @@
 // program starts. OK stores the chosen option in ref_mode; CANSEL and the
 // title bar's close leave it. The choice takes effect at the next start.
 
+#include "ui/placement.h"
+
 #include <QDialog>
 
-class Main_form;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -14,7 +15,8 @@ class F_ref_settei : public QDialog {
     Q_OBJECT
 
 public:
-    explicit F_ref_settei(Main_form& main_form);
+    // The setting is ref_mode: the dialog shows it and, on OK, changes it.
+    F_ref_settei(const Dialog_host& main_host, int& setting);
 
     void Command2_Click();  // "OK"
     void Command1_Click();  // "CANSEL"
@@ -29,5 +31,6 @@ public:
 private:
     void Form_Load();
 
-    Main_form& main_form;
+    Dialog_host host;
+    int& ref_mode;
 };

@@ -1,59 +1,31 @@
 #include "dialogs/f_tomorrow.h"
 
-#include "app/io_message.h"
-#include "app/main_form.h"
-#include "dialogs/f_yesterday.h"
-#include "platform/cp932.h"
+#include "platform/platform.h"
+#include "ui/io_message.h"
+#include "ui/look.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSet>
 #include <QTextCursor>
 
 namespace {
 
-const QColor Light_cyan(128, 255, 255);
-const QColor Received_blue(0, 0, 255);
-
-// The question asked before a message with characters that code page 932
-// cannot hold is written: each character once, in the order first met.
-QString Unmappable_message_question(const QString& text)
-{
-    QString list;
-    QSet<char32_t> seen;
-    for (const cp932::Unmappable& u : cp932::Encode(text).unmappable) {
-        if (seen.contains(u.character))
-            continue;
-        seen.insert(u.character);
-        const QString substitute = cp932::Decode_text(u.substitute);
-        list += QStringLiteral("「%1」→%2\n")
-                    .arg(QString::fromUcs4(&u.character, 1),
-                         substitute.isEmpty() ? QStringLiteral("（何も書かれません）")
-                                              : QStringLiteral("「%1」").arg(substitute));
-    }
-    if (list.isEmpty())
-        return {};
-    return QStringLiteral(
-               "次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n") +
-           list +
-           QStringLiteral("\nこのように置き換えて保存しますか？\n"
-                          "「いいえ」を選ぶと、何も保存せずにメッセージの画面に戻ります。");
-}
+constexpr Control_place F_tomorrow_places[] = {
+    {"Label1", {2100, 120, 4950, 225}},    {"Text1", {0, 420, 9375, 2775}},
+    {"Command2", {7620, 3240, 1455, 375}}, {"Label2", {2700, 3360, 3825, 225}},
+    {"Text2", {0, 3660, 9375, 2355}},      {"Command1", {7620, 6120, 1455, 375}},
+};
 
 }  // namespace
 
-F_tomorrow::F_tomorrow(Main_form& form) : QDialog(&form), form(form)
+F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store)
+    : QDialog(main_host.window), host(main_host), store(diary_store)
 {
     setObjectName(QStringLiteral("F_tomorrow"));
     setModal(true);
-    QPalette cyan = palette();
-    cyan.setColor(QPalette::Window, Light_cyan);
-    setPalette(cyan);
-    setAutoFillBackground(true);
-    QFont font(QStringLiteral("ＭＳ ゴシック"));
-    font.setPointSizeF(11.25);
-    setFont(font);
+    Set_window_look(*this, look::Light_cyan);
+    const QPalette cyan = palette();
 
     auto label = [this, &cyan](QLabel*& l, const char* name, const QString& caption) {
         l = new QLabel(caption, this);
@@ -82,15 +54,10 @@ F_tomorrow::F_tomorrow(Main_form& form) : QDialog(&form), form(form)
     // nowhere. ↑コピー brings it up into the box that is kept.
     Text2->setReadOnly(true);
     QPalette blue = Text2->palette();
-    blue.setColor(QPalette::Text, Received_blue);
+    blue.setColor(QPalette::Text, look::Reference_blue);
     Text2->setPalette(blue);
 
-    Label1->setGeometry(form.Pixels({2100, 120, 4950, 225}));
-    Text1->setGeometry(form.Pixels({0, 420, 9375, 2775}));
-    Command2->setGeometry(form.Pixels({7620, 3240, 1455, 375}));
-    Label2->setGeometry(form.Pixels({2700, 3360, 3825, 225}));
-    Text2->setGeometry(form.Pixels({0, 3660, 9375, 2355}));
-    Command1->setGeometry(form.Pixels({7620, 6120, 1455, 375}));
+    Place_controls(*this, F_tomorrow_places);
     // The labels fit their captions in whatever font stands in for the
     // design font.
     Label1->adjustSize();
@@ -102,27 +69,25 @@ F_tomorrow::F_tomorrow(Main_form& form) : QDialog(&form), form(form)
 
 bool F_tomorrow::Form_Load()
 {
-    Centre_over_main_form(*this, form, F_tomorrow_client_width, F_tomorrow_client_height);
+    Centre_over_main(*this, host, F_tomorrow_client_width, F_tomorrow_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 明日はもっと素晴らしい日になりますように ◆◇◆"));
-    auto told = [this](const QString& headline, const Io_result& error) {
-        form.platform.Message_box(Io_message(headline, error), App_title,
-                                  Platform::Icon::Exclamation, Platform::Buttons::Ok);
-    };
-    const Text_read received = form.store.Read_text_file(form.store.Yesterday_path());
-    Tell_capped_read(form.platform, received);
+    const Text_read received = store.Read_text_file(store.Yesterday_path());
+    if (received.capped)
+        Tell_capped_read(host.platform);
     Text2->setPlainText(received.result.ok() ? received.text : QString());
     if (!received.result.ok())
-        told(QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
-             received.result);
-    const Text_read read = form.store.Read_text_file(form.store.Tomorrow_path());
-    Tell_capped_read(form.platform, read);
-    const Io_result& error = read.result;
-    const QString& message = read.text;
-    if (!error.ok()) {
-        told(QStringLiteral("明日へのメッセージを読み込めませんでした。"), error);
+        Show_failure(host.platform,
+                     QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
+                     received.result);
+    const Text_read message = store.Read_text_file(store.Tomorrow_path());
+    if (message.capped)
+        Tell_capped_read(host.platform);
+    if (!message.result.ok()) {
+        Show_failure(host.platform, QStringLiteral("明日へのメッセージを読み込めませんでした。"),
+                     message.result);
         return false;
     }
-    Text1->setPlainText(message);
+    Text1->setPlainText(message.text);
     loaded_text = Text1->toPlainText();
     Text1->setFocus();
     return true;
@@ -143,19 +108,17 @@ bool F_tomorrow::Save_message()
     // An empty box writes nothing: an earlier message of today stays.
     if (text.isEmpty())
         return true;
-    Unmappable_policy policy = Unmappable_policy::Refuse;
-    if (const QString question = Unmappable_message_question(text); !question.isEmpty()) {
-        if (form.platform.Message_box(question, App_title, Platform::Icon::Question,
+    const cp932::Encode_result encoded = cp932::Encode(text);
+    if (const QList<Unmappable_char> characters = Unmappable_chars({&encoded});
+        !characters.isEmpty()) {
+        if (host.platform.Message_box(Unmappable_question(characters, Unmappable_in::Message),
+                                      App_title, Platform::Icon::Question,
                                       Platform::Buttons::Yes_no) != Platform::Answer::Yes)
             return false;
-        policy = Unmappable_policy::Substitute;
     }
-    if (const Io_result r = form.store.Write_text_file(form.store.Tomorrow_path(), text, policy);
-        !r.ok()) {
-        form.platform.Message_box(
-            Io_message(QStringLiteral("明日へのメッセージを保存できませんでした。"), r) +
-                QStringLiteral("\n\nメッセージは画面に残っています。"),
-            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+    if (const Io_result r = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes); !r.ok()) {
+        Show_failure(host.platform, QStringLiteral("明日へのメッセージを保存できませんでした。"), r,
+                     QStringLiteral("メッセージは画面に残っています。"));
         return false;
     }
     loaded_text = text;
@@ -172,7 +135,7 @@ void F_tomorrow::reject()
 {
     const QString text = Text1->toPlainText();
     if (!text.isEmpty() && text != loaded_text) {
-        const Platform::Answer answer = form.platform.Message_box(
+        const Platform::Answer answer = host.platform.Message_box(
             QStringLiteral("明日へのメッセージは、まだ保存されていません。\n"
                            "「はい」：保存して閉じます。\n"
                            "「いいえ」：保存せずに閉じます。\n"
@@ -184,11 +147,4 @@ void F_tomorrow::reject()
             return;
     }
     QDialog::reject();
-}
-
-void Main_form::Command4_Click()
-{
-    F_tomorrow window(*this);
-    if (window.Form_Load())
-        platform.Run_modal(window);
 }

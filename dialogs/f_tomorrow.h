@@ -5,10 +5,10 @@
 // is dropped.
 
 #include "store/store.h"
+#include "ui/placement.h"
 
 #include <QDialog>
 
-class Main_form;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -17,7 +17,7 @@ class F_tomorrow : public QDialog {
     Q_OBJECT
 
 public:
-    explicit F_tomorrow(Main_form& form);
+    F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store);
 
     // Places the window over the main window, sets the title and reads
     // "yesterda.txt", then "tomorrow.txt". False when "tomorrow.txt" could
@@ -45,7 +45,8 @@ private:
     // True when the message was written or there was nothing to write.
     bool Save_message();
 
-    Main_form& form;
+    Dialog_host host;
+    Diary_store& store;
     QString loaded_text;  // the upper box as read or last written
 };
 

@@ -1,9 +1,9 @@
 #include "dialogs/f_uranai.h"
 
-#include "dialogs/placement.h"
-
-#include "app/main_form.h"
 #include "fortune/draw_fortune.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
+#include "ui/look.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -12,10 +12,6 @@
 #include <QPushButton>
 
 namespace {
-
-const QString Font_name = QStringLiteral("ＭＳ ゴシック");
-constexpr double Font_points = 11.25;
-const QColor Fortune_green(0, 255, 0);
 
 // The client area.
 constexpr double Client_width = 5070;
@@ -59,8 +55,8 @@ QString Tomorrow_heading(const QDate& today)
 // destroyed, and the drawing is then told to stop.
 class Window_listener final : public Fortune_listener {
 public:
-    Window_listener(F_uranai* window, Platform& platform, Clock& run_clock)
-        : window(window), platform(platform), clock(run_clock)
+    Window_listener(F_uranai* shown_in, Platform& platform_layer, Clock& time_source)
+        : window(shown_in), platform(platform_layer), clock(time_source)
     {}
 
     void Pass_events() override { platform.Process_events_once(); }
@@ -89,19 +85,15 @@ private:
 
 }  // namespace
 
-F_uranai::F_uranai(Main_form& form) : F_uranai(form, form.fortune_generator) {}
-
-F_uranai::F_uranai(Main_form& form, Random_generator& generator)
-    : QDialog(&form), form(form), generator(generator)
+F_uranai::F_uranai(const Dialog_host& main_host, Clock& time_source, Random_generator& drawing,
+                   qint32 diary_length)
+    : QDialog(main_host.window), host(main_host), clock(time_source), generator(drawing),
+      text_length(diary_length)
 {
     setObjectName(QStringLiteral("F_uranai"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    QPalette green = palette();
-    green.setColor(QPalette::Window, Fortune_green);
-    setPalette(green);
-    setAutoFillBackground(true);
-    QFont font(Font_name);
-    font.setPointSizeF(Font_points);
+    Set_window_look(*this, look::Fortune_green);
+    QFont font = this->font();
     font.setWeight(QFont::Normal);
     setFont(font);
 
@@ -109,13 +101,13 @@ F_uranai::F_uranai(Main_form& form, Random_generator& generator)
         auto* label = new QLabel(this);
         label->setObjectName(QLatin1String(place.name));
         label->setAutoFillBackground(true);  // the window's green
-        label->setGeometry(form.Pixels(place.rect));
+        label->setGeometry(Pixels_of(*host.window, place.rect));
         Set_caption(label, QString::fromUtf16(place.caption));
         this->*place.label = label;
     }
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(form.Pixels(Command1_place));
+    Command1->setGeometry(Pixels_of(*host.window, Command1_place));
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
     Form_Load();
@@ -132,7 +124,7 @@ void F_uranai::Set_caption(QLabel* label, const QString& text)
 void F_uranai::Form_Load()
 {
     // Centred over the main window by the outer sizes, screen edges or not.
-    Centre_over_main_form(*this, form, Client_width, Client_height);
+    Centre_over_main(*this, host, Client_width, Client_height);
     setWindowTitle(Waiting_title);
 }
 
@@ -168,16 +160,12 @@ void F_uranai::Form_Activate()
 
     // Everything the drawing needs outlives this window; the window itself
     // is reached only through the listener's guarded pointer. The busy
-    // pointer stands over the whole drawing and goes off when it returns,
-    // on every path.
-    // The diary text cannot change while this window is open (it is modal
-    // over the main window), so its length is measured once, not at every
-    // one of up to two thousand passes.
-    Main_form* owner = &form;
-    Window_listener listener(this, owner->platform, owner->clock);
-    const qint32 text_length = Fortune_text_length(owner->Text2->toPlainText());
-    const auto busy = owner->platform.Busy_pointer();
+    // pointer is held until the drawing returns, on every path.
+    Platform& platform = host.platform;
+    Window_listener listener(this, platform, clock);
+    const auto busy = platform.Busy_pointer();
+    const qint32 length = text_length;
     Draw_fortune(
-        owner->clock, generator, [text_length] { return text_length; }, listener);
+        clock, generator, [length] { return length; }, listener);
     // Nothing of this window may be used here: it may have been destroyed.
 }

@@ -3,9 +3,11 @@
 // is first activated, fills in its four result lines one by one and shows
 // tomorrow's date in its title bar. Its one button closes it.
 
+#include "ui/placement.h"
+
 #include <QDialog>
 
-class Main_form;
+class Clock;
 class QLabel;
 class QPushButton;
 class Random_generator;
@@ -14,9 +16,11 @@ class F_uranai final : public QDialog {
     Q_OBJECT
 
 public:
-    // The drawing uses the main window's generator, which lives for the run.
-    explicit F_uranai(Main_form& form);
-    F_uranai(Main_form& form, Random_generator& generator);
+    // The drawing uses the session's generator, which lives for the run,
+    // and the length of the diary text, which cannot change while this
+    // modal window is open.
+    F_uranai(const Dialog_host& main_host, Clock& time_source, Random_generator& drawing,
+             qint32 diary_length);
     ~F_uranai() override;
 
     // The first activation: the captions, then the drawing with each report
@@ -50,8 +54,10 @@ protected:
 private:
     void Form_Load();
 
-    Main_form& form;
+    Dialog_host host;
+    Clock& clock;
     Random_generator& generator;
+    qint32 text_length;
     bool activated = false;
     bool closed = false;
 };

@@ -1,13 +1,12 @@
 #pragma once
 // The greeting at start-up: the message the user left on the last day the
-// program ran, shown on a yellow window with one beep. Also the start-up
-// hand-over that turns tomorrow's message into yesterday's on a new day.
+// program ran, shown on a yellow window with one beep.
 
-#include "dialogs/placement.h"
+#include "ui/placement.h"
 
 #include <QDialog>
 
-class Main_form;
+class Diary_store;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -15,7 +14,7 @@ class F_yesterday : public QDialog {
     Q_OBJECT
 
 public:
-    explicit F_yesterday(Main_form& form);
+    F_yesterday(const Dialog_host& main_host, Diary_store& diary_store);
 
     // Places the window over the main window, sets the title, beeps and
     // reads "yesterda.txt". False when the file could not be read (the
@@ -27,7 +26,8 @@ public:
     QPushButton* Command1 = nullptr;
 
 private:
-    Main_form& form;
+    Dialog_host host;
+    Diary_store& store;
 };
 
 // Client areas of the message windows, in twips.

@@ -29,7 +29,7 @@ public:
 class Fortune_generator final : public Random_generator {
 public:
     Fortune_generator() = default;
-    explicit Fortune_generator(quint64 state) : state(state) {}
+    explicit Fortune_generator(quint64 initial_state) : state(initial_state) {}
 
     double Draw() override;
     // The clock's time has whole seconds only, and one fortune seeds from

@@ -7,6 +7,8 @@
 // layer (clock.h). The real implementation lives in the UI library
 // (platform_real.h); tests use a scripted fake.
 
+#include "platform/app_title.h"
+
 #include <QSizeF>
 #include <QString>
 #include <memory>
@@ -58,6 +60,3 @@ public:
     // Size of the primary screen in twips.
     virtual QSizeF Screen_size_twips() = 0;
 };
-
-// Shared captions.
-inline const QString App_title = QStringLiteral("【ソラネ】Ver.2.0");

@@ -30,6 +30,7 @@
 #include "app/main_form.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
+#include "platform/clock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -140,8 +141,8 @@ public:
 
 class Driver {
 public:
-    Driver(Driver_platform& platform, const QString& folder, QDate today)
-        : platform(platform), folder(folder), today(today)
+    Driver(Driver_platform& driver_platform, const QString& program_folder, QDate start_day)
+        : platform(driver_platform), folder(program_folder), today(start_day)
     {
         snapshots = qgetenv("SORANE_FAULT_SNAPSHOTS") == "1";
     }

@@ -24,8 +24,8 @@ QString Units(std::initializer_list<char16_t> units)
 // Plays back a fixed list of draws and writes every call into a shared log.
 class Scripted_generator final : public Random_generator {
 public:
-    Scripted_generator(QStringList& log, std::deque<double> draws)
-        : log(log), draws(std::move(draws))
+    Scripted_generator(QStringList& call_log, std::deque<double> scripted_draws)
+        : log(call_log), draws(std::move(scripted_draws))
     {}
 
     double Draw() override
@@ -62,7 +62,7 @@ public:
 
 class Recording_listener final : public Fortune_listener {
 public:
-    explicit Recording_listener(QStringList& log) : log(log) {}
+    explicit Recording_listener(QStringList& call_log) : log(call_log) {}
 
     void Pass_events() override { log << QStringLiteral("events"); }
     void Wait_over() override { log << QStringLiteral("wait over"); }

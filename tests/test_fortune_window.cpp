@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_uranai.h"
+#include "fortune/draw_fortune.h"
 #include "fortune/fortune_tables.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
@@ -34,8 +35,8 @@ using Icon = Platform::Icon;
 const QByteArray Told_ini =
     Ini({"0", "4590", "9645", "7020", "9510", "nomal", "1", "2025/12/7", "2026/12/07", "sumi"});
 
-const QString Told_already = QStringLiteral("本日の占いはもう終わっています");
-const QString Write_first =
+const QString Told_already_text = QStringLiteral("本日の占いはもう終わっています");
+const QString Write_first_text =
     QStringLiteral("この占いは、今日の日記の内容を解析して明日の運気を予測するものです。\r"
                    "まず、今日の日記をつけて下さい。");
 const QString Waiting_title = QStringLiteral("計算中です。しばらくお待ち下さい。");
@@ -46,7 +47,9 @@ const QString Computing = QStringLiteral("計算中");
 // drawing.
 class Scripted_generator final : public Random_generator {
 public:
-    explicit Scripted_generator(std::deque<double> draws) : draws(std::move(draws)) {}
+    explicit Scripted_generator(std::deque<double> scripted_draws)
+        : draws(std::move(scripted_draws))
+    {}
 
     double Draw() override
     {
@@ -170,7 +173,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(Gate_outcome, outcome);
         auto form = Start();
-        form->state.fortune_state = fortune_state;
+        form->session.state.settings.fortune_state = fortune_state;
         form->Text2->setPlainText(text);
         fake->calls.clear();
 
@@ -178,17 +181,17 @@ private slots:
         QString state_when_opened;
         switch (outcome) {
         case Gate_outcome::Told_already:
-            fake->Expect_box(Told_already, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
+            fake->Expect_box(Told_already_text, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
                              Buttons::Ok, Answer::Ok);
             break;
         case Gate_outcome::Write_first:
-            fake->Expect_box(Write_first, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
+            fake->Expect_box(Write_first_text, QStringLiteral("【ソラネ】Ver.2.0"), Icon::None,
                              Buttons::Ok, Answer::Ok);
             break;
         case Gate_outcome::Opens:
             fake->Expect_modal([&](QDialog&) {
                 ini_when_opened = Read_bytes(At("sorane.ini"));
-                state_when_opened = form->state.fortune_state;
+                state_when_opened = form->session.state.settings.fortune_state;
                 return int(QDialog::Accepted);
             });
             break;
@@ -202,11 +205,11 @@ private slots:
             QCOMPARE(state_when_opened, QStringLiteral("sumi"));
             QCOMPARE(ini_when_opened, Told_ini);
             QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
-            QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+            QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
         } else {
             QCOMPARE(fake->calls.size(), 1);
             QVERIFY(fake->calls[0].startsWith(QStringLiteral("box:")));
-            QCOMPARE(form->state.fortune_state, fortune_state);
+            QCOMPARE(form->session.state.settings.fortune_state, fortune_state);
             QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
         }
     }
@@ -253,7 +256,7 @@ private slots:
         {
             auto form = Start();
             form->Text2->setPlainText(QStringLiteral("晴れ"));
-            fake->Expect_box(Told_already, App_title, Icon::None, Buttons::Ok, Answer::Ok);
+            fake->Expect_box(Told_already_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
             QTest::mouseClick(form->Command3, Qt::LeftButton);
         }
         // The next day the fortune can be asked for again.
@@ -262,7 +265,7 @@ private slots:
         form->Text2->setPlainText(QStringLiteral("雨"));
         fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
         QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
     }
 
     void A_failed_write_of_the_told_state_is_reported()
@@ -282,7 +285,7 @@ private slots:
         // Reported before the window opened; the fortune is still told.
         QCOMPARE(fake->calls.size(), 2);
         QCOMPARE(fake->calls[1], QStringLiteral("modal:F_uranai"));
-        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
         QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
         QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
     }
@@ -293,7 +296,8 @@ private slots:
     {
         auto form = Start();
         Scripted_generator generator({});
-        F_uranai window(*form, generator);
+        F_uranai window(form->Host(), form->session.Time(), generator,
+                        Fortune_text_length(form->Text2->toPlainText()));
         QCOMPARE(window.objectName(), QStringLiteral("F_uranai"));
         QCOMPARE(window.windowTitle(), Waiting_title);
         QCOMPARE(window.size(), QSize(Px(5070), Px(2760)));
@@ -370,7 +374,8 @@ private slots:
         fake->now = now;
         form->Text2->setPlainText(QStringLiteral("晴れ\n"));
         Scripted_generator generator(Draws(wait_passes));
-        F_uranai window(*form, generator);
+        F_uranai window(form->Host(), form->session.Time(), generator,
+                        Fortune_text_length(form->Text2->toPlainText()));
         QStringList seen;
         QList<int> busy_at_draws;
         generator.on_draw = [&](int) {
@@ -431,12 +436,13 @@ private slots:
         form->Text2->setPlainText(QStringLiteral("晴れ"));
         fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
         QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
 
         // The window run for real, with a long wait; the user ends it
         // during the third pass.
         Scripted_generator generator(Draws(1999));
-        QPointer<F_uranai> window = new F_uranai(*form, generator);
+        QPointer<F_uranai> window = new F_uranai(form->Host(), form->session.Time(), generator,
+                                                 Fortune_text_length(form->Text2->toPlainText()));
         QString shown_at_close;
         bool started = false;
         generator.on_reseed = [&](int n) {
@@ -462,7 +468,7 @@ private slots:
         QCOMPARE(fake->calls.count(QStringLiteral("events")), 3);
         Verify_busy_balanced();
         QCOMPARE(fake->calls.last(), QStringLiteral("busy-"));
-        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
         switch (closing) {
         case Closing::Ok_button:
         case Closing::Close_box:
@@ -479,7 +485,7 @@ private slots:
             break;
         }
         // Asking again the same day is refused.
-        fake->Expect_box(Told_already, App_title, Icon::None, Buttons::Ok, Answer::Ok);
+        fake->Expect_box(Told_already_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
         QTest::mouseClick(form->Command3, Qt::LeftButton);
     }
 
@@ -488,7 +494,8 @@ private slots:
         auto form = Start();
         form->Text2->setPlainText(QStringLiteral("晴れ"));
         Scripted_generator generator(Draws(2));
-        F_uranai window(*form, generator);
+        F_uranai window(form->Host(), form->session.Time(), generator,
+                        Fortune_text_length(form->Text2->toPlainText()));
         bool visible_at_last_draw = false;
         generator.on_draw = [&](int n) {
             // OK is clicked while the luck is drawn; the click waits its
@@ -511,7 +518,8 @@ private slots:
     {
         auto form = Start();
         Scripted_generator generator(Draws(5));
-        F_uranai window(*form, generator);
+        F_uranai window(form->Host(), form->session.Time(), generator,
+                        Fortune_text_length(form->Text2->toPlainText()));
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&window, &activate);
         window.reject();  // before the event loop's turn
@@ -531,7 +539,8 @@ private slots:
         form.Show_window();
         form.Text2->setPlainText(QStringLiteral("晴れ"));
         Scripted_generator generator(Draws(1999));
-        F_uranai window(form, generator);
+        F_uranai window(form.Host(), form.session.Time(), generator,
+                        Fortune_text_length(form.Text2->toPlainText()));
         QList<int> pointers;
         generator.on_reseed = [&](int n) {
             const QCursor* pointer = QGuiApplication::overrideCursor();
@@ -558,7 +567,7 @@ private slots:
         QTest::addColumn<int>("lines");
         // The explanation wraps in the box: its lines are not counted.
         QTest::newRow("the explanation")
-            << Write_first << QString(Write_first).replace(QChar(13), QChar(10)) << 0;
+            << Write_first_text << QString(Write_first_text).replace(QChar(13), QChar(10)) << 0;
         QTest::newRow("lone CR") << QStringLiteral("一\r二") << QStringLiteral("一\n二") << 2;
         QTest::newRow("CR LF kept")
             << QStringLiteral("一\r\n二") << QStringLiteral("一\r\n二") << 2;

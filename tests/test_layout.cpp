@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(form->Command3->geometry(), Px(Twips_rect{4080, 7820, 1275, 435}));
         // The mode switch at that height leaves the height too.
         form->Command1_Click();
-        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
         for (const QRect& g : Geometries(*form))
             QVERIFY(g.width() >= 0 && g.height() >= 0);
         form.reset();
@@ -266,10 +266,10 @@ private slots:
         auto form = Start();
         Resize_outer(*form, 9510, 7020 + 2010);  // H = 9030, a whole number of pixels
         const QList<QRect> nomal = Geometries(*form);
-        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
 
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 7245}));
         QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
         QList<QRect> wide = Geometries(*form);
@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(wide, nomal);  // nothing else moved
 
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
         QCOMPARE(Geometries(*form), nomal);
         form.reset();
     }
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("wide", "1"));
 
         form = Start();
-        QCOMPARE(form->state.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         End(*form);
@@ -306,7 +306,7 @@ private slots:
         auto form = Start();
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->state.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
@@ -410,7 +410,7 @@ private slots:
         });
         form->MENU_ref_default->trigger();
         QCOMPARE(fake->calls, QStringList({"modal:F_ref_settei"}));
-        QCOMPARE(form->state.ref_mode, 1);
+        QCOMPARE(form->session.state.settings.ref_mode, 1);
         form.reset();
     }
 
@@ -424,7 +424,7 @@ private slots:
             return dialog->result();
         });
         form->MENU_ref_default->trigger();
-        QCOMPARE(form->state.ref_mode, 2);
+        QCOMPARE(form->session.state.settings.ref_mode, 2);
         QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
                  QStringList({"2025", "12", "7"}));  // the panel stays
         End(*form);
@@ -448,14 +448,7 @@ private slots:
             return dialog->result();
         });
         form->MENU_ref_default->trigger();
-        form->state.scroll_lock = QStringLiteral("on");
-        form->VScroll4->setValue(2024);
-        form->VScroll5->setValue(3);
-        form->VScroll6->setValue(7);
-        form->Text7->setText("2024");
-        form->Text8->setText("3");
-        form->Text9->setText("7");
-        form->state.scroll_lock = QStringLiteral("off");
+        form->Show_reference_day(2024, 3, 7);
         End(*form);
         form.reset();
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "3", "2024/3/7"));
@@ -505,7 +498,7 @@ private slots:
         });
         form->MENU_ref_default->trigger();
         QCOMPARE(none_selected, kept < 1 || kept > 3);
-        QCOMPARE(form->state.ref_mode, kept);
+        QCOMPARE(form->session.state.settings.ref_mode, kept);
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")),
                  Ini_with("nomal", QByteArray::number(kept), reference));
@@ -515,7 +508,7 @@ private slots:
     {
         auto form = Start();
         for (const char* ending : {"ok", "close box"}) {
-            F_ref_settei dialog(*form);
+            F_ref_settei dialog(form->Host(), form->session.state.settings.ref_mode);
             bool seen = false;
             When_modal<F_ref_settei>(nullptr, [&](F_ref_settei& shown) {
                 seen = true;
@@ -530,7 +523,7 @@ private slots:
             QCOMPARE(result,
                      qstrcmp(ending, "ok") == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected));
             QVERIFY(!dialog.isVisible());
-            QCOMPARE(form->state.ref_mode, 2);  // set by OK, kept by the close box
+            QCOMPARE(form->session.state.settings.ref_mode, 2);  // set by OK, kept by the close box
         }
         form.reset();
     }

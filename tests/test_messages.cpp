@@ -213,7 +213,7 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("古い"));
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
-        QCOMPARE(form->state.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
         End(*form);
     }
 

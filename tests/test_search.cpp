@@ -4,12 +4,12 @@
 // opening of the kept window starts afresh. Index files are written here
 // as bytes (memos as code page 932 hex).
 
-#include "app/io_message.h"
 #include "app/main_form.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "store/day_list.h"
 #include "support/diary_fixture.h"
+#include "ui/io_message.h"
 
 #include <QApplication>
 #include <QDir>
@@ -359,7 +359,7 @@ private slots:
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Text2->text(), QString());
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
-            QCOMPARE(form->state.keyword_count, 0);
+            QCOMPARE(form->session.state.keyword_count, 0);
             w.Command1->click();
         });
         QVERIFY(!left_open);
@@ -375,8 +375,8 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), Memory_rows);
-            QCOMPARE(form->state.keyword_count, 6);
-            QCOMPARE(form->state.keyword_lines.mid(1, 6),
+            QCOMPARE(form->session.state.keyword_count, 6);
+            QCOMPARE(form->session.state.keyword_lines.mid(1, 6),
                      QStringList({"2026/01/151", "2026/02/011同じ", "2026/02/011同じ",
                                   "2026/05/051カレー", "2026/05/051ｶﾚｰ", "2026/12/071散歩"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
@@ -393,7 +393,7 @@ private slots:
             }
             w.Command2->click();
         });
-        QCOMPARE(form->state.keyword_count, 0);
+        QCOMPARE(form->session.state.keyword_count, 0);
         // Only read.
         QCOMPARE(Read_bytes(folder->File("2026/keyword.txt")), Memory_index);
         QCOMPARE(Entries(folder->File("2026")), QStringList({"keyword.txt"}));
@@ -407,7 +407,7 @@ private slots:
             for (const char* year : {"2024", "2030"}) {
                 w.Text1->setText(year);
                 QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-                QCOMPARE(form->state.keyword_count, 0);
+                QCOMPARE(form->session.state.keyword_count, 0);
             }
             w.Command2->click();
         });
@@ -433,7 +433,7 @@ private slots:
                   QString("2025/"), QString("")}) {
                 w.Text1->setText(text);
                 QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), qPrintable(text));
-                QCOMPARE(form->state.keyword_count, 0);
+                QCOMPARE(form->session.state.keyword_count, 0);
             }
             w.Text1->setText("2025");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2025/03/07|雨", "|"}));
@@ -454,7 +454,7 @@ private slots:
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2024");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-            QCOMPARE(form->state.keyword_count, 0);
+            QCOMPARE(form->session.state.keyword_count, 0);
             QVERIFY(w.isVisible());
             w.Command2->click();
         });
@@ -472,7 +472,7 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), index));
         QStringList log;
         Omoide(*form, [&](F_omoide& w) {
-            QCOMPARE(form->state.keyword_count, 400);
+            QCOMPARE(form->session.state.keyword_count, 400);
             QCOMPARE(w.Grid1->rowCount(), 402);
             QCOMPARE(Rows(w.Grid1).at(1), QStringLiteral("2026/01/01|001"));
             QCOMPARE(Rows(w.Grid1).at(400), QStringLiteral("2026/13/28|400"));
@@ -616,11 +616,13 @@ private slots:
                         log << QStringLiteral("%1=%2 (count %3)")
                                    .arg(name)
                                    .arg(v)
-                                   .arg(form->state.keyword_count);
+                                   .arg(form->session.state.keyword_count);
                     });
         Either(*form, which, [&](Day_list_window& w) {
             connect(&w, &QDialog::finished, form.get(), [&log, &form](int r) {
-                log << QStringLiteral("closed %1 (count %2)").arg(r).arg(form->state.keyword_count);
+                log << QStringLiteral("closed %1 (count %2)")
+                           .arg(r)
+                           .arg(form->session.state.keyword_count);
             });
             w.VScroll1->triggerAction(
                 QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
@@ -638,7 +640,7 @@ private slots:
         QVERIFY(!left_open);
         QCOMPARE(log, QStringList({"VScroll4=2025 (count 3)", "VScroll5=3 (count 3)",
                                    "VScroll6=7 (count 3)", "closed 1 (count 0)"}));
-        QCOMPARE(form->state.keyword_count, 0);
+        QCOMPARE(form->session.state.keyword_count, 0);
     }
 
     void A_recall_brings_an_odd_date_into_the_bars_ranges()
@@ -713,7 +715,7 @@ private slots:
         const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
                                       form->VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
-            QVERIFY(form->state.keyword_count >= 6);
+            QVERIFY(form->session.state.keyword_count >= 6);
             Click_row(w.Grid1, 2);
             switch (closing) {
             case Closing::End_button: {
@@ -729,7 +731,7 @@ private slots:
             QVERIFY(!w.isVisible());
             QCOMPARE(w.result(), int(QDialog::Rejected));
         });
-        QCOMPARE(form->state.keyword_count, 0);
+        QCOMPARE(form->session.state.keyword_count, 0);
         QCOMPARE(
             QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
             reference);
@@ -757,7 +759,7 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2026/08/08|海", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->state.keyword_count, 1);
+            QCOMPARE(form->session.state.keyword_count, 1);
             QCOMPARE(w.focusWidget(), w.Command2);
             Expect_no_day();
             w.Command1->click();
@@ -776,7 +778,7 @@ private slots:
             first = &w;
             w.Text2->setText("Apple");
             w.Command3->click();
-            QCOMPARE(form->state.keyword_count, 1);
+            QCOMPARE(form->session.state.keyword_count, 1);
             w.VScroll1->setValue(2031);
             Click_row(w.Grid1, 1);
             w.close();
@@ -788,7 +790,7 @@ private slots:
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->state.keyword_count, 0);
+            QCOMPARE(form->session.state.keyword_count, 0);
             QCOMPARE(w.focusWidget(), w.Text2);
             w.Command1->click();
         });
@@ -837,7 +839,7 @@ private slots:
                     expected << all.at(r);
                 expected << "|";
                 QVERIFY2(Rows(w.Grid1) == expected, qPrintable(keyword));
-                QCOMPARE(form->state.keyword_count, int(rows.size()));
+                QCOMPARE(form->session.state.keyword_count, int(rows.size()));
             }
             w.Command1->click();
         });
@@ -860,7 +862,7 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2025"));
             w.Text2->setText("");
             QCOMPARE(Rows(w.Grid1), found);
-            QCOMPARE(form->state.keyword_count, 1);
+            QCOMPARE(form->session.state.keyword_count, 1);
             Click_row(w.Grid1, 1);
             w.Command2->click();
         });
@@ -908,7 +910,7 @@ private slots:
         form->Menu_memo->trigger();
         QVERIFY(!form->f_memo->isVisible());
         QCOMPARE(form->f_memo->result(), int(QDialog::Rejected));
-        QCOMPARE(form->state.keyword_count, 0);
+        QCOMPARE(form->session.state.keyword_count, 0);
     }
 };
 

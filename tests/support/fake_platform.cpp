@@ -6,7 +6,7 @@ namespace {
 
 class Fake_busy_guard final : public Platform::Busy_guard {
 public:
-    explicit Fake_busy_guard(Fake_platform& fake) : fake(fake)
+    explicit Fake_busy_guard(Fake_platform& owner) : fake(owner)
     {
         ++fake.busy_depth;
         fake.calls << QStringLiteral("busy+");

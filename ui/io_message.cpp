@@ -1,4 +1,6 @@
-#include "app/io_message.h"
+#include "ui/io_message.h"
+
+#include "platform/platform.h"
 
 #include "platform/platform.h"
 #include "store/store.h"
@@ -58,14 +60,6 @@ QString Step_reason(Io_step step)
 
 }  // namespace
 
-void Tell_capped_read(Platform& platform, const Text_read& read)
-{
-    if (read.capped)
-        platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
-                             QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
-                             Platform::Buttons::Ok);
-}
-
 QString Io_reason(const Io_result& result)
 {
     // A fault of the file's kind or place says more than the errno behind it.
@@ -87,7 +81,7 @@ QString Io_message(const QString& headline, const Io_result& result)
         .arg(headline, QDir::toNativeSeparators(result.path), Io_reason(result));
 }
 
-QString Unmappable_question(const QList<Unmappable_char>& characters)
+QString Unmappable_question(const QList<Unmappable_char>& characters, Unmappable_in where)
 {
     QString list;
     for (const Unmappable_char& c : characters) {
@@ -96,8 +90,27 @@ QString Unmappable_question(const QList<Unmappable_char>& characters)
                                        : QStringLiteral("「%1」").arg(c.substitute);
         list += QStringLiteral("「%1」→%2\n").arg(c.character, substitute);
     }
-    return QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n") +
+    const bool diary = where == Unmappable_in::Diary;
+    return QStringLiteral("次の文字は、%1のファイルの文字コード（シフトJIS）では表せません。\n")
+               .arg(diary ? QStringLiteral("日記") : QStringLiteral("メッセージ")) +
            list +
            QStringLiteral("\nこのように置き換えて保存しますか？\n"
-                          "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+                          "「いいえ」を選ぶと、何も保存せずに%1の画面に戻ります。")
+               .arg(diary ? QStringLiteral("日記") : QStringLiteral("メッセージ"));
+}
+
+void Show_failure(Platform& platform, const QString& headline, const Io_result& result,
+                  const QString& note)
+{
+    QString text = Io_message(headline, result);
+    if (!note.isEmpty())
+        text += QStringLiteral("\n\n") + note;
+    platform.Message_box(text, App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+}
+
+void Tell_capped_read(Platform& platform)
+{
+    platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
+                         QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
+                         Platform::Buttons::Ok);
 }

@@ -1,4 +1,4 @@
-#include "app/spinner.h"
+#include "ui/spinner.h"
 
 #include <QScrollBar>
 

@@ -1,0 +1,199 @@
+#pragma once
+// The diary as data, without any window: the program-wide state with its
+// settings, the day being written in the diary panel, the reference day,
+// start-up's steps, saving a day and the data side of the endings. It asks
+// nothing and shows nothing: every step returns what happened, and the
+// windows turn that into questions and messages.
+
+#include "diary/panel_date.h"
+#include "fortune/generator.h"
+#include "platform/cp932.h"
+#include "platform/twips.h"
+#include "store/settings.h"
+#include "store/store.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class Clock;
+
+// State that lives for the whole run and that every window shares.
+struct Program_state {
+    Settings settings;
+    QDate today;  // the system date at start-up
+    // The settings' dates, parsed once when the file was read: the last
+    // start's date (invalid when the line held none) and the reference
+    // day the program ended on.
+    QDate last_run;
+    std::optional<Panel_date> last_ref;
+    // Today lies after the last start's date (read before start-up moved it).
+    bool new_day = false;
+    QStringList keyword_lines;  // in-memory index table of the search windows
+    int keyword_count = 0;
+};
+
+// The diary panel's day as the user has it now.
+struct Day_entry {
+    QString text;  // line breaks "\n"
+    QString memo;
+    bool flag = false;
+    friend bool operator==(const Day_entry&, const Day_entry&) = default;
+};
+
+// A character that code page 932 cannot hold and what is written instead.
+struct Unmappable_char {
+    QString character;   // the character as typed
+    QString substitute;  // what would be written in its place
+};
+
+// Each character of the texts that code page 932 cannot hold, once, in the
+// order first met.
+QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>& encoded);
+
+class Diary_session {
+public:
+    enum class Save_result {
+        Saved,      // the day was written
+        Unchanged,  // nothing to write: unedited, or text and memo both empty
+        Declined,   // the user chose to go back to the text; nothing written
+        Failed,     // not written; the reason is in the plan or the result
+    };
+    // Whether a user is there to answer questions (the close box, a button)
+    // or not (a signal, the session ending).
+    enum class Who {
+        User,
+        Nobody
+    };
+    enum class Failure {
+        None,
+        Unreadable_day,  // the day could not be read: its files are kept
+        Unstorable,      // characters code page 932 cannot hold, nobody to ask
+        Write,           // the store could not write the day
+    };
+
+    // A save of the diary panel's day, worked out before anything is
+    // written. The day's text and memo are encoded once, here; the write
+    // and the text shown afterwards come from these bytes.
+    struct Day_plan {
+        Save_result result = Save_result::Unchanged;  // Saved: ready to write
+        Failure failure = Failure::None;
+        Io_result error;
+        Panel_date date;
+        Day_entry entry;
+        cp932::Encode_result text_bytes;
+        cp932::Encode_result memo_bytes;
+        // Characters that need the user's consent to their substitutes
+        // before the plan may be written; empty when none.
+        QList<Unmappable_char> unmappable;
+    };
+
+    // The outcome of loading a day into a panel.
+    struct Day_read {
+        Io_result index_error;  // the year's index could not be read
+        Io_result text_error;   // the day file could not be read
+        bool capped = false;    // only the file's head was read
+        qint64 file_size = 0;
+    };
+
+    enum class Settings_start {
+        Created,
+        Create_failed,
+        Read,
+        Read_failed
+    };
+
+    // The start-up hand-over of the messages.
+    struct Hand_over {
+        Io_result settings_error;  // today's start could not be recorded
+        Io_result move_error;      // the message files could not be moved
+    };
+
+    Diary_session(const QString& app_dir, Clock& time_source);
+
+    Diary_store& Store() { return store; }
+    const QString& App_dir() const { return store.App_dir(); }
+    Clock& Time() { return clock; }
+
+    Program_state state;
+    // The fortune's generator; its state carries over from one fortune to
+    // the next for the whole run.
+    Fortune_generator fortune_generator;
+
+    // ---- Start-up, step by step; the window shows what each returns.
+    // Reads today's date; false when it lies outside the years the diary
+    // holds (then nothing may be written).
+    bool Read_today();
+    Io_result Ensure_year_folder(int year) { return store.Ensure_year_folder(year); }
+    Io_result Create_this_year_index();
+    // Reads the settings file, or writes first_values as a new one. The
+    // settings' dates are parsed here, once.
+    Settings_start Read_settings(const Settings& first_values, Io_result& error);
+    // The reference day that ref_mode chooses at start, in the bars' ranges.
+    std::optional<Panel_date> Start_reference_day() const;
+    // Records today's start in the settings file before any message moves;
+    // on a new day (or with tomorrow's message left from an earlier day)
+    // hands the messages over.
+    Hand_over Hand_over_messages_at_start();
+    bool Has_received_message() const;
+    // The last steps: the fortune is new on a new day; today is the last
+    // start's date.
+    void Finish_start();
+
+    // ---- The diary panel's day.
+    const Panel_date& Diary_date() const { return diary_date; }
+    const Day_entry& Loaded_day() const { return loaded; }
+    bool Day_readable() const { return day_readable; }
+    // Loads the day from its index record and file; what was read is kept
+    // as loaded, so that an unedited day is never written.
+    Day_read Load_diary_day(const Panel_date& date);
+    // A day of a year without a folder: empty, nothing created by looking.
+    void Load_empty_day(const Panel_date& date);
+    bool Edited(const Day_entry& now) const { return !(now == loaded); }
+    // The day as the panel's fields hold it once shown: a field may give
+    // back a text a little different from what it was given (a lone CR
+    // becomes a line break), and only what the user changes counts as an
+    // edit.
+    void Day_shown(const Day_entry& shown) { loaded = shown; }
+
+    // Saving: the plan first (no file touched), then its execution.
+    Day_plan Plan_day_save(const Day_entry& now, Who who);
+    // Writes the plan, substitutes agreed; afterwards Loaded_day() is what
+    // the files hold and should be shown.
+    Save_result Write_day(Day_plan& plan);
+
+    // ---- The reference panel's day.
+    const Panel_date& Reference_date() const { return reference_date; }
+    void Set_reference_date(const Panel_date& date) { reference_date = date; }
+    // The reference day's text; empty when it could not be read.
+    QString Load_reference_text(Day_read& read);
+
+    // ---- Ending.
+    // Writes the settings with the window's state and place and the
+    // reference day.
+    Io_result Save_settings(int win_state, const Twips_rect& outer);
+    Io_result Write_settings() { return store.Write_settings(state.settings); }
+    // A new file name for the rescue of a day that could not be saved.
+    QString New_rescue_path() const;
+    Io_result Write_rescue_file(const QString& path, const Day_entry& now) const;
+    // The ending with nobody to ask: saves the settings and the day; a day
+    // it cannot save goes to a rescue file.
+    struct Unattended_save {
+        Save_result day = Save_result::Unchanged;
+        QString rescue_path;  // the rescue file written, or empty
+    };
+    Unattended_save Save_without_user(int win_state, const Twips_rect& outer, const Day_entry& now);
+
+private:
+    Clock& clock;
+    Diary_store store;
+    Panel_date diary_date;
+    Panel_date reference_date;
+    Day_entry loaded;
+    // False when the day's file or its index could not be read: its file is
+    // then never written over by what the panel holds.
+    bool day_readable = true;
+    Io_result load_error;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// What every window looks like: the design fonts, asked for by name with
+// the Japanese fonts Debian ships standing in for them, and the colours the
+// windows share.
+
+#include <QColor>
+#include <QFont>
+
+class QWidget;
+
+// "ＭＳ ゴシック" and "ＭＳ Ｐゴシック" stand for fonts Debian ships; once
+// per run, before the first window is built.
+void Install_font_substitutions();
+// The windows' font: "ＭＳ ゴシック" at 11.25 points (the int constructor
+// would make it 11).
+QFont Diary_font();
+// The search windows' lists: "ＭＳ Ｐゴシック" at 9 points.
+QFont List_font();
+// The window's background takes the colour and its font the diary font.
+void Set_window_look(QWidget& window, const QColor& background);
+
+namespace look {
+inline const QColor Main_green(192, 255, 192);    // the main window
+inline const QColor Reference_blue(0, 0, 255);    // read-only texts that come from elsewhere
+inline const QColor Yellow(255, 255, 0);          // the greeting, the reference setting
+inline const QColor Light_cyan(128, 255, 255);    // the message window, the memo search
+inline const QColor Light_yellow(255, 255, 128);  // the memory-days list
+inline const QColor Fortune_green(0, 255, 0);     // the fortune
+}  // namespace look
