@@ -158,7 +158,7 @@ QString Size_words(const Size_band& band, const Day_pick& pick)
 QString Nearest_words(const Size_band& band, const Day_pick& pick)
 {
     return pick.in_band ? QString()
-                        : QStringLiteral(" (nearest to %1)").arg(Rough_size(band.low, band.high));
+                        : QStringLiteral(", nearest to %1").arg(Rough_size(band.low, band.high));
 }
 
 void Note_days(const QString& row, const Size_band& band, const Day_pick& pick)
@@ -167,7 +167,7 @@ void Note_days(const QString& row, const Size_band& band, const Day_pick& pick)
     for (const Diary_day& d : pick.days)
         days.append(Day_text(d));
     const QString what =
-        pick.days.size() == 2 ? QStringLiteral("two neighbouring days") : QStringLiteral("a day");
+        pick.days.size() == 2 ? QStringLiteral("two neighbouring days") : QStringLiteral("day");
     notes.append(pick.in_band ? QStringLiteral("%1: %2").arg(row, days.join(QStringLiteral(", ")))
                               : QStringLiteral("%1: no %2 of %3-%4 bytes, the nearest: %5")
                                     .arg(row, what)
@@ -384,12 +384,12 @@ int List_year(const QString& folder, int wanted, const QString& row,
     const auto pick = Pick_year(folder, wanted, test);
     if (!pick)
         Fail(qPrintable(QStringLiteral("no year's index has a record for \"%1\"").arg(row)));
-    notes.append(pick->wanted ? QStringLiteral("%1: year %2, %3 records listed")
+    notes.append(pick->wanted ? QStringLiteral("%1: year %2, index records listed: %3")
                                     .arg(row)
                                     .arg(pick->year)
                                     .arg(pick->records)
                               : QStringLiteral("%1: nothing listed for %2, the nearest year: "
-                                               "%3, %4 records listed")
+                                               "%3, index records listed: %4")
                                     .arg(row)
                                     .arg(wanted)
                                     .arg(pick->year)
@@ -456,7 +456,7 @@ void Bench_memory_days(Main_form& form, const QString& folder, int wanted_year, 
 // longest road: the draw that sets its number of passes gives 1,999.
 class Longest_wait final : public Random_generator {
 public:
-    explicit Longest_wait(Fortune_generator& real) : real(real) {}
+    explicit Longest_wait(Fortune_generator& generator) : real(generator) {}
     double Draw() override
     {
         const double u = real.Draw();
