@@ -3,11 +3,13 @@
 // of the same day a year earlier, read and decoded from the same files.
 //
 //   bench_floor <program folder>
+//     --help     this usage
 
 #include "bench/first_paint.h"
 #include "platform/cp932.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
 #include <QMainWindow>
@@ -31,11 +33,17 @@ QString Read_day(const QString& folder, const QDate& date)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2)
-        return 2;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The floor of start-up: two text fields, ended after the first paint."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Program folder."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
     Quit_after_first_paint quit;
     app.installEventFilter(&quit);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString folder = parser.positionalArguments().constFirst();
     const QDate today = QDate::currentDate();
 
     QFont::insertSubstitutions(

@@ -3,6 +3,7 @@
 // saves (nothing is written by ending here).
 //
 //   bench_sorane <program folder>
+//     --help     this usage
 
 #include "app/main_form.h"
 #include "bench/first_paint.h"
@@ -10,17 +11,24 @@
 #include "platform/platform_real.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2)
-        return 2;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The diary's start-up, ended after its first paint."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Program folder."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
     Quit_after_first_paint quit;
     app.installEventFilter(&quit);
     Real_platform platform;
     Real_clock clock;
-    Main_form form(platform, clock, QString::fromLocal8Bit(argv[1]));
+    Main_form form(platform, clock, parser.positionalArguments().constFirst());
     if (!form.Form_Load())
         return 1;
     form.Show_window();

@@ -2,23 +2,44 @@
 // actions against a floor that does only the work nobody can avoid, with
 // the same widgets, in the same run, taking turns sample by sample so that
 // a change in the machine's load falls on both alike. Prints one table row
-// per benchmark: median value, median floor, their ratio, the goal.
+// per benchmark: median value, median floor, their ratio, the goal; then
+// which days and years each row measured.
 //
-//   bench_steps <program folder made by make_diary> [samples [step|save|search|fortune]]
+//   bench_steps [options] <program folder>
+//     --samples N        samples of each benchmark, at least 3 (41); the
+//                        fortune takes a quarter of them
+//     --only LIST        which to run, of step,save,search,fortune (all)
+//     --sizes LIST       day file sizes in bytes, "SIZE" or "LOW-HIGH", one
+//                        row each, for step, save and fortune
+//                        (1500-2600,26000-32000)
+//     --step-sizes LIST, --save-sizes LIST, --fortune-sizes LIST
+//                        the same for one benchmark only
+//     --word WORD        a memo search word, once per row; "" is the empty
+//                        keyword (散歩 and "")
+//     --year YYYY        the year the search lists show (this year)
 //
-// It writes into the folder (the edited-day saves), so it runs after the
-// start-up benchmarks on the same folder.
+// A diary without days (or a year) of what is asked is measured on the
+// nearest it has: the row says "nearest to", and the lines under the table
+// give the dates and byte sizes used. Only days the diary opens without a
+// question count: a file of at most 32000 bytes with an index record.
+//
+// It writes into the folder (the edited-day saves, put back afterwards), so
+// it is given a copy of a diary, and runs after the start-up benchmarks on
+// the same folder.
 
 #include "app/main_form.h"
+#include "bench/bench_days.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "fortune/draw_fortune.h"
 #include "platform/clock_real.h"
 #include "platform/cp932.h"
 #include "platform/platform_real.h"
+#include "store/day_list.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCommandLineParser>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -96,32 +117,23 @@ double Median(std::vector<double> v)
     std::exit(1);
 }
 
-void Row(const char* name, double value, double floor, const char* unit, double goal)
+void Row(const QString& name, double value, double floor, const char* unit, double goal)
 {
     const double ratio = value / floor;
     const char* verdict = goal <= 0 ? "—" : ratio <= goal ? "met" : "MISSED";
     char goal_text[32] = "—";
     if (goal > 0)
         std::snprintf(goal_text, sizeof goal_text, "≤ %.2f ×", goal);
-    std::printf("| %s | %.3f %s | %.3f %s | %.2f × | %s | %s |\n", name, value, unit, floor, unit,
-                ratio, goal_text, verdict);
+    std::printf("| %s | %.3f %s | %.3f %s | %.2f × | %s | %s |\n", qPrintable(name), value, unit,
+                floor, unit, ratio, goal_text, verdict);
     std::fflush(stdout);
 }
 
 // ---- the days the benchmarks use ----
 
-struct Day {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-};
-
-QString Day_path(const QString& folder, const Day& d)
+QString Day_path(const QString& folder, const QDate& d)
 {
-    return folder + QStringLiteral("%1/%2%3.txt")
-                        .arg(d.year, 4, 10, QLatin1Char('0'))
-                        .arg(d.month, 2, 10, QLatin1Char('0'))
-                        .arg(d.day, 2, 10, QLatin1Char('0'));
+    return folder + d.toString(QStringLiteral("yyyy/MMdd.txt"));
 }
 
 QString Index_path(const QString& folder, int year)
@@ -129,44 +141,62 @@ QString Index_path(const QString& folder, int year)
     return folder + QStringLiteral("%1/keyword.txt").arg(year, 4, 10, QLatin1Char('0'));
 }
 
-bool In_band(const QString& folder, const Day& d, qint64 low, qint64 high)
+// What each benchmark measured, printed under the table.
+QStringList notes;
+
+// The row's size words: the band asked for, or, when the diary has no day
+// in it, the size of the days taken instead.
+QString Size_words(const Size_band& band, const Day_pick& pick)
 {
-    const QFileInfo info(Day_path(folder, d));
-    return info.exists() && info.size() >= low && info.size() <= high;
+    if (pick.in_band)
+        return Rough_size(band.low, band.high);
+    const auto [low, high] = std::minmax_element(
+        pick.days.begin(), pick.days.end(),
+        [](const Diary_day& a, const Diary_day& b) { return a.bytes < b.bytes; });
+    return Rough_size(low->bytes, high->bytes);
 }
 
-// Two neighbouring days of one month whose files both lie in the band.
-std::optional<std::pair<Day, Day>> Neighbours_in_band(const QString& folder, qint64 low,
-                                                      qint64 high)
+QString Nearest_words(const Size_band& band, const Day_pick& pick)
 {
-    for (int year = 1990; year <= 2100; ++year) {
-        if (!QFileInfo::exists(Index_path(folder, year)))
-            continue;
-        for (int month = 1; month <= 12; ++month) {
-            for (int day = 1; day < 28; ++day) {
-                const Day a{year, month, day};
-                const Day b{year, month, day + 1};
-                if (In_band(folder, a, low, high) && In_band(folder, b, low, high))
-                    return std::make_pair(a, b);
-            }
-        }
-    }
-    return std::nullopt;
+    return pick.in_band ? QString()
+                        : QStringLiteral(", nearest to %1").arg(Rough_size(band.low, band.high));
+}
+
+void Note_days(const QString& row, const Size_band& band, const Day_pick& pick)
+{
+    QStringList days;
+    for (const Diary_day& d : pick.days)
+        days.append(Day_text(d));
+    const QString what =
+        pick.days.size() == 2 ? QStringLiteral("two neighbouring days") : QStringLiteral("day");
+    notes.append(pick.in_band ? QStringLiteral("%1: %2").arg(row, days.join(QStringLiteral(", ")))
+                              : QStringLiteral("%1: no %2 of %3-%4 bytes, the nearest: %5")
+                                    .arg(row, what)
+                                    .arg(band.low)
+                                    .arg(band.high)
+                                    .arg(days.join(QStringLiteral(", "))));
 }
 
 // The diary panel to a day without saving or timing anything.
-void Show_diary_day(Main_form& form, const Day& d)
+void Show_diary_day(Main_form& form, const QDate& d)
 {
-    form.state.scroll_lock = QStringLiteral("on");
-    form.VScroll1->setValue(d.year);
-    form.Text3->setText(QString::number(d.year));
-    form.VScroll2->setValue(d.month);
-    form.Text4->setText(QString::number(d.month));
-    form.VScroll3->setValue(d.day);
-    form.Text5->setText(QString::number(d.day));
-    form.state.scroll_lock = QStringLiteral("off");
-    form.Load_diary_day(d.year, d.month, d.day);
+    form.scroll_lock = QStringLiteral("on");
+    form.VScroll1->setValue(d.year());
+    form.Text3->setText(QString::number(d.year()));
+    form.VScroll2->setValue(d.month());
+    form.Text4->setText(QString::number(d.month()));
+    form.VScroll3->setValue(d.day());
+    form.Text5->setText(QString::number(d.day()));
+    form.scroll_lock = QStringLiteral("off");
+    form.Load_diary_day(d.year(), d.month(), d.day());
     Settle();
+}
+
+// What the search windows get to show a recalled day, as the main window
+// gives it.
+Show_day Reference_shower(Main_form& form)
+{
+    return [&form](int year, int month, int day) { form.Show_reference_day(year, month, day); };
 }
 
 // ---- the floors ----
@@ -181,7 +211,7 @@ QByteArray Read_all(const QString& path)
 
 // Reads and decodes the day's text and its index record and sets them into
 // the panel's widgets: what any program showing that day must do.
-void Floor_load(Main_form& form, const QString& folder, const Day& d)
+void Floor_load(Main_form& form, const QString& folder, const QDate& d)
 {
     QByteArray bytes = Read_all(Day_path(folder, d));
     if (bytes.endsWith("\r\n"))
@@ -189,11 +219,11 @@ void Floor_load(Main_form& form, const QString& folder, const Day& d)
     form.Text2->setPlainText(
         cp932::Decode_text(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
-    const QByteArray index = Read_all(Index_path(folder, d.year));
+    const QByteArray index = Read_all(Index_path(folder, d.year()));
     const QByteArray key = QStringLiteral("%1/%2/%3")
-                               .arg(d.year, 4, 10, QLatin1Char('0'))
-                               .arg(d.month, 2, 10, QLatin1Char('0'))
-                               .arg(d.day, 2, 10, QLatin1Char('0'))
+                               .arg(d.year(), 4, 10, QLatin1Char('0'))
+                               .arg(d.month(), 2, 10, QLatin1Char('0'))
+                               .arg(d.day(), 2, 10, QLatin1Char('0'))
                                .toLatin1();
     qsizetype at = index.startsWith(key) ? 0 : index.indexOf("\n" + key);
     if (at < 0)
@@ -273,73 +303,117 @@ void Floor_list(QTableWidget* grid, const QString& index_path,
 
 // ---- the benchmarks ----
 
-void Bench_step(Main_form& form, const QString& folder, const char* name, qint64 low, qint64 high,
-                int samples)
+void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
+                const Size_band& band, int samples)
 {
-    const auto pair = Neighbours_in_band(folder, low, high);
-    if (!pair)
-        Fail("no two neighbouring days of the size asked for");
-    const auto [a, b] = *pair;
+    const auto pick = Pick_neighbours(days, band);
+    if (!pick)
+        Fail("the diary has no two neighbouring days that it opens");
+    const QString name = QStringLiteral("day spinner step, %1 days%2")
+                             .arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    Note_days(name, band, *pick);
+    const QDate a = pick->days[0].date;
+    const QDate b = pick->days[1].date;
     Show_diary_day(form, a);
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
         // The panel shows a; a step to b and back, then the floor's loads of
         // b and of a, each from the panel showing the other day.
-        value.push_back(Timed_ms([&] { form.VScroll3->setValue(b.day); }));
-        value.push_back(Timed_ms([&] { form.VScroll3->setValue(a.day); }));
+        value.push_back(Timed_ms([&] { form.VScroll3->setValue(b.day()); }));
+        value.push_back(Timed_ms([&] { form.VScroll3->setValue(a.day()); }));
         floor.push_back(Timed_ms([&] { Floor_load(form, folder, b); }));
         floor.push_back(Timed_ms([&] { Floor_load(form, folder, a); }));
     }
-    if (form.Text5->text() != QString::number(a.day))
+    if (form.Text5->text() != QString::number(a.day()))
         Fail("the day spinner did not move the panel");
     Row(name, Median(value), Median(floor), "ms", 1.3);
 }
 
-void Bench_save(Main_form& form, const QString& folder, const char* name, qint64 low, qint64 high,
-                int samples)
+// An edit that the save must write: one character added at the end of the
+// text, or taken away again.
+void Edit_end(Main_form& form, bool add)
 {
-    const auto pair = Neighbours_in_band(folder, low, high);
-    if (!pair)
-        Fail("no day of the size asked for");
-    const Day d = pair->first;
+    QTextCursor cursor(form.Text2->document());
+    cursor.movePosition(QTextCursor::End);
+    if (add)
+        cursor.insertText(QStringLiteral("。"));
+    else
+        cursor.deletePreviousChar();
+    Settle();
+}
+
+void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
+                const Size_band& band, int samples)
+{
+    const auto pick = Pick_day(days, band);
+    if (!pick)
+        Fail("the diary has no day that it opens");
+    const QString name = QStringLiteral("leaving an edited %1 day (index + day file)%2")
+                             .arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    Note_days(name, band, *pick);
+    const QDate d = pick->days[0].date;
     Show_diary_day(form, d);
-    const QByteArray year_folder = QFile::encodeName(folder + QString::number(d.year));
+    const QByteArray year_folder = QFile::encodeName(folder + QString::number(d.year()));
     const QByteArray floor_day = year_folder + "/floor-day.txt";
     const QByteArray floor_index = year_folder + "/floor-index.txt";
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
-        // An edit that the save must write: one character added, or taken
-        // away again.
-        QTextCursor cursor(form.Text2->document());
-        cursor.movePosition(QTextCursor::End);
-        if (i % 2 == 0)
-            cursor.insertText(QStringLiteral("。"));
-        else
-            cursor.deletePreviousChar();
-        Settle();
+        Edit_end(form, i % 2 == 0);
         Main_form::Save_result result{};
         value.push_back(Timed_ms([&] { result = form.Save_day(Main_form::Who::User); }));
         if (result != Main_form::Save_result::Saved)
             Fail("the edited day was not saved");
         // The floor writes files of the sizes just written.
         const QByteArray day_bytes(QFileInfo(Day_path(folder, d)).size(), 'x');
-        const QByteArray index_bytes(QFileInfo(Index_path(folder, d.year)).size(), 'x');
+        const QByteArray index_bytes(QFileInfo(Index_path(folder, d.year())).size(), 'x');
         floor.push_back(Timed_ms([&] {
             Floor_replace(year_folder, floor_index, index_bytes);
             Floor_replace(year_folder, floor_day, day_bytes);
         }));
+    }
+    // The day's text as it was before the first edit.
+    if (samples % 2 == 1) {
+        Edit_end(form, false);
+        if (form.Save_day(Main_form::Who::User) != Main_form::Save_result::Saved)
+            Fail("the edited day was not saved back");
     }
     ::unlink(floor_day.constData());
     ::unlink(floor_index.constData());
     Row(name, Median(value), Median(floor), "ms", 1.2);
 }
 
-void Bench_memo_search(Main_form& form, const QString& folder, int year, const QString& keyword,
-                       const char* name, int samples)
+// The year a list is made of: the one asked for when its index lists
+// something, else the nearest that does.
+int List_year(const QString& folder, int wanted, const QString& row,
+              const std::function<bool(const QString&)>& test)
 {
-    F_memo window(form);
+    const auto pick = Pick_year(folder, wanted, test);
+    if (!pick)
+        Fail(qPrintable(QStringLiteral("no year's index has a record for \"%1\"").arg(row)));
+    notes.append(pick->wanted ? QStringLiteral("%1: year %2, index records listed: %3")
+                                    .arg(row)
+                                    .arg(pick->year)
+                                    .arg(pick->records)
+                              : QStringLiteral("%1: nothing listed for %2, the nearest year: "
+                                               "%3, index records listed: %4")
+                                    .arg(row)
+                                    .arg(wanted)
+                                    .arg(pick->year)
+                                    .arg(pick->records));
+    return pick->year;
+}
+
+void Bench_memo_search(Main_form& form, const QString& folder, int wanted_year,
+                       const QString& keyword, int samples)
+{
+    const QString name = keyword.isEmpty()
+                             ? QStringLiteral("memo search, empty keyword (every record)")
+                             : QStringLiteral("memo search 「%1」, one year").arg(keyword);
+    const int year = List_year(folder, wanted_year, name,
+                               [&](const QString& line) { return Keyword_test(line, keyword); });
+    F_memo window(form.Host(), form.session, Reference_shower(form));
     window.Form_Load();
     window.show();
     window.Text1->setText(QString::number(year));
@@ -361,9 +435,11 @@ void Bench_memo_search(Main_form& form, const QString& folder, int year, const Q
     Row(name, Median(value), Median(floor), "ms", 1.3);
 }
 
-void Bench_memory_days(Main_form& form, const QString& folder, int year, int samples)
+void Bench_memory_days(Main_form& form, const QString& folder, int wanted_year, int samples)
 {
-    F_omoide window(form);
+    const QString name = QStringLiteral("memory-days list, one year");
+    const int year = List_year(folder, wanted_year, name, Memory_test);
+    F_omoide window(form.Host(), form.session, Reference_shower(form));
     window.Form_Load();
     window.show();
     window.Text1->setText(QString::number(year));
@@ -381,14 +457,14 @@ void Bench_memory_days(Main_form& form, const QString& folder, int year, int sam
     if (window.Grid1->rowCount() < 3)
         Fail("the memory-days list is empty");
     window.hide();
-    Row("memory-days list, one year", Median(value), Median(floor), "ms", 1.3);
+    Row(name, Median(value), Median(floor), "ms", 1.3);
 }
 
 // The program's generator, except that the wait phase always takes its
 // longest road: the draw that sets its number of passes gives 1,999.
 class Longest_wait final : public Random_generator {
 public:
-    explicit Longest_wait(Fortune_generator& real) : real(real) {}
+    explicit Longest_wait(Fortune_generator& generator) : real(generator) {}
     double Draw() override
     {
         const double u = real.Draw();
@@ -432,13 +508,16 @@ public:
     int passes = 0;
 };
 
-void Bench_fortune(Main_form& form, const QString& folder, const char* name, qint64 low,
-                   qint64 high, int samples)
+void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Size_band& band,
+                   int samples)
 {
-    const auto pair = Neighbours_in_band(folder, low, high);
-    if (!pair)
-        Fail("no day of the size asked for");
-    Show_diary_day(form, pair->first);
+    const auto pick = Pick_day(days, band);
+    if (!pick)
+        Fail("the diary has no day that it opens");
+    const QString text =
+        QStringLiteral("%1 text%2").arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    Note_days(QStringLiteral("fortune, %1").arg(text), band, *pick);
+    Show_diary_day(form, pick->days[0].date);
     constexpr int Passes = 1999;
     std::vector<double> value;
     std::vector<double> floor;
@@ -451,7 +530,7 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
         const qint32 text_length = Fortune_text_length(form.Text2->toPlainText());
         const auto busy = form.platform.Busy_pointer();
         Draw_fortune(
-            form.clock, generator, [text_length] { return text_length; }, listener);
+            form.session.Time(), generator, [text_length] { return text_length; }, listener);
         if (listener.passes != Passes)
             Fail("the wait phase did not take its longest road");
         value.push_back(listener.wait_ms);
@@ -471,12 +550,24 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
     }
     const double wait = Median(value);
     const double wait_floor = Median(floor);
-    char per_pass[96];
-    std::snprintf(per_pass, sizeof per_pass, "fortune, one wait pass, %s", name);
-    Row(per_pass, wait / Passes * 1000, wait_floor / Passes * 1000, "µs", 0);
-    std::snprintf(per_pass, sizeof per_pass, "fortune, longest wait phase (1,999 passes), %s",
-                  name);
-    Row(per_pass, wait, wait_floor, "ms", 0);
+    Row(QStringLiteral("fortune, one wait pass, %1").arg(text), wait / Passes * 1000,
+        wait_floor / Passes * 1000, "µs", 0);
+    Row(QStringLiteral("fortune, longest wait phase (1,999 passes), %1").arg(text), wait,
+        wait_floor, "ms", 0);
+}
+
+// The value of a size option, or the usage error.
+std::vector<Size_band> Bands_of(QCommandLineParser& parser, const QCommandLineOption& option,
+                                const QString& fallback)
+{
+    const QString text = parser.isSet(option) ? parser.value(option) : fallback;
+    const auto bands = Parse_size_bands(text);
+    if (!bands) {
+        std::fprintf(stderr, "bench_steps: --%s: \"%s\" is not a list of sizes\n",
+                     qPrintable(option.names().constFirst()), qPrintable(text));
+        std::exit(2);
+    }
+    return *bands;
 }
 
 }  // namespace
@@ -484,14 +575,66 @@ void Bench_fortune(Main_form& form, const QString& folder, const char* name, qin
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc < 2 || argc > 4) {
-        std::fprintf(stderr,
-                     "usage: bench_steps <program folder> [samples [step|save|search|fortune]]\n");
-        return 2;
-    }
-    const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
-    const int samples = argc >= 3 ? std::max(3, std::atoi(argv[2])) : 41;
-    const QString only = argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The in-process benchmarks: value against floor, one table row each."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("folder"),
+                                 QStringLiteral("Program folder (written into: give it a copy)."));
+    const QCommandLineOption samples_option(
+        QStringLiteral("samples"), QStringLiteral("Samples of each benchmark, at least 3 (41)."),
+        QStringLiteral("n"), QStringLiteral("41"));
+    const QCommandLineOption only_option(
+        QStringLiteral("only"),
+        QStringLiteral("Benchmarks to run, of step,save,search,fortune (all)."),
+        QStringLiteral("names"), QStringLiteral("step,save,search,fortune"));
+    const QString default_sizes = QStringLiteral("1500-2600,26000-32000");
+    const QCommandLineOption sizes_option(
+        QStringLiteral("sizes"),
+        QStringLiteral("Day file sizes in bytes, SIZE or LOW-HIGH, for step, save and "
+                       "fortune, one row each (1500-2600,26000-32000)."),
+        QStringLiteral("bands"), default_sizes);
+    const QCommandLineOption step_sizes_option(
+        QStringLiteral("step-sizes"), QStringLiteral("Sizes of the neighbouring days (--sizes)."),
+        QStringLiteral("bands"));
+    const QCommandLineOption save_sizes_option(QStringLiteral("save-sizes"),
+                                               QStringLiteral("Sizes of the edited day (--sizes)."),
+                                               QStringLiteral("bands"));
+    const QCommandLineOption fortune_sizes_option(
+        QStringLiteral("fortune-sizes"),
+        QStringLiteral("Sizes of the day under the fortune (--sizes)."), QStringLiteral("bands"));
+    const QCommandLineOption word_option(
+        QStringLiteral("word"),
+        QStringLiteral("A memo search word, once per row; \"\" for the empty keyword "
+                       "(散歩 and \"\")."),
+        QStringLiteral("word"));
+    const QCommandLineOption year_option(QStringLiteral("year"),
+                                         QStringLiteral("Year of the search lists (this year)."),
+                                         QStringLiteral("yyyy"));
+    parser.addOptions({samples_option, only_option, sizes_option, step_sizes_option,
+                       save_sizes_option, fortune_sizes_option, word_option, year_option});
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+
+    const QString folder =
+        QDir(parser.positionalArguments().constFirst()).absolutePath() + QLatin1Char('/');
+    bool number_ok = false;
+    const int samples = std::max(3, parser.value(samples_option).toInt(&number_ok));
+    if (!number_ok)
+        parser.showHelp(2);
+    const QStringList only = parser.value(only_option).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QString sizes = parser.value(sizes_option);
+    const auto step_sizes = Bands_of(parser, step_sizes_option, sizes);
+    const auto save_sizes = Bands_of(parser, save_sizes_option, sizes);
+    const auto fortune_sizes = Bands_of(parser, fortune_sizes_option, sizes);
+    const QStringList words = parser.isSet(word_option)
+                                  ? parser.values(word_option)
+                                  : QStringList{QStringLiteral("散歩"), QString()};
+    const int year = parser.isSet(year_option) ? parser.value(year_option).toInt(&number_ok)
+                                               : QDate::currentDate().year();
+    if (!number_ok)
+        parser.showHelp(2);
 
     Event_counter counter;
     event_counter = &counter;
@@ -507,40 +650,48 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     Settle();
 
-    const int year = QDate::currentDate().year();
+    const std::vector<Diary_day> days = Openable_days(folder);
     const struct {
         const char* name;
         std::function<void()> run;
     } benchmarks[] = {
         {"step",
          [&] {
-             Bench_step(form, folder, "day spinner step, ~2 kB days", 1500, 2600, samples);
-             Bench_step(form, folder, "day spinner step, ~30 kB days", 26000, 32000, samples);
+             for (const Size_band& band : step_sizes)
+                 Bench_step(form, folder, days, band, samples);
          }},
         {"save",
          [&] {
-             Bench_save(form, folder, "leaving an edited ~2 kB day (index + day file)", 1500, 2600,
-                        samples);
-             Bench_save(form, folder, "leaving an edited ~30 kB day (index + day file)", 26000,
-                        32000, samples);
+             for (const Size_band& band : save_sizes)
+                 Bench_save(form, folder, days, band, samples);
          }},
         {"search",
          [&] {
-             Bench_memo_search(form, folder, year, QStringLiteral("散歩"),
-                               "memo search 「散歩」, one year", samples);
-             Bench_memo_search(form, folder, year, QString(),
-                               "memo search, empty keyword (every record)", samples);
+             for (const QString& word : words)
+                 Bench_memo_search(form, folder, year, word, samples);
              Bench_memory_days(form, folder, year, samples);
          }},
         {"fortune",
          [&] {
-             Bench_fortune(form, folder, "~2 kB text", 1500, 2600, std::max(3, samples / 4));
-             Bench_fortune(form, folder, "~30 kB text", 26000, 32000, std::max(3, samples / 4));
+             for (const Size_band& band : fortune_sizes)
+                 Bench_fortune(form, days, band, std::max(3, samples / 4));
          }},
     };
+    for (const QString& name : only) {
+        if (std::none_of(std::begin(benchmarks), std::end(benchmarks),
+                         [&](const auto& b) { return name == QLatin1String(b.name); })) {
+            std::fprintf(stderr, "bench_steps: no benchmark \"%s\"\n", qPrintable(name));
+            return 2;
+        }
+    }
     for (const auto& b : benchmarks) {
-        if (only.isEmpty() || only == QLatin1String(b.name))
+        if (only.contains(QLatin1String(b.name)))
             b.run();
+    }
+    if (!notes.isEmpty()) {
+        std::printf("\nDays and years measured:\n");
+        for (const QString& note : notes)
+            std::printf("- %s\n", qPrintable(note));
     }
     // Ends without the ending's saves: nothing more is written.
     return 0;

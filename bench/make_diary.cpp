@@ -1,21 +1,28 @@
 // Writes a realistic hundred-year diary (1990 to 2089) into a program
 // folder, for the benchmarks: day files in code page 932 with CR LF (most a
-// few hundred bytes, about one in eight a few kilobytes, some near 30000), a full index per year in the order
-// the days were first saved, and a settings file. No file is over 32000
+// few hundred bytes, about one in eight a few kilobytes, some near 30000), a
+// full index per year in the order the days were first saved, and a settings file. No file is over 32000
 // bytes and there is no message from yesterday, so a start on it opens no
 // window of its own.
 //
-//   make_diary <folder> [first_year last_year]
+//   make_diary [options] <folder> [first_year last_year]
+//     --seed N           the random generator's seed (20261208)
+//     --long-days P      percent of days near 30000 bytes (3)
+//     --middle-days P    percent of days of a few kilobytes (12)
+//     --help             this usage
+// The same seed and shares write the same diary, byte for byte.
 
 #include "platform/cp932.h"
 #include "store/settings.h"
 #include "store/store.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 
@@ -88,16 +95,48 @@ QByteArray Day_text(std::mt19937& random, int size)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: make_diary <folder> [first_year last_year]\n");
-        return 2;
-    }
-    const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
-    const int first_year = argc == 4 ? std::atoi(argv[2]) : 1990;
-    const int last_year = argc == 4 ? std::atoi(argv[3]) : 2089;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes a diary for the benchmarks."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Program folder."));
+    parser.addPositionalArgument(QStringLiteral("first_year"), QStringLiteral("First year (1990)."),
+                                 QStringLiteral("[first_year"));
+    parser.addPositionalArgument(QStringLiteral("last_year"), QStringLiteral("Last year (2089)."),
+                                 QStringLiteral("last_year]"));
+    const QCommandLineOption seed_option(QStringLiteral("seed"),
+                                         QStringLiteral("Seed of the random generator (20261208)."),
+                                         QStringLiteral("n"), QStringLiteral("20261208"));
+    const QCommandLineOption long_option(QStringLiteral("long-days"),
+                                         QStringLiteral("Percent of days near 30000 bytes (3)."),
+                                         QStringLiteral("percent"), QStringLiteral("3"));
+    const QCommandLineOption middle_option(
+        QStringLiteral("middle-days"), QStringLiteral("Percent of days of a few kilobytes (12)."),
+        QStringLiteral("percent"), QStringLiteral("12"));
+    parser.addOptions({seed_option, long_option, middle_option});
+    parser.process(app);
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() != 1 && arguments.size() != 3)
+        parser.showHelp(2);
+    bool ok = true;
+    const auto number = [&ok](const QString& text) {
+        bool this_ok = false;
+        const uint value = text.toUInt(&this_ok);
+        ok = ok && this_ok;
+        return int(std::min(value, 100000000u));
+    };
+    const int first_year = arguments.size() == 3 ? number(arguments[1]) : 1990;
+    const int last_year = arguments.size() == 3 ? number(arguments[2]) : 2089;
+    bool seed_ok = false;
+    const std::uint32_t seed = parser.value(seed_option).toUInt(&seed_ok);
+    const int long_percent = number(parser.value(long_option));
+    const int middle_percent = number(parser.value(middle_option));
+    if (!ok || !seed_ok || first_year < 1 || last_year > 9999 || first_year > last_year ||
+        long_percent + middle_percent > 100)
+        parser.showHelp(2);
+    const QString folder = QDir(arguments[0]).absolutePath() + QLatin1Char('/');
     QDir().mkpath(folder);
 
-    std::mt19937 random(20261208);
+    std::mt19937 random(seed);
     std::uniform_int_distribution<int> percent(0, 99);
     std::uniform_int_distribution<int> short_size(150, 900);
     std::uniform_int_distribution<int> middle_size(1200, 4000);
@@ -123,9 +162,9 @@ int main(int argc, char** argv)
         QByteArray index;
         for (const QDate& d : days) {
             const int kind = percent(random);
-            const int size = kind < 3    ? long_size(random)
-                             : kind < 15 ? middle_size(random)
-                                         : short_size(random);
+            const int size = kind < long_percent                    ? long_size(random)
+                             : kind < long_percent + middle_percent ? middle_size(random)
+                                                                    : short_size(random);
             const QByteArray text = Day_text(random, size);
             const QString name = QStringLiteral("%1%2.txt")
                                      .arg(d.month(), 2, 10, QLatin1Char('0'))

@@ -3,9 +3,15 @@
 // Several programs (separated by "--") take turns round by round, so that a
 // change in the machine's load falls on all of them alike.
 //
-//   run_start <runs> <program> [arguments...] [-- <program> [arguments...]]...
-// prints one line per program: <median ms> <median peak KiB>
+//   run_start [--runs N] <program> [arguments...] [-- <program> [arguments...]]...
+//     --runs N   runs of each program (31)
+//     --help     this usage
+// prints one line per program: <median ms> <median peak KiB>. Everything
+// from the first program on is the programs' own, options included.
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +26,8 @@
 namespace {
 
 struct Command {
-    std::vector<char*> argv;  // ends in nullptr
+    std::vector<QByteArray> arguments;
+    std::vector<char*> argv;  // into arguments, ends in nullptr
     std::vector<double> times;
     std::vector<long> peaks;
 };
@@ -36,23 +43,42 @@ T Median(std::vector<T> values)
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3)
-        return 2;
-    const int runs = std::atoi(argv[1]);
-    if (runs < 1)
-        return 2;
+    int runs = 0;
     std::vector<Command> commands(1);
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0) {
-            commands.emplace_back();
-            continue;
+    {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        parser.setApplicationDescription(QStringLiteral(
+            "Runs programs in turn and prints each one's median wall time and peak memory."));
+        parser.addHelpOption();
+        parser.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
+        const QCommandLineOption runs_option(QStringLiteral("runs"),
+                                             QStringLiteral("Runs of each program (31)."),
+                                             QStringLiteral("n"), QStringLiteral("31"));
+        parser.addOption(runs_option);
+        parser.addPositionalArgument(
+            QStringLiteral("program"),
+            QStringLiteral("A program and its arguments; \"--\" starts the next."),
+            QStringLiteral("<program> [arguments...] [-- <program> [arguments...]]..."));
+        parser.process(app);
+        bool runs_ok = false;
+        runs = parser.value(runs_option).toInt(&runs_ok);
+        if (!runs_ok || runs < 1)
+            parser.showHelp(2);
+        for (const QString& argument : parser.positionalArguments()) {
+            if (argument == QLatin1String("--"))
+                commands.emplace_back();
+            else
+                commands.back().arguments.push_back(QFile::encodeName(argument));
         }
-        commands.back().argv.push_back(argv[i]);
-    }
-    for (Command& c : commands) {
-        if (c.argv.empty())
-            return 2;
-        c.argv.push_back(nullptr);
+        for (Command& c : commands) {
+            if (c.arguments.empty())
+                parser.showHelp(2);
+            for (QByteArray& a : c.arguments)
+                c.argv.push_back(a.data());
+            c.argv.push_back(nullptr);
+        }
     }
 
     for (int round = 0; round < runs; ++round) {
