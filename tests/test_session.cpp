@@ -15,17 +15,6 @@
 
 namespace {
 
-// Settings lines, then the twenty reserved ones, each with CR LF.
-QByteArray Ini(const QList<QByteArray>& head)
-{
-    QByteArray out;
-    for (const QByteArray& line : head)
-        out += line + "\r\n";
-    for (int n = 1; n <= 20; ++n)
-        out += "spare" + QByteArray::number(n) + "\r\n";
-    return out;
-}
-
 const QByteArray Last_ini =
     Ini({"0", "100", "200", "7020", "9510", "nomal", "3", "2025/03/07", "2026/12/06", "sumi"});
 

@@ -6,16 +6,6 @@
 #include <QPushButton>
 #include <QWidget>
 
-QByteArray Ini(const QList<QByteArray>& head)
-{
-    QByteArray out;
-    for (const QByteArray& line : head)
-        out += line + "\r\n";
-    for (int i = 1; i <= 20; ++i)
-        out += "spare" + QByteArray::number(i) + "\r\n";
-    return out;
-}
-
 void Write_diary_entry(Main_form& form)
 {
     form.Text2->setFocus();

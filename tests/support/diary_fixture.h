@@ -19,9 +19,6 @@
 #include <memory>
 #include <utility>
 
-// Settings lines, then the twenty reserved ones, each with CR LF.
-QByteArray Ini(const QList<QByteArray>& head);
-
 // The first run's settings on 7 December 2026, the design window centred on
 // 1920 x 1080 pixels at 15 twips a pixel: left (28800 - 9510) / 2 = 9645,
 // top (16200 - 7020) / 2 = 4590.

@@ -42,3 +42,13 @@ QStringList Entries(const QString& folder)
     return QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+QByteArray Ini(const QList<QByteArray>& head)
+{
+    QByteArray out;
+    for (const QByteArray& line : head)
+        out += line + "\r\n";
+    for (int i = 1; i <= 20; ++i)
+        out += "spare" + QByteArray::number(i) + "\r\n";
+    return out;
+}

@@ -3,6 +3,7 @@
 // written as hex so that no fixture comes from the code under test.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -21,6 +22,9 @@ private:
 // "82 a0 0d 0a" -> bytes; blanks are ignored.
 QByteArray Hex(const char* hex);
 QByteArray Read_bytes(const QString& path);
+// The settings file's bytes: the lines given, then the twenty reserved
+// ones, each with CR LF.
+QByteArray Ini(const QList<QByteArray>& head);
 bool Write_bytes(const QString& path, const QByteArray& bytes);
 // Mode bits (permissions) of a file or folder, or -1.
 int Mode_of(const QString& path);
