@@ -30,7 +30,7 @@ void Main_form::Command3_Click()
     // after the fortune does not tell a second one today. The day itself is
     // not written here.
     session.state.settings.fortune_state = QStringLiteral("sumi");
-    if (const Io_result r = Save_settings(); !r.ok())
+    if (const Io_result r = Save_settings(); !r.Ok())
         Show_failure(QStringLiteral("占いを済ませたことを設定ファイルに保存できませんでした。"), r,
                      QStringLiteral("終了するときに、もう一度保存します。"));
 

@@ -234,9 +234,9 @@ bool Main_form::Form_Load()
     setWindowTitle(App_title);
 
     // 4, 5: the current year always has a folder and an index.
-    if (const Io_result r = session.Ensure_year_folder(today.year); !r.ok())
+    if (const Io_result r = session.Ensure_year_folder(today.year); !r.Ok())
         Show_failure(QStringLiteral("今年のフォルダーを作れませんでした。"), r);
-    else if (const Io_result index = session.Create_this_year_index(); !index.ok())
+    else if (const Io_result index = session.Create_this_year_index(); !index.Ok())
         Show_failure(QStringLiteral("今年の索引ファイルを作れませんでした。"), index);
 
     // 6: the settings, first values on the first run.
@@ -290,7 +290,7 @@ bool Main_form::Form_Load()
         VScroll6->setValue(reference->day);
         Text9->setText(QString::number(VScroll6->value()));
         session.Set_reference_date(*reference);
-        if (const Io_result e = session.Ensure_year_folder(reference->year); !e.ok())
+        if (const Io_result e = session.Ensure_year_folder(reference->year); !e.Ok())
             Show_failure(QStringLiteral("参照する年のフォルダーを作れませんでした。"), e);
     }
     scroll_lock = QStringLiteral("off");
@@ -328,12 +328,12 @@ void Main_form::Show_entry(const Day_entry& entry)
 void Main_form::Tell_day_read(const Diary_session::Day_read& read, const QString& headline,
                               const QString& note)
 {
-    if (!read.index_error.ok())
+    if (!read.index_error.Ok())
         Show_failure(QStringLiteral("索引ファイルを読み込めませんでした。"), read.index_error,
                      note);
     if (read.capped)
         Tell_capped_read(platform);
-    if (!read.text_error.ok())
+    if (!read.text_error.Ok())
         Show_failure(headline, read.text_error, note);
 }
 
@@ -459,13 +459,13 @@ bool Main_form::Form_QueryUnload()
         return false;
     const Io_result settings_result = Save_settings();
     const bool day_failed = Run_plan(plan) == Save_result::Failed;
-    if (settings_result.ok() && !day_failed) {
+    if (settings_result.Ok() && !day_failed) {
         Finish();
         return true;
     }
 
     QStringList parts;
-    if (!settings_result.ok())
+    if (!settings_result.Ok())
         parts << Io_message(QStringLiteral("設定を保存できませんでした。"), settings_result);
     QString rescue;
     if (day_failed) {
@@ -481,7 +481,7 @@ bool Main_form::Form_QueryUnload()
     if (answer != Platform::Answer::Yes)
         return false;
     if (day_failed) {
-        if (const Io_result r = session.Write_rescue_file(rescue, Current_entry()); !r.ok()) {
+        if (const Io_result r = session.Write_rescue_file(rescue, Current_entry()); !r.Ok()) {
             Show_failure(QStringLiteral("日記を書き出せませんでした。"), r,
                          QStringLiteral("終了せずに、日記の画面に戻ります。"));
             return false;

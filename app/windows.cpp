@@ -18,7 +18,7 @@ void Main_form::Command4_Click()
 void Main_form::Hand_over_messages_at_start()
 {
     const Diary_session::Hand_over hand_over = session.Hand_over_messages_at_start();
-    if (const Io_result& r = hand_over.settings_error; !r.ok())
+    if (const Io_result& r = hand_over.settings_error; !r.Ok())
         Show_failure(QStringLiteral("設定ファイルを保存できませんでした。"), r,
                      session.state.new_day
                          ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
@@ -26,7 +26,7 @@ void Main_form::Hand_over_messages_at_start()
     if (const Io_result& r = hand_over.move_error; r.step == Io_step::Sync_folder)
         Show_failure(QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"),
                      r);
-    else if (!r.ok())
+    else if (!r.Ok())
         Show_failure(QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。"), r,
                      QStringLiteral("メッセージのファイルは元のままです。"));
     if (session.Has_received_message()) {

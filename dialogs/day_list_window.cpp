@@ -133,7 +133,7 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
 {
     session.state.keyword_count = 0;
     const Day_list_read read = Read_day_list(session.App_dir(), Text1->text(), test);
-    if (!read.error.ok()) {
+    if (!read.error.Ok()) {
         Setup_list();
         Show_failure(host.platform, QStringLiteral("索引ファイルを読み込めませんでした。"),
                      read.error);

@@ -74,15 +74,15 @@ bool F_tomorrow::Form_Load()
     const Text_read received = store.Read_text_file(store.Yesterday_path());
     if (received.capped)
         Tell_capped_read(host.platform);
-    Text2->setPlainText(received.result.ok() ? received.text : QString());
-    if (!received.result.ok())
+    Text2->setPlainText(received.result.Ok() ? received.text : QString());
+    if (!received.result.Ok())
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
                      received.result);
     const Text_read message = store.Read_text_file(store.Tomorrow_path());
     if (message.capped)
         Tell_capped_read(host.platform);
-    if (!message.result.ok()) {
+    if (!message.result.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを読み込めませんでした。"),
                      message.result);
         return false;
@@ -116,7 +116,7 @@ bool F_tomorrow::Save_message()
                                       Platform::Buttons::Yes_no) != Platform::Answer::Yes)
             return false;
     }
-    if (const Io_result r = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes); !r.ok()) {
+    if (const Io_result r = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes); !r.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを保存できませんでした。"), r,
                      QStringLiteral("メッセージは画面に残っています。"));
         return false;

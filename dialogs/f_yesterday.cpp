@@ -44,7 +44,7 @@ bool F_yesterday::Form_Load()
     const Text_read read = store.Read_text_file(store.Yesterday_path());
     if (read.capped)
         Tell_capped_read(host.platform);
-    if (!read.result.ok()) {
+    if (!read.result.Ok()) {
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
                      read.result);

@@ -60,12 +60,12 @@ Diary_session::Settings_start Diary_session::Read_settings(const Settings& first
     if (!Diary_store::File_exists(store.Settings_path())) {
         state.settings = first_values;
         error = store.Write_settings(state.settings);
-        outcome = error.ok() ? Settings_start::Created : Settings_start::Create_failed;
+        outcome = error.Ok() ? Settings_start::Created : Settings_start::Create_failed;
     } else {
         const Settings_read read = store.Read_settings(first_values);
         error = read.result;
-        state.settings = read.result.ok() ? read.values : first_values;
-        outcome = read.result.ok() ? Settings_start::Read : Settings_start::Read_failed;
+        state.settings = read.result.Ok() ? read.values : first_values;
+        outcome = read.result.Ok() ? Settings_start::Read : Settings_start::Read_failed;
     }
     const std::optional<Panel_date> last_run = Parse_panel_date(state.settings.last_run_date);
     state.last_run = last_run ? last_run->Calendar_date() : QDate();
@@ -110,7 +110,7 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
         if (state.new_day)
             now.fortune_state = QStringLiteral("mada");
         out.settings_error = store.Write_settings(now);
-        if (!out.settings_error.ok())
+        if (!out.settings_error.Ok())
             may_hand_over = false;
     }
     // One rename drops the old message and moves the new one in.
@@ -141,7 +141,7 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     loaded.flag = record.found && record.memory;
     // The memo stays even when the day has no file: a memo alone is a saved day.
     loaded.memo = record.found ? record.memo : QString();
-    if (!out.index_error.ok()) {
+    if (!out.index_error.Ok()) {
         day_readable = false;
         load_error = out.index_error;
     }
@@ -150,8 +150,8 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     out.text_error = read.result;
     out.capped = read.capped;
     out.file_size = read.file_size;
-    loaded.text = read.result.ok() ? read.text : QString();
-    if (!read.result.ok()) {
+    loaded.text = read.result.Ok() ? read.text : QString();
+    if (!read.result.Ok()) {
         day_readable = false;
         load_error = read.result;
     }
@@ -214,14 +214,14 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     QByteArray memo = plan.memo_bytes.bytes;
     memo.replace('\r', ' ').replace('\n', ' ');
     // The index is written before the day file.
-    if (const Io_result r = store.Ensure_year_folder(d.year); !r.ok())
+    if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
     if (const Io_result r = store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, memo);
-        !r.ok())
+        !r.Ok())
         return failed(r);
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes);
-        !r.ok())
+        !r.Ok())
         return failed(r);
     if (plan.unmappable.isEmpty()) {
         loaded = plan.entry;
@@ -241,7 +241,7 @@ QString Diary_session::Load_reference_text(Day_read& read)
     read.text_error = text.result;
     read.capped = text.capped;
     read.file_size = text.file_size;
-    return text.result.ok() ? text.text : QString();
+    return text.result.Ok() ? text.text : QString();
 }
 
 Io_result Diary_session::Save_settings(int win_state, const Twips_rect& outer)
@@ -286,7 +286,7 @@ Diary_session::Unattended_save Diary_session::Save_without_user(int win_state,
     out.day = Write_day(plan);
     if (out.day == Save_result::Failed) {
         const QString rescue = New_rescue_path();
-        if (Write_rescue_file(rescue, now).ok())
+        if (Write_rescue_file(rescue, now).Ok())
             out.rescue_path = rescue;
     }
     return out;

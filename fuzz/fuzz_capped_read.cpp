@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     Diary_store store(Scratch_folder());
     const Text_read read = store.Read_text_file(path);
-    FUZZ_CHECK(read.result.ok());
+    FUZZ_CHECK(read.result.Ok());
     const QString& text = read.text;
     const QByteArray kept = store.Kept_remainder(path);
 
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The text written back unchanged.
     const Io_result written = store.Write_text_file(path, text);
-    FUZZ_CHECK(written.ok());
+    FUZZ_CHECK(written.Ok());
     const QByteArray after = Get_file(path);
     FUZZ_CHECK(after.endsWith("\r\n") || (capped && after.endsWith(kept)));
     if (capped)

@@ -52,7 +52,7 @@ void Check_bytes(const QByteArray& bytes)
 
     // Writing back what was read.
     const cp932::Encode_result e = cp932::Encode(d.text);
-    FUZZ_CHECK(e.ok());
+    FUZZ_CHECK(e.Ok());
     FUZZ_CHECK(e.bytes.size() == bytes.size());
     const cp932::Decode_result again = cp932::Decode(e.bytes);
     FUZZ_CHECK(again.text == d.text);
@@ -91,13 +91,13 @@ void Check_text(const QString& text)
     }
     // Every report names a place in the text, in order.
     FUZZ_CHECK(next == e.unmappable.size());
-    FUZZ_CHECK(e.ok() == e.unmappable.empty());
+    FUZZ_CHECK(e.Ok() == e.unmappable.empty());
 
     const cp932::Decode_result d = cp932::Decode(e.bytes);
     FUZZ_CHECK(d.text == expected);
     // What was written reads and writes back stably.
     const cp932::Encode_result again = cp932::Encode(d.text);
-    FUZZ_CHECK(again.ok());
+    FUZZ_CHECK(again.Ok());
     FUZZ_CHECK(cp932::Decode_text(again.bytes) == d.text);
 }
 

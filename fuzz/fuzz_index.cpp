@@ -71,7 +71,7 @@ void Check_lookup(Diary_store& store, const QString& key, const Day_record& expe
 {
     Io_result error;
     const Day_record found = store.Find_day_record(Year, key, &error);
-    FUZZ_CHECK(error.ok());
+    FUZZ_CHECK(error.Ok());
     FUZZ_CHECK(found.found == expected.found);
     FUZZ_CHECK(found.memory == expected.memory);
     FUZZ_CHECK(found.memo == expected.memo);
@@ -113,7 +113,7 @@ void Check_lines_read(const QString& path, const QList<QByteArray>& model)
 {
     Io_result error;
     const QStringList lines = Read_index_lines(path, &error);
-    FUZZ_CHECK(error.ok());
+    FUZZ_CHECK(error.Ok());
     FUZZ_CHECK(lines.size() == model.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
         FUZZ_CHECK(lines[i] == cp932::Decode_text(model[i]));
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray content = Bytes_of(data + 4 + memo_length, size - 4 - memo_length);
 
     Diary_store store(Scratch_folder());
-    FUZZ_CHECK(store.Ensure_year_folder(Year).ok());
+    FUZZ_CHECK(store.Ensure_year_folder(Year).Ok());
     const QString path = store.Keyword_file_path(Year);
     Remove_file(path);
 
@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check_lookup(store, key, {});
         Check_lines_read(path, {});
         if (create_first) {
-            FUZZ_CHECK(store.Create_year_index(Year, key).ok());
+            FUZZ_CHECK(store.Create_year_index(Year, key).Ok());
             before = key_bytes + "0\r\n";
             had_file = true;
             FUZZ_CHECK(Get_file(path) == before);
@@ -189,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         before = content;
         // An index that exists is never replaced by a new one.
         const QString other = Diary_store::Date_key(Year, 1 + data[2] % 12, 1 + data[1] % 28);
-        FUZZ_CHECK(store.Create_year_index(Year, other).ok());
+        FUZZ_CHECK(store.Create_year_index(Year, other).Ok());
         FUZZ_CHECK(Get_file(path) == content);
     }
     const QList<QByteArray> lines = Model_lines(before);
@@ -204,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
     const cp932::Encode_result memo_encoded = cp932::Encode(one_line_memo);
     const Io_result stored = store.Store_day_record(Year, key, memory_flag, memo);
-    if (!memo_encoded.ok()) {
+    if (!memo_encoded.Ok()) {
         FUZZ_CHECK(stored.step == Io_step::Encode);
         FUZZ_CHECK(stored.path == path);
         FUZZ_CHECK(Path_exists(path) == had_file);
@@ -212,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(Get_file(path) == before);
         return 0;
     }
-    FUZZ_CHECK(stored.ok());
+    FUZZ_CHECK(stored.Ok());
     const QByteArray record = key_bytes + (memory_flag ? "1" : "0") + memo_encoded.bytes;
     QByteArray expected;
     bool matched = false;

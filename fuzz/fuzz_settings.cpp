@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const Settings first = Settings::First_values(1800, 9645, QStringLiteral("2026/12/07"));
     const Settings_read read = Read_settings(path, first);
-    FUZZ_CHECK(read.result.ok());
+    FUZZ_CHECK(read.result.Ok());
     const Settings& s = read.values;
     const QStringList lines = File_lines(file);
 
@@ -116,17 +116,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(s.spare_lines[i] == (replaced(11 + i) ? first.spare_lines[i] : line_of(11 + i)));
 
     // Written, read again, written again.
-    FUZZ_CHECK(Write_settings(path, s).ok());
+    FUZZ_CHECK(Write_settings(path, s).Ok());
     const QByteArray written = Get_file(path);
     FUZZ_CHECK(written.endsWith("\r\n"));
     FUZZ_CHECK(File_lines(written).size() == Settings_line_count);
     FUZZ_CHECK(written.count('\n') == Settings_line_count);
     FUZZ_CHECK(written.count("\r\n") == Settings_line_count);
     const Settings_read again = Read_settings(path, first);
-    FUZZ_CHECK(again.result.ok());
+    FUZZ_CHECK(again.result.Ok());
     FUZZ_CHECK(again.replaced_lines.isEmpty());
     FUZZ_CHECK(Same_values(again.values, s));
-    FUZZ_CHECK(Write_settings(path, again.values).ok());
+    FUZZ_CHECK(Write_settings(path, again.values).Ok());
     FUZZ_CHECK(Get_file(path) == written);
     return 0;
 }

@@ -35,7 +35,7 @@ struct Unmappable {
 struct Encode_result {
     QByteArray bytes;                    // with each unmappable's substitute
     std::vector<Unmappable> unmappable;  // empty when the text encodes exactly
-    bool ok() const { return unmappable.empty(); }
+    bool Ok() const { return unmappable.empty(); }
 };
 Encode_result Encode(QStringView text);
 

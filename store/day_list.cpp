@@ -81,7 +81,7 @@ Day_list_read Read_day_list(const QString& app_dir, const QString& year_text,
         return out;
     // A missing index reads as no lines and no error.
     const QStringList lines = Read_index_lines(Keyword_path_in(folder), &out.error);
-    if (out.error.ok())
+    if (out.error.Ok())
         out.records = Select_and_sort(lines, test);
     return out;
 }

@@ -26,7 +26,7 @@ struct Io_result {
     int error_number = 0;  // errno of the failed call, 0 when none applies
     QString path;          // the file or folder concerned
 
-    bool ok() const { return step == Io_step::None; }
+    bool Ok() const { return step == Io_step::None; }
     static Io_result Success() { return {}; }
     static Io_result Failure(Io_step step, int error_number, const QString& path)
     {

@@ -72,7 +72,7 @@ Io_result Read_line_file(const QString& path, QList<QByteArray>& lines, bool& ex
 {
     QByteArray bytes;
     const Io_result read = Read_file_bytes(path, bytes, exists);
-    lines = read.ok() ? Split_lines(bytes) : QList<QByteArray>{};
+    lines = read.Ok() ? Split_lines(bytes) : QList<QByteArray>{};
     return read;
 }
 

@@ -151,7 +151,7 @@ Io_result Write_settings(const QString& path, const Settings& settings)
 {
     const cp932::Encode_result encoded =
         cp932::Encode(Settings_lines(settings).join(QLatin1Char('\n')) + QLatin1Char('\n'));
-    if (!encoded.ok())
+    if (!encoded.Ok())
         return Io_result::Failure(Io_step::Encode, 0, path);
     QByteArray bytes = encoded.bytes;
     bytes.replace("\n", "\r\n");

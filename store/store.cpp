@@ -113,7 +113,7 @@ Text_read Diary_store::Read_text_file(const QString& path)
     bool exists = false;
     QByteArray bytes;
     read.result = Read_file_bytes(path, bytes, exists);
-    if (!read.result.ok() || !exists)
+    if (!read.result.Ok() || !exists)
         return read;
     read.file_size = bytes.size();
 
@@ -144,7 +144,7 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
                                        Unmappable_policy policy)
 {
     const cp932::Encode_result encoded = cp932::Encode(text);
-    if (!encoded.ok() && policy == Unmappable_policy::Refuse)
+    if (!encoded.Ok() && policy == Unmappable_policy::Refuse)
         return Io_result::Failure(Io_step::Encode, 0, path);
     return Write_text_bytes(path, encoded.bytes);
 }
@@ -167,7 +167,7 @@ Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result*
     const Io_result read = Read_line_file(Keyword_file_path(year), lines, exists);
     if (error)
         *error = read;
-    if (!read.ok() || !exists)
+    if (!read.Ok() || !exists)
         return record;
     const QByteArray key_bytes = key.toLatin1();
     for (const QByteArray& line : lines) {
@@ -186,7 +186,7 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
                                         const QString& memo, Unmappable_policy policy)
 {
     const cp932::Encode_result encoded = cp932::Encode(memo);
-    if (!encoded.ok() && policy == Unmappable_policy::Refuse)
+    if (!encoded.Ok() && policy == Unmappable_policy::Refuse)
         return Io_result::Failure(Io_step::Encode, 0, Keyword_file_path(year));
     return Store_day_record_bytes(year, key, memory_flag, encoded.bytes);
 }
@@ -206,7 +206,7 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
     bool exists = false;
     QList<QByteArray> lines;
     const Io_result read = Read_line_file(path, lines, exists);
-    if (!read.ok())
+    if (!read.Ok())
         return read;  // never rewrite an index that could not be read whole
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end.

@@ -66,5 +66,5 @@ int main(int argc, char** argv)
     }
     std::printf("%s %d\n", Step_name(result.step), result.error_number);
     std::fflush(stdout);
-    return result.ok() ? 0 : 1;
+    return result.Ok() ? 0 : 1;
 }

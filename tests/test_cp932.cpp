@@ -148,7 +148,7 @@ private slots:
             if (codes.size() > 1)
                 ++duplicates;
             auto e = cp932::Encode(QString(QChar(c)));
-            if (e.bytes != Code_bytes(expected) || !e.ok())
+            if (e.bytes != Code_bytes(expected) || !e.Ok())
                 QFAIL(qPrintable(QStringLiteral("U+%1 encodes to %2, Windows writes %3")
                                      .arg(unsigned(c), 4, 16, QChar('0'))
                                      .arg(QString::fromLatin1(e.bytes.toHex()))
@@ -227,9 +227,9 @@ private slots:
         QVERIFY(d.bad_offsets.empty());
         auto e = cp932::Encode(expected);
         QCOMPARE(e.bytes, all);
-        QVERIFY(e.ok());
+        QVERIFY(e.Ok());
         // One past the area is not a character of code page 932.
-        QVERIFY(!cp932::Encode(Chars({0xE758})).ok());
+        QVERIFY(!cp932::Encode(Chars({0xE758})).Ok());
 
         const QByteArray singles = Hex("80a0fdfeff");
         const QString single_chars = Chars({0x0080, 0xF8F0, 0xF8F1, 0xF8F2, 0xF8F3});
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(d.bad_offsets.empty());
         e = cp932::Encode(single_chars);
         QCOMPARE(e.bytes, singles);
-        QVERIFY(e.ok());
+        QVERIFY(e.Ok());
     }
 
     void control_characters_are_themselves()
@@ -260,7 +260,7 @@ private slots:
         // 〜 − ‖ — ‾ as Linux input methods type them.
         auto e = cp932::Encode(Chars({0x301C, 0x2212, 0x2016, 0x2014, 0x203E}));
         QCOMPARE(e.bytes, Hex("8160817c8161815c7e"));
-        QVERIFY(e.ok());
+        QVERIFY(e.Ok());
         // They read back as the characters Windows has at those codes.
         QCOMPARE(cp932::Decode_text(e.bytes), Chars({0xFF5E, 0xFF0D, 0x2225, 0x2015, 0x007E}));
     }
@@ -278,7 +278,7 @@ private slots:
                               "82a0"
                               "3f"
                               "3f"));
-        QVERIFY(!e.ok());
+        QVERIFY(!e.Ok());
         QCOMPARE(e.unmappable.size(), size_t(5));
         const std::pair<qsizetype, char32_t> expected[] = {
             {1, 0x1F600}, {3, 0x00E9}, {4, 0xD800}, {6, 0xDC00}, {7, 0x1F600}};
@@ -323,7 +323,7 @@ private slots:
             QVERIFY2(carried == qsizetype(k.bad.size()), k.name);
             auto e = cp932::Encode(d.text);
             QVERIFY2(e.bytes == Hex(k.bytes), k.name);
-            QVERIFY2(e.ok(), k.name);
+            QVERIFY2(e.Ok(), k.name);
         }
         QVERIFY(cp932::Is_carried_byte(0xF781));
         QVERIFY(cp932::Is_carried_byte(0xF79F));
@@ -335,7 +335,7 @@ private slots:
         QVERIFY(!cp932::Is_carried_byte(0xF7FD));
         QVERIFY(!cp932::Is_carried_byte(0x0081));
         // Private-use characters next to the carried ones are not written as bytes.
-        QVERIFY(!cp932::Encode(Chars({0xF741})).ok());
+        QVERIFY(!cp932::Encode(Chars({0xF741})).Ok());
     }
 
     void carried_byte_never_joins_the_next_character()
@@ -346,7 +346,7 @@ private slots:
         QCOMPARE(d.text, Chars({0xF784, 0x2160}));
         auto e = cp932::Encode(d.text);
         QCOMPARE(e.bytes, Hex("84fa4a"));
-        QVERIFY(e.ok());
+        QVERIFY(e.Ok());
 
         // After editing, a carried byte may stand before a character it would
         // join with whatever code is used: it is reported and written as "?",
@@ -383,7 +383,7 @@ private slots:
                     if (first.bad_offsets != std::vector<qsizetype>{0})
                         continue;
                     auto again = cp932::Encode(first.text);
-                    QVERIFY(again.ok());
+                    QVERIFY(again.Ok());
                     QCOMPARE(cp932::Decode_text(again.bytes), first.text);
                     ++checked;
                 }
@@ -413,7 +413,7 @@ private slots:
                 b = char(random() & 0xFF);
             auto d = cp932::Decode(bytes);
             auto e = cp932::Encode(d.text);
-            QVERIFY2(e.ok(), bytes.toHex().constData());
+            QVERIFY2(e.Ok(), bytes.toHex().constData());
             QCOMPARE(e.bytes.size(), bytes.size());
             auto again = cp932::Decode(e.bytes);
             QVERIFY2(again.text == d.text, bytes.toHex().constData());

@@ -133,7 +133,7 @@ private slots:
     void init()
     {
         folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
+        QVERIFY(folder->Ok());
         year = QString::number(Today.year());
         day_path = year + QLatin1Char('/') + Day_name(Today);
         other_path = year + QStringLiteral("/0203.txt");
@@ -152,7 +152,7 @@ private slots:
             QSKIP(qPrintable(skip));
         const Run run = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
                                "inject=rename:error=EACCES:when=4"},
-                              folder->path());
+                              folder->Path());
         QVERIFY(!run.crashed);
         QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
         QCOMPARE(
@@ -162,9 +162,9 @@ private slots:
                              .arg(At(day_path))}));
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Waiting_message);
-        QCOMPARE(Leftovers(folder->path()), QStringList());
+        QCOMPARE(Leftovers(folder->Path()), QStringList());
 
-        const Run again = Drive({}, folder->path());
+        const Run again = Drive({}, folder->Path());
         QVERIFY(again.Ended());
         QVERIFY2(again.Boxes().isEmpty(), qPrintable(again.Boxes().join('\n')));
     }
@@ -178,19 +178,19 @@ private slots:
             QSKIP(qPrintable(skip));
         const Run killed = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename",
                                   "-e", "inject=rename:signal=KILL:when=2"},
-                                 folder->path());
+                                 folder->Path());
         QVERIFY(!killed.Ended());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Waiting_message);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_message);
         QVERIFY(Read_bytes(At("sorane.ini")).contains(Key(Today).toLatin1()));
 
-        const Run next = Drive({}, folder->path());
+        const Run next = Drive({}, folder->Path());
         QVERIFY(next.Ended());
         QVERIFY2(next.Boxes().isEmpty(), qPrintable(next.Boxes().join('\n')));
         QCOMPARE(next.lines.filter(QStringLiteral("GREETING")).size(), 1);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Waiting_message);
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
-        QCOMPARE(Leftovers(folder->path()), QStringList());
+        QCOMPARE(Leftovers(folder->Path()), QStringList());
     }
 
     // As an ordinary user, today's day file is read-only: the save is
@@ -202,22 +202,22 @@ private slots:
         if (::geteuid() != 0 || !nobody ||
             QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             QSKIP("needs root to set up, the user nobody and setpriv");
-        QDirIterator it(folder->path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+        QDirIterator it(folder->Path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                         QDirIterator::Subdirectories);
-        QVERIFY(::chown(QFile::encodeName(folder->path()).constData(), nobody->pw_uid,
+        QVERIFY(::chown(QFile::encodeName(folder->Path()).constData(), nobody->pw_uid,
                         nobody->pw_gid) == 0);
         while (it.hasNext())
             QVERIFY(::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid,
                             nobody->pw_gid) == 0);
         QVERIFY(::chmod(QFile::encodeName(At(day_path)).constData(), 0444) == 0);
-        QVERIFY(::chmod(QFile::encodeName(folder->path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder->Path()).constData(), 0755) == 0);
         // The temporary folder's parent must let nobody through.
-        QDir parent(folder->path());
+        QDir parent(folder->Path());
         parent.cdUp();
         ::chmod(QFile::encodeName(parent.path()).constData(), 01777);
 
         const Run run = Drive({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
-                              folder->path());
+                              folder->Path());
         QVERIFY(!run.crashed);
         const QString refused = QStringLiteral("日記を保存できませんでした。 | ファイル: %1 | "
                                                "理由: ファイルが読み取り専用になっています。")
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(Read_bytes(At(year + QLatin1Char('/') +
                               Today.addDays(Today.day() < 28 ? 1 : -1).toString("MMdd") + ".txt"))
                     .size() > 0);
-        QCOMPARE(Leftovers(folder->path()), QStringList());
+        QCOMPARE(Leftovers(folder->Path()), QStringList());
     }
 
     // Damaged files of each family are shown, never crash, and are not
@@ -256,7 +256,7 @@ private slots:
         else if (file == QLatin1String("DAY"))
             file = day_path;
         QVERIFY(Write_bytes(At(file), bytes));
-        const Run run = Drive({}, folder->path(), QStringLiteral("view"));
+        const Run run = Drive({}, folder->Path(), QStringLiteral("view"));
         QVERIFY(!run.crashed);
         QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
         if (file == QLatin1String("sorane.ini")) {

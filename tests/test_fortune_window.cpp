@@ -287,7 +287,7 @@ private slots:
         QCOMPARE(fake->calls[1], QStringLiteral("modal:F_uranai"));
         QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
         QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
-        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
     }
 
     // ---- The window -------------------------------------------------------
@@ -534,7 +534,7 @@ private slots:
         // is the application's own.
         Real_platform platform;
         Real_clock clock;
-        Main_form form(platform, clock, folder->path());
+        Main_form form(platform, clock, folder->Path());
         QVERIFY(form.Form_Load());
         form.Show_window();
         form.Text2->setPlainText(QStringLiteral("晴れ"));

@@ -73,7 +73,7 @@ private slots:
     void First_run_makes_the_first_files_and_nothing_more()
     {
         auto form = Start();
-        QCOMPARE(Entries(folder->path()),
+        QCOMPARE(Entries(folder->Path()),
                  QStringList({"2025", "2026", "sorane.ini"}));  // 2025: the reference year
         QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
         QCOMPARE(Entries(At("2025")), QStringList());
@@ -203,7 +203,7 @@ private slots:
                                                    "2026/12/30", "2026/12/31", "sumi"})));
         fake->now = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5));
         auto form = Start();
-        QCOMPARE(Entries(folder->path()), QStringList({"2026", "2027", "sorane.ini"}));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2026", "2027", "sorane.ini"}));
         QCOMPARE(Read_bytes(At("2027/keyword.txt")),
                  Hex("32 30 32 37 2f 30 31 2f 30 31 30 0d 0a"));  // 2027/01/010
         QCOMPARE(Entries(At("2026")), QStringList());
@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(
             QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
             QList<int>({shown[0].toInt(), shown[1].toInt(), shown[2].toInt()}));
-        QCOMPARE(Entries(folder->path()), folders);
+        QCOMPARE(Entries(folder->Path()), folders);
         QVERIFY(form->Text1->toPlainText().isEmpty());
         form.reset();
     }
@@ -352,9 +352,9 @@ private slots:
                              .arg(today.month())
                              .arg(today.day()),
                          App_title, Icon::Critical, Buttons::Ok, Answer::Ok);
-        Main_form form(*fake, *fake, folder->path());
+        Main_form form(*fake, *fake, folder->Path());
         QVERIFY(!form.Form_Load());
-        QCOMPARE(Entries(folder->path()), QStringList());
+        QCOMPARE(Entries(folder->Path()), QStringList());
     }
 
     // ---- Saving and ending ----------------------------------------------
@@ -376,7 +376,7 @@ private slots:
         End(*form, ending);
         QCOMPARE(ended.count(), 1);
         QVERIFY(!form->isVisible());
-        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
         QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
@@ -487,14 +487,14 @@ private slots:
         QCOMPARE(ended.count(), 0);
         QCOMPARE(form->Text2->toPlainText(), Day_text);
         QCOMPARE(form->Text6->text(), Day_memo);
-        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
 
         // The second time the user ends anyway: the day goes to the rescue file.
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
         form->windowHandle()->close();
         QCOMPARE(ended.count(), 1);
         QVERIFY(!form->isVisible());
-        QCOMPARE(Entries(folder->path()),
+        QCOMPARE(Entries(folder->Path()),
                  QStringList({"2025", "2026", "sorane-rescue-20261207-213015.txt", "sorane.ini"}));
         QCOMPARE(Read_bytes(At("sorane-rescue-20261207-213015.txt")),
                  QStringLiteral("【ソラネ】Ver.2.0 が保存できなかった日記です。\n日付: 2026/12/07\n"

@@ -180,7 +180,7 @@ private slots:
             auto form = Start(Day1.addDays(2));
             End(*form);
         }
-        QCOMPARE(Entries(folder->path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
     }
 
     void A_message_waits_for_the_next_start_five_days_later()
@@ -302,7 +302,7 @@ private slots:
         auto form = Start(QDate(2026, 12, 8), QTime(10, 0, 0));
         QCOMPARE(second.text, QStringLiteral("新しい"));
         QCOMPARE(Read_bytes(At("yesterda.txt")), New_file);
-        QCOMPARE(Entries(folder->path()),
+        QCOMPARE(Entries(folder->Path()),
                  QStringList({"2025", "2026", "sorane.ini", "yesterda.txt"}));
         End(*form);
     }

@@ -168,24 +168,24 @@ void Test_safe_replace::new_file_and_folder_modes()
 {
     QFETCH(int, mask);
     Temp_folder temp;
-    QVERIFY(temp.ok());
+    QVERIFY(temp.Ok());
     ::umask(mode_t(mask));
 
     const QString folder = temp.File("2024");
-    QVERIFY(Make_folder(folder).ok());
+    QVERIFY(Make_folder(folder).Ok());
     QCOMPARE(Mode_of(folder), 0700);
 
     const QString day = folder + "/20240131.txt";
     const QByteArray bytes = Hex(New_hex);
     const Io_result r = Replace_file(day, bytes);
-    QVERIFY(r.ok());
+    QVERIFY(r.Ok());
     QCOMPARE(Read_bytes(day), bytes);
     QCOMPARE(Mode_of(day), 0600);
     QCOMPARE(Entries(folder), QStringList{"20240131.txt"});
 
     // Empty content makes an empty file, not a missing one.
     const QString empty = temp.File("empty.txt");
-    QVERIFY(Replace_file(empty, QByteArrayView()).ok());
+    QVERIFY(Replace_file(empty, QByteArrayView()).Ok());
     QVERIFY(QFileInfo(empty).isFile());
     QCOMPARE(QFileInfo(empty).size(), 0);
     QCOMPARE(Mode_of(empty), 0600);
@@ -215,13 +215,13 @@ void Test_safe_replace::replace_keeps_mode_and_writes_exact_bytes()
     QVERIFY(Write_bytes(day, old_bytes));
     QVERIFY(::chmod(QFile::encodeName(day).constData(), mode_t(mode)) == 0);
 
-    QVERIFY(Replace_file(day, new_bytes).ok());
+    QVERIFY(Replace_file(day, new_bytes).Ok());
     QCOMPARE(Mode_of(day), mode);
     // Readable for the comparison (a write-only file is not, unless root).
     QVERIFY(::chmod(QFile::encodeName(day).constData(), mode_t(mode) | S_IRUSR) == 0);
     QCOMPARE(Read_bytes(day), new_bytes);
     QCOMPARE(QFileInfo(day).size(), new_bytes.size());
-    QCOMPARE(Entries(temp.path()), QStringList{"day.txt"});
+    QCOMPARE(Entries(temp.Path()), QStringList{"day.txt"});
 }
 
 void Test_safe_replace::owner_and_group_kept()
@@ -235,7 +235,7 @@ void Test_safe_replace::owner_and_group_kept()
     QVERIFY(::chown(name.constData(), 4242, 4343) == 0);
     QVERIFY(::chmod(name.constData(), 0640) == 0);
 
-    QVERIFY(Replace_file(day, Hex(New_hex)).ok());
+    QVERIFY(Replace_file(day, Hex(New_hex)).Ok());
     struct stat st {};
     QVERIFY(::stat(name.constData(), &st) == 0);
     QCOMPARE(int(st.st_uid), 4242);
@@ -299,7 +299,7 @@ void Test_safe_replace::refused_targets_left_untouched()
     QCOMPARE(r.error_number, ENOENT);
     QCOMPARE(r.path, orphan);
 
-    QCOMPARE(Entries(temp.path()), (QStringList{"2024", "dangling.txt", "link.txt", "real.txt",
+    QCOMPARE(Entries(temp.Path()), (QStringList{"2024", "dangling.txt", "link.txt", "real.txt",
                                                 "ro400.txt", "ro444.txt", "ro555.txt"}));
 }
 
@@ -312,8 +312,8 @@ void Test_safe_replace::make_folder_on_existing_names()
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
     QVERIFY(Write_bytes(folder + "/0101.txt", Hex(Old_hex)));
-    QVERIFY(Make_folder(folder).ok());
-    QVERIFY(Make_folder(folder + "/").ok());
+    QVERIFY(Make_folder(folder).Ok());
+    QVERIFY(Make_folder(folder + "/").Ok());
     QCOMPARE(Mode_of(folder), 0755);
     QCOMPARE(Entries(folder), QStringList{"0101.txt"});
     QCOMPARE(Read_bytes(folder + "/0101.txt"), Hex(Old_hex));
@@ -333,7 +333,7 @@ void Test_safe_replace::make_folder_on_existing_names()
     QCOMPARE(r.error_number, ENOENT);
 
     // A trailing slash still makes the folder, 0700.
-    QVERIFY(Make_folder(temp.File("2026/")).ok());
+    QVERIFY(Make_folder(temp.File("2026/")).Ok());
     QCOMPARE(Mode_of(temp.File("2026")), 0700);
 }
 
@@ -359,7 +359,7 @@ void Test_safe_replace::leftovers_removed_by_next_save()
     QVERIFY(busy_fd >= 0);
     QVERIFY(::flock(busy_fd, LOCK_EX) == 0);
 
-    QVERIFY(Replace_file(day, Hex(New_hex)).ok());
+    QVERIFY(Replace_file(day, Hex(New_hex)).Ok());
     ::close(busy_fd);
 
     QCOMPARE(Read_bytes(day), Hex(New_hex));
@@ -369,7 +369,7 @@ void Test_safe_replace::leftovers_removed_by_next_save()
     QVERIFY(QFileInfo::exists(temp.File(".sorane-tmp-other")));
 
     // Unlocked now, the next save removes it.
-    QVERIFY(Replace_file(day, Hex(Old_hex)).ok());
+    QVERIFY(Replace_file(day, Hex(Old_hex)).Ok());
     QVERIFY(!QFileInfo::exists(busy));
     QCOMPARE(Read_bytes(day), Hex(Old_hex));
 }
@@ -573,7 +573,7 @@ void Test_safe_replace::short_writes_are_continued()
     QCOMPARE(r.exit_code, 0);
     QCOMPARE(r.out, QByteArray("None 0\n"));
     QCOMPARE(Read_bytes(day), new_bytes);
-    QCOMPARE(Entries(temp.path()), (QStringList{"day.txt", "trace"}));
+    QCOMPARE(Entries(temp.Path()), (QStringList{"day.txt", "trace"}));
 
     int writes = 0;
     for (const QString& line : Trace_lines(traces)) {

@@ -426,7 +426,7 @@ private slots:
         QVERIFY(Write_bytes(folder->File("prog/2025/keyword.txt"), index));
         auto form = Start(folder->File("prog/"));
         Omoide(*form, [&](F_omoide& w) {
-            const QString outside = QDir::cleanPath(folder->path());
+            const QString outside = QDir::cleanPath(folder->Path());
             for (const QString& text :
                  {QString(".."), QString("../.."), QString("2025/.."), QString("."), QString("/"),
                   outside, QString("/../.."), QString(" 2025"), QString("2025 "), QString(" "),

@@ -43,16 +43,16 @@ private:
     void Start()
     {
         QVERIFY(session->Read_today());
-        QVERIFY(session->Ensure_year_folder(2026).ok());
-        QVERIFY(session->Create_this_year_index().ok());
+        QVERIFY(session->Ensure_year_folder(2026).Ok());
+        QVERIFY(session->Create_this_year_index().Ok());
         Io_result error;
         session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
                                error);
-        QVERIFY(error.ok());
+        QVERIFY(error.Ok());
         session->Load_diary_day({2026, 12, 7});
         const Diary_session::Hand_over hand_over = session->Hand_over_messages_at_start();
-        QVERIFY(hand_over.settings_error.ok());
-        QVERIFY(hand_over.move_error.ok());
+        QVERIFY(hand_over.settings_error.Ok());
+        QVERIFY(hand_over.move_error.Ok());
         session->Finish_start();
     }
 
@@ -60,9 +60,9 @@ private slots:
     void init()
     {
         folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
+        QVERIFY(folder->Ok());
         clock.now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        session = std::make_unique<Diary_session>(folder->path(), clock);
+        session = std::make_unique<Diary_session>(folder->Path(), clock);
     }
 
     void A_new_day_records_the_start_before_the_message_moves()
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(!session->Read_today());
         clock.now = QDateTime(QDate(1989, 12, 31), QTime(23, 59, 59));
         QVERIFY(!session->Read_today());
-        QVERIFY(Entries(folder->path()).isEmpty());
+        QVERIFY(Entries(folder->Path()).isEmpty());
     }
 
     void A_day_is_saved_once_and_only_when_edited()
@@ -169,7 +169,7 @@ private slots:
         Start();
         QVERIFY(!session->Day_readable());
         const Diary_session::Day_read read = session->Load_diary_day({2026, 12, 7});
-        QVERIFY(!read.text_error.ok());
+        QVERIFY(!read.text_error.Ok());
         QCOMPARE(read.text_error.path, At("2026/1207.txt"));
         Diary_session::Day_plan plan =
             session->Plan_day_save({Day_text, {}, false}, Diary_session::Who::User);

@@ -32,8 +32,8 @@ private slots:
     void init()
     {
         folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->ok());
-        store = std::make_unique<Diary_store>(folder->path());
+        QVERIFY(folder->Ok());
+        store = std::make_unique<Diary_store>(folder->Path());
     }
 
     void Paths_are_built_from_the_program_folder()
@@ -57,9 +57,9 @@ private slots:
         const mode_t old_mask = ::umask(022);
         const Io_result made = store->Ensure_year_folder(2026);
         ::umask(old_mask);
-        QVERIFY(made.ok());
+        QVERIFY(made.Ok());
         QCOMPARE(Mode_of(folder->File("2026")), 0700);
-        QVERIFY(store->Ensure_year_folder(2026).ok());  // already there
+        QVERIFY(store->Ensure_year_folder(2026).Ok());  // already there
 
         QVERIFY(Write_bytes(folder->File("2027"), Hex("41")));
         const Io_result taken = store->Ensure_year_folder(2027);
@@ -70,7 +70,7 @@ private slots:
 
     void Short_day_files_read_without_losing_text()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         QCOMPARE(store->Read_text_file(path).text, QString());  // missing
 
@@ -92,7 +92,7 @@ private slots:
 
     void The_limit_is_32000_bytes()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
 
         const QByteArray whole = Repeat(A_kana, 31998) + Hex("0d 0a");
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(over.size(), 32001);
         QVERIFY(Write_bytes(path, over));
         read = store->Read_text_file(path);
-        QVERIFY(read.result.ok());
+        QVERIFY(read.result.Ok());
         QVERIFY(read.capped);
         QCOMPARE(read.file_size, qint64(32001));
         QCOMPARE(read.text, QString(15999, QChar(0x3042)));
@@ -116,7 +116,7 @@ private slots:
 
         // A missing file: nothing read, nothing capped.
         read = store->Read_text_file(store->Day_file_path(2026, 12, 8));
-        QVERIFY(read.result.ok());
+        QVERIFY(read.result.Ok());
         QVERIFY(!read.capped);
         QCOMPARE(read.file_size, qint64(0));
         QCOMPARE(read.text, QString());
@@ -124,7 +124,7 @@ private slots:
 
     void The_part_beyond_the_cut_is_written_back()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         // "A" then two-byte characters: the character at bytes 31997-31998
         // is cut in two by a plain 31998-byte cut.
@@ -138,23 +138,23 @@ private slots:
         QCOMPARE(store->Kept_remainder(path), original.mid(31997));
 
         // Unchanged text: the very same bytes.
-        QVERIFY(store->Write_text_file(path, text).ok());
+        QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
         // Edited text: the edit, then the rest unchanged.
-        QVERIFY(store->Write_text_file(path, QStringLiteral("Z") + text.mid(1)).ok());
+        QVERIFY(store->Write_text_file(path, QStringLiteral("Z") + text.mid(1)).Ok());
         QCOMPARE(Read_bytes(path), Hex("5a") + original.mid(1));
 
         // Reading a short file of the same path forgets the rest.
         QVERIFY(Write_bytes(path, Hex("43 0d 0a")));
         QCOMPARE(store->Read_text_file(path).text, QStringLiteral("C"));
         QVERIFY(store->Kept_remainder(path).isEmpty());
-        QVERIFY(store->Write_text_file(path, QStringLiteral("D")).ok());
+        QVERIFY(store->Write_text_file(path, QStringLiteral("D")).Ok());
         QCOMPARE(Read_bytes(path), Hex("44 0d 0a"));
     }
 
     void A_cut_between_cr_and_lf_keeps_the_pair_together()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Tomorrow_path();
         const QByteArray original =
             Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
@@ -164,13 +164,13 @@ private slots:
         QCOMPARE(read.file_size, qint64(original.size()));
         const QString text = read.text;
         QCOMPARE(text, QString(31997, QLatin1Char('A')));
-        QVERIFY(store->Write_text_file(path, text).ok());
+        QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
     }
 
     void A_stray_lead_byte_does_not_move_the_cut_into_a_character()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         // 85 is a lead byte without a valid trail, so it stands alone and
         // 81 40 (the ideographic space) is the character after it. That
@@ -184,27 +184,27 @@ private slots:
         const QString text = read.text;
         QCOMPARE(text, QString(15998, QChar(0x3042)) + QChar(0xF785));
         QCOMPARE(store->Kept_remainder(path), Hex("81 40 0d 0a"));
-        QVERIFY(store->Write_text_file(path, text).ok());
+        QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
     }
 
     void Writing_a_day_file()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
-        QVERIFY(store->Write_text_file(path, QString()).ok());
+        QVERIFY(store->Write_text_file(path, QString()).Ok());
         QCOMPARE(Read_bytes(path), Hex("0d 0a"));
-        QVERIFY(store->Write_text_file(path, QStringLiteral("晴れ\n\n〜散歩")).ok());
+        QVERIFY(store->Write_text_file(path, QStringLiteral("晴れ\n\n〜散歩")).Ok());
         QCOMPARE(Read_bytes(path), Hex("90 b0 82 ea 0d 0a 0d 0a 81 60 8e 55 95 e0 0d 0a"));
         QCOMPARE(Mode_of(path), 0600);
     }
 
     void Text_encoded_by_the_caller_is_written_as_the_text_would_be()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString by_text = store->Day_file_path(2026, 12, 7);
         const QString by_bytes = store->Day_file_path(2026, 12, 8);
-        QVERIFY(store->Write_text_bytes(by_bytes, Hex("90 b0 82 ea 0a 0a 81 60 8e 55 95 e0")).ok());
+        QVERIFY(store->Write_text_bytes(by_bytes, Hex("90 b0 82 ea 0a 0a 81 60 8e 55 95 e0")).Ok());
         QCOMPARE(Read_bytes(by_bytes), Hex("90 b0 82 ea 0d 0a 0d 0a 81 60 8e 55 95 e0 0d 0a"));
 
         // Both ways give the same file, for the empty text, a CR of the
@@ -217,8 +217,8 @@ private slots:
             QStringLiteral("a\U0001F600b"),
         };
         for (const QString& text : texts) {
-            QVERIFY(store->Write_text_file(by_text, text, Unmappable_policy::Substitute).ok());
-            QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(text).bytes).ok());
+            QVERIFY(store->Write_text_file(by_text, text, Unmappable_policy::Substitute).Ok());
+            QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(text).bytes).Ok());
             QCOMPARE(Read_bytes(by_bytes), Read_bytes(by_text));
         }
 
@@ -230,15 +230,15 @@ private slots:
         const QString text = store->Read_text_file(by_text).text;
         QCOMPARE(store->Read_text_file(by_bytes).text, text);
         const QString edited = QStringLiteral("Z") + text.mid(1);
-        QVERIFY(store->Write_text_file(by_text, edited).ok());
-        QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(edited).bytes).ok());
+        QVERIFY(store->Write_text_file(by_text, edited).Ok());
+        QVERIFY(store->Write_text_bytes(by_bytes, cp932::Encode(edited).bytes).Ok());
         QCOMPARE(Read_bytes(by_bytes), Hex("5a") + original.mid(1));
         QCOMPARE(Read_bytes(by_text), Read_bytes(by_bytes));
     }
 
     void Characters_code_page_932_cannot_hold_are_not_written_silently()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         QVERIFY(Write_bytes(path, Hex("82 a0 0d 0a")));
         const QString text = QStringLiteral("a\U0001F600b\u00e9");
@@ -247,25 +247,25 @@ private slots:
         QCOMPARE(refused.path, path);
         QCOMPARE(Read_bytes(path), Hex("82 a0 0d 0a"));
 
-        QVERIFY(store->Write_text_file(path, text, Unmappable_policy::Substitute).ok());
+        QVERIFY(store->Write_text_file(path, text, Unmappable_policy::Substitute).Ok());
         QCOMPARE(Read_bytes(path), Hex("61 3f 62 3f 0d 0a"));
     }
 
     void Bytes_that_do_not_decode_come_back_unchanged()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         // An invalid pair, then a lead byte just before the line end.
         const QByteArray odd = Hex("85 41 82 a0 0d 0a 41 82 0d 0a");
         QVERIFY(Write_bytes(path, odd));
         const QString text = store->Read_text_file(path).text;
-        QVERIFY(store->Write_text_file(path, text).ok());
+        QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), odd);
     }
 
     void A_cr_before_a_line_break_survives_a_save()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         // A file made elsewhere with a stray CR before a line break: the CR
         // is part of the text, and writing the text back keeps it.
@@ -273,18 +273,18 @@ private slots:
         QVERIFY(Write_bytes(path, original));
         const QString text = store->Read_text_file(path).text;
         QCOMPARE(text, QStringLiteral("A\r\nB\r"));
-        QVERIFY(store->Write_text_file(path, text).ok());
+        QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
         QCOMPARE(store->Read_text_file(path).text, text);
         // A text typed with such a CR is written the same way.
-        QVERIFY(store->Write_text_file(path, QStringLiteral("\r\n\r")).ok());
+        QVERIFY(store->Write_text_file(path, QStringLiteral("\r\n\r")).Ok());
         QCOMPARE(Read_bytes(path), Hex("0d 0d 0a 0d 0d 0a"));
         QCOMPARE(store->Read_text_file(path).text, QStringLiteral("\r\n\r"));
     }
 
     void Looking_up_records()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString key = QStringLiteral("2026/12/07");
         QVERIFY(!store->Find_day_record(2026, key).found);  // no index
 
@@ -314,13 +314,13 @@ private slots:
 
     void Storing_records_keeps_every_other_byte()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString index = store->Keyword_file_path(2026);
         // A new index holds the one record.
         QVERIFY(store
                     ->Store_day_record(2026, QStringLiteral("2026/12/07"), true,
                                        QStringLiteral("買い物"))
-                    .ok());
+                    .Ok());
         QCOMPARE(Read_bytes(index),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a"));
 
@@ -334,12 +334,12 @@ private slots:
         QVERIFY(
             store
                 ->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("new"))
-                .ok());
+                .Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
                                                "2026/12/070new\r\n"
                                                "2026/03/040\x85\r\n"
                                                "2026/12/070new\r\n"));
-        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/05/05"), true, QString()).ok());
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/05/05"), true, QString()).Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
                                                "2026/12/070new\r\n"
                                                "2026/03/040\x85\r\n"
@@ -349,7 +349,7 @@ private slots:
 
     void A_memo_encoded_by_the_caller_is_stored_as_the_memo_would_be()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString index = store->Keyword_file_path(2026);
         const QString key = QStringLiteral("2026/12/07");
         const QByteArray before = QByteArray("2026/01/021\xed\x40\r\n"
@@ -357,7 +357,7 @@ private slots:
                                              "2026/03/040\x85\r\n");
         // A record is one line: the memo's line breaks are written as blanks.
         QVERIFY(Write_bytes(index, before));
-        QVERIFY(store->Store_day_record_bytes(2026, key, true, Hex("61 0d 0a 62 0a")).ok());
+        QVERIFY(store->Store_day_record_bytes(2026, key, true, Hex("61 0d 0a 62 0a")).Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
                                                "2026/12/071a  b \r\n"
                                                "2026/03/040\x85\r\n"));
@@ -372,15 +372,15 @@ private slots:
         for (const QString& memo : memos) {
             QVERIFY(Write_bytes(index, before));
             QVERIFY(store->Store_day_record(2026, key, false, memo, Unmappable_policy::Substitute)
-                        .ok());
+                        .Ok());
             const QByteArray by_text = Read_bytes(index);
             QVERIFY(Write_bytes(index, before));
             QVERIFY(
-                store->Store_day_record_bytes(2026, key, false, cp932::Encode(memo).bytes).ok());
+                store->Store_day_record_bytes(2026, key, false, cp932::Encode(memo).bytes).Ok());
             QCOMPARE(Read_bytes(index), by_text);
         }
         QVERIFY(Write_bytes(index, before));
-        QVERIFY(store->Store_day_record(2026, key, false, QStringLiteral("a\r\nb\n")).ok());
+        QVERIFY(store->Store_day_record(2026, key, false, QStringLiteral("a\r\nb\n")).Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/021\xed\x40\r\n"
                                                "2026/12/070a  b \r\n"
                                                "2026/03/040\x85\r\n"));
@@ -388,7 +388,7 @@ private slots:
 
     void A_memo_that_cannot_be_stored_leaves_the_index_alone()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString index = store->Keyword_file_path(2026);
         QVERIFY(Write_bytes(index, QByteArray("2026/12/070\r\n")));
         const Io_result r = store->Store_day_record(2026, QStringLiteral("2026/12/07"), true,
@@ -399,7 +399,7 @@ private slots:
 
     void A_long_index_is_rewritten_whole()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString index = store->Keyword_file_path(2026);
         QByteArray lines;
         for (int i = 0; i < 400; ++i)
@@ -412,30 +412,30 @@ private slots:
         QVERIFY(Write_bytes(index, lines));
         QVERIFY(
             store->Store_day_record(2026, QStringLiteral("2026/12/31"), false, QStringLiteral("x"))
-                .ok());
+                .Ok());
         QCOMPARE(Read_bytes(index), lines + "2026/12/310x\r\n");
         QCOMPARE(Read_index_lines(index).size(), 401);
     }
 
     void An_index_that_cannot_be_read_is_never_rewritten()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         QVERIFY(QDir().mkdir(store->Keyword_file_path(2026)));
         const Io_result r =
             store->Store_day_record(2026, QStringLiteral("2026/12/07"), false, QStringLiteral("m"));
-        QVERIFY(!r.ok());
+        QVERIFY(!r.Ok());
         QCOMPARE(r.path, store->Keyword_file_path(2026));
         QVERIFY(Diary_store::Folder_exists(store->Keyword_file_path(2026)));
     }
 
     void A_year_index_is_created_once()
     {
-        QVERIFY(store->Ensure_year_folder(2026).ok());
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString index = store->Keyword_file_path(2026);
-        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/07")).ok());
+        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/07")).Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/12/070\r\n"));
         QVERIFY(Write_bytes(index, QByteArray("2026/01/011x\r\n")));
-        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/08")).ok());
+        QVERIFY(store->Create_year_index(2026, QStringLiteral("2026/12/08")).Ok());
         QCOMPARE(Read_bytes(index), QByteArray("2026/01/011x\r\n"));
         QCOMPARE(Entries(folder->File("2026")), QStringList{QStringLiteral("keyword.txt")});
     }
@@ -443,7 +443,7 @@ private slots:
     void Settings_are_thirty_lines_of_plain_text()
     {
         Settings s = Settings::First_values(4365.5f, 7020, QStringLiteral("2026/12/07"));
-        QVERIFY(store->Write_settings(s).ok());
+        QVERIFY(store->Write_settings(s).Ok());
         QByteArray expected =
             "0\r\n4365.5\r\n7020\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n";
         for (int i = 1; i <= 20; ++i)
@@ -453,7 +453,7 @@ private slots:
 
         const Settings_read back =
             store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
-        QVERIFY(back.result.ok());
+        QVERIFY(back.result.Ok());
         QVERIFY(back.replaced_lines.isEmpty());
         QCOMPARE(Settings_lines(back.values), Settings_lines(s));
     }
@@ -481,7 +481,7 @@ private slots:
         QCOMPARE(QList<int>({y, m, d}), QList<int>({2025, 3, 7}));
         QCOMPARE(r.values.fortune_state, QStringLiteral("sumi"));
         QCOMPARE(r.values.spare_lines.first(), QStringLiteral("メモ"));
-        QVERIFY(store->Write_settings(r.values).ok());
+        QVERIFY(store->Write_settings(r.values).Ok());
         const QByteArray written = Read_bytes(store->Settings_path());
         QCOMPARE(written.count("\r\n"), 30);
         QVERIFY(written.contains("\r\n\x83\x81\x83\x82\r\nspare2\r\n"));
@@ -522,13 +522,13 @@ private slots:
     {
         const QString tomorrow = store->Tomorrow_path();
         const QString yesterday = store->Yesterday_path();
-        QVERIFY(store->Hand_over_messages().ok());  // neither file
+        QVERIFY(store->Hand_over_messages().Ok());  // neither file
         QVERIFY(Write_bytes(yesterday, Hex("41 0d 0a")));
         QVERIFY(Write_bytes(tomorrow, Hex("82 a0 0d 0a")));
-        QVERIFY(store->Hand_over_messages().ok());
+        QVERIFY(store->Hand_over_messages().Ok());
         QVERIFY(!Diary_store::File_exists(tomorrow));
         QCOMPARE(Read_bytes(yesterday), Hex("82 a0 0d 0a"));
-        QVERIFY(store->Hand_over_messages().ok());  // no new message: the old one goes
+        QVERIFY(store->Hand_over_messages().Ok());  // no new message: the old one goes
         QVERIFY(!Diary_store::File_exists(yesterday));
     }
 

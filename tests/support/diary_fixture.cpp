@@ -37,7 +37,7 @@ bool Diary_fixture::Set_up()
     fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
     fake->screen_twips = QSizeF(28800, 16200);
     dpi = QWidget().logicalDpiX();
-    return folder->ok();
+    return folder->Ok();
 }
 
 void Diary_fixture::Verify_clean(const QStringList& allowed) const

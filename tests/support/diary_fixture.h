@@ -81,7 +81,7 @@ protected:
     void Verify_clean(const QStringList& allowed = {}) const;
     std::unique_ptr<Main_form> Start(const QString& app_dir = QString())
     {
-        return Start_form(*fake, app_dir.isEmpty() ? folder->path() : app_dir);
+        return Start_form(*fake, app_dir.isEmpty() ? folder->Path() : app_dir);
     }
     QString At(const QString& relative) const { return folder->File(relative); }
     int Px(double twips) const { return qRound(twips * dpi / 1440.0); }

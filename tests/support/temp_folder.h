@@ -10,10 +10,10 @@
 class Temp_folder {
 public:
     Temp_folder();
-    bool ok() const { return dir.isValid(); }
+    bool Ok() const { return dir.isValid(); }
     // The folder with a trailing "/", as the program folder is kept.
-    QString path() const { return dir.path() + QLatin1Char('/'); }
-    QString File(const QString& relative) const { return path() + relative; }
+    QString Path() const { return dir.path() + QLatin1Char('/'); }
+    QString File(const QString& relative) const { return Path() + relative; }
 
 private:
     QTemporaryDir dir;
