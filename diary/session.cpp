@@ -208,15 +208,11 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         plan.error = r;
         return Save_result::Failed;
     };
-    // A record is one line: a line break in the memo would split it. Code
-    // page 932 has no trail byte below 0x40, so the bytes CR and LF stand
-    // for those characters only.
-    QByteArray memo = plan.memo_bytes.bytes;
-    memo.replace('\r', ' ').replace('\n', ' ');
     // The index is written before the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
-    if (const Io_result r = store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, memo);
+    if (const Io_result r =
+            store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes);
         !r.Ok())
         return failed(r);
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),

@@ -50,9 +50,8 @@ Io_result Read_file_bytes(const QString& path, QByteArray& bytes, bool& exists)
     return Io_result::Success();
 }
 
-QList<QByteArray> Split_lines(const QByteArray& bytes)
+void For_each_line(QByteArrayView bytes, const std::function<void(QByteArrayView line)>& each)
 {
-    QList<QByteArray> lines;
     qsizetype start = 0;
     while (start < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', start);
@@ -62,9 +61,15 @@ QList<QByteArray> Split_lines(const QByteArray& bytes)
         qsizetype stop = end;
         if (stop > start && bytes[stop - 1] == '\r' && end < bytes.size())
             --stop;
-        lines.append(bytes.mid(start, stop - start));
+        each(bytes.sliced(start, stop - start));
         start = next;
     }
+}
+
+QList<QByteArray> Split_lines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines;
+    For_each_line(bytes, [&lines](QByteArrayView line) { lines.append(line.toByteArray()); });
     return lines;
 }
 

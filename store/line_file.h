@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 
 // The whole file. A missing file is no error: exists is false and bytes
 // empty. A folder at the path is Io_step::Not_a_file.
@@ -15,5 +16,8 @@ Io_result Read_file_bytes(const QString& path, QByteArray& bytes, bool& exists);
 // without a CR before it; a last line without a line end is a line too.
 Io_result Read_line_file(const QString& path, QList<QByteArray>& lines, bool& exists);
 QList<QByteArray> Split_lines(const QByteArray& bytes);
+// Hands each line of the bytes, without its line end, to each in turn, as
+// Split_lines would list them; the views point into bytes.
+void For_each_line(QByteArrayView bytes, const std::function<void(QByteArrayView line)>& each);
 // Each line followed by CR LF.
 QByteArray Join_lines(const QList<QByteArray>& lines);

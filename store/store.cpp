@@ -5,7 +5,9 @@
 #include "store/safe_replace.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,10 +46,34 @@ QString Text_from_bytes(QByteArrayView bytes)
     return text;
 }
 
-// Every line break "\n" becomes CR LF. A CR of the text itself stays a
-// byte of its own, also just before a line break (CR CR LF), so the text
-// reads back as it was written.
-QByteArray With_crlf(QByteArray bytes) { return bytes.replace('\n', QByteArrayView("\r\n")); }
+// Every line break "\n" becomes CR LF, and the tail (the kept remainder or
+// the final line end) follows, in one pass and one allocation. A CR of the
+// text itself stays a byte of its own, also just before a line break
+// (CR CR LF), so the text reads back as it was written.
+QByteArray With_crlf(const QByteArray& bytes, const QByteArray& tail)
+{
+    qsizetype breaks = 0;
+    for (const char *p = bytes.constData(), *const last = p + bytes.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(last - p)))); ++p)
+        ++breaks;
+    QByteArray out(bytes.size() + breaks + tail.size(), Qt::Uninitialized);
+    char* to = out.data();
+    const char* from = bytes.constData();
+    const char* const end = from + bytes.size();
+    while (from != end) {
+        const char* const line_end =
+            static_cast<const char*>(std::memchr(from, '\n', size_t(end - from)));
+        const char* const stop = line_end ? line_end : end;
+        to = std::copy(from, stop, to);
+        if (!line_end)
+            break;
+        *to++ = '\r';
+        *to++ = '\n';
+        from = line_end + 1;
+    }
+    std::copy(tail.cbegin(), tail.cend(), to);
+    return out;
+}
 
 QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
@@ -151,12 +177,11 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
 
 Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes)
 {
-    QByteArray bytes = With_crlf(cp932_bytes);
     // The part of a long file that the capped read held back follows the
     // text unchanged; it carries the file's own final line end.
     const auto kept = kept_remainders.constFind(path);
-    bytes += kept != kept_remainders.cend() ? *kept : Crlf;
-    return Replace_file(path, bytes);
+    return Replace_file(path,
+                        With_crlf(cp932_bytes, kept != kept_remainders.cend() ? *kept : Crlf));
 }
 
 Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)
@@ -204,22 +229,28 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
     const QByteArray record = key_bytes + (memory_flag ? '1' : '0') + one_line_memo;
 
     bool exists = false;
-    QList<QByteArray> lines;
-    const Io_result read = Read_line_file(path, lines, exists);
+    QByteArray bytes;
+    const Io_result read = Read_file_bytes(path, bytes, exists);
     if (!read.Ok())
         return read;  // never rewrite an index that could not be read whole
     // Other records keep their bytes exactly; every line with the day's key
-    // takes the new record, and a new day goes to the end.
+    // takes the new record, and a new day goes to the end. Each line ends
+    // in CR LF, as the lines of Read_line_file joined by Join_lines would.
+    QByteArray out;
+    out.reserve(bytes.size() + record.size() + 4);
     bool record_found = false;
-    for (QByteArray& line : lines) {
+    For_each_line(bytes, [&](QByteArrayView line) {
         if (line.startsWith(key_bytes)) {
-            line = record;
+            out += record;
             record_found = true;
+        } else {
+            out += line;
         }
-    }
+        out += Crlf;
+    });
     if (!record_found)
-        lines.append(record);
-    return Replace_file(path, Join_lines(lines));
+        out += record + Crlf;
+    return Replace_file(path, out);
 }
 
 Io_result Diary_store::Create_year_index(int year, const QString& key)
