@@ -488,6 +488,37 @@ private slots:
         QVERIFY(written.startsWith("2\r\n1995.25\r\n-30\r\n"));
     }
 
+    void Reserved_settings_lines_keep_their_bytes()
+    {
+        // 87 90 (≒) and ED 40 (纊) are characters with two codes; code page
+        // 932 writes them 81 E0 and FA 5C. A stray lead byte and a user-defined
+        // character ride along. Saved without an edit, every byte stays.
+        QByteArray file =
+            "0\r\n0\r\n0\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n"
+            "\x87\x90\r\n\xed\x40\xed\x40\r\nA\x85\x41\r\n\xf0\x40\r\n";
+        for (int i = 5; i <= 20; ++i)
+            file += "spare" + QByteArray::number(i) + "\r\n";
+        QVERIFY(Write_bytes(store->Settings_path(), file));
+        const Settings_read r =
+            store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
+        QVERIFY(r.result.Ok());
+        QVERIFY(r.replaced_lines.isEmpty());
+        QCOMPARE(r.values.spare_lines.first(), QStringLiteral("≒"));
+        Settings changed = r.values;
+        changed.win_state = 2;
+        QVERIFY(store->Write_settings(changed).Ok());
+        QCOMPARE(Read_bytes(store->Settings_path()), QByteArray(file).replace(0, 1, "2"));
+
+        // A reserved line given a new value is written as its text; a new
+        // file's reserved lines are "spare1" to "spare20".
+        changed.spare_lines[1] = QStringLiteral("纊");
+        QVERIFY(store->Write_settings(changed).Ok());
+        QVERIFY(Read_bytes(store->Settings_path()).contains("\r\n\x87\x90\r\n\xfa\x5c\r\n"));
+        const Settings fresh = Settings::First_values(1, 2, QStringLiteral("2000/01/01"));
+        QCOMPARE(fresh.spare_bytes.size(), 20);
+        QCOMPARE(fresh.spare_bytes.last(), QByteArray("spare20"));
+    }
+
     void Missing_or_wrong_settings_take_their_first_values()
     {
         QVERIFY(Write_bytes(store->Settings_path(),
