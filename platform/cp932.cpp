@@ -178,20 +178,49 @@ Encode_result Encode(QStringView text)
     int open_lead = -1;
     qsizetype open_lead_position = 0;
     bool open_lead_joined = false;
+    // The carried lead bytes written just before the open one, each followed
+    // by the next: when the open one becomes "?", a joined one before it is
+    // followed by a byte that can no longer be a second byte, and goes too.
+    struct Written_lead {
+        qsizetype at;  // in the bytes
+        qsizetype position;
+        bool joined;
+    };
+    std::vector<Written_lead> earlier_leads;
+    auto report = [&](qsizetype position) {
+        const Unmappable u{position, char32_t(in[position]), QByteArray(1, substitute_byte)};
+        auto place = std::upper_bound(
+            result.unmappable.begin(), result.unmappable.end(), position,
+            [](qsizetype p, const Unmappable& other) { return p < other.position; });
+        result.unmappable.insert(place, u);
+    };
     auto substitute_open_lead = [&] {
         out[k - 1] = static_cast<unsigned char>(substitute_byte);
-        result.unmappable.push_back(
-            {open_lead_position, char32_t(in[open_lead_position]), QByteArray(1, substitute_byte)});
+        report(open_lead_position);
+        while (!earlier_leads.empty() && earlier_leads.back().joined) {
+            out[earlier_leads.back().at] = static_cast<unsigned char>(substitute_byte);
+            report(earlier_leads.back().position);
+            earlier_leads.pop_back();
+        }
+        earlier_leads.clear();
         open_lead = -1;
     };
     // next_byte: the byte written after the open lead byte; -1 at the end.
-    auto close_open_lead = [&](int next_byte) {
-        if (open_lead < 0)
+    // next_is_carried: that byte is a carried lead byte itself.
+    auto close_open_lead = [&](int next_byte, bool next_is_carried) {
+        if (open_lead < 0) {
+            earlier_leads.clear();
             return;
+        }
         const bool could_be_second =
             next_byte >= 0 && Trail_index(static_cast<unsigned char>(next_byte)) >= 0;
-        if (could_be_second != open_lead_joined)
+        if (could_be_second != open_lead_joined) {
             substitute_open_lead();
+        } else if (next_is_carried) {
+            earlier_leads.push_back({k - 1, open_lead_position, open_lead_joined});
+        } else {
+            earlier_leads.clear();
+        }
         open_lead = -1;
     };
 
@@ -202,7 +231,7 @@ Encode_result Encode(QStringView text)
             // Not in code page 932. Windows would write a best-fit character
             // for some of these, but its best-fit table cannot ship with the
             // program, so every one gets Windows' default character "?".
-            close_open_lead(substitute_byte);
+            close_open_lead(substitute_byte, false);
             char32_t character = c;
             qsizetype position = i;
             if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) {
@@ -235,7 +264,8 @@ Encode_result Encode(QStringView text)
             if (!resolved)
                 substitute_open_lead();
         }
-        close_open_lead(First_byte(code));
+        close_open_lead(First_byte(code),
+                        code < 0x100 && Is_lead_byte(static_cast<unsigned char>(code)));
 
         if (code < 0x100) {
             out[k++] = static_cast<unsigned char>(code);
@@ -249,7 +279,7 @@ Encode_result Encode(QStringView text)
             out[k++] = static_cast<unsigned char>(code & 0xFF);
         }
     }
-    close_open_lead(-1);
+    close_open_lead(-1, false);
     result.bytes.truncate(k);
     return result;
 }
