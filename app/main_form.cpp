@@ -331,8 +331,6 @@ void Main_form::Tell_day_read(const Diary_session::Day_read& read, const QString
     if (!read.index_error.Ok())
         Show_failure(QStringLiteral("索引ファイルを読み込めませんでした。"), read.index_error,
                      note);
-    if (read.capped)
-        Tell_capped_read(platform);
     if (!read.text_error.Ok())
         Show_failure(headline, read.text_error, note);
 }

@@ -41,7 +41,7 @@ struct Diary_day {
 QString Day_text(const Diary_day& day);
 
 // Every day of the program folder that the diary opens without a question:
-// a day file (yyyy/MMdd.txt) of at most the store's text limit, with a
+// a day file (yyyy/MMdd.txt) of at most 32000 bytes, with a
 // record in its year's index. In date order.
 std::vector<Diary_day> Openable_days(const QString& folder);
 

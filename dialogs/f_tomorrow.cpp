@@ -72,16 +72,12 @@ bool F_tomorrow::Form_Load()
     Centre_over_main(*this, host, F_tomorrow_client_width, F_tomorrow_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 明日はもっと素晴らしい日になりますように ◆◇◆"));
     const Text_read received = store.Read_text_file(store.Yesterday_path());
-    if (received.capped)
-        Tell_capped_read(host.platform);
     Text2->setPlainText(received.result.Ok() ? received.text : QString());
     if (!received.result.Ok())
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
                      received.result);
     const Text_read message = store.Read_text_file(store.Tomorrow_path());
-    if (message.capped)
-        Tell_capped_read(host.platform);
     if (!message.result.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを読み込めませんでした。"),
                      message.result);

@@ -42,8 +42,6 @@ bool F_yesterday::Form_Load()
     setWindowTitle(QStringLiteral("◆◇◆ 昨日のあなたから、メッセージが届いています ◆◇◆"));
     host.platform.Beep();
     const Text_read read = store.Read_text_file(store.Yesterday_path());
-    if (read.capped)
-        Tell_capped_read(host.platform);
     if (!read.result.Ok()) {
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),

@@ -148,7 +148,6 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     const Text_read read =
         store.Read_text_file(store.Day_file_path(date.year, date.month, date.day));
     out.text_error = read.result;
-    out.capped = read.capped;
     out.file_size = read.file_size;
     loaded.text = read.result.Ok() ? read.text : QString();
     if (!read.result.Ok()) {
@@ -235,7 +234,6 @@ QString Diary_session::Load_reference_text(Day_read& read)
     const Text_read text = store.Read_text_file(store.Day_file_path(d.year, d.month, d.day));
     read = {};
     read.text_error = text.result;
-    read.capped = text.capped;
     read.file_size = text.file_size;
     return text.result.Ok() ? text.text : QString();
 }

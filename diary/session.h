@@ -94,7 +94,6 @@ public:
     struct Day_read {
         Io_result index_error;  // the year's index could not be read
         Io_result text_error;   // the day file could not be read
-        bool capped = false;    // only the file's head was read
         qint64 file_size = 0;
     };
 

@@ -13,7 +13,13 @@ namespace {
 #include "cp932_generated.inc"
 
 constexpr std::uint16_t no_code = 0xFFFF;  // FF is never a lead byte
+// An undecodable lead byte b is carried as U+F700 + b when the byte after it
+// could not be a second byte (or there is none), and as U+F600 + b when it
+// could but the pair is no character. The two forms keep a file's text
+// apart from the same character typed by the user: each form is written as
+// its byte only where reading the bytes back gives the same form again.
 constexpr char16_t carried_base = 0xF700;
+constexpr char16_t carried_joined_base = 0xF600;
 constexpr char substitute_byte = '?';
 
 // The trail bytes 40-7E, 80-FC numbered 0..187.
@@ -82,8 +88,10 @@ struct Tables {
 
         // Undecodable lead bytes carried through the text.
         for (int b = 0x81; b <= 0xFC; ++b) {
-            if (Is_lead_byte(static_cast<unsigned char>(b)))
+            if (Is_lead_byte(static_cast<unsigned char>(b))) {
                 encode[carried_base + b] = std::uint16_t(b);
+                encode[carried_joined_base + b] = std::uint16_t(b);
+            }
         }
 
         for (int code = 0x8100; code <= 0xFCFF; ++code) {
@@ -112,8 +120,8 @@ unsigned char First_byte(std::uint16_t code) { return code < 0x100 ? code : code
 
 bool Is_carried_byte(char16_t c)
 {
-    return c >= carried_base && c <= carried_base + 0xFF &&
-           Is_lead_byte(static_cast<unsigned char>(c - carried_base));
+    return (c & 0xFF00) >= carried_joined_base && (c & 0xFF00) <= carried_base &&
+           Is_lead_byte(static_cast<unsigned char>(c & 0xFF));
 }
 
 Decode_result Decode(QByteArrayView bytes)
@@ -143,7 +151,8 @@ Decode_result Decode(QByteArrayView bytes)
         // Only the lead byte is carried; the next byte starts afresh, so a
         // line break after a stray lead byte stays a line break.
         result.bad_offsets.push_back(i);
-        out[k++] = char16_t(carried_base + b);
+        const bool joined = i + 1 < n && Trail_index(in[i + 1]) >= 0;
+        out[k++] = char16_t((joined ? carried_joined_base : carried_base) + b);
         ++i;
     }
     result.text.truncate(k);
@@ -161,11 +170,59 @@ Encode_result Encode(QStringView text)
     result.bytes.resize(2 * n);
     auto* out = reinterpret_cast<unsigned char*>(result.bytes.data());
     qsizetype k = 0;
-    // A carried lead byte just written, and where its character is: the next
-    // byte must not join it into a two-byte code, or the file would read
-    // back as a different text.
+    // A carried lead byte just written, where its character is and which
+    // form it has: the next byte must neither join it into a two-byte code
+    // nor disagree with its form, or the file would read back as a
+    // different text. Where it would, the carried character is one that
+    // code page 932 cannot hold: "?" takes its place and it is reported.
     int open_lead = -1;
     qsizetype open_lead_position = 0;
+    bool open_lead_joined = false;
+    // The carried lead bytes written just before the open one, each followed
+    // by the next: when the open one becomes "?", a joined one before it is
+    // followed by a byte that can no longer be a second byte, and goes too.
+    struct Written_lead {
+        qsizetype at;  // in the bytes
+        qsizetype position;
+        bool joined;
+    };
+    std::vector<Written_lead> earlier_leads;
+    auto report = [&](qsizetype position) {
+        const Unmappable u{position, char32_t(in[position]), QByteArray(1, substitute_byte)};
+        auto place = std::upper_bound(
+            result.unmappable.begin(), result.unmappable.end(), position,
+            [](qsizetype p, const Unmappable& other) { return p < other.position; });
+        result.unmappable.insert(place, u);
+    };
+    auto substitute_open_lead = [&] {
+        out[k - 1] = static_cast<unsigned char>(substitute_byte);
+        report(open_lead_position);
+        while (!earlier_leads.empty() && earlier_leads.back().joined) {
+            out[earlier_leads.back().at] = static_cast<unsigned char>(substitute_byte);
+            report(earlier_leads.back().position);
+            earlier_leads.pop_back();
+        }
+        earlier_leads.clear();
+        open_lead = -1;
+    };
+    // next_byte: the byte written after the open lead byte; -1 at the end.
+    // next_is_carried: that byte is a carried lead byte itself.
+    auto close_open_lead = [&](int next_byte, bool next_is_carried) {
+        if (open_lead < 0) {
+            earlier_leads.clear();
+            return;
+        }
+        const bool could_be_second =
+            next_byte >= 0 && Trail_index(static_cast<unsigned char>(next_byte)) >= 0;
+        if (could_be_second != open_lead_joined) {
+            substitute_open_lead();
+        } else if (next_is_carried) {
+            earlier_leads.push_back({k - 1, open_lead_position, open_lead_joined});
+        } else {
+            earlier_leads.clear();
+        }
+        open_lead = -1;
+    };
 
     for (qsizetype i = 0; i < n; ++i) {
         char16_t c = in[i];
@@ -174,7 +231,7 @@ Encode_result Encode(QStringView text)
             // Not in code page 932. Windows would write a best-fit character
             // for some of these, but its best-fit table cannot ship with the
             // program, so every one gets Windows' default character "?".
-            // '?' is no trail byte, so it never joins an open lead byte.
+            close_open_lead(substitute_byte, false);
             char32_t character = c;
             qsizetype position = i;
             if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) {
@@ -183,7 +240,6 @@ Encode_result Encode(QStringView text)
             }
             result.unmappable.push_back({position, character, QByteArray(1, substitute_byte)});
             out[k++] = static_cast<unsigned char>(substitute_byte);
-            open_lead = -1;
             continue;
         }
 
@@ -203,29 +259,27 @@ Encode_result Encode(QStringView text)
                     }
                 }
             }
-            if (!resolved) {
-                // The stray byte would swallow this character: write "?" in
-                // its place and say so, rather than lose what follows.
-                out[k - 1] = static_cast<unsigned char>(substitute_byte);
-                result.unmappable.push_back({open_lead_position, char32_t(carried_base + open_lead),
-                                             QByteArray(1, substitute_byte)});
-            }
+            // Otherwise the stray byte would swallow this character: "?"
+            // in its place, rather than lose what follows.
+            if (!resolved)
+                substitute_open_lead();
         }
+        close_open_lead(First_byte(code),
+                        code < 0x100 && Is_lead_byte(static_cast<unsigned char>(code)));
 
         if (code < 0x100) {
             out[k++] = static_cast<unsigned char>(code);
             if (Is_lead_byte(static_cast<unsigned char>(code))) {
                 open_lead = code;
                 open_lead_position = i;
-            } else {
-                open_lead = -1;
+                open_lead_joined = (c & 0xFF00) == carried_joined_base;
             }
         } else {
             out[k++] = static_cast<unsigned char>(code >> 8);
             out[k++] = static_cast<unsigned char>(code & 0xFF);
-            open_lead = -1;
         }
     }
+    close_open_lead(-1, false);
     result.bytes.truncate(k);
     return result;
 }

@@ -16,7 +16,9 @@ namespace cp932 {
 // Decoding never fails. A byte that does not begin a valid character (a lead
 // byte with no valid trail, a lead byte cut off at the end) becomes a
 // private-use character that only this codec makes; Encode turns it back
-// into the same byte.
+// into the same byte where the bytes read back as the same text, and treats
+// it as a character code page 932 cannot hold anywhere else (typed, pasted,
+// or moved next to a byte it would join).
 struct Decode_result {
     QString text;
     std::vector<qsizetype> bad_offsets;  // byte offsets of undecodable bytes
@@ -39,7 +41,9 @@ struct Encode_result {
 };
 Encode_result Encode(QStringView text);
 
-// True when Decode made this character for an undecodable byte.
+// True when Decode makes this character for an undecodable byte (U+F7xx
+// before a byte that cannot be a second byte or at the end, U+F6xx before
+// one that can).
 bool Is_carried_byte(char16_t c);
 
 }  // namespace cp932

@@ -135,8 +135,10 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes)
         exists = true;
         if (S_ISDIR(old.st_mode))
             return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
+        if (S_ISLNK(old.st_mode))
+            return Io_result::Failure(Io_step::Is_a_link, EINVAL, path);
         if (!S_ISREG(old.st_mode))
-            return Io_result::Failure(Io_step::Not_a_file, EINVAL, path);
+            return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, path);
         // The owner's write bit is the user's "do not change this file";
         // it holds even for root, who could write anyway.
         if ((old.st_mode & S_IWUSR) == 0)
@@ -235,30 +237,30 @@ Io_result Make_folder(const QString& path)
     while (name.size() > 1 && name.endsWith('/'))
         name.chop(1);
     if (name.isEmpty())
-        return Io_result::Failure(Io_step::Make_folder, ENOENT, path);
+        return Io_result::Folder_failure(Io_step::Make_folder, ENOENT, path);
 
     if (::mkdir(name.constData(), S_IRWXU) != 0) {
         const int error = errno;
         if (error != EEXIST)
-            return Io_result::Failure(Io_step::Make_folder, error, path);
+            return Io_result::Folder_failure(Io_step::Make_folder, error, path);
         // Something is there already. A folder (or a link to one) is what
         // was wanted and is left exactly as it is.
         struct stat st {};
         if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             return Io_result::Success();
-        return Io_result::Failure(Io_step::Not_a_folder, ENOTDIR, path);
+        return Io_result::Folder_failure(Io_step::Not_a_folder, ENOTDIR, path);
     }
     // mkdir applies the umask; the mode is set again, exactly.
     if (::chmod(name.constData(), S_IRWXU) != 0)
-        return Io_result::Failure(Io_step::Make_folder, errno, path);
+        return Io_result::Folder_failure(Io_step::Make_folder, errno, path);
     if (const int error = Fsync_folder(Folder_of(name)))
-        return Io_result::Failure(Io_step::Sync_folder, error, path);
+        return Io_result::Folder_failure(Io_step::Sync_folder, error, path);
     return Io_result::Success();
 }
 
 Io_result Sync_folder(const QString& folder)
 {
     if (const int error = Fsync_folder(QFile::encodeName(folder)))
-        return Io_result::Failure(Io_step::Sync_folder, error, folder);
+        return Io_result::Folder_failure(Io_step::Sync_folder, error, folder);
     return Io_result::Success();
 }

@@ -16,9 +16,10 @@
 // is refused. On failure the old file is untouched and no temporary file is
 // left behind.
 //
-// What is refused, with the file untouched: a folder, device or pipe at the
-// path (Not_a_file), and a symbolic link (Not_a_file too: replacing it would
-// turn the link into a plain file and leave its target stale); a file
+// What is refused, with the file untouched: a folder at the path
+// (Not_a_file), a device, pipe or socket (Not_a_regular_file), and a
+// symbolic link (Is_a_link: replacing it would turn the link into a plain
+// file and leave its target stale); a file
 // without its owner's write bit, even for root, or one this process may not
 // write (Read_only). The new file keeps the old file's owner and group.
 // Io_step::Sync_folder is the one failure that comes after the new content
@@ -30,6 +31,7 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes);
 // durable by syncing the parent folder. An existing folder is left alone;
 // a file of that name is an error (Not_a_folder). A failure after the
 // folder was made is reported as Sync_folder; the folder then exists.
+// Every failure is marked as one of a folder (Io_result::path_is_folder).
 Io_result Make_folder(const QString& path);
 
 // Makes the entries of a folder (a rename, a removal) durable.

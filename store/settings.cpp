@@ -39,8 +39,10 @@ Settings Settings::First_values(float top, float left, const QString& today_key)
     s.win_left = left;
     s.last_ref_date = today_key;
     s.last_run_date = today_key;
-    for (int i = 1; i <= Spare_line_count; ++i)
+    for (int i = 1; i <= Spare_line_count; ++i) {
         s.spare_lines.append(QStringLiteral("spare%1").arg(i));
+        s.spare_bytes.append("spare" + QByteArray::number(i));
+    }
     return s;
 }
 
@@ -142,18 +144,48 @@ Settings_read Read_settings(const QString& path, const Settings& first_values)
     s.spare_lines = first_values.spare_lines;
     while (s.spare_lines.size() < Spare_line_count)
         s.spare_lines.append(QStringLiteral("spare%1").arg(s.spare_lines.size() + 1));
-    for (int i = 0; i < Spare_line_count; ++i)
+    s.spare_bytes.clear();
+    for (int i = 0; i < Spare_line_count; ++i) {
         take(11 + i, text_into(s.spare_lines[i]));
+        s.spare_bytes.append(11 + i <= raw.size() ? raw[10 + i]
+                                                  : cp932::Encode(s.spare_lines[i]).bytes);
+    }
     return out;
 }
 
+namespace {
+
+// The lines as they go into the file: code page 932, each followed by CR LF,
+// reserved lines as read where their text is unchanged.
+Io_result Settings_file_bytes(const Settings& settings, const QString& path, QByteArray& bytes)
+{
+    bytes.clear();
+    const QStringList lines = Settings_lines(settings);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype spare = i - (Settings_line_count - Spare_line_count);
+        if (spare >= 0 && spare < settings.spare_bytes.size() &&
+            cp932::Decode_text(settings.spare_bytes[spare]) == lines[i]) {
+            bytes += settings.spare_bytes[spare];
+        } else {
+            const cp932::Encode_result encoded = cp932::Encode(lines[i]);
+            if (!encoded.Ok()) {
+                bytes.clear();
+                return Io_result::Failure(Io_step::Encode, 0, path);
+            }
+            bytes += encoded.bytes;
+        }
+        bytes += "\r\n";
+    }
+    return Io_result::Success();
+}
+
+}  // namespace
+
 Io_result Write_settings(const QString& path, const Settings& settings)
 {
-    const cp932::Encode_result encoded =
-        cp932::Encode(Settings_lines(settings).join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    QByteArray bytes;
+    const Io_result encoded = Settings_file_bytes(settings, path, bytes);
     if (!encoded.Ok())
-        return Io_result::Failure(Io_step::Encode, 0, path);
-    QByteArray bytes = encoded.bytes;
-    bytes.replace("\n", "\r\n");
+        return encoded;
     return Replace_file(path, bytes);
 }

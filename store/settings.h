@@ -19,6 +19,10 @@ struct Settings {
     QString last_run_date;  // yyyy/mm/dd
     QString fortune_state = QStringLiteral("mada");
     QStringList spare_lines;  // 20 reserved lines, kept as read
+    // The reserved lines' bytes as read. A line whose text is unchanged is
+    // written back as these bytes: decoding and encoding again would give
+    // a character with two codes its other code.
+    QList<QByteArray> spare_bytes;
 
     // The values a new settings file starts with: window placement as
     // given, today for both dates, "spare1" to "spare20".
@@ -43,6 +47,7 @@ Io_result Write_settings(const QString& path, const Settings& settings);
 
 // The thirty lines as written to the file, without line ends.
 QStringList Settings_lines(const Settings& settings);
+
 // A window value as plain decimal text: 7020, 4365.5 (no blanks, no exponent).
 QString Format_twips(float value);
 

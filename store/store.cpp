@@ -16,28 +16,6 @@ namespace {
 
 const QByteArray Crlf = QByteArrayLiteral("\r\n");
 
-// Where to cut a file that is too long: at most `limit` bytes, moved back so
-// that neither a two-byte character nor a CR LF pair is split. Characters
-// are counted as the codec reads them: a lead byte without a valid trail is
-// a character of its own (carried), so the byte after it starts the next.
-qsizetype Cut_point(const QByteArray& bytes, qsizetype limit)
-{
-    const QString head =
-        cp932::Decode_text(QByteArrayView(bytes).first(qMin(limit + 1, bytes.size())));
-    qsizetype i = 0;
-    qsizetype last_start = 0;
-    for (qsizetype k = 0; i < limit; ++k) {
-        last_start = i;
-        const bool two_bytes =
-            cp932::Is_lead_byte(uchar(bytes[i])) && !cp932::Is_carried_byte(head[k].unicode());
-        i += two_bytes ? 2 : 1;
-    }
-    qsizetype cut = i > limit ? last_start : limit;
-    if (cut > 0 && cut < bytes.size() && bytes[cut - 1] == '\r' && bytes[cut] == '\n')
-        --cut;
-    return cut;
-}
-
 // Text with "\n" line breaks from bytes with CR LF ones.
 QString Text_from_bytes(QByteArrayView bytes)
 {
@@ -46,8 +24,8 @@ QString Text_from_bytes(QByteArrayView bytes)
     return text;
 }
 
-// Every line break "\n" becomes CR LF, and the tail (the kept remainder or
-// the final line end) follows, in one pass and one allocation. A CR of the
+// Every line break "\n" becomes CR LF, and the tail (the final line end)
+// follows, in one pass and one allocation. A CR of the
 // text itself stays a byte of its own, also just before a line break
 // (CR CR LF), so the text reads back as it was written.
 QByteArray With_crlf(const QByteArray& bytes, const QByteArray& tail)
@@ -75,6 +53,23 @@ QByteArray With_crlf(const QByteArray& bytes, const QByteArray& tail)
     return out;
 }
 
+// The path of a file in folder with the given lower-case name. A diary
+// copied from FAT media may have its names in upper case ("1209.TXT",
+// "KEYWORD.TXT"): when only that name is there, it is the file's path, so
+// that reading finds it and saving replaces it instead of putting a second,
+// lower-case file beside it.
+QString File_in(const QString& folder, const QString& lower_name)
+{
+    const QString lower = folder + lower_name;
+    struct stat st {};
+    if (::lstat(QFile::encodeName(lower).constData(), &st) == 0)
+        return lower;
+    const QString upper = folder + lower_name.toUpper();
+    if (::lstat(QFile::encodeName(upper).constData(), &st) == 0)
+        return upper;
+    return lower;
+}
+
 QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 }  // namespace
@@ -92,13 +87,13 @@ QString Diary_store::Year_folder(int year) const
 
 QString Diary_store::Day_file_path(int year, int month, int day) const
 {
-    return Year_folder(year) + QLatin1Char('/') + Two_digits(month) + Two_digits(day) +
-           QStringLiteral(".txt");
+    return File_in(Year_folder(year) + QLatin1Char('/'),
+                   Two_digits(month) + Two_digits(day) + QStringLiteral(".txt"));
 }
 
 QString Keyword_path_in(const QString& year_folder)
 {
-    return year_folder + QStringLiteral("/keyword.txt");
+    return File_in(year_folder + QLatin1Char('/'), QStringLiteral("keyword.txt"));
 }
 
 QString Diary_store::Keyword_file_path(int year) const
@@ -107,8 +102,14 @@ QString Diary_store::Keyword_file_path(int year) const
 }
 
 QString Diary_store::Settings_path() const { return app_dir + QStringLiteral("sorane.ini"); }
-QString Diary_store::Tomorrow_path() const { return app_dir + QStringLiteral("tomorrow.txt"); }
-QString Diary_store::Yesterday_path() const { return app_dir + QStringLiteral("yesterda.txt"); }
+QString Diary_store::Tomorrow_path() const
+{
+    return File_in(app_dir, QStringLiteral("tomorrow.txt"));
+}
+QString Diary_store::Yesterday_path() const
+{
+    return File_in(app_dir, QStringLiteral("yesterda.txt"));
+}
 
 QString Diary_store::Date_key(int year, int month, int day)
 {
@@ -134,7 +135,6 @@ Io_result Diary_store::Ensure_year_folder(int year) { return Make_folder(Year_fo
 
 Text_read Diary_store::Read_text_file(const QString& path)
 {
-    kept_remainders.remove(path);
     Text_read read;
     bool exists = false;
     QByteArray bytes;
@@ -142,15 +142,6 @@ Text_read Diary_store::Read_text_file(const QString& path)
     if (!read.result.Ok() || !exists)
         return read;
     read.file_size = bytes.size();
-
-    if (bytes.size() > Text_file_limit) {
-        read.capped = true;
-        const qsizetype cut = Cut_point(bytes, Text_file_limit - 2);
-        kept_remainders.insert(path, bytes.mid(cut));
-        bytes.truncate(cut);
-        read.text = Text_from_bytes(bytes);
-        return read;
-    }
     // The final line end is the writer's, not the user's. A file made by
     // another program may lack it; then nothing of the text is dropped.
     if (bytes.endsWith(Crlf))
@@ -159,11 +150,6 @@ Text_read Diary_store::Read_text_file(const QString& path)
         bytes.chop(1);
     read.text = Text_from_bytes(bytes);
     return read;
-}
-
-QByteArray Diary_store::Kept_remainder(const QString& path) const
-{
-    return kept_remainders.value(path);
 }
 
 Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
@@ -177,11 +163,10 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
 
 Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes)
 {
-    // The part of a long file that the capped read held back follows the
-    // text unchanged; it carries the file's own final line end.
-    const auto kept = kept_remainders.constFind(path);
-    return Replace_file(path,
-                        With_crlf(cp932_bytes, kept != kept_remainders.cend() ? *kept : Crlf));
+    const QByteArray bytes = With_crlf(cp932_bytes, Crlf);
+    if (bytes.size() > File_size_limit)
+        return Io_result::Failure(Io_step::Too_large, EFBIG, path);
+    return Replace_file(path, bytes);
 }
 
 Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)
@@ -276,20 +261,39 @@ Io_result Diary_store::Write_settings(const Settings& settings) const
 
 Io_result Diary_store::Hand_over_messages()
 {
-    const QByteArray tomorrow = QFile::encodeName(Tomorrow_path());
-    const QByteArray yesterday = QFile::encodeName(Yesterday_path());
+    const QString tomorrow_path = Tomorrow_path();
+    const QString yesterday_path = Yesterday_path();
+    const QByteArray tomorrow = QFile::encodeName(tomorrow_path);
+    const QByteArray yesterday = QFile::encodeName(yesterday_path);
     struct stat st {};
     if (::lstat(tomorrow.constData(), &st) == 0) {
+        // Only a message file is moved, and only over a message file: the
+        // failure names the one that is in the way.
+        if (S_ISDIR(st.st_mode))
+            return Io_result::Failure(Io_step::Not_a_file, EISDIR, tomorrow_path);
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, tomorrow_path);
+        struct stat old {};
+        if (::lstat(yesterday.constData(), &old) == 0) {
+            if (S_ISDIR(old.st_mode))
+                return Io_result::Failure(Io_step::Not_a_file, EISDIR, yesterday_path);
+            if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+                return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, yesterday_path);
+        }
         // One rename both drops the old message and moves the new one: at no
         // moment is tomorrow's message in neither file.
-        if (::rename(tomorrow.constData(), yesterday.constData()) != 0)
-            return Io_result::Failure(Io_step::Rename, errno, Tomorrow_path());
+        if (::rename(tomorrow.constData(), yesterday.constData()) != 0) {
+            const int e = errno;
+            const bool target_in_the_way = e == EISDIR || e == ENOTEMPTY || e == EEXIST;
+            return Io_result::Failure(Io_step::Rename, e,
+                                      target_in_the_way ? yesterday_path : tomorrow_path);
+        }
     } else if (errno != ENOENT) {
-        return Io_result::Failure(Io_step::Open, errno, Tomorrow_path());
+        return Io_result::Failure(Io_step::Open, errno, tomorrow_path);
     } else if (::unlink(yesterday.constData()) != 0) {
         if (errno == ENOENT)
             return Io_result::Success();
-        return Io_result::Failure(Io_step::Remove, errno, Yesterday_path());
+        return Io_result::Failure(Io_step::Remove, errno, yesterday_path);
     }
     return Sync_folder(app_dir);
 }

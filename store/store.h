@@ -8,18 +8,12 @@
 #include "store/settings.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
-// Longest file the panels read whole, in bytes.
-inline constexpr qint64 Text_file_limit = 32000;
-
-// What the capped read gives. A file over the limit is capped: text holds
-// its head only, and the window tells the user so.
+// A text file read whole.
 struct Text_read {
     QString text;
     Io_result result;
-    bool capped = false;
     qint64 file_size = 0;  // bytes in the file; 0 when it is missing
 };
 
@@ -42,6 +36,8 @@ public:
 
     const QString& App_dir() const { return app_dir; }
     QString Year_folder(int year) const;
+    // The paths of the day, index and message files are lower case ("1209.txt"),
+    // or upper case ("1209.TXT") when only that name is there.
     QString Day_file_path(int year, int month, int day) const;
     QString Keyword_file_path(int year) const;
     QString Settings_path() const;
@@ -51,21 +47,18 @@ public:
 
     Io_result Ensure_year_folder(int year);
 
-    // The capped read. A missing file is the empty text. A file over the
-    // limit is capped: the text is its first 31998 bytes (less the first
-    // byte of a character cut in two); the rest of the file is kept here
-    // and written back after the text by the next write of the same path,
-    // so it is never lost.
+    // The whole file as text, line breaks "\n", without the final line end.
+    // A missing file is the empty text; a file over File_size_limit bytes
+    // is not read (Io_step::Too_large).
     Text_read Read_text_file(const QString& path);
-    // Replaces the file with the text (line breaks "\n") and CR LF, or with
-    // the text and the part kept back by the last capped read of this path.
+    // Replaces the file with the text (line breaks "\n") and CR LF. A text
+    // whose file would be over File_size_limit bytes is not written
+    // (Io_step::Too_large): it could not be read again.
     Io_result Write_text_file(const QString& path, const QString& text,
                               Unmappable_policy policy = Unmappable_policy::Refuse);
     // The same for text the caller has already encoded with cp932::Encode
     // (line breaks "\n").
     Io_result Write_text_bytes(const QString& path, const QByteArray& cp932_bytes);
-    // Bytes kept back from the last capped read of path (empty when none).
-    QByteArray Kept_remainder(const QString& path) const;
 
     Day_record Find_day_record(int year, const QString& key, Io_result* error = nullptr);
     // Gives the day the one record "key, flag, memo": every line with the
@@ -82,7 +75,7 @@ public:
     Io_result Write_settings(const Settings& settings) const;
 
     // A new day has begun: "yesterda.txt" goes, and "tomorrow.txt" (if any)
-    // becomes "yesterda.txt".
+    // becomes "yesterda.txt". A failure names the file that stood in the way.
     Io_result Hand_over_messages();
 
     static bool File_exists(const QString& path);
@@ -90,7 +83,6 @@ public:
 
 private:
     QString app_dir;
-    QHash<QString, QByteArray> kept_remainders;
 };
 
 // The year index "keyword.txt" in a year folder.

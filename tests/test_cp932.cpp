@@ -133,7 +133,8 @@ private slots:
                     continue;  // checked elsewhere
                 QCOMPARE(d.bad_offsets.size() >= 1, true);
                 QCOMPARE(d.bad_offsets[0], qsizetype(0));
-                QCOMPARE(d.text[0].unicode(), char16_t(0xF700 + lead));
+                QCOMPARE(d.text[0].unicode(),
+                         char16_t((Is_trail(second) ? 0xF600 : 0xF700) + lead));
                 QCOMPARE(d.text.mid(1), cp932::Decode_text(QByteArray(1, char(second))));
             }
         }
@@ -307,9 +308,13 @@ private slots:
             {"trail byte out of range", "41812042", Chars({0x41, 0xF781, 0x20, 0x42}), {1}},
             {"lead byte at the end", "4182", Chars({0x41, 0xF782}), {1}},
             {"lead byte before CR LF", "880d0a41", Chars({0xF788, 0x0D, 0x0A, 0x41}), {0}},
-            {"pair Windows does not have", "8540", Chars({0xF785, 0x40}), {0}},
-            {"unassigned pair before a pair", "858140", Chars({0xF785, 0x3000}), {0}},
-            {"two leads at the end", "82a0fcfc", Chars({0x3042, 0xF7FC, 0xF7FC}), {2, 3}},
+            {"pair Windows does not have", "8540", Chars({0xF685, 0x40}), {0}},
+            {"unassigned pair before a pair", "858140", Chars({0xF685, 0x3000}), {0}},
+            {"two stray leads before a letter",
+             "85854142",
+             Chars({0xF685, 0xF685, 0x41, 0x42}),
+             {0, 1}},
+            {"two leads at the end", "82a0fcfc", Chars({0x3042, 0xF6FC, 0xF7FC}), {2, 3}},
             {"lead then 7F", "817f", Chars({0xF781, 0x7F}), {0}},
             {"lead then FD", "e0fd", Chars({0xF7E0, 0xF8F1}), {0}},
         };
@@ -334,8 +339,63 @@ private slots:
         QVERIFY(!cp932::Is_carried_byte(0xF7DF));
         QVERIFY(!cp932::Is_carried_byte(0xF7FD));
         QVERIFY(!cp932::Is_carried_byte(0x0081));
+        QVERIFY(cp932::Is_carried_byte(0xF685));
+        QVERIFY(!cp932::Is_carried_byte(0xF6A0));
         // Private-use characters next to the carried ones are not written as bytes.
         QVERIFY(!cp932::Encode(Chars({0xF741})).Ok());
+        QVERIFY(!cp932::Encode(Chars({0xF641})).Ok());
+    }
+
+    void typed_carried_characters_are_unmappable_where_they_would_not_read_back()
+    {
+        struct Case {
+            const char* name;
+            QString text;
+            QByteArray bytes;
+            std::vector<qsizetype> reported;
+        };
+        const Case cases[] = {
+            // 82 41 reads back as U+F682 "A": the typed U+F782 is not written as 82.
+            {"lone-lead form before a letter", Chars({0xF782, 0x41}), QByteArray("?A"), {0}},
+            {"lone-lead form before kana",
+             Chars({0x41, 0xF785, 0xFF71}),
+             QByteArray("A?\xb1"),
+             {1}},
+            {"lone-lead form before a pair", Chars({0xF785, 0x3042}), Hex("3f82a0"), {0}},
+            {"lone-lead form before a carried byte", Chars({0xF785, 0xF785}), Hex("3f85"), {0}},
+            {"joined form at the end", Chars({0x41, 0xF682}), QByteArray("A?"), {1}},
+            {"joined form before CR LF", Chars({0xF682, 0x0D, 0x0A}), Hex("3f0d0a"), {0}},
+            {"joined form before an unmappable", Chars({0xF682, 0x00E9}), QByteArray("??"), {0, 1}},
+            // A joined form before one that becomes "?" is followed by "?": it goes too.
+            {"joined forms before an unmappable",
+             Chars({0xF687, 0xF6F6, 0x00E9}),
+             QByteArray("???"),
+             {0, 1, 2}},
+            {"joined form before a joined form at the end",
+             Chars({0x41, 0xF685, 0xF685}),
+             QByteArray("A??"),
+             {1, 2}},
+            {"lone form ends the run",
+             Chars({0xF685, 0xF785, 0x20, 0xF685, 0x41}),
+             Hex("85852085 41"),
+             {}},
+            // Where the bytes read back as the same text, they are written.
+            {"lone-lead form at the end", Chars({0x41, 0xF782}), Hex("4182"), {}},
+            {"lone-lead form before a blank", Chars({0xF782, 0x20}), Hex("8220"), {}},
+            {"joined form before a letter", Chars({0xF685, 0x41}), Hex("8541"), {}},
+        };
+        for (const auto& k : cases) {
+            const auto e = cp932::Encode(k.text);
+            QVERIFY2(e.bytes == k.bytes, k.name);
+            std::vector<qsizetype> reported;
+            for (const auto& u : e.unmappable)
+                reported.push_back(u.position);
+            QVERIFY2(reported == k.reported, k.name);
+            for (const auto& u : e.unmappable)
+                QVERIFY2(u.character == char32_t(k.text[u.position].unicode()), k.name);
+            if (e.Ok())
+                QVERIFY2(cp932::Decode_text(e.bytes) == k.text, k.name);
+        }
     }
 
     void carried_byte_never_joins_the_next_character()
@@ -343,7 +403,7 @@ private slots:
         // 84 FA is no pair, FA4A is Ⅰ. Ⅰ is normally written 8754, but
         // 84 87 is a pair (a Cyrillic letter): the code the file had is kept.
         auto d = cp932::Decode(Hex("84fa4a"));
-        QCOMPARE(d.text, Chars({0xF784, 0x2160}));
+        QCOMPARE(d.text, Chars({0xF684, 0x2160}));
         auto e = cp932::Encode(d.text);
         QCOMPARE(e.bytes, Hex("84fa4a"));
         QVERIFY(e.Ok());

@@ -4,7 +4,9 @@
 // fault_driver on a diary folder written here as bytes, as the day before
 // left it; files are compared whole.
 
+#include "store/safe_replace.h"
 #include "support/temp_folder.h"
+#include "ui/io_message.h"
 
 #include <QDate>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <cerrno>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,6 +237,77 @@ private slots:
     // Damaged files of each family are shown, never crash, and are not
     // written back when nothing was typed; a damaged settings file is
     // written back whole with its first values.
+    void Not_a_regular_file_of_each_kind_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("pipe");  // a named pipe; otherwise a link to /dev/zero
+        QTest::newRow("pipe as today's day file") << QStringLiteral("DAY") << true;
+        QTest::newRow("pipe as the reference day") << QStringLiteral("REFERENCE") << true;
+        QTest::newRow("pipe as the settings file") << QStringLiteral("sorane.ini") << true;
+        QTest::newRow("today's day file a link to /dev/zero") << QStringLiteral("DAY") << false;
+    }
+    void Not_a_regular_file_of_each_kind()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, pipe);
+        if (file == QLatin1String("DAY"))
+            file = day_path;
+        else if (file == QLatin1String("REFERENCE"))
+            file = QString::number(Today.year() - 1) + QLatin1Char('/') + Day_name(Today);
+        QDir().mkpath(QFileInfo(At(file)).path());
+        QFile::remove(At(file));
+        const QByteArray name = QFile::encodeName(At(file));
+        if (pipe)
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else
+            QCOMPARE(::symlink("/dev/zero", name.constData()), 0);
+        const Run run = Drive({}, folder->Path(), QStringLiteral("view"));
+        QVERIFY(!run.crashed);
+        QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
+        const QString reason = QStringLiteral(
+            "ファイルの場所に、ふつうのファイルではないもの（名前付きパイプやデバイス）があります。");
+        QVERIFY2(!run.Boxes().filter(reason).isEmpty(), qPrintable(run.lines.join('\n')));
+        struct stat st {};
+        QCOMPARE(::lstat(name.constData(), &st), 0);
+        QVERIFY(pipe ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+        QCOMPARE(Read_bytes(At(other_path)), Other_text);
+    }
+
+    void Failures_name_what_failed()
+    {
+        const QString path = QStringLiteral("/home/u/sorane/2026/1207.txt");
+        const auto reason = [&path](Io_step step, int error_number) {
+            return Io_reason(Io_result::Failure(step, error_number, path));
+        };
+        const QString folder_there =
+            QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
+        const QString file_there =
+            QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
+        QCOMPARE(reason(Io_step::Not_a_file, EISDIR), folder_there);
+        QCOMPARE(reason(Io_step::Open, EISDIR), folder_there);
+        QCOMPARE(reason(Io_step::Not_a_folder, ENOTDIR), file_there);
+        QCOMPARE(reason(Io_step::Open, ENOTDIR), file_there);
+        QCOMPARE(reason(Io_step::Not_a_regular_file, EINVAL),
+                 QStringLiteral("ファイルの場所に、ふつうのファイルではないもの"
+                                "（名前付きパイプやデバイス）があります。"));
+        QCOMPARE(reason(Io_step::Is_a_link, EINVAL),
+                 QStringLiteral("ファイルの場所にリンクがあります。リンクは置き換えません。"));
+        QCOMPARE(reason(Io_step::Too_large, EFBIG),
+                 QStringLiteral("ファイルが大きすぎます（64MBを超えています）。"));
+
+        // A folder the store could not make is called a folder.
+        QVERIFY(Write_bytes(At("2030"), Other_text));
+        const Io_result made = Make_folder(At("2030"));
+        QCOMPARE(Io_message(QStringLiteral("フォルダーを作れませんでした。"), made),
+                 QStringLiteral("フォルダーを作れませんでした。\nフォルダー: %1\n理由: %2")
+                     .arg(At("2030"), file_there));
+        QCOMPARE(Io_message(QStringLiteral("日記を保存できませんでした。"),
+                            Io_result::Failure(Io_step::Write, ENOSPC, path)),
+                 QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
+                                "理由: ディスクがいっぱいです。")
+                     .arg(path));
+    }
+
     void Bad_files_of_each_family_data()
     {
         QTest::addColumn<QString>("file");

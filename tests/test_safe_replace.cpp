@@ -286,8 +286,20 @@ void Test_safe_replace::refused_targets_left_untouched()
     QVERIFY(QFile::link(temp.File("missing.txt"), dangling));
     for (const QString& path : {link, dangling}) {
         const Io_result r = Replace_file(path, new_bytes);
-        QCOMPARE(r.step, Io_step::Not_a_file);
+        QCOMPARE(r.step, Io_step::Is_a_link);
         QVERIFY(QFileInfo(path).isSymLink());
+    }
+
+    // A named pipe: refused without opening it (that would wait for a reader).
+    const QString pipe = temp.File("pipe.txt");
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    {
+        const Io_result r = Replace_file(pipe, new_bytes);
+        QCOMPARE(r.step, Io_step::Not_a_regular_file);
+        QCOMPARE(r.path, pipe);
+        QVERIFY(!r.path_is_folder);
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(pipe).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     }
     QCOMPARE(Read_bytes(target), old_bytes);
     QVERIFY(!QFileInfo::exists(temp.File("missing.txt")));
@@ -299,8 +311,9 @@ void Test_safe_replace::refused_targets_left_untouched()
     QCOMPARE(r.error_number, ENOENT);
     QCOMPARE(r.path, orphan);
 
-    QCOMPARE(Entries(temp.Path()), (QStringList{"2024", "dangling.txt", "link.txt", "real.txt",
-                                                "ro400.txt", "ro444.txt", "ro555.txt"}));
+    QCOMPARE(Entries(temp.Path()),
+             (QStringList{"2024", "dangling.txt", "link.txt", "pipe.txt", "real.txt", "ro400.txt",
+                          "ro444.txt", "ro555.txt"}));
 }
 
 void Test_safe_replace::make_folder_on_existing_names()
@@ -324,6 +337,7 @@ void Test_safe_replace::make_folder_on_existing_names()
     Io_result r = Make_folder(file);
     QCOMPARE(r.step, Io_step::Not_a_folder);
     QCOMPARE(r.path, file);
+    QVERIFY(r.path_is_folder);
     QVERIFY(QFileInfo(file).isFile());
     QCOMPARE(Read_bytes(file), Hex(Old_hex));
 

@@ -1,5 +1,5 @@
-// The diary store against bytes on disk: paths, the capped read and what it
-// keeps back, day files, the index, the settings file and the message files.
+// The diary store against bytes on disk: paths, reading whole files and what
+// is not read, day files, the index, the settings file and the message files.
 
 #include "platform/cp932.h"
 #include "store/store.h"
@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QtTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,7 +91,7 @@ private slots:
         QCOMPARE(store->Read_text_file(path).text, QString());
     }
 
-    void The_limit_is_32000_bytes()
+    void A_day_of_any_size_is_read_whole()
     {
         QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
@@ -100,90 +101,74 @@ private slots:
         QVERIFY(Write_bytes(path, whole));
         Text_read read = store->Read_text_file(path);
         QCOMPARE(read.text.size(), 15999);
-        QVERIFY(!read.capped);
         QCOMPARE(read.file_size, qint64(32000));
-        QVERIFY(store->Kept_remainder(path).isEmpty());
 
+        // Over the 32000 bytes of the Windows program's text box: all of it.
         const QByteArray over = Repeat(A_kana, 31998) + Hex("41 0d 0a");
         QCOMPARE(over.size(), 32001);
         QVERIFY(Write_bytes(path, over));
         read = store->Read_text_file(path);
         QVERIFY(read.result.Ok());
-        QVERIFY(read.capped);
         QCOMPARE(read.file_size, qint64(32001));
-        QCOMPARE(read.text, QString(15999, QChar(0x3042)));
-        QCOMPARE(store->Kept_remainder(path), Hex("41 0d 0a"));
+        QCOMPARE(read.text, QString(15999, QChar(0x3042)) + QLatin1Char('A'));
 
-        // A missing file: nothing read, nothing capped.
+        // A missing file: nothing read.
         read = store->Read_text_file(store->Day_file_path(2026, 12, 8));
         QVERIFY(read.result.Ok());
-        QVERIFY(!read.capped);
         QCOMPARE(read.file_size, qint64(0));
         QCOMPARE(read.text, QString());
     }
 
-    void The_part_beyond_the_cut_is_written_back()
+    void Text_added_to_a_long_day_goes_at_its_end()
     {
         QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
-        // "A" then two-byte characters: the character at bytes 31997-31998
-        // is cut in two by a plain 31998-byte cut.
         const QByteArray original = Hex("41") + Repeat(A_kana, 39998) + Hex("0d 0a 42 0d 0a");
         QVERIFY(Write_bytes(path, original));
         const Text_read read = store->Read_text_file(path);
-        QVERIFY(read.capped);
         QCOMPARE(read.file_size, qint64(original.size()));
         const QString text = read.text;
-        QCOMPARE(text.size(), 1 + 15998);  // the split character went to the rest
-        QCOMPARE(store->Kept_remainder(path), original.mid(31997));
+        QCOMPARE(text.size(), 1 + 19999 + 2);
+        QVERIFY(text.endsWith(QStringLiteral("\nB")));
 
         // Unchanged text: the very same bytes.
         QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
-        // Edited text: the edit, then the rest unchanged.
-        QVERIFY(store->Write_text_file(path, QStringLiteral("Z") + text.mid(1)).Ok());
-        QCOMPARE(Read_bytes(path), Hex("5a") + original.mid(1));
-
-        // Reading a short file of the same path forgets the rest.
-        QVERIFY(Write_bytes(path, Hex("43 0d 0a")));
-        QCOMPARE(store->Read_text_file(path).text, QStringLiteral("C"));
-        QVERIFY(store->Kept_remainder(path).isEmpty());
-        QVERIFY(store->Write_text_file(path, QStringLiteral("D")).Ok());
-        QCOMPARE(Read_bytes(path), Hex("44 0d 0a"));
+        // Edited at both ends: the edits where the user made them, nothing after.
+        QVERIFY(
+            store->Write_text_file(path, QStringLiteral("Z") + text.mid(1) + QStringLiteral("C"))
+                .Ok());
+        QCOMPARE(Read_bytes(path),
+                 Hex("5a") + original.mid(1, original.size() - 3) + Hex("43 0d 0a"));
     }
 
-    void A_cut_between_cr_and_lf_keeps_the_pair_together()
+    void A_long_message_keeps_its_line_breaks()
     {
-        QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Tomorrow_path();
         const QByteArray original =
             Repeat(Hex("41"), 31997) + Hex("0d 0a") + Repeat(Hex("42"), 10) + Hex("0d 0a");
         QVERIFY(Write_bytes(path, original));
         const Text_read read = store->Read_text_file(path);
-        QVERIFY(read.capped);
         QCOMPARE(read.file_size, qint64(original.size()));
         const QString text = read.text;
-        QCOMPARE(text, QString(31997, QLatin1Char('A')));
+        QCOMPARE(text, QString(31997, QLatin1Char('A')) + QLatin1Char('\n') +
+                           QString(10, QLatin1Char('B')));
         QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
     }
 
-    void A_stray_lead_byte_does_not_move_the_cut_into_a_character()
+    void A_stray_lead_byte_in_a_long_day_is_written_back()
     {
         QVERIFY(store->Ensure_year_folder(2026).Ok());
         const QString path = store->Day_file_path(2026, 12, 7);
         // 85 is a lead byte without a valid trail, so it stands alone and
-        // 81 40 (the ideographic space) is the character after it. That
-        // character lies across byte 31998: it goes whole to the rest, the
-        // stray byte stays in the text.
+        // 81 40 (the ideographic space) is the character after it.
         const QByteArray original = Repeat(A_kana, 31996) + Hex("85 81 40 0d 0a");
         QVERIFY(Write_bytes(path, original));
         const Text_read read = store->Read_text_file(path);
-        QVERIFY(read.capped);
         QCOMPARE(read.file_size, qint64(original.size()));
         const QString text = read.text;
-        QCOMPARE(text, QString(15998, QChar(0x3042)) + QChar(0xF785));
-        QCOMPARE(store->Kept_remainder(path), Hex("81 40 0d 0a"));
+        QCOMPARE(text, QString(15998, QChar(0x3042)) + QChar(0xF685) + QChar(0x3000));
         QVERIFY(store->Write_text_file(path, text).Ok());
         QCOMPARE(Read_bytes(path), original);
     }
@@ -222,8 +207,7 @@ private slots:
             QCOMPARE(Read_bytes(by_bytes), Read_bytes(by_text));
         }
 
-        // After a capped read of each path: the new text, then the part
-        // kept back, whichever way the text came.
+        // A long file edited, whichever way the text came.
         const QByteArray original = Hex("41") + Repeat(A_kana, 39998) + Hex("0d 0a 42 0d 0a");
         QVERIFY(Write_bytes(by_text, original));
         QVERIFY(Write_bytes(by_bytes, original));
@@ -488,6 +472,37 @@ private slots:
         QVERIFY(written.startsWith("2\r\n1995.25\r\n-30\r\n"));
     }
 
+    void Reserved_settings_lines_keep_their_bytes()
+    {
+        // 87 90 (≒) and ED 40 (纊) are characters with two codes; code page
+        // 932 writes them 81 E0 and FA 5C. A stray lead byte and a user-defined
+        // character ride along. Saved without an edit, every byte stays.
+        QByteArray file =
+            "0\r\n0\r\n0\r\n7020\r\n9510\r\nnomal\r\n1\r\n2026/12/07\r\n2026/12/07\r\nmada\r\n"
+            "\x87\x90\r\n\xed\x40\xed\x40\r\nA\x85\x41\r\n\xf0\x40\r\n";
+        for (int i = 5; i <= 20; ++i)
+            file += "spare" + QByteArray::number(i) + "\r\n";
+        QVERIFY(Write_bytes(store->Settings_path(), file));
+        const Settings_read r =
+            store->Read_settings(Settings::First_values(1, 2, QStringLiteral("2000/01/01")));
+        QVERIFY(r.result.Ok());
+        QVERIFY(r.replaced_lines.isEmpty());
+        QCOMPARE(r.values.spare_lines.first(), QStringLiteral("≒"));
+        Settings changed = r.values;
+        changed.win_state = 2;
+        QVERIFY(store->Write_settings(changed).Ok());
+        QCOMPARE(Read_bytes(store->Settings_path()), QByteArray(file).replace(0, 1, "2"));
+
+        // A reserved line given a new value is written as its text; a new
+        // file's reserved lines are "spare1" to "spare20".
+        changed.spare_lines[1] = QStringLiteral("纊");
+        QVERIFY(store->Write_settings(changed).Ok());
+        QVERIFY(Read_bytes(store->Settings_path()).contains("\r\n\x87\x90\r\n\xfa\x5c\r\n"));
+        const Settings fresh = Settings::First_values(1, 2, QStringLiteral("2000/01/01"));
+        QCOMPARE(fresh.spare_bytes.size(), 20);
+        QCOMPARE(fresh.spare_bytes.last(), QByteArray("spare20"));
+    }
+
     void Missing_or_wrong_settings_take_their_first_values()
     {
         QVERIFY(Write_bytes(store->Settings_path(),
@@ -530,6 +545,137 @@ private slots:
         QCOMPARE(Read_bytes(yesterday), Hex("82 a0 0d 0a"));
         QVERIFY(store->Hand_over_messages().Ok());  // no new message: the old one goes
         QVERIFY(!Diary_store::File_exists(yesterday));
+    }
+
+    void Only_regular_files_are_read_and_never_written_over()
+    {
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        const auto is_fifo = [](const QString& path) {
+            struct stat st {};
+            return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+        };
+        // Named pipes as a day file, the index, a message and the settings:
+        // reading does not wait for a writer, and nothing replaces them.
+        const QString day = store->Day_file_path(2026, 12, 7);
+        const QString index = store->Keyword_file_path(2026);
+        const QString message = store->Tomorrow_path();
+        for (const QString& path : {day, index, message, store->Settings_path()})
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        for (const QString& path : {day, message}) {
+            const Text_read read = store->Read_text_file(path);
+            QCOMPARE(read.result.step, Io_step::Not_a_regular_file);
+            QCOMPARE(read.result.path, path);
+            QVERIFY(!store->Write_text_file(path, QStringLiteral("A")).Ok());
+        }
+        Io_result error;
+        store->Find_day_record(2026, QStringLiteral("2026/12/07"), &error);
+        QCOMPARE(error.step, Io_step::Not_a_regular_file);
+        QCOMPARE(store->Store_day_record(2026, QStringLiteral("2026/12/07"), true, QString()).step,
+                 Io_step::Not_a_regular_file);
+        QCOMPARE(Read_index_lines(index, &error), QStringList());
+        QCOMPARE(error.step, Io_step::Not_a_regular_file);
+        const Settings first = Settings::First_values(1, 2, QStringLiteral("2026/12/07"));
+        QCOMPARE(store->Read_settings(first).result.step, Io_step::Not_a_regular_file);
+        QCOMPARE(store->Write_settings(first).step, Io_step::Not_a_regular_file);
+        for (const QString& path : {day, index, message, store->Settings_path()})
+            QVERIFY2(is_fifo(path), qPrintable(path));
+
+        // A link to a device that never ends: refused, not read into memory.
+        const QString linked = store->Day_file_path(2026, 12, 8);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), linked));
+        QCOMPARE(store->Read_text_file(linked).result.step, Io_step::Not_a_regular_file);
+        QCOMPARE(store->Write_text_file(linked, QStringLiteral("A")).step, Io_step::Is_a_link);
+        // A link to a regular file is read as before.
+        const QString target = folder->File("elsewhere.txt");
+        QVERIFY(Write_bytes(target, Hex("82 a0 0d 0a")));
+        const QString link = store->Day_file_path(2026, 12, 9);
+        QVERIFY(QFile::link(target, link));
+        QCOMPARE(store->Read_text_file(link).text, QStringLiteral("あ"));
+
+        // A regular file over the limit (sparse: no disk used) is not read.
+        const QString huge = store->Day_file_path(2026, 12, 10);
+        QVERIFY(Write_bytes(huge, QByteArray()));
+        QVERIFY(::truncate(QFile::encodeName(huge).constData(), File_size_limit + 1) == 0);
+        const Text_read read = store->Read_text_file(huge);
+        QCOMPARE(read.result.step, Io_step::Too_large);
+        QVERIFY(read.text.isEmpty());
+        // Nor is a text written that could not be read back.
+        const QString next = store->Day_file_path(2026, 12, 11);
+        QCOMPARE(store->Write_text_bytes(next, QByteArray(File_size_limit - 1, 'A')).step,
+                 Io_step::Too_large);
+        QVERIFY(!Diary_store::File_exists(next));
+        QVERIFY(store->Write_text_bytes(next, QByteArray(File_size_limit - 2, 'A')).Ok());
+        QCOMPARE(store->Read_text_file(next).text.size(), File_size_limit - 2);
+    }
+
+    void Upper_case_names_are_found_and_kept()
+    {
+        // A diary copied from FAT media: every name in upper case.
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        QVERIFY(Write_bytes(folder->File("2026/1209.TXT"), Hex("82 a0 0d 0a")));
+        QVERIFY(Write_bytes(folder->File("2026/KEYWORD.TXT"), "2026/12/091\x8e\x55\r\n"));
+        QVERIFY(Write_bytes(folder->File("TOMORROW.TXT"), Hex("41 0d 0a")));
+        QVERIFY(Write_bytes(folder->File("YESTERDA.TXT"), Hex("42 0d 0a")));
+
+        QCOMPARE(store->Read_text_file(store->Day_file_path(2026, 12, 9)).text,
+                 QStringLiteral("あ"));
+        const Day_record record = store->Find_day_record(2026, QStringLiteral("2026/12/09"));
+        QVERIFY(record.found && record.memory);
+        QCOMPARE(record.memo, QStringLiteral("散"));
+        QCOMPARE(store->Read_text_file(store->Tomorrow_path()).text, QStringLiteral("A"));
+        QCOMPARE(store->Read_text_file(store->Yesterday_path()).text, QStringLiteral("B"));
+
+        // Saving writes to the same names.
+        QVERIFY(
+            store->Write_text_file(store->Day_file_path(2026, 12, 9), QStringLiteral("い")).Ok());
+        QVERIFY(store->Store_day_record(2026, QStringLiteral("2026/12/09"), false, QString()).Ok());
+        QVERIFY(store->Write_text_file(store->Tomorrow_path(), QStringLiteral("C")).Ok());
+        QCOMPARE(Entries(folder->File("2026")), QStringList({"1209.TXT", "KEYWORD.TXT"}));
+        QCOMPARE(Read_bytes(folder->File("2026/1209.TXT")), Hex("82 a2 0d 0a"));
+        QCOMPARE(Read_bytes(folder->File("2026/KEYWORD.TXT")), QByteArray("2026/12/090\r\n"));
+        QCOMPARE(Read_bytes(folder->File("TOMORROW.TXT")), Hex("43 0d 0a"));
+
+        // The hand-over moves the message over the old one's name.
+        QVERIFY(store->Hand_over_messages().Ok());
+        QCOMPARE(Entries(folder->Path()), QStringList({"2026", "YESTERDA.TXT"}));
+        QCOMPARE(Read_bytes(folder->File("YESTERDA.TXT")), Hex("43 0d 0a"));
+
+        // A new file is lower case; where both names are there, the lower-case one is used.
+        QVERIFY(
+            store->Write_text_file(store->Day_file_path(2026, 12, 10), QStringLiteral("D")).Ok());
+        QVERIFY(Diary_store::File_exists(folder->File("2026/1210.txt")));
+        QVERIFY(Write_bytes(folder->File("2026/1209.txt"), Hex("45 0d 0a")));
+        QCOMPARE(store->Read_text_file(store->Day_file_path(2026, 12, 9)).text,
+                 QStringLiteral("E"));
+    }
+
+    void A_hand_over_names_the_file_in_the_way()
+    {
+        QVERIFY(Write_bytes(store->Tomorrow_path(), Hex("41 0d 0a")));
+        // A folder where yesterday's message goes.
+        QVERIFY(QDir().mkdir(folder->File("yesterda.txt")));
+        QVERIFY(Write_bytes(folder->File("yesterda.txt/inside"), Hex("42")));
+        Io_result r = store->Hand_over_messages();
+        QCOMPARE(r.step, Io_step::Not_a_file);
+        QCOMPARE(r.path, store->Yesterday_path());
+        QCOMPARE(Read_bytes(store->Tomorrow_path()), Hex("41 0d 0a"));
+        QVERIFY(QDir().rmdir(folder->File("yesterda.txt")) == false);
+        QVERIFY(QFile::remove(folder->File("yesterda.txt/inside")));
+        QVERIFY(QDir().rmdir(folder->File("yesterda.txt")));
+        // A pipe there.
+        QVERIFY(::mkfifo(QFile::encodeName(folder->File("yesterda.txt")).constData(), 0600) == 0);
+        r = store->Hand_over_messages();
+        QCOMPARE(r.step, Io_step::Not_a_regular_file);
+        QCOMPARE(r.path, store->Yesterday_path());
+        QVERIFY(QFile::remove(folder->File("yesterda.txt")));
+        // A folder as tomorrow's message: it is the one named.
+        QVERIFY(QFile::remove(store->Tomorrow_path()));
+        QVERIFY(QDir().mkdir(folder->File("tomorrow.txt")));
+        r = store->Hand_over_messages();
+        QCOMPARE(r.step, Io_step::Not_a_file);
+        QCOMPARE(r.path, store->Tomorrow_path());
+        QVERIFY(QFileInfo(folder->File("tomorrow.txt")).isDir());
+        QVERIFY(!QFileInfo::exists(folder->File("yesterda.txt")));
     }
 
 private:

@@ -1,8 +1,6 @@
 #include "ui/io_message.h"
 
 #include "platform/platform.h"
-
-#include "platform/platform.h"
 #include "store/store.h"
 
 #include <QDir>
@@ -42,6 +40,14 @@ QString Step_reason(Io_step step)
         return QStringLiteral("フォルダーの場所に同じ名前のファイルがあります。");
     case Io_step::Not_a_file:
         return QStringLiteral("ファイルの場所に同じ名前のフォルダーがあります。");
+    case Io_step::Not_a_regular_file:
+        return QStringLiteral(
+            "ファイルの場所に、ふつうのファイルではないもの（名前付きパイプやデバイス）があります。");
+    case Io_step::Is_a_link:
+        return QStringLiteral("ファイルの場所にリンクがあります。リンクは置き換えません。");
+    case Io_step::Too_large:
+        return QStringLiteral("ファイルが大きすぎます（%1MBを超えています）。")
+            .arg(File_size_limit / (1024 * 1024));
     case Io_step::Encode: return QStringLiteral("シフトJISで表せない文字があります。");
     case Io_step::Open: return QStringLiteral("ファイルを開けませんでした。");
     case Io_step::Read: return QStringLiteral("ファイルを読み込めませんでした。");
@@ -67,6 +73,9 @@ QString Io_reason(const Io_result& result)
     case Io_step::Read_only:
     case Io_step::Not_a_folder:
     case Io_step::Not_a_file:
+    case Io_step::Not_a_regular_file:
+    case Io_step::Is_a_link:
+    case Io_step::Too_large:
     case Io_step::Encode: return Step_reason(result.step);
     default: break;
     }
@@ -77,8 +86,10 @@ QString Io_reason(const Io_result& result)
 
 QString Io_message(const QString& headline, const Io_result& result)
 {
-    return QStringLiteral("%1\nファイル: %2\n理由: %3")
-        .arg(headline, QDir::toNativeSeparators(result.path), Io_reason(result));
+    return QStringLiteral("%1\n%2: %3\n理由: %4")
+        .arg(headline,
+             result.path_is_folder ? QStringLiteral("フォルダー") : QStringLiteral("ファイル"),
+             QDir::toNativeSeparators(result.path), Io_reason(result));
 }
 
 QString Unmappable_question(const QList<Unmappable_char>& characters, Unmappable_in where)
@@ -106,11 +117,4 @@ void Show_failure(Platform& platform, const QString& headline, const Io_result& 
     if (!note.isEmpty())
         text += QStringLiteral("\n\n") + note;
     platform.Message_box(text, App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
-}
-
-void Tell_capped_read(Platform& platform)
-{
-    platform.Message_box(QStringLiteral("３２ｋＢまでを読み込みました"),
-                         QStringLiteral("ファイルが大きすぎます"), Platform::Icon::None,
-                         Platform::Buttons::Ok);
 }

@@ -12,7 +12,8 @@ class Platform;
 // "ディスクがいっぱいです。" and the like, for a failed result.
 QString Io_reason(const Io_result& result);
 
-// headline + "\nファイル: " + path + "\n理由: " + reason.
+// headline + "\nファイル: " + path + "\n理由: " + reason; "フォルダー: " in
+// place of "ファイル: " when the path is a folder.
 QString Io_message(const QString& headline, const Io_result& result);
 
 // What holds the characters a question is about.
@@ -30,6 +31,3 @@ QString Unmappable_question(const QList<Unmappable_char>& characters, Unmappable
 // note below them when there is one.
 void Show_failure(Platform& platform, const QString& headline, const Io_result& result,
                   const QString& note = QString());
-
-// The capped read: only the head of a long file was read.
-void Tell_capped_read(Platform& platform);
