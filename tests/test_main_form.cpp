@@ -472,8 +472,11 @@ private slots:
         Write_diary_entry(*form);
         // A folder where the day file belongs: no writing can replace it.
         QVERIFY(QDir().mkpath(At("2026/1207.txt")));
+        // The index takes the memo before the day file fails: the message
+        // says which part was saved.
         const QString box =
-            QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
+            QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。\n"
+                           "ファイル: %1\n"
                            "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
                            "このまま終了しますか？\n"
                            "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
@@ -488,6 +491,7 @@ private slots:
         QCOMPARE(form->Text2->toPlainText(), Day_text);
         QCOMPARE(form->Text6->text(), Day_memo);
         QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
 
         // The second time the user ends anyway: the day goes to the rescue file.
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
@@ -501,6 +505,38 @@ private slots:
                                 "思い出: あり\nメモ: 散歩\n本文:\n晴れ。\n散歩した。\n")
                      .toUtf8());
         QVERIFY(QFileInfo(At("2026/1207.txt")).isDir());
+    }
+
+    void Settings_that_cannot_be_read_are_told_once_and_never_written()
+    {
+        QVERIFY(QDir().mkpath(At("sorane.ini")));
+        fake->Expect_box(QStringLiteral("設定ファイルを読み込めませんでした。\nファイル: %1\n"
+                                        "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                                        "最初の設定で始めます。設定ファイルは書き換えません。")
+                             .arg(At("sorane.ini")),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start();
+        // The ending asks nothing about settings it was never to write.
+        End(*form, Ending::Button);
+        QVERIFY(form->Ended());
+        QVERIFY(QFileInfo(At("sorane.ini")).isDir());
+        QCOMPARE(Entries(At("sorane.ini")), QStringList());
+    }
+
+    void A_program_folder_that_cannot_be_written_is_told_once()
+    {
+        const QString missing = At("gone/");
+        fake->Expect_box(QStringLiteral("プログラムのフォルダーに書き込めません。\nファイル: %1\n"
+                                        "理由: ファイルかフォルダーが見つかりません。\n\n"
+                                        "日記を読むことはできますが、保存はできません。")
+                             .arg(missing),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start(missing);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text3->text(), QStringLiteral("2026"));
+        form->End_without_user();
+        QVERIFY(form->Ended());
+        QVERIFY(!QFileInfo::exists(missing));
     }
 
     void A_failed_save_on_sigterm_writes_the_rescue_file()
