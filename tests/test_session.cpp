@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
@@ -286,6 +287,36 @@ private slots:
         QVERIFY(session->Save_without_user(0, Window, {}).rescue_path.isEmpty());
         QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini", "tomorrow.txt"}));
         QCOMPARE(Entries(At("sorane.ini")), QStringList({"keep"}));
+    }
+
+    void Settings_without_read_permission_are_never_written_over()
+    {
+        // Permissions do not bind root: the case runs again as nobody.
+        if (::geteuid() == 0) {
+            QProcess child;
+            child.start(QStringLiteral("setpriv"),
+                        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                         QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                         QString::fromLatin1(QTest::currentTestFunction())});
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     child.readAllStandardOutput().constData());
+            return;
+        }
+        QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));
+        QVERIFY(QFile::setPermissions(At("sorane.ini"), QFile::WriteOwner));
+        QVERIFY(session->Read_today());
+        Io_result error;
+        QCOMPARE(session->Read_settings(
+                     Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")), error),
+                 Diary_session::Settings_start::Read_failed);
+        QVERIFY(!session->Settings_writable());
+        session->Hand_over_messages_at_start();
+        session->Finish_start();
+        QVERIFY(session->Save_settings(2, Window).Ok());
+        QVERIFY(QFile::setPermissions(At("sorane.ini"), QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Last_ini);
+        QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini"}));
     }
 
     // ---- A day half saved ----------------------------------------------
