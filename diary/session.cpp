@@ -386,26 +386,35 @@ Diary_session::Rescue_write Diary_session::Write_rescue_text(const QString& path
                                                              const QString& text) const
 {
     Rescue_write out;
-    out.result = Replace_file(path, text.toUtf8());
-    if (out.result.Ok() || out.result.step == Io_step::Sync_folder) {
-        out.path = path;
-        return out;
-    }
     const QString own = User_rescue_folder();
-    if (QFileInfo(path).absolutePath() + QLatin1Char('/') == own)
+    // The user's own data folder is made on first use, for its owner only.
+    auto make_own = [&own]() {
+        QDir().mkpath(QFileInfo(own.chopped(1)).absolutePath());
+        const Io_result made = Make_folder(own.chopped(1));
+        return made.step == Io_step::Sync_folder ? Io_result::Success() : made;
+    };
+    auto write = [&out, &text](const QString& to) {
+        out.result = Replace_file(to, text.toUtf8());
+        if (out.result.Ok() || out.result.step == Io_step::Sync_folder)
+            out.path = to;
+        return !out.path.isEmpty();
+    };
+    const bool in_own = QFileInfo(path).absolutePath() + QLatin1Char('/') == own;
+    if (in_own) {
+        if (const Io_result made = make_own(); !made.Ok()) {
+            out.result = made;
+            return out;
+        }
+    }
+    if (write(path) || in_own)
         return out;
     // The place named refused the file: the user's own data folder takes it,
     // so that ending never means losing the text.
-    QDir().mkpath(QFileInfo(own.chopped(1)).absolutePath());
-    if (const Io_result made = Make_folder(own.chopped(1));
-        !made.Ok() && made.step != Io_step::Sync_folder) {
+    if (const Io_result made = make_own(); !made.Ok()) {
         out.result = made;
         return out;
     }
-    const QString fallback = New_rescue_path_in(own, clock.Now());
-    out.result = Replace_file(fallback, text.toUtf8());
-    if (out.result.Ok() || out.result.step == Io_step::Sync_folder)
-        out.path = fallback;
+    write(New_rescue_path_in(own, clock.Now()));
     return out;
 }
 

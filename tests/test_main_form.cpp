@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 #include <cerrno>
@@ -537,6 +538,37 @@ private slots:
         form->End_without_user();
         QVERIFY(form->Ended());
         QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void A_program_folder_that_refuses_the_rescue_file_sends_it_to_the_user_s_folder()
+    {
+        QTemporaryDir state;
+        QVERIFY(state.isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        auto form = Start();
+        Write_diary_entry(*form);
+        // The program folder is gone: it takes no file at all.
+        const QString away = folder->Path().chopped(1) + QStringLiteral("-away");
+        QVERIFY(QDir().rename(folder->Path(), away));
+        const auto back = qScopeGuard([&] { QDir().rename(away, folder->Path()); });
+        const QString rescue =
+            state.path() + QStringLiteral("/sorane/sorane-rescue-20261207-213015.txt");
+        fake->Expect_box(
+            QStringLiteral("設定を保存できませんでした。\nファイル: %1\n"
+                           "理由: ファイルかフォルダーが見つかりません。\n\n"
+                           "日記を保存できませんでした。\nファイル: %2\n"
+                           "理由: ファイルかフォルダーが見つかりません。\n\n"
+                           "このまま終了しますか？\n"
+                           "「はい」：終了します。書いた日記は「%3」に書き出します。\n")
+                    .arg(At("sorane.ini"), At("2026"), rescue) +
+                Back_to_text,
+            App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
+        End(*form, Ending::Button);
+        QVERIFY(form->Ended());
+        QCOMPARE(form->Rescue_path(), rescue);
+        QVERIFY(Read_bytes(rescue).contains(
+            QStringLiteral("メモ: 散歩\n本文:\n晴れ。\n散歩した。\n").toUtf8()));
     }
 
     void A_failed_save_on_sigterm_writes_the_rescue_file()
