@@ -2,6 +2,8 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "diary/program_folder.h"
+#include "platform/app_title.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
 
@@ -12,8 +14,24 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     Real_platform platform;
+    // The folder is taken from the executable's own path as bytes: a folder
+    // whose name cannot be named back exactly would send every file
+    // somewhere else (the root folder, at worst), so the program refuses to
+    // start before anything is written.
+    const Program_folder folder = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    if (!folder.nameable) {
+        platform.Message_box(
+            QStringLiteral("プログラムのフォルダーの名前を読み取れないため、起動できません。\n"
+                           "フォルダー: %1\n"
+                           "フォルダーの名前を半角英数字などに付け直してから、"
+                           "もう一度起動してください。")
+                .arg(folder.bytes.isEmpty() ? QStringLiteral("（不明）")
+                                            : QString::fromLocal8Bit(folder.bytes)),
+            App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
+        return 1;
+    }
     Real_clock clock;
-    Main_form form(platform, clock, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    Main_form form(platform, clock, folder.path);
     if (!form.Form_Load())
         return 0;
 

@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
@@ -233,11 +234,19 @@ bool Main_form::Form_Load()
                      Design_width, Design_height});
     setWindowTitle(App_title);
 
+    // A program folder this process may not write to is one cause, told
+    // once: start-up then makes nothing there, and the diary can be read.
+    if (const Io_result r = session.Check_program_folder(); !r.Ok())
+        Show_failure(QStringLiteral("プログラムのフォルダーに書き込めません。"), r,
+                     QStringLiteral("日記を読むことはできますが、保存はできません。"));
+
     // 4, 5: the current year always has a folder and an index.
-    if (const Io_result r = session.Ensure_year_folder(today.year); !r.Ok())
-        Show_failure(QStringLiteral("今年のフォルダーを作れませんでした。"), r);
-    else if (const Io_result index = session.Create_this_year_index(); !index.Ok())
-        Show_failure(QStringLiteral("今年の索引ファイルを作れませんでした。"), index);
+    if (session.Program_folder_writable()) {
+        if (const Io_result r = session.Ensure_year_folder(today.year); !r.Ok())
+            Show_failure(QStringLiteral("今年のフォルダーを作れませんでした。"), r);
+        else if (const Io_result index = session.Create_this_year_index(); !index.Ok())
+            Show_failure(QStringLiteral("今年の索引ファイルを作れませんでした。"), index);
+    }
 
     // 6: the settings, first values on the first run.
     const Twips_rect centred = Outer_twips();
@@ -250,7 +259,7 @@ bool Main_form::Form_Load()
         break;
     case Diary_session::Settings_start::Read_failed:
         Show_failure(QStringLiteral("設定ファイルを読み込めませんでした。"), settings_error,
-                     QStringLiteral("最初の設定で始めます。"));
+                     QStringLiteral("最初の設定で始めます。設定ファイルは書き換えません。"));
         break;
     default: break;
     }
@@ -290,8 +299,10 @@ bool Main_form::Form_Load()
         VScroll6->setValue(reference->day);
         Text9->setText(QString::number(VScroll6->value()));
         session.Set_reference_date(*reference);
-        if (const Io_result e = session.Ensure_year_folder(reference->year); !e.Ok())
-            Show_failure(QStringLiteral("参照する年のフォルダーを作れませんでした。"), e);
+        if (session.Program_folder_writable()) {
+            if (const Io_result e = session.Ensure_year_folder(reference->year); !e.Ok())
+                Show_failure(QStringLiteral("参照する年のフォルダーを作れませんでした。"), e);
+        }
     }
     scroll_lock = QStringLiteral("off");
     Load_reference_text();
@@ -365,6 +376,8 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan)
         return QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。");
     case Diary_session::Failure::Unstorable:
         return QStringLiteral("シフトJISで表せない文字があるため、日記を保存しませんでした。");
+    case Diary_session::Failure::Text_only:
+        return QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。");
     case Diary_session::Failure::Write:
     case Diary_session::Failure::None: break;
     }
@@ -420,17 +433,24 @@ Io_result Main_form::Save_settings()
     return session.Save_settings(Window_state(), Outer_twips());
 }
 
-QString Main_form::Rescue_question(const QString& rescue_name) const
+QString Main_form::Rescue_question(const QString& rescue) const
 {
-    if (rescue_name.isEmpty())
+    if (rescue.isEmpty())
         return QStringLiteral("このまま終了しますか？\n"
                               "「はい」：終了します。設定は前回の終了時のままになります。\n"
                               "「いいえ」：終了せずに、日記の画面に戻ります。");
+    // The program folder refuses new files: the user's own folder takes the
+    // text, named in full since the user would not look there.
+    if (QFileInfo(rescue).absolutePath() + QLatin1Char('/') != session.App_dir())
+        return QStringLiteral("このまま終了しますか？\n"
+                              "「はい」：終了します。書いた日記は「%1」に書き出します。\n"
+                              "「いいえ」：終了せずに、日記の画面に戻ります。")
+            .arg(rescue);
     return QStringLiteral(
                "このまま終了しますか？\n"
                "「はい」：終了します。書いた日記は、プログラムのフォルダーの「%1」に書き出します。\n"
                "「いいえ」：終了せずに、日記の画面に戻ります。")
-        .arg(rescue_name);
+        .arg(QFileInfo(rescue).fileName());
 }
 
 void Main_form::Finish()
@@ -470,7 +490,7 @@ bool Main_form::Form_QueryUnload()
         parts << Io_message(Save_failure_headline(plan), plan.error);
         rescue = session.New_rescue_path();
     }
-    parts << Rescue_question(QFileInfo(rescue).fileName());
+    parts << Rescue_question(rescue);
     const Platform::Answer answer =
         platform.Message_box(parts.join(QStringLiteral("\n\n")), App_title,
                              Platform::Icon::Exclamation, Platform::Buttons::Yes_no);
@@ -479,12 +499,20 @@ bool Main_form::Form_QueryUnload()
     if (answer != Platform::Answer::Yes)
         return false;
     if (day_failed) {
-        if (const Io_result r = session.Write_rescue_file(rescue, Current_entry()); !r.Ok()) {
-            Show_failure(QStringLiteral("日記を書き出せませんでした。"), r,
+        const Diary_session::Rescue_write written =
+            session.Write_rescue_file(rescue, Current_entry());
+        if (written.path.isEmpty()) {
+            Show_failure(QStringLiteral("日記を書き出せませんでした。"), written.result,
                          QStringLiteral("終了せずに、日記の画面に戻ります。"));
             return false;
         }
-        rescue_path = rescue;
+        rescue_path = written.path;
+        // The place named in the question refused the file at the last
+        // moment; the user hears where the text went instead.
+        if (written.path != rescue)
+            platform.Message_box(
+                QStringLiteral("書いた日記は「%1」に書き出しました。").arg(written.path), App_title,
+                Platform::Icon::Information, Platform::Buttons::Ok);
     }
     Finish();
     return true;
@@ -495,6 +523,7 @@ void Main_form::Save_for_session()
     if (ended)
         return;
     Commit_composition();
+    Save_open_message();
     const Diary_session::Unattended_save saved =
         session.Save_without_user(Window_state(), Outer_twips(), Current_entry());
     if (saved.day == Save_result::Saved)
@@ -511,6 +540,11 @@ void Main_form::End_without_user()
     // the rescue file.
     Save_for_session();
     Finish();
+    // No window may stay waiting for an answer nobody will give: 明日へ
+    // (its message saved above) and any question still open are closed.
+    if (f_tomorrow)
+        f_tomorrow->Close_without_user();
+    Close_modal_windows();
     close();
 }
 

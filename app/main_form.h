@@ -12,11 +12,13 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 
 class Clock;
 class F_memo;
 class F_omoide;
+class F_tomorrow;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -61,8 +63,10 @@ public:
     // lets the user stay. True when the program ends.
     bool Form_QueryUnload();
     // The ending with nobody to ask (SIGTERM, SIGHUP, the session ending):
-    // saves what it can, writes the day it could not save to a rescue file
-    // in the program folder, and ends.
+    // saves what it can (an open 明日へ window's message too), writes what
+    // it could not save to a rescue file in the program folder or, when
+    // that refuses it, in the user's own data folder, closes every modal
+    // window still open, and ends.
     void End_without_user();
     // The session asks the program to save its data (it may or may not end
     // afterwards): saves as End_without_user does, without ending.
@@ -93,6 +97,8 @@ public:
     void Menu_memo_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
+    // The 明日へ window while it is open.
+    QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.
     void Command3_Click();
 
@@ -217,7 +223,14 @@ private:
     Diary_session::Day_plan Plan_day_save(Who who);
     Save_result Run_plan(Diary_session::Day_plan& plan);
     int Window_state() const;
-    QString Rescue_question(const QString& rescue_name) const;
+    // The question before an ending that could not save everything; rescue
+    // is the file the day would be written to, or empty.
+    QString Rescue_question(const QString& rescue) const;
+    // The message of an open 明日へ window, written as nobody can be asked
+    // (windows.cpp).
+    void Save_open_message();
+    // Ends every modal run still open, questions included (windows.cpp).
+    void Close_modal_windows();
     void Show_failure(const QString& headline, const Io_result& result,
                       const QString& note = QString());
     void Finish();

@@ -8,11 +8,41 @@
 #include "dialogs/f_yesterday.h"
 #include "ui/io_message.h"
 
+#include <QApplication>
+
 void Main_form::Command4_Click()
 {
     F_tomorrow window(Host(), session.Store());
-    if (window.Form_Load())
-        platform.Run_modal(window);
+    if (!window.Form_Load())
+        return;
+    f_tomorrow = &window;
+    platform.Run_modal(window);
+    f_tomorrow = nullptr;
+}
+
+void Main_form::Save_open_message()
+{
+    if (!f_tomorrow || !f_tomorrow->Message_unsaved())
+        return;
+    const Diary_session::Message_save saved =
+        session.Save_message_without_user(f_tomorrow->Message());
+    if (saved.result.Ok() || saved.result.step == Io_step::Sync_folder ||
+        !saved.rescue_path.isEmpty())
+        f_tomorrow->Message_kept();
+    if (!saved.rescue_path.isEmpty())
+        rescue_path = saved.rescue_path;
+}
+
+void Main_form::Close_modal_windows()
+{
+    // The innermost first: each modal run returns to the one below it,
+    // which finds the program ended.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (!dialog || !dialog->isVisible())
+            break;
+        dialog->done(QDialog::Rejected);
+    }
 }
 
 void Main_form::Hand_over_messages_at_start()
@@ -23,6 +53,9 @@ void Main_form::Hand_over_messages_at_start()
                      session.state.new_day
                          ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
                          : QString());
+    if (const Io_result& r = hand_over.record_error; !r.Ok())
+        Show_failure(QStringLiteral("メッセージの受け渡しの記録を、ディスクに書けませんでした。"),
+                     r);
     if (const Io_result& r = hand_over.move_error; r.step == Io_step::Sync_folder)
         Show_failure(QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"),
                      r);

@@ -101,9 +101,28 @@ void F_tomorrow::Command2_Click()
 bool F_tomorrow::Save_message()
 {
     const QString text = Text1->toPlainText();
-    // An empty box writes nothing: an earlier message of today stays.
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        if (loaded_text.isEmpty())
+            return true;
+        // The user emptied the box: the message is withdrawn, and is not
+        // delivered tomorrow. The part of a long message that was never
+        // shown stays, as the text of the file.
+        const Io_result r = store.Kept_remainder(store.Tomorrow_path()).isEmpty()
+                                ? store.Remove_tomorrow_message()
+                                : store.Write_text_bytes(store.Tomorrow_path(), QByteArray());
+        if (r.step == Io_step::Sync_folder) {
+            Show_failure(host.platform,
+                         QStringLiteral("明日へのメッセージを消したことを、ディスクに確かめられ"
+                                        "ませんでした。"),
+                         r);
+        } else if (!r.Ok()) {
+            Show_failure(host.platform, QStringLiteral("明日へのメッセージを消せませんでした。"), r,
+                         QStringLiteral("前のメッセージは、明日に届きます。"));
+            return false;
+        }
+        loaded_text = text;
         return true;
+    }
     const cp932::Encode_result encoded = cp932::Encode(text);
     if (const QList<Unmappable_char> characters = Unmappable_chars({&encoded});
         !characters.isEmpty()) {
@@ -137,10 +156,26 @@ void F_tomorrow::reject()
                            "「いいえ」：保存せずに閉じます。\n"
                            "「キャンセル」：閉じずに、メッセージの画面に戻ります。"),
             App_title, Platform::Icon::Question, Platform::Buttons::Yes_no_cancel);
+        // The program ended while the question was open: the message was
+        // dealt with then, and the window is already closed.
+        if (closed_without_user)
+            return;
         if (answer == Platform::Answer::Cancel)
             return;
         if (answer == Platform::Answer::Yes && !Save_message())
             return;
     }
     QDialog::reject();
+}
+
+bool F_tomorrow::Message_unsaved() const { return Text1->toPlainText() != loaded_text; }
+
+QString F_tomorrow::Message() const { return Text1->toPlainText(); }
+
+void F_tomorrow::Message_kept() { loaded_text = Text1->toPlainText(); }
+
+void F_tomorrow::Close_without_user()
+{
+    closed_without_user = true;
+    done(QDialog::Rejected);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The window of 明日へ: the message for tomorrow in the upper box, the
 // message received today in the lower, blue box. 終了 keeps the message in
-// "tomorrow.txt"; closing the window otherwise asks before anything typed
-// is dropped.
+// "tomorrow.txt" (an emptied box withdraws it); closing the window otherwise
+// asks before anything typed is dropped.
 
 #include "store/store.h"
 #include "ui/placement.h"
@@ -26,13 +26,21 @@ public:
     bool Form_Load();
     // ↑コピー: the received message after the one being written.
     void Command2_Click();
-    // 終了: writes "tomorrow.txt" unless the upper box is empty, and closes;
-    // a failed write keeps the window open with its text.
+    // 終了: writes "tomorrow.txt", or removes it when the upper box was
+    // emptied, and closes; a failure keeps the window open with its text.
     void Command1_Click();
 
     // Closing by the frame or Escape: asks first when the upper box holds
     // a message that was changed and not written.
     void reject() override;
+
+    // For the ending with nobody to ask: whether the upper box differs from
+    // what "tomorrow.txt" holds, its text, that the text was kept elsewhere,
+    // and closing at once without a question.
+    bool Message_unsaved() const;
+    QString Message() const;
+    void Message_kept();
+    void Close_without_user();
 
     QLabel* Label1 = nullptr;
     QPlainTextEdit* Text1 = nullptr;
@@ -48,6 +56,7 @@ private:
     Dialog_host host;
     Diary_store& store;
     QString loaded_text;  // the upper box as read or last written
+    bool closed_without_user = false;
 };
 
 inline constexpr double F_tomorrow_client_width = 9390;

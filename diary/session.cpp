@@ -4,8 +4,29 @@
 #include "platform/clock.h"
 #include "store/safe_replace.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Anything at all at the path, a folder or a dangling link included.
+bool Something_at(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+bool May_make_files_in(const QString& folder)
+{
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
 
 QString Panel_date::Key() const { return Diary_store::Date_key(year, month, day); }
 
@@ -48,6 +69,15 @@ bool Diary_session::Read_today()
     return state.today.year() >= First_year && state.today.year() <= Last_year;
 }
 
+Io_result Diary_session::Check_program_folder()
+{
+    const QString& folder = store.App_dir();
+    folder_writable = May_make_files_in(folder);
+    if (folder_writable)
+        return Io_result::Success();
+    return Io_result::Failure(Io_step::Open, errno, folder);
+}
+
 Io_result Diary_session::Create_this_year_index()
 {
     return store.Create_year_index(state.today.year(), Panel_date::Of(state.today).Key());
@@ -57,15 +87,30 @@ Diary_session::Settings_start Diary_session::Read_settings(const Settings& first
                                                            Io_result& error)
 {
     Settings_start outcome;
-    if (!Diary_store::File_exists(store.Settings_path())) {
+    error = {};
+    if (!Something_at(store.Settings_path())) {
         state.settings = first_values;
-        error = store.Write_settings(state.settings);
+        // A folder the program may not write to was told about once
+        // already; the settings stay in memory until the end.
+        if (folder_writable)
+            error = store.Write_settings(state.settings);
         outcome = error.Ok() ? Settings_start::Created : Settings_start::Create_failed;
+    } else if (!Diary_store::File_exists(store.Settings_path())) {
+        // A folder or the like at the settings' name: it is no settings
+        // file to read, and nothing may be written in its place.
+        error = Io_result::Failure(Io_step::Not_a_file, 0, store.Settings_path());
+        state.settings = first_values;
+        settings_writable = false;
+        outcome = Settings_start::Read_failed;
     } else {
         const Settings_read read = store.Read_settings(first_values);
         error = read.result;
         state.settings = read.result.Ok() ? read.values : first_values;
         outcome = read.result.Ok() ? Settings_start::Read : Settings_start::Read_failed;
+        // Settings that could not be read are never written over: their
+        // reserved lines and the fortune's state would be lost.
+        if (!read.result.Ok())
+            settings_writable = false;
     }
     const std::optional<Panel_date> last_run = Parse_panel_date(state.settings.last_run_date);
     state.last_run = last_run ? last_run->Calendar_date() : QDate();
@@ -88,34 +133,75 @@ std::optional<Panel_date> Diary_session::Start_reference_day() const
     }
 }
 
+// The hand-over is one recoverable sequence that never looks at file times
+// (a clock set back or ahead, or a message file copied in with its old time,
+// would mislead them):
+//   1. on a new day, the record ".sorane-handover" is written, durably, with
+//      today's date and the plan: "move" when "tomorrow.txt" is there (it
+//      becomes "yesterda.txt"), "drop" when it is not ("yesterda.txt" goes);
+//   2. today's start is recorded in the settings, so that a later start of
+//      today is no new day and never hands a message written today over;
+//   3. the plan is carried out;
+//   4. the record is removed, durably.
+// A start on a day that is no new day finishes the plan of a record of
+// today. Killed after step 3, "move" finds no "tomorrow.txt" any more (the
+// user cannot write one before step 4) and does nothing; "drop" may remove
+// "yesterda.txt" again, which only a "move" could have brought back. A record
+// of another day is left from a start that never reached step 2, and a new
+// day writes its own record over it.
 Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
 {
     Hand_over out;
+    // No record of today's start can be written: the messages stay where
+    // they are, and the user has been told why.
+    if (!folder_writable || !settings_writable)
+        return out;
     const QString today_key = Panel_date::Of(state.today).Key();
-    bool may_hand_over = state.new_day;
-    // Today's start was recorded, but a failure or a kill stopped the
-    // hand-over that should have followed: tomorrow's message is still
-    // there from an earlier day (a message written today is never older
-    // than today), so it is handed over now rather than shown as today's.
-    if (!may_hand_over) {
-        const QFileInfo tomorrow(store.Tomorrow_path());
-        may_hand_over = tomorrow.isFile() && tomorrow.lastModified().date() < state.today;
+    const QString record_path = store.Hand_over_record_path();
+    QByteArray plan;
+    if (state.new_day) {
+        plan = Diary_store::File_exists(store.Tomorrow_path()) ? QByteArrayLiteral("move")
+                                                               : QByteArrayLiteral("drop");
+        out.record_error = Replace_file(record_path, today_key.toLatin1() + ' ' + plan + "\r\n");
+        if (!out.record_error.Ok() && out.record_error.step != Io_step::Sync_folder)
+            return out;  // nothing recorded, nothing moved: the next start tries again
+    } else {
+        QFile record(record_path);
+        if (record.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> fields = record.readAll().trimmed().split(' ');
+            if (fields.size() == 2 && fields[0] == today_key.toLatin1())
+                plan = fields[1];
+        }
     }
-    // The day's start is made durable before any message moves: a program
-    // killed later today must not take its next start for a new day again,
-    // which would drop the message just received.
     if (state.settings.last_run_date != today_key) {
         Settings now = state.settings;
         now.last_run_date = today_key;
         if (state.new_day)
             now.fortune_state = QStringLiteral("mada");
         out.settings_error = store.Write_settings(now);
-        if (!out.settings_error.Ok())
-            may_hand_over = false;
+        if (!out.settings_error.Ok()) {
+            // Nothing moves before today's start is recorded; the record
+            // goes too, and the next start begins the sequence again.
+            ::unlink(QFile::encodeName(record_path).constData());
+            return out;
+        }
     }
-    // One rename drops the old message and moves the new one in.
-    if (may_hand_over)
-        out.move_error = store.Hand_over_messages();
+    if (plan == "move") {
+        if (Diary_store::File_exists(store.Tomorrow_path()))
+            out.move_error = store.Hand_over_messages();
+    } else if (plan == "drop") {
+        if (!Diary_store::File_exists(store.Tomorrow_path()))
+            out.move_error = store.Hand_over_messages();
+    } else {
+        return out;
+    }
+    // The record goes once the plan was tried: a hand-over that failed
+    // leaves the files as they were, for the next new day, rather than
+    // finishing later today with a message the user may have rewritten.
+    if (::unlink(QFile::encodeName(record_path).constData()) != 0 && errno != ENOENT)
+        out.record_error = Io_result::Failure(Io_step::Remove, errno, record_path);
+    else if (const Io_result synced = Sync_folder(store.App_dir()); !synced.Ok())
+        out.record_error = synced;
     return out;
 }
 
@@ -216,8 +302,16 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         return failed(r);
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes);
-        !r.Ok())
-        return failed(r);
+        !r.Ok()) {
+        // The index holds the new memo and flag, the day file its old text:
+        // that is what the user is told, and what is remembered as on disk,
+        // so that the text still counts as unsaved.
+        failed(r);
+        plan.failure = Failure::Text_only;
+        loaded.memo = cp932::Decode_text(plan.memo_bytes.bytes);
+        loaded.flag = plan.entry.flag;
+        return Save_result::Failed;
+    }
     if (plan.unmappable.isEmpty()) {
         loaded = plan.entry;
     } else {
@@ -247,27 +341,99 @@ Io_result Diary_session::Save_settings(int win_state, const Twips_rect& outer)
     s.win_height = float(outer.height);
     s.win_width = float(outer.width);
     s.last_ref_date = reference_date.Plain_text();
-    return store.Write_settings(s);
+    return Write_settings();
 }
 
-QString Diary_session::New_rescue_path() const
+Io_result Diary_session::Write_settings()
 {
-    const QString stem = store.App_dir() + QStringLiteral("sorane-rescue-") +
-                         clock.Now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    if (!settings_writable)
+        return Io_result::Success();
+    return store.Write_settings(state.settings);
+}
+
+QString Diary_session::User_rescue_folder()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/sorane/");
+}
+
+namespace {
+
+QString New_rescue_path_in(const QString& folder, const QDateTime& now)
+{
+    const QString stem =
+        folder + QStringLiteral("sorane-rescue-") + now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString path = stem + QStringLiteral(".txt");
-    for (int n = 2; QFileInfo::exists(path); ++n)
+    for (int n = 2; Something_at(path); ++n)
         path = stem + QStringLiteral("-%1.txt").arg(n);
     return path;
 }
 
-Io_result Diary_session::Write_rescue_file(const QString& path, const Day_entry& now) const
+}  // namespace
+
+QString Diary_session::New_rescue_path() const
+{
+    const QString folder =
+        May_make_files_in(store.App_dir()) ? store.App_dir() : User_rescue_folder();
+    return New_rescue_path_in(folder, clock.Now());
+}
+
+Diary_session::Rescue_write Diary_session::Write_rescue_text(const QString& path,
+                                                             const QString& text) const
+{
+    Rescue_write out;
+    const QString own = User_rescue_folder();
+    // The user's own data folder is made on first use, for its owner only.
+    auto make_own = [&own]() {
+        QDir().mkpath(QFileInfo(own.chopped(1)).absolutePath());
+        const Io_result made = Make_folder(own.chopped(1));
+        return made.step == Io_step::Sync_folder ? Io_result::Success() : made;
+    };
+    auto write = [&out, &text](const QString& to) {
+        out.result = Replace_file(to, text.toUtf8());
+        if (out.result.Ok() || out.result.step == Io_step::Sync_folder)
+            out.path = to;
+        return !out.path.isEmpty();
+    };
+    const bool in_own = QFileInfo(path).absolutePath() + QLatin1Char('/') == own;
+    if (in_own) {
+        if (const Io_result made = make_own(); !made.Ok()) {
+            out.result = made;
+            return out;
+        }
+    }
+    if (write(path) || in_own)
+        return out;
+    // The place named refused the file: the user's own data folder takes it,
+    // so that ending never means losing the text.
+    if (const Io_result made = make_own(); !made.Ok()) {
+        out.result = made;
+        return out;
+    }
+    write(New_rescue_path_in(own, clock.Now()));
+    return out;
+}
+
+Diary_session::Rescue_write Diary_session::Write_rescue_file(const QString& path,
+                                                             const Day_entry& now) const
 {
     const QString text =
         QStringLiteral(
             "%1 が保存できなかった日記です。\n日付: %2\n思い出: %3\nメモ: %4\n本文:\n%5\n")
             .arg(App_title, diary_date.Key(),
                  now.flag ? QStringLiteral("あり") : QStringLiteral("なし"), now.memo, now.text);
-    return Replace_file(path, text.toUtf8());
+    return Write_rescue_text(path, text);
+}
+
+Diary_session::Rescue_write Diary_session::Write_message_rescue(const QString& path,
+                                                                const QString& message) const
+{
+    const QString text = QStringLiteral("%1 が保存できなかった明日へのメッセージです。\n日付: %2\n"
+                                        "メッセージ:\n%3\n")
+                             .arg(App_title, Panel_date::Of(state.today).Key(), message);
+    return Write_rescue_text(path, text);
 }
 
 Diary_session::Unattended_save Diary_session::Save_without_user(int win_state,
@@ -278,10 +444,25 @@ Diary_session::Unattended_save Diary_session::Save_without_user(int win_state,
     Save_settings(win_state, outer);
     Day_plan plan = Plan_day_save(now, Who::Nobody);
     out.day = Write_day(plan);
-    if (out.day == Save_result::Failed) {
-        const QString rescue = New_rescue_path();
-        if (Write_rescue_file(rescue, now).Ok())
-            out.rescue_path = rescue;
+    if (out.day == Save_result::Failed)
+        out.rescue_path = Write_rescue_file(New_rescue_path(), now).path;
+    return out;
+}
+
+Diary_session::Message_save Diary_session::Save_message_without_user(const QString& message)
+{
+    Message_save out;
+    // An emptied message withdraws the one written before.
+    if (message.isEmpty() && store.Kept_remainder(store.Tomorrow_path()).isEmpty()) {
+        out.result = store.Remove_tomorrow_message();
+        return out;
     }
+    const cp932::Encode_result encoded = cp932::Encode(message);
+    if (encoded.unmappable.empty())
+        out.result = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes);
+    else
+        out.result = Io_result::Failure(Io_step::Encode, 0, store.Tomorrow_path());
+    if (!out.result.Ok() && out.result.step != Io_step::Sync_folder)
+        out.rescue_path = Write_message_rescue(New_rescue_path(), message).path;
     return out;
 }

@@ -72,6 +72,9 @@ public:
         Unreadable_day,  // the day could not be read: its files are kept
         Unstorable,      // characters code page 932 cannot hold, nobody to ask
         Write,           // the store could not write the day
+        // The index took the memo and the memory flag, the day file could
+        // not be written: the text on disk is still the old one.
+        Text_only,
     };
 
     // A save of the diary panel's day, worked out before anything is
@@ -108,6 +111,8 @@ public:
     struct Hand_over {
         Io_result settings_error;  // today's start could not be recorded
         Io_result move_error;      // the message files could not be moved
+        // The record that a hand-over was due could not be made or removed.
+        Io_result record_error;
     };
 
     Diary_session(const QString& app_dir, Clock& time_source);
@@ -125,16 +130,24 @@ public:
     // Reads today's date; false when it lies outside the years the diary
     // holds (then nothing may be written).
     bool Read_today();
+    // Whether this process may make files in the program folder. When it
+    // may not, start-up says so once and makes nothing there: no year
+    // folder, index, settings file or message hand-over.
+    Io_result Check_program_folder();
+    bool Program_folder_writable() const { return folder_writable; }
     Io_result Ensure_year_folder(int year) { return store.Ensure_year_folder(year); }
     Io_result Create_this_year_index();
     // Reads the settings file, or writes first_values as a new one. The
-    // settings' dates are parsed here, once.
+    // settings' dates are parsed here, once. A settings file that is there
+    // but cannot be read (no permission, a folder at its name) is never
+    // written over: the run goes on with first_values and Settings_writable()
+    // is false from then on.
     Settings_start Read_settings(const Settings& first_values, Io_result& error);
     // The reference day that ref_mode chooses at start, in the bars' ranges.
     std::optional<Panel_date> Start_reference_day() const;
     // Records today's start in the settings file before any message moves;
-    // on a new day (or with tomorrow's message left from an earlier day)
-    // hands the messages over.
+    // on a new day (or with a hand-over that an earlier start of today left
+    // unfinished) hands the messages over.
     Hand_over Hand_over_messages_at_start();
     bool Has_received_message() const;
     // The last steps: the fortune is new on a new day; today is the last
@@ -171,12 +184,36 @@ public:
 
     // ---- Ending.
     // Writes the settings with the window's state and place and the
-    // reference day.
+    // reference day. Settings that could not be read are not written: the
+    // values are kept in memory only, and the result is a success.
     Io_result Save_settings(int win_state, const Twips_rect& outer);
-    Io_result Write_settings() { return store.Write_settings(state.settings); }
-    // A new file name for the rescue of a day that could not be saved.
+    Io_result Write_settings();
+    bool Settings_writable() const { return settings_writable; }
+    // A new file name for the rescue of a day that could not be saved: in
+    // the program folder, or in the user's own data folder when this
+    // process may not make files in the program folder.
     QString New_rescue_path() const;
-    Io_result Write_rescue_file(const QString& path, const Day_entry& now) const;
+    // The user's own data folder for rescue files: $XDG_STATE_HOME/sorane/,
+    // else ~/.local/state/sorane/ (with a trailing "/").
+    static QString User_rescue_folder();
+    struct Rescue_write {
+        Io_result result;  // the failure of the last place tried
+        QString path;      // where the text went; empty when nowhere
+    };
+    // Writes the rescue file at path; when that place refuses it, a new
+    // file in the user's own data folder (made 0700) takes it.
+    Rescue_write Write_rescue_file(const QString& path, const Day_entry& now) const;
+    // The same for a message to tomorrow.
+    Rescue_write Write_message_rescue(const QString& path, const QString& message) const;
+    // The message to tomorrow as the ending with nobody to ask finds it in
+    // the open 明日へ window: written to "tomorrow.txt", an empty one
+    // removes it, and one with characters code page 932 cannot hold goes to
+    // a rescue file (nobody can agree to substitutes).
+    struct Message_save {
+        Io_result result;     // the message file's write or removal
+        QString rescue_path;  // the rescue file written, or empty
+    };
+    Message_save Save_message_without_user(const QString& message);
     // The ending with nobody to ask: saves the settings and the day; a day
     // it cannot save goes to a rescue file.
     struct Unattended_save {
@@ -195,4 +232,7 @@ private:
     // then never written over by what the panel holds.
     bool day_readable = true;
     Io_result load_error;
+    bool settings_writable = true;
+    bool folder_writable = true;
+    Rescue_write Write_rescue_text(const QString& path, const QString& text) const;
 };

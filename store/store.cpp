@@ -76,6 +76,10 @@ QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Cha
 
 Diary_store::Diary_store(QString folder) : app_dir(std::move(folder))
 {
+    // Exactly one "/" at the end: a doubled one would make the root folder's
+    // files "//name", which a file URL takes for a host.
+    while (app_dir.size() > 1 && app_dir.endsWith(QStringLiteral("//")))
+        app_dir.chop(1);
     if (!app_dir.endsWith(QLatin1Char('/')))
         app_dir += QLatin1Char('/');
 }
@@ -109,6 +113,10 @@ QString Diary_store::Tomorrow_path() const
 QString Diary_store::Yesterday_path() const
 {
     return File_in(app_dir, QStringLiteral("yesterda.txt"));
+}
+QString Diary_store::Hand_over_record_path() const
+{
+    return app_dir + QStringLiteral(".sorane-handover");
 }
 
 QString Diary_store::Date_key(int year, int month, int day)
@@ -295,6 +303,17 @@ Io_result Diary_store::Hand_over_messages()
             return Io_result::Success();
         return Io_result::Failure(Io_step::Remove, errno, yesterday_path);
     }
+    return Sync_folder(app_dir);
+}
+
+Io_result Diary_store::Remove_tomorrow_message()
+{
+    if (::unlink(QFile::encodeName(Tomorrow_path()).constData()) != 0) {
+        if (errno == ENOENT)
+            return Io_result::Success();
+        return Io_result::Failure(Io_step::Remove, errno, Tomorrow_path());
+    }
+    kept_remainders.remove(Tomorrow_path());
     return Sync_folder(app_dir);
 }
 

@@ -31,7 +31,7 @@ enum class Unmappable_policy {
 
 class Diary_store {
 public:
-    // A "/" is added to app_dir when it lacks one.
+    // app_dir is kept with exactly one "/" at its end.
     explicit Diary_store(QString app_dir);
 
     const QString& App_dir() const { return app_dir; }
@@ -77,6 +77,12 @@ public:
     // A new day has begun: "yesterda.txt" goes, and "tomorrow.txt" (if any)
     // becomes "yesterda.txt". A failure names the file that stood in the way.
     Io_result Hand_over_messages();
+    // The program's own record of a hand-over under way, ignored by the
+    // Windows program (see Diary_session::Hand_over_messages_at_start).
+    QString Hand_over_record_path() const;
+    // Removes "tomorrow.txt" and makes the removal durable; a missing file
+    // is a success.
+    Io_result Remove_tomorrow_message();
 
     static bool File_exists(const QString& path);
     static bool Folder_exists(const QString& path);

@@ -204,9 +204,12 @@ public:
         if (!at_target())
             bar->setValue(value);
         if (!at_target()) {
-            form->Text2->setPlainText(loaded_text);
-            form->Text6->setText(loaded_memo);
-            form->Check1->setChecked(loaded_flag);
+            // Given up: the panel goes back to what the files hold, which
+            // after a half-saved day is the new memo with the old text.
+            const Day_entry on_disk = form->session.Loaded_day();
+            form->Text2->setPlainText(on_disk.text);
+            form->Text6->setText(on_disk.memo);
+            form->Check1->setChecked(on_disk.flag);
             bar->setValue(value);
         }
         if (!at_target())

@@ -145,8 +145,8 @@ private slots:
         Seed();
     }
 
-    // The disk refuses to put today's day file in place (the fourth rename:
-    // settings, hand-over, index, day file). The user is told which file
+    // The disk refuses to put today's day file in place (the fifth rename:
+    // the hand-over's record, settings, hand-over, index, day file). The user is told which file
     // and why, the old text stays whole until the retry, and a second
     // run on what was left ends without a single failure.
     void Injected_failure_is_told_and_the_old_file_stays_whole()
@@ -154,13 +154,14 @@ private slots:
         if (const QString skip = Strace_skip(); !skip.isEmpty())
             QSKIP(qPrintable(skip));
         const Run run = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
-                               "inject=rename:error=EACCES:when=4"},
+                               "inject=rename:error=EACCES:when=5"},
                               folder->Path());
         QVERIFY(!run.crashed);
         QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
         QCOMPARE(
             run.Boxes(),
-            QStringList({QStringLiteral("BOX 2/0 日記を保存できませんでした。 | ファイル: %1 | "
+            QStringList({QStringLiteral("BOX 2/0 メモと思い出は保存しましたが、本文は保存できません"
+                                        "でした。 | ファイル: %1 | "
                                         "理由: このファイルを扱う権限がありません。")
                              .arg(At(day_path))}));
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
@@ -173,14 +174,14 @@ private slots:
     }
 
     // Killed between recording today's start and handing tomorrow's message
-    // over (the second rename). The next start hands the waiting message
+    // over (the third rename, after the hand-over's record and the settings). The next start hands the waiting message
     // over and greets with it, instead of showing it as today's draft.
     void Killed_before_the_hand_over_the_next_start_hands_over()
     {
         if (const QString skip = Strace_skip(); !skip.isEmpty())
             QSKIP(qPrintable(skip));
         const Run killed = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename",
-                                  "-e", "inject=rename:signal=KILL:when=2"},
+                                  "-e", "inject=rename:signal=KILL:when=3"},
                                  folder->Path());
         QVERIFY(!killed.Ended());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Waiting_message);
@@ -222,7 +223,8 @@ private slots:
         const Run run = Drive({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"},
                               folder->Path());
         QVERIFY(!run.crashed);
-        const QString refused = QStringLiteral("日記を保存できませんでした。 | ファイル: %1 | "
+        const QString refused = QStringLiteral("メモと思い出は保存しましたが、本文は保存できません"
+                                               "でした。 | ファイル: %1 | "
                                                "理由: ファイルが読み取り専用になっています。")
                                     .arg(At(day_path));
         QVERIFY2(run.Boxes().filter(refused).size() >= 2, qPrintable(run.Boxes().join('\n')));

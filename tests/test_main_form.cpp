@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 #include <cerrno>
@@ -470,8 +471,11 @@ private slots:
         Write_diary_entry(*form);
         // A folder where the day file belongs: no writing can replace it.
         QVERIFY(QDir().mkpath(At("2026/1207.txt")));
+        // The index takes the memo before the day file fails: the message
+        // says which part was saved.
         const QString box =
-            QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
+            QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。\n"
+                           "ファイル: %1\n"
                            "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
                            "このまま終了しますか？\n"
                            "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
@@ -486,6 +490,7 @@ private slots:
         QCOMPARE(form->Text2->toPlainText(), Day_text);
         QCOMPARE(form->Text6->text(), Day_memo);
         QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
 
         // The second time the user ends anyway: the day goes to the rescue file.
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
@@ -499,6 +504,69 @@ private slots:
                                 "思い出: あり\nメモ: 散歩\n本文:\n晴れ。\n散歩した。\n")
                      .toUtf8());
         QVERIFY(QFileInfo(At("2026/1207.txt")).isDir());
+    }
+
+    void Settings_that_cannot_be_read_are_told_once_and_never_written()
+    {
+        QVERIFY(QDir().mkpath(At("sorane.ini")));
+        fake->Expect_box(QStringLiteral("設定ファイルを読み込めませんでした。\nファイル: %1\n"
+                                        "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                                        "最初の設定で始めます。設定ファイルは書き換えません。")
+                             .arg(At("sorane.ini")),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start();
+        // The ending asks nothing about settings it was never to write.
+        End(*form, Ending::Button);
+        QVERIFY(form->Ended());
+        QVERIFY(QFileInfo(At("sorane.ini")).isDir());
+        QCOMPARE(Entries(At("sorane.ini")), QStringList());
+    }
+
+    void A_program_folder_that_cannot_be_written_is_told_once()
+    {
+        const QString missing = At("gone/");
+        fake->Expect_box(QStringLiteral("プログラムのフォルダーに書き込めません。\nファイル: %1\n"
+                                        "理由: ファイルかフォルダーが見つかりません。\n\n"
+                                        "日記を読むことはできますが、保存はできません。")
+                             .arg(missing),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start(missing);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text3->text(), QStringLiteral("2026"));
+        form->End_without_user();
+        QVERIFY(form->Ended());
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void A_program_folder_that_refuses_the_rescue_file_sends_it_to_the_user_s_folder()
+    {
+        QTemporaryDir state;
+        QVERIFY(state.isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        auto form = Start();
+        Write_diary_entry(*form);
+        // The program folder is gone: it takes no file at all.
+        const QString away = folder->Path().chopped(1) + QStringLiteral("-away");
+        QVERIFY(QDir().rename(folder->Path(), away));
+        const auto back = qScopeGuard([&] { QDir().rename(away, folder->Path()); });
+        const QString rescue =
+            state.path() + QStringLiteral("/sorane/sorane-rescue-20261207-213015.txt");
+        fake->Expect_box(
+            QStringLiteral("設定を保存できませんでした。\nファイル: %1\n"
+                           "理由: ファイルかフォルダーが見つかりません。\n\n"
+                           "日記を保存できませんでした。\nファイル: %2\n"
+                           "理由: ファイルかフォルダーが見つかりません。\n\n"
+                           "このまま終了しますか？\n"
+                           "「はい」：終了します。書いた日記は「%3」に書き出します。\n")
+                    .arg(At("sorane.ini"), At("2026"), rescue) +
+                Back_to_text,
+            App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
+        End(*form, Ending::Button);
+        QVERIFY(form->Ended());
+        QCOMPARE(form->Rescue_path(), rescue);
+        QVERIFY(Read_bytes(rescue).contains(
+            QStringLiteral("メモ: 散歩\n本文:\n晴れ。\n散歩した。\n").toUtf8()));
     }
 
     void A_failed_save_on_sigterm_writes_the_rescue_file()

@@ -217,6 +217,27 @@ private slots:
         End(*form);
     }
 
+    void A_message_file_with_an_old_time_is_not_handed_over_on_the_same_day()
+    {
+        // Copied in with its old time, or written under a clock set ahead:
+        // the same day's start moves nothing.
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini("2026/12/07")));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), New_file));
+        QVERIFY(Write_bytes(At("yesterda.txt"), Old_file));
+        QFile file(At("tomorrow.txt"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 11, 30), QTime(8, 0)),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        Greeting seen;
+        Expect_greeting(seen);
+        auto form = Start(Day1);
+        QCOMPARE(seen.text, QStringLiteral("古い"));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
+        QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
+        End(*form);
+    }
+
     void A_message_of_several_lines_comes_back_byte_for_byte()
     {
         Start(Day1).reset();
@@ -348,17 +369,66 @@ private slots:
 
     // ---- The 明日へ window ------------------------------------------------
 
-    void An_emptied_upper_box_keeps_the_earlier_message()
+    void An_emptied_upper_box_withdraws_the_message()
     {
         QVERIFY(Write_bytes(At("tomorrow.txt"), Ganbaru_file));
+        QVERIFY(Write_bytes(At("yesterda.txt"), Old_file));
+        Greeting today;
+        Expect_greeting(today);
         auto form = Start(Day1);
         QVERIFY(Tomorrow(*form, [](F_tomorrow& w) {
             QCOMPARE(w.Text1->toPlainText(), Ganbaru);
             w.Text1->clear();
             w.Command1->click();
         }));
-        QCOMPARE(Read_bytes(At("tomorrow.txt")), Ganbaru_file);
+        QVERIFY(!QFile::exists(At("tomorrow.txt")));
+        // Opened again with nothing in it, an empty box writes nothing.
+        QVERIFY(Tomorrow(*form, [](F_tomorrow& w) { w.Command1->click(); }));
+        QVERIFY(!QFile::exists(At("tomorrow.txt")));
         End(*form);
+        // Not delivered the next day: the old message goes, nothing comes.
+        form = Start(Day1.addDays(1));
+        QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
+        End(*form);
+    }
+
+    void An_ending_without_a_user_keeps_the_open_message_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("rescued");
+        QTest::newRow("written") << QStringLiteral("元気？") << Genki_file << QString();
+        // Nobody can agree to a substitute: the file keeps the earlier
+        // message and the new one goes to a rescue file.
+        QTest::newRow("rescued") << QStringLiteral("元気😀") << Ganbaru_file
+                                 << QStringLiteral("sorane-rescue-20261207-090000.txt");
+        QTest::newRow("withdrawn") << QString() << QByteArray() << QString();
+    }
+    void An_ending_without_a_user_keeps_the_open_message()
+    {
+        QFETCH(QString, message);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, rescued);
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Ganbaru_file));
+        auto form = Start(Day1);
+        bool open_after = true;
+        fake->Expect_modal([&](QDialog& dialog) {
+            qobject_cast<F_tomorrow*>(&dialog)->Text1->setPlainText(message);
+            // The signal comes while the window's own modal run waits.
+            QTimer::singleShot(0, form.get(), [&form] { form->End_without_user(); });
+            const int result = dialog.exec();
+            open_after = dialog.isVisible();
+            return result;
+        });
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        QVERIFY(!open_after);
+        QVERIFY(form->Ended());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), file);
+        QCOMPARE(QFile::exists(At("tomorrow.txt")), !file.isEmpty());
+        if (!rescued.isEmpty())
+            QVERIFY(
+                Read_bytes(At(rescued)).endsWith(QStringLiteral("メッセージ:\n元気😀\n").toUtf8()));
+        QCOMPARE(form->Rescue_path(), rescued.isEmpty() ? QString() : At(rescued));
     }
 
     void Closing_by_the_frame_asks_before_dropping_a_changed_message_data()

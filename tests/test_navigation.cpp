@@ -380,9 +380,11 @@ private slots:
         auto form = Start();
         Write_diary_entry(*form);
         QVERIFY(QDir().mkpath(At("2026/1207.txt")));  // a folder where the file belongs
-        const QString box = QStringLiteral("日記を保存できませんでした。\nファイル: %1\n"
-                                           "理由: ファイルの場所に同じ名前のフォルダーがあります。")
-                                .arg(At("2026/1207.txt"));
+        const QString box =
+            QStringLiteral(
+                "メモと思い出は保存しましたが、本文は保存できませんでした。\nファイル: %1\n"
+                "理由: ファイルの場所に同じ名前のフォルダーがあります。")
+                .arg(At("2026/1207.txt"));
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         Up(form->VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));

@@ -4,14 +4,20 @@
 // ask on a disk that fails, and the rescue file. Files are compared whole
 // against bytes written here.
 
+#include "diary/program_folder.h"
 #include "diary/session.h"
 #include "support/fake_clock.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -216,6 +222,237 @@ private slots:
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"2", "30", "15", "7020", "9600.5", "nomal", "1",
                                                     "2025/2/30", "2026/12/07", "mada"}));
         QVERIFY(!QFile::exists(At("sorane-rescue-20261207-213015.txt")));
+    }
+
+    // ---- The program folder -------------------------------------------
+
+    void The_program_folder_is_the_executable_s_real_folder()
+    {
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QByteArray root = QFile::encodeName(base.path());
+        // ソラネ in Shift_JIS, as a folder copied from Windows names it.
+        const QByteArray sjis = root + "/\x83\x5c\x83\x89\x83\x6c";
+        QCOMPARE(::mkdir(sjis.constData(), 0700), 0);
+        const int exe = ::open((sjis + "/sorane").constData(), O_CREAT | O_WRONLY, 0700);
+        QVERIFY(exe >= 0);
+        ::close(exe);
+        const Program_folder refused = Program_folder_of(sjis + "/sorane");
+        QVERIFY(!refused.nameable);
+        QCOMPARE(refused.bytes, sjis);
+        QVERIFY(refused.path.isEmpty());
+
+        // A name in UTF-8, reached through a link: the real folder, with
+        // one "/".
+        const QString utf8 = base.path() + QStringLiteral("/ソラネ");
+        QVERIFY(QDir().mkpath(utf8));
+        QVERIFY(Write_bytes(utf8 + QStringLiteral("/sorane"), "x"));
+        QVERIFY(QFile::link(utf8 + QStringLiteral("/sorane"), base.path() + "/link"));
+        const Program_folder found = Program_folder_of(root + "/link");
+        QVERIFY(found.nameable);
+        QCOMPARE(found.path, utf8 + QLatin1Char('/'));
+        QVERIFY(!Program_folder_of(root + "/missing").nameable);
+
+        // The root folder: its files are "/name", never "//name", which a
+        // file URL reads as a host.
+        QCOMPARE(In_folder(QStringLiteral("/"), QStringLiteral("sorane.txt")),
+                 QStringLiteral("/sorane.txt"));
+        QCOMPARE(In_folder(QStringLiteral("/a//"), QStringLiteral("b")), QStringLiteral("/a/b"));
+        QCOMPARE(Diary_store(QStringLiteral("//")).Settings_path(), QStringLiteral("/sorane.ini"));
+        QCOMPARE(Diary_store(QStringLiteral("/")).Tomorrow_path(), QStringLiteral("/tomorrow.txt"));
+    }
+
+    // ---- Settings that cannot be read ----------------------------------
+
+    void Settings_that_cannot_be_read_are_never_written_over()
+    {
+        // A folder stands at the settings' name, with a file in it.
+        QVERIFY(QDir().mkpath(At("sorane.ini")));
+        QVERIFY(Write_bytes(At("sorane.ini/keep"), "k"));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
+        QVERIFY(session->Read_today());
+        Io_result error;
+        QCOMPARE(session->Read_settings(
+                     Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")), error),
+                 Diary_session::Settings_start::Read_failed);
+        QCOMPARE(error.step, Io_step::Not_a_file);
+        QVERIFY(!session->Settings_writable());
+        QCOMPARE(session->state.settings.ref_mode, 1);
+        const Diary_session::Hand_over hand_over = session->Hand_over_messages_at_start();
+        QVERIFY(hand_over.settings_error.Ok());
+        session->Finish_start();
+        session->state.settings.fortune_state = QStringLiteral("sumi");
+        QVERIFY(session->Save_settings(0, Window).Ok());
+        QVERIFY(session->Write_settings().Ok());
+        QVERIFY(session->Save_without_user(0, Window, {}).rescue_path.isEmpty());
+        QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini", "tomorrow.txt"}));
+        QCOMPARE(Entries(At("sorane.ini")), QStringList({"keep"}));
+    }
+
+    void Settings_without_read_permission_are_never_written_over()
+    {
+        // Permissions do not bind root: the case runs again as nobody.
+        if (::geteuid() == 0) {
+            QProcess child;
+            child.start(QStringLiteral("setpriv"),
+                        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                         QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                         QString::fromLatin1(QTest::currentTestFunction())});
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     child.readAllStandardOutput().constData());
+            return;
+        }
+        QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));
+        QVERIFY(QFile::setPermissions(At("sorane.ini"), QFile::WriteOwner));
+        QVERIFY(session->Read_today());
+        Io_result error;
+        QCOMPARE(session->Read_settings(
+                     Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")), error),
+                 Diary_session::Settings_start::Read_failed);
+        QVERIFY(!session->Settings_writable());
+        session->Hand_over_messages_at_start();
+        session->Finish_start();
+        QVERIFY(session->Save_settings(2, Window).Ok());
+        QVERIFY(QFile::setPermissions(At("sorane.ini"), QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(Read_bytes(At("sorane.ini")), Last_ini);
+        QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini"}));
+    }
+
+    // ---- A day half saved ----------------------------------------------
+
+    void A_day_file_that_cannot_be_written_after_its_index_is_told_as_such()
+    {
+        Start();
+        QVERIFY(QDir().mkpath(At("2026/1207.txt/x")));
+        const Day_entry entry{Day_text, QStringLiteral("散歩"), true};
+        Diary_session::Day_plan plan = session->Plan_day_save(entry, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Failed);
+        QCOMPARE(plan.failure, Diary_session::Failure::Text_only);
+        QCOMPARE(plan.error.path, At("2026/1207.txt"));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        // Remembered as the files hold it: memo and flag new, text old, so
+        // the text is still unsaved.
+        QCOMPARE(session->Loaded_day(), (Day_entry{QString(), QStringLiteral("散歩"), true}));
+        QVERIFY(session->Edited(entry));
+        QVERIFY(QDir(At("2026/1207.txt")).removeRecursively());
+        plan = session->Plan_day_save(entry, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+    }
+
+    // ---- Rescue files ----------------------------------------------------
+
+    void A_program_folder_that_refuses_the_rescue_file_sends_it_to_the_user_s_folder()
+    {
+        QTemporaryDir state;
+        QVERIFY(state.isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path() + QStringLiteral("/st")));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_STATE_HOME"); });
+        Start();
+        const Day_entry entry{QStringLiteral("雪。"), QStringLiteral("雪"), true};
+        const QString own = state.path() + QStringLiteral("/st/sorane/");
+        QCOMPARE(Diary_session::User_rescue_folder(), own);
+
+        // The place named refuses the file at the last moment.
+        const Diary_session::Rescue_write moved =
+            session->Write_rescue_file(At("gone/sorane-rescue-20261207-213015.txt"), entry);
+        QCOMPARE(moved.path, own + QStringLiteral("sorane-rescue-20261207-213015.txt"));
+        QCOMPARE(Mode_of(own.chopped(1)) & 0777, 0700);
+        QVERIFY(
+            Read_bytes(moved.path).contains(QStringLiteral("メモ: 雪\n本文:\n雪。\n").toUtf8()));
+
+        // The program folder itself is gone (as good as refusing every new
+        // file): the ending with nobody to ask puts the day there too.
+        const QString moved_away = folder->Path().chopped(1) + QStringLiteral("-away");
+        QVERIFY(QDir().rename(folder->Path(), moved_away));
+        const auto back = qScopeGuard([&] { QDir().rename(moved_away, folder->Path()); });
+        QVERIFY(session->New_rescue_path().startsWith(own));
+        const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, entry);
+        QCOMPARE(saved.day, Diary_session::Save_result::Failed);
+        QCOMPARE(saved.rescue_path, own + QStringLiteral("sorane-rescue-20261207-213015-2.txt"));
+    }
+
+    void The_message_at_an_ending_without_a_user()
+    {
+        Start();
+        // Written as the file holds it.
+        Diary_session::Message_save saved =
+            session->Save_message_without_user(QStringLiteral("明日も頑張る"));
+        QVERIFY(saved.result.Ok());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
+        // Characters code page 932 cannot hold: the file stays, the message
+        // goes to a rescue file, nothing is asked.
+        saved = session->Save_message_without_user(QStringLiteral("雨😀"));
+        QCOMPARE(saved.result.step, Io_step::Encode);
+        QCOMPARE(saved.rescue_path, At("sorane-rescue-20261207-213015.txt"));
+        QCOMPARE(Read_bytes(saved.rescue_path),
+                 QStringLiteral("【ソラネ】Ver.2.0 が保存できなかった明日へのメッセージです。\n"
+                                "日付: 2026/12/07\nメッセージ:\n雨😀\n")
+                     .toUtf8());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
+        // An emptied message withdraws it.
+        QVERIFY(session->Save_message_without_user(QString()).result.Ok());
+        QVERIFY(!QFile::exists(At("tomorrow.txt")));
+    }
+
+    // ---- The hand-over, without file times -------------------------------
+
+    void The_hand_over_after_a_kill_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<bool>("tomorrow");
+        QTest::addColumn<QByteArray>("yesterday_after");
+        QTest::addColumn<bool>("tomorrow_after");
+        // Killed after the settings, before the plan: it is finished now.
+        QTest::newRow("move due") << QByteArray("2026/12/07 move\r\n") << true << Hex("82 a0 0d 0a")
+                                  << false;
+        QTest::newRow("drop due") << QByteArray("2026/12/07 drop\r\n") << false << QByteArray()
+                                  << false;
+        // Killed after the move: nothing moves twice.
+        QTest::newRow("moved already")
+            << QByteArray("2026/12/07 move\r\n") << false << Hex("41 0d 0a") << false;
+        // No record: a message in "tomorrow.txt" is today's, whatever its
+        // file time says.
+        QTest::newRow("no record, old file time")
+            << QByteArray() << true << Hex("41 0d 0a") << true;
+        // A record of another day is no hand-over due today.
+        QTest::newRow("record of another day")
+            << QByteArray("2026/12/06 move\r\n") << true << Hex("41 0d 0a") << true;
+    }
+    void The_hand_over_after_a_kill()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(bool, tomorrow);
+        QFETCH(QByteArray, yesterday_after);
+        QFETCH(bool, tomorrow_after);
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "100", "200", "7020", "9510", "nomal", "3",
+                                                   "2025/03/07", "2026/12/07", "sumi"})));
+        QVERIFY(Write_bytes(At("yesterda.txt"), Hex("41 0d 0a")));
+        if (tomorrow) {
+            QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
+            QFile file(At("tomorrow.txt"));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 6), QTime(22, 0)),
+                                     QFileDevice::FileModificationTime));
+        }
+        if (!record.isEmpty())
+            QVERIFY(Write_bytes(At(".sorane-handover"), record));
+        Start();
+        QVERIFY(!session->state.new_day);
+        QCOMPARE(Read_bytes(At("yesterda.txt")), yesterday_after);
+        QCOMPARE(QFile::exists(At("yesterda.txt")), !yesterday_after.isEmpty());
+        QCOMPARE(QFile::exists(At("tomorrow.txt")), tomorrow_after);
+        QCOMPARE(QFile::exists(At(".sorane-handover")), record.startsWith("2026/12/06"));
+    }
+
+    void A_new_day_leaves_no_record_behind()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
+        QVERIFY(Write_bytes(At(".sorane-handover"), "2026/12/06 move\r\n"));
+        Start();
+        QCOMPARE(Entries(folder->Path()), QStringList({"2026", "sorane.ini", "yesterda.txt"}));
     }
 };
 
