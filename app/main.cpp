@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
+#include "ui/look.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    Install_japanese_qt_texts(app);
     Real_platform platform;
     Real_clock clock;
     Main_form form(platform, clock, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
