@@ -6,6 +6,7 @@
 #include "platform/app_title.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
+#include "ui/look.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -13,6 +14,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    Install_japanese_qt_texts(app);
     Real_platform platform;
     // The folder is taken from the executable's own path as bytes: a folder
     // whose name cannot be named back exactly would send every file

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <limits>
 
 Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_dir,
                      QWidget* parent)
@@ -125,6 +126,9 @@ void Main_form::Build_controls()
     button(Command4, QStringLiteral("明日へ"));
     button(Command2, QStringLiteral("終了"));
 
+    // A memo is one line of any length: the index keeps it whole, and so
+    // must the field, or the next save of the day would cut it.
+    Text6->setMaxLength(std::numeric_limits<int>::max());
     Text1->setReadOnly(true);
     QPalette reference = Text1->palette();
     reference.setColor(QPalette::Base, Qt::white);

@@ -194,6 +194,8 @@ private:
     void Reference_bar_change(QScrollBar* bar, QLineEdit* field);
     void Load_diary_position();
     void Put_diary_bars_back();
+    // Sets the diary bars without running their handlers.
+    void Set_diary_bars(const Panel_date& date);
     Navigation_filter* navigation_filter = nullptr;
     bool diary_moving = false;  // a diary bar's change is being handled
     int blocked_count = 0;      // modal windows that have blocked this one

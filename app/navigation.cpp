@@ -24,11 +24,14 @@ const QString Read_only_message = QStringLiteral("こちらは参照専用です
 
 // The character a key press types, or 0 when it types none. Control
 // characters count (Backspace, Enter, Escape, Ctrl+letter); Tab is left to
-// move the focus, and Delete types nothing.
+// move the focus, and Delete types nothing. Copying and selecting all
+// (Ctrl+C, Ctrl+Insert, Ctrl+A) change no text and are left to the field.
 char32_t Typed_character(const QKeyEvent& key)
 {
     const Qt::KeyboardModifiers mods = key.modifiers();
     if (mods & (Qt::AltModifier | Qt::MetaModifier))
+        return 0;
+    if (key.matches(QKeySequence::Copy) || key.matches(QKeySequence::SelectAll))
         return 0;
     switch (key.key()) {
     case Qt::Key_Tab:
@@ -194,6 +197,10 @@ void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
         return;
     }
     diary_moving = true;
+    // The day this change asks for. Whatever moves the bars while the day
+    // left is saved (an arrow repeating while a question is open) is
+    // undone below: one change, one day.
+    const Panel_date asked{VScroll1->value(), VScroll2->value(), VScroll3->value()};
     const int blocked_before = blocked_count;
     const QPointer<QScrollBar> guarded_bar(bar);
     const auto done = qScopeGuard([this, blocked_before, guarded_bar] {
@@ -213,13 +220,17 @@ void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
         Stop_repeat(bar);
         return;
     }
+    if (asked != Panel_date{VScroll1->value(), VScroll2->value(), VScroll3->value()}) {
+        Stop_repeat(bar);
+        Set_diary_bars(asked);
+    }
     field->setText(QString::number(bar->value()));
     Load_diary_position();
     Put_diary_bars_back();
 }
 
-// The fields take the bars' values (only the changed one differs unless a
-// change came during the save), then the day at the bars is loaded.
+// The fields take the bars' values (only the changed one differs), then the
+// day at the bars is loaded.
 void Main_form::Load_diary_position()
 {
     const struct {
@@ -244,14 +255,15 @@ void Main_form::Load_diary_position()
 }
 
 // The bars agree with the day shown again; no handler runs.
-void Main_form::Put_diary_bars_back()
+void Main_form::Put_diary_bars_back() { Set_diary_bars(session.Diary_date()); }
+
+void Main_form::Set_diary_bars(const Panel_date& date)
 {
     const QString lock = scroll_lock;
     scroll_lock = QStringLiteral("on");
-    const Panel_date& shown = session.Diary_date();
-    VScroll1->setValue(shown.year);
-    VScroll2->setValue(shown.month);
-    VScroll3->setValue(shown.day);
+    VScroll1->setValue(date.year);
+    VScroll2->setValue(date.month);
+    VScroll3->setValue(date.day);
     scroll_lock = lock;
 }
 

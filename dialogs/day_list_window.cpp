@@ -39,7 +39,16 @@ Day_list_window::Day_list_window(const Dialog_host& main_host, Diary_session& di
     Grid1->setObjectName(QStringLiteral("Grid1"));
     const QFont list_font = List_font();
     Grid1->setFont(list_font);
-    Grid1->horizontalHeader()->hide();
+    // The header row's texts are shown in the table's own header, which
+    // stays in place while the list scrolls; row 0 keeps them too, hidden,
+    // so that row r is still keyword_lines[r]. A click on the header makes
+    // row 0 current, as a click on the header row did.
+    QHeaderView* header = Grid1->horizontalHeader();
+    header->setFont(list_font);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setHighlightSections(false);
+    header->setFixedHeight(QFontMetrics(list_font).height() + 4);
     Grid1->verticalHeader()->hide();
     Grid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(list_font).height() + 4);
@@ -64,6 +73,9 @@ Day_list_window::Day_list_window(const Dialog_host& main_host, Diary_session& di
 
     connect(VScroll1, &QScrollBar::valueChanged, this, &Day_list_window::VScroll1_Change);
     connect(Grid1, &QTableWidget::cellDoubleClicked, this, &Day_list_window::Grid1_DblClick);
+    connect(header, &QHeaderView::sectionPressed, this,
+            [this](int column) { Grid1->setCurrentCell(0, column, QItemSelectionModel::Clear); });
+    connect(header, &QHeaderView::sectionDoubleClicked, this, &Day_list_window::Grid1_DblClick);
 }
 
 void Day_list_window::Place_over_main()
@@ -99,7 +111,11 @@ void Day_list_window::Fill_list(const QStringList& lines, int count)
     Grid1->setRowCount(0);
     Grid1->setRowCount(count + 2);
     const QColor fixed = palette().color(QPalette::Button);
-    Set_row(0, QStringLiteral("年/月/日"), QStringLiteral("メ　モ"), fixed);
+    const QString date_caption = QStringLiteral("年/月/日");
+    const QString memo_caption = QStringLiteral("メ　モ");
+    Grid1->setHorizontalHeaderLabels({date_caption, memo_caption});
+    Set_row(0, date_caption, memo_caption, fixed);
+    Grid1->setRowHidden(0, true);
     for (int r = 1; r <= count; ++r) {
         const Row_text row = Row_text_of(lines.at(r));
         Set_row(r, row.date, row.memo, fixed);

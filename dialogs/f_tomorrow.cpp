@@ -50,9 +50,8 @@ F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store)
     text_area(Text2, "Text2");
     button(Command1, "Command1", QStringLiteral("終了"));
 
-    // The received message is shown, not kept: what is typed there would go
-    // nowhere. ↑コピー brings it up into the box that is kept.
-    Text2->setReadOnly(true);
+    // The received message can be edited before ↑コピー brings it up into
+    // the box that is kept; the edits themselves are never written.
     QPalette blue = Text2->palette();
     blue.setColor(QPalette::Text, look::Reference_blue);
     Text2->setPalette(blue);

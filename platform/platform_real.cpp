@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QUrl>
 
 namespace {
@@ -24,6 +27,24 @@ QString Lone_cr_as_line_break(QString text)
         if (text.at(i) == u'\r' && (i + 1 == text.size() || text.at(i + 1) != u'\n'))
             text[i] = u'\n';
     return text;
+}
+
+// The window manager cuts a title longer than the frame is wide, and a box
+// with a short text is narrow. A spacer across the box's layout keeps it at
+// least as wide as its title in a bold title-bar font, with room for the
+// frame's icon and buttons on either side.
+void Make_room_for_title(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    QFont title_font = QApplication::font("QMdiSubWindowTitleBar");
+    title_font.setBold(true);
+    const QFontMetrics metrics(title_font);
+    const int frame_buttons = 8 * metrics.height();
+    const int width = metrics.horizontalAdvance(box.windowTitle()) + frame_buttons;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace
@@ -61,6 +82,7 @@ Platform::Answer Real_platform::Message_box(const QString& text, const QString& 
     for (const auto& [button, caption] : captions)
         if (QAbstractButton* b = box.button(button))
             b->setText(QString::fromUtf16(caption));
+    Make_room_for_title(box);
     switch (box.exec()) {
     case QMessageBox::Cancel: return Answer::Cancel;
     case QMessageBox::Yes: return Answer::Yes;

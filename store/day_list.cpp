@@ -16,14 +16,20 @@ bool Keyword_test(const QString& line, const QString& keyword)
 
 std::optional<QString> Year_folder_name(const QString& year_text)
 {
-    if (year_text.isEmpty())
+    const QString trimmed = year_text.trimmed();
+    if (trimmed.isEmpty())
         return std::nullopt;
-    for (const QChar c : year_text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    QString digits;
+    digits.reserve(trimmed.size());
+    for (const QChar c : trimmed) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digits += c;
+        else if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19)  // ０ .. ９
+            digits += QLatin1Char(char('0' + (c.unicode() - 0xFF10)));
+        else
             return std::nullopt;
     }
     // As a number: leading zeros go, then the "0000" padding comes back.
-    QString digits = year_text;
     while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
         digits.remove(0, 1);
     return digits.rightJustified(4, QLatin1Char('0'));

@@ -22,11 +22,13 @@ bool Memory_test(const QString& line);
 // and kana kind all count. The empty keyword passes every line.
 bool Keyword_test(const QString& line, const QString& keyword);
 
-// The year folder's name for a year text as typed: a text of ASCII digits
-// only, read as a number and written with at least four digits ("995" ->
-// "0995", "02025" -> "2025"). Anything else (blanks, signs, separators,
-// "..") names no folder, so a typed text can never lead outside the
-// program folder.
+// The year folder's name for a year text as typed: blanks around it
+// (the full-width space too) dropped, full-width digits read as ASCII ones
+// (an input method types "２０２６"), then a text of digits only, read as a
+// number and written with at least four ASCII digits ("995" -> "0995",
+// "02025" -> "2025"). Anything else (blanks inside, signs, separators, "..")
+// names no folder, so a typed text can never lead outside the program
+// folder.
 std::optional<QString> Year_folder_name(const QString& year_text);
 
 // One listed record and the line of the index file it came from (from 1).

@@ -4,18 +4,26 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_ref_settei.h"
+#include "dialogs/f_tomorrow.h"
+#include "dialogs/f_yesterday.h"
 #include "support/diary_fixture.h"
+#include "ui/look.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
+#include <QTranslator>
 #include <QWindow>
 #include <QtTest>
 
@@ -525,6 +533,85 @@ private slots:
             QVERIFY(!dialog.isVisible());
             QCOMPARE(form->session.state.settings.ref_mode, 2);  // set by OK, kept by the close box
         }
+        form.reset();
+    }
+
+    // ---- The message windows and Qt's own texts ---------------------------
+
+    void Enter_closes_the_greeting()
+    {
+        auto form = Start();
+        QVERIFY(Write_bytes(At("yesterda.txt"), Hex("82 a0 0d 0a")));  // あ
+        // Owned by the main window, which goes first.
+        auto* greeting = new F_yesterday(form->Host(), form->session.Store());
+        QVERIFY(greeting->Form_Load());
+        bool seen = false;
+        When_modal<F_yesterday>(nullptr, [&](F_yesterday& shown) {
+            seen = true;
+            // As the desktop delivers it: to the window, whose focus takes it.
+            QTest::keyClick(shown.windowHandle(), Qt::Key_Return);
+            if (shown.isVisible()) {
+                QWidget* focus = shown.focusWidget();
+                QFAIL(qPrintable("Enter left the greeting open; focus on " +
+                                 (focus ? focus->objectName() : QStringLiteral("nothing"))));
+                shown.reject();
+            }
+        });
+        QCOMPARE(greeting->exec(), int(QDialog::Accepted));
+        QVERIFY(seen);
+        QCOMPARE(Read_bytes(At("yesterda.txt")), Hex("82 a0 0d 0a"));
+        form.reset();
+    }
+
+    void The_received_message_can_be_edited_and_copied_up()
+    {
+        auto form = Start();
+        QVERIFY(Write_bytes(At("yesterda.txt"), Hex("82 a0 0d 0a")));  // あ
+        const QByteArray tomorrow = Hex("82 a2 0d 0a");                // い
+        QVERIFY(Write_bytes(At("tomorrow.txt"), tomorrow));
+        const auto files = QDir(folder->Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        // Owned by the main window, which goes first.
+        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session.Store());
+        QVERIFY(window.Form_Load());
+        window.show();
+        QVERIFY(!window.Text2->isReadOnly());
+        window.Text2->moveCursor(QTextCursor::End);
+        QTest::keyClicks(window.Text2, QStringLiteral("xy"));
+        QTest::keyClick(window.Text2, Qt::Key_Backspace);
+        QCOMPARE(window.Text2->toPlainText(), QStringLiteral("あx"));
+        QTest::mouseClick(window.Command2, Qt::LeftButton);
+        QCOMPARE(window.Text1->toPlainText(), QStringLiteral("いあx"));
+        // Closed without saving: neither file has changed, and none came.
+        window.Text1->clear();
+        window.reject();
+        QCOMPARE(Read_bytes(At("yesterda.txt")), Hex("82 a0 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), tomorrow);
+        QCOMPARE(QDir(folder->Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), files);
+        form.reset();
+    }
+
+    void Qt_texts_are_in_Japanese()
+    {
+        const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(translations + QStringLiteral("/qtbase_ja.qm")))
+            QSKIP("Qt's Japanese translations (qtbase_ja.qm) are not installed");
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copy"));
+        QVERIFY(Install_japanese_qt_texts(*QCoreApplication::instance()));
+        const auto remove = qScopeGuard([] {
+            for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+                QCoreApplication::removeTranslator(t);
+                delete t;
+            }
+        });
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
+        auto form = Start();
+        QMenu* menu = form->Text6->createStandardContextMenu();  // the field's own
+        QStringList texts;
+        for (const QAction* action : menu->actions())
+            texts << action->text();
+        QVERIFY2(texts.contains(QStringLiteral("コピー(&C)\tCtrl+C")), qPrintable(texts.join('|')));
+        QVERIFY2(texts.contains(QStringLiteral("貼り付け(&P)\tCtrl+V")),
+                 qPrintable(texts.join('|')));
         form.reset();
     }
 

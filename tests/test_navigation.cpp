@@ -24,6 +24,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTextCursor>
 #include <QWindow>
 #include <QtTest>
 
@@ -437,6 +438,52 @@ private slots:
         form.reset();
     }
 
+    void An_arrow_held_while_the_save_asks_moves_one_day()
+    {
+        auto form = Start();
+        form->Text2->insertPlainText(QStringLiteral("雨😀"));
+        const QString question =
+            QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n"
+                           "「😀」→「?」\n\n"
+                           "このように置き換えて保存しますか？\n"
+                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+        // The user answers after 0.6 s, longer than the arrow's delay before
+        // it repeats, with the button still held on the arrow.
+        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes,
+                         [] { QTest::qWait(600); });
+        const QPoint arrow = Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center();
+        QTest::mousePress(form->VScroll3, Qt::LeftButton, {}, arrow);
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
+        QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 8}));
+        QTest::qWait(200);
+        QTest::mouseRelease(form->VScroll3, Qt::LeftButton, {}, arrow);
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
+        QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 8}));
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 3f 0d 0a"));  // 雨?
+        QVERIFY(!QFile::exists(At("2026/1208.txt")));
+        form.reset();
+    }
+
+    void A_memo_of_any_length_survives_an_edit_of_the_day()
+    {
+        // 100,000 characters: あ and a, by turns.
+        QByteArray memo_bytes;
+        for (int i = 0; i < 50000; ++i)
+            memo_bytes += Hex("82 a0 61");
+        const QByteArray record = QByteArray("2026/12/070") + memo_bytes + "\r\n";
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), record));
+        auto form = Start();
+        QCOMPARE(form->Text6->text().size(), 100000);
+        form->Text2->insertPlainText(QStringLiteral("雨"));
+        Up(form->VScroll3);
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 0d 0a"));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")).size(), record.size());
+        QVERIFY(Read_bytes(At("2026/keyword.txt")) == record);
+        form.reset();
+    }
+
     // ---- Text being composed in an input method ----------------------------
 
     void Composed_text_is_saved_with_the_rest()
@@ -557,12 +604,17 @@ private slots:
             << QList<int>{Qt::Key_Backspace} << QList<int>{0} << QStringList{"\b"} << 1;
         QTest::newRow("Escape") << QList<int>{Qt::Key_Escape} << QList<int>{0}
                                 << QStringList{"\x1b"} << 1;
-        QTest::newRow("Ctrl+C Ctrl+V Ctrl+X")
-            << QList<int>{Qt::Key_C, Qt::Key_V, Qt::Key_X} << QList<int>{ctrl, ctrl, ctrl}
-            << QStringList{"\x03", "\x16", "\x18"} << 3;
-        QTest::newRow("Ctrl+V, Ctrl+A without text")
-            << QList<int>{Qt::Key_V, Qt::Key_A} << QList<int>{ctrl, ctrl} << QStringList{"", ""}
+        QTest::newRow("Ctrl+V Ctrl+X") << QList<int>{Qt::Key_V, Qt::Key_X} << QList<int>{ctrl, ctrl}
+                                       << QStringList{"\x16", "\x18"} << 2;
+        QTest::newRow("Ctrl+V, Ctrl+X without text")
+            << QList<int>{Qt::Key_V, Qt::Key_X} << QList<int>{ctrl, ctrl} << QStringList{"", ""}
             << 2;
+        QTest::newRow("Ctrl+C, Ctrl+A copy and select")
+            << QList<int>{Qt::Key_C, Qt::Key_A, Qt::Key_C, Qt::Key_A}
+            << QList<int>{ctrl, ctrl, ctrl, ctrl} << QStringList{"\x03", "\x01", "", ""} << 0;
+        QTest::newRow("Ctrl+C between refused letters")
+            << QList<int>{Qt::Key_A, Qt::Key_C, Qt::Key_B} << QList<int>{0, ctrl, 0}
+            << QStringList{"a", "\x03", "b"} << 2;
         QTest::newRow("three letters, three messages")
             << QList<int>{Qt::Key_A, Qt::Key_B, Qt::Key_C} << QList<int>{0, 0, 0}
             << QStringList{"a", "b", "c"} << 3;
@@ -602,6 +654,47 @@ private slots:
         QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩\nあ"));
         QCOMPARE(fake->calls.count("box:" + App_title + ":" + Read_only_text), messages);
         QCOMPARE(fake->calls.size(), messages);
+        form.reset();
+    }
+
+    void The_reference_text_can_be_copied()
+    {
+        QVERIFY(QDir().mkpath(At("2025")));
+        QVERIFY(
+            Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
+        auto form = Start();
+        const QString whole = QStringLiteral("散歩\nあ");
+        QClipboard* clipboard = QApplication::clipboard();
+        form->Text1->setFocus();
+
+        // Select all and copy from the keyboard, both ways of copying.
+        clipboard->setText(QStringLiteral("前"));
+        QTest::keyClick(form->Text1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(form->Text1, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), whole);
+        QTextCursor first_line(form->Text1->document());
+        first_line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        form->Text1->setTextCursor(first_line);
+        QTest::keyClick(form->Text1, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(clipboard->text(), QStringLiteral("散歩"));
+
+        // The context menu's select all and copy.
+        clipboard->setText(QStringLiteral("前"));
+        QMenu* menu = form->Text1->createStandardContextMenu();  // the field's own
+        auto* select_all = menu->findChild<QAction*>(QStringLiteral("select-all"));
+        auto* copy = menu->findChild<QAction*>(QStringLiteral("edit-copy"));
+        QVERIFY(select_all && copy);
+        select_all->trigger();
+        copy->trigger();
+        QCOMPARE(clipboard->text(), whole);
+
+        // Copying changed nothing, and a letter is still refused.
+        QCOMPARE(form->Text1->toPlainText(), whole);
+        QVERIFY(fake->calls.isEmpty());
+        fake->Expect_box(Read_only_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
+        QTest::keyClick(form->Text1, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(form->Text1->toPlainText(), whole);
+        QCOMPARE(clipboard->text(), whole);
         form.reset();
     }
 

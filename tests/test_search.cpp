@@ -87,6 +87,23 @@ void Double_click_row(QTableWidget* grid, int row)
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
+// The list's header, which shows row 0's texts above the rows.
+QPoint Header_point(QTableWidget* grid)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    return {header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2};
+}
+void Click_header(QTableWidget* grid)
+{
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, Header_point(grid));
+}
+void Double_click_header(QTableWidget* grid)
+{
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, Header_point(grid));
+    QTest::mouseDClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                       Header_point(grid));
+}
+
 // The focusable controls of a window in tab order, starting at first.
 QList<QWidget*> Tab_chain(QWidget* window, const QList<QWidget*>& controls)
 {
@@ -180,13 +197,27 @@ private slots:
     void Only_a_text_of_digits_names_a_year_folder()
     {
         const QList<std::pair<QString, QString>> named = {
-            {"2025", "2025"},  {"995", "0995"},     {"5", "0005"},      {"0", "0000"},
-            {"02025", "2025"}, {"0000995", "0995"}, {"12345", "12345"},
+            {"2025", "2025"},
+            {"995", "0995"},
+            {"5", "0005"},
+            {"0", "0000"},
+            {"02025", "2025"},
+            {"0000995", "0995"},
+            {"12345", "12345"},
+            {" 2025", "2025"},
+            {"2025 ", "2025"},
+            {"2025\n", "2025"},
+            {"\t2025", "2025"},
+            {"２０２５", "2025"},
+            {"　２０２６　", "2026"},
+            {"２0２6", "2026"},
+            {"０９９５", "0995"},
         };
         for (const auto& [text, name] : named)
             QCOMPARE(Year_folder_name(text).value_or("(none)"), name);
-        for (const QString text : {"", " 2025", "2025 ", " ", "..", "../..", "2025/..", "/tmp", "/",
-                                   "-1", "+2025", "2025.0", "20 25", "２０２５", "2025\n"})
+        for (const QString text :
+             {"", " ", "　", "..", "../..", "2025/..", "/tmp", "/", "-1", "+2025", "2025.0",
+              "20 25", "２０　２５", "２０２５．", "／２０２５", "٢٠٢٥", "2025x", "ｘ"})
             QVERIFY2(!Year_folder_name(text), qPrintable(text));
     }
 
@@ -429,11 +460,21 @@ private slots:
             const QString outside = QDir::cleanPath(folder->Path());
             for (const QString& text :
                  {QString(".."), QString("../.."), QString("2025/.."), QString("."), QString("/"),
-                  outside, QString("/../.."), QString(" 2025"), QString("2025 "), QString(" "),
-                  QString("2025/"), QString("")}) {
+                  outside, QString("/../.."), QString("20 25"), QString("２０２５／"), QString(" "),
+                  QString("　"), QString("2025/"), QString("")}) {
                 w.Text1->setText(text);
                 QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), qPrintable(text));
                 QCOMPARE(form->session.state.keyword_count, 0);
+            }
+            // Blanks around the year and full-width digits, as an input
+            // method types them, name the same folder.
+            for (const QString& text :
+                 {QString(" 2025"), QString("2025 "), QStringLiteral("２０２５"),
+                  QStringLiteral("　２０２５　")}) {
+                w.Text1->clear();
+                w.Text1->setText(text);
+                QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "2025/03/07|雨", "|"}),
+                         qPrintable(text));
             }
             w.Text1->setText("2025");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2025/03/07|雨", "|"}));
@@ -559,11 +600,16 @@ private slots:
             Expect_no_day();
             Double_click_row(w.Grid1, rows - 1);
             VERIFY_PLATFORM_CLEAN(*fake);
-            // The header row, clicked after a result row.
+            // The header, clicked after a result row: row 0 is current.
             Click_row(w.Grid1, 1);
-            Click_row(w.Grid1, 0);
+            Click_header(w.Grid1);
+            QCOMPARE(w.Grid1->currentRow(), 0);
             Expect_no_day();
-            Double_click_row(w.Grid1, 0);
+            recall->click();
+            VERIFY_PLATFORM_CLEAN(*fake);
+            Click_row(w.Grid1, 1);
+            Expect_no_day();
+            Double_click_header(w.Grid1);
             VERIFY_PLATFORM_CLEAN(*fake);
             // A year with nothing listed.
             w.Text1->setText("2030");
@@ -797,6 +843,41 @@ private slots:
     }
 
     // ---- The memo search -------------------------------------------------
+
+    void The_header_stays_in_place_while_the_list_scrolls()
+    {
+        auto form = Start();
+        QByteArray index;
+        for (int month = 1; month <= 12; ++month)
+            for (int day = 1; day <= 10; ++day)
+                index += Line(qPrintable(QStringLiteral("2026/%1/%2")
+                                             .arg(month, 2, 10, QChar('0'))
+                                             .arg(day, 2, 10, QChar('0')) +
+                                         QLatin1Char('1')),
+                              "8e 55 95 e0");  // 散歩
+        QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), index));
+        Omoide(*form, [&](F_omoide& w) {
+            QCOMPARE(w.Grid1->rowCount(), 122);
+            QHeaderView* header = w.Grid1->horizontalHeader();
+            QVERIFY(header->isVisible());
+            QCOMPARE(w.Grid1->model()->headerData(0, Qt::Horizontal).toString(),
+                     QStringLiteral("年/月/日"));
+            QCOMPARE(w.Grid1->model()->headerData(1, Qt::Horizontal).toString(),
+                     QStringLiteral("メ　モ"));
+            // At the top the first record is the first row seen.
+            QCOMPARE(w.Grid1->rowAt(1), 1);
+            const QRect header_place = header->geometry();
+            w.Grid1->scrollToBottom();
+            QVERIFY(w.Grid1->rowAt(1) > 60);
+            QCOMPARE(header->geometry(), header_place);
+            QVERIFY(header->isVisible());
+            QVERIFY(header_place.bottom() < w.Grid1->viewport()->geometry().top());
+            // Row r is still the r-th record.
+            QCOMPARE(w.Grid1->item(120, 0)->text(), QStringLiteral("2026/12/10"));
+            QCOMPARE(form->session.state.keyword_lines.at(120), QStringLiteral("2026/12/101散歩"));
+            w.Command2->click();
+        });
+    }
 
     void The_memo_search_tells_case_width_and_kana_apart()
     {

@@ -1,6 +1,10 @@
 #include "ui/look.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPalette>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -39,4 +43,16 @@ void Set_window_look(QWidget& window, const QColor& background)
     window.setPalette(palette);
     window.setAutoFillBackground(true);
     window.setFont(Diary_font());
+}
+
+bool Install_japanese_qt_texts(QCoreApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }

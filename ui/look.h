@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 
+class QCoreApplication;
 class QWidget;
 
 // "ＭＳ ゴシック" and "ＭＳ Ｐゴシック" stand for fonts Debian ships; once
@@ -18,6 +19,11 @@ QFont Diary_font();
 QFont List_font();
 // The window's background takes the colour and its font the diary font.
 void Set_window_look(QWidget& window, const QColor& background);
+// Qt's own texts (the text fields' context menus, the standard buttons) in
+// Japanese, whatever the desktop's language: the translator is installed on
+// the application, which owns it. False when Qt's Japanese translations are
+// not installed; the texts stay in English then.
+bool Install_japanese_qt_texts(QCoreApplication& application);
 
 namespace look {
 inline const QColor Main_green(192, 255, 192);    // the main window

@@ -24,9 +24,9 @@ private:
 }  // namespace
 
 void Fake_platform::Expect_box(const QString& text, const QString& title, Icon icon,
-                               Buttons buttons, Answer answer)
+                               Buttons buttons, Answer answer, std::function<void()> while_open)
 {
-    boxes.push_back({text, title, icon, buttons, answer});
+    boxes.push_back({text, title, icon, buttons, answer, std::move(while_open)});
 }
 
 void Fake_platform::Expect_modal(std::function<int(QDialog&)> user)
@@ -55,6 +55,8 @@ Platform::Answer Fake_platform::Message_box(const QString& text, const QString& 
                         .arg(int(expected.icon))
                         .arg(int(expected.buttons));
     }
+    if (expected.while_open)
+        expected.while_open();
     return expected.answer;
 }
 

@@ -20,11 +20,13 @@ public:
         Icon icon;
         Buttons buttons;
         Answer answer;
+        std::function<void()> while_open;
     };
 
-    // Script the next message box.
+    // Script the next message box. while_open, if given, plays the time the
+    // box is open (it may run an event loop) before the answer is given.
     void Expect_box(const QString& text, const QString& title, Icon icon, Buttons buttons,
-                    Answer answer);
+                    Answer answer, std::function<void()> while_open = {});
     // Script the next modal run: the function plays the user's part and
     // returns the dialog's result code.
     void Expect_modal(std::function<int(QDialog&)> user);
