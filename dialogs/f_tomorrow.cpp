@@ -104,11 +104,8 @@ bool F_tomorrow::Save_message()
         if (loaded_text.isEmpty())
             return true;
         // The user emptied the box: the message is withdrawn, and is not
-        // delivered tomorrow. The part of a long message that was never
-        // shown stays, as the text of the file.
-        const Io_result r = store.Kept_remainder(store.Tomorrow_path()).isEmpty()
-                                ? store.Remove_tomorrow_message()
-                                : store.Write_text_bytes(store.Tomorrow_path(), QByteArray());
+        // delivered tomorrow.
+        const Io_result r = store.Remove_tomorrow_message();
         if (r.step == Io_step::Sync_folder) {
             Show_failure(host.platform,
                          QStringLiteral("明日へのメッセージを消したことを、ディスクに確かめられ"

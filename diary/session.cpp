@@ -453,7 +453,7 @@ Diary_session::Message_save Diary_session::Save_message_without_user(const QStri
 {
     Message_save out;
     // An emptied message withdraws the one written before.
-    if (message.isEmpty() && store.Kept_remainder(store.Tomorrow_path()).isEmpty()) {
+    if (message.isEmpty()) {
         out.result = store.Remove_tomorrow_message();
         return out;
     }

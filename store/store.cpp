@@ -313,7 +313,6 @@ Io_result Diary_store::Remove_tomorrow_message()
             return Io_result::Success();
         return Io_result::Failure(Io_step::Remove, errno, Tomorrow_path());
     }
-    kept_remainders.remove(Tomorrow_path());
     return Sync_folder(app_dir);
 }
 

@@ -180,7 +180,6 @@ public:
             return false;
         form->Show_window();
         QCoreApplication::processEvents();
-        Remember_loaded();
         return true;
     }
 
@@ -216,7 +215,6 @@ public:
             Out(QStringLiteral("STUCK %1/%2/%3 -> %4")
                     .arg(form->Text3->text(), form->Text4->text(), form->Text5->text())
                     .arg(value));
-        Remember_loaded();
     }
 
     void Tomorrow(const QString& message)
@@ -239,20 +237,10 @@ public:
     std::unique_ptr<Main_form> form;
 
 private:
-    void Remember_loaded()
-    {
-        loaded_text = form->Text2->toPlainText();
-        loaded_memo = form->Text6->text();
-        loaded_flag = form->Check1->isChecked();
-    }
-
     Driver_platform& platform;
     QString folder;
     QDate today;
     bool snapshots = false;
-    QString loaded_text;
-    QString loaded_memo;
-    bool loaded_flag = false;
 };
 
 // The neighbouring day in the same month.
