@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <climits>
@@ -70,7 +71,11 @@ Folder_lock::State Folder_lock::Take(int wait_ms)
         return State::Held;
     const QLockFile::LockError error = lock->error();
     lock.reset();
-    return error == QLockFile::LockFailedError ? State::Held_by_other : State::Unavailable;
+    // Something else in the lock's place (a folder, a device) is no holder,
+    // and it would refuse every start.
+    const bool lock_in_place = QFileInfo(lock_path).isFile() && !QFileInfo(lock_path).isSymLink();
+    return error == QLockFile::LockFailedError && lock_in_place ? State::Held_by_other
+                                                                : State::Unavailable;
 }
 
 bool Folder_lock::Remove_dead_lock()

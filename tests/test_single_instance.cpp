@@ -206,10 +206,12 @@ private slots:
 
     void Without_a_lock_folder_the_diary_still_opens_without_a_word()
     {
-        // The runtime folder is a file: no lock can be made there.
+        // The runtime folder is a file, or a folder stands where the lock
+        // goes, or there is no runtime folder: no lock can be made.
         const QString not_a_folder = diary->File(QStringLiteral("not-a-folder"));
         QVERIFY(Write_bytes(not_a_folder, "x"));
-        for (const QString& lock_folder : {not_a_folder, QString()}) {
+        QVERIFY(QDir().mkpath(Folder_lock(diary->Path(), Lock_folder()).Lock_path()));
+        for (const QString& lock_folder : {not_a_folder, Lock_folder(), QString()}) {
             Fake_platform fake;
             Single_instance instance(diary->Path(), lock_folder);
             QVERIFY(Open_as_only_program(instance, fake, diary->Path()));
