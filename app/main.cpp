@@ -2,6 +2,7 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "app/single_instance.h"
 #include "diary/program_folder.h"
 #include "platform/app_title.h"
 #include "platform/clock_real.h"
@@ -9,6 +10,7 @@
 #include "ui/look.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSessionManager>
 
 int main(int argc, char* argv[])
@@ -32,8 +34,17 @@ int main(int argc, char* argv[])
             App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return 1;
     }
+    // One program per folder on this machine: a second start brings the
+    // first one's window forward, says so, and ends before start-up writes
+    // anything. The first holds the folder until the form has ended and its
+    // last save is done (the form is destroyed before the instance).
+    Single_instance instance(folder.path, Default_lock_folder());
+    if (!Open_as_only_program(instance, platform, QFile::decodeName(folder.bytes)))
+        return 0;
     Real_clock clock;
     Main_form form(platform, clock, folder.path);
+    QObject::connect(&instance, &Single_instance::Come_forward_requested, &form,
+                     [&form] { Bring_to_front(form); });
     if (!form.Form_Load())
         return 0;
 

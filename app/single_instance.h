@@ -1,0 +1,62 @@
+#pragma once
+// One program per diary folder: the first start holds the folder's lock and
+// listens on a local socket named after the folder; a second start finds the
+// lock held, asks the first to bring its window to the front, tells the
+// user and ends before anything is written.
+
+#include "diary/folder_lock.h"
+
+#include <QObject>
+#include <QString>
+
+class Platform;
+class QLocalServer;
+class QWidget;
+
+class Single_instance : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Start {
+        First,        // this program holds the folder and listens
+        Already_open  // another program holds it; it was asked to come forward
+    };
+
+    Single_instance(const QString& program_folder, const QString& lock_folder,
+                    QObject* parent = nullptr);
+    ~Single_instance() override;
+
+    // Takes the folder, or finds it taken. A lock that cannot be made at all
+    // counts as First: the lock's own trouble never keeps the user from the
+    // diary.
+    Start Take_folder();
+    // True once the first program answered the request to come forward.
+    bool First_came_forward() const { return came_forward; }
+    bool Guarded() const { return lock.Holds(); }
+
+signals:
+    // A later start on the same folder asked this program to come forward.
+    void Come_forward_requested();
+
+private:
+    void Listen();
+    void Answer_next_start();
+    bool Ask_first_to_come_forward();
+
+    Folder_lock lock;
+    QLocalServer* server = nullptr;
+    bool came_forward = false;
+};
+
+// The start-up check in front of the main window: true when this program
+// may open the diary. Otherwise the user was told that the diary is
+// already open, and the program ends having written nothing.
+bool Open_as_only_program(Single_instance& instance, Platform& platform,
+                          const QString& program_folder);
+
+// The message of a second start.
+QString Already_open_message(const QString& program_folder);
+
+// Shows the window, brought out of the taskbar if it was minimized, in
+// front and active; a modal window open over it comes in front of it.
+void Bring_to_front(QWidget& window);
