@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,19 +146,28 @@ Text_read Diary_store::Read_text_file(const QString& path)
 {
     Text_read read;
     bool exists = false;
-    QByteArray bytes;
-    read.result = Read_file_bytes(path, bytes, exists);
+    read.result = Read_file_bytes(path, read.bytes, exists);
     if (!read.result.Ok() || !exists)
         return read;
-    read.file_size = bytes.size();
+    read.file_size = read.bytes.size();
+    read.text = Text_of_file(read.bytes);
+    return read;
+}
+
+QString Diary_store::Text_of_file(QByteArrayView bytes)
+{
     // The final line end is the writer's, not the user's. A file made by
     // another program may lack it; then nothing of the text is dropped.
     if (bytes.endsWith(Crlf))
         bytes.chop(2);
     else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
         bytes.chop(1);
-    read.text = Text_from_bytes(bytes);
-    return read;
+    return Text_from_bytes(bytes);
+}
+
+QByteArray Diary_store::File_bytes_of(const QByteArray& cp932_bytes)
+{
+    return With_crlf(cp932_bytes, Crlf);
 }
 
 Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
@@ -169,35 +179,46 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
     return Write_text_bytes(path, encoded.bytes);
 }
 
-Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes)
+Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes,
+                                        QByteArray* written)
 {
     const QByteArray bytes = With_crlf(cp932_bytes, Crlf);
     if (bytes.size() > File_size_limit)
         return Io_result::Failure(Io_step::Too_large, EFBIG, path);
+    if (written)
+        *written = bytes;
     return Replace_file(path, bytes);
+}
+
+Day_record Day_record_in(QByteArrayView index_bytes, const QString& key)
+{
+    Day_record record;
+    const QByteArray key_bytes = key.toLatin1();
+    For_each_line(index_bytes, [&](QByteArrayView line) {
+        if (!line.startsWith(key_bytes))
+            return;
+        record.found = true;
+        if (line.size() > 10 && line[10] == '1')
+            record.memory = true;
+        record.memo_bytes = line.sliced(qMin<qsizetype>(11, line.size())).toByteArray();
+        record.own_lines += line;
+        record.own_lines += '\n';
+    });
+    if (record.found)
+        record.memo = cp932::Decode_text(record.memo_bytes);
+    return record;
 }
 
 Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)
 {
-    Day_record record;
     bool exists = false;
-    QList<QByteArray> lines;
-    const Io_result read = Read_line_file(Keyword_file_path(year), lines, exists);
+    QByteArray bytes;
+    const Io_result read = Read_file_bytes(Keyword_file_path(year), bytes, exists);
     if (error)
         *error = read;
     if (!read.Ok() || !exists)
-        return record;
-    const QByteArray key_bytes = key.toLatin1();
-    for (const QByteArray& line : lines) {
-        if (!line.startsWith(key_bytes))
-            continue;
-        record.found = true;
-        if (line.size() > 10 && line[10] == '1')
-            record.memory = true;
-        record.memo =
-            cp932::Decode_text(QByteArrayView(line).sliced(qMin<qsizetype>(11, line.size())));
-    }
-    return record;
+        return {};
+    return Day_record_in(bytes, key);
 }
 
 Io_result Diary_store::Store_day_record(int year, const QString& key, bool memory_flag,
@@ -210,7 +231,7 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
 }
 
 Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
-                                              const QByteArray& memo_bytes)
+                                              const QByteArray& memo_bytes, QByteArray* own_lines)
 {
     const QString path = Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it. In
@@ -229,6 +250,8 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end. Each line ends
     // in CR LF, as the lines of Read_line_file joined by Join_lines would.
+    if (own_lines)
+        own_lines->clear();
     QByteArray out;
     out.reserve(bytes.size() + record.size() + 4);
     bool record_found = false;
@@ -236,13 +259,18 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
         if (line.startsWith(key_bytes)) {
             out += record;
             record_found = true;
+            if (own_lines)
+                *own_lines += record + '\n';
         } else {
             out += line;
         }
         out += Crlf;
     });
-    if (!record_found)
+    if (!record_found) {
         out += record + Crlf;
+        if (own_lines)
+            *own_lines = record + '\n';
+    }
     return Replace_file(path, out);
 }
 
@@ -255,6 +283,56 @@ Io_result Diary_store::Create_year_index(int year, const QString& key)
     if (errno != ENOENT)
         return Io_result::Failure(Io_step::Open, errno, path);
     return Replace_file(path, key.toLatin1() + '0' + Crlf);
+}
+
+bool Is_other_version_of(const QString& file_name, const QString& day_stem)
+{
+    if (file_name.size() <= day_stem.size() + 4 ||
+        !file_name.startsWith(day_stem, Qt::CaseInsensitive) ||
+        !file_name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive))
+        return false;
+    // "1209.conflict-…", "1209.sync-conflict-…", "1209 (…)": the day's name
+    // with something after it; "12091.txt" or "1209.txt.txt" are not.
+    const QChar next = file_name.at(day_stem.size());
+    const QString rest = file_name.mid(day_stem.size());
+    if (next == QLatin1Char(' '))
+        return rest.startsWith(QStringLiteral(" ("));
+    return rest.startsWith(QStringLiteral(".conflict-"), Qt::CaseInsensitive) ||
+           rest.startsWith(QStringLiteral(".sync-conflict-"), Qt::CaseInsensitive);
+}
+
+QString Diary_store::New_conflict_copy_path(int year, int month, int day,
+                                            const QDateTime& now) const
+{
+    const QString stem = Year_folder(year) + QLatin1Char('/') + Two_digits(month) +
+                         Two_digits(day) + QStringLiteral(".conflict-") +
+                         now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString path = stem + QStringLiteral(".txt");
+    struct stat st {};
+    for (int n = 2; ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT; ++n)
+        path = stem + QStringLiteral("-%1.txt").arg(n);
+    return path;
+}
+
+QStringList Diary_store::Other_versions(int year, int month, int day) const
+{
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(Year_folder(year)).constData());
+    if (!dir)
+        return names;
+    const QString stem = Two_digits(month) + Two_digits(day);
+    const QByteArray stem_bytes = stem.toLatin1();
+    while (const dirent* entry = ::readdir(dir)) {
+        // Only names that begin with the day's four digits are decoded.
+        if (std::strncmp(entry->d_name, stem_bytes.constData(), 4) != 0)
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (Is_other_version_of(name, stem))
+            names.append(name);
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
 }
 
 Settings_read Diary_store::Read_settings(const Settings& first_values) const

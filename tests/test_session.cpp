@@ -194,7 +194,6 @@ private slots:
         QVERIFY(QFile::remove(At("sorane.ini")));
         QVERIFY(QDir().mkpath(At("sorane.ini")));
         QVERIFY(QDir().mkpath(At("2026/1207.txt/x")));
-        session->Load_empty_day({2026, 12, 7});
         const Day_entry entry{QStringLiteral("雪。\n寒い。"), QStringLiteral("雪"), true};
         const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, entry);
         QCOMPARE(saved.day, Diary_session::Save_result::Failed);
