@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QWindow>
 #include <QtTest>
 #include <cerrno>
@@ -43,6 +44,24 @@ enum class Ending {
 }  // namespace
 
 Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(Platform::Answer)
+
+namespace {
+
+// The question when 7 December changed on disk, its copy named.
+QString Changed_day_question(const QString& copy)
+{
+    return QStringLiteral("2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
+                          "書き換えられています。\n"
+                          "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
+                          "書き出します。\n"
+                          "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
+                          "残します。\n"
+                          "「キャンセル」：保存せずに、日記の画面に戻ります。")
+        .arg(copy);
+}
+
+}  // namespace
 
 class Test_main_form : public QObject, private Diary_fixture {
     Q_OBJECT
@@ -639,6 +658,128 @@ private slots:
                  Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));  // 2026/12/070雪??
+    }
+
+    // ---- A day changed elsewhere ---------------------------------------
+
+    // 7 December saved as 晴れ。/散歩した。, shown; then another copy of the
+    // diary writes 雨。 into its file, and the user adds a line 雪。.
+    std::unique_ptr<Main_form> Start_and_change_the_day_elsewhere()
+    {
+        if (!QDir().mkpath(At("2026")) || !Write_bytes(At("2026/1207.txt"), Day_file_bytes) ||
+            !Write_bytes(At("2026/keyword.txt"), Today_record_saved))
+            return nullptr;
+        auto form = Start();
+        Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a"));  // 雨。
+        form->Text2->moveCursor(QTextCursor::End);
+        form->Text2->insertPlainText(QStringLiteral("\n雪。"));
+        return form;
+    }
+
+    void A_day_changed_on_disk_asks_which_version_to_keep_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("the files' version") << Answer::Yes;
+        QTest::newRow("the panel's version") << Answer::No;
+        QTest::newRow("back to the text") << Answer::Cancel;
+    }
+    void A_day_changed_on_disk_asks_which_version_to_keep()
+    {
+        QFETCH(Answer, answer);
+        auto form = Start_and_change_the_day_elsewhere();
+        QVERIFY(form);
+        const QString copy = At("2026/1207.conflict-20261207-213015.txt");
+        fake->Expect_box(
+            Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt")),
+            App_title, Icon::Exclamation, Buttons::Yes_no_cancel, answer);
+        const QByteArray mine = Day_file_bytes + Hex("90 e1 81 42 0d 0a");
+        const QString noted =
+            App_title +
+            QStringLiteral("　（この日の別の版：2026/1207.conflict-20261207-213015.txt）");
+        if (answer == Answer::Cancel) {
+            // A move of the day bar: the panel stays on the day as written.
+            form->VScroll3->setValue(8);
+            QCOMPARE(form->VScroll3->value(), 7);
+            QCOMPARE(form->Text5->text(), QStringLiteral("7"));
+            QCOMPARE(form->Text2->toPlainText(), Day_text + QStringLiteral("\n雪。"));
+            QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
+            QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
+            QCOMPARE(form->windowTitle(), App_title);
+        } else if (answer == Answer::Yes) {
+            QCOMPARE(form->Save_day(), Main_form::Save_result::Unchanged);
+            QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨。"));
+            QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
+            QCOMPARE(Read_bytes(copy), mine);
+            QCOMPARE(form->windowTitle(), noted);
+        } else {
+            QCOMPARE(form->Save_day(), Main_form::Save_result::Saved);
+            QCOMPARE(form->Text2->toPlainText(), Day_text + QStringLiteral("\n雪。"));
+            QCOMPARE(Read_bytes(At("2026/1207.txt")), mine);
+            QCOMPARE(Read_bytes(copy), Hex("89 4a 81 42 0d 0a"));
+            QCOMPARE(form->windowTitle(), noted);
+        }
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+    }
+
+    void An_unedited_day_changed_on_disk_is_shown_fresh_when_the_window_is_active_again()
+    {
+        QVERIFY(QDir().mkpath(At("2025")));
+        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("89 4a 81 42 0d 0a")));  // 雨。
+        auto form = Start();
+        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("雨。"));
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        // Both days are written elsewhere while the window is in the back.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved));
+        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("90 e1 81 42 0d 0a")));  // 雪。
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        QCOMPARE(form->Text6->text(), Day_memo);
+        QVERIFY(form->Check1->isChecked());
+        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("雪。"));
+        // An edited day stays as the user has it.
+        form->Text2->moveCursor(QTextCursor::End);
+        form->Text2->insertPlainText(QStringLiteral("\n雪。"));
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        QCOMPARE(form->Text2->toPlainText(), Day_text + QStringLiteral("\n雪。"));
+        elsewhere.hide();
+        // Nothing was asked or written: the save finds the change.
+        fake->Expect_box(
+            Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt")),
+            App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::Cancel);
+        QCOMPARE(form->Save_day(), Main_form::Save_result::Declined);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
+    }
+
+    void A_day_with_another_version_beside_it_names_it_once_in_the_title()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        const QString sync = QStringLiteral("1207.sync-conflict-20261207-101010-ABCDEFG.txt");
+        QVERIFY(Write_bytes(At("2026/" + sync), Day_file_bytes));
+        auto form = Start();
+        const QString noted = App_title + QStringLiteral("　（この日の別の版：2026/%1）").arg(sync);
+        QCOMPARE(form->windowTitle(), noted);
+        QCOMPARE(form->Text2->toPlainText(), QString());
+        form->VScroll3->setValue(8);
+        QCOMPARE(form->windowTitle(), App_title);
+        form->VScroll3->setValue(7);
+        QCOMPARE(form->windowTitle(), noted);
+        // A second one appears while the window is in the back.
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(Write_bytes(At("2026/1207 (conflicted copy 2026-12-07).txt"), Day_file_bytes));
+        QApplication::setActiveWindow(form.get());
+        QTRY_COMPARE(form->windowTitle(),
+                     App_title + QStringLiteral("　（この日の別の版：2026/1207 (conflicted copy "
+                                                "2026-12-07).txt ほか1件）"));
+        QCOMPARE(form->Text2->toPlainText(), QString());
     }
 };
 
