@@ -316,10 +316,9 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
     }
     if (!out.error.Ok())
         return out;
-    QByteArray index;
-    out.error = Read_file_bytes(store.Keyword_file_path(date.year), index, exists);
+    out.error = Read_file_bytes(store.Keyword_file_path(date.year), out.index, exists);
     if (out.error.Ok())
-        out.record = Day_record_in(index, date.Key());
+        out.record = Day_record_in(out.index, date.Key());
     return out;
 }
 
@@ -338,7 +337,7 @@ bool Diary_session::Diary_day_changed_on_disk()
     return now.error.Ok() && !now.file_in_the_way && Changed_since_load(now);
 }
 
-QStringList Diary_session::Other_versions(const Panel_date& date) const
+QStringList Diary_session::Other_versions(const Panel_date& date)
 {
     const QString folder = store.Year_folder(date.year).mid(store.App_dir().size());
     QStringList names = store.Other_versions(date.year, date.month, date.day);
@@ -401,6 +400,9 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     };
     const QByteArray own_record =
         d.Key().toLatin1() + (plan.entry.flag ? '1' : '0') + One_line(plan.memo_bytes.bytes) + '\n';
+    // The index as read by the check just now; after a question it is read
+    // again when it is written.
+    bool index_read_now = false;
     if (plan.keep == Keep::Undecided) {
         // One read of each file: what they hold now against what was loaded.
         plan.disk = Read_day_on_disk(d);
@@ -410,10 +412,13 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
             plan.error = plan.disk.error;
             return Save_result::Failed;
         }
-        const bool holds_plan =
-            plan.disk.file == Diary_store::File_bytes_of(plan.text_bytes.bytes) &&
-            plan.disk.record.own_lines == own_record;
-        if (Changed_since_load(plan.disk) && !holds_plan) {
+        // A change that made the files what this save writes is none.
+        auto holds_plan = [&plan, &own_record] {
+            return plan.disk.record.own_lines == own_record &&
+                   plan.disk.file == Diary_store::File_bytes_of(plan.text_bytes.bytes);
+        };
+        index_read_now = !plan.disk.folder_gone;
+        if (Changed_since_load(plan.disk) && !holds_plan()) {
             const Day_record& r = plan.disk.record;
             plan.disk_entry = {Diary_store::Text_of_file(plan.disk.file), r.memo,
                                r.found && r.memory};
@@ -453,8 +458,9 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
     QByteArray own_lines;
-    if (const Io_result r = store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag,
-                                                         plan.memo_bytes.bytes, &own_lines);
+    if (const Io_result r =
+            store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
+                                         &own_lines, index_read_now ? &plan.disk.index : nullptr);
         !r.Ok())
         return failed(r);
     loaded_disk = plan.disk;

@@ -99,6 +99,7 @@ public:
         Io_result error;    // either file could not be read
         QByteArray file;    // the day file; empty when there is none
         Day_record record;  // the day's lines of the index
+        QByteArray index;   // the whole index as read
         // A folder, device or the like at the day file's name: nothing can
         // be read there, and the write refuses it with its own reason.
         bool file_in_the_way = false;
@@ -223,7 +224,7 @@ public:
     bool Diary_day_changed_on_disk();
     // The files in the day's year folder that hold another version of the
     // day, as "2026/1209.sync-conflict-….txt".
-    QStringList Other_versions(const Panel_date& date) const;
+    QStringList Other_versions(const Panel_date& date);
 
     // ---- The reference panel's day.
     const Panel_date& Reference_date() const { return reference_date; }

@@ -6,8 +6,10 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -231,7 +233,8 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
 }
 
 Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
-                                              const QByteArray& memo_bytes, QByteArray* own_lines)
+                                              const QByteArray& memo_bytes, QByteArray* own_lines,
+                                              const QByteArray* index_now)
 {
     const QString path = Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it. In
@@ -244,9 +247,13 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
 
     bool exists = false;
     QByteArray bytes;
-    const Io_result read = Read_file_bytes(path, bytes, exists);
-    if (!read.Ok())
-        return read;  // never rewrite an index that could not be read whole
+    if (index_now) {
+        bytes = *index_now;
+    } else {
+        const Io_result read = Read_file_bytes(path, bytes, exists);
+        if (!read.Ok())
+            return read;  // never rewrite an index that could not be read whole
+    }
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end. Each line ends
     // in CR LF, as the lines of Read_line_file joined by Join_lines would.
@@ -314,24 +321,46 @@ QString Diary_store::New_conflict_copy_path(int year, int month, int day,
     return path;
 }
 
-QStringList Diary_store::Other_versions(int year, int month, int day) const
+QStringList Diary_store::Other_versions(int year, int month, int day)
 {
-    QStringList names;
-    DIR* dir = ::opendir(QFile::encodeName(Year_folder(year)).constData());
-    if (!dir)
-        return names;
+    const QString folder = Year_folder(year);
+    const QByteArray encoded = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(encoded.constData(), &st) != 0)
+        return {};
+    const qint64 changed_ns = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // A folder whose time is that of its last listing is read again only
+    // when it changed since, and only when that time lies well before the
+    // listing: on a file system with coarse times (FAT, some network
+    // shares) a change in the same second would not show.
+    constexpr qint64 Coarse_ns = 3000000000;
+    if (versions.folder != folder || versions.changed_ns != changed_ns ||
+        versions.listed_ns - changed_ns < Coarse_ns) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        versions = {folder, changed_ns, qint64(now.tv_sec) * 1000000000 + now.tv_nsec, {}};
+        if (DIR* dir = ::opendir(encoded.constData())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const char* n = entry->d_name;
+                // Only names that begin with four digits and go on are decoded.
+                if (!(std::isdigit(uchar(n[0])) && std::isdigit(uchar(n[1])) &&
+                      std::isdigit(uchar(n[2])) && std::isdigit(uchar(n[3]))) ||
+                    (n[4] != '.' && n[4] != ' '))
+                    continue;
+                const QString name = QFile::decodeName(n);
+                if (Is_other_version_of(name, name.left(4)))
+                    versions.names.append(name);
+            }
+            ::closedir(dir);
+        }
+        versions.names.sort();
+    }
     const QString stem = Two_digits(month) + Two_digits(day);
-    const QByteArray stem_bytes = stem.toLatin1();
-    while (const dirent* entry = ::readdir(dir)) {
-        // Only names that begin with the day's four digits are decoded.
-        if (std::strncmp(entry->d_name, stem_bytes.constData(), 4) != 0)
-            continue;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (Is_other_version_of(name, stem))
+    QStringList names;
+    for (const QString& name : versions.names) {
+        if (name.startsWith(stem))
             names.append(name);
     }
-    ::closedir(dir);
-    names.sort();
     return names;
 }
 

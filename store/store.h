@@ -93,9 +93,11 @@ public:
     // read again here, so that every other record stays as the file holds
     // it at this moment (another copy of the diary may have added one).
     // own_lines, when given, receives the day's lines as written (see
-    // Day_record::own_lines).
+    // Day_record::own_lines). index_now, when given, is the whole index as
+    // the caller read it a moment ago, so that it is not read twice.
     Io_result Store_day_record_bytes(int year, const QString& key, bool memory_flag,
-                                     const QByteArray& memo_bytes, QByteArray* own_lines = nullptr);
+                                     const QByteArray& memo_bytes, QByteArray* own_lines = nullptr,
+                                     const QByteArray* index_now = nullptr);
     Io_result Create_year_index(int year, const QString& key);
 
     // A new name for a copy of the day that another version left:
@@ -103,8 +105,9 @@ public:
     // "-2", "-3", ... when that name is taken.
     QString New_conflict_copy_path(int year, int month, int day, const QDateTime& now) const;
     // The names of the files in the day's year folder that hold another
-    // version of the day (see Is_other_version_of), sorted.
-    QStringList Other_versions(int year, int month, int day) const;
+    // version of the day (see Is_other_version_of), sorted. The folder's
+    // listing is kept, and read again only when the folder has changed.
+    QStringList Other_versions(int year, int month, int day);
 
     Settings_read Read_settings(const Settings& first_values) const;
     Io_result Write_settings(const Settings& settings) const;
@@ -124,6 +127,14 @@ public:
 
 private:
     QString app_dir;
+    // The last year folder listed for other versions: its change time then,
+    // when it was listed, and the other versions of all its days.
+    struct Version_listing {
+        QString folder;
+        qint64 changed_ns = 0;
+        qint64 listed_ns = 0;
+        QStringList names;
+    } versions;
 };
 
 // The year index "keyword.txt" in a year folder.

@@ -462,75 +462,55 @@ private slots:
 
     // ---- A day changed elsewhere ---------------------------------------
 
-    // 7 December saved as 晴れ。/散歩した。 with 散歩 and 思い出, loaded;
-    // then another copy of the diary writes 雨。 into its file, and the
-    // panel holds 雪。 with the same memo and flag.
-    void Saved_day_on_disk()
+    // 7 December saved and loaded; another copy of the diary then writes
+    // 雨。 into its file. Returns the plan of saving 雪。 over it.
+    Diary_session::Day_plan Plan_over_a_changed_day(const Day_entry& mine)
     {
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
-        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved));
-    }
-
-    Diary_session::Day_plan Plan_over_a_changed_day()
-    {
-        Saved_day_on_disk();
+        QDir().mkpath(At("2026"));
+        Write_bytes(At("2026/1207.txt"), Day_file_bytes);
+        Write_bytes(At("2026/keyword.txt"), Today_record_saved);
         Start();
         Write_bytes(At("2026/1207.txt"), Other_file_bytes);
-        return session->Plan_day_save({QStringLiteral("雪。"), QStringLiteral("散歩"), true},
-                                      Diary_session::Who::User);
+        return session->Plan_day_save(mine, Diary_session::Who::User);
     }
 
     void A_day_changed_on_disk_is_never_written_over_unasked_data()
     {
         QTest::addColumn<int>("keep");
-        QTest::newRow("the user goes back") << int(Diary_session::Keep::Undecided);
-        QTest::newRow("the files' version stays") << int(Diary_session::Keep::Disk);
-        QTest::newRow("the panel's version is saved") << int(Diary_session::Keep::Mine);
+        QTest::newRow("back to the text") << int(Diary_session::Keep::Undecided);
+        QTest::newRow("the files' version") << int(Diary_session::Keep::Disk);
+        QTest::newRow("the panel's version") << int(Diary_session::Keep::Mine);
     }
     void A_day_changed_on_disk_is_never_written_over_unasked()
     {
         QFETCH(int, keep);
         const QString copy = At("2026/1207.conflict-20261207-213015.txt");
-        Diary_session::Day_plan plan = Plan_over_a_changed_day();
+        Diary_session::Day_plan plan =
+            Plan_over_a_changed_day({QStringLiteral("雪。"), QStringLiteral("散歩"), true});
         QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
         QCOMPARE(plan.disk_entry,
                  (Day_entry{QStringLiteral("雨。"), QStringLiteral("散歩"), true}));
         QCOMPARE(plan.conflict_copy, copy);
-        // Asking wrote nothing.
-        QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
-        QCOMPARE(Read_bytes(At("2026/1207.txt")), Other_file_bytes);
-        if (keep == int(Diary_session::Keep::Undecided))
-            return;
         plan.keep = Diary_session::Keep(keep);
-        if (plan.keep == Diary_session::Keep::Disk) {
-            QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Unchanged);
-            QCOMPARE(Read_bytes(At("2026/1207.txt")), Other_file_bytes);
-            // Same memo and flag: the copy is the panel's day file exactly.
-            QCOMPARE(Read_bytes(copy), Own_file_bytes);
-            QCOMPARE(session->Loaded_day().text, QStringLiteral("雨。"));
+        const bool mine = plan.keep == Diary_session::Keep::Mine;
+        if (plan.keep != Diary_session::Keep::Undecided) {
+            QCOMPARE(session->Write_day(plan), mine ? Diary_session::Save_result::Saved
+                                                    : Diary_session::Save_result::Unchanged);
+            // Same memo and flag: the copy is the other version's day file.
+            QCOMPARE(Read_bytes(copy), mine ? Other_file_bytes : Own_file_bytes);
+            QCOMPARE(session->Loaded_day().text,
+                     mine ? QStringLiteral("雪。") : QStringLiteral("雨。"));
         } else {
-            QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
-            QCOMPARE(Read_bytes(At("2026/1207.txt")), Own_file_bytes);
-            QCOMPARE(Read_bytes(copy), Other_file_bytes);
-            QCOMPARE(session->Loaded_day().text, QStringLiteral("雪。"));
+            QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
         }
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), mine ? Own_file_bytes : Other_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
-        // What the session now remembers is what the files hold: the next
-        // save of the same panel asks nothing (and has nothing to write
-        // when the panel's version was saved).
-        Diary_session::Day_plan again = session->Plan_day_save(
-            {QStringLiteral("雪。"), QStringLiteral("散歩"), true}, Diary_session::Who::User);
-        QCOMPARE(session->Write_day(again), plan.keep == Diary_session::Keep::Disk
-                                                ? Diary_session::Save_result::Saved
-                                                : Diary_session::Save_result::Unchanged);
-        QCOMPARE(Read_bytes(At("2026/1207.txt")), Own_file_bytes);
     }
 
     void With_nobody_to_ask_both_versions_of_a_changed_day_are_kept()
     {
-        Plan_over_a_changed_day();
         const Day_entry mine{QStringLiteral("雪。"), QStringLiteral("雪"), false};
+        Plan_over_a_changed_day(mine);
         const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, mine);
         QCOMPARE(saved.day, Diary_session::Save_result::Unchanged);
         QVERIFY(saved.rescue_path.isEmpty());
@@ -541,8 +521,7 @@ private slots:
                  Hex("83 81 83 82 81 46 90 e1 0d 0a"                       // メモ：雪
                      "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +  // 思い出：なし
                      Own_file_bytes);
-        // The session still has the day as loaded: a save with a user there
-        // asks, and a second copy gets its own name.
+        // The day stays as loaded: a save with a user there asks again.
         Diary_session::Day_plan plan = session->Plan_day_save(mine, Diary_session::Who::User);
         QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
         QCOMPARE(plan.conflict_copy, At("2026/1207.conflict-20261207-213015-2.txt"));
@@ -550,67 +529,47 @@ private slots:
 
     void A_memo_changed_on_disk_is_caught_and_other_days_records_survive()
     {
-        Saved_day_on_disk();
-        Start();
-        // Another copy adds 8 December: no conflict, and its record stays.
+        const Day_entry mine{QStringLiteral("雨。"), QStringLiteral("散歩"), true};
+        Diary_session::Day_plan plan = Plan_over_a_changed_day(mine);
+        // Another copy adds 8 December: its record stays.
         const QByteArray eighth = Hex("32 30 32 36 2f 31 32 2f 30 38 31 94 83 82 a2 95 a8 0d 0a");
-        Write_bytes(At("2026/keyword.txt"), Today_record_saved + eighth);
-        const Day_entry mine{QStringLiteral("雪。"), QStringLiteral("散歩"), true};
-        Diary_session::Day_plan plan = session->Plan_day_save(mine, Diary_session::Who::User);
-        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved + eighth));
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);  // the same text
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved + eighth);
-        QCOMPARE(Read_bytes(At("2026/1207.txt")), Own_file_bytes);
-        // Then it changes this day's memo to 雨 and clears the flag.
-        const QByteArray changed = Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 0d 0a");
-        Write_bytes(At("2026/keyword.txt"), changed + eighth);
-        plan = session->Plan_day_save({QStringLiteral("雪。\n"), QStringLiteral("散歩"), true},
+        // Then it gives this day the memo 雨 without the flag.
+        QVERIFY(Write_bytes(At("2026/keyword.txt"),
+                            Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 0d 0a") + eighth));
+        plan = session->Plan_day_save({QStringLiteral("雪。"), QStringLiteral("散歩"), true},
                                       Diary_session::Who::User);
         QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
-        QCOMPARE(plan.disk_entry, (Day_entry{QStringLiteral("雪。"), QStringLiteral("雨"), false}));
         plan.keep = Diary_session::Keep::Mine;
         QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved + eighth);
-        QCOMPARE(Read_bytes(At("2026/1207.conflict-20261207-213015.txt")),
-                 Hex("83 81 83 82 81 46 89 4a 0d 0a"                       // メモ：雨
-                     "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +  // 思い出：なし
-                     Own_file_bytes);
+        QCOMPARE(
+            Read_bytes(At("2026/1207.conflict-20261207-213015.txt")),
+            Hex("83 81 83 82 81 46 89 4a 0d 0a 8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +
+                Other_file_bytes);
     }
 
     void Conflict_copies_are_never_read_as_days_or_indexes()
     {
-        Saved_day_on_disk();
+        QVERIFY(QDir().mkpath(At("2026")));
         const QStringList copies{"1207 (conflicted copy 2026-12-07).txt", "1207 (1).txt",
                                  "1207.conflict-20261206-080000.txt",
                                  "1207.sync-conflict-20261207-101010-ABCDEFG.txt"};
-        for (const QString& name : copies)
-            Write_bytes(At("2026/" + name), Other_file_bytes);
-        const QByteArray other_index = Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 0d 0a");
-        Write_bytes(At("2026/keyword (1).txt"), other_index);
-        Write_bytes(At("2026/keyword.sync-conflict-20261207-101010-ABCDEFG.txt"), other_index);
-        // Names like them that are no copy of 7 December.
-        Write_bytes(At("2026/12071.txt"), Other_file_bytes);
-        Write_bytes(At("2026/1208 (1).txt"), Other_file_bytes);
+        for (const QString& name : copies + QStringList{"12071.txt", "keyword (1).txt"})
+            QVERIFY(Write_bytes(At("2026/" + name), Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a")));
         Start();
-        QCOMPARE(session->Loaded_day(), (Day_entry{Day_text, QStringLiteral("散歩"), true}));
+        QCOMPARE(session->Loaded_day(), Day_entry{});
         const Day_list_read listed = Read_day_list(folder->Path(), QStringLiteral("2026"),
                                                    [](const QString&) { return true; });
-        QCOMPARE(listed.records.size(), 1);
-        QCOMPARE(listed.records.front().line, QStringLiteral("2026/12/071散歩"));
-        QStringList expected;
-        for (const QString& name : copies)
-            expected << "2026/" + name;
+        QCOMPARE(listed.records.size(), 1);  // the one record start-up made
+        QStringList expected = copies;
         expected.sort();
+        for (QString& name : expected)
+            name.prepend("2026/");
         QCOMPARE(session->Other_versions({2026, 12, 7}), expected);
-        QCOMPARE(session->Other_versions({2026, 12, 8}), QStringList({"2026/1208 (1).txt"}));
-        QCOMPARE(session->Other_versions({2025, 12, 7}), QStringList());
-        // A save beside them leaves every one as it was.
-        Diary_session::Day_plan plan = session->Plan_day_save(
-            {QStringLiteral("雪。"), QStringLiteral("散歩"), true}, Diary_session::Who::User);
-        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
-        for (const QString& name : copies)
-            QCOMPARE(Read_bytes(At("2026/" + name)), Other_file_bytes);
-        QCOMPARE(Read_bytes(At("2026/keyword (1).txt")), other_index);
-        QCOMPARE(Entries(At("2026")).size(), copies.size() + 6);
+        QCOMPARE(session->Other_versions({2026, 12, 8}), QStringList());
     }
 };
 
