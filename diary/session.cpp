@@ -302,23 +302,23 @@ QByteArray One_line(QByteArray memo_bytes)
 Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& date)
 {
     Day_on_disk out;
-    // A year folder that is gone altogether (a network drive away, the
-    // folder moved) is no version of the day: the write finds the cause.
-    out.folder_gone = !Diary_store::Folder_exists(store.Year_folder(date.year));
-    if (out.folder_gone)
-        return out;
-    bool exists = false;
-    out.error =
-        Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file, exists);
+    bool file_exists = false;
+    out.error = Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file,
+                                file_exists);
     if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file) {
         out.file_in_the_way = true;
         out.error = {};
     }
     if (!out.error.Ok())
         return out;
-    out.error = Read_file_bytes(store.Keyword_file_path(date.year), out.index, exists);
+    bool index_exists = false;
+    out.error = Read_file_bytes(store.Keyword_file_path(date.year), out.index, index_exists);
     if (out.error.Ok())
         out.record = Day_record_in(out.index, date.Key());
+    // A year folder that is gone altogether (a network drive away, the
+    // folder moved) is no version of the day: the write finds the cause.
+    if (!file_exists && !index_exists)
+        out.folder_gone = !Diary_store::Folder_exists(store.Year_folder(date.year));
     return out;
 }
 
