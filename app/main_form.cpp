@@ -429,17 +429,22 @@ QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QStr
     const QString copy = plan.conflict_copy.startsWith(app_dir)
                              ? plan.conflict_copy.mid(app_dir.size())
                              : plan.conflict_copy;
+    // A day removed elsewhere leaves nothing to keep in a copy.
+    const bool removed = plan.disk.file.isEmpty() && !plan.disk.record.found;
+    const QString keep_mine =
+        removed ? QStringLiteral("「いいえ」：ここで書いた日記で保存します。\n")
+                : QStringLiteral("「いいえ」：ここで書いた日記で保存します。書き換えられた日記は"
+                                 "「%1」に残します。\n")
+                      .arg(copy);
     return QStringLiteral("%1年%2月%3日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
                           "書き換えられています。\n"
                           "「はい」：書き換えられた日記を残します。ここで書いた日記は「%4」に"
-                          "書き出します。\n"
-                          "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%4」に"
-                          "残します。\n"
-                          "「キャンセル」：保存せずに、日記の画面に戻ります。")
-        .arg(plan.date.year)
-        .arg(plan.date.month)
-        .arg(plan.date.day)
-        .arg(copy);
+                          "書き出します。\n")
+               .arg(plan.date.year)
+               .arg(plan.date.month)
+               .arg(plan.date.day)
+               .arg(copy) +
+           keep_mine + QStringLiteral("「キャンセル」：保存せずに、日記の画面に戻ります。");
 }
 
 Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)

@@ -297,6 +297,12 @@ QByteArray One_line(QByteArray memo_bytes)
     return memo_bytes.replace('\r', ' ').replace('\n', ' ');
 }
 
+// The record holds another memo or flag than these.
+bool Record_differs(const Day_record& record, const QByteArray& memo_bytes, bool flag)
+{
+    return record.memo_bytes != One_line(memo_bytes) || record.memory != flag;
+}
+
 }  // namespace
 
 Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& date)
@@ -364,13 +370,12 @@ QByteArray Diary_session::Conflict_copy_bytes(const QByteArray& file, const QByt
 Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
 {
     // The files' version stays; the panel's goes, whole, to the copy.
-    const QByteArray memo = One_line(plan.memo_bytes.bytes);
-    const bool record_differs =
-        memo != plan.disk.record.memo_bytes || plan.entry.flag != plan.disk.record.memory;
     const Io_result written =
         Replace_file(plan.conflict_copy,
-                     Conflict_copy_bytes(Diary_store::File_bytes_of(plan.text_bytes.bytes),
-                                         plan.memo_bytes.bytes, plan.entry.flag, record_differs));
+                     Conflict_copy_bytes(
+                         Diary_store::File_bytes_of(plan.text_bytes.bytes), plan.memo_bytes.bytes,
+                         plan.entry.flag,
+                         Record_differs(plan.disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
     if (!written.Ok() && written.step != Io_step::Sync_folder) {
         plan.result = Save_result::Failed;
         plan.failure = Failure::Conflict_copy;
@@ -441,11 +446,11 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         if (disk.file.isEmpty() && !disk.record.found) {
             plan.conflict_copy.clear();  // the day was removed: nothing to keep
         } else {
-            const bool record_differs = disk.record.memo_bytes != One_line(plan.memo_bytes.bytes) ||
-                                        disk.record.memory != plan.entry.flag;
             const Io_result copied = Replace_file(
-                plan.conflict_copy, Conflict_copy_bytes(disk.file, disk.record.memo_bytes,
-                                                        disk.record.memory, record_differs));
+                plan.conflict_copy,
+                Conflict_copy_bytes(
+                    disk.file, disk.record.memo_bytes, disk.record.memory,
+                    Record_differs(disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
             if (!copied.Ok() && copied.step != Io_step::Sync_folder) {
                 failed(copied);
                 plan.failure = Failure::Conflict_copy;
