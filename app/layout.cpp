@@ -112,6 +112,9 @@ void Main_form::changeEvent(QEvent* event)
     // Coming back from minimized lays out the size the window had meanwhile.
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
+    // Back from another window or program: the files may have changed.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Show_changes_on_disk();
 }
 
 void Main_form::Bring_onto_screen()

@@ -356,8 +356,26 @@ void Main_form::Load_diary_day(int year, int month, int day)
     Show_entry(session.Loaded_day());
     session.Day_shown(Current_entry());
     Text2->document()->setModified(false);
+    Show_other_versions();
     Tell_day_read(read, QStringLiteral("日記を読み込めませんでした。"),
                   QStringLiteral("この日の日記は、ファイルを守るため保存しません。"));
+}
+
+QString Title_with_other_versions(const QStringList& other_versions)
+{
+    if (other_versions.isEmpty())
+        return App_title;
+    QString note = QStringLiteral("　（この日の別の版：%1").arg(other_versions.front());
+    if (other_versions.size() > 1)
+        note += QStringLiteral(" ほか%1件").arg(other_versions.size() - 1);
+    return App_title + note + QStringLiteral("）");
+}
+
+void Main_form::Show_other_versions()
+{
+    const QString title = Title_with_other_versions(session.Other_versions(session.Diary_date()));
+    if (windowTitle() != title)
+        setWindowTitle(title);
 }
 
 void Main_form::Load_reference_text()
@@ -382,6 +400,8 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan)
         return QStringLiteral("シフトJISで表せない文字があるため、日記を保存しませんでした。");
     case Diary_session::Failure::Text_only:
         return QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。");
+    case Diary_session::Failure::Conflict_copy:
+        return QStringLiteral("書き換えられた日記の控えを作れなかったため、保存しませんでした。");
     case Diary_session::Failure::Write:
     case Diary_session::Failure::None: break;
     }
@@ -404,9 +424,53 @@ Diary_session::Day_plan Main_form::Plan_day_save(Who who)
     return plan;
 }
 
+QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QString& app_dir)
+{
+    const QString copy = plan.conflict_copy.startsWith(app_dir)
+                             ? plan.conflict_copy.mid(app_dir.size())
+                             : plan.conflict_copy;
+    // A day removed elsewhere leaves nothing to keep in a copy.
+    const bool removed = plan.disk.file.isEmpty() && !plan.disk.record.found;
+    const QString keep_mine =
+        removed ? QStringLiteral("「いいえ」：ここで書いた日記で保存します。\n")
+                : QStringLiteral("「いいえ」：ここで書いた日記で保存します。書き換えられた日記は"
+                                 "「%1」に残します。\n")
+                      .arg(copy);
+    return QStringLiteral("%1年%2月%3日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
+                          "書き換えられています。\n"
+                          "「はい」：書き換えられた日記を残します。ここで書いた日記は「%4」に"
+                          "書き出します。\n")
+               .arg(plan.date.year)
+               .arg(plan.date.month)
+               .arg(plan.date.day)
+               .arg(copy) +
+           keep_mine + QStringLiteral("「キャンセル」：保存せずに、日記の画面に戻ります。");
+}
+
 Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
 {
-    const Save_result result = session.Write_day(plan);
+    Save_result result = session.Write_day(plan);
+    if (result == Save_result::Changed_on_disk) {
+        const Platform::Answer answer =
+            platform.Message_box(Changed_on_disk_question(plan, session.App_dir()), App_title,
+                                 Platform::Icon::Exclamation, Platform::Buttons::Yes_no_cancel);
+        if (ended)
+            return Save_result::Declined;
+        if (answer != Platform::Answer::Yes && answer != Platform::Answer::No) {
+            plan.result = Save_result::Declined;
+            return Save_result::Declined;
+        }
+        plan.keep =
+            answer == Platform::Answer::Yes ? Diary_session::Keep::Disk : Diary_session::Keep::Mine;
+        result = session.Write_day(plan);
+        if (plan.keep == Diary_session::Keep::Disk && result == Save_result::Unchanged) {
+            // The files' version is the day now, in the panel too.
+            Show_entry(session.Loaded_day());
+            session.Day_shown(Current_entry());
+            Text2->document()->setModified(false);
+        }
+        Show_other_versions();
+    }
     if (result == Save_result::Saved) {
         // Substitutes are shown as written, so that the screen and the
         // file agree.
@@ -480,7 +544,12 @@ bool Main_form::Form_QueryUnload()
     if (plan.result == Save_result::Declined)
         return false;
     const Io_result settings_result = Save_settings();
-    const bool day_failed = Run_plan(plan) == Save_result::Failed;
+    const Save_result day = Run_plan(plan);
+    if (ended)
+        return true;
+    if (day == Save_result::Declined)
+        return false;  // the day changed on disk, and the user went back to it
+    const bool day_failed = day == Save_result::Failed;
     if (settings_result.Ok() && !day_failed) {
         Finish();
         return true;

@@ -107,6 +107,15 @@ public:
     void Load_diary_day(int year, int month, int day);
     // Shows the reference day in Text1.
     void Load_reference_text();
+    // The window has become active again: an unedited diary day and the
+    // reference day that changed on disk meanwhile are shown as the files
+    // hold them now. An edited day stays as the user has it; its save finds
+    // the change. Nothing is asked or told here.
+    void Show_changes_on_disk();
+    // Names in the window's title the first file beside the diary panel's
+    // day that holds another version of it (a synchronising tool's
+    // conflict copy, or this program's); the plain title when there is none.
+    void Show_other_versions();
 
     bool Ended() const { return ended; }
     // The file the last ending without a save wrote the day to, or empty.
@@ -251,3 +260,8 @@ private:
 
 // The headline of a failed save.
 QString Save_failure_headline(const Diary_session::Day_plan& plan);
+// The question when the day being saved changed on disk since it was
+// loaded: yes keeps the files' version, no the panel's, cancel goes back.
+QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QString& app_dir);
+// The window's title for a day with these other versions beside it.
+QString Title_with_other_versions(const QStringList& other_versions);

@@ -5,6 +5,7 @@
 #include "app/main_form.h"
 #include "ui/spinner.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QGuiApplication>
@@ -252,6 +253,27 @@ void Main_form::Load_diary_position()
         return;
     }
     Load_diary_day(date.year, date.month, date.day);
+}
+
+void Main_form::Show_changes_on_disk()
+{
+    // Not in the middle of a save, a move or a question, and never before
+    // start-up has shown a day.
+    if (ended || diary_moving || in_query || scroll_lock != QLatin1String("off") ||
+        QApplication::activeModalWidget())
+        return;
+    if (!session.Edited(Current_entry()) && session.Diary_day_changed_on_disk()) {
+        const Panel_date& d = session.Diary_date();
+        Load_diary_day(d.year, d.month, d.day);
+    } else {
+        Show_other_versions();
+    }
+    Diary_session::Day_read read;
+    const QString reference = session.Load_reference_text(read);
+    // A reference day that cannot be read now keeps what it showed; the
+    // next move of its bars tells why.
+    if (read.text_error.Ok() && reference != Text1->toPlainText())
+        Text1->setPlainText(reference);
 }
 
 // The bars agree with the day shown again; no handler runs.

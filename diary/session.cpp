@@ -2,6 +2,7 @@
 
 #include "platform/app_title.h"
 #include "platform/clock.h"
+#include "store/line_file.h"
 #include "store/safe_replace.h"
 
 #include <QDir>
@@ -224,6 +225,8 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     load_error = {};
     Day_read out;
     const Day_record record = store.Find_day_record(date.year, date.Key(), &out.index_error);
+    loaded_disk = {};
+    loaded_disk.record = record;
     loaded.flag = record.found && record.memory;
     // The memo stays even when the day has no file: a memo alone is a saved day.
     loaded.memo = record.found ? record.memo : QString();
@@ -236,10 +239,12 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     out.text_error = read.result;
     out.file_size = read.file_size;
     loaded.text = read.result.Ok() ? read.text : QString();
+    loaded_disk.file = read.bytes;
     if (!read.result.Ok()) {
         day_readable = false;
         load_error = read.result;
     }
+    loaded_disk.error = load_error;
     return out;
 }
 
@@ -247,6 +252,7 @@ void Diary_session::Load_empty_day(const Panel_date& date)
 {
     diary_date = date;
     loaded = {};
+    loaded_disk = {};
     day_readable = true;
     load_error = {};
 }
@@ -256,6 +262,7 @@ Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who w
     Day_plan plan;
     plan.date = diary_date;
     plan.entry = now;
+    plan.who = who;
     if (!Edited(now))
         return plan;  // not edited since it was loaded or saved
     // Text and memo both empty: the day is not saved, and what was stored
@@ -282,9 +289,112 @@ Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who w
     return plan;
 }
 
+namespace {
+
+// A memo as its record holds it: one line.
+QByteArray One_line(QByteArray memo_bytes)
+{
+    return memo_bytes.replace('\r', ' ').replace('\n', ' ');
+}
+
+// The record holds another memo or flag than these.
+bool Record_differs(const Day_record& record, const QByteArray& memo_bytes, bool flag)
+{
+    return record.memo_bytes != One_line(memo_bytes) || record.memory != flag;
+}
+
+}  // namespace
+
+Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& date)
+{
+    Day_on_disk out;
+    bool file_exists = false;
+    out.error = Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file,
+                                file_exists);
+    if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file) {
+        out.file_in_the_way = true;
+        out.error = {};
+    }
+    if (!out.error.Ok())
+        return out;
+    bool index_exists = false;
+    out.error = Read_file_bytes(store.Keyword_file_path(date.year), out.index, index_exists);
+    if (out.error.Ok())
+        out.record = Day_record_in(out.index, date.Key());
+    // A year folder that is gone altogether (a network drive away, the
+    // folder moved) is no version of the day: the write finds the cause.
+    if (!file_exists && !index_exists)
+        out.folder_gone = !Diary_store::Folder_exists(store.Year_folder(date.year));
+    return out;
+}
+
+bool Diary_session::Changed_since_load(const Day_on_disk& now) const
+{
+    if (now.folder_gone)
+        return false;
+    if (now.record.own_lines != loaded_disk.record.own_lines)
+        return true;
+    return !now.file_in_the_way && now.file != loaded_disk.file;
+}
+
+bool Diary_session::Diary_day_changed_on_disk()
+{
+    const Day_on_disk now = Read_day_on_disk(diary_date);
+    return now.error.Ok() && !now.file_in_the_way && Changed_since_load(now);
+}
+
+QStringList Diary_session::Other_versions(const Panel_date& date)
+{
+    const QString folder = store.Year_folder(date.year).mid(store.App_dir().size());
+    QStringList names = store.Other_versions(date.year, date.month, date.day);
+    for (QString& name : names)
+        name.prepend(folder + QLatin1Char('/'));
+    return names;
+}
+
+QByteArray Diary_session::Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
+                                              bool flag, bool record_differs)
+{
+    // A copy whose memo and flag are those that stay is the day file itself,
+    // byte for byte: renamed, it is the day again.
+    if (!record_differs)
+        return file;
+    QByteArray out =
+        cp932::Encode(QStringLiteral("メモ：")).bytes + One_line(memo_bytes) + "\r\n" +
+        cp932::Encode(flag ? QStringLiteral("思い出：あり") : QStringLiteral("思い出：なし"))
+            .bytes +
+        "\r\n\r\n";
+    return out + file;
+}
+
+Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
+{
+    // The files' version stays; the panel's goes, whole, to the copy.
+    const Io_result written =
+        Replace_file(plan.conflict_copy,
+                     Conflict_copy_bytes(
+                         Diary_store::File_bytes_of(plan.text_bytes.bytes), plan.memo_bytes.bytes,
+                         plan.entry.flag,
+                         Record_differs(plan.disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
+    if (!written.Ok() && written.step != Io_step::Sync_folder) {
+        plan.result = Save_result::Failed;
+        plan.failure = Failure::Conflict_copy;
+        plan.error = written;
+        return Save_result::Failed;
+    }
+    plan.result = Save_result::Unchanged;
+    if (plan.who == Who::User) {
+        loaded = plan.disk_entry;
+        loaded_disk = plan.disk;
+        day_readable = true;
+        load_error = {};
+    }
+    return Save_result::Unchanged;
+}
+
 Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
 {
-    if (plan.result != Save_result::Saved)
+    if (plan.result != Save_result::Saved && plan.result != Save_result::Changed_on_disk)
         return plan.result;
     const Panel_date& d = plan.date;
     auto failed = [&plan](const Io_result& r) {
@@ -293,15 +403,76 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         plan.error = r;
         return Save_result::Failed;
     };
+    const QByteArray own_record =
+        d.Key().toLatin1() + (plan.entry.flag ? '1' : '0') + One_line(plan.memo_bytes.bytes) + '\n';
+    // The index as read by the check just now; after a question it is read
+    // again when it is written.
+    bool index_read_now = false;
+    if (plan.keep == Keep::Undecided) {
+        // One read of each file: what they hold now against what was loaded.
+        plan.disk = Read_day_on_disk(d);
+        if (!plan.disk.error.Ok()) {
+            plan.result = Save_result::Failed;
+            plan.failure = Failure::Unreadable_day;
+            plan.error = plan.disk.error;
+            return Save_result::Failed;
+        }
+        // A change that made the files what this save writes is none.
+        auto holds_plan = [&plan, &own_record] {
+            return plan.disk.record.own_lines == own_record &&
+                   plan.disk.file == Diary_store::File_bytes_of(plan.text_bytes.bytes);
+        };
+        index_read_now = !plan.disk.folder_gone;
+        if (Changed_since_load(plan.disk) && !holds_plan()) {
+            const Day_record& r = plan.disk.record;
+            plan.disk_entry = {Diary_store::Text_of_file(plan.disk.file), r.memo,
+                               r.found && r.memory};
+            plan.conflict_copy = store.New_conflict_copy_path(d.year, d.month, d.day, clock.Now());
+            if (plan.who == Who::User) {
+                plan.result = Save_result::Changed_on_disk;
+                return Save_result::Changed_on_disk;
+            }
+            plan.keep = Keep::Disk;
+        }
+    }
+    if (plan.keep != Keep::Undecided) {
+        if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
+            return failed(r);
+    }
+    if (plan.keep == Keep::Disk)
+        return Keep_version(plan);
+    if (plan.keep == Keep::Mine) {
+        const Day_on_disk& disk = plan.disk;
+        if (disk.file.isEmpty() && !disk.record.found) {
+            plan.conflict_copy.clear();  // the day was removed: nothing to keep
+        } else {
+            const Io_result copied = Replace_file(
+                plan.conflict_copy,
+                Conflict_copy_bytes(
+                    disk.file, disk.record.memo_bytes, disk.record.memory,
+                    Record_differs(disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
+            if (!copied.Ok() && copied.step != Io_step::Sync_folder) {
+                failed(copied);
+                plan.failure = Failure::Conflict_copy;
+                return Save_result::Failed;
+            }
+        }
+    }
+    plan.result = Save_result::Saved;
     // The index is written before the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
+    QByteArray own_lines;
     if (const Io_result r =
-            store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes);
+            store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
+                                         &own_lines, index_read_now ? &plan.disk.index : nullptr);
         !r.Ok())
         return failed(r);
+    loaded_disk = plan.disk;
+    loaded_disk.record = Day_record_in(own_lines, d.Key());
+    QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
-                                                   plan.text_bytes.bytes);
+                                                   plan.text_bytes.bytes, &file);
         !r.Ok()) {
         // The index holds the new memo and flag, the day file its old text:
         // that is what the user is told, and what is remembered as on disk,
@@ -312,6 +483,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         loaded.flag = plan.entry.flag;
         return Save_result::Failed;
     }
+    loaded_disk.file = file;
     if (plan.unmappable.isEmpty()) {
         loaded = plan.entry;
     } else {

@@ -56,10 +56,18 @@ QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>
 class Diary_session {
 public:
     enum class Save_result {
-        Saved,      // the day was written
-        Unchanged,  // nothing to write: unedited, or text and memo both empty
-        Declined,   // the user chose to go back to the text; nothing written
-        Failed,     // not written; the reason is in the plan or the result
+        Saved,  // the day was written
+        // Nothing written to the day: unedited, text and memo both empty,
+        // or the version another copy of the diary wrote was kept (then the
+        // plan names the copy that holds the panel's version).
+        Unchanged,
+        Declined,  // the user chose to go back to the text; nothing written
+        Failed,    // not written; the reason is in the plan or the result
+        // Not written: the day's file or its index record changed on disk
+        // since the day was loaded. The plan holds what the files hold now;
+        // the user chooses the version to keep (Day_plan::keep), and the
+        // plan is written again.
+        Changed_on_disk,
     };
     // Whether a user is there to answer questions (the close box, a button)
     // or not (a signal, the session ending).
@@ -75,6 +83,27 @@ public:
         // The index took the memo and the memory flag, the day file could
         // not be written: the text on disk is still the old one.
         Text_only,
+        // The version the day's file and index hold now could not be kept
+        // in a conflict copy, so nothing was written over it.
+        Conflict_copy,
+    };
+    // Which version of a day changed on disk becomes the day.
+    enum class Keep {
+        Undecided,
+        Disk,  // the files' version; the panel's goes to a conflict copy
+        Mine,  // the panel's version; the files' goes to a conflict copy
+    };
+
+    // A day as its two files hold it, byte for byte.
+    struct Day_on_disk {
+        Io_result error;    // either file could not be read
+        QByteArray file;    // the day file; empty when there is none
+        Day_record record;  // the day's lines of the index
+        QByteArray index;   // the whole index as read
+        // A folder, device or the like at the day file's name: nothing can
+        // be read there, and the write refuses it with its own reason.
+        bool file_in_the_way = false;
+        bool folder_gone = false;  // no year folder: nothing was read
     };
 
     // A save of the diary panel's day, worked out before anything is
@@ -91,6 +120,14 @@ public:
         // Characters that need the user's consent to their substitutes
         // before the plan may be written; empty when none.
         QList<Unmappable_char> unmappable;
+        Who who = Who::User;
+        // Filled when Write_day found the day changed on disk: the day as
+        // the files hold it now, and the conflict copy that will hold the
+        // version not kept (written, once the plan has been carried out).
+        Keep keep = Keep::Undecided;
+        Day_on_disk disk;
+        Day_entry disk_entry;
+        QString conflict_copy;
     };
 
     // The outcome of loading a day into a panel.
@@ -173,8 +210,21 @@ public:
     // Saving: the plan first (no file touched), then its execution.
     Day_plan Plan_day_save(const Day_entry& now, Who who);
     // Writes the plan, substitutes agreed; afterwards Loaded_day() is what
-    // the files hold and should be shown.
+    // the files hold and should be shown. Before anything is written, the
+    // day's file and its index record are compared with what was loaded:
+    // a day changed elsewhere is never written over unasked. With a user
+    // the result is then Changed_on_disk, and the plan is written again
+    // once plan.keep holds the choice; with nobody to ask, the files'
+    // version stays and the panel's goes to a conflict copy, while the
+    // session keeps the day as loaded, so that the next save with a user
+    // asks again.
     Save_result Write_day(Day_plan& plan);
+    // The diary panel's day changed on disk since it was loaded, and can be
+    // read now (an unedited day is then loaded again).
+    bool Diary_day_changed_on_disk();
+    // The files in the day's year folder that hold another version of the
+    // day, as "2026/1209.sync-conflict-….txt".
+    QStringList Other_versions(const Panel_date& date);
 
     // ---- The reference panel's day.
     const Panel_date& Reference_date() const { return reference_date; }
@@ -228,6 +278,17 @@ private:
     Panel_date diary_date;
     Panel_date reference_date;
     Day_entry loaded;
+    // The day's file and index record as they were when the day was loaded
+    // or last written.
+    Day_on_disk loaded_disk;
+    Day_on_disk Read_day_on_disk(const Panel_date& date);
+    // The files hold something else than when the day was loaded.
+    bool Changed_since_load(const Day_on_disk& now) const;
+    // The bytes of a conflict copy of a version: its day file, after the
+    // memo and the memory flag when they differ from those that stay.
+    static QByteArray Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
+                                          bool flag, bool record_differs);
+    Save_result Keep_version(Day_plan& plan);
     // False when the day's file or its index could not be read: its file is
     // then never written over by what the panel holds.
     bool day_readable = true;

@@ -44,7 +44,9 @@ Io_result Read_file_bytes(const QString& path, QByteArray& bytes, bool& exists)
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return fail(Io_step::Read, errno);
 
-    bytes.resize(qsizetype(st.st_size));
+    // One byte more than the file holds: the read that finds the end needs
+    // no second, larger buffer.
+    bytes.resize(qsizetype(st.st_size) + 1);
     qsizetype done = 0;
     for (;;) {
         if (done == bytes.size()) {

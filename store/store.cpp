@@ -6,8 +6,11 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,19 +148,28 @@ Text_read Diary_store::Read_text_file(const QString& path)
 {
     Text_read read;
     bool exists = false;
-    QByteArray bytes;
-    read.result = Read_file_bytes(path, bytes, exists);
+    read.result = Read_file_bytes(path, read.bytes, exists);
     if (!read.result.Ok() || !exists)
         return read;
-    read.file_size = bytes.size();
+    read.file_size = read.bytes.size();
+    read.text = Text_of_file(read.bytes);
+    return read;
+}
+
+QString Diary_store::Text_of_file(QByteArrayView bytes)
+{
     // The final line end is the writer's, not the user's. A file made by
     // another program may lack it; then nothing of the text is dropped.
     if (bytes.endsWith(Crlf))
         bytes.chop(2);
     else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
         bytes.chop(1);
-    read.text = Text_from_bytes(bytes);
-    return read;
+    return Text_from_bytes(bytes);
+}
+
+QByteArray Diary_store::File_bytes_of(const QByteArray& cp932_bytes)
+{
+    return With_crlf(cp932_bytes, Crlf);
 }
 
 Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
@@ -169,35 +181,46 @@ Io_result Diary_store::Write_text_file(const QString& path, const QString& text,
     return Write_text_bytes(path, encoded.bytes);
 }
 
-Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes)
+Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& cp932_bytes,
+                                        QByteArray* written)
 {
     const QByteArray bytes = With_crlf(cp932_bytes, Crlf);
     if (bytes.size() > File_size_limit)
         return Io_result::Failure(Io_step::Too_large, EFBIG, path);
+    if (written)
+        *written = bytes;
     return Replace_file(path, bytes);
+}
+
+Day_record Day_record_in(QByteArrayView index_bytes, const QString& key)
+{
+    Day_record record;
+    const QByteArray key_bytes = key.toLatin1();
+    For_each_line(index_bytes, [&](QByteArrayView line) {
+        if (!line.startsWith(key_bytes))
+            return;
+        record.found = true;
+        if (line.size() > 10 && line[10] == '1')
+            record.memory = true;
+        record.memo_bytes = line.sliced(qMin<qsizetype>(11, line.size())).toByteArray();
+        record.own_lines += line;
+        record.own_lines += '\n';
+    });
+    if (record.found)
+        record.memo = cp932::Decode_text(record.memo_bytes);
+    return record;
 }
 
 Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)
 {
-    Day_record record;
     bool exists = false;
-    QList<QByteArray> lines;
-    const Io_result read = Read_line_file(Keyword_file_path(year), lines, exists);
+    QByteArray bytes;
+    const Io_result read = Read_file_bytes(Keyword_file_path(year), bytes, exists);
     if (error)
         *error = read;
     if (!read.Ok() || !exists)
-        return record;
-    const QByteArray key_bytes = key.toLatin1();
-    for (const QByteArray& line : lines) {
-        if (!line.startsWith(key_bytes))
-            continue;
-        record.found = true;
-        if (line.size() > 10 && line[10] == '1')
-            record.memory = true;
-        record.memo =
-            cp932::Decode_text(QByteArrayView(line).sliced(qMin<qsizetype>(11, line.size())));
-    }
-    return record;
+        return {};
+    return Day_record_in(bytes, key);
 }
 
 Io_result Diary_store::Store_day_record(int year, const QString& key, bool memory_flag,
@@ -210,7 +233,8 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
 }
 
 Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
-                                              const QByteArray& memo_bytes)
+                                              const QByteArray& memo_bytes, QByteArray* own_lines,
+                                              const QByteArray* index_now)
 {
     const QString path = Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it. In
@@ -223,12 +247,18 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
 
     bool exists = false;
     QByteArray bytes;
-    const Io_result read = Read_file_bytes(path, bytes, exists);
-    if (!read.Ok())
-        return read;  // never rewrite an index that could not be read whole
+    if (index_now) {
+        bytes = *index_now;
+    } else {
+        const Io_result read = Read_file_bytes(path, bytes, exists);
+        if (!read.Ok())
+            return read;  // never rewrite an index that could not be read whole
+    }
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end. Each line ends
     // in CR LF, as the lines of Read_line_file joined by Join_lines would.
+    if (own_lines)
+        own_lines->clear();
     QByteArray out;
     out.reserve(bytes.size() + record.size() + 4);
     bool record_found = false;
@@ -236,13 +266,18 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
         if (line.startsWith(key_bytes)) {
             out += record;
             record_found = true;
+            if (own_lines)
+                *own_lines += record + '\n';
         } else {
             out += line;
         }
         out += Crlf;
     });
-    if (!record_found)
+    if (!record_found) {
         out += record + Crlf;
+        if (own_lines)
+            *own_lines = record + '\n';
+    }
     return Replace_file(path, out);
 }
 
@@ -255,6 +290,78 @@ Io_result Diary_store::Create_year_index(int year, const QString& key)
     if (errno != ENOENT)
         return Io_result::Failure(Io_step::Open, errno, path);
     return Replace_file(path, key.toLatin1() + '0' + Crlf);
+}
+
+bool Is_other_version_of(const QString& file_name, const QString& day_stem)
+{
+    if (file_name.size() <= day_stem.size() + 4 ||
+        !file_name.startsWith(day_stem, Qt::CaseInsensitive) ||
+        !file_name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive))
+        return false;
+    // "1209.conflict-…", "1209.sync-conflict-…", "1209 (…)": the day's name
+    // with something after it; "12091.txt" or "1209.txt.txt" are not.
+    const QChar next = file_name.at(day_stem.size());
+    const QString rest = file_name.mid(day_stem.size());
+    if (next == QLatin1Char(' '))
+        return rest.startsWith(QStringLiteral(" ("));
+    return rest.startsWith(QStringLiteral(".conflict-"), Qt::CaseInsensitive) ||
+           rest.startsWith(QStringLiteral(".sync-conflict-"), Qt::CaseInsensitive);
+}
+
+QString Diary_store::New_conflict_copy_path(int year, int month, int day,
+                                            const QDateTime& now) const
+{
+    const QString stem = Year_folder(year) + QLatin1Char('/') + Two_digits(month) +
+                         Two_digits(day) + QStringLiteral(".conflict-") +
+                         now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString path = stem + QStringLiteral(".txt");
+    struct stat st {};
+    for (int n = 2; ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT; ++n)
+        path = stem + QStringLiteral("-%1.txt").arg(n);
+    return path;
+}
+
+QStringList Diary_store::Other_versions(int year, int month, int day)
+{
+    const QString folder = Year_folder(year);
+    const QByteArray encoded = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(encoded.constData(), &st) != 0)
+        return {};
+    const qint64 changed_ns = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // A folder whose time is that of its last listing is read again only
+    // when it changed since, and only when that time lies well before the
+    // listing: on a file system with coarse times (FAT, some network
+    // shares) a change in the same second would not show.
+    constexpr qint64 Coarse_ns = 3000000000;
+    if (versions.folder != folder || versions.changed_ns != changed_ns ||
+        versions.listed_ns - changed_ns < Coarse_ns) {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        versions = {folder, changed_ns, qint64(now.tv_sec) * 1000000000 + now.tv_nsec, {}};
+        if (DIR* dir = ::opendir(encoded.constData())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const char* n = entry->d_name;
+                // Only names that begin with four digits and go on are decoded.
+                if (!(std::isdigit(uchar(n[0])) && std::isdigit(uchar(n[1])) &&
+                      std::isdigit(uchar(n[2])) && std::isdigit(uchar(n[3]))) ||
+                    (n[4] != '.' && n[4] != ' '))
+                    continue;
+                const QString name = QFile::decodeName(n);
+                if (Is_other_version_of(name, name.left(4)))
+                    versions.names.append(name);
+            }
+            ::closedir(dir);
+        }
+        versions.names.sort();
+    }
+    const QString stem = Two_digits(month) + Two_digits(day);
+    QStringList names;
+    for (const QString& name : versions.names) {
+        if (name.startsWith(stem))
+            names.append(name);
+    }
+    return names;
 }
 
 Settings_read Diary_store::Read_settings(const Settings& first_values) const

@@ -8,20 +8,37 @@
 #include "store/settings.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // A text file read whole.
 struct Text_read {
     QString text;
     Io_result result;
     qint64 file_size = 0;  // bytes in the file; 0 when it is missing
+    QByteArray bytes;      // the file's bytes as read; empty when it is missing
 };
 
 struct Day_record {
     bool found = false;
     bool memory = false;  // set when any matching line has flag "1"
     QString memo;         // memo of the last matching line
+    QByteArray memo_bytes;
+    // Every line of the index with the day's key, each followed by "\n", as
+    // the file holds them: what another copy of the diary may have changed.
+    QByteArray own_lines;
 };
+
+// The day's record among the index's bytes.
+Day_record Day_record_in(QByteArrayView index_bytes, const QString& key);
+
+// Files beside a day file that hold another version of the day: this
+// program's conflict copies ("1209.conflict-20261209-211503.txt") and those
+// of synchronising tools ("1209.sync-conflict-20261209-101010-ABCDEFG.txt",
+// "1209 (conflicted copy 2026-12-09).txt", "1209 (1).txt"). Their names are
+// never a day file's or the index's, so nothing reads them as such.
+bool Is_other_version_of(const QString& file_name, const QString& day_stem);
 
 // What to do with characters that code page 932 cannot hold.
 enum class Unmappable_policy {
@@ -58,7 +75,13 @@ public:
                               Unmappable_policy policy = Unmappable_policy::Refuse);
     // The same for text the caller has already encoded with cp932::Encode
     // (line breaks "\n").
-    Io_result Write_text_bytes(const QString& path, const QByteArray& cp932_bytes);
+    // written, when given, receives the file's bytes.
+    Io_result Write_text_bytes(const QString& path, const QByteArray& cp932_bytes,
+                               QByteArray* written = nullptr);
+    // The bytes of a file holding the text (line breaks "\n"), and the text
+    // that a file's bytes hold, as Read_text_file reads it.
+    static QByteArray File_bytes_of(const QByteArray& cp932_bytes);
+    static QString Text_of_file(QByteArrayView file_bytes);
 
     Day_record Find_day_record(int year, const QString& key, Io_result* error = nullptr);
     // Gives the day the one record "key, flag, memo": every line with the
@@ -66,10 +89,25 @@ public:
     Io_result Store_day_record(int year, const QString& key, bool memory_flag, const QString& memo,
                                Unmappable_policy policy = Unmappable_policy::Refuse);
     // The same for a memo the caller has already encoded. A record is one
-    // line: a CR or LF byte in the memo is written as a blank.
+    // line: a CR or LF byte in the memo is written as a blank. The index is
+    // read again here, so that every other record stays as the file holds
+    // it at this moment (another copy of the diary may have added one).
+    // own_lines, when given, receives the day's lines as written (see
+    // Day_record::own_lines). index_now, when given, is the whole index as
+    // the caller read it a moment ago, so that it is not read twice.
     Io_result Store_day_record_bytes(int year, const QString& key, bool memory_flag,
-                                     const QByteArray& memo_bytes);
+                                     const QByteArray& memo_bytes, QByteArray* own_lines = nullptr,
+                                     const QByteArray* index_now = nullptr);
     Io_result Create_year_index(int year, const QString& key);
+
+    // A new name for a copy of the day that another version left:
+    // "2026/1209.conflict-20261209-211503.txt" at the time given, with
+    // "-2", "-3", ... when that name is taken.
+    QString New_conflict_copy_path(int year, int month, int day, const QDateTime& now) const;
+    // The names of the files in the day's year folder that hold another
+    // version of the day (see Is_other_version_of), sorted. The folder's
+    // listing is kept, and read again only when the folder has changed.
+    QStringList Other_versions(int year, int month, int day);
 
     Settings_read Read_settings(const Settings& first_values) const;
     Io_result Write_settings(const Settings& settings) const;
@@ -89,6 +127,14 @@ public:
 
 private:
     QString app_dir;
+    // The last year folder listed for other versions: its change time then,
+    // when it was listed, and the other versions of all its days.
+    struct Version_listing {
+        QString folder;
+        qint64 changed_ns = 0;
+        qint64 listed_ns = 0;
+        QStringList names;
+    } versions;
 };
 
 // The year index "keyword.txt" in a year folder.

@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QWindow>
 #include <QtTest>
 #include <cerrno>
@@ -43,6 +44,24 @@ enum class Ending {
 }  // namespace
 
 Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(Platform::Answer)
+
+namespace {
+
+// The question when 7 December changed on disk, its copy named.
+QString Changed_day_question(const QString& copy)
+{
+    return QStringLiteral("2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
+                          "書き換えられています。\n"
+                          "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
+                          "書き出します。\n"
+                          "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
+                          "残します。\n"
+                          "「キャンセル」：保存せずに、日記の画面に戻ります。")
+        .arg(copy);
+}
+
+}  // namespace
 
 class Test_main_form : public QObject, private Diary_fixture {
     Q_OBJECT
@@ -639,6 +658,75 @@ private slots:
                  Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));  // 2026/12/070雪??
+    }
+
+    // ---- A day changed elsewhere ---------------------------------------
+
+    void A_day_changed_on_disk_asks_which_version_to_keep_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("the files' version") << Answer::Yes;
+        QTest::newRow("the panel's version") << Answer::No;
+        QTest::newRow("back to the text") << Answer::Cancel;
+    }
+    void A_day_changed_on_disk_asks_which_version_to_keep()
+    {
+        QFETCH(Answer, answer);
+        auto form = Start();
+        Write_diary_entry(*form);
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));  // 雨。 from elsewhere
+        const QString copy = QStringLiteral("2026/1207.conflict-20261207-213015.txt");
+        fake->Expect_box(Changed_day_question(copy), App_title, Icon::Exclamation,
+                         Buttons::Yes_no_cancel, answer);
+        // A move of the day bar saves the day left first.
+        form->VScroll3->setValue(8);
+        QCOMPARE(form->VScroll3->value(), answer == Answer::Cancel ? 7 : 8);
+        if (answer == Answer::Cancel) {
+            QCOMPARE(form->Text2->toPlainText(), Day_text);
+            QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
+            return;
+        }
+        form->VScroll3->setValue(7);
+        QCOMPARE(form->Text2->toPlainText(),
+                 answer == Answer::Yes ? QStringLiteral("雨。") : Day_text);
+        // The copy's memo and flag differ from those kept, so they head it.
+        QCOMPARE(Read_bytes(At(copy)),
+                 answer == Answer::Yes
+                     ? Hex("83 81 83 82 81 46 8e 55 95 e0 0d 0a"                 // メモ：散歩
+                           "8e 76 82 a2 8f 6f 81 46 82 a0 82 e8 0d 0a 0d 0a") +  // 思い出：あり
+                           Day_file_bytes
+                     : Hex("83 81 83 82 81 46 0d 0a"  // メモ：
+                           "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a 89 4a 81 42 0d 0a"));
+        QCOMPARE(form->windowTitle(),
+                 App_title + QStringLiteral("　（この日の別の版：%1）").arg(copy));
+    }
+
+    void An_unedited_day_changed_on_disk_is_shown_fresh_when_the_window_is_active_again()
+    {
+        QVERIFY(QDir().mkpath(At("2025")));
+        auto form = Start();
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        // Both days are written elsewhere while the window is in the back.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
+        QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("90 e1 81 42 0d 0a")));  // 雪。
+        const QString sync = QStringLiteral("1207.sync-conflict-20261207-101010-ABCDEFG.txt");
+        QVERIFY(Write_bytes(At("2026/" + sync), Day_file_bytes));
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("雪。"));
+        QCOMPARE(form->windowTitle(),
+                 App_title + QStringLiteral("　（この日の別の版：2026/%1）").arg(sync));
+        // An edited day stays as the user has it.
+        form->Text2->insertPlainText(QStringLiteral("雨"));
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        QVERIFY(form->Text2->toPlainText().contains(QStringLiteral("雨")));
+        QVERIFY(form->Text2->toPlainText().contains(Day_text));
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "diary/program_folder.h"
 #include "diary/session.h"
+#include "store/day_list.h"
 #include "support/fake_clock.h"
 #include "support/temp_folder.h"
 
@@ -32,6 +33,11 @@ const QByteArray Today_record_saved =
     Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a");  // 2026/12/071散歩
 
 const Twips_rect Window{200, 100, 9510, 7020};
+
+// The same day as written meanwhile by another copy of the diary (雨。),
+// and as written here (雪。).
+const QByteArray Other_file_bytes = Hex("89 4a 81 42 0d 0a");
+const QByteArray Own_file_bytes = Hex("90 e1 81 42 0d 0a");
 
 }  // namespace
 
@@ -194,7 +200,6 @@ private slots:
         QVERIFY(QFile::remove(At("sorane.ini")));
         QVERIFY(QDir().mkpath(At("sorane.ini")));
         QVERIFY(QDir().mkpath(At("2026/1207.txt/x")));
-        session->Load_empty_day({2026, 12, 7});
         const Day_entry entry{QStringLiteral("雪。\n寒い。"), QStringLiteral("雪"), true};
         const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, entry);
         QCOMPARE(saved.day, Diary_session::Save_result::Failed);
@@ -453,6 +458,118 @@ private slots:
         QVERIFY(Write_bytes(At(".sorane-handover"), "2026/12/06 move\r\n"));
         Start();
         QCOMPARE(Entries(folder->Path()), QStringList({"2026", "sorane.ini", "yesterda.txt"}));
+    }
+
+    // ---- A day changed elsewhere ---------------------------------------
+
+    // 7 December saved and loaded; another copy of the diary then writes
+    // 雨。 into its file. Returns the plan of saving 雪。 over it.
+    Diary_session::Day_plan Plan_over_a_changed_day(const Day_entry& mine)
+    {
+        QDir().mkpath(At("2026"));
+        Write_bytes(At("2026/1207.txt"), Day_file_bytes);
+        Write_bytes(At("2026/keyword.txt"), Today_record_saved);
+        Start();
+        Write_bytes(At("2026/1207.txt"), Other_file_bytes);
+        return session->Plan_day_save(mine, Diary_session::Who::User);
+    }
+
+    void A_day_changed_on_disk_is_never_written_over_unasked_data()
+    {
+        QTest::addColumn<int>("keep");
+        QTest::newRow("back to the text") << int(Diary_session::Keep::Undecided);
+        QTest::newRow("the files' version") << int(Diary_session::Keep::Disk);
+        QTest::newRow("the panel's version") << int(Diary_session::Keep::Mine);
+    }
+    void A_day_changed_on_disk_is_never_written_over_unasked()
+    {
+        QFETCH(int, keep);
+        const QString copy = At("2026/1207.conflict-20261207-213015.txt");
+        Diary_session::Day_plan plan =
+            Plan_over_a_changed_day({QStringLiteral("雪。"), QStringLiteral("散歩"), true});
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
+        QCOMPARE(plan.disk_entry,
+                 (Day_entry{QStringLiteral("雨。"), QStringLiteral("散歩"), true}));
+        QCOMPARE(plan.conflict_copy, copy);
+        plan.keep = Diary_session::Keep(keep);
+        const bool mine = plan.keep == Diary_session::Keep::Mine;
+        if (plan.keep != Diary_session::Keep::Undecided) {
+            QCOMPARE(session->Write_day(plan), mine ? Diary_session::Save_result::Saved
+                                                    : Diary_session::Save_result::Unchanged);
+            // Same memo and flag: the copy is the other version's day file.
+            QCOMPARE(Read_bytes(copy), mine ? Other_file_bytes : Own_file_bytes);
+            QCOMPARE(session->Loaded_day().text,
+                     mine ? QStringLiteral("雪。") : QStringLiteral("雨。"));
+        } else {
+            QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
+        }
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), mine ? Own_file_bytes : Other_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+    }
+
+    void With_nobody_to_ask_both_versions_of_a_changed_day_are_kept()
+    {
+        const Day_entry mine{QStringLiteral("雪。"), QStringLiteral("雪"), false};
+        Plan_over_a_changed_day(mine);
+        const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, mine);
+        QCOMPARE(saved.day, Diary_session::Save_result::Unchanged);
+        QVERIFY(saved.rescue_path.isEmpty());
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Other_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        // The memo and flag differ from those kept: they head the copy.
+        QCOMPARE(Read_bytes(At("2026/1207.conflict-20261207-213015.txt")),
+                 Hex("83 81 83 82 81 46 90 e1 0d 0a"                       // メモ：雪
+                     "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +  // 思い出：なし
+                     Own_file_bytes);
+        // The day stays as loaded: a save with a user there asks again.
+        Diary_session::Day_plan plan = session->Plan_day_save(mine, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
+        QCOMPARE(plan.conflict_copy, At("2026/1207.conflict-20261207-213015-2.txt"));
+    }
+
+    void A_memo_changed_on_disk_is_caught_and_other_days_records_survive()
+    {
+        const Day_entry mine{QStringLiteral("雨。"), QStringLiteral("散歩"), true};
+        Diary_session::Day_plan plan = Plan_over_a_changed_day(mine);
+        // Another copy adds 8 December: its record stays.
+        const QByteArray eighth = Hex("32 30 32 36 2f 31 32 2f 30 38 31 94 83 82 a2 95 a8 0d 0a");
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved + eighth));
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);  // the same text
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved + eighth);
+        // Then it gives this day the memo 雨 without the flag.
+        QVERIFY(Write_bytes(At("2026/keyword.txt"),
+                            Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 0d 0a") + eighth));
+        plan = session->Plan_day_save({QStringLiteral("雪。"), QStringLiteral("散歩"), true},
+                                      Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
+        plan.keep = Diary_session::Keep::Mine;
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved + eighth);
+        QCOMPARE(
+            Read_bytes(At("2026/1207.conflict-20261207-213015.txt")),
+            Hex("83 81 83 82 81 46 89 4a 0d 0a 8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +
+                Other_file_bytes);
+    }
+
+    void Conflict_copies_are_never_read_as_days_or_indexes()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        const QStringList copies{"1207 (conflicted copy 2026-12-07).txt", "1207 (1).txt",
+                                 "1207.conflict-20261206-080000.txt",
+                                 "1207.sync-conflict-20261207-101010-ABCDEFG.txt"};
+        for (const QString& name : copies + QStringList{"12071.txt", "keyword (1).txt"})
+            QVERIFY(Write_bytes(At("2026/" + name), Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a")));
+        Start();
+        QCOMPARE(session->Loaded_day(), Day_entry{});
+        const Day_list_read listed = Read_day_list(folder->Path(), QStringLiteral("2026"),
+                                                   [](const QString&) { return true; });
+        QCOMPARE(listed.records.size(), 1);  // the one record start-up made
+        QStringList expected = copies;
+        expected.sort();
+        for (QString& name : expected)
+            name.prepend("2026/");
+        QCOMPARE(session->Other_versions({2026, 12, 7}), expected);
+        QCOMPARE(session->Other_versions({2026, 12, 8}), QStringList());
     }
 };
 
