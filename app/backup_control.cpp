@@ -9,9 +9,12 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
+#include <iterator>
 
 Backup_control::Backup_control(Main_form& main_form) : QObject(&main_form), form(main_form)
 {
@@ -33,7 +36,6 @@ Backup_control::Backup_control(Main_form& main_form) : QObject(&main_form), form
     small.setPointSizeF(9);
     Progress_label->setFont(small);
     Progress_label->setAlignment(Qt::AlignCenter);
-    Progress_label->setWordWrap(true);
     Progress_label->hide();
     form.Command2->installEventFilter(this);
     form.Command4->installEventFilter(this);
@@ -57,14 +59,31 @@ void Backup_control::Start(bool asked)
         return;
     asked_by_user = asked;
     Menu_backup->setEnabled(false);
-    Show_progress(0);
     Place_label();
+    Show_progress(0);
     Progress_label->show();
 }
 
 void Backup_control::Show_progress(int percent)
 {
-    Progress_label->setText(QStringLiteral("バックアップ中… %1%").arg(percent));
+    percent_shown = percent;
+    // The longest wording whose lines fit the free space: one line in a
+    // wide window, two at the design width.
+    const QString number = QStringLiteral("%1%").arg(percent);
+    const QString wordings[] = {
+        QStringLiteral("バックアップ中… ") + number, QStringLiteral("バックアップ中…\n") + number,
+        QStringLiteral("バックアップ中\n") + number, QStringLiteral("バックアップ\n") + number};
+    const QFontMetrics metrics(Progress_label->font());
+    for (const QString& text : wordings) {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        const bool fits = std::all_of(lines.begin(), lines.end(), [&](const QString& line) {
+            return metrics.horizontalAdvance(line) <= Progress_label->width();
+        });
+        if (fits || &text == &wordings[std::size(wordings) - 1]) {
+            Progress_label->setText(text);
+            return;
+        }
+    }
 }
 
 void Backup_control::Finished(const Backup_outcome& outcome)
@@ -127,4 +146,6 @@ void Backup_control::Place_label()
     Progress_label->setGeometry(left.right() + 1 + gap, left.top(),
                                 std::max(0, right.left() - left.right() - 1 - 2 * gap),
                                 left.height());
+    if (Progress_label->isVisible())
+        Show_progress(percent_shown);
 }

@@ -49,4 +49,5 @@ private:
     Main_form& form;
     Backup_job job;
     bool asked_by_user = false;
+    int percent_shown = 0;
 };
