@@ -113,16 +113,6 @@ private slots:
     {
         auto form = Start();
         const QByteArray ini = Read_bytes(At("sorane.ini"));
-        fake->Expect_modal([](QDialog& dialog) {
-            auto& window = static_cast<F_backup_settei&>(dialog);
-            window.Folder->setText(QStringLiteral("/srv/バックアップ"));
-            window.Daily->setChecked(false);
-            window.Cancel->click();
-            return dialog.result();
-        });
-        form->backup->Menu_backup_settei->trigger();
-        QCOMPARE(Read_backup_settings(folder->Path()).folder, backups);
-
         fake->Expect_box(
             QStringLiteral("バックアップのフォルダーは、「/」で始まる場所で指定してください。"),
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok, Platform::Answer::Ok);
