@@ -40,51 +40,38 @@ private slots:
 
     void The_first_start_of_a_day_backs_up_once()
     {
-        {
+        for (int start = 0; start < 3; ++start) {
+            // Daily backups turned off for the third day.
+            QVERIFY(Write_backup_settings(folder->Path(), {backups, start < 2}).Ok());
+            fake->now = QDateTime(QDate(2026, 12, 7 + start), QTime(21, 30, 15));
             auto form = Start();
             form->backup->Start_of_day();
-            QVERIFY(form->backup->Progress_label->isVisible());
-            QVERIFY(Wait_for_backup(*form));
+            QCOMPARE(form->backup->Running(), start < 2);
+            QCOMPARE(form->backup->Progress_label->isVisible(), start < 2);
+            if (start < 2)
+                QVERIFY(Wait_for_backup(*form));
             QVERIFY(!form->backup->Progress_label->isVisible());
             End(*form);
+            // A second start the same day makes none; the menu item does.
+            auto again = Start();
+            again->backup->Start_of_day();
+            QVERIFY(!again->backup->Running());
+            if (start == 0) {
+                fake->Expect_box(
+                    QStringLiteral(
+                        "バックアップを作成しました。\nファイル: %1sorane-20261207-2.zip")
+                        .arg(backups),
+                    App_title, Platform::Icon::Information, Platform::Buttons::Ok,
+                    Platform::Answer::Ok);
+                again->backup->Menu_backup->trigger();
+                QVERIFY(!again->backup->Menu_backup->isEnabled());
+                QVERIFY(Wait_for_backup(*again));
+                QVERIFY(again->backup->Menu_backup->isEnabled());
+            }
+            End(*again);
         }
-        QCOMPARE(Entries(backups), QStringList{"sorane-20261207.zip"});
-        {
-            auto form = Start();
-            form->backup->Start_of_day();
-            QVERIFY(!form->backup->Running());
-            End(*form);
-        }
-        fake->now = fake->now.addDays(1);
-        {
-            auto form = Start();
-            form->backup->Start_of_day();
-            QVERIFY(Wait_for_backup(*form));
-            End(*form);
-        }
-        QCOMPARE(Entries(backups), QStringList({"sorane-20261207.zip", "sorane-20261208.zip"}));
-
-        // Daily backups turned off: none at the next day's start.
-        QVERIFY(Write_backup_settings(folder->Path(), {backups, false}).Ok());
-        fake->now = fake->now.addDays(1);
-        auto form = Start();
-        form->backup->Start_of_day();
-        QVERIFY(!form->backup->Running());
-        End(*form);
-    }
-
-    void The_menu_item_makes_one_and_says_where()
-    {
-        auto form = Start();
-        fake->Expect_box(
-            QStringLiteral("バックアップを作成しました。\nファイル: %1sorane-20261207.zip")
-                .arg(backups),
-            App_title, Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
-        form->backup->Menu_backup->trigger();
-        QVERIFY(!form->backup->Menu_backup->isEnabled());
-        QVERIFY(Wait_for_backup(*form));
-        QVERIFY(form->backup->Menu_backup->isEnabled());
-        End(*form);
+        // The day after, the 7th is its newest backup.
+        QCOMPARE(Entries(backups), QStringList({"sorane-20261207-2.zip", "sorane-20261208.zip"}));
     }
 
     void A_failure_is_told_once_and_the_diary_stays()
