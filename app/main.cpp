@@ -1,5 +1,6 @@
 // The diary program: one main window on the program's own folder.
 
+#include "app/backup_control.h"
 #include "app/end_signals.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
@@ -58,5 +59,6 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &Main_form::End_without_user);
 
     form.Show_window();
+    form.backup->Start_of_day();
     return app.exec();
 }

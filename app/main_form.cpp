@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "app/backup_control.h"
 #include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
@@ -28,6 +29,7 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Build_menus();
     Build_controls();
     Build_navigation();
+    backup = new Backup_control(*this);
 }
 
 Main_form::~Main_form()
@@ -524,6 +526,9 @@ QString Main_form::Rescue_question(const QString& rescue) const
 void Main_form::Finish()
 {
     ended = true;
+    // Everything is saved: a backup still running stops without delaying
+    // the end, and leaves no file.
+    backup->Stop();
     emit Program_ended();
 }
 

@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QSize>
 
+class Backup_control;
 class Clock;
 class F_memo;
 class F_omoide;
@@ -163,6 +164,8 @@ public:
     QAction* Menu_memo = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
+    // Backups of the whole diary: their menu items, progress and messages.
+    Backup_control* backup = nullptr;
 
     // Twips <-> pixels at this window's logical DPI.
     double Dpi() const;

@@ -8,7 +8,8 @@
 //   bench_steps [options] <program folder>
 //     --samples N        samples of each benchmark, at least 3 (41); the
 //                        fortune takes a quarter of them
-//     --only LIST        which to run, of step,save,search,fortune (all)
+//     --only LIST        which to run, of step,save,search,fortune,backup
+//                        (all)
 //     --sizes LIST       day file sizes in bytes, "SIZE" or "LOW-HIGH", one
 //                        row each, for step, save and fortune
 //                        (1500-2600,26000-32000)
@@ -31,6 +32,7 @@
 #include "bench/bench_days.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
+#include "diary/backup.h"
 #include "fortune/draw_fortune.h"
 #include "platform/clock_real.h"
 #include "platform/cp932.h"
@@ -48,6 +50,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
@@ -303,31 +306,108 @@ void Floor_list(QTableWidget* grid, const QString& index_path,
 
 // ---- the benchmarks ----
 
+// While busy is given, a backup of the whole diary runs in it through every
+// sample, value and floor alike (one is started again when it ends).
 void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
-                const Size_band& band, int samples)
+                const Size_band& band, int samples, Backup_job* busy = nullptr,
+                const QString& backup_folder = QString())
 {
     const auto pick = Pick_neighbours(days, band);
     if (!pick)
         Fail("the diary has no two neighbouring days that it opens");
-    const QString name = QStringLiteral("day spinner step, %1 days%2")
-                             .arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    const QString name = QStringLiteral("day spinner step%1, %2 days%3")
+                             .arg(busy ? QStringLiteral(" while a backup runs") : QString(),
+                                  Size_words(band, *pick), Nearest_words(band, *pick));
     Note_days(name, band, *pick);
     const QDate a = pick->days[0].date;
     const QDate b = pick->days[1].date;
     Show_diary_day(form, a);
     std::vector<double> value;
     std::vector<double> floor;
+    int backups = 0;
+    int busy_samples = 0;  // timed steps that began with a backup running
+    auto keep_busy = [&] {
+        if (busy && !busy->Running()) {
+            busy->Start(folder, backup_folder, QDate::currentDate());
+            ++backups;
+        }
+        if (busy && busy->Running())
+            ++busy_samples;
+    };
     for (int i = 0; i < samples; ++i) {
         // The panel shows a; a step to b and back, then the floor's loads of
         // b and of a, each from the panel showing the other day.
+        keep_busy();
         value.push_back(Timed_ms([&] { form.VScroll3->setValue(b.day()); }));
+        keep_busy();
         value.push_back(Timed_ms([&] { form.VScroll3->setValue(a.day()); }));
+        keep_busy();
         floor.push_back(Timed_ms([&] { Floor_load(form, folder, b); }));
+        keep_busy();
         floor.push_back(Timed_ms([&] { Floor_load(form, folder, a); }));
     }
     if (form.Text5->text() != QString::number(a.day()))
         Fail("the day spinner did not move the panel");
+    if (busy) {
+        busy->Cancel();
+        notes << QStringLiteral("%1: backups started: %2; steps begun while one ran: %3 of %4")
+                     .arg(name)
+                     .arg(backups)
+                     .arg(busy_samples)
+                     .arg(samples * 4);
+    }
     Row(name, Median(value), Median(floor), "ms", 1.3);
+}
+
+// The floor of a backup: every file it takes read and its bytes written
+// into one file, which is synced; no compression, no archive.
+void Floor_backup(const QString& folder, const QStringList& files, const QString& target)
+{
+    const int out = ::open(QFile::encodeName(target).constData(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0)
+        Fail("the floor's backup file could not be made");
+    for (const QString& relative : files) {
+        if (relative.endsWith(QLatin1Char('/')))
+            continue;
+        const QByteArray bytes = Read_all(folder + relative);
+        if (::write(out, bytes.constData(), std::size_t(bytes.size())) != bytes.size())
+            Fail("the floor's backup file could not be written");
+    }
+    if (::fdatasync(out) != 0 || ::close(out) != 0)
+        Fail("the floor's backup file could not be synced");
+}
+
+// A backup of the whole diary as the daily one runs: on its worker, timed
+// from its start until the window hears of its end.
+void Bench_backup(const QString& folder, const QString& backup_folder, int runs)
+{
+    Io_result error;
+    const QStringList files = Diary_files(folder, error);
+    if (!error.Ok())
+        Fail("the diary's files could not be listed");
+    Backup_job job;
+    Backup_outcome last;
+    QObject::connect(&job, &Backup_job::Finished, [&](const Backup_outcome& o) { last = o; });
+    std::vector<double> value;
+    std::vector<double> floor;
+    for (int i = 0; i < runs; ++i) {
+        value.push_back(Timed_ms([&] {
+            job.Start(folder, backup_folder, QDate::currentDate());
+            while (job.Running())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }));
+        if (!last.Ok())
+            Fail("the backup failed");
+        floor.push_back(Timed_ms([&] { Floor_backup(folder, files, backup_folder + "floor"); }));
+        QFile::remove(backup_folder + "floor");
+    }
+    notes << QStringLiteral("backup of the whole diary: %1 files, archive %2 bytes, %3 runs")
+                 .arg(last.files)
+                 .arg(QFileInfo(last.path).size())
+                 .arg(runs);
+    Row(QStringLiteral("backup of the whole diary, in the background"), Median(value),
+        Median(floor), "ms", 0);
 }
 
 // An edit that the save must write: one character added at the end of the
@@ -586,8 +666,8 @@ int main(int argc, char* argv[])
         QStringLiteral("n"), QStringLiteral("41"));
     const QCommandLineOption only_option(
         QStringLiteral("only"),
-        QStringLiteral("Benchmarks to run, of step,save,search,fortune (all)."),
-        QStringLiteral("names"), QStringLiteral("step,save,search,fortune"));
+        QStringLiteral("Benchmarks to run, of step,save,search,fortune,backup (all)."),
+        QStringLiteral("names"), QStringLiteral("step,save,search,fortune,backup"));
     const QString default_sizes = QStringLiteral("1500-2600,26000-32000");
     const QCommandLineOption sizes_option(
         QStringLiteral("sizes"),
@@ -670,6 +750,17 @@ int main(int argc, char* argv[])
              for (const QString& word : words)
                  Bench_memo_search(form, folder, year, word, samples);
              Bench_memory_days(form, folder, year, samples);
+         }},
+        {"backup",
+         [&] {
+             QTemporaryDir backup_folder;
+             if (!backup_folder.isValid())
+                 Fail("no folder for the backups");
+             const QString into = backup_folder.path() + QLatin1Char('/');
+             Bench_backup(folder, into, std::max(3, samples / 8));
+             Backup_job busy;
+             for (const Size_band& band : step_sizes)
+                 Bench_step(form, folder, days, band, samples, &busy, into);
          }},
         {"fortune",
          [&] {

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -263,4 +264,71 @@ Io_result Sync_folder(const QString& folder)
     if (const int error = Fsync_folder(QFile::encodeName(folder)))
         return Io_result::Folder_failure(Io_step::Sync_folder, error, folder);
     return Io_result::Success();
+}
+
+Io_result Temp_file::Open(const QString& folder, const QString& path)
+{
+    Discard();
+    QByteArray folder_name = QFile::encodeName(folder);
+    while (folder_name.size() > 1 && folder_name.endsWith('/'))
+        folder_name.chop(1);
+    Remove_leftovers(folder_name);
+    name = folder_name + '/' + Temp_prefix + "XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        name.clear();
+        return Io_result::Failure(Io_step::Open, error, path);
+    }
+    // In use: a save into the same folder does not take it for a leftover.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+        const int error = errno;
+        Discard();
+        return Io_result::Failure(Io_step::Open, error, path);
+    }
+    return Io_result::Success();
+}
+
+Io_result Temp_file::Commit(const QString& path)
+{
+    if (fd < 0)
+        return Io_result::Failure(Io_step::Open, EBADF, path);
+    auto fail = [&](Io_step step, int error) {
+        Discard();
+        return Io_result::Failure(step, error, path);
+    };
+    if (::fdatasync(fd) != 0)
+        return fail(Io_step::Sync, errno);
+    const int closing = fd;
+    fd = -1;
+    if (::close(closing) != 0)
+        return fail(Io_step::Close, errno);
+    const QByteArray target = QFile::encodeName(path);
+    // Never over an existing file; a file system without the no-replace
+    // rename gets a look first (nothing else makes these names).
+    if (::renameat2(AT_FDCWD, name.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) !=
+        0) {
+        if (errno != EINVAL)
+            return fail(Io_step::Rename, errno);
+        struct stat st {};
+        if (::lstat(target.constData(), &st) == 0)
+            return fail(Io_step::Rename, EEXIST);
+        if (::rename(name.constData(), target.constData()) != 0)
+            return fail(Io_step::Rename, errno);
+    }
+    name.clear();
+    if (const int error = Fsync_folder(Folder_of(target)))
+        return Io_result::Failure(Io_step::Sync_folder, error, path);
+    return Io_result::Success();
+}
+
+void Temp_file::Discard()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    if (!name.isEmpty())
+        ::unlink(name.constData());
+    name.clear();
 }

@@ -7,6 +7,7 @@
 
 #include "store/io_result.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -36,6 +37,34 @@ Io_result Make_folder(const QString& path);
 
 // Makes the entries of a folder (a rename, a removal) durable.
 Io_result Sync_folder(const QString& folder);
+
+// A new file written in pieces by its caller (an archive too large to hold
+// in memory), put in place as Replace_file puts its files: written to a
+// temporary file in the target's folder, flushed, renamed, folder synced.
+// A file that is not committed is removed when the object goes.
+class Temp_file {
+public:
+    Temp_file() = default;
+    Temp_file(const Temp_file&) = delete;
+    Temp_file& operator=(const Temp_file&) = delete;
+    ~Temp_file() { Discard(); }
+
+    // Makes the temporary file (0600) in folder, after removing what an
+    // interrupted write left there. path is only named in a failure.
+    Io_result Open(const QString& folder, const QString& path);
+    // The open file's descriptor, for the caller's writes.
+    int Fd() const { return fd; }
+    // Flushes the file to the disk, closes it and gives it the name path
+    // (in the same folder), which must be free: a file there already is
+    // never replaced (Rename with EEXIST). Then syncs the folder.
+    Io_result Commit(const QString& path);
+    // Closes and removes the file when it was not committed.
+    void Discard();
+
+private:
+    int fd = -1;
+    QByteArray name;
+};
 
 // Prefix of the temporary files Replace_file makes; a name with it is never
 // a diary file, and leftovers of an interrupted save are removed by the next

@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
@@ -297,15 +296,8 @@ private slots:
     void Settings_without_read_permission_are_never_written_over()
     {
         // Permissions do not bind root: the case runs again as nobody.
-        if (::geteuid() == 0) {
-            QProcess child;
-            child.start(QStringLiteral("setpriv"),
-                        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                         QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                         QString::fromLatin1(QTest::currentTestFunction())});
-            QVERIFY(child.waitForFinished(60000));
-            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                     child.readAllStandardOutput().constData());
+        if (QString failure; Rerun_as_nobody(failure)) {
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
             return;
         }
         QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));

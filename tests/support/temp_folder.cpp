@@ -1,8 +1,12 @@
 #include "support/temp_folder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 Temp_folder::Temp_folder() = default;
 
@@ -51,4 +55,21 @@ QByteArray Ini(const QList<QByteArray>& head)
     for (int i = 1; i <= 20; ++i)
         out += "spare" + QByteArray::number(i) + "\r\n";
     return out;
+}
+
+bool Rerun_as_nobody(QString& failure)
+{
+    if (::geteuid() != 0)
+        return false;
+    QProcess child;
+    child.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                 QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                 QString::fromLatin1(QTest::currentTestFunction())});
+    if (!child.waitForFinished(60000))
+        failure = QStringLiteral("the run as nobody did not end");
+    else if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        failure =
+            QString::fromLocal8Bit(child.readAllStandardOutput() + child.readAllStandardError());
+    return true;
 }

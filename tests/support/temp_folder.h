@@ -30,3 +30,9 @@ bool Write_bytes(const QString& path, const QByteArray& bytes);
 int Mode_of(const QString& path);
 // Names in a folder, sorted, hidden ones included.
 QStringList Entries(const QString& folder);
+
+// Permissions do not bind root. When this process is root, runs the current
+// test function again in a child process as the user nobody and returns
+// true (the caller then returns); failure is set to the child's output when
+// the child failed. False when this process is not root.
+bool Rerun_as_nobody(QString& failure);

@@ -1,0 +1,53 @@
+#pragma once
+// The main window's part in backups: the daily backup at the first start of
+// a day, ファイル → バックアップを作成, 設定 → バックアップの設定…, the
+// progress in the bottom row while a backup runs, and the one message that
+// tells how a backup failed (or, when the user asked for it, where it went).
+
+#include "diary/backup.h"
+
+#include <QObject>
+
+class Main_form;
+class QAction;
+class QLabel;
+
+class Backup_control : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Backup_control(Main_form& main_form);
+
+    // After start-up: on the first start of a day, with daily backups on,
+    // a backup starts in the background.
+    void Start_of_day();
+    void Menu_backup_Click();
+    void Menu_backup_settei_Click();
+    // The program ends: a running backup stops at once and leaves no file.
+    void Stop();
+    bool Running() const { return job.Running(); }
+
+    QAction* Menu_backup = nullptr;
+    QAction* Menu_backup_settei = nullptr;
+    // "バックアップ中… 35%" between 明日へ and 終了 while a backup runs.
+    QLabel* Progress_label = nullptr;
+
+signals:
+    // A backup ended (made, failed or nothing more to say), after its
+    // message, if any, was answered.
+    void Backup_done(const Backup_outcome& outcome);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Start(bool asked);
+    void Show_progress(int percent);
+    void Finished(const Backup_outcome& outcome);
+    void Place_label();
+
+    Main_form& form;
+    Backup_job job;
+    bool asked_by_user = false;
+    int percent_shown = 0;
+};

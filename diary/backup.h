@@ -1,0 +1,109 @@
+#pragma once
+// Backups of the whole diary: one zip archive per backup in a folder of the
+// user's choice, named by the day it was made, old ones rotated away. The
+// archive holds the diary's files byte for byte with their relative paths
+// and modification times, so that unpacking it into an empty folder gives
+// the diary back. A backup only reads the diary; it writes nothing but its
+// own archive (through a temporary file, synced and renamed into place) and
+// removes nothing but its own old archives.
+
+#include "store/io_result.h"
+
+#include <QDate>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <thread>
+
+// A backup's file name: "sorane-20261209.zip" for the first of a day,
+// "sorane-20261209-2.zip", "-3", ... for later ones the same day.
+struct Backup_name {
+    QDate date;
+    int sequence = 1;
+    friend bool operator==(const Backup_name&, const Backup_name&) = default;
+};
+QString Backup_file_name(const Backup_name& name);
+// The name, when file_name is exactly one the program gives its backups.
+std::optional<Backup_name> Parse_backup_file_name(const QString& file_name);
+
+// The rotation: of the backups made up to today, the newest of each of the
+// 7 latest days with a backup, of the 4 latest weeks (Monday to Sunday) and
+// of the 12 latest months are kept, and every backup of today; every other
+// backup is returned, to be removed. Backups dated after today (a clock
+// that was wrong) are neither counted nor removed.
+QList<Backup_name> Backups_to_remove(const QList<Backup_name>& existing, QDate today);
+
+// The diary's files as a backup takes them, relative to the program folder,
+// sorted: every year folder (a folder named by four digits) with its day
+// files (MMDD.txt) and keyword.txt, sorane.ini, and tomorrow.txt and
+// yesterda.txt when present. Entries ending in "/" are the year folders
+// themselves. Rescue files, temporary files, links and other folders are
+// not the diary's and are left out.
+QStringList Diary_files(const QString& app_dir, Io_result& error);
+
+// ~/sorane-backup/
+QString Default_backup_folder();
+
+// What the backup settings hold; they live in this program's own file
+// beside the diary (sorane-linux.ini), never in the settings file the
+// Windows program shares.
+struct Backup_settings {
+    QString folder;  // with a trailing "/"
+    bool daily = true;
+};
+QString Backup_settings_path(const QString& app_dir);
+Backup_settings Read_backup_settings(const QString& app_dir);
+Io_result Write_backup_settings(const QString& app_dir, const Backup_settings& settings);
+
+struct Backup_outcome {
+    Io_result error;  // the failure that stopped the backup
+    QString path;     // the archive made, when it was made
+    int files = 0;    // the diary files it holds
+    bool cancelled = false;
+    // The archive was made, but an old backup could not be removed.
+    Io_result rotation_error;
+    bool Ok() const { return error.Ok() && !cancelled; }
+};
+
+// Makes one backup of the diary in app_dir into folder (made when missing,
+// but not its parents), then rotates the folder's old backups. Runs on the
+// calling thread; progress is told in percent as the files go in, and
+// cancel stops it between two pieces of writing, leaving no file behind.
+Backup_outcome Write_backup(const QString& app_dir, const QString& folder, QDate today,
+                            const std::atomic<bool>& cancel,
+                            const std::function<void(int percent)>& progress = {});
+
+// A backup on a worker thread. Progress and the end are signalled on the
+// thread that owns the job; the job can be cancelled at any time, and its
+// destruction cancels and waits for the worker, which stops within one
+// piece of writing.
+class Backup_job : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Backup_job(QObject* parent = nullptr);
+    ~Backup_job() override;
+
+    // False when a backup is running already.
+    bool Start(const QString& app_dir, const QString& folder, QDate today);
+    bool Running() const { return worker.joinable(); }
+    // Stops the running backup and waits for its worker; its temporary
+    // file is gone when this returns. Finished is not signalled.
+    void Cancel();
+
+signals:
+    void Progress(int percent);
+    void Finished(const Backup_outcome& outcome);
+
+private:
+    void Worker_done(const Backup_outcome& outcome);
+    std::thread worker;
+    std::atomic<bool> cancel_flag{false};
+    // Bumped by every start and cancel, so that a late word from a worker
+    // that was cancelled is dropped.
+    int generation = 0;
+};
