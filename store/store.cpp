@@ -12,6 +12,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -374,6 +375,21 @@ Io_result Diary_store::Write_settings(const Settings& settings) const
     return ::Write_settings(Settings_path(), settings);
 }
 
+namespace {
+
+// A folder, pipe or device at a message file's name: the failure that names
+// it. A regular file or a link is a message file.
+std::optional<Io_result> Not_a_message_file(const struct stat& st, const QString& path)
+{
+    if (S_ISDIR(st.st_mode))
+        return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, path);
+    return std::nullopt;
+}
+
+}  // namespace
+
 Io_result Diary_store::Hand_over_messages()
 {
     const QString tomorrow_path = Tomorrow_path();
@@ -384,16 +400,12 @@ Io_result Diary_store::Hand_over_messages()
     if (::lstat(tomorrow.constData(), &st) == 0) {
         // Only a message file is moved, and only over a message file: the
         // failure names the one that is in the way.
-        if (S_ISDIR(st.st_mode))
-            return Io_result::Failure(Io_step::Not_a_file, EISDIR, tomorrow_path);
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, tomorrow_path);
+        if (const auto wrong = Not_a_message_file(st, tomorrow_path))
+            return *wrong;
         struct stat old {};
         if (::lstat(yesterday.constData(), &old) == 0) {
-            if (S_ISDIR(old.st_mode))
-                return Io_result::Failure(Io_step::Not_a_file, EISDIR, yesterday_path);
-            if (!S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
-                return Io_result::Failure(Io_step::Not_a_regular_file, EINVAL, yesterday_path);
+            if (const auto wrong = Not_a_message_file(old, yesterday_path))
+                return *wrong;
         }
         // One rename both drops the old message and moves the new one: at no
         // moment is tomorrow's message in neither file.
