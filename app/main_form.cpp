@@ -63,6 +63,12 @@ void Main_form::Build_menus()
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
     Menu_memo = add_action(Menu_kensaku, "Menu_memo", QStringLiteral("メモ"));
+    Menu_hyakunen = add_action(Menu_kensaku, "Menu_hyakunen", QStringLiteral("この日の百年"));
+    Menu_idou = add_menu("Menu_idou", QStringLiteral("移動"));
+    Menu_today = add_action(Menu_idou, "Menu_today", QStringLiteral("今日"));
+    Menu_prev_day = add_action(Menu_idou, "Menu_prev_day", QStringLiteral("前の日"));
+    Menu_next_day = add_action(Menu_idou, "Menu_next_day", QStringLiteral("次の日"));
+    Menu_hizuke = add_action(Menu_idou, "Menu_hizuke", QStringLiteral("日付を指定…"));
     Menu_settei = add_menu("Menu_settei", QStringLiteral("設定"));
     MENU_ref_default = add_action(Menu_settei, "MENU_ref_default", QStringLiteral("参照する日記"));
     Menu_help = add_menu("Menu_help", QStringLiteral("?"));
@@ -70,6 +76,7 @@ void Main_form::Build_menus()
     connect(Menu_end, &QAction::triggered, this, &Main_form::Menu_end_Click);
     connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
+    Connect_year_actions();
 }
 
 void Main_form::Build_controls()
@@ -294,6 +301,7 @@ bool Main_form::Form_Load()
     Text5->setText(QString::number(VScroll3->value()));
     scroll_lock = QStringLiteral("off");
     Load_diary_day(today.year, today.month, today.day);
+    Put_caret_at_end();
 
     // 13, 14: the reference day chosen by ref_mode.
     scroll_lock = QStringLiteral("on");

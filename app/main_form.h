@@ -17,6 +17,7 @@
 
 class Backup_control;
 class Clock;
+class F_hyakunen;
 class F_memo;
 class F_omoide;
 class F_tomorrow;
@@ -98,6 +99,20 @@ public:
     void Menu_memo_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
+    // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
+    // first use, kept (hidden) afterwards, and shown modeless: while it is
+    // shown it follows the diary panel's month and day.
+    void Menu_hyakunen_Click();
+    void Menu_today_Click();
+    void Menu_prev_day_Click();
+    void Menu_next_day_Click();
+    void Menu_hizuke_Click();
+    // Moves the diary panel to the day as its date bars do, through the
+    // same steps: the day being left is saved first, and a failed or
+    // declined save leaves the panel where it is. A date outside the bars'
+    // ranges goes to the nearest day they can show.
+    void Go_to_diary_day(const Panel_date& date);
+    F_hyakunen* f_hyakunen = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.
@@ -162,6 +177,12 @@ public:
     QAction* Menu_end = nullptr;
     QAction* Menu_omoide = nullptr;
     QAction* Menu_memo = nullptr;
+    QAction* Menu_hyakunen = nullptr;
+    QMenu* Menu_idou = nullptr;
+    QAction* Menu_today = nullptr;
+    QAction* Menu_prev_day = nullptr;
+    QAction* Menu_next_day = nullptr;
+    QAction* Menu_hizuke = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     // Backups of the whole diary: their menu items, progress and messages.
@@ -208,6 +229,15 @@ private:
     void Put_diary_bars_back();
     // Sets the diary bars without running their handlers.
     void Set_diary_bars(const Panel_date& date);
+    // What a diary bar's change and the moves of the 移動 menu share: save
+    // the day being left, then load the asked one. bar and field are the
+    // bar that moved and its date field, or null for a move by the menu.
+    void Move_diary_panel(const Panel_date& asked, QScrollBar* bar, QLineEdit* field);
+    // The shortcuts and handlers of the year page and the moves (years.cpp).
+    void Connect_year_actions();
+    // The diary panel has moved to another day: the year page follows it.
+    void Follow_diary_day();
+    void Put_caret_at_end();
     Navigation_filter* navigation_filter = nullptr;
     bool diary_moving = false;  // a diary bar's change is being handled
     int blocked_count = 0;      // modal windows that have blocked this one

@@ -99,6 +99,8 @@ protected:
         }
         if (watched == form.Text1)
             return Reference_event(event);
+        if (watched == form.Text2 && Typed_tab(event))
+            return true;
         if (event->type() == QEvent::InputMethod) {
             // The composition shown after this event; a commit string in the
             // same event has already gone into the field.
@@ -109,6 +111,23 @@ protected:
     }
 
 private:
+    // Tab and Shift+Tab move the focus out of the diary text, as in any
+    // other field; Ctrl+Tab types a tab character into it.
+    bool Typed_tab(QEvent* event)
+    {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Tab || key->modifiers() != Qt::ControlModifier)
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            key->accept();
+            return false;
+        }
+        form.Text2->insertPlainText(QStringLiteral("\t"));
+        return true;
+    }
+
     bool Reference_event(QEvent* event)
     {
         switch (event->type()) {
@@ -153,6 +172,7 @@ void Main_form::Build_navigation()
     // The reference text is read-only: paste, cut, Delete, drops, the
     // context menu and input methods cannot change it.
     Text1->setReadOnly(true);
+    Text2->setTabChangesFocus(true);
 
     for (QScrollBar* bar : {VScroll1, VScroll2, VScroll3, VScroll4, VScroll5, VScroll6})
         Make_spinner(bar);
@@ -197,11 +217,15 @@ void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
         Stop_repeat(bar);
         return;
     }
-    diary_moving = true;
     // The day this change asks for. Whatever moves the bars while the day
     // left is saved (an arrow repeating while a question is open) is
     // undone below: one change, one day.
-    const Panel_date asked{VScroll1->value(), VScroll2->value(), VScroll3->value()};
+    Move_diary_panel({VScroll1->value(), VScroll2->value(), VScroll3->value()}, bar, field);
+}
+
+void Main_form::Move_diary_panel(const Panel_date& asked, QScrollBar* bar, QLineEdit* field)
+{
+    diary_moving = true;
     const int blocked_before = blocked_count;
     const QPointer<QScrollBar> guarded_bar(bar);
     const auto done = qScopeGuard([this, blocked_before, guarded_bar] {
@@ -218,16 +242,20 @@ void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
         // Not written: the panel stays on that day with what the user wrote,
         // and the bar goes back to the date shown.
         Put_diary_bars_back();
-        Stop_repeat(bar);
+        if (bar)
+            Stop_repeat(bar);
         return;
     }
     if (asked != Panel_date{VScroll1->value(), VScroll2->value(), VScroll3->value()}) {
-        Stop_repeat(bar);
+        if (bar)
+            Stop_repeat(bar);
         Set_diary_bars(asked);
     }
-    field->setText(QString::number(bar->value()));
+    if (field)
+        field->setText(QString::number(bar->value()));
     Load_diary_position();
     Put_diary_bars_back();
+    Follow_diary_day();
 }
 
 // The fields take the bars' values (only the changed one differs), then the

@@ -1,0 +1,144 @@
+#include "diary/this_day.h"
+
+#include "diary/backup.h"
+#include "store/line_file.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <QSettings>
+#include <cctype>
+#include <dirent.h>
+
+namespace {
+
+const QString Oldest_first_key = QStringLiteral("this_day/oldest_first");
+
+// "1209.txt" or "1209.TXT" as month * 100 + day; 0 for any other name.
+int Day_number_of_file(const char* name)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isdigit(uchar(name[i])))
+            return 0;
+    }
+    if (name[4] != '.' || std::tolower(uchar(name[5])) != 't' ||
+        std::tolower(uchar(name[6])) != 'x' || std::tolower(uchar(name[7])) != 't' || name[8])
+        return 0;
+    const int month = (name[0] - '0') * 10 + (name[1] - '0');
+    const int day = (name[2] - '0') * 10 + (name[3] - '0');
+    return month * 100 + day;
+}
+
+}  // namespace
+
+Day_file_text Read_day_text(Diary_store& store, int year, int month, int day)
+{
+    Day_file_text out;
+    QByteArray bytes;
+    out.error = Read_file_bytes(store.Day_file_path(year, month, day), bytes, out.exists);
+    if (out.error.Ok() && out.exists)
+        out.text = Diary_store::Text_of_file(bytes);
+    return out;
+}
+
+This_day_page Read_this_day(Diary_store& store, int month, int day)
+{
+    This_day_page page;
+    page.month = month;
+    page.day = day;
+    for (int year = First_year; year <= Last_year; ++year) {
+        if (!Diary_store::Folder_exists(store.Year_folder(year)))
+            continue;
+        Year_of_day entry;
+        entry.year = year;
+        const Day_record record = store.Find_day_record(
+            year, Diary_store::Date_key(year, month, day), &entry.index_error);
+        entry.has_record = record.found;
+        entry.memory = record.memory;
+        entry.memo = record.memo;
+        entry.day = Read_day_text(store, year, month, day);
+        if (entry.has_record || entry.day.exists || !entry.index_error.Ok())
+            page.years.append(std::move(entry));
+    }
+    return page;
+}
+
+bool Read_oldest_first(const QString& app_dir)
+{
+    const QSettings file(Backup_settings_path(app_dir), QSettings::IniFormat);
+    return file.value(Oldest_first_key, false).toBool();
+}
+
+Io_result Write_oldest_first(const QString& app_dir, bool oldest_first)
+{
+    const QString path = Backup_settings_path(app_dir);
+    QSettings file(path, QSettings::IniFormat);
+    file.setValue(Oldest_first_key, oldest_first);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        return Io_result::Failure(Io_step::Write, 0, path);
+    return Io_result::Success();
+}
+
+Year_marks Read_year_marks(Diary_store& store, int year)
+{
+    Year_marks marks;
+    const QString folder = store.Year_folder(year);
+    if (!Diary_store::Folder_exists(folder))
+        return marks;
+    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (const int number = Day_number_of_file(entry->d_name))
+                marks.days.insert(number, Day_mark::Entry);
+        }
+        ::closedir(dir);
+    }
+    bool exists = false;
+    QByteArray bytes;
+    marks.error = Read_file_bytes(store.Keyword_file_path(year), bytes, exists);
+    const QByteArray prefix = QString::number(year).toLatin1() + '/';
+    For_each_line(bytes, [&](QByteArrayView line) {
+        // "yyyy/mm/dd", the flag, the memo.
+        if (line.size() < 10 || !line.startsWith(prefix) || line[7] != '/')
+            return;
+        bool month_ok = false;
+        bool day_ok = false;
+        const int month = line.sliced(5, 2).toInt(&month_ok);
+        const int day = line.sliced(8, 2).toInt(&day_ok);
+        if (!month_ok || !day_ok)
+            return;
+        const int number = month * 100 + day;
+        if (line.size() > 10 && line[10] == '1')
+            marks.days.insert(number, Day_mark::Memory);
+        else if (line.size() > 11 && !marks.days.contains(number))
+            marks.days.insert(number, Day_mark::Entry);
+    });
+    return marks;
+}
+
+const Year_marks& Calendar_marks::Of_year(int year)
+{
+    auto found = years.find(year);
+    if (found == years.end())
+        found = years.insert(year, Read_year_marks(store, year));
+    return *found;
+}
+
+std::optional<Panel_date> Calendar_step(const Panel_date& from, int days)
+{
+    QDate date = from.Calendar_date();
+    if (!date.isValid()) {
+        // 30 February and the like: from the real day next to it.
+        const QDate first(from.year, from.month, 1);
+        if (!first.isValid())
+            return std::nullopt;
+        if (days > 0)
+            date = first.addMonths(1).addDays(days - 1);
+        else
+            date = first.addMonths(1).addDays(days);
+    } else {
+        date = date.addDays(days);
+    }
+    if (!date.isValid() || date.year() < First_year || date.year() > Last_year)
+        return std::nullopt;
+    return Panel_date::Of(date);
+}
