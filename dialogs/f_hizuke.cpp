@@ -20,6 +20,8 @@ Marked_calendar::Marked_calendar(Diary_store& diary_store, QWidget* parent)
     : QCalendarWidget(parent), marks(diary_store)
 {
     setObjectName(QStringLiteral("Calendar1"));
+    // Month and weekday names in Japanese, whatever the desktop's language.
+    setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
     setDateRange(QDate(First_year, 1, 1), QDate(Last_year, 12, 31));
     setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     connect(this, &QCalendarWidget::currentPageChanged, this, &Marked_calendar::Mark_page);
@@ -63,17 +65,15 @@ F_hizuke::F_hizuke(const Dialog_host& main_host, Diary_store& diary_store, const
     Date1->setObjectName(QStringLiteral("Date1"));
     Date1->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
     Date1->setDateRange(QDate(First_year, 1, 1), QDate(Last_year, 12, 31));
-    Date1->setCalendarPopup(true);
-    Calendar1 = new Marked_calendar(diary_store, Date1);
-    Date1->setCalendarWidget(Calendar1);
     Date1->setDate(start);
+    Label1->setBuddy(Date1);
+    // The calendar stays open below the entry, so that its marks are seen
+    // at once; the two always show the same day.
+    Calendar1 = new Marked_calendar(diary_store, this);
     Calendar1->setSelectedDate(start);
     Calendar1->Mark_page(start.year(), start.month());
-    Label1->setBuddy(Date1);
-    Label2 =
-        new QLabel(QStringLiteral("カレンダーの太字は日記のある日、桃色は思い出の日です。"), this);
+    Label2 = new QLabel(QStringLiteral("太字は日記のある日、桃色は思い出の日です。"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setWordWrap(true);
     Command1 = new QPushButton(QStringLiteral("移動"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setDefault(true);
@@ -90,13 +90,19 @@ F_hizuke::F_hizuke(const Dialog_host& main_host, Diary_store& diary_store, const
     buttons->addWidget(Command2);
     auto* column = new QVBoxLayout(this);
     column->addLayout(row);
+    column->addWidget(Calendar1, 1);
     column->addWidget(Label2);
     column->addLayout(buttons);
 
+    connect(Date1, &QDateEdit::dateChanged, Calendar1, &QCalendarWidget::setSelectedDate);
+    connect(Calendar1, &QCalendarWidget::selectionChanged, this,
+            [this] { Date1->setDate(Calendar1->selectedDate()); });
+    // A double click or Enter on a day of the calendar moves there.
+    connect(Calendar1, &QCalendarWidget::activated, this, &QDialog::accept);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
-    Centre_over_main(*this, host, 4800, 1500);
-    Date1->setFocus();
+    Centre_over_main(*this, host, 5400, 4800);
+    Calendar1->setFocus();
 }
 
 QDate F_hizuke::Chosen() const { return Date1->date(); }

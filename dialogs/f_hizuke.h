@@ -1,8 +1,8 @@
 #pragma once
-// 日付を指定: a date entry with its calendar popup, to move the diary panel
-// to any day from 1990 to 2100. The calendar marks the days that have an
-// entry (bold) and the memory days (bold on a pink ground), from each
-// shown year's index and folder, read once per opening.
+// 日付を指定: a small window with a date entry and a calendar, to move the
+// diary panel to any day from 1990 to 2100. The calendar marks the days
+// that have an entry (bold) and the memory days (bold on a pink ground),
+// from each shown year's index and folder, read once per opening.
 
 #include "diary/this_day.h"
 #include "ui/placement.h"
@@ -44,10 +44,10 @@ public:
 
     QLabel* Label1 = nullptr;
     QDateEdit* Date1 = nullptr;
-    Marked_calendar* Calendar1 = nullptr;  // Date1's popup
-    QLabel* Label2 = nullptr;              // what the marks mean
-    QPushButton* Command1 = nullptr;       // 移動
-    QPushButton* Command2 = nullptr;       // キャンセル
+    Marked_calendar* Calendar1 = nullptr;
+    QLabel* Label2 = nullptr;         // what the marks mean
+    QPushButton* Command1 = nullptr;  // 移動
+    QPushButton* Command2 = nullptr;  // キャンセル
 
 private:
     Dialog_host host;

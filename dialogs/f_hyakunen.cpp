@@ -20,8 +20,8 @@
 
 namespace {
 
-// The window's first size, in twips: about the main window's.
-constexpr double Client_width = 9000;
+// The window's first size, in twips: about the main window's height.
+constexpr double Client_width = 7500;
 constexpr double Client_height = 6600;
 
 const QString Weekdays[] = {QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
@@ -101,11 +101,7 @@ F_hyakunen::F_hyakunen(const Dialog_host& main_host, Diary_store& diary_store, S
 void F_hyakunen::Show_date(int month, int day)
 {
     if (!placed) {
-        // Centred over the main window at first; where the user puts it and
-        // how large it is made stays afterwards.
-        Centre_over_main(*this, host, Client_width, Client_height);
-        setMinimumSize(Twips_to_pixels(4000, Dpi_of(*this)), Twips_to_pixels(3000, Dpi_of(*this)));
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        Place_beside_main();
         placed = true;
     }
     const bool same_date = month == page.month && day == page.day;
@@ -115,6 +111,28 @@ void F_hyakunen::Show_date(int month, int day)
     Fill();
     if (same_date)
         Text1->verticalScrollBar()->setValue(scrolled);
+}
+
+// At first beside the main window, on the side where the screen has room,
+// so that the diary panel stays in sight while the page follows it; over
+// it when neither side has room. Where the user puts the window and how
+// large it is made stays afterwards.
+void F_hyakunen::Place_beside_main()
+{
+    Centre_over_main(*this, host, Client_width, Client_height);
+    const double dpi = Dpi_of(*this);
+    setMinimumSize(Twips_to_pixels(4000, dpi), Twips_to_pixels(3000, dpi));
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const Twips_rect main_outer = host.outer_twips();
+    const double screen_width = host.platform.Screen_size_twips().width();
+    const double width = Client_width + Dialog_frame_width;
+    double left = -1;
+    if (main_outer.left + main_outer.width + width <= screen_width)
+        left = main_outer.left + main_outer.width;
+    else if (main_outer.left - width >= 0)
+        left = main_outer.left - width;
+    if (left >= 0)
+        move(Twips_to_pixels(left, dpi), Twips_to_pixels(main_outer.top, dpi));
 }
 
 void F_hyakunen::Fill()

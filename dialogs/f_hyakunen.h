@@ -55,6 +55,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void Place_beside_main();
     void Fill();
 
     Dialog_host host;
