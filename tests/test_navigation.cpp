@@ -36,20 +36,6 @@ using Icon = Platform::Icon;
 
 const QString Read_only_text = QStringLiteral("こちらは参照専用です。");
 
-// Every file under the folder with its bytes (folders as "<dir>").
-QMap<QString, QByteArray> Tree(const QString& root)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = path.mid(root.size());
-        out.insert(relative, it.fileInfo().isDir() ? QByteArray("<dir>") : Read_bytes(path));
-    }
-    return out;
-}
-
 QRect Part_of(QScrollBar* bar, QStyle::SubControl part)
 {
     QStyleOptionSlider option;
@@ -156,13 +142,13 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         auto form = Start();
         form->VScroll3->setValue(31);
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         form->Text2->insertPlainText(QStringLiteral("あ"));
         QSignalSpy changed(form->VScroll3, &QScrollBar::valueChanged);
         Up(form->VScroll3);
         QCOMPARE(changed.count(), 0);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "31"}));
-        QCOMPARE(Tree(folder->Path()), tree);  // no step, so no save
+        QCOMPARE(File_tree(folder->Path()), tree);  // no step, so no save
         form->VScroll1->setValue(2100);
         Up(form->VScroll1);
         QCOMPARE(form->Text3->text(), QStringLiteral("2100"));
@@ -209,12 +195,12 @@ private slots:
 
         // Back to the day written: it comes back from the files; the day
         // left was not edited, so nothing is written.
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         Down(form->VScroll3);
         QCOMPARE(form->Text2->toPlainText(), Day_text);
         QCOMPARE(form->Text6->text(), Day_memo);
         QVERIFY(!form->Check1->isChecked());
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 
@@ -226,7 +212,7 @@ private slots:
         QVERIFY(Write_bytes(At("2026/1208.txt"), Hex("82 a0 0d 0a")));
         QVERIFY(Write_bytes(At("2026/1209.txt"), Hex("0d 0a")));
         auto form = Start();
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         for (int i = 0; i < 4; ++i)
             Up(form->VScroll3);
         Down(form->VScroll2);
@@ -236,7 +222,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             Down(form->VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 
@@ -255,13 +241,13 @@ private slots:
 
         // A file standing where a year folder would be is no folder either.
         QVERIFY(Write_bytes(At("2028"), "x"));
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         Up(form->VScroll1);
         QVERIFY(form->Text2->toPlainText().isEmpty());
         Up(form->VScroll1);
         Down(form->VScroll1);
         Down(form->VScroll1);
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 
@@ -326,9 +312,9 @@ private slots:
         QVERIFY(form->Text2->toPlainText().isEmpty());
         QVERIFY(Read_bytes(At("2026/keyword.txt")).contains(saved_record));
         // Leaving the day unedited writes nothing, duplicates included.
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         Up(form->VScroll3);
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 
@@ -353,7 +339,7 @@ private slots:
     {
         auto form = Start();
         Write_diary_entry(*form);
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         form->scroll_lock = QStringLiteral("on");
         form->VScroll3->setValue(20);
         form->VScroll6->setValue(20);
@@ -361,7 +347,7 @@ private slots:
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Reference_date(*form), QStringList({"2025", "12", "7"}));
         QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
 
         // Before start-up has set the lock it counts as "on".
         Main_form fresh(*fake, *fake, folder->Path());
@@ -370,7 +356,7 @@ private slots:
         fresh.VScroll4->setValue(2026);
         QCOMPARE(fresh.Text5->text(), QStringLiteral("1"));
         QCOMPARE(fresh.Text7->text(), QStringLiteral("1990"));
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 
@@ -423,13 +409,13 @@ private slots:
                            "「😀」→「?」\n\n"
                            "このように置き換えて保存しますか？\n"
                            "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
         Down(form->VScroll1);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
         QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
 
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
         Down(form->VScroll1);
@@ -518,7 +504,7 @@ private slots:
         QVERIFY(Write_bytes(At("2024/0307.txt"), Hex("8e 55 95 e0 0d 0a")));  // 散歩
         auto form = Start();
         Write_diary_entry(*form);  // not saved by any of this
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         QSignalSpy loads(form->Text1, &QPlainTextEdit::textChanged);
 
         form->Show_reference_day(2024, 5, 7);  // year and month change
@@ -557,7 +543,7 @@ private slots:
         QCOMPARE(form->Text2->toPlainText(), Day_text);
         QCOMPARE(form->Text6->text(), Day_memo);
         QVERIFY(form->Check1->isChecked());
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 

@@ -8,25 +8,9 @@
 #include "support/temp_folder.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QMap>
 #include <QtTest>
 
 namespace {
-
-// Every file under the folder with its bytes (folders as "<dir>").
-QMap<QString, QByteArray> Tree(const QString& root)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        out.insert(path.mid(root.size()),
-                   it.fileInfo().isDir() ? QByteArray("<dir>") : Read_bytes(path));
-    }
-    return out;
-}
 
 QList<int> Years_of(const This_day_page& page)
 {
@@ -87,7 +71,7 @@ private slots:
         QVERIFY(Put("2026/1206.txt", Rain_file));
         QVERIFY(Put("2026/keyword.txt", Hex("32 30 32 36 2f 31 32 2f 30 36 30 0d 0a")));
         QVERIFY(Put("2101/1207.txt", Rain_file));
-        const auto before = Tree(folder->Path());
+        const auto before = File_tree(folder->Path());
 
         Diary_store store(folder->Path());
         const This_day_page page = Read_this_day(store, 12, 7);
@@ -114,7 +98,7 @@ private slots:
             QVERIFY(y.index_error.Ok());
             QVERIFY(y.day.error.Ok());
         }
-        QCOMPARE(Tree(folder->Path()), before);
+        QCOMPARE(File_tree(folder->Path()), before);
     }
 
     void The_twenty_ninth_of_february_finds_the_leap_years()
@@ -148,7 +132,7 @@ private slots:
         QVERIFY(Put("2024/keyword.txt", Hex("32 30 32 34 2f 31 32 2f 30 37 30 89 4a 0d 0a")));
         QVERIFY(QDir().mkpath(folder->File("2023/keyword.txt")));
         QVERIFY(Put("2023/1207.txt", Rain_file));
-        const auto before = Tree(folder->Path());
+        const auto before = File_tree(folder->Path());
 
         Diary_store store(folder->Path());
         const This_day_page page = Read_this_day(store, 12, 7);
@@ -161,7 +145,7 @@ private slots:
         const Year_of_day* y2023 = Year_in(page, 2023);
         QCOMPARE(y2023->index_error.step, Io_step::Not_a_file);
         QCOMPARE(y2023->day.text, QStringLiteral("雨"));
-        QCOMPARE(Tree(folder->Path()), before);
+        QCOMPARE(File_tree(folder->Path()), before);
     }
 
     void The_calendar_marks_entries_and_memory_days_of_a_year()

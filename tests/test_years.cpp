@@ -17,9 +17,7 @@
 #include <QClipboard>
 #include <QDateEdit>
 #include <QDir>
-#include <QDirIterator>
 #include <QLineEdit>
-#include <QMap>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -30,19 +28,6 @@ namespace {
 using Answer = Platform::Answer;
 using Buttons = Platform::Buttons;
 using Icon = Platform::Icon;
-
-QMap<QString, QByteArray> Tree(const QString& root)
-{
-    QMap<QString, QByteArray> out;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        out.insert(path.mid(root.size()),
-                   it.fileInfo().isDir() ? QByteArray("<dir>") : Read_bytes(path));
-    }
-    return out;
-}
 
 // 雨 CR LF, and 晴れ CR LF 風 CR LF
 const QByteArray Rain_file = Hex("89 4a 0d 0a");
@@ -144,7 +129,7 @@ private slots:
     void The_oldest_first_order_is_remembered()
     {
         QVERIFY(Put_ten_years());
-        const QByteArray settings_before = Tree(folder->Path()).value("sorane.ini");
+        const QByteArray settings_before = File_tree(folder->Path()).value("sorane.ini");
         {
             auto form = Start();
             F_hyakunen* page = Open_page(*form);
@@ -195,7 +180,7 @@ private slots:
         QVERIFY(QFile::remove(At("2020/1207.txt")));
         QVERIFY(QDir().mkpath(At("2020/1207.txt")));  // a folder at the day's name
         auto form = Start();
-        const auto before = Tree(folder->Path());
+        const auto before = File_tree(folder->Path());
         F_hyakunen* page = Open_page(*form);
         QVERIFY(page->Years_shown().contains(2020));
         const QString reason =
@@ -206,7 +191,7 @@ private slots:
                          .arg(reason)),
                  qPrintable(page->Text1->toPlainText()));
         page->close();
-        QCOMPARE(Tree(folder->Path()), before);
+        QCOMPARE(File_tree(folder->Path()), before);
     }
 
     void A_click_on_a_year_shows_that_day_in_the_reference_panel()
@@ -290,7 +275,7 @@ private slots:
     {
         auto form = Start();
         form->Text2->insertPlainText(QStringLiteral("雨😀"));
-        const auto tree = Tree(folder->Path());
+        const auto tree = File_tree(folder->Path());
         fake->Expect_box(
             Unmappable_question({{QStringLiteral("😀"), QStringLiteral("?")}}, Unmappable_in::Diary),
             App_title, Icon::Question, Buttons::Yes_no, Answer::No);
@@ -298,7 +283,7 @@ private slots:
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
         QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
-        QCOMPARE(Tree(folder->Path()), tree);
+        QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
 

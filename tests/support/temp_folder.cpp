@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -23,6 +24,19 @@ QByteArray Read_bytes(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QMap<QString, QByteArray> File_tree(const QString& root)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out.insert(path.mid(root.size()),
+                   it.fileInfo().isDir() ? QByteArray("<dir>") : Read_bytes(path));
+    }
+    return out;
 }
 
 bool Write_bytes(const QString& path, const QByteArray& bytes)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -30,6 +31,9 @@ bool Write_bytes(const QString& path, const QByteArray& bytes);
 int Mode_of(const QString& path);
 // Names in a folder, sorted, hidden ones included.
 QStringList Entries(const QString& folder);
+// Every file and folder under root (hidden ones included), by its path
+// below root, with its bytes; a folder as "<dir>".
+QMap<QString, QByteArray> File_tree(const QString& root);
 
 // Permissions do not bind root. When this process is root, runs the current
 // test function again in a child process as the user nobody and returns
