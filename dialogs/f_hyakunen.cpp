@@ -107,6 +107,7 @@ void F_hyakunen::Show_date(int month, int day)
     const bool same_date = month == page.month && day == page.day;
     const int scrolled = Text1->verticalScrollBar()->value();
     page = Read_this_day(store, month, day);
+    read_at.start();
     setWindowTitle(QStringLiteral("この日の百年　%1月%2日").arg(month).arg(day));
     Fill();
     if (same_date)
@@ -259,7 +260,10 @@ bool F_hyakunen::eventFilter(QObject* watched, QEvent* event)
 void F_hyakunen::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    // Back in the window: the days may have been saved meanwhile.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && page.month > 0 && !filling)
+    // Back in the window: the days may have been saved meanwhile. The page
+    // just read (the window is being opened, or followed the diary panel)
+    // is not read a second time.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && page.month > 0 &&
+        !filling && !(read_at.isValid() && read_at.elapsed() < 500))
         Reload();
 }

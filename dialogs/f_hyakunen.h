@@ -11,6 +11,7 @@
 #include "diary/this_day.h"
 #include "ui/placement.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 
@@ -63,6 +64,7 @@ private:
     Show_day show_reference_day;
     std::function<int()> current_year;
     This_day_page page;
+    QElapsedTimer read_at;  // when the page was last read
     bool placed = false;
     bool filling = false;
 };
