@@ -166,7 +166,10 @@ private slots:
         }
         QCOMPARE(menus,
                  QStringList({"Menu_file=ﾌｧｲﾙ[Menu_backup=バックアップを作成,=,Menu_end=終了]",
-                              "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ]",
+                              "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ,"
+                              "Menu_hyakunen=この日の百年]",
+                              "Menu_idou=移動[Menu_today=今日,Menu_prev_day=前の日,"
+                              "Menu_next_day=次の日,Menu_hizuke=日付を指定…]",
                               "Menu_settei=設定[MENU_ref_default=参照する日記,"
                               "Menu_backup_settei=バックアップの設定…]",
                               "Menu_help=?[Menu_tukaikata=使い方]"}));
