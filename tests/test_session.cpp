@@ -371,16 +371,25 @@ private slots:
             session->Save_message_without_user(QStringLiteral("明日も頑張る"));
         QVERIFY(saved.result.Ok());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
-        // Characters code page 932 cannot hold: the file stays, the message
-        // goes to a rescue file, nothing is asked.
+        // Characters code page 932 cannot hold: substitutes in the file,
+        // the exact text beside it, nothing asked.
         saved = session->Save_message_without_user(QStringLiteral("雨😀"));
-        QCOMPARE(saved.result.step, Io_step::Encode);
+        QVERIFY(saved.result.Ok());
+        QVERIFY(saved.rescue_path.isEmpty());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("89 4a 3f 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.utf8.txt")), QStringLiteral("\n雨😀").toUtf8());
+        // A message file that refuses the write: the message goes to a
+        // rescue file, and the file stays.
+        QVERIFY(QFile::setPermissions(At("tomorrow.txt"), QFile::ReadOwner));
+        saved = session->Save_message_without_user(QStringLiteral("雪😀"));
+        QCOMPARE(saved.result.step, Io_step::Read_only);
         QCOMPARE(saved.rescue_path, At("sorane-rescue-20261207-213015.txt"));
         QCOMPARE(Read_bytes(saved.rescue_path),
                  QStringLiteral("【ソラネ】Ver.2.0 が保存できなかった明日へのメッセージです。\n"
-                                "日付: 2026/12/07\nメッセージ:\n雨😀\n")
+                                "日付: 2026/12/07\nメッセージ:\n雪😀\n")
                      .toUtf8());
-        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("89 4a 3f 0d 0a"));
+        QVERIFY(QFile::setPermissions(At("tomorrow.txt"), QFile::ReadOwner | QFile::WriteOwner));
         // An emptied message withdraws it.
         QVERIFY(session->Save_message_without_user(QString()).result.Ok());
         QVERIFY(!QFile::exists(At("tomorrow.txt")));
