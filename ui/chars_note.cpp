@@ -42,7 +42,9 @@ Chars_note::Chars_note(QPlainTextEdit* text, QLineEdit* memo)
     connect(text_box, &QPlainTextEdit::textChanged, this, &Chars_note::Update);
     if (memo_field)
         connect(memo_field, &QLineEdit::textChanged, this, &Chars_note::Update);
+    // The frame and the viewport inside it are laid out at different moments.
     text_box->installEventFilter(this);
+    text_box->viewport()->installEventFilter(this);
 }
 
 void Chars_note::Update()
@@ -72,7 +74,8 @@ void Chars_note::Place()
 
 bool Chars_note::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == text_box && event->type() == QEvent::Resize && isVisible())
+    if ((watched == text_box || watched == text_box->viewport()) &&
+        event->type() == QEvent::Resize && !isHidden())
         Place();
     return QLabel::eventFilter(watched, event);
 }
