@@ -77,7 +77,7 @@ bool Is_year_file(const Dir_entry& e)
     static const QRegularExpression name(
         QStringLiteral(
             "^(\\d{4}(\\.utf8(\\.new|\\.kept-\\d{8}-\\d{6}(-\\d+)?)?)?\\.txt|keyword\\.txt)$"),
-                                         QRegularExpression::CaseInsensitiveOption);
+        QRegularExpression::CaseInsensitiveOption);
     return S_ISREG(e.st.st_mode) && name.match(e.name).hasMatch();
 }
 

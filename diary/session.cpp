@@ -389,11 +389,10 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
                          Diary_store::File_bytes_of(plan.text_bytes.bytes), plan.memo_bytes.bytes,
                          plan.entry.flag,
                          Record_differs(plan.disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
-    const Io_result exact =
-        written.Ok() && !plan.unmappable.isEmpty()
-            ? Replace_file(Companion_path(plan.conflict_copy),
-                           Companion_bytes({plan.entry.memo, plan.entry.text}))
-            : written;
+    const Io_result exact = written.Ok() && !plan.unmappable.isEmpty()
+                                ? Replace_file(Companion_path(plan.conflict_copy),
+                                               Companion_bytes({plan.entry.memo, plan.entry.text}))
+                                : written;
     for (const Io_result& r : {written, exact}) {
         if (!r.Ok() && r.step != Io_step::Sync_folder) {
             plan.result = Save_result::Failed;
@@ -539,7 +538,8 @@ Io_result Diary_session::Keep_exact_disk_version(const Day_plan& plan)
     const Exact_day disk = Read_exact_day(store, d.year, d.month, d.day);
     if (!disk.exact_text && !disk.exact_memo)
         return Io_result::Success();
-    return Replace_file(Companion_path(plan.conflict_copy), Companion_bytes({disk.memo, disk.text}));
+    return Replace_file(Companion_path(plan.conflict_copy),
+                        Companion_bytes({disk.memo, disk.text}));
 }
 
 QString Diary_session::Load_reference_text(Day_read& read)

@@ -18,15 +18,12 @@ namespace {
 QString Stem_of(const QString& file_path)
 {
     return file_path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive) ? file_path.chopped(4)
-                                                                            : file_path;
+                                                                           : file_path;
 }
 
 QString Folder_of(const QString& path) { return QFileInfo(path).path(); }
 
-QByteArray One_line_bytes(QByteArray bytes)
-{
-    return bytes.replace('\r', ' ').replace('\n', ' ');
-}
+QByteArray One_line_bytes(QByteArray bytes) { return bytes.replace('\r', ' ').replace('\n', ' '); }
 
 // The companion at path, read and parsed; nothing when there is none.
 // A companion that cannot be read is an error only for a save, which must
@@ -102,7 +99,8 @@ std::optional<Exact_text> Parse_companion(QByteArrayView bytes)
 QString One_line_memo(const QString& memo)
 {
     QString out = memo;
-    return out.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return out.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
 bool Needs_companion(const QString& text, const QString& memo)
@@ -132,8 +130,8 @@ Io_result Keep_companion_aside(const QString& companion, const QDateTime& now)
             break;
         }
     }
-    const QString stem = day + QStringLiteral(".utf8.kept-") +
-                         now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString stem =
+        day + QStringLiteral(".utf8.kept-") + now.toString(QStringLiteral("yyyyMMdd-hhmmss"));
     QString kept = stem + QStringLiteral(".txt");
     for (int n = 2; Something_at(kept); ++n)
         kept = stem + QStringLiteral("-%1.txt").arg(n);
@@ -153,8 +151,8 @@ bool Is_kept_companion_name(const QString& file_name)
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day)
 {
     Exact_day out;
-    out.record = store.Find_day_record(year, Diary_store::Date_key(year, month, day),
-                                       &out.index_error);
+    out.record =
+        store.Find_day_record(year, Diary_store::Date_key(year, month, day), &out.index_error);
     out.memo = out.record.found ? out.record.memo : QString();
     out.flag = out.record.found && out.record.memory;
     const QString path = store.Day_file_path(year, month, day);
@@ -327,7 +325,8 @@ QStringList Exact_index_lines(const QString& year_folder, const QList<QByteArray
         if (found == companions.end()) {
             QList<Exact_text> texts;
             const QString day_path = year_folder + QLatin1Char('/') + day + QStringLiteral(".txt");
-            for (const QString& path : {Companion_path(day_path), Staged_companion_path(day_path)}) {
+            for (const QString& path :
+                 {Companion_path(day_path), Staged_companion_path(day_path)}) {
                 if (const Companion_read c = Read_companion(path); c.exact)
                     texts.append(*c.exact);
             }

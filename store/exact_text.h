@@ -70,8 +70,8 @@ struct Exact_day {
     Io_result index_error;  // the year's index could not be read
     Io_result text_error;   // the day file could not be read
     qint64 file_size = 0;
-    QByteArray file;    // the day file's bytes; empty when missing
-    Day_record record;  // the day's record in the index
+    QByteArray file;          // the day file's bytes; empty when missing
+    Day_record record;        // the day's record in the index
     bool exact_text = false;  // text and memo come from a companion
     bool exact_memo = false;
     // Companions beside the day whose text and memo both match nothing:

@@ -114,10 +114,10 @@ private slots:
         }
         // Not the diary's: rescue, temporary and foreign files, a history
         // folder, a folder not named by a year, a link to a day.
-        for (const char* other : {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd",
-                                  "history/2026/1207.txt", "notes/1207.txt", "12345/1207.txt",
-                                  "2026/.sorane-tmp-x", "2026/memo.txt", "2026/12070.txt",
-                                  "2026/1207.utf8.old.txt", "notes.utf8.txt"})
+        for (const char* other :
+             {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd", "history/2026/1207.txt",
+              "notes/1207.txt", "12345/1207.txt", "2026/.sorane-tmp-x", "2026/memo.txt",
+              "2026/12070.txt", "2026/1207.utf8.old.txt", "notes.utf8.txt"})
             QVERIFY(Write_dated(app->File(other), "x"));
         QVERIFY(Write_bytes(app->File("sorane-linux.ini"), "[window]\nsize=1\n"));
         QVERIFY(QFile::link(app->File("2025/1207.txt"), app->File("2026/0103.txt")));

@@ -226,9 +226,9 @@ private slots:
                  Diary_session::Save_result::Saved);
         auto memos = [this](const QString& keyword) {
             QStringList out;
-            const Day_list_read read =
-                Read_day_list(folder->Path(), QStringLiteral("2026"),
-                              [&keyword](const QString& line) { return Keyword_test(line, keyword); });
+            const Day_list_read read = Read_day_list(
+                folder->Path(), QStringLiteral("2026"),
+                [&keyword](const QString& line) { return Keyword_test(line, keyword); });
             for (const Listed_record& record : read.records)
                 out << Row_text_of(record.line).date + QLatin1Char(' ') +
                            Row_text_of(record.line).memo;

@@ -223,9 +223,10 @@ private slots:
         const QString text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
         const QString memo = QStringLiteral("誕生日🎂");
         const QByteArray exact = (memo + QLatin1Char('\n') + text).toUtf8();
-        const Run killed = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename",
-                                  "-e", QStringLiteral("inject=rename:signal=KILL:when=%1").arg(rename)},
-                                 folder->Path(), QStringLiteral("chars"));
+        const Run killed =
+            Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                   QStringLiteral("inject=rename:signal=KILL:when=%1").arg(rename)},
+                  folder->Path(), QStringLiteral("chars"));
         QVERIFY(!killed.Ended());
         auto check_day = [&] {
             Diary_store store(folder->Path());

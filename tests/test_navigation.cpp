@@ -460,8 +460,8 @@ private slots:
         const QString question = Change_day_elsewhere();
         // The user answers after 0.6 s, longer than the arrow's delay before
         // it repeats, with the button still held on the arrow.
-        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
-                         Answer::No, [] { QTest::qWait(600); });
+        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::No,
+                         [] { QTest::qWait(600); });
         const QPoint arrow = Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center();
         QTest::mousePress(form->VScroll3, Qt::LeftButton, {}, arrow);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));

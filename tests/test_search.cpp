@@ -14,10 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QPlainTextEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
