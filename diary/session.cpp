@@ -443,9 +443,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         };
         index_read_now = !plan.disk.folder_gone;
         if (Changed_since_load(plan.disk) && !holds_plan()) {
-            const Day_record& r = plan.disk.record;
-            plan.disk_entry = {Diary_store::Text_of_file(plan.disk.file), r.memo,
-                               r.found && r.memory};
+            plan.disk_entry = Exact_disk_entry(d, plan.disk);
             plan.conflict_copy = store.New_conflict_copy_path(d.year, d.month, d.day, clock.Now());
             if (plan.who == Who::User) {
                 plan.result = Save_result::Changed_on_disk;
@@ -530,6 +528,16 @@ Io_result Diary_session::Stage_exact_day(const Day_plan& plan)
     if (plan.unmappable.isEmpty())
         return Io_result::Success();
     return Stage_companion(path, {plan.entry.memo, plan.entry.text});
+}
+
+Day_entry Diary_session::Exact_disk_entry(const Panel_date& d, const Day_on_disk& disk)
+{
+    const Exact_day exact = Read_exact_day(store, d.year, d.month, d.day);
+    const Day_record& r = disk.record;
+    // The files as read a moment ago, with the exact text and memo where
+    // they still are what the companion matched.
+    return {exact.file == disk.file ? exact.text : Diary_store::Text_of_file(disk.file),
+            exact.record.own_lines == r.own_lines ? exact.memo : r.memo, r.found && r.memory};
 }
 
 Io_result Diary_session::Keep_exact_disk_version(const Day_plan& plan)

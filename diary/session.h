@@ -295,6 +295,7 @@ private:
     // beside the conflict copy that takes it.
     Io_result Stage_exact_day(const Day_plan& plan);
     Io_result Keep_exact_disk_version(const Day_plan& plan);
+    Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
     void Keep_unmatched_aside(const QStringList& companions);
     // False when the day's file or its index could not be read: its file is
     // then never written over by what the panel holds.

@@ -169,6 +169,41 @@ private slots:
                  QStringList({"1207.utf8.kept-20261207-091500.txt", "1207.utf8.txt"}));
     }
 
+    // A day changed elsewhere while it was open: whichever version goes to
+    // the conflict copy takes its exact text along, beside the copy.
+    void The_version_not_kept_keeps_its_exact_text_data()
+    {
+        QTest::addColumn<bool>("keep_disk");
+        QTest::newRow("the files' version kept") << true;
+        QTest::newRow("the panel's version kept") << false;
+    }
+    void The_version_not_kept_keeps_its_exact_text()
+    {
+        QFETCH(bool, keep_disk);
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        // Another copy of the diary saves the day with other characters.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), File_2));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Record_2));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.txt"), Companion_2));
+        Diary_session::Day_plan plan = session->Plan_day_save(
+            {QStringLiteral("é"), QStringLiteral("🌙"), true}, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
+        plan.keep = keep_disk ? Diary_session::Keep::Disk : Diary_session::Keep::Mine;
+        session->Write_day(plan);
+        const QString copy = QStringLiteral("2026/1207.conflict-20261207-213015.utf8.txt");
+        QCOMPARE(Read_bytes(At(copy)), keep_disk ? QStringLiteral("🌙\né").toUtf8() : Companion_2);
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")),
+                 keep_disk ? Companion_2 : QStringLiteral("🌙\né").toUtf8());
+        const Day_entry kept = keep_disk
+                                   ? Day_entry{Exact_text_2, Exact_memo_2, false}
+                                   : Day_entry{QStringLiteral("é"), QStringLiteral("🌙"), true};
+        // The session holds the version kept, exactly, before and after a load.
+        QCOMPARE(session->Loaded_day(), kept);
+        session->Load_diary_day({2026, 12, 7});
+        QCOMPARE(session->Loaded_day(), kept);
+    }
+
     // A save writes the staged companion, the index, the day file, then
     // renames the companion. Each state a kill can leave reads as old or
     // new, part by part, exactly; the next save loses nothing.
