@@ -389,7 +389,8 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
                          Diary_store::File_bytes_of(plan.text_bytes.bytes), plan.memo_bytes.bytes,
                          plan.entry.flag,
                          Record_differs(plan.disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
-    const Io_result exact = written.Ok() && !plan.unmappable.isEmpty()
+    const bool copy_written = written.Ok() || written.step == Io_step::Sync_folder;
+    const Io_result exact = copy_written && !plan.unmappable.isEmpty()
                                 ? Replace_file(Companion_path(plan.conflict_copy),
                                                Companion_bytes({plan.entry.memo, plan.entry.text}))
                                 : written;
@@ -468,7 +469,9 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
                 Conflict_copy_bytes(
                     disk.file, disk.record.memo_bytes, disk.record.memory,
                     Record_differs(disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
-            const Io_result exact = copied.Ok() ? Keep_exact_disk_version(plan) : copied;
+            const Io_result exact = copied.Ok() || copied.step == Io_step::Sync_folder
+                                        ? Keep_exact_disk_version(plan)
+                                        : copied;
             for (const Io_result& r : {copied, exact}) {
                 if (!r.Ok() && r.step != Io_step::Sync_folder) {
                     failed(r);

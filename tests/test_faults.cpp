@@ -208,18 +208,32 @@ private slots:
         QTest::addColumn<int>("rename");
         QTest::addColumn<bool>("new_memo");
         QTest::addColumn<bool>("new_text");
-        QTest::newRow("before the staged exact text") << 4 << false << false;
-        QTest::newRow("before the index") << 5 << false << false;
-        QTest::newRow("before the day file") << 6 << true << false;
-        QTest::newRow("before the exact text's name") << 7 << true << true;
+        QTest::addColumn<bool>("old_exact");  // the morning's text has an emoji too
+        for (const bool old_exact : {false, true}) {
+            const char* old = old_exact ? ", old exact" : "";
+            QTest::addRow("before the staged exact text%s", old)
+                << 4 << false << false << old_exact;
+            QTest::addRow("before the index%s", old) << 5 << false << false << old_exact;
+            QTest::addRow("before the day file%s", old) << 6 << true << false << old_exact;
+            QTest::addRow("before the exact text's name%s", old) << 7 << true << true << old_exact;
+        }
     }
     void A_save_with_exact_text_killed_at_each_step()
     {
         QFETCH(int, rename);
         QFETCH(bool, new_memo);
         QFETCH(bool, new_text);
+        QFETCH(bool, old_exact);
         if (const QString skip = Strace_skip(); !skip.isEmpty())
             QSKIP(qPrintable(skip));
+        // 朝のうちに😀 as the morning saved it: 朝のうちに? and its companion.
+        const QString old_text =
+            old_exact ? QStringLiteral("朝のうちに😀") : QStringLiteral("朝のうちに。");
+        if (old_exact) {
+            QVERIFY(Write_bytes(At(day_path), Hex("92 a9 82 cc 82 a4 82 bf 82 c9 3f 0d 0a")));
+            QVERIFY(Write_bytes(Companion_path(At(day_path)),
+                                (QStringLiteral("下書き\n") + old_text).toUtf8()));
+        }
         const QString text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
         const QString memo = QStringLiteral("誕生日🎂");
         const QByteArray exact = (memo + QLatin1Char('\n') + text).toUtf8();
@@ -231,7 +245,7 @@ private slots:
         auto check_day = [&] {
             Diary_store store(folder->Path());
             const Exact_day day = Read_exact_day(store, Today.year(), Today.month(), Today.day());
-            QCOMPARE(day.text, new_text ? text : QStringLiteral("朝のうちに。"));
+            QCOMPARE(day.text, new_text ? text : old_text);
             QCOMPARE(day.memo, new_memo ? memo : QStringLiteral("下書き"));
             QCOMPARE(day.flag, new_memo);
         };
