@@ -435,16 +435,6 @@ Io_result Diary_store::Hand_over_messages()
     return Sync_folder(app_dir);
 }
 
-Io_result Diary_store::Remove_tomorrow_message()
-{
-    if (::unlink(QFile::encodeName(Tomorrow_path()).constData()) != 0) {
-        if (errno == ENOENT)
-            return Io_result::Success();
-        return Io_result::Failure(Io_step::Remove, errno, Tomorrow_path());
-    }
-    return Sync_folder(app_dir);
-}
-
 QStringList Read_index_lines(const QString& keyword_path, Io_result* error)
 {
     bool exists = false;

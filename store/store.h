@@ -120,9 +120,6 @@ public:
     // The program's own record of a hand-over under way, ignored by the
     // Windows program (see Diary_session::Hand_over_messages_at_start).
     QString Hand_over_record_path() const;
-    // Removes "tomorrow.txt" and makes the removal durable; a missing file
-    // is a success.
-    Io_result Remove_tomorrow_message();
 
     static bool File_exists(const QString& path);
     static bool Folder_exists(const QString& path);
