@@ -3,6 +3,7 @@
 #include "app/backup_control.h"
 #include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
+#include "ui/chars_note.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 
@@ -134,6 +135,10 @@ void Main_form::Build_controls()
     button(Command3, QStringLiteral("占い"));
     button(Command4, QStringLiteral("明日へ"));
     button(Command2, QStringLiteral("終了"));
+
+    // Characters the Windows program shows as substitutes are told about
+    // while they are in the day's text or memo.
+    chars_note = new Chars_note(Text2, Text6);
 
     // A memo is one line of any length: the index keeps it whole, and so
     // must the field, or the next save of the day would cut it.
@@ -406,8 +411,6 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan)
     switch (plan.failure) {
     case Diary_session::Failure::Unreadable_day:
         return QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。");
-    case Diary_session::Failure::Unstorable:
-        return QStringLiteral("シフトJISで表せない文字があるため、日記を保存しませんでした。");
     case Diary_session::Failure::Text_only:
         return QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。");
     case Diary_session::Failure::Conflict_copy:
@@ -423,15 +426,7 @@ Diary_session::Day_plan Main_form::Plan_day_save(Who who)
     Commit_composition();
     // The text is taken from the field once; what is written is this very
     // text (the field cannot change under a modal question).
-    Diary_session::Day_plan plan = session.Plan_day_save(Current_entry(), who);
-    if (plan.result == Save_result::Saved && !plan.unmappable.isEmpty()) {
-        const Platform::Answer answer =
-            platform.Message_box(Unmappable_question(plan.unmappable, Unmappable_in::Diary),
-                                 App_title, Platform::Icon::Question, Platform::Buttons::Yes_no);
-        if (answer != Platform::Answer::Yes || ended)
-            plan.result = Save_result::Declined;
-    }
-    return plan;
+    return session.Plan_day_save(Current_entry(), who);
 }
 
 QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QString& app_dir)
@@ -481,15 +476,8 @@ Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
         }
         Show_other_versions();
     }
-    if (result == Save_result::Saved) {
-        // Substitutes are shown as written, so that the screen and the
-        // file agree.
-        if (!plan.unmappable.isEmpty()) {
-            Show_entry(session.Loaded_day());
-            session.Day_shown(Current_entry());
-        }
+    if (result == Save_result::Saved)
         Text2->document()->setModified(false);
-    }
     return result;
 }
 
@@ -549,8 +537,6 @@ bool Main_form::Form_QueryUnload()
     in_query = true;
     const auto leave = qScopeGuard([this] { in_query = false; });
 
-    // The question about characters comes before anything is written, so
-    // going back to the text writes nothing at all.
     Diary_session::Day_plan plan = Plan_day_save(Who::User);
     if (ended)
         return true;

@@ -16,6 +16,7 @@
 #include <QSize>
 
 class Backup_control;
+class Chars_note;
 class Clock;
 class F_hyakunen;
 class F_memo;
@@ -50,9 +51,10 @@ public:
     // maximized).
     void Show_window();
 
-    // Writes the diary panel's day if it was edited. With Who::User a day
-    // holding characters that code page 932 cannot hold is written only
-    // after the user agreed to their substitutes, and a failure is shown.
+    // Writes the diary panel's day if it was edited; with Who::User a
+    // failure is shown. Characters that code page 932 cannot hold are kept
+    // exactly (see store/exact_text.h); Chars_note tells that the Windows
+    // program shows substitutes for them.
     Save_result Save_day(Who who = Who::User);
     // Takes the window's state and placement and the reference panel's
     // date into the settings values and writes the settings file. The
@@ -170,6 +172,7 @@ public:
     QCheckBox* Check1 = nullptr;
     QLabel* Label1 = nullptr;
     QFrame* Shape1 = nullptr;
+    Chars_note* chars_note = nullptr;
     QMenu* Menu_file = nullptr;
     QMenu* Menu_kensaku = nullptr;
     QMenu* Menu_settei = nullptr;
@@ -262,8 +265,7 @@ private:
     // Shows the failures of a read, in the order the read met them.
     void Tell_day_read(const Diary_session::Day_read& read, const QString& headline,
                        const QString& note);
-    // The session's plan for saving the day, after the question about
-    // characters code page 932 cannot hold (Declined when the user says no).
+    // The session's plan for saving the day, with what is being composed.
     Diary_session::Day_plan Plan_day_save(Who who);
     Save_result Run_plan(Diary_session::Day_plan& plan);
     int Window_state() const;

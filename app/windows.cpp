@@ -12,7 +12,7 @@
 
 void Main_form::Command4_Click()
 {
-    F_tomorrow window(Host(), session.Store());
+    F_tomorrow window(Host(), session.Store(), session.Time());
     if (!window.Form_Load())
         return;
     f_tomorrow = &window;

@@ -1,6 +1,9 @@
 #include "dialogs/f_tomorrow.h"
 
+#include "platform/clock.h"
 #include "platform/platform.h"
+#include "store/exact_text.h"
+#include "ui/chars_note.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 
@@ -19,8 +22,8 @@ constexpr Control_place F_tomorrow_places[] = {
 
 }  // namespace
 
-F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store)
-    : QDialog(main_host.window), host(main_host), store(diary_store)
+F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store, Clock& clock)
+    : QDialog(main_host.window), host(main_host), store(diary_store), time_source(clock)
 {
     setObjectName(QStringLiteral("F_tomorrow"));
     setModal(true);
@@ -61,6 +64,7 @@ F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store)
     // design font.
     Label1->adjustSize();
     Label2->adjustSize();
+    chars_note = new Chars_note(Text1);
 
     connect(Command2, &QPushButton::clicked, this, &F_tomorrow::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &F_tomorrow::Command1_Click);
@@ -70,13 +74,13 @@ bool F_tomorrow::Form_Load()
 {
     Centre_over_main(*this, host, F_tomorrow_client_width, F_tomorrow_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 明日はもっと素晴らしい日になりますように ◆◇◆"));
-    const Text_read received = store.Read_text_file(store.Yesterday_path());
+    const Text_read received = Read_exact_text_file(store.Yesterday_path());
     Text2->setPlainText(received.result.Ok() ? received.text : QString());
     if (!received.result.Ok())
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
                      received.result);
-    const Text_read message = store.Read_text_file(store.Tomorrow_path());
+    const Text_read message = Read_exact_text_file(store.Tomorrow_path());
     if (!message.result.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを読み込めませんでした。"),
                      message.result);
@@ -105,7 +109,7 @@ bool F_tomorrow::Save_message()
             return true;
         // The user emptied the box: the message is withdrawn, and is not
         // delivered tomorrow.
-        const Io_result r = store.Remove_tomorrow_message();
+        const Io_result r = Remove_exact_text_file(store.Tomorrow_path(), time_source.Now());
         if (r.step == Io_step::Sync_folder) {
             Show_failure(host.platform,
                          QStringLiteral("明日へのメッセージを消したことを、ディスクに確かめられ"
@@ -119,15 +123,9 @@ bool F_tomorrow::Save_message()
         loaded_text = text;
         return true;
     }
-    const cp932::Encode_result encoded = cp932::Encode(text);
-    if (const QList<Unmappable_char> characters = Unmappable_chars({&encoded});
-        !characters.isEmpty()) {
-        if (host.platform.Message_box(Unmappable_question(characters, Unmappable_in::Message),
-                                      App_title, Platform::Icon::Question,
-                                      Platform::Buttons::Yes_no) != Platform::Answer::Yes)
-            return false;
-    }
-    if (const Io_result r = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes); !r.Ok()) {
+    if (const Io_result r =
+            Write_exact_text_file(store, store.Tomorrow_path(), text, time_source.Now());
+        !r.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを保存できませんでした。"), r,
                      QStringLiteral("メッセージは画面に残っています。"));
         return false;

@@ -1,14 +1,17 @@
 #pragma once
 // The window of 明日へ: the message for tomorrow in the upper box, the
 // message received today in the lower, blue box. 終了 keeps the message in
-// "tomorrow.txt" (an emptied box withdraws it); closing the window otherwise
-// asks before anything typed is dropped.
+// "tomorrow.txt" (an emptied box withdraws it), exactly, characters code page
+// 932 cannot hold included; closing the window otherwise asks before
+// anything typed is dropped.
 
 #include "store/store.h"
 #include "ui/placement.h"
 
 #include <QDialog>
 
+class Chars_note;
+class Clock;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -17,7 +20,8 @@ class F_tomorrow : public QDialog {
     Q_OBJECT
 
 public:
-    F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store);
+    // clock names the exact texts kept aside (see store/exact_text.h).
+    F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store, Clock& clock);
 
     // Places the window over the main window, sets the title and reads
     // "yesterda.txt", then "tomorrow.txt". False when "tomorrow.txt" could
@@ -55,6 +59,8 @@ private:
 
     Dialog_host host;
     Diary_store& store;
+    Clock& time_source;
+    Chars_note* chars_note = nullptr;
     QString loaded_text;  // the upper box as read or last written
     bool closed_without_user = false;
 };

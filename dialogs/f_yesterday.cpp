@@ -1,7 +1,7 @@
 #include "dialogs/f_yesterday.h"
 
 #include "platform/platform.h"
-#include "store/store.h"
+#include "store/exact_text.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 
@@ -41,7 +41,7 @@ bool F_yesterday::Form_Load()
     Centre_over_main(*this, host, F_yesterday_client_width, F_yesterday_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 昨日のあなたから、メッセージが届いています ◆◇◆"));
     host.platform.Beep();
-    const Text_read read = store.Read_text_file(store.Yesterday_path());
+    const Text_read read = Read_exact_text_file(store.Yesterday_path());
     if (!read.result.Ok()) {
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),

@@ -72,15 +72,19 @@ bool Is_year_folder(const Dir_entry& e)
 
 bool Is_year_file(const Dir_entry& e)
 {
-    static const QRegularExpression name(QStringLiteral("^(\\d{4}\\.txt|keyword\\.txt)$"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    // The day files with their exact texts (staged and kept aside ones
+    // too), and the index.
+    static const QRegularExpression name(
+        QStringLiteral(
+            "^(\\d{4}(\\.utf8(\\.new|\\.kept-\\d{8}-\\d{6}(-\\d+)?)?)?\\.txt|keyword\\.txt)$"),
+        QRegularExpression::CaseInsensitiveOption);
     return S_ISREG(e.st.st_mode) && name.match(e.name).hasMatch();
 }
 
 bool Is_top_file(const Dir_entry& e)
 {
     static const QRegularExpression name(
-        QStringLiteral("^(sorane\\.ini|tomorrow\\.txt|yesterda\\.txt)$"),
+        QStringLiteral("^(sorane\\.ini|(tomorrow|yesterda)(\\.utf8)?\\.txt)$"),
         QRegularExpression::CaseInsensitiveOption);
     return S_ISREG(e.st.st_mode) && name.match(e.name).hasMatch();
 }

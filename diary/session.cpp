@@ -2,6 +2,7 @@
 
 #include "platform/app_title.h"
 #include "platform/clock.h"
+#include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
@@ -188,8 +189,18 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
         }
     }
     if (plan == "move") {
-        if (Diary_store::File_exists(store.Tomorrow_path()))
-            out.move_error = store.Hand_over_messages();
+        if (Diary_store::File_exists(store.Tomorrow_path())) {
+            // An exact text that does not match the message is kept aside
+            // rather than handed over with it.
+            QByteArray message;
+            bool exists = false;
+            out.move_error = Read_file_bytes(store.Tomorrow_path(), message, exists);
+            if (out.move_error.Ok())
+                out.move_error =
+                    Settle_companions(store.Tomorrow_path(), message, nullptr, clock.Now());
+            if (out.move_error.Ok())
+                out.move_error = store.Hand_over_messages();
+        }
     } else if (plan == "drop") {
         if (!Diary_store::File_exists(store.Tomorrow_path()))
             out.move_error = store.Hand_over_messages();
@@ -224,28 +235,37 @@ Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
     day_readable = true;
     load_error = {};
     Day_read out;
-    const Day_record record = store.Find_day_record(date.year, date.Key(), &out.index_error);
-    loaded_disk = {};
-    loaded_disk.record = record;
-    loaded.flag = record.found && record.memory;
-    // The memo stays even when the day has no file: a memo alone is a saved day.
-    loaded.memo = record.found ? record.memo : QString();
-    if (!out.index_error.Ok()) {
-        day_readable = false;
-        load_error = out.index_error;
-    }
-    const Text_read read =
-        store.Read_text_file(store.Day_file_path(date.year, date.month, date.day));
-    out.text_error = read.result;
+    const Exact_day read = Read_exact_day(store, date.year, date.month, date.day);
+    out.index_error = read.index_error;
+    out.text_error = read.text_error;
     out.file_size = read.file_size;
-    loaded.text = read.result.Ok() ? read.text : QString();
-    loaded_disk.file = read.bytes;
-    if (!read.result.Ok()) {
+    loaded_disk = {};
+    loaded_disk.record = read.record;
+    loaded_disk.file = read.file;
+    // The memo stays even when the day has no file: a memo alone is a saved day.
+    loaded = {read.text, read.memo, read.flag};
+    if (!read.index_error.Ok()) {
         day_readable = false;
-        load_error = read.result;
+        load_error = read.index_error;
+    }
+    if (!read.text_error.Ok()) {
+        day_readable = false;
+        load_error = read.text_error;
     }
     loaded_disk.error = load_error;
+    Keep_unmatched_aside(read.unmatched);
     return out;
+}
+
+void Diary_session::Keep_unmatched_aside(const QStringList& companions)
+{
+    // The day's files were changed elsewhere since their exact text was
+    // written: the files win, and the exact text is kept beside them. One
+    // that cannot be moved now stays, and the next save tries again.
+    if (!folder_writable)
+        return;
+    for (const QString& companion : companions)
+        Keep_companion_aside(companion, clock.Now());
 }
 
 void Diary_session::Load_empty_day(const Panel_date& date)
@@ -278,13 +298,6 @@ Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who w
     plan.memo_bytes = cp932::Encode(now.memo);
     plan.text_bytes = cp932::Encode(now.text);
     plan.unmappable = Unmappable_chars({&plan.memo_bytes, &plan.text_bytes});
-    if (!plan.unmappable.isEmpty() && who == Who::Nobody) {
-        plan.failure = Failure::Unstorable;
-        plan.error = Io_result::Failure(
-            Io_step::Encode, 0,
-            store.Day_file_path(diary_date.year, diary_date.month, diary_date.day));
-        return plan;
-    }
     plan.result = Save_result::Saved;
     return plan;
 }
@@ -376,11 +389,18 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
                          Diary_store::File_bytes_of(plan.text_bytes.bytes), plan.memo_bytes.bytes,
                          plan.entry.flag,
                          Record_differs(plan.disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
-    if (!written.Ok() && written.step != Io_step::Sync_folder) {
-        plan.result = Save_result::Failed;
-        plan.failure = Failure::Conflict_copy;
-        plan.error = written;
-        return Save_result::Failed;
+    const bool copy_written = written.Ok() || written.step == Io_step::Sync_folder;
+    const Io_result exact = copy_written && !plan.unmappable.isEmpty()
+                                ? Replace_file(Companion_path(plan.conflict_copy),
+                                               Companion_bytes({plan.entry.memo, plan.entry.text}))
+                                : written;
+    for (const Io_result& r : {written, exact}) {
+        if (!r.Ok() && r.step != Io_step::Sync_folder) {
+            plan.result = Save_result::Failed;
+            plan.failure = Failure::Conflict_copy;
+            plan.error = r;
+            return Save_result::Failed;
+        }
     }
     plan.result = Save_result::Unchanged;
     if (plan.who == Who::User) {
@@ -424,9 +444,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         };
         index_read_now = !plan.disk.folder_gone;
         if (Changed_since_load(plan.disk) && !holds_plan()) {
-            const Day_record& r = plan.disk.record;
-            plan.disk_entry = {Diary_store::Text_of_file(plan.disk.file), r.memo,
-                               r.found && r.memory};
+            plan.disk_entry = Exact_disk_entry(d, plan.disk);
             plan.conflict_copy = store.New_conflict_copy_path(d.year, d.month, d.day, clock.Now());
             if (plan.who == Who::User) {
                 plan.result = Save_result::Changed_on_disk;
@@ -451,16 +469,23 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
                 Conflict_copy_bytes(
                     disk.file, disk.record.memo_bytes, disk.record.memory,
                     Record_differs(disk.record, plan.memo_bytes.bytes, plan.entry.flag)));
-            if (!copied.Ok() && copied.step != Io_step::Sync_folder) {
-                failed(copied);
-                plan.failure = Failure::Conflict_copy;
-                return Save_result::Failed;
+            const Io_result exact = copied.Ok() || copied.step == Io_step::Sync_folder
+                                        ? Keep_exact_disk_version(plan)
+                                        : copied;
+            for (const Io_result& r : {copied, exact}) {
+                if (!r.Ok() && r.step != Io_step::Sync_folder) {
+                    failed(r);
+                    plan.failure = Failure::Conflict_copy;
+                    return Save_result::Failed;
+                }
             }
         }
     }
     plan.result = Save_result::Saved;
-    // The index is written before the day file.
+    // The exact text first (staged), then the index, then the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
+        return failed(r);
+    if (const Io_result r = Stage_exact_day(plan); !r.Ok())
         return failed(r);
     QByteArray own_lines;
     if (const Io_result r =
@@ -479,25 +504,59 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         // so that the text still counts as unsaved.
         failed(r);
         plan.failure = Failure::Text_only;
-        loaded.memo = cp932::Decode_text(plan.memo_bytes.bytes);
+        // The staged exact text holds the memo the index now has.
+        loaded.memo = plan.unmappable.isEmpty() ? cp932::Decode_text(plan.memo_bytes.bytes)
+                                                : One_line_memo(plan.entry.memo);
         loaded.flag = plan.entry.flag;
         return Save_result::Failed;
     }
     loaded_disk.file = file;
-    if (plan.unmappable.isEmpty()) {
-        loaded = plan.entry;
-    } else {
-        // What was written, so that the screen and the file agree.
-        loaded = {cp932::Decode_text(plan.text_bytes.bytes),
-                  cp932::Decode_text(plan.memo_bytes.bytes), plan.entry.flag};
-    }
+    loaded = plan.entry;
+    if (const Io_result r = Finish_companion(store.Day_file_path(d.year, d.month, d.day),
+                                             !plan.unmappable.isEmpty());
+        !r.Ok())
+        return failed(r);
     return Save_result::Saved;
+}
+
+Io_result Diary_session::Stage_exact_day(const Day_plan& plan)
+{
+    const Panel_date& d = plan.date;
+    const QString path = store.Day_file_path(d.year, d.month, d.day);
+    // Exact texts that no longer match what the files hold now are kept
+    // aside before anything is written over them.
+    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, clock.Now());
+        !r.Ok())
+        return r;
+    if (plan.unmappable.isEmpty())
+        return Io_result::Success();
+    return Stage_companion(path, {plan.entry.memo, plan.entry.text});
+}
+
+Day_entry Diary_session::Exact_disk_entry(const Panel_date& d, const Day_on_disk& disk)
+{
+    const Exact_day exact = Read_exact_day(store, d.year, d.month, d.day);
+    const Day_record& r = disk.record;
+    // The files as read a moment ago, with the exact text and memo where
+    // they still are what the companion matched.
+    return {exact.file == disk.file ? exact.text : Diary_store::Text_of_file(disk.file),
+            exact.record.own_lines == r.own_lines ? exact.memo : r.memo, r.found && r.memory};
+}
+
+Io_result Diary_session::Keep_exact_disk_version(const Day_plan& plan)
+{
+    const Panel_date& d = plan.date;
+    const Exact_day disk = Read_exact_day(store, d.year, d.month, d.day);
+    if (!disk.exact_text && !disk.exact_memo)
+        return Io_result::Success();
+    return Replace_file(Companion_path(plan.conflict_copy),
+                        Companion_bytes({disk.memo, disk.text}));
 }
 
 QString Diary_session::Load_reference_text(Day_read& read)
 {
     const Panel_date& d = reference_date;
-    const Text_read text = store.Read_text_file(store.Day_file_path(d.year, d.month, d.day));
+    const Text_read text = Read_exact_text_file(store.Day_file_path(d.year, d.month, d.day));
     read = {};
     read.text_error = text.result;
     read.file_size = text.file_size;
@@ -626,14 +685,10 @@ Diary_session::Message_save Diary_session::Save_message_without_user(const QStri
     Message_save out;
     // An emptied message withdraws the one written before.
     if (message.isEmpty()) {
-        out.result = store.Remove_tomorrow_message();
+        out.result = Remove_exact_text_file(store.Tomorrow_path(), clock.Now());
         return out;
     }
-    const cp932::Encode_result encoded = cp932::Encode(message);
-    if (encoded.unmappable.empty())
-        out.result = store.Write_text_bytes(store.Tomorrow_path(), encoded.bytes);
-    else
-        out.result = Io_result::Failure(Io_step::Encode, 0, store.Tomorrow_path());
+    out.result = Write_exact_text_file(store, store.Tomorrow_path(), message, clock.Now());
     if (!out.result.Ok() && out.result.step != Io_step::Sync_folder)
         out.rescue_path = Write_message_rescue(New_rescue_path(), message).path;
     return out;

@@ -78,7 +78,6 @@ public:
     enum class Failure {
         None,
         Unreadable_day,  // the day could not be read: its files are kept
-        Unstorable,      // characters code page 932 cannot hold, nobody to ask
         Write,           // the store could not write the day
         // The index took the memo and the memory flag, the day file could
         // not be written: the text on disk is still the old one.
@@ -117,8 +116,8 @@ public:
         Day_entry entry;
         cp932::Encode_result text_bytes;
         cp932::Encode_result memo_bytes;
-        // Characters that need the user's consent to their substitutes
-        // before the plan may be written; empty when none.
+        // Characters code page 932 cannot hold: the day's files get their
+        // substitutes, and its exact text goes to a companion; empty when none.
         QList<Unmappable_char> unmappable;
         Who who = Who::User;
         // Filled when Write_day found the day changed on disk: the day as
@@ -209,8 +208,9 @@ public:
 
     // Saving: the plan first (no file touched), then its execution.
     Day_plan Plan_day_save(const Day_entry& now, Who who);
-    // Writes the plan, substitutes agreed; afterwards Loaded_day() is what
-    // the files hold and should be shown. Before anything is written, the
+    // Writes the plan: characters code page 932 cannot hold get their
+    // substitutes in the day's files and are kept exactly in its companion;
+    // afterwards Loaded_day() is the day as saved, exactly. Before anything is written, the
     // day's file and its index record are compared with what was loaded:
     // a day changed elsewhere is never written over unasked. With a user
     // the result is then Changed_on_disk, and the plan is written again
@@ -256,9 +256,9 @@ public:
     // The same for a message to tomorrow.
     Rescue_write Write_message_rescue(const QString& path, const QString& message) const;
     // The message to tomorrow as the ending with nobody to ask finds it in
-    // the open 明日へ window: written to "tomorrow.txt", an empty one
-    // removes it, and one with characters code page 932 cannot hold goes to
-    // a rescue file (nobody can agree to substitutes).
+    // the open 明日へ window: written to "tomorrow.txt" (with its exact-text
+    // companion when it needs one), an empty one removes it, and one that
+    // cannot be written goes to a rescue file.
     struct Message_save {
         Io_result result;     // the message file's write or removal
         QString rescue_path;  // the rescue file written, or empty
@@ -289,6 +289,14 @@ private:
     static QByteArray Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
                                           bool flag, bool record_differs);
     Save_result Keep_version(Day_plan& plan);
+    // The day's exact-text companion around the writes of its files (see
+    // store/exact_text.h): kept aside when it no longer matches them, the
+    // new one staged before them; and the exact text of the files' version
+    // beside the conflict copy that takes it.
+    Io_result Stage_exact_day(const Day_plan& plan);
+    Io_result Keep_exact_disk_version(const Day_plan& plan);
+    Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
+    void Keep_unmatched_aside(const QStringList& companions);
     // False when the day's file or its index could not be read: its file is
     // then never written over by what the panel holds.
     bool day_readable = true;

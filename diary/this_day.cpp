@@ -1,10 +1,12 @@
 #include "diary/this_day.h"
 
 #include "diary/backup.h"
+#include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/store.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <cctype>
 #include <dirent.h>
@@ -30,16 +32,6 @@ int Day_number_of_file(const char* name)
 
 }  // namespace
 
-Day_file_text Read_day_text(Diary_store& store, int year, int month, int day)
-{
-    Day_file_text out;
-    QByteArray bytes;
-    out.error = Read_file_bytes(store.Day_file_path(year, month, day), bytes, out.exists);
-    if (out.error.Ok() && out.exists)
-        out.text = Diary_store::Text_of_file(bytes);
-    return out;
-}
-
 This_day_page Read_this_day(Diary_store& store, int month, int day)
 {
     This_day_page page;
@@ -50,12 +42,18 @@ This_day_page Read_this_day(Diary_store& store, int month, int day)
             continue;
         Year_of_day entry;
         entry.year = year;
-        const Day_record record = store.Find_day_record(
-            year, Diary_store::Date_key(year, month, day), &entry.index_error);
-        entry.has_record = record.found;
-        entry.memory = record.memory;
-        entry.memo = record.memo;
-        entry.day = Read_day_text(store, year, month, day);
+        // The exact text and memo, with the characters Shift_JIS cannot hold
+        // that a companion keeps, as the diary panel shows them.
+        const Exact_day exact = Read_exact_day(store, year, month, day);
+        entry.index_error = exact.index_error;
+        entry.has_record = exact.record.found;
+        entry.memory = exact.flag;
+        entry.memo = exact.memo;
+        entry.day.error = exact.text_error;
+        entry.day.text = exact.text;
+        // An empty day file reads like a missing one: only then look.
+        entry.day.exists = !exact.file.isEmpty() || !exact.text_error.Ok() ||
+                           QFileInfo::exists(store.Day_file_path(year, month, day));
         if (entry.has_record || entry.day.exists || !entry.index_error.Ok())
             page.years.append(std::move(entry));
     }

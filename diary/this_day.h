@@ -15,14 +15,12 @@
 
 class Diary_store;
 
-// A day file's text as the pages show it. Every day these pages show is
-// read through this one function.
+// A day file's text as the page shows it, read through Read_exact_day.
 struct Day_file_text {
     bool exists = false;  // something is at the day file's name
     QString text;         // line breaks "\n", without the final line end
     Io_result error;      // the file is there but could not be read
 };
-Day_file_text Read_day_text(Diary_store& store, int year, int month, int day);
 
 // One year's block of the page.
 struct Year_of_day {

@@ -1,10 +1,12 @@
 #include "store/store.h"
 
 #include "platform/cp932.h"
+#include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -306,7 +308,9 @@ bool Is_other_version_of(const QString& file_name, const QString& day_stem)
     if (next == QLatin1Char(' '))
         return rest.startsWith(QStringLiteral(" ("));
     return rest.startsWith(QStringLiteral(".conflict-"), Qt::CaseInsensitive) ||
-           rest.startsWith(QStringLiteral(".sync-conflict-"), Qt::CaseInsensitive);
+           rest.startsWith(QStringLiteral(".sync-conflict-"), Qt::CaseInsensitive) ||
+           (rest.startsWith(QStringLiteral(".utf8.kept-"), Qt::CaseInsensitive) &&
+            Is_kept_companion_name(file_name));
 }
 
 QString Diary_store::New_conflict_copy_path(int year, int month, int day,
@@ -407,31 +411,27 @@ Io_result Diary_store::Hand_over_messages()
             if (const auto wrong = Not_a_message_file(old, yesterday_path))
                 return *wrong;
         }
+        // The exact text moves first: until the message itself follows, it
+        // matches no file and the message reads with its substitutes.
+        if (const Io_result moved = Move_companion(tomorrow_path, yesterday_path); !moved.Ok())
+            return moved;
         // One rename both drops the old message and moves the new one: at no
         // moment is tomorrow's message in neither file.
         if (::rename(tomorrow.constData(), yesterday.constData()) != 0) {
             const int e = errno;
+            Move_companion(yesterday_path, tomorrow_path);
             const bool target_in_the_way = e == EISDIR || e == ENOTEMPTY || e == EEXIST;
             return Io_result::Failure(Io_step::Rename, e,
                                       target_in_the_way ? yesterday_path : tomorrow_path);
         }
     } else if (errno != ENOENT) {
         return Io_result::Failure(Io_step::Open, errno, tomorrow_path);
-    } else if (::unlink(yesterday.constData()) != 0) {
-        if (errno == ENOENT)
-            return Io_result::Success();
+    } else if (::unlink(yesterday.constData()) != 0 && errno != ENOENT) {
         return Io_result::Failure(Io_step::Remove, errno, yesterday_path);
     }
-    return Sync_folder(app_dir);
-}
-
-Io_result Diary_store::Remove_tomorrow_message()
-{
-    if (::unlink(QFile::encodeName(Tomorrow_path()).constData()) != 0) {
-        if (errno == ENOENT)
-            return Io_result::Success();
-        return Io_result::Failure(Io_step::Remove, errno, Tomorrow_path());
-    }
+    // The exact text of the message dropped goes with it.
+    if (const Io_result dropped = Drop_stale_companion(yesterday_path); !dropped.Ok())
+        return dropped;
     return Sync_folder(app_dir);
 }
 
@@ -442,9 +442,7 @@ QStringList Read_index_lines(const QString& keyword_path, Io_result* error)
     const Io_result read = Read_line_file(keyword_path, lines, exists);
     if (error)
         *error = read;
-    QStringList out;
-    out.reserve(lines.size());
-    for (const QByteArray& line : lines)
-        out.append(cp932::Decode_text(line));
-    return out;
+    // A memo with characters code page 932 cannot hold is read exactly from
+    // its day's companion.
+    return Exact_index_lines(QFileInfo(keyword_path).path(), lines);
 }

@@ -34,7 +34,8 @@ struct Day_record {
 Day_record Day_record_in(QByteArrayView index_bytes, const QString& key);
 
 // Files beside a day file that hold another version of the day: this
-// program's conflict copies ("1209.conflict-20261209-211503.txt") and those
+// program's conflict copies ("1209.conflict-20261209-211503.txt"), its exact
+// texts kept aside ("1209.utf8.kept-20261209-211503.txt") and those
 // of synchronising tools ("1209.sync-conflict-20261209-101010-ABCDEFG.txt",
 // "1209 (conflicted copy 2026-12-09).txt", "1209 (1).txt"). Their names are
 // never a day file's or the index's, so nothing reads them as such.
@@ -113,14 +114,12 @@ public:
     Io_result Write_settings(const Settings& settings) const;
 
     // A new day has begun: "yesterda.txt" goes, and "tomorrow.txt" (if any)
-    // becomes "yesterda.txt". A failure names the file that stood in the way.
+    // becomes "yesterda.txt", each with its exact-text companion (see
+    // store/exact_text.h). A failure names the file that stood in the way.
     Io_result Hand_over_messages();
     // The program's own record of a hand-over under way, ignored by the
     // Windows program (see Diary_session::Hand_over_messages_at_start).
     QString Hand_over_record_path() const;
-    // Removes "tomorrow.txt" and makes the removal durable; a missing file
-    // is a success.
-    Io_result Remove_tomorrow_message();
 
     static bool File_exists(const QString& path);
     static bool Folder_exists(const QString& path);

@@ -12,6 +12,9 @@
 // heavy: start, then <rounds> rounds of writing today and the neighbouring
 //   day (different words each round), then the close.
 // view: start, look at both panels' days, and end without typing.
+// chars: start, write today with characters code page 932 cannot hold
+//   (Chars_text, Chars_memo), step to the neighbouring day (the save) and
+//   end.
 //
 // The scripted user answers as a careful user would: an OK box is closed; a
 // save that failed is tried once more, and when it fails again the edit is
@@ -285,7 +288,12 @@ int main(int argc, char* argv[])
     Main_form& form = *driver.form;
     const int other = Other_day(today);
 
-    if (mode == QLatin1String("view")) {
+    if (mode == QLatin1String("chars")) {
+        driver.Write(QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目"), QStringLiteral("誕生日🎂"),
+                     true);
+        driver.Move(form.VScroll3, other);
+        driver.Snapshot(QStringLiteral("chars"));
+    } else if (mode == QLatin1String("view")) {
         driver.Move(form.VScroll3, other);
         driver.Move(form.VScroll3, today.day());
         form.VScroll6->setValue(other);

@@ -100,6 +100,11 @@ private slots:
             {"2025/keyword.txt", "32 30 32 35 2f 31 32 2f 30 37 30 0d 0a"},
             {"2026/0101.TXT", "0d 0a"},
             {"2026/0102.txt", ""},
+            // Exact texts beside the Shift_JIS files: 😀 and é.
+            {"2025/1207.utf8.txt", "0a f0 9f 98 80"},
+            {"2025/1207.utf8.new.txt", "0a c3 a9"},
+            {"2025/1207.utf8.kept-20261207-080000.txt", "0a c3 a9"},
+            {"tomorrow.utf8.txt", "0a f0 9f 98 80"},
         };
         qint64 mtime = 1700000000;
         for (const auto& f : files) {
@@ -109,9 +114,10 @@ private slots:
         }
         // Not the diary's: rescue, temporary and foreign files, a history
         // folder, a folder not named by a year, a link to a day.
-        for (const char* other : {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd",
-                                  "history/2026/1207.txt", "notes/1207.txt", "12345/1207.txt",
-                                  "2026/.sorane-tmp-x", "2026/memo.txt", "2026/12070.txt"})
+        for (const char* other :
+             {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd", "history/2026/1207.txt",
+              "notes/1207.txt", "12345/1207.txt", "2026/.sorane-tmp-x", "2026/memo.txt",
+              "2026/12070.txt", "2026/1207.utf8.old.txt", "notes.utf8.txt"})
             QVERIFY(Write_dated(app->File(other), "x"));
         QVERIFY(Write_bytes(app->File("sorane-linux.ini"), "[window]\nsize=1\n"));
         QVERIFY(QFile::link(app->File("2025/1207.txt"), app->File("2026/0103.txt")));

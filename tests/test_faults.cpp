@@ -4,6 +4,7 @@
 // fault_driver on a diary folder written here as bytes, as the day before
 // left it; files are compared whole.
 
+#include "store/exact_text.h"
 #include "store/safe_replace.h"
 #include "support/temp_folder.h"
 #include "ui/io_message.h"
@@ -195,6 +196,76 @@ private slots:
         QCOMPARE(Read_bytes(At("yesterda.txt")), Waiting_message);
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
         QCOMPARE(Leftovers(folder->Path()), QStringList());
+    }
+
+    // A save of a day with characters code page 932 cannot hold, killed at
+    // each of its renames (after the hand-over's record, the settings and
+    // the hand-over): the staged exact text, the index, the day file, the
+    // exact text's own name. Each part of the day reads old or new, exactly;
+    // the new exact text is never lost; the next run tells no failure.
+    void A_save_with_exact_text_killed_at_each_step_data()
+    {
+        QTest::addColumn<int>("rename");
+        QTest::addColumn<bool>("new_memo");
+        QTest::addColumn<bool>("new_text");
+        QTest::addColumn<bool>("old_exact");  // the morning's text has an emoji too
+        for (const bool old_exact : {false, true}) {
+            const char* old = old_exact ? ", old exact" : "";
+            QTest::addRow("before the staged exact text%s", old)
+                << 4 << false << false << old_exact;
+            QTest::addRow("before the index%s", old) << 5 << false << false << old_exact;
+            QTest::addRow("before the day file%s", old) << 6 << true << false << old_exact;
+            QTest::addRow("before the exact text's name%s", old) << 7 << true << true << old_exact;
+        }
+    }
+    void A_save_with_exact_text_killed_at_each_step()
+    {
+        QFETCH(int, rename);
+        QFETCH(bool, new_memo);
+        QFETCH(bool, new_text);
+        QFETCH(bool, old_exact);
+        if (const QString skip = Strace_skip(); !skip.isEmpty())
+            QSKIP(qPrintable(skip));
+        // 朝のうちに😀 as the morning saved it: 朝のうちに? and its companion.
+        const QString old_text =
+            old_exact ? QStringLiteral("朝のうちに😀") : QStringLiteral("朝のうちに。");
+        if (old_exact) {
+            QVERIFY(Write_bytes(At(day_path), Hex("92 a9 82 cc 82 a4 82 bf 82 c9 3f 0d 0a")));
+            QVERIFY(Write_bytes(Companion_path(At(day_path)),
+                                (QStringLiteral("下書き\n") + old_text).toUtf8()));
+        }
+        const QString text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
+        const QString memo = QStringLiteral("誕生日🎂");
+        const QByteArray exact = (memo + QLatin1Char('\n') + text).toUtf8();
+        const Run killed =
+            Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                   QStringLiteral("inject=rename:signal=KILL:when=%1").arg(rename)},
+                  folder->Path(), QStringLiteral("chars"));
+        QVERIFY(!killed.Ended());
+        auto check_day = [&] {
+            Diary_store store(folder->Path());
+            const Exact_day day = Read_exact_day(store, Today.year(), Today.month(), Today.day());
+            QCOMPARE(day.text, new_text ? text : old_text);
+            QCOMPARE(day.memo, new_memo ? memo : QStringLiteral("下書き"));
+            QCOMPARE(day.flag, new_memo);
+        };
+        auto exact_kept = [&] {
+            QDirIterator it(At(year), QDir::Files);
+            while (it.hasNext()) {
+                if (Read_bytes(it.next()) == exact)
+                    return true;
+            }
+            return false;
+        };
+        check_day();
+        QCOMPARE(exact_kept(), rename > 4);
+
+        const Run next = Drive({}, folder->Path(), QStringLiteral("view"));
+        QVERIFY(next.Ended());
+        QVERIFY2(next.Boxes().isEmpty(), qPrintable(next.Boxes().join('\n')));
+        check_day();
+        QCOMPARE(exact_kept(), rename > 4);
+        QCOMPARE(Read_bytes(At(other_path)), Other_text);
     }
 
     // As an ordinary user, today's day file is read-only: the save is

@@ -571,7 +571,7 @@ private slots:
         QVERIFY(Write_bytes(At("tomorrow.txt"), tomorrow));
         const auto files = QDir(folder->Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         // Owned by the main window, which goes first.
-        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session.Store());
+        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session.Store(), *fake);
         QVERIFY(window.Form_Load());
         window.show();
         QVERIFY(!window.Text2->isReadOnly());

@@ -5,6 +5,7 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "fortune/draw_fortune.h"
 #include "support/diary_fixture.h"
 #include "ui/io_message.h"
 
@@ -636,33 +637,41 @@ private slots:
         QVERIFY(QFileInfo::exists(At("sorane-rescue-20261207-213015.txt")));
     }
 
-    void Characters_code_page_932_cannot_hold_are_named_before_writing()
+    void Characters_code_page_932_cannot_hold_are_kept_exactly()
     {
         auto form = Start();
-        const QByteArray ini_before = Read_bytes(At("sorane.ini"));
-        form->Text2->insertPlainText(QStringLiteral("𠮷野家で😀"));
-        form->Text6->setText(QStringLiteral("雪☃😀"));
-        const QString question =
-            QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n"
-                           "「☃」→「?」\n「😀」→「?」\n「𠮷」→「?」\n\n"
-                           "このように置き換えて保存しますか？\n"
-                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
-        // Back to the text, and not one byte written.
-        QVERIFY(form->isVisible());
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("𠮷野家で😀"));
-        QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
-        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
-        QCOMPARE(Read_bytes(At("sorane.ini")), ini_before);
-
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
+        auto* note = form->findChild<QLabel*>(QStringLiteral("Chars_note"));
+        QVERIFY(note);
+        QVERIFY(note->isHidden());
+        form->Text2->insertPlainText(QStringLiteral("絵文字😀と𠮷野家とcafé"));
+        form->Text6->setText(QStringLiteral("誕生日🎂"));
+        // Told in the window, memo first, without a question.
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("Windows版では「🎂😀𠮷é」が「?」で表示されます"));
+        QVERIFY(form->Text2->geometry().contains(note->geometry().translated(form->Text2->pos())));
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
+        // The Shift_JIS files hold the substitutes, byte for byte.
         QCOMPARE(Read_bytes(At("2026/1207.txt")),
-                 Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));  // ?野家で?
+                 Hex("8a 47 95 b6 8e 9a 3f 82 c6 3f 96 ec 89 c6 82 c6 63 61 66 3f 0d 0a"));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
-                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));  // 2026/12/070雪??
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 92 61 90 b6 93 fa 3f 0d 0a"));
+        QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "1207.utf8.txt", "keyword.txt"}));
+
+        // Started again: the panel shows the day exactly, and the fortune
+        // counts its text as typed (a surrogate pair is two).
+        form = Start();
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("絵文字😀と𠮷野家とcafé"));
+        QCOMPARE(form->Text6->text(), QStringLiteral("誕生日🎂"));
+        QCOMPARE(Fortune_text_length(form->Text2->toPlainText()), 15);
+        note = form->findChild<QLabel*>(QStringLiteral("Chars_note"));
+        QVERIFY(!note->isHidden());
+        // Gone with the last such character.
+        form->Text6->setText(QStringLiteral("誕生日"));
+        form->Text2->setPlainText(QStringLiteral("絵文字"));
+        QVERIFY(note->isHidden());
+        End(*form, Ending::Button);
+        QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
     }
 
     // ---- A day changed elsewhere ---------------------------------------

@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
+#include "store/exact_text.h"
 #include "support/diary_fixture.h"
 
 #include <QApplication>
@@ -398,10 +399,10 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("rescued");
         QTest::newRow("written") << QStringLiteral("元気？") << Genki_file << QString();
-        // Nobody can agree to a substitute: the file keeps the earlier
-        // message and the new one goes to a rescue file.
-        QTest::newRow("rescued") << QStringLiteral("元気😀") << Ganbaru_file
-                                 << QStringLiteral("sorane-rescue-20261207-090000.txt");
+        // Characters code page 932 cannot hold: substitutes in the file,
+        // the exact text beside it, nothing asked.
+        QTest::newRow("written exactly")
+            << QStringLiteral("元気😀") << Hex("8c b3 8b 43 3f 0d 0a") << QString();
         QTest::newRow("withdrawn") << QString() << QByteArray() << QString();
     }
     void An_ending_without_a_user_keeps_the_open_message()
@@ -428,6 +429,9 @@ private slots:
         if (!rescued.isEmpty())
             QVERIFY(
                 Read_bytes(At(rescued)).endsWith(QStringLiteral("メッセージ:\n元気😀\n").toUtf8()));
+        QCOMPARE(QFile::exists(At("tomorrow.utf8.txt")), message.contains(QStringLiteral("😀")));
+        if (!file.isEmpty())
+            QCOMPARE(Read_exact_text_file(At("tomorrow.txt")).text, message);
         QCOMPARE(form->Rescue_path(), rescued.isEmpty() ? QString() : At(rescued));
     }
 
@@ -460,26 +464,40 @@ private slots:
         End(*form);
     }
 
-    void Characters_code_page_932_cannot_hold_are_named_before_writing()
+    void Characters_code_page_932_cannot_hold_are_kept_exactly()
     {
         auto form = Start(Day1);
-        const QString question = QStringLiteral(
-            "次の文字は、メッセージのファイルの文字コード（シフトJIS）では表せません。\n"
-            "「😀」→「?」\n\n"
-            "このように置き換えて保存しますか？\n"
-            "「いいえ」を選ぶと、何も保存せずにメッセージの画面に戻ります。");
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
-        QVERIFY(Tomorrow(*form, [this](F_tomorrow& w) {
+        QVERIFY(Tomorrow(*form, [](F_tomorrow& w) {
+            auto* note = w.findChild<QLabel*>(QStringLiteral("Chars_note"));
+            QVERIFY(note);
+            w.Text1->setPlainText(QStringLiteral("元気"));
+            QVERIFY(note->isHidden());
+            // Told in the window while typed, nothing asked on 終了.
             w.Text1->setPlainText(QStringLiteral("😀元気😀"));
-            QSignalSpy finished(&w, &QDialog::finished);
-            w.Command1->click();
-            QCOMPARE(finished.count(), 0);
-            QVERIFY(!QFile::exists(At("tomorrow.txt")));
-            QCOMPARE(w.Text1->toPlainText(), QStringLiteral("😀元気😀"));
+            QVERIFY(!note->isHidden());
+            QCOMPARE(note->text(), QStringLiteral("Windows版では「😀」が「?」で表示されます"));
+            QVERIFY(w.Text1->geometry().contains(note->geometry().translated(w.Text1->pos())));
             w.Command1->click();
         }));
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("3f 8c b3 8b 43 3f 0d 0a"));  // ?元気?
+        QCOMPARE(Read_bytes(At("tomorrow.utf8.txt")), QStringLiteral("\n😀元気😀").toUtf8());
+        // Opened again, the message is as typed.
+        QVERIFY(Tomorrow(*form, [](F_tomorrow& w) {
+            QCOMPARE(w.Text1->toPlainText(), QStringLiteral("😀元気😀"));
+            w.Command1->click();
+        }));
+        End(*form);
+        // The next day it is handed over with its exact text and greets so.
+        Greeting greeting;
+        Expect_greeting(greeting);
+        form = Start(Day1.addDays(1));
+        QCOMPARE(greeting.text, QStringLiteral("😀元気😀"));
+        QVERIFY(!QFile::exists(At("tomorrow.utf8.txt")));
+        QCOMPARE(Read_bytes(At("yesterda.utf8.txt")), QStringLiteral("\n😀元気😀").toUtf8());
+        QVERIFY(Tomorrow(*form, [](F_tomorrow& w) {
+            QCOMPARE(w.Text2->toPlainText(), QStringLiteral("😀元気😀"));
+            w.Command1->click();
+        }));
         End(*form);
     }
 

@@ -400,27 +400,42 @@ private slots:
         form.reset();
     }
 
+    // The question a save asks when 7 December was changed on disk
+    // meanwhile (雨。 written elsewhere).
+    QString Change_day_elsewhere()
+    {
+        [&] { QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a"))); }();
+        return QStringLiteral(
+                   "2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
+                   "書き換えられています。\n"
+                   "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
+                   "書き出します。\n"
+                   "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
+                   "残します。\n"
+                   "「キャンセル」：保存せずに、日記の画面に戻ります。")
+            .arg(QStringLiteral("2026/1207.conflict-20261207-213015.txt"));
+    }
+
     void Going_back_to_the_text_keeps_the_panel_on_its_day()
     {
         auto form = Start();
         form->Text2->insertPlainText(QStringLiteral("雨😀"));
-        const QString question =
-            QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n"
-                           "「😀」→「?」\n\n"
-                           "このように置き換えて保存しますか？\n"
-                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+        const QString question = Change_day_elsewhere();
         const auto tree = File_tree(folder->Path());
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::No);
+        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
+                         Answer::Cancel);
         Down(form->VScroll1);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
         QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
         QCOMPARE(File_tree(folder->Path()), tree);
 
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes);
+        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
+                         Answer::No);
         Down(form->VScroll1);
         QCOMPARE(Diary_date(*form), QStringList({"2025", "12", "7"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 3f 0d 0a"));  // 雨?
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), QStringLiteral("\n雨😀").toUtf8());
         form.reset();
     }
 
@@ -428,14 +443,10 @@ private slots:
     {
         auto form = Start();
         form->Text2->insertPlainText(QStringLiteral("雨😀"));
-        const QString question =
-            QStringLiteral("次の文字は、日記のファイルの文字コード（シフトJIS）では表せません。\n"
-                           "「😀」→「?」\n\n"
-                           "このように置き換えて保存しますか？\n"
-                           "「いいえ」を選ぶと、何も保存せずに日記の画面に戻ります。");
+        const QString question = Change_day_elsewhere();
         // The user answers after 0.6 s, longer than the arrow's delay before
         // it repeats, with the button still held on the arrow.
-        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no, Answer::Yes,
+        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::No,
                          [] { QTest::qWait(600); });
         const QPoint arrow = Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center();
         QTest::mousePress(form->VScroll3, Qt::LeftButton, {}, arrow);

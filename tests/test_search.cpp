@@ -12,10 +12,12 @@
 #include "ui/io_message.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -923,6 +925,30 @@ private slots:
                 QCOMPARE(form->session.state.keyword_count, int(rows.size()));
             }
             w.Command1->click();
+        });
+    }
+
+    void A_memo_with_an_emoji_is_found_and_listed_exactly()
+    {
+        auto form = Start();
+        form->Text2->insertPlainText(QStringLiteral("ケーキを焼いた。"));
+        form->Text6->setText(QStringLiteral("誕生日🎂"));
+        form->Check1->setChecked(true);
+        QCOMPARE(form->Save_day(), Main_form::Save_result::Saved);
+        const QStringList found = {"年/月/日|メ　モ", "2026/12/07|誕生日🎂", "|"};
+        Memo(*form, [&](F_memo& w) {
+            w.Text2->setText(QStringLiteral("🎂"));
+            w.Command3->click();
+            QCOMPARE(Rows(w.Grid1), found);
+            // The substitute the index holds is no match.
+            w.Text2->setText(QStringLiteral("?"));
+            w.Command3->click();
+            QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
+            w.Command1->click();
+        });
+        Omoide(*form, [&](F_omoide& w) {
+            QCOMPARE(Rows(w.Grid1), found);
+            w.reject();
         });
     }
 

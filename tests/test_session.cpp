@@ -148,30 +148,23 @@ private slots:
     {
         Start();
         const Day_entry entry{QStringLiteral("𠮷野家で😀"), QStringLiteral("雪☃😀"), false};
-        // With nobody to ask, nothing is written.
+        // With nobody to ask, the day is saved as with a user: nothing is lost.
         Diary_session::Day_plan unattended =
             session->Plan_day_save(entry, Diary_session::Who::Nobody);
-        QCOMPARE(unattended.result, Diary_session::Save_result::Failed);
-        QCOMPARE(unattended.failure, Diary_session::Failure::Unstorable);
-        QCOMPARE(unattended.error.step, Io_step::Encode);
-        QCOMPARE(unattended.error.path, At("2026/1207.txt"));
-        QCOMPARE(session->Write_day(unattended), Diary_session::Save_result::Failed);
-        QVERIFY(!QFile::exists(At("2026/1207.txt")));
-
-        // With a user, the plan names each character once, memo first.
-        Diary_session::Day_plan plan = session->Plan_day_save(entry, Diary_session::Who::User);
-        QCOMPARE(plan.result, Diary_session::Save_result::Saved);
+        QCOMPARE(unattended.result, Diary_session::Save_result::Saved);
+        // The plan names each character once, memo first.
         QStringList named;
-        for (const Unmappable_char& c : plan.unmappable)
+        for (const Unmappable_char& c : unattended.unmappable)
             named << c.character + QLatin1Char('>') + c.substitute;
         QCOMPARE(named, QStringList({"☃>?", "😀>?", "𠮷>?"}));
-        // Agreed: the substitutes are written and become the day as loaded.
-        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QCOMPARE(session->Write_day(unattended), Diary_session::Save_result::Saved);
+        // The Shift_JIS files hold the substitutes; the day stays exact.
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("3f 96 ec 89 c6 82 c5 3f 0d 0a"));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 3f 0d 0a"));
-        QCOMPARE(session->Loaded_day(),
-                 (Day_entry{QStringLiteral("?野家で?"), QStringLiteral("雪??"), false}));
+        QCOMPARE(session->Loaded_day(), entry);
+        session->Load_diary_day({2026, 12, 7});
+        QCOMPARE(session->Loaded_day(), entry);
     }
 
     void A_day_that_could_not_be_read_is_never_written_over()
@@ -378,16 +371,25 @@ private slots:
             session->Save_message_without_user(QStringLiteral("明日も頑張る"));
         QVERIFY(saved.result.Ok());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
-        // Characters code page 932 cannot hold: the file stays, the message
-        // goes to a rescue file, nothing is asked.
+        // Characters code page 932 cannot hold: substitutes in the file,
+        // the exact text beside it, nothing asked.
         saved = session->Save_message_without_user(QStringLiteral("雨😀"));
-        QCOMPARE(saved.result.step, Io_step::Encode);
+        QVERIFY(saved.result.Ok());
+        QVERIFY(saved.rescue_path.isEmpty());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("89 4a 3f 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.utf8.txt")), QStringLiteral("\n雨😀").toUtf8());
+        // A message file that refuses the write: the message goes to a
+        // rescue file, and the file stays.
+        QVERIFY(QFile::setPermissions(At("tomorrow.txt"), QFile::ReadOwner));
+        saved = session->Save_message_without_user(QStringLiteral("雪😀"));
+        QCOMPARE(saved.result.step, Io_step::Read_only);
         QCOMPARE(saved.rescue_path, At("sorane-rescue-20261207-213015.txt"));
         QCOMPARE(Read_bytes(saved.rescue_path),
                  QStringLiteral("【ソラネ】Ver.2.0 が保存できなかった明日へのメッセージです。\n"
-                                "日付: 2026/12/07\nメッセージ:\n雨😀\n")
+                                "日付: 2026/12/07\nメッセージ:\n雪😀\n")
                      .toUtf8());
-        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("96 be 93 fa 82 e0 8a e6 92 a3 82 e9 0d 0a"));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("89 4a 3f 0d 0a"));
+        QVERIFY(QFile::setPermissions(At("tomorrow.txt"), QFile::ReadOwner | QFile::WriteOwner));
         // An emptied message withdraws it.
         QVERIFY(session->Save_message_without_user(QString()).result.Ok());
         QVERIFY(!QFile::exists(At("tomorrow.txt")));

@@ -92,24 +92,6 @@ QString Io_message(const QString& headline, const Io_result& result)
              QDir::toNativeSeparators(result.path), Io_reason(result));
 }
 
-QString Unmappable_question(const QList<Unmappable_char>& characters, Unmappable_in where)
-{
-    QString list;
-    for (const Unmappable_char& c : characters) {
-        const QString substitute = c.substitute.isEmpty()
-                                       ? QStringLiteral("（何も書かれません）")
-                                       : QStringLiteral("「%1」").arg(c.substitute);
-        list += QStringLiteral("「%1」→%2\n").arg(c.character, substitute);
-    }
-    const bool diary = where == Unmappable_in::Diary;
-    return QStringLiteral("次の文字は、%1のファイルの文字コード（シフトJIS）では表せません。\n")
-               .arg(diary ? QStringLiteral("日記") : QStringLiteral("メッセージ")) +
-           list +
-           QStringLiteral("\nこのように置き換えて保存しますか？\n"
-                          "「いいえ」を選ぶと、何も保存せずに%1の画面に戻ります。")
-               .arg(diary ? QStringLiteral("日記") : QStringLiteral("メッセージ"));
-}
-
 void Show_failure(Platform& platform, const QString& headline, const Io_result& result,
                   const QString& note)
 {

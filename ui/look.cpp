@@ -16,10 +16,14 @@ const QString List_font_name = QStringLiteral("ＭＳ Ｐゴシック");
 
 void Install_font_substitutions()
 {
+    // IPAGothic lacks the characters of JIS X 0213 outside code page 932
+    // (𠮷): Noto's CJK fonts draw them. Emoji come in colour from Noto Color
+    // Emoji, before any monochrome face the system would fall back to.
+    const QString emoji = QStringLiteral("Noto Color Emoji");
     QFont::insertSubstitutions(
-        Font_name, {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP")});
-    QFont::insertSubstitutions(List_font_name,
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+        Font_name, {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"), emoji});
+    QFont::insertSubstitutions(
+        List_font_name, {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"), emoji});
 }
 
 QFont Diary_font()

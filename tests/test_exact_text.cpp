@@ -1,0 +1,347 @@
+// Characters code page 932 cannot hold (😀, 𠮷, é, 🎂), kept exactly in the
+// UTF-8 companions beside the Shift_JIS files, without any window: the
+// bytes of every file after a save, a day changed elsewhere, each state a
+// save cut short can leave, the memo search, the messages and their
+// hand-over. Fixtures are bytes written here.
+
+#include "diary/session.h"
+#include "store/day_list.h"
+#include "store/exact_text.h"
+#include "support/fake_clock.h"
+#include "support/temp_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// 絵文字😀と𠮷野家とcafé / 二行目, the memo 誕生日🎂, and their substitutes.
+const QString Exact_text_1 = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
+const QString Exact_memo_1 = QStringLiteral("誕生日🎂");
+const QByteArray File_1 = Hex("8a 47 95 b6 8e 9a 3f 82 c6 3f 96 ec 89 c6 82 c6 63 61 66 3f 0d 0a"
+                              "93 f1 8d 73 96 da 0d 0a");
+const QByteArray Record_1 = Hex("32 30 32 36 2f 31 32 2f 30 37 31 92 61 90 b6 93 fa 3f 0d 0a");
+// What the companion of that day holds: the memo line, then the text.
+const QByteArray Companion_1 = QStringLiteral("誕生日🎂\n絵文字😀と𠮷野家とcafé\n二行目").toUtf8();
+
+// ケーキ🍰 with the memo 雪☃, a second version of the day.
+const QString Exact_text_2 = QStringLiteral("ケーキ🍰");
+const QString Exact_memo_2 = QStringLiteral("雪☃");
+const QByteArray File_2 = Hex("83 50 81 5b 83 4c 3f 0d 0a");
+const QByteArray Record_2 = Hex("32 30 32 36 2f 31 32 2f 30 37 30 90 e1 3f 0d 0a");
+const QByteArray Companion_2 = QStringLiteral("雪☃\nケーキ🍰").toUtf8();
+
+// 雨。 as the Windows program writes it.
+const QByteArray Rain_file = Hex("89 4a 81 42 0d 0a");
+
+}  // namespace
+
+class Test_exact_text : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Temp_folder> folder;
+    Fake_clock clock;
+    std::unique_ptr<Diary_session> session;
+
+    QString At(const QString& relative) const { return folder->File(relative); }
+
+    void Start()
+    {
+        QVERIFY(session->Read_today());
+        QVERIFY(session->Ensure_year_folder(2026).Ok());
+        QVERIFY(session->Create_this_year_index().Ok());
+        Io_result error;
+        session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
+                               error);
+        QVERIFY(error.Ok());
+        session->Load_diary_day({2026, 12, 7});
+        QVERIFY(session->Hand_over_messages_at_start().move_error.Ok());
+        session->Finish_start();
+    }
+    // A new run of the program on the same folder, on the day given.
+    void Restart(QDate day = QDate(2026, 12, 7))
+    {
+        clock.now = QDateTime(day, QTime(8, 0, 0));
+        session = std::make_unique<Diary_session>(folder->Path(), clock);
+        Start();
+    }
+    Diary_session::Save_result Save(const QString& text, const QString& memo, bool flag)
+    {
+        Diary_session::Day_plan plan =
+            session->Plan_day_save({text, memo, flag}, Diary_session::Who::User);
+        return session->Write_day(plan);
+    }
+    // The year folder's names, the index and the day file left out.
+    QStringList Beside_the_day() const
+    {
+        QStringList names = Entries(At("2026"));
+        names.removeAll(QStringLiteral("keyword.txt"));
+        names.removeAll(QStringLiteral("1207.txt"));
+        return names;
+    }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<Temp_folder>();
+        QVERIFY(folder->Ok());
+        clock.now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
+        session = std::make_unique<Diary_session>(folder->Path(), clock);
+    }
+
+    void A_day_is_saved_with_substitutes_and_read_back_exactly()
+    {
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        // The Shift_JIS files byte for byte as without the companion.
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), File_1);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Record_1);
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), Companion_1);
+        QCOMPARE(Beside_the_day(), QStringList({"1207.utf8.txt"}));
+        QCOMPARE(session->Loaded_day(), (Day_entry{Exact_text_1, Exact_memo_1, true}));
+
+        Restart();
+        QCOMPARE(session->Loaded_day(), (Day_entry{Exact_text_1, Exact_memo_1, true}));
+        const Exact_day day = Read_exact_day(session->Store(), 2026, 12, 7);
+        QVERIFY(day.exact_text && day.exact_memo && day.flag);
+        QCOMPARE(day.file, File_1);
+        // The reference panel reads it exactly too.
+        session->Set_reference_date({2026, 12, 7});
+        Diary_session::Day_read read;
+        QCOMPARE(session->Load_reference_text(read), Exact_text_1);
+        QVERIFY(read.text_error.Ok());
+
+        // Saved again with text code page 932 holds: the companion goes.
+        QCOMPARE(Save(QStringLiteral("雨。"), QString(), false), Diary_session::Save_result::Saved);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Rain_file);
+        QCOMPARE(Beside_the_day(), QStringList());
+        Restart();
+        QCOMPARE(session->Loaded_day(), (Day_entry{QStringLiteral("雨。"), QString(), false}));
+    }
+
+    void A_day_changed_elsewhere_wins_and_its_exact_text_is_kept()
+    {
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        // The Windows program rewrote the text only: the memo's record is
+        // as saved, so the memo stays exact, the text is the file's.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Rain_file));
+        Restart();
+        QCOMPARE(session->Loaded_day(), (Day_entry{QStringLiteral("雨。"), Exact_memo_1, true}));
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), Companion_1);
+
+        // And the record too: nothing of the companion matches any more;
+        // loading the day keeps it aside, and it is named as another version.
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a")));
+        Restart();
+        QCOMPARE(session->Loaded_day(), (Day_entry{QStringLiteral("雨。"), QString(), false}));
+        QCOMPARE(Beside_the_day(), QStringList({"1207.utf8.kept-20261207-080000.txt"}));
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.kept-20261207-080000.txt")), Companion_1);
+        QCOMPARE(session->Other_versions({2026, 12, 7}),
+                 QStringList({"2026/1207.utf8.kept-20261207-080000.txt"}));
+        // The reference panel only reads: the file's text, nothing moved.
+        QVERIFY(Write_bytes(At("2026/1208.txt"), Rain_file));
+        QVERIFY(Write_bytes(At("2026/1208.utf8.txt"), Companion_2));
+        session->Set_reference_date({2026, 12, 8});
+        Diary_session::Day_read read;
+        QCOMPARE(session->Load_reference_text(read), QStringLiteral("雨。"));
+        QVERIFY(QFile::exists(At("2026/1208.utf8.txt")));
+    }
+
+    void A_save_of_a_day_changed_elsewhere_keeps_the_old_exact_text_first()
+    {
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Rain_file));
+        Restart();
+        // Edited and saved with new characters: the companion that only
+        // half matched is kept aside before the new one takes its name.
+        clock.now = QDateTime(QDate(2026, 12, 7), QTime(9, 15, 0));
+        QCOMPARE(Save(Exact_text_2, Exact_memo_2, false), Diary_session::Save_result::Saved);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), File_2);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Record_2);
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), Companion_2);
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.kept-20261207-091500.txt")), Companion_1);
+        QCOMPARE(Beside_the_day(),
+                 QStringList({"1207.utf8.kept-20261207-091500.txt", "1207.utf8.txt"}));
+    }
+
+    // A day changed elsewhere while it was open: whichever version goes to
+    // the conflict copy takes its exact text along, beside the copy.
+    void The_version_not_kept_keeps_its_exact_text_data()
+    {
+        QTest::addColumn<bool>("keep_disk");
+        QTest::newRow("the files' version kept") << true;
+        QTest::newRow("the panel's version kept") << false;
+    }
+    void The_version_not_kept_keeps_its_exact_text()
+    {
+        QFETCH(bool, keep_disk);
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        // Another copy of the diary saves the day with other characters.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), File_2));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Record_2));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.txt"), Companion_2));
+        Diary_session::Day_plan plan = session->Plan_day_save(
+            {QStringLiteral("é"), QStringLiteral("🌙"), true}, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Changed_on_disk);
+        plan.keep = keep_disk ? Diary_session::Keep::Disk : Diary_session::Keep::Mine;
+        session->Write_day(plan);
+        const QString copy = QStringLiteral("2026/1207.conflict-20261207-213015.utf8.txt");
+        QCOMPARE(Read_bytes(At(copy)), keep_disk ? QStringLiteral("🌙\né").toUtf8() : Companion_2);
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")),
+                 keep_disk ? Companion_2 : QStringLiteral("🌙\né").toUtf8());
+        const Day_entry kept = keep_disk
+                                   ? Day_entry{Exact_text_2, Exact_memo_2, false}
+                                   : Day_entry{QStringLiteral("é"), QStringLiteral("🌙"), true};
+        // The session holds the version kept, exactly, before and after a load.
+        QCOMPARE(session->Loaded_day(), kept);
+        session->Load_diary_day({2026, 12, 7});
+        QCOMPARE(session->Loaded_day(), kept);
+    }
+
+    // A save writes the staged companion, the index, the day file, then
+    // renames the companion. Each state a kill can leave reads as old or
+    // new, part by part, exactly; the next save loses nothing.
+    void Every_state_a_cut_save_leaves_reads_old_or_new_data()
+    {
+        QTest::addColumn<int>("steps");  // steps of the second save done
+        QTest::newRow("staged companion written") << 1;
+        QTest::newRow("index written") << 2;
+        QTest::newRow("day file written") << 3;
+    }
+    void Every_state_a_cut_save_leaves_reads_old_or_new()
+    {
+        QFETCH(int, steps);
+        QVERIFY(QDir().mkpath(At("2026")));
+        // The first version saved whole; the second cut after some steps.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), steps >= 3 ? File_2 : File_1));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), steps >= 2 ? Record_2 : Record_1));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.txt"), Companion_1));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.new.txt"), Companion_2));
+        Start();
+        const Day_entry expected{steps >= 3 ? Exact_text_2 : Exact_text_1,
+                                 steps >= 2 ? Exact_memo_2 : Exact_memo_1, steps < 2};
+        QCOMPARE(session->Loaded_day(), expected);
+        // Nothing was moved aside: each companion serves a part, or the
+        // staged one is what the files hold.
+        QCOMPARE(Beside_the_day().size(), 2);
+
+        // The next save settles them: what matches the files is kept as the
+        // companion, and what does not is kept aside, never dropped.
+        QCOMPARE(Save(QStringLiteral("雨。"), QStringLiteral("傘"), false),
+                 Diary_session::Save_result::Saved);
+        QStringList kept = Beside_the_day();
+        QCOMPARE(kept.size(), steps == 2 ? 2 : 1);
+        QByteArrayList kept_bytes;
+        for (const QString& name : kept) {
+            QVERIFY2(Is_kept_companion_name(name), qPrintable(name));
+            kept_bytes << Read_bytes(At("2026/" + name));
+        }
+        // Cut before the index: the second version never reached the files.
+        if (steps == 1)
+            QCOMPARE(kept_bytes, QByteArrayList({Companion_2}));
+        // Cut before the rename: the first version, replaced by then.
+        if (steps == 3)
+            QCOMPARE(kept_bytes, QByteArrayList({Companion_1}));
+        if (steps == 2)
+            QVERIFY(kept_bytes.contains(Companion_1) && kept_bytes.contains(Companion_2));
+    }
+
+    void The_memo_search_finds_the_exact_memo()
+    {
+        Start();
+        QCOMPARE(Save(Exact_text_1, Exact_memo_1, true), Diary_session::Save_result::Saved);
+        session->Load_diary_day({2026, 12, 8});
+        QCOMPARE(Save(QStringLiteral("晴れ"), QStringLiteral("何?"), false),
+                 Diary_session::Save_result::Saved);
+        auto memos = [this](const QString& keyword) {
+            QStringList out;
+            const Day_list_read read = Read_day_list(
+                folder->Path(), QStringLiteral("2026"),
+                [&keyword](const QString& line) { return Keyword_test(line, keyword); });
+            for (const Listed_record& record : read.records)
+                out << Row_text_of(record.line).date + QLatin1Char(' ') +
+                           Row_text_of(record.line).memo;
+            return out;
+        };
+        QCOMPARE(memos(QStringLiteral("🎂")), QStringList({"2026/12/07 誕生日🎂"}));
+        // A question mark typed is one, and finds only that memo.
+        QCOMPARE(memos(QStringLiteral("?")), QStringList({"2026/12/08 何?"}));
+        QCOMPARE(Read_bytes(At("2026/1208.txt")), Hex("90 b0 82 ea 0d 0a"));
+        QVERIFY(!QFile::exists(At("2026/1208.utf8.txt")));
+        // The memo rewritten elsewhere: the index's memo is listed.
+        QByteArray index = Read_bytes(At("2026/keyword.txt"));
+        index.replace(Hex("92 61 90 b6 93 fa 3f"), Hex("92 61 3f"));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
+        QCOMPARE(memos(QStringLiteral("🎂")), QStringList());
+        QCOMPARE(memos(QStringLiteral("誕")), QStringList({"2026/12/07 誕?"}));
+    }
+
+    void Messages_keep_their_exact_text_through_the_hand_over()
+    {
+        Start();
+        QVERIFY(Write_exact_text_file(session->Store(), At("tomorrow.txt"),
+                                      QStringLiteral("😀元気😀"), clock.now)
+                    .Ok());
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("3f 8c b3 8b 43 3f 0d 0a"));  // ?元気?
+        QCOMPARE(Read_bytes(At("tomorrow.utf8.txt")), QStringLiteral("\n😀元気😀").toUtf8());
+        QCOMPARE(Read_exact_text_file(At("tomorrow.txt")).text, QStringLiteral("😀元気😀"));
+
+        // The next day: both move together.
+        Restart(QDate(2026, 12, 8));
+        QVERIFY(!QFile::exists(At("tomorrow.txt")) && !QFile::exists(At("tomorrow.utf8.txt")));
+        QCOMPARE(Read_bytes(At("yesterda.txt")), Hex("3f 8c b3 8b 43 3f 0d 0a"));
+        QCOMPARE(Read_exact_text_file(At("yesterda.txt")).text, QStringLiteral("😀元気😀"));
+
+        // A message the Windows program wrote over: the file wins, and its
+        // old exact text is kept aside rather than handed over with it.
+        QVERIFY(Write_exact_text_file(session->Store(), At("tomorrow.txt"), QStringLiteral("é"),
+                                      clock.now)
+                    .Ok());
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Rain_file));
+        QCOMPARE(Read_exact_text_file(At("tomorrow.txt")).text, QStringLiteral("雨。"));
+        Restart(QDate(2026, 12, 9));
+        QCOMPARE(Read_bytes(At("yesterda.txt")), Rain_file);
+        QVERIFY(!QFile::exists(At("yesterda.utf8.txt")));
+        QCOMPARE(Read_bytes(At("tomorrow.utf8.kept-20261209-080000.txt")),
+                 QStringLiteral("\né").toUtf8());
+
+        // No new message: the received one goes with its exact text.
+        QVERIFY(Write_exact_text_file(session->Store(), At("yesterda.txt"), QStringLiteral("🌙"),
+                                      clock.now)
+                    .Ok());
+        Restart(QDate(2026, 12, 10));
+        QVERIFY(!QFile::exists(At("yesterda.txt")) && !QFile::exists(At("yesterda.utf8.txt")));
+
+        // A withdrawn message takes its companion with it.
+        QVERIFY(Write_exact_text_file(session->Store(), At("tomorrow.txt"), QStringLiteral("🌙"),
+                                      clock.now)
+                    .Ok());
+        QVERIFY(Remove_exact_text_file(At("tomorrow.txt"), clock.now).Ok());
+        QVERIFY(!QFile::exists(At("tomorrow.txt")) && !QFile::exists(At("tomorrow.utf8.txt")));
+    }
+
+    void Companions_are_never_read_as_days_or_other_versions()
+    {
+        const QString day = QStringLiteral("1207");
+        QVERIFY(!Is_other_version_of(QStringLiteral("1207.utf8.txt"), day));
+        QVERIFY(!Is_other_version_of(QStringLiteral("1207.utf8.new.txt"), day));
+        QVERIFY(Is_other_version_of(QStringLiteral("1207.utf8.kept-20261207-080000.txt"), day));
+        QVERIFY(Is_other_version_of(QStringLiteral("1207.utf8.kept-20261207-080000-2.txt"), day));
+        QVERIFY(!Is_other_version_of(QStringLiteral("1207.utf8.kept-x.txt"), day));
+        QCOMPARE(Companion_path(QStringLiteral("/d/2026/1207.TXT")),
+                 QStringLiteral("/d/2026/1207.utf8.txt"));
+        // A companion that is not UTF-8 is no companion.
+        QVERIFY(!Parse_companion(Hex("82 a0 0a 82 a0")));
+        QVERIFY(!Parse_companion(QByteArray("no memo line")));
+        QCOMPARE(*Parse_companion(Companion_2), (Exact_text{Exact_memo_2, Exact_text_2}));
+    }
+};
+
+QTEST_GUILESS_MAIN(Test_exact_text)
+#include "test_exact_text.moc"
