@@ -400,22 +400,6 @@ private slots:
         form.reset();
     }
 
-    // The question a save asks when 7 December was changed on disk
-    // meanwhile (雨。 written elsewhere).
-    QString Change_day_elsewhere()
-    {
-        [&] { QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a"))); }();
-        return QStringLiteral(
-                   "2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
-                   "書き換えられています。\n"
-                   "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
-                   "書き出します。\n"
-                   "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
-                   "残します。\n"
-                   "「キャンセル」：保存せずに、日記の画面に戻ります。")
-            .arg(QStringLiteral("2026/1207.conflict-20261207-213015.txt"));
-    }
-
     void Going_back_to_the_text_keeps_the_panel_on_its_day()
     {
         auto form = Start();

@@ -276,10 +276,10 @@ private slots:
     {
         auto form = Start();
         form->Text2->insertPlainText(QStringLiteral("雨😀"));
+        const QString question = Change_day_elsewhere();
         const auto tree = File_tree(folder->Path());
-        fake->Expect_box(
-            Unmappable_question({{QStringLiteral("😀"), QStringLiteral("?")}}, Unmappable_in::Diary),
-            App_title, Icon::Question, Buttons::Yes_no, Answer::No);
+        fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
+                         Answer::Cancel);
         form->Menu_next_day->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
