@@ -61,7 +61,7 @@ QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>
 }
 
 Diary_session::Diary_session(const QString& app_dir, Clock& time_source)
-    : clock(time_source), store(app_dir)
+    : clock(time_source), store(app_dir), history(store.App_dir())
 {}
 
 bool Diary_session::Read_today()
@@ -392,6 +392,18 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
     return Save_result::Unchanged;
 }
 
+Io_result Diary_session::Keep_replaced_version(const Day_plan& plan)
+{
+    const Day_on_disk& disk = plan.disk;
+    if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
+        return Io_result::Success();
+    const Panel_date& d = plan.date;
+    return history
+        .Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
+              disk.record.own_lines, clock.Now())
+        .error;
+}
+
 Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
 {
     if (plan.result != Save_result::Saved && plan.result != Save_result::Changed_on_disk)
@@ -462,6 +474,11 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     // The index is written before the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
+    if (const Io_result r = Keep_replaced_version(plan); !r.Ok()) {
+        failed(r);
+        plan.failure = Failure::History;
+        return Save_result::Failed;
+    }
     QByteArray own_lines;
     if (const Io_result r =
             store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
