@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,7 +159,7 @@ History_read Day_history::Read(const History_version& version) const
 
 History_keep Day_history::Keep(int year, int month, int day, const QString& day_path,
                                const QByteArray& file, const QByteArray& own_lines,
-                               const QDateTime& now) const
+                               const QDateTime& now, bool sync_later) const
 {
     History_keep out;
     // A day without a file whose record holds neither a memo nor the flag
@@ -201,36 +200,45 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
                 return out;
             }
         }
-        // The day file as it is on the disk now, linked: its data are
-        // flushed first, so that the kept name never holds less than the
-        // day did.
+        // The day file as it is on the disk now, linked: a link adds a name
+        // and no data. The data were synced when this program wrote the
+        // file; a file another program left unsynced is no safer without
+        // this save than with it.
         bool linked = false;
-        const int fd = file.isEmpty() ? -1
-                                      : ::open(QFile::encodeName(day_path).constData(),
-                                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
-            struct stat st {};
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == file.size() &&
-                ::fdatasync(fd) == 0) {
-                if (::link(QFile::encodeName(day_path).constData(), txt_name.constData()) == 0) {
-                    linked = true;
-                } else if (errno == EEXIST) {
-                    ::close(fd);
-                    continue;  // another copy of the program took the name
-                }
-            }
-            ::close(fd);
+        struct stat st {};
+        if (!file.isEmpty() && ::lstat(QFile::encodeName(day_path).constData(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_size == file.size()) {
+            if (::link(QFile::encodeName(day_path).constData(), txt_name.constData()) == 0)
+                linked = true;
+            else if (errno == EEXIST)
+                continue;  // another copy of the program took the name
         }
         // No link here (a file system without them, another owner's file):
         // the bytes as read are copied.
-        out.error = linked ? Sync_folder(day_folder) : Replace_file(txt, file);
-        // A folder that could not be synced holds the name all the same; as
-        // with a conflict copy, only its durability across a crash is in
-        // doubt, and the save goes on.
-        if (out.error.step == Io_step::Sync_folder)
-            out.error = {};
+        if (linked && sync_later) {
+            out.unsynced_folder = day_folder;
+        } else {
+            out.error = linked ? Sync_folder(day_folder) : Replace_file(txt, file);
+            // A folder that could not be synced holds the name all the same;
+            // as with a conflict copy, only its durability across a crash is
+            // in doubt, and the save goes on.
+            if (out.error.step == Io_step::Sync_folder)
+                out.error = {};
+        }
         if (out.error.Ok())
             out.path = txt;
         return out;
     }
+}
+
+void History_sync::Start(const QString& folder)
+{
+    Wait();
+    running = std::async(std::launch::async, [folder] { Sync_folder(folder); });
+}
+
+void History_sync::Wait()
+{
+    if (running.valid())
+        running.get();
 }

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <future>
 
 struct History_version {
     QString path;        // the kept day file, "…/20261209-211503.txt"
@@ -46,6 +47,27 @@ struct History_read {
 struct History_keep {
     Io_result error;
     QString path;  // the kept ".txt"; empty when nothing new was kept
+    // The folder whose new entry is not yet durable, when the caller asked
+    // to sync it itself (see History_sync); empty when none is left.
+    QString unsynced_folder;
+};
+
+// The sync of a history folder, run beside the save's other writes: the
+// index is written meanwhile, and the save waits for it before the day file
+// is replaced, so that the kept version's name is on the disk first. A sync
+// that fails is let pass, as with a conflict copy: the name is in place,
+// only its durability across a crash is in doubt.
+class History_sync {
+public:
+    History_sync() = default;
+    History_sync(const History_sync&) = delete;
+    History_sync& operator=(const History_sync&) = delete;
+    ~History_sync() { Wait(); }
+    void Start(const QString& folder);
+    void Wait();
+
+private:
+    std::future<void> running;
 };
 
 class Day_history {
@@ -62,14 +84,17 @@ public:
 
     // Keeps the version of the day that a save is about to replace: file is
     // the day file's bytes as just read from day_path (empty when there is
-    // none), own_lines the day's index lines as just read. A day with
-    // neither keeps nothing, nor does a version that is the newest kept one
-    // byte for byte. The day file is linked into the history when the file
-    // system allows it (its bytes are then kept without a copy, and the
-    // save's rename leaves the link the only name of the old file), else
-    // copied; every new name is durable before this returns.
+    // none), own_lines the day's index lines as just read. A day without a
+    // file whose record holds neither a memo nor the flag keeps nothing,
+    // nor does a version that is the newest kept one byte for byte. The day
+    // file is linked into the history when the file system allows it (its
+    // bytes are then kept without a copy, and the save's rename leaves the
+    // link the only name of the old file), else copied. Every new name is
+    // durable before this returns, but for a link's with sync_later: the
+    // caller then syncs unsynced_folder.
     History_keep Keep(int year, int month, int day, const QString& day_path, const QByteArray& file,
-                      const QByteArray& own_lines, const QDateTime& now) const;
+                      const QByteArray& own_lines, const QDateTime& now,
+                      bool sync_later = false) const;
 
 private:
     QString app_dir;

@@ -392,16 +392,18 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
     return Save_result::Unchanged;
 }
 
-Io_result Diary_session::Keep_replaced_version(const Day_plan& plan)
+Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_sync& sync)
 {
     const Day_on_disk& disk = plan.disk;
     if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
         return Io_result::Success();
     const Panel_date& d = plan.date;
-    return history
-        .Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
-              disk.record.own_lines, clock.Now())
-        .error;
+    const History_keep kept =
+        history.Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
+                     disk.record.own_lines, clock.Now(), true);
+    if (!kept.unsynced_folder.isEmpty())
+        sync.Start(kept.unsynced_folder);
+    return kept.error;
 }
 
 Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
@@ -474,7 +476,8 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     // The index is written before the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
-    if (const Io_result r = Keep_replaced_version(plan); !r.Ok()) {
+    History_sync history_sync;
+    if (const Io_result r = Keep_replaced_version(plan, history_sync); !r.Ok()) {
         failed(r);
         plan.failure = Failure::History;
         return Save_result::Failed;
@@ -487,6 +490,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         return failed(r);
     loaded_disk = plan.disk;
     loaded_disk.record = Day_record_in(own_lines, d.Key());
+    history_sync.Wait();  // the kept version's name is on the disk before the day is replaced
     QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes, &file);

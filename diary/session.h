@@ -303,8 +303,9 @@ private:
                                           bool flag, bool record_differs);
     Save_result Keep_version(Day_plan& plan);
     // Keeps in the history the version of the day that the plan's write is
-    // about to replace (as plan.disk holds it).
-    Io_result Keep_replaced_version(const Day_plan& plan);
+    // about to replace (as plan.disk holds it); the sync of its folder may
+    // be left running in sync, to be waited for before the day is replaced.
+    Io_result Keep_replaced_version(const Day_plan& plan, History_sync& sync);
     Day_history history;
     bool keep_history = true;
     // False when the day's file or its index could not be read: its file is
