@@ -231,14 +231,9 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     }
 }
 
-void History_sync::Start(const QString& folder)
+void History_sync::Run()
 {
-    Wait();
-    running = std::async(std::launch::async, [folder] { Sync_folder(folder); });
-}
-
-void History_sync::Wait()
-{
-    if (running.valid())
-        running.get();
+    if (!folder.isEmpty())
+        Sync_folder(folder);
+    folder.clear();
 }

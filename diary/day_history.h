@@ -19,7 +19,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
-#include <future>
 
 struct History_version {
     QString path;        // the kept day file, "…/20261209-211503.txt"
@@ -52,22 +51,24 @@ struct History_keep {
     QString unsynced_folder;
 };
 
-// The sync of a history folder, run beside the save's other writes: the
-// index is written meanwhile, and the save waits for it before the day file
-// is replaced, so that the kept version's name is on the disk first. A sync
-// that fails is let pass, as with a conflict copy: the name is in place,
-// only its durability across a crash is in doubt.
+// The sync of a history folder, left until the save's index is written:
+// on a journalling file system the index's own sync has then carried the
+// new name to the disk, and this sync finds nothing left to do. The save
+// runs it before the day file is replaced, so that the kept version's name
+// is on the disk first. A sync that fails is let pass, as with a conflict
+// copy: the name is in place, only its durability across a crash is in
+// doubt.
 class History_sync {
 public:
     History_sync() = default;
     History_sync(const History_sync&) = delete;
     History_sync& operator=(const History_sync&) = delete;
-    ~History_sync() { Wait(); }
-    void Start(const QString& folder);
-    void Wait();
+    ~History_sync() { Run(); }
+    void Defer(const QString& folder_to_sync) { folder = folder_to_sync; }
+    void Run();
 
 private:
-    std::future<void> running;
+    QString folder;
 };
 
 class Day_history {

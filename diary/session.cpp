@@ -402,7 +402,7 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_syn
         history.Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
                      disk.record.own_lines, clock.Now(), true);
     if (!kept.unsynced_folder.isEmpty())
-        sync.Start(kept.unsynced_folder);
+        sync.Defer(kept.unsynced_folder);
     return kept.error;
 }
 
@@ -490,7 +490,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         return failed(r);
     loaded_disk = plan.disk;
     loaded_disk.record = Day_record_in(own_lines, d.Key());
-    history_sync.Wait();  // the kept version's name is on the disk before the day is replaced
+    history_sync.Run();  // the kept version's name is on the disk before the day is replaced
     QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes, &file);

@@ -304,7 +304,7 @@ private:
     Save_result Keep_version(Day_plan& plan);
     // Keeps in the history the version of the day that the plan's write is
     // about to replace (as plan.disk holds it); the sync of its folder may
-    // be left running in sync, to be waited for before the day is replaced.
+    // be left to sync, to be run before the day is replaced.
     Io_result Keep_replaced_version(const Day_plan& plan, History_sync& sync);
     Day_history history;
     bool keep_history = true;
