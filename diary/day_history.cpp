@@ -6,6 +6,7 @@
 #include "store/store.h"
 
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -23,74 +24,135 @@ bool Something_at(const QByteArray& name)
     return ::lstat(name.constData(), &st) == 0 || errno != ENOENT;
 }
 
-// "20261209-211503.txt" or "20261209-211503-2.txt": the time and the number.
-bool Parse_version_name(const QString& name, QDateTime& replaced, int& number)
+// "20261209-211503" as a date and a time of day. Read digit by digit and
+// kept apart from any time zone: a save lists the day's folder every time,
+// and a local time costs a look at the system's zone file.
+bool Parse_stamp(QStringView stamp, QDate& date, QTime& time)
 {
-    if (!name.endsWith(QStringLiteral(".txt")) || name.size() < 19 || name.at(8) != u'-')
+    if (stamp.size() != 15 || stamp[8] != u'-')
         return false;
-    const QString stem = name.chopped(4);
-    replaced = QDateTime::fromString(stem.left(15), Stamp_format);
-    if (!replaced.isValid())
-        return false;
-    number = 1;
-    if (stem.size() == 15)
-        return true;
-    if (stem.at(15) != u'-')
-        return false;
-    bool ok = false;
-    number = stem.mid(16).toInt(&ok);
-    return ok && number >= 2 && stem.mid(16) == QString::number(number);
+    int digits[14] = {};
+    for (qsizetype i = 0, n = 0; i < 15; ++i) {
+        if (i == 8)
+            continue;
+        if (stamp[i] < u'0' || stamp[i] > u'9')
+            return false;
+        digits[n++] = stamp[i].unicode() - u'0';
+    }
+    auto number = [&digits](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i)
+            value = value * 10 + digits[i];
+        return value;
+    };
+    date = QDate(number(0, 4), number(4, 2), number(6, 2));
+    time = QTime(number(8, 2), number(10, 2), number(12, 2));
+    return date.isValid() && time.isValid();
 }
 
-// The versions kept in a day's folder (with its trailing "/"), newest first.
-QList<History_version> Versions_in(const QString& folder)
+// A version's name read: "20261209-211503.txt" or "20261209-211503-2.txt"
+// (or the same with ".rec").
+struct Version_name {
+    QStringView stamp;
+    QDate date;
+    QTime time;
+    int number = 1;
+};
+
+bool Parse_version_name(const QString& name, const QString& extension, Version_name& out)
 {
-    QList<History_version> out;
+    if (!name.endsWith(extension) || name.size() < 19)
+        return false;
+    const QStringView stem = QStringView(name).chopped(4);
+    out.stamp = stem.left(15);
+    if (!Parse_stamp(out.stamp, out.date, out.time))
+        return false;
+    out.number = 1;
+    if (stem.size() == 15)
+        return true;
+    if (stem[15] != u'-')
+        return false;
+    bool ok = false;
+    out.number = stem.mid(16).toInt(&ok);
+    return ok && out.number >= 2 && stem.mid(16) == QString::number(out.number);
+}
+
+// A day's folder as listed: its versions, newest first, and the names
+// (without ".rec") of the versions with index lines of their own.
+struct Listing {
+    QList<History_version> versions;
+    QSet<QString> recorded;
+};
+
+// Lists the folder (with its trailing "/"); the sizes and the times of the
+// versions only when asked, for a window.
+Listing List_folder(const QString& folder, bool in_full)
+{
+    Listing out;
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return out;
+    const QString txt = QStringLiteral(".txt");
+    const QString rec = QStringLiteral(".rec");
+    struct Found {
+        History_version version;
+        QString stamp;
+    };
+    QList<Found> found;
     while (const dirent* entry = ::readdir(dir)) {
-        History_version v;
         const QString name = QFile::decodeName(entry->d_name);
-        if (!Parse_version_name(name, v.replaced, v.number))
+        Version_name parsed;
+        if (Parse_version_name(name, rec, parsed)) {
+            out.recorded.insert(name.chopped(4));
             continue;
-        v.path = folder + name;
-        struct stat st {};
-        if (::stat(QFile::encodeName(v.path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        }
+        if (!Parse_version_name(name, txt, parsed))
             continue;
-        v.size = st.st_size;
-        out.append(v);
+        Found f{{folder + name, {}, parsed.number, 0}, parsed.stamp.toString()};
+        if (in_full || entry->d_type != DT_REG) {
+            struct stat st {};
+            if (::stat(QFile::encodeName(f.version.path).constData(), &st) != 0 ||
+                !S_ISREG(st.st_mode))
+                continue;
+            f.version.size = st.st_size;
+        }
+        if (in_full)
+            f.version.replaced = QDateTime(parsed.date, parsed.time);
+        found.append(f);
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end(), [](const History_version& a, const History_version& b) {
-        return a.replaced != b.replaced ? a.replaced > b.replaced : a.number > b.number;
+    // The names' digits sort as their times do.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.stamp != b.stamp ? a.stamp > b.stamp : a.version.number > b.version.number;
     });
+    out.versions.reserve(found.size());
+    for (const Found& f : found)
+        out.versions.append(f.version);
     return out;
 }
 
-QString Stem_of(const History_version& version) { return version.path.chopped(4); }
-
 // The ".rec" that holds a version's index lines: its own, or that of the
-// next older version with one (versions newest first, from index i).
-std::optional<QString> Record_path_for(const QList<History_version>& versions, qsizetype i)
+// next older version with one (from index i of the listing).
+std::optional<QString> Record_path_for(const Listing& listing, qsizetype i)
 {
-    for (; i < versions.size(); ++i) {
-        const QString rec = Stem_of(versions[i]) + QStringLiteral(".rec");
-        if (QFile::exists(rec))
-            return rec;
+    for (; i < listing.versions.size(); ++i) {
+        const QString& path = listing.versions[i].path;
+        const QString name = path.mid(path.lastIndexOf(u'/') + 1).chopped(4);
+        if (listing.recorded.contains(name))
+            return path.chopped(4) + QStringLiteral(".rec");
     }
     return std::nullopt;
 }
 
-History_read Read_at(const QList<History_version>& versions, qsizetype i)
+History_read Read_at(const Listing& listing, qsizetype i)
 {
     History_read out;
     bool exists = false;
-    out.error = Read_file_bytes(versions[i].path, out.file, exists);
+    out.error = Read_file_bytes(listing.versions[i].path, out.file, exists);
     if (!out.error.Ok())
         return out;
     out.text = Diary_store::Text_of_file(out.file);
-    if (const std::optional<QString> rec = Record_path_for(versions, i)) {
+    if (const std::optional<QString> rec = Record_path_for(listing, i)) {
         QByteArray bytes;
         out.error = Read_file_bytes(*rec, bytes, exists);
         if (!out.error.Ok())
@@ -141,16 +203,16 @@ QString Day_history::Day_folder(int year, int month, int day) const
 
 QList<History_version> Day_history::Versions(int year, int month, int day) const
 {
-    return Versions_in(Day_folder(year, month, day) + QLatin1Char('/'));
+    return List_folder(Day_folder(year, month, day) + QLatin1Char('/'), true).versions;
 }
 
 History_read Day_history::Read(const History_version& version) const
 {
-    const QList<History_version> versions =
-        Versions_in(version.path.left(version.path.lastIndexOf(u'/') + 1));
-    for (qsizetype i = 0; i < versions.size(); ++i) {
-        if (versions[i].path == version.path)
-            return Read_at(versions, i);
+    const Listing listing =
+        List_folder(version.path.left(version.path.lastIndexOf(u'/') + 1), false);
+    for (qsizetype i = 0; i < listing.versions.size(); ++i) {
+        if (listing.versions[i].path == version.path)
+            return Read_at(listing, i);
     }
     History_read out;
     out.error = Io_result::Failure(Io_step::Open, ENOENT, version.path);
@@ -167,15 +229,15 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     const Day_record record = Day_record_in(own_lines, QString::fromLatin1(own_lines.left(10)));
     if (file.isEmpty() && record.memo_bytes.isEmpty() && !record.memory)
         return out;
-    const QList<History_version> versions = Versions(year, month, day);
+    const QString day_folder = Day_folder(year, month, day);
+    const Listing listing = List_folder(day_folder + QLatin1Char('/'), false);
     bool record_changed = true;
-    if (!versions.isEmpty()) {
-        const History_read newest = Read_at(versions, 0);
+    if (!listing.versions.isEmpty()) {
+        const History_read newest = Read_at(listing, 0);
         record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
         if (!record_changed && newest.file == file)
             return out;  // kept already, byte for byte
     }
-    const QString day_folder = Day_folder(year, month, day);
     for (const QString& folder : {Folder(), day_folder.left(day_folder.size() - 5), day_folder}) {
         if (const Io_result made = Make_folder(folder);
             !made.Ok() && made.step != Io_step::Sync_folder) {
