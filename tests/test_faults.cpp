@@ -145,8 +145,9 @@ private slots:
         Seed();
     }
 
-    // The disk refuses to put today's day file in place (the fifth rename:
-    // the hand-over's record, settings, hand-over, index, day file). The user is told which file
+    // The disk refuses to put today's day file in place (the sixth rename:
+    // the hand-over's record, settings, hand-over, the index record of the
+    // version the save replaces (kept in the history), index, day file). The user is told which file
     // and why, the old text stays whole until the retry, and a second
     // run on what was left ends without a single failure.
     void Injected_failure_is_told_and_the_old_file_stays_whole()
@@ -154,7 +155,7 @@ private slots:
         if (const QString skip = Strace_skip(); !skip.isEmpty())
             QSKIP(qPrintable(skip));
         const Run run = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
-                               "inject=rename:error=EACCES:when=5"},
+                               "inject=rename:error=EACCES:when=6"},
                               folder->Path());
         QVERIFY(!run.crashed);
         QVERIFY2(run.Ended(), qPrintable(run.lines.join('\n')));
