@@ -60,6 +60,7 @@ void Main_form::Build_menus()
         return action;
     };
     Menu_file = add_menu("Menu_file", QStringLiteral("ﾌｧｲﾙ"));
+    Menu_rireki = add_action(Menu_file, "Menu_rireki", QStringLiteral("この日の履歴"));
     Menu_end = add_action(Menu_file, "Menu_end", QStringLiteral("終了"));
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
@@ -78,6 +79,7 @@ void Main_form::Build_menus()
     connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
     Connect_year_actions();
+    connect(Menu_rireki, &QAction::triggered, this, &Main_form::Menu_rireki_Click);
 }
 
 void Main_form::Build_controls()
@@ -415,6 +417,8 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan)
         return QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。");
     case Diary_session::Failure::Conflict_copy:
         return QStringLiteral("書き換えられた日記の控えを作れなかったため、保存しませんでした。");
+    case Diary_session::Failure::History:
+        return QStringLiteral("以前の版を履歴に残せなかったため、保存しませんでした。");
     case Diary_session::Failure::Write:
     case Diary_session::Failure::None: break;
     }
@@ -452,6 +456,17 @@ QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QStr
            keep_mine + QStringLiteral("「キャンセル」：保存せずに、日記の画面に戻ります。");
 }
 
+QString History_question(const Diary_session::Day_plan& plan)
+{
+    return Io_message(QStringLiteral("%1年%2月%3日の日記の以前の版を、履歴に残せませんでした。")
+                          .arg(plan.date.year)
+                          .arg(plan.date.month)
+                          .arg(plan.date.day),
+                      plan.error) +
+           QStringLiteral("\n\n「はい」：履歴に残さずに保存します。以前の版は残りません。\n"
+                          "「いいえ」：保存せずに、日記の画面に戻ります。");
+}
+
 Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
 {
     Save_result result = session.Write_day(plan);
@@ -475,6 +490,26 @@ Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
             Text2->document()->setModified(false);
         }
         Show_other_versions();
+    }
+    if (result == Save_result::Failed && plan.failure == Diary_session::Failure::History &&
+        plan.who == Who::User) {
+        // Keeping the old version failed (a full disk, a folder in the
+        // way): the user decides whether the new text is worth more than
+        // the old version. Nothing is written without that answer.
+        const Platform::Answer answer =
+            platform.Message_box(History_question(plan), App_title, Platform::Icon::Exclamation,
+                                 Platform::Buttons::Yes_no);
+        if (ended)
+            return Save_result::Declined;
+        if (answer != Platform::Answer::Yes) {
+            plan.result = Save_result::Declined;
+            return Save_result::Declined;
+        }
+        plan.without_history = true;
+        plan.result = Save_result::Saved;
+        plan.failure = Diary_session::Failure::None;
+        plan.error = {};
+        result = session.Write_day(plan);
     }
     if (result == Save_result::Saved)
         Text2->document()->setModified(false);

@@ -99,6 +99,10 @@ public:
     // kept (hidden) afterwards, and shown modally.
     void Menu_omoide_Click();
     void Menu_memo_Click();
+    // ファイル → この日の履歴: the day is saved when edited, then its earlier
+    // versions are shown; a version chosen there goes into the panel and is
+    // saved as any edit, so that the version it replaces is kept in turn.
+    void Menu_rireki_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
@@ -186,6 +190,7 @@ public:
     QAction* Menu_prev_day = nullptr;
     QAction* Menu_next_day = nullptr;
     QAction* Menu_hizuke = nullptr;
+    QAction* Menu_rireki = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     // Backups of the whole diary: their menu items, progress and messages.
@@ -298,5 +303,8 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan);
 // The question when the day being saved changed on disk since it was
 // loaded: yes keeps the files' version, no the panel's, cancel goes back.
 QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QString& app_dir);
+// The question when the version a save would replace could not be kept in
+// the history: yes saves without it, no goes back.
+QString History_question(const Diary_session::Day_plan& plan);
 // The window's title for a day with these other versions beside it.
 QString Title_with_other_versions(const QStringList& other_versions);

@@ -1,9 +1,10 @@
 // The windows the main window opens: the messages of 明日へ and of the
-// start, and the two search windows.
+// start, the two search windows and the day's history.
 
 #include "app/main_form.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
+#include "dialogs/f_rireki.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
 #include "ui/io_message.h"
@@ -87,4 +88,32 @@ void Main_form::Menu_memo_Click()
         });
     f_memo->Form_Load();
     platform.Run_modal(*f_memo);
+}
+
+void Main_form::Menu_rireki_Click()
+{
+    // The panel's day is saved first: the window compares the versions with
+    // the day as its files hold it, and a version put back must never
+    // replace text that was not saved.
+    const Save_result saved = Save_day(Who::User);
+    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+        return;
+    const Panel_date date = session.Diary_date();
+    if (session.History().Versions(date.year, date.month, date.day).isEmpty()) {
+        platform.Message_box(QStringLiteral("%1年%2月%3日の日記には、以前の版がありません。\n"
+                                            "以前の版は、書き換えた日記を保存するたびに残ります。")
+                                 .arg(date.year)
+                                 .arg(date.month)
+                                 .arg(date.day),
+                             App_title, Platform::Icon::Information, Platform::Buttons::Ok);
+        return;
+    }
+    F_rireki window(Host(), session.History(), date, Current_entry());
+    platform.Run_modal(window);
+    if (ended || !window.Chosen())
+        return;
+    // The version chosen is an edit of the day like any other: its save
+    // keeps the version it replaces in the history.
+    Show_entry(*window.Chosen());
+    Save_day(Who::User);
 }

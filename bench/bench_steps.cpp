@@ -474,6 +474,50 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
     Row(name, Median(value), Median(floor), "ms", 1.2);
 }
 
+// The same save with the day's history kept and without it, taking turns:
+// what keeping the version replaced adds to leaving an edited day. The
+// versions it keeps are removed afterwards.
+void Bench_history_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
+                        const Size_band& band, int samples)
+{
+    const auto pick = Pick_day(days, band);
+    if (!pick)
+        Fail("the diary has no day that it opens");
+    const QString name =
+        QStringLiteral("leaving an edited %1 day, history kept (against the same save without)%2")
+            .arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    Note_days(name, band, *pick);
+    const QDate d = pick->days[0].date;
+    const QString history_folder = form.session.History().Day_folder(d.year(), d.month(), d.day());
+    const QStringList kept_before = QDir(history_folder).entryList(QDir::Files);
+    Show_diary_day(form, d);
+    std::vector<double> value;
+    std::vector<double> floor;
+    for (int i = 0; i < samples; ++i) {
+        // Each goes first in turn; the first save of a pair adds a
+        // character, the second takes it away.
+        const bool first = i % 2 == 0;
+        for (const bool history : {first, !first}) {
+            form.session.Set_keep_history(history);
+            Edit_end(form, history == first);
+            Main_form::Save_result result{};
+            const double ms = Timed_ms([&] { result = form.Save_day(Main_form::Who::User); });
+            if (result != Main_form::Save_result::Saved)
+                Fail("the edited day was not saved");
+            (history ? value : floor).push_back(ms);
+        }
+    }
+    form.session.Set_keep_history(true);
+    // Every pair added a character and took it away: the day is as it was.
+    for (const QString& file : QDir(history_folder).entryList(QDir::Files)) {
+        if (!kept_before.contains(file))
+            QFile::remove(history_folder + QLatin1Char('/') + file);
+    }
+    if (kept_before.isEmpty())
+        QDir(folder).rmpath(QDir(folder).relativeFilePath(history_folder));
+    Row(name, Median(value), Median(floor), "ms", 1.2);
+}
+
 // The year a list is made of: the one asked for when its index lists
 // something, else the nearest that does.
 int List_year(const QString& folder, int wanted, const QString& row,
@@ -817,6 +861,8 @@ int main(int argc, char* argv[])
          [&] {
              for (const Size_band& band : save_sizes)
                  Bench_save(form, folder, days, band, samples);
+             for (const Size_band& band : save_sizes)
+                 Bench_history_save(form, folder, days, band, samples);
          }},
         {"search",
          [&] {

@@ -62,7 +62,7 @@ QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>
 }
 
 Diary_session::Diary_session(const QString& app_dir, Clock& time_source)
-    : clock(time_source), store(app_dir)
+    : clock(time_source), store(app_dir), history(store.App_dir())
 {}
 
 bool Diary_session::Read_today()
@@ -412,6 +412,20 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
     return Save_result::Unchanged;
 }
 
+Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_sync& sync)
+{
+    const Day_on_disk& disk = plan.disk;
+    if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
+        return Io_result::Success();
+    const Panel_date& d = plan.date;
+    const History_keep kept =
+        history.Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
+                     disk.record.own_lines, clock.Now(), true);
+    if (!kept.unsynced_folder.isEmpty())
+        sync.Defer(kept.unsynced_folder);
+    return kept.error;
+}
+
 Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
 {
     if (plan.result != Save_result::Saved && plan.result != Save_result::Changed_on_disk)
@@ -485,6 +499,12 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     // The exact text first (staged), then the index, then the day file.
     if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
         return failed(r);
+    History_sync history_sync;
+    if (const Io_result r = Keep_replaced_version(plan, history_sync); !r.Ok()) {
+        failed(r);
+        plan.failure = Failure::History;
+        return Save_result::Failed;
+    }
     if (const Io_result r = Stage_exact_day(plan); !r.Ok())
         return failed(r);
     QByteArray own_lines;
@@ -495,6 +515,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         return failed(r);
     loaded_disk = plan.disk;
     loaded_disk.record = Day_record_in(own_lines, d.Key());
+    history_sync.Run();  // the kept version's name is on the disk before the day is replaced
     QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes, &file);

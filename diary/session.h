@@ -5,6 +5,7 @@
 // nothing and shows nothing: every step returns what happened, and the
 // windows turn that into questions and messages.
 
+#include "diary/day_history.h"
 #include "diary/panel_date.h"
 #include "fortune/generator.h"
 #include "platform/cp932.h"
@@ -85,6 +86,10 @@ public:
         // The version the day's file and index hold now could not be kept
         // in a conflict copy, so nothing was written over it.
         Conflict_copy,
+        // The version the save would replace could not be kept in the
+        // history, so nothing was written over it. With the user's consent
+        // (Day_plan::without_history) the plan is written again without it.
+        History,
     };
     // Which version of a day changed on disk becomes the day.
     enum class Keep {
@@ -127,6 +132,9 @@ public:
         Day_on_disk disk;
         Day_entry disk_entry;
         QString conflict_copy;
+        // Saved without keeping the version replaced: the user agreed after
+        // keeping it failed.
+        bool without_history = false;
     };
 
     // The outcome of loading a day into a panel.
@@ -226,6 +234,11 @@ public:
     // day, as "2026/1209.sync-conflict-….txt".
     QStringList Other_versions(const Panel_date& date);
 
+    // The earlier versions of the days, kept by every save that replaces a
+    // day (on unless turned off, as the benchmarks do to compare).
+    const Day_history& History() const { return history; }
+    void Set_keep_history(bool on) { keep_history = on; }
+
     // ---- The reference panel's day.
     const Panel_date& Reference_date() const { return reference_date; }
     void Set_reference_date(const Panel_date& date) { reference_date = date; }
@@ -297,6 +310,12 @@ private:
     Io_result Keep_exact_disk_version(const Day_plan& plan);
     Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
     void Keep_unmatched_aside(const QStringList& companions);
+    // Keeps in the history the version of the day that the plan's write is
+    // about to replace (as plan.disk holds it); the sync of its folder may
+    // be left to sync, to be run before the day is replaced.
+    Io_result Keep_replaced_version(const Day_plan& plan, History_sync& sync);
+    Day_history history;
+    bool keep_history = true;
     // False when the day's file or its index could not be read: its file is
     // then never written over by what the panel holds.
     bool day_readable = true;

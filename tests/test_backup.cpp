@@ -116,6 +116,7 @@ private slots:
         // folder, a folder not named by a year, a link to a day.
         for (const char* other :
              {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd", "history/2026/1207.txt",
+              "history/2026/1207/20261207-213015.txt", "history/2026/1207/20261207-213015.rec",
               "notes/1207.txt", "12345/1207.txt", "2026/.sorane-tmp-x", "2026/memo.txt",
               "2026/12070.txt", "2026/1207.utf8.old.txt", "notes.utf8.txt"})
             QVERIFY(Write_dated(app->File(other), "x"));
@@ -138,6 +139,10 @@ private slots:
         QCOMPARE(percents.last(), 100);
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QVERIFY(!Read_archive(outcome.path).contains("sorane-linux.ini"));
+        // The history of the days is no part of a backup.
+        const QStringList names = Read_archive(outcome.path).keys();
+        QVERIFY(std::none_of(names.begin(), names.end(),
+                             [](const QString& name) { return name.startsWith("history"); }));
 
         QMap<QString, Stored> stored = Read_archive(outcome.path);
         QVERIFY(stored.contains("2025/") && stored.contains("2026/"));

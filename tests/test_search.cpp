@@ -448,6 +448,54 @@ private slots:
         QCOMPARE(Entries(folder->File("2024")), QStringList());
     }
 
+    void The_history_and_a_backup_folder_are_never_listed()
+    {
+        auto form = Start();
+        // The day saved three times: its history holds the memo 散歩 and
+        // the flag, the day itself now 雨 without it.
+        const struct {
+            const char* text;
+            const char* memo;
+            bool flag;
+        } saves[] = {{"晴れ。", "散歩", true}, {"曇り。", "散歩", true}, {"雨。", "雨", false}};
+        for (const auto& save : saves) {
+            form->Text2->setPlainText(QString::fromUtf8(save.text));
+            form->Text6->setText(QString::fromUtf8(save.memo));
+            form->Check1->setChecked(save.flag);
+            fake->now = fake->now.addSecs(60);
+            QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+        }
+        QCOMPARE(Entries(At("history/2026")), QStringList{"1207"});
+        QCOMPARE(Entries(At("history/2026/1207")).size(), 3);
+        // A backup folder kept in the program folder, with an archive and a
+        // year unpacked from one.
+        QVERIFY(QDir().mkpath(At("sorane-backup/2026")));
+        QVERIFY(Write_bytes(At("sorane-backup/2026/keyword.txt"), Memory_index));
+        QVERIFY(Write_bytes(At("sorane-backup/sorane-20261207.zip"), "PK\x05\x06"));
+        Memo(*form, [&](F_memo& w) {
+            w.Text2->setText(QStringLiteral("散歩"));
+            w.Command3->click();
+            QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
+            w.Text2->clear();
+            w.Command3->click();
+            QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2026/12/07|雨", "|"}));
+            for (const char* year : {"history", "sorane-backup", "history/2026", "1207"}) {
+                w.Text1->setText(QString::fromUtf8(year));
+                w.Command3->click();
+                QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), year);
+            }
+            w.Command1->click();
+        });
+        Omoide(*form, [&](F_omoide& w) {
+            QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
+            w.Command2->click();
+        });
+        // Nor is either taken for another version of the day.
+        QCOMPARE(form->windowTitle(), Title);
+        QCOMPARE(form->session.Other_versions({2026, 12, 7}), QStringList());
+        End(*form);
+    }
+
     void Year_texts_shaped_like_paths_read_nothing()
     {
         // The program lives in prog/; index files stand beside it, inside

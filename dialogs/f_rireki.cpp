@@ -1,0 +1,184 @@
+#include "dialogs/f_rireki.h"
+
+#include "diary/line_diff.h"
+#include "platform/app_title.h"
+#include "platform/platform.h"
+#include "ui/io_message.h"
+#include "ui/look.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+
+namespace {
+
+// The background of a line that the other side does not have: the old
+// version's in red, the current one's in green.
+const QColor Old_only(255, 200, 200);
+const QColor New_only(190, 240, 190);
+
+void Mark_lines(QPlainTextEdit& edit, const QList<bool>& changed, const QColor& colour)
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextBlock block = edit.document()->firstBlock();
+    for (qsizetype i = 0; i < changed.size() && block.isValid(); ++i, block = block.next()) {
+        if (!changed[i])
+            continue;
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(block);
+        mark.format.setBackground(colour);
+        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+        marks.append(mark);
+    }
+    edit.setExtraSelections(marks);
+}
+
+}  // namespace
+
+QString Version_row_text(const History_version& version)
+{
+    return QStringLiteral("%1　%2 バイト")
+        .arg(version.replaced.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")),
+             QLocale(QLocale::English).toString(version.size));
+}
+
+QString Record_line(const QString& memo, bool flag)
+{
+    return QStringLiteral("メモ：%1　思い出：%2")
+        .arg(memo, flag ? QStringLiteral("あり") : QStringLiteral("なし"));
+}
+
+F_rireki::F_rireki(const Dialog_host& main_host, const Day_history& day_history,
+                   const Panel_date& day, const Day_entry& current_entry)
+    : QDialog(main_host.window), host(main_host), history(day_history), current(current_entry)
+{
+    setObjectName(QStringLiteral("F_rireki"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
+    Set_window_look(*this, look::Light_yellow);
+    setWindowTitle(QStringLiteral("%1年%2月%3日の履歴").arg(day.year).arg(day.month).arg(day.day));
+    setFont(Diary_font());
+
+    auto* list_note = new QLabel(
+        QStringLiteral("以前の版（新しい順。日時は、その版が保存で置き換えられたときです）"), this);
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setFont(List_font());
+    auto* old_note = new QLabel(QStringLiteral("選んだ版"), this);
+    auto* current_note = new QLabel(QStringLiteral("現在の日記"), this);
+    Old_record = new QLabel(this);
+    Old_record->setObjectName(QStringLiteral("Old_record"));
+    Current_record = new QLabel(Record_line(current.memo, current.flag), this);
+    Current_record->setObjectName(QStringLiteral("Current_record"));
+    auto text_area = [this](const char* name) {
+        auto* area = new QPlainTextEdit(this);
+        area->setObjectName(QLatin1String(name));
+        area->setReadOnly(true);
+        area->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        return area;
+    };
+    Old_text = text_area("Old_text");
+    Current_text = text_area("Current_text");
+    Current_text->setPlainText(current.text);
+    Record_too = new QCheckBox(QStringLiteral("メモと思い出も戻す"), this);
+    Record_too->setObjectName(QStringLiteral("Record_too"));
+    Restore = new QPushButton(QStringLiteral("元に戻す"), this);
+    Restore->setObjectName(QStringLiteral("Restore"));
+    Close_button = new QPushButton(QStringLiteral("閉じる"), this);
+    Close_button->setObjectName(QStringLiteral("Close_button"));
+    for (QPushButton* b : {Restore, Close_button})
+        b->setAutoDefault(false);
+    Restore->setEnabled(false);
+    Record_too->setEnabled(false);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(list_note, 0, 0, 1, 2);
+    grid->addWidget(List1, 1, 0, 1, 2);
+    grid->addWidget(old_note, 2, 0);
+    grid->addWidget(current_note, 2, 1);
+    grid->addWidget(Old_record, 3, 0);
+    grid->addWidget(Current_record, 3, 1);
+    grid->addWidget(Old_text, 4, 0);
+    grid->addWidget(Current_text, 4, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Record_too);
+    buttons->addStretch();
+    buttons->addWidget(Restore);
+    buttons->addWidget(Close_button);
+    grid->addLayout(buttons, 5, 0, 1, 2);
+    grid->setRowStretch(1, 1);
+    grid->setRowStretch(4, 3);
+
+    connect(List1, &QListWidget::currentRowChanged, this, &F_rireki::List1_Click);
+    connect(Restore, &QPushButton::clicked, this, &F_rireki::Restore_Click);
+    connect(Close_button, &QPushButton::clicked, this, &QDialog::reject);
+
+    versions = history.Versions(day.year, day.month, day.day);
+    for (const History_version& v : versions)
+        List1->addItem(Version_row_text(v));
+    // A little smaller than the main window, over its middle.
+    const QRect main = host.window ? host.window->frameGeometry() : QRect(0, 0, 900, 640);
+    resize(std::max(760, main.width() - 40), std::max(520, main.height() - 40));
+    move(main.center() - rect().center());
+    if (!versions.isEmpty())
+        List1->setCurrentRow(0);
+    List1->setFocus();
+}
+
+void F_rireki::List1_Click()
+{
+    const int row = List1->currentRow();
+    shown = {};
+    if (row < 0 || row >= versions.size()) {
+        Old_text->clear();
+        Old_record->clear();
+        Restore->setEnabled(false);
+        return;
+    }
+    shown = history.Read(versions[row]);
+    if (!shown.error.Ok()) {
+        Old_text->clear();
+        Old_record->clear();
+        Restore->setEnabled(false);
+        Record_too->setEnabled(false);
+        Show_failure(host.platform, QStringLiteral("以前の版を読み込めませんでした。"),
+                     shown.error);
+        return;
+    }
+    Old_text->setPlainText(shown.text);
+    Old_record->setText(shown.record_known ? Record_line(shown.memo, shown.flag)
+                                           : QStringLiteral("メモ・思い出：不明"));
+    Record_too->setEnabled(shown.record_known);
+    if (!shown.record_known)
+        Record_too->setChecked(false);
+    Restore->setEnabled(true);
+    Mark_differences();
+}
+
+void F_rireki::Mark_differences()
+{
+    const Changed_lines changed = Mark_changed_lines(shown.text.split(QLatin1Char('\n')),
+                                                     current.text.split(QLatin1Char('\n')));
+    Mark_lines(*Old_text, changed.in_old, Old_only);
+    Mark_lines(*Current_text, changed.in_new, New_only);
+}
+
+void F_rireki::Restore_Click()
+{
+    if (!Restore->isEnabled())
+        return;
+    Day_entry entry = current;
+    entry.text = shown.text;
+    if (Record_too->isChecked() && shown.record_known) {
+        entry.memo = shown.memo;
+        entry.flag = shown.flag;
+    }
+    chosen = entry;
+    accept();
+}

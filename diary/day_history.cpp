@@ -1,0 +1,301 @@
+#include "diary/day_history.h"
+
+#include "platform/cp932.h"
+#include "store/line_file.h"
+#include "store/safe_replace.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <QSet>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Stamp_format = QStringLiteral("yyyyMMdd-hhmmss");
+
+bool Something_at(const QByteArray& name)
+{
+    struct stat st {};
+    return ::lstat(name.constData(), &st) == 0 || errno != ENOENT;
+}
+
+// "20261209-211503" as a date and a time of day. Read digit by digit and
+// kept apart from any time zone: a save lists the day's folder every time,
+// and a local time costs a look at the system's zone file.
+bool Parse_stamp(QStringView stamp, QDate& date, QTime& time)
+{
+    if (stamp.size() != 15 || stamp[8] != u'-')
+        return false;
+    int digits[14] = {};
+    for (qsizetype i = 0, n = 0; i < 15; ++i) {
+        if (i == 8)
+            continue;
+        if (stamp[i] < u'0' || stamp[i] > u'9')
+            return false;
+        digits[n++] = stamp[i].unicode() - u'0';
+    }
+    auto number = [&digits](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i)
+            value = value * 10 + digits[i];
+        return value;
+    };
+    date = QDate(number(0, 4), number(4, 2), number(6, 2));
+    time = QTime(number(8, 2), number(10, 2), number(12, 2));
+    return date.isValid() && time.isValid();
+}
+
+// A version's name read: "20261209-211503.txt" or "20261209-211503-2.txt"
+// (or the same with ".rec").
+struct Version_name {
+    QStringView stamp;
+    QDate date;
+    QTime time;
+    int number = 1;
+};
+
+bool Parse_version_name(const QString& name, const QString& extension, Version_name& out)
+{
+    if (!name.endsWith(extension) || name.size() < 19)
+        return false;
+    const QStringView stem = QStringView(name).chopped(4);
+    out.stamp = stem.left(15);
+    if (!Parse_stamp(out.stamp, out.date, out.time))
+        return false;
+    out.number = 1;
+    if (stem.size() == 15)
+        return true;
+    if (stem[15] != u'-')
+        return false;
+    bool ok = false;
+    out.number = stem.mid(16).toInt(&ok);
+    return ok && out.number >= 2 && stem.mid(16) == QString::number(out.number);
+}
+
+// A day's folder as listed: its versions, newest first, and the names
+// (without ".rec") of the versions with index lines of their own.
+struct Listing {
+    QList<History_version> versions;
+    QSet<QString> recorded;
+};
+
+// Lists the folder (with its trailing "/"); the sizes and the times of the
+// versions only when asked, for a window.
+Listing List_folder(const QString& folder, bool in_full)
+{
+    Listing out;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return out;
+    const QString txt = QStringLiteral(".txt");
+    const QString rec = QStringLiteral(".rec");
+    struct Found {
+        History_version version;
+        QString stamp;
+    };
+    QList<Found> found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        Version_name parsed;
+        if (Parse_version_name(name, rec, parsed)) {
+            out.recorded.insert(name.chopped(4));
+            continue;
+        }
+        if (!Parse_version_name(name, txt, parsed))
+            continue;
+        Found f{{folder + name, {}, parsed.number, 0}, parsed.stamp.toString()};
+        if (in_full || entry->d_type != DT_REG) {
+            struct stat st {};
+            if (::stat(QFile::encodeName(f.version.path).constData(), &st) != 0 ||
+                !S_ISREG(st.st_mode))
+                continue;
+            f.version.size = st.st_size;
+        }
+        if (in_full)
+            f.version.replaced = QDateTime(parsed.date, parsed.time);
+        found.append(f);
+    }
+    ::closedir(dir);
+    // The names' digits sort as their times do.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.stamp != b.stamp ? a.stamp > b.stamp : a.version.number > b.version.number;
+    });
+    out.versions.reserve(found.size());
+    for (const Found& f : found)
+        out.versions.append(f.version);
+    return out;
+}
+
+// The ".rec" that holds a version's index lines: its own, or that of the
+// next older version with one (from index i of the listing).
+std::optional<QString> Record_path_for(const Listing& listing, qsizetype i)
+{
+    for (; i < listing.versions.size(); ++i) {
+        const QString& path = listing.versions[i].path;
+        const QString name = path.mid(path.lastIndexOf(u'/') + 1).chopped(4);
+        if (listing.recorded.contains(name))
+            return path.chopped(4) + QStringLiteral(".rec");
+    }
+    return std::nullopt;
+}
+
+History_read Read_at(const Listing& listing, qsizetype i)
+{
+    History_read out;
+    bool exists = false;
+    out.error = Read_file_bytes(listing.versions[i].path, out.file, exists);
+    if (!out.error.Ok())
+        return out;
+    out.text = Diary_store::Text_of_file(out.file);
+    if (const std::optional<QString> rec = Record_path_for(listing, i)) {
+        QByteArray bytes;
+        out.error = Read_file_bytes(*rec, bytes, exists);
+        if (!out.error.Ok())
+            return out;
+        out.record = Own_lines_of(bytes);
+        out.record_known = true;
+        const Day_record r = Day_record_in(out.record, QString::fromLatin1(out.record.left(10)));
+        out.memo = r.memo;
+        out.flag = r.found && r.memory;
+    }
+    return out;
+}
+
+}  // namespace
+
+QByteArray Record_file_bytes(const QByteArray& own_lines)
+{
+    QByteArray out;
+    For_each_line(own_lines, [&out](QByteArrayView line) {
+        out += line;
+        out += "\r\n";
+    });
+    return out;
+}
+
+QByteArray Own_lines_of(const QByteArray& record_file)
+{
+    QByteArray out;
+    For_each_line(record_file, [&out](QByteArrayView line) {
+        out += line;
+        out += '\n';
+    });
+    return out;
+}
+
+Day_history::Day_history(QString folder) : app_dir(std::move(folder)) {}
+
+QString Day_history::Folder() const { return app_dir + QStringLiteral("history"); }
+
+QString Day_history::Day_folder(int year, int month, int day) const
+{
+    return QStringLiteral("%1/%2/%3%4")
+        .arg(Folder())
+        .arg(year, 4, 10, QLatin1Char('0'))
+        .arg(month, 2, 10, QLatin1Char('0'))
+        .arg(day, 2, 10, QLatin1Char('0'));
+}
+
+QList<History_version> Day_history::Versions(int year, int month, int day) const
+{
+    return List_folder(Day_folder(year, month, day) + QLatin1Char('/'), true).versions;
+}
+
+History_read Day_history::Read(const History_version& version) const
+{
+    const Listing listing =
+        List_folder(version.path.left(version.path.lastIndexOf(u'/') + 1), false);
+    for (qsizetype i = 0; i < listing.versions.size(); ++i) {
+        if (listing.versions[i].path == version.path)
+            return Read_at(listing, i);
+    }
+    History_read out;
+    out.error = Io_result::Failure(Io_step::Open, ENOENT, version.path);
+    return out;
+}
+
+History_keep Day_history::Keep(int year, int month, int day, const QString& day_path,
+                               const QByteArray& file, const QByteArray& own_lines,
+                               const QDateTime& now, bool sync_later) const
+{
+    History_keep out;
+    // A day without a file whose record holds neither a memo nor the flag
+    // (the line start-up adds for today) has nothing of the user's.
+    const Day_record record = Day_record_in(own_lines, QString::fromLatin1(own_lines.left(10)));
+    if (file.isEmpty() && record.memo_bytes.isEmpty() && !record.memory)
+        return out;
+    const QString day_folder = Day_folder(year, month, day);
+    const Listing listing = List_folder(day_folder + QLatin1Char('/'), false);
+    bool record_changed = true;
+    if (!listing.versions.isEmpty()) {
+        const History_read newest = Read_at(listing, 0);
+        record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
+        if (!record_changed && newest.file == file)
+            return out;  // kept already, byte for byte
+    }
+    for (const QString& folder : {Folder(), day_folder.left(day_folder.size() - 5), day_folder}) {
+        if (const Io_result made = Make_folder(folder);
+            !made.Ok() && made.step != Io_step::Sync_folder) {
+            out.error = made;
+            return out;
+        }
+    }
+    const QString base = day_folder + QLatin1Char('/') + now.toString(Stamp_format);
+    for (int n = 1;; ++n) {
+        const QString stem = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        const QString txt = stem + QStringLiteral(".txt");
+        const QString rec = stem + QStringLiteral(".rec");
+        const QByteArray txt_name = QFile::encodeName(txt);
+        if (Something_at(txt_name) || Something_at(QFile::encodeName(rec)))
+            continue;
+        // The lines first: a version is listed by its ".txt", so a crash
+        // between the two leaves no version with another's lines.
+        if (record_changed) {
+            const Io_result r = Replace_file(rec, Record_file_bytes(own_lines));
+            if (!r.Ok() && r.step != Io_step::Sync_folder) {
+                out.error = r;
+                return out;
+            }
+        }
+        // The day file as it is on the disk now, linked: a link adds a name
+        // and no data. The data were synced when this program wrote the
+        // file; a file another program left unsynced is no safer without
+        // this save than with it.
+        bool linked = false;
+        struct stat st {};
+        if (!file.isEmpty() && ::lstat(QFile::encodeName(day_path).constData(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_size == file.size()) {
+            if (::link(QFile::encodeName(day_path).constData(), txt_name.constData()) == 0)
+                linked = true;
+            else if (errno == EEXIST)
+                continue;  // another copy of the program took the name
+        }
+        // No link here (a file system without them, another owner's file):
+        // the bytes as read are copied.
+        if (linked && sync_later) {
+            out.unsynced_folder = day_folder;
+        } else {
+            out.error = linked ? Sync_folder(day_folder) : Replace_file(txt, file);
+            // A folder that could not be synced holds the name all the same;
+            // as with a conflict copy, only its durability across a crash is
+            // in doubt, and the save goes on.
+            if (out.error.step == Io_step::Sync_folder)
+                out.error = {};
+        }
+        if (out.error.Ok())
+            out.path = txt;
+        return out;
+    }
+}
+
+void History_sync::Run()
+{
+    if (!folder.isEmpty())
+        Sync_folder(folder);
+    folder.clear();
+}

@@ -1,0 +1,107 @@
+#pragma once
+// Earlier versions of each day. Before a save replaces a day, the version it
+// replaces is kept in the history folder of the program folder:
+//
+//   history/2026/1209/20261209-211503.txt   the day file, byte for byte
+//   history/2026/1209/20261209-211503.rec   the day's lines of keyword.txt
+//
+// named by the time the version was replaced ("-2", "-3", ... when a name
+// of that second is taken). A version without a ".rec" has the index lines
+// of the next older version that has one: the lines are kept only when they
+// changed, so that saving the text again and again costs one link. Nothing
+// here is ever a file of the diary itself; the Windows program, the search
+// windows, the listing of other versions and the backups never look into
+// the folder.
+
+#include "store/io_result.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+struct History_version {
+    QString path;        // the kept day file, "…/20261209-211503.txt"
+    QDateTime replaced;  // when a save replaced it, from its name
+    int number = 1;      // n of a name's "-n"; 1 without
+    qint64 size = 0;     // bytes of the kept day file
+};
+
+// One kept version as read back.
+struct History_read {
+    Io_result error;
+    QByteArray file;  // the day file as kept
+    // The day's index lines, each followed by "\n" (as Day_record::own_lines
+    // holds them); record_known is false when no ".rec" of this version or
+    // an older one is there.
+    QByteArray record;
+    bool record_known = false;
+    // What the panel would show of it.
+    QString text;  // line breaks "\n"
+    QString memo;
+    bool flag = false;
+};
+
+// What keeping a version did.
+struct History_keep {
+    Io_result error;
+    QString path;  // the kept ".txt"; empty when nothing new was kept
+    // The folder whose new entry is not yet durable, when the caller asked
+    // to sync it itself (see History_sync); empty when none is left.
+    QString unsynced_folder;
+};
+
+// The sync of a history folder, left until the save's index is written:
+// on a journalling file system the index's own sync has then carried the
+// new name to the disk, and this sync finds nothing left to do. The save
+// runs it before the day file is replaced, so that the kept version's name
+// is on the disk first. A sync that fails is let pass, as with a conflict
+// copy: the name is in place, only its durability across a crash is in
+// doubt.
+class History_sync {
+public:
+    History_sync() = default;
+    History_sync(const History_sync&) = delete;
+    History_sync& operator=(const History_sync&) = delete;
+    ~History_sync() { Run(); }
+    void Defer(const QString& folder_to_sync) { folder = folder_to_sync; }
+    void Run();
+
+private:
+    QString folder;
+};
+
+class Day_history {
+public:
+    // app_dir with its trailing "/".
+    explicit Day_history(QString app_dir);
+
+    QString Folder() const;  // "…/history"
+    QString Day_folder(int year, int month, int day) const;
+
+    // The kept versions of the day, newest first.
+    QList<History_version> Versions(int year, int month, int day) const;
+    History_read Read(const History_version& version) const;
+
+    // Keeps the version of the day that a save is about to replace: file is
+    // the day file's bytes as just read from day_path (empty when there is
+    // none), own_lines the day's index lines as just read. A day without a
+    // file whose record holds neither a memo nor the flag keeps nothing,
+    // nor does a version that is the newest kept one byte for byte. The day
+    // file is linked into the history when the file system allows it (its
+    // bytes are then kept without a copy, and the save's rename leaves the
+    // link the only name of the old file), else copied. Every new name is
+    // durable before this returns, but for a link's with sync_later: the
+    // caller then syncs unsynced_folder.
+    History_keep Keep(int year, int month, int day, const QString& day_path, const QByteArray& file,
+                      const QByteArray& own_lines, const QDateTime& now,
+                      bool sync_later = false) const;
+
+private:
+    QString app_dir;
+};
+
+// Index lines as a ".rec" holds them (CR LF after each) and back ("\n"
+// after each, as Day_record::own_lines).
+QByteArray Record_file_bytes(const QByteArray& own_lines);
+QByteArray Own_lines_of(const QByteArray& record_file);
