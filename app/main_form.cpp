@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -63,6 +64,9 @@ void Main_form::Build_menus()
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
     Menu_memo = add_action(Menu_kensaku, "Menu_memo", QStringLiteral("メモ"));
+    Menu_zenbun = add_action(Menu_kensaku, "Menu_zenbun", QStringLiteral("全文検索"));
+    Menu_zenbun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Menu_zenbun->setShortcutContext(Qt::WindowShortcut);
     Menu_settei = add_menu("Menu_settei", QStringLiteral("設定"));
     MENU_ref_default = add_action(Menu_settei, "MENU_ref_default", QStringLiteral("参照する日記"));
     Menu_help = add_menu("Menu_help", QStringLiteral("?"));
@@ -70,6 +74,7 @@ void Main_form::Build_menus()
     connect(Menu_end, &QAction::triggered, this, &Main_form::Menu_end_Click);
     connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
+    connect(Menu_zenbun, &QAction::triggered, this, &Main_form::Menu_zenbun_Click);
 }
 
 void Main_form::Build_controls()

@@ -20,6 +20,7 @@ class Clock;
 class F_memo;
 class F_omoide;
 class F_tomorrow;
+class F_zenbun;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -96,8 +97,12 @@ public:
     // kept (hidden) afterwards, and shown modally.
     void Menu_omoide_Click();
     void Menu_memo_Click();
+    // 検索 → 全文検索 (Ctrl+F): the whole diary's text and memos, with its
+    // index kept in the user's cache folder; made on first use and kept.
+    void Menu_zenbun_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
+    F_zenbun* f_zenbun = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.
@@ -162,6 +167,7 @@ public:
     QAction* Menu_end = nullptr;
     QAction* Menu_omoide = nullptr;
     QAction* Menu_memo = nullptr;
+    QAction* Menu_zenbun = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     // Backups of the whole diary: their menu items, progress and messages.

@@ -1,11 +1,12 @@
 // The windows the main window opens: the messages of 明日へ and of the
-// start, and the two search windows.
+// start, and the search windows.
 
 #include "app/main_form.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
+#include "dialogs/f_zenbun.h"
 #include "ui/io_message.h"
 
 #include <QApplication>
@@ -87,4 +88,14 @@ void Main_form::Menu_memo_Click()
         });
     f_memo->Form_Load();
     platform.Run_modal(*f_memo);
+}
+
+void Main_form::Menu_zenbun_Click()
+{
+    if (!f_zenbun)
+        f_zenbun = new F_zenbun(
+            Host(), session.App_dir(), Default_fulltext_cache_folder(),
+            [this](int year, int month, int day) { Show_reference_day(year, month, day); });
+    f_zenbun->Form_Load();
+    platform.Run_modal(*f_zenbun);
 }

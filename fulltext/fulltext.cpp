@@ -1,0 +1,988 @@
+#include "fulltext/fulltext.h"
+
+#include "diary/folder_lock.h"
+#include "platform/cp932.h"
+#include "store/day_list.h"
+#include "store/line_file.h"
+#include "store/store.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QSettings>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Written into every index; an index of another format is built again.
+const QString Index_format = QStringLiteral("sorane-fulltext 2");
+
+// More changed files than this are not read again in the user's thread: the
+// index is built again in the background instead.
+constexpr int Most_changes_in_place = 1500;
+
+using File_sig = Fulltext_index::File_sig;
+
+// ---- The diary's files ----
+
+struct Listed_file {
+    QString path;  // "2026/1209.txt", as the folder names it
+    File_sig sig;
+    int year = 0;
+    int date = 0;  // Date_number of a day file; 0 for the year's index
+};
+
+bool Digits(const char* s, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
+
+int Number(const char* s, int n)
+{
+    int value = 0;
+    for (int i = 0; i < n; ++i)
+        value = value * 10 + (s[i] - '0');
+    return value;
+}
+
+File_sig Sig_of(const struct stat& st)
+{
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            quint64(st.st_ino)};
+}
+
+// Every day file ("MMDD.txt" of a real date, either case) and every year
+// index of the year folders "YYYY" in the diary folder, with what the
+// folder's listing says of each.
+std::vector<Listed_file> List_diary(const QString& app_dir)
+{
+    std::vector<Listed_file> files;
+    const QByteArray root = QFile::encodeName(app_dir);
+    DIR* top = ::opendir(root.constData());
+    if (!top)
+        return files;
+    std::vector<int> years;
+    while (const dirent* entry = ::readdir(top)) {
+        if (std::strlen(entry->d_name) != 4 || !Digits(entry->d_name, 4))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(top), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            years.push_back(Number(entry->d_name, 4));
+    }
+    ::closedir(top);
+    std::sort(years.begin(), years.end());
+    files.reserve(years.size() * 366);
+    for (const int year : years) {
+        const QString year_name = QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+        const QByteArray folder = root + '/' + QFile::encodeName(year_name);
+        DIR* dir = ::opendir(folder.constData());
+        if (!dir)
+            continue;
+        while (const dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            const size_t length = std::strlen(name);
+            int date = -1;
+            if (length == 8 && Digits(name, 4) && ::strcasecmp(name + 4, ".txt") == 0) {
+                const int month = Number(name, 2);
+                const int day = Number(name + 2, 2);
+                if (QDate(year, month, day).isValid())
+                    date = Date_number(year, month, day);
+            } else if (::strcasecmp(name, "keyword.txt") == 0) {
+                date = 0;
+            }
+            if (date < 0)
+                continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), name, &st, 0) != 0)
+                continue;
+            files.push_back(
+                {year_name + QLatin1Char('/') + QFile::decodeName(name), Sig_of(st), year, date});
+        }
+        ::closedir(dir);
+    }
+    return files;
+}
+
+struct Day_memo {
+    bool memory = false;
+    QString memo;
+};
+
+// The memo and memory flag of every day of the year, from its index: a day
+// with several lines is marked when any of them is, and has the last one's
+// memo, as the main window reads it.
+QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* error)
+{
+    QHash<int, Day_memo> memos;
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read = Read_file_bytes(store.Keyword_file_path(year), bytes, exists);
+    if (!read.Ok()) {
+        if (error)
+            *error = read;
+        return memos;
+    }
+    For_each_line(bytes, [&](QByteArrayView line) {
+        const QString text = cp932::Decode_text(line);
+        const std::optional<Key_date> key = Key_date_of(text);
+        if (!key || key->year != year || !QDate(key->year, key->month, key->day).isValid())
+            return;
+        Day_memo& memo = memos[Date_number(key->year, key->month, key->day)];
+        memo.memory = memo.memory || (text.size() > 10 && text.at(10) == u'1');
+        memo.memo = text.mid(11);
+    });
+    return memos;
+}
+
+// A day as the index holds it.
+struct Day_row {
+    int date = 0;
+    QString text;  // as written
+    QString folded_text;
+    QString memo;
+    QString folded_memo;
+    bool memory = false;
+};
+
+Day_row Row_of(int date, const QString& text, const Day_memo& memo, const Fold_options& options)
+{
+    return {date, text, Fold(text, options), memo.memo, Fold(memo.memo, options), memo.memory};
+}
+
+void Note_unreadable(Fulltext_result& result, const Io_result& error)
+{
+    if (error.Ok())
+        return;
+    if (result.unreadable++ == 0)
+        result.first_unreadable = error;
+}
+
+void Sort_hits(std::vector<Fulltext_hit>& hits, bool newest_first)
+{
+    std::sort(hits.begin(), hits.end(),
+              [newest_first](const Fulltext_hit& a, const Fulltext_hit& b) {
+                  return newest_first ? a.date > b.date : a.date < b.date;
+              });
+}
+
+// ---- SQLite ----
+
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    Statement() = default;
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &handle, nullptr); }
+    Statement(sqlite3* db, const QByteArray& sql)
+    {
+        sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &handle, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(handle); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    explicit operator bool() const { return handle != nullptr; }
+
+    void Bind(int i, const QString& text)
+    {
+        sqlite3_bind_text16(handle, i, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+    }
+    void Bind(int i, qint64 value) { sqlite3_bind_int64(handle, i, value); }
+    void Bind_null(int i) { sqlite3_bind_null(handle, i); }
+    int Step() { return sqlite3_step(handle); }
+    // Runs a statement that returns no rows, and makes it ready again.
+    bool Run()
+    {
+        const int rc = sqlite3_step(handle);
+        sqlite3_reset(handle);
+        sqlite3_clear_bindings(handle);
+        return rc == SQLITE_DONE;
+    }
+    void Reset()
+    {
+        sqlite3_reset(handle);
+        sqlite3_clear_bindings(handle);
+    }
+    QString Text(int column) const
+    {
+        const void* text = sqlite3_column_text16(handle, column);
+        const int bytes = sqlite3_column_bytes16(handle, column);
+        return text ? QString(static_cast<const QChar*>(text), bytes / 2) : QString();
+    }
+    qint64 Int(int column) const { return sqlite3_column_int64(handle, column); }
+};
+
+// words_in(text, word): the word's UTF-8 bytes occur in the text's. UTF-8
+// is self-synchronising, so a byte match is a match of whole characters.
+void Words_in_function(sqlite3_context* context, int, sqlite3_value** values)
+{
+    const void* text = sqlite3_value_text(values[0]);
+    const int text_size = sqlite3_value_bytes(values[0]);
+    const void* word = sqlite3_value_text(values[1]);
+    const int word_size = sqlite3_value_bytes(values[1]);
+    const bool found =
+        text && word && ::memmem(text, size_t(text_size), word, size_t(word_size)) != nullptr;
+    sqlite3_result_int(context, found ? 1 : 0);
+}
+
+bool Damage_code(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT ||
+           primary == SQLITE_SCHEMA;
+}
+
+// The number of characters (not UTF-16 units) in a word.
+qsizetype Characters_in(const QString& word)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < word.size(); ++i)
+        if (!word.at(i).isLowSurrogate())
+            ++count;
+    return count;
+}
+
+// The characters of the word from character first, count of them.
+QString Characters(const QString& word, qsizetype first, qsizetype count)
+{
+    qsizetype at = 0;
+    for (qsizetype c = 0; c < first; ++c)
+        at += word.at(at).isHighSurrogate() ? 2 : 1;
+    qsizetype end = at;
+    for (qsizetype c = 0; c < count; ++c)
+        end += word.at(end).isHighSurrogate() ? 2 : 1;
+    return word.mid(at, end - at);
+}
+
+// An FTS5 query that every day holding all the words passes: for each word
+// of three characters or more, trigrams covering it. Days that pass are
+// checked for the words themselves, so the query may let others through.
+QString Trigram_query(const QStringList& words)
+{
+    QStringList terms;
+    for (const QString& word : words) {
+        const qsizetype n = Characters_in(word);
+        if (n < 3)
+            continue;
+        for (qsizetype first = 0;; first += 3) {
+            const qsizetype at = std::min(first, n - 3);
+            QString trigram = Characters(word, at, 3);
+            trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            terms.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
+            if (at == n - 3)
+                break;
+        }
+    }
+    terms.removeDuplicates();
+    return terms.join(QStringLiteral(" AND "));
+}
+
+}  // namespace
+
+// ---- One connection to an index ----
+
+struct Fulltext_index::Db {
+    sqlite3* handle = nullptr;
+    int last_code = SQLITE_OK;
+    ino_t inode = 0;
+    QHash<QString, File_sig> files;  // what the index was made from
+
+    ~Db() { sqlite3_close_v2(handle); }
+
+    bool Open(const QString& path, bool create)
+    {
+        const int flags =
+            SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+        last_code = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+        if (last_code != SQLITE_OK)
+            return false;
+        sqlite3_extended_result_codes(handle, 1);
+        sqlite3_busy_timeout(handle, 3000);
+        sqlite3_create_function_v2(handle, "words_in", 2,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   Words_in_function, nullptr, nullptr, nullptr);
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            inode = st.st_ino;
+        return true;
+    }
+
+    bool Exec(const char* sql)
+    {
+        last_code = sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+        return last_code == SQLITE_OK;
+    }
+    bool Exec(const QString& sql) { return Exec(sql.toUtf8().constData()); }
+
+    bool Done(Statement& statement, bool ok)
+    {
+        if (!ok)
+            last_code = sqlite3_extended_errcode(handle);
+        (void)statement;
+        return ok;
+    }
+
+    QString Error() const
+    {
+        return QString::fromUtf8(sqlite3_errstr(last_code)) + QStringLiteral(" (") +
+               QString::number(last_code) + QLatin1Char(')');
+    }
+    bool Damaged() const { return Damage_code(last_code); }
+
+    bool Create_schema(const QString& app_dir, const Fold_options& options)
+    {
+        if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                  "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                  // The short columns first: a search reads them from the
+                  // row's first page, without the text's overflow pages.
+                  "CREATE TABLE days(id INTEGER PRIMARY KEY, memory INTEGER NOT NULL,"
+                  " memo TEXT NOT NULL, fmemo TEXT NOT NULL, ftext TEXT NOT NULL);"
+                  "CREATE TABLE originals(id INTEGER PRIMARY KEY, text TEXT NOT NULL);"
+                  "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
+                  " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
+                  "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='days',"
+                  " content_rowid='id', detail=none, tokenize='trigram case_sensitive 1');"))
+            return false;
+        Statement meta(handle, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
+        const std::pair<QString, QString> values[] = {
+            {QStringLiteral("format"), Index_format},
+            {QStringLiteral("folding"), options.Name()},
+            {QStringLiteral("diary"), app_dir},
+        };
+        for (const auto& [key, value] : values) {
+            meta.Bind(1, key);
+            meta.Bind(2, value);
+            if (!Done(meta, meta.Run()))
+                return false;
+        }
+        return true;
+    }
+
+    QString Meta(const QString& key)
+    {
+        Statement statement(handle, "SELECT value FROM meta WHERE key = ?1");
+        if (!statement) {
+            last_code = sqlite3_extended_errcode(handle);
+            return {};
+        }
+        statement.Bind(1, key);
+        const int rc = statement.Step();
+        if (rc == SQLITE_ROW)
+            return statement.Text(0);
+        if (rc != SQLITE_DONE)
+            last_code = sqlite3_extended_errcode(handle);
+        return {};
+    }
+
+    bool Load_files()
+    {
+        files.clear();
+        Statement statement(handle, "SELECT path, size, mtime, inode FROM files");
+        if (!statement)
+            return Done(statement, false);
+        int rc;
+        while ((rc = statement.Step()) == SQLITE_ROW)
+            files.insert(statement.Text(0),
+                         {statement.Int(1), statement.Int(2), quint64(statement.Int(3))});
+        return Done(statement, rc == SQLITE_DONE);
+    }
+
+    // Removes the day's row, if any, from the table and the trigram index.
+    bool Remove_day(int date)
+    {
+        Statement old(handle, "SELECT ftext, fmemo FROM days WHERE id = ?1");
+        old.Bind(1, qint64(date));
+        const int rc = old.Step();
+        if (rc == SQLITE_DONE)
+            return true;
+        if (rc != SQLITE_ROW)
+            return Done(old, false);
+        Statement unindex(handle,
+                          "INSERT INTO fts(fts, rowid, ftext, fmemo) VALUES('delete', ?1, ?2, ?3)");
+        unindex.Bind(1, qint64(date));
+        unindex.Bind(2, old.Text(0));
+        unindex.Bind(3, old.Text(1));
+        old.Reset();
+        if (!Done(unindex, unindex.Run()))
+            return false;
+        Statement drop(handle, "DELETE FROM days WHERE id = ?1");
+        drop.Bind(1, qint64(date));
+        if (!Done(drop, drop.Run()))
+            return false;
+        Statement drop_original(handle, "DELETE FROM originals WHERE id = ?1");
+        drop_original.Bind(1, qint64(date));
+        return Done(drop_original, drop_original.Run());
+    }
+
+    struct Inserts {
+        Statement day, original, index;
+        explicit Inserts(sqlite3* db)
+            : day(db,
+                  "INSERT INTO days(id, ftext, fmemo, memo, memory) VALUES(?1, ?2, ?3, ?4, ?5)"),
+              original(db, "INSERT INTO originals(id, text) VALUES(?1, ?2)"),
+              index(db, "INSERT INTO fts(rowid, ftext, fmemo) VALUES(?1, ?2, ?3)")
+        {}
+    };
+
+    bool Insert_day(Inserts& inserts, const Day_row& row)
+    {
+        inserts.day.Bind(1, qint64(row.date));
+        inserts.day.Bind(2, row.folded_text);
+        inserts.day.Bind(3, row.folded_memo);
+        inserts.day.Bind(4, row.memo);
+        inserts.day.Bind(5, qint64(row.memory));
+        if (!Done(inserts.day, inserts.day.Run()))
+            return false;
+        // The text as written is kept only where folding changed it.
+        if (row.folded_text != row.text) {
+            inserts.original.Bind(1, qint64(row.date));
+            inserts.original.Bind(2, row.text);
+            if (!Done(inserts.original, inserts.original.Run()))
+                return false;
+        }
+        inserts.index.Bind(1, qint64(row.date));
+        inserts.index.Bind(2, row.folded_text);
+        inserts.index.Bind(3, row.folded_memo);
+        return Done(inserts.index, inserts.index.Run());
+    }
+
+    bool Store_files(const std::vector<std::pair<QString, File_sig>>& changed,
+                     const QStringList& removed)
+    {
+        Statement put(
+            handle,
+            "INSERT OR REPLACE INTO files(path, size, mtime, inode) VALUES(?1, ?2, ?3, ?4)");
+        for (const auto& [path, sig] : changed) {
+            put.Bind(1, path);
+            put.Bind(2, sig.size);
+            put.Bind(3, sig.mtime_ns);
+            put.Bind(4, qint64(sig.inode));
+            if (!Done(put, put.Run()))
+                return false;
+        }
+        Statement drop(handle, "DELETE FROM files WHERE path = ?1");
+        for (const QString& path : removed) {
+            drop.Bind(1, path);
+            if (!Done(drop, drop.Run()))
+                return false;
+        }
+        return true;
+    }
+};
+
+// ---- Reading days ----
+
+QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io_result* error)
+{
+    const Text_read read = store.Read_text_file(store.Day_file_path(year, month, day));
+    if (error)
+        *error = read.result;
+    return read.result.Ok() ? read.text : QString();
+}
+
+namespace {
+
+// Hands each day of the years given a row read from the files: a day with a
+// file (one of file_dates) or an index record has a row. A day whose file
+// cannot be read, and a year whose index cannot be, are noted in result and
+// in failed_days / failed_years, and the day gets no row.
+template <typename Each>
+void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& dates_by_year,
+                           const Fold_options& options, Fulltext_result* result,
+                           QSet<int>* failed_days, QSet<int>* failed_years,
+                           const std::atomic<bool>* cancel, Each&& each)
+{
+    for (const auto& [year, file_dates] : dates_by_year) {
+        if (cancel && cancel->load())
+            return;
+        Io_result memo_error;
+        const QHash<int, Day_memo> memos = Read_year_memos(store, year, &memo_error);
+        if (!memo_error.Ok()) {
+            if (result)
+                Note_unreadable(*result, memo_error);
+            if (failed_years)
+                failed_years->insert(year);
+        }
+        QList<int> dates(file_dates.cbegin(), file_dates.cend());
+        for (auto it = memos.cbegin(); it != memos.cend(); ++it)
+            if (!file_dates.contains(it.key()))
+                dates.append(it.key());
+        std::sort(dates.begin(), dates.end());
+        for (const int date : dates) {
+            QString text;
+            if (file_dates.contains(date)) {
+                Io_result error;
+                text =
+                    Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100, &error);
+                if (!error.Ok()) {
+                    if (result)
+                        Note_unreadable(*result, error);
+                    if (failed_days)
+                        failed_days->insert(date);
+                    continue;
+                }
+            }
+            each(Row_of(date, text, memos.value(date), options));
+        }
+    }
+}
+
+std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, int first_year,
+                                       int last_year)
+{
+    std::map<int, QSet<int>> years;
+    for (const Listed_file& file : files) {
+        if (file.year < first_year || file.year > last_year)
+            continue;
+        QSet<int>& dates = years[file.year];
+        if (file.date != 0)
+            dates.insert(file.date);
+    }
+    return years;
+}
+
+// Builds an index from nothing into the file at path (which must not be in
+// use): every day of the diary.
+bool Build_index(const QString& path, const QString& app_dir, const Fold_options& options,
+                 const std::atomic<bool>& cancel, std::atomic<int>& done, std::atomic<int>& total,
+                 QString& trouble)
+{
+    QFile::remove(path);
+    Fulltext_index::Db db;
+    if (!db.Open(path, true) || !db.Create_schema(app_dir, options)) {
+        trouble = db.Error();
+        return false;
+    }
+    const std::vector<Listed_file> files = List_diary(app_dir);
+    total = int(files.size());
+    done = 0;
+    Diary_store store(app_dir);
+    if (!db.Exec("BEGIN")) {
+        trouble = db.Error();
+        return false;
+    }
+    Fulltext_index::Db::Inserts inserts(db.handle);
+    QSet<int> failed_days;
+    QSet<int> failed_years;
+    bool ok = true;
+    For_each_day_of_years(store, Dates_by_year(files, 0, 9999), options, nullptr, &failed_days,
+                          &failed_years, &cancel, [&](const Day_row& row) {
+                              ok = ok && db.Insert_day(inserts, row);
+                              ++done;
+                          });
+    if (!ok || cancel) {
+        trouble = ok ? QStringLiteral("cancelled") : db.Error();
+        return false;
+    }
+    std::vector<std::pair<QString, File_sig>> recorded;
+    recorded.reserve(files.size());
+    for (const Listed_file& file : files) {
+        // A file that could not be read is left out, so that the next search
+        // tries it again.
+        if (file.date ? failed_days.contains(file.date) : failed_years.contains(file.year))
+            continue;
+        recorded.emplace_back(file.path, file.sig);
+    }
+    if (!db.Store_files(recorded, {}) || !db.Exec("COMMIT") ||
+        !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
+        !db.Exec("PRAGMA journal_mode=WAL")) {
+        trouble = db.Error();
+        return false;
+    }
+    done = total.load();
+    return true;
+}
+
+}  // namespace
+
+// ---- The plain search ----
+
+Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,
+                           const Fold_options& options)
+{
+    Fulltext_result result;
+    result.scanned = true;
+    result.words = Search_words(search.typed, options);
+    if (result.words.isEmpty())
+        return result;
+    Diary_store store(app_dir);
+    For_each_day_of_years(
+        store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
+        options, &result, nullptr, nullptr, nullptr, [&](const Day_row& row) {
+            if (All_words_in(result.words, row.folded_text, row.folded_memo))
+                result.hits.push_back({row.date, row.memory, row.memo});
+        });
+    Sort_hits(result.hits, search.newest_first);
+    return result;
+}
+
+// ---- Settings and places ----
+
+Fold_options Read_fold_options(const QString& app_dir)
+{
+    const QSettings file(Diary_store(app_dir).App_dir() + QStringLiteral("sorane-linux.ini"),
+                         QSettings::IniFormat);
+    Fold_options options;
+    options.width = file.value(QStringLiteral("fulltext/width"), options.width).toBool();
+    options.letter_case = file.value(QStringLiteral("fulltext/case"), options.letter_case).toBool();
+    options.kana = file.value(QStringLiteral("fulltext/kana"), options.kana).toBool();
+    return options;
+}
+
+Io_result Write_fold_options(const QString& app_dir, const Fold_options& options)
+{
+    const QString path = Diary_store(app_dir).App_dir() + QStringLiteral("sorane-linux.ini");
+    QSettings file(path, QSettings::IniFormat);
+    file.setValue(QStringLiteral("fulltext/width"), options.width);
+    file.setValue(QStringLiteral("fulltext/case"), options.letter_case);
+    file.setValue(QStringLiteral("fulltext/kana"), options.kana);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        return Io_result::Failure(Io_step::Write, 0, path);
+    return Io_result::Success();
+}
+
+QString Default_fulltext_cache_folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/sorane");
+}
+
+bool Trigram_index_available()
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    const bool ok = sqlite3_exec(db,
+                                 "CREATE VIRTUAL TABLE t USING fts5(a, detail=none,"
+                                 " tokenize='trigram case_sensitive 1')",
+                                 nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// ---- The index ----
+
+Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache,
+                               const Fold_options& fold, Start start)
+    : app_dir(Diary_store(diary_folder).App_dir()), cache_folder(cache), options(fold),
+      start_mode(start)
+{
+    if (!Trigram_index_available()) {
+        unavailable = QStringLiteral("この環境の SQLite には FTS5 の trigram がないため、"
+                                     "索引を使わずに日記のファイルを直接検索しています。");
+        return;
+    }
+    if (cache_folder.isEmpty() || !QDir().mkpath(cache_folder)) {
+        unavailable = QStringLiteral("キャッシュのフォルダーを作れないため、"
+                                     "索引を使わずに日記のファイルを直接検索しています。");
+        return;
+    }
+    cache_path = cache_folder + QLatin1Char('/') + Folder_key(app_dir) + QStringLiteral(".sqlite");
+    if (!Open_existing())
+        Start_build();
+}
+
+Fulltext_index::~Fulltext_index() { Stop_build(); }
+
+bool Fulltext_index::Open_existing()
+{
+    db.reset();
+    if (!QFile::exists(cache_path))
+        return false;
+    auto opened = std::make_unique<Db>();
+    if (!opened->Open(cache_path, false))
+        return false;
+    if (opened->Meta(QStringLiteral("format")) != Index_format ||
+        opened->Meta(QStringLiteral("folding")) != options.Name() ||
+        opened->Meta(QStringLiteral("diary")) != app_dir || !opened->Load_files())
+        return false;
+    opened->Exec("PRAGMA synchronous=NORMAL");
+    db = std::move(opened);
+    return true;
+}
+
+void Fulltext_index::Drop_cache(const QString& why)
+{
+    db.reset();
+    last_trouble = why;
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(cache_path + QLatin1String(suffix));
+}
+
+void Fulltext_index::Start_build()
+{
+    Stop_build();
+    Drop_cache(last_trouble);
+    cancel = false;
+    finished = false;
+    progress_done = 0;
+    progress_total = 0;
+    worker_ok = false;
+    const QString building = cache_path + QStringLiteral(".%1.building").arg(qint64(::getpid()));
+    auto job = [this, building] {
+        worker_ok = Build_index(building, app_dir, options, cancel, progress_done, progress_total,
+                                worker_trouble) &&
+                    ::rename(QFile::encodeName(building).constData(),
+                             QFile::encodeName(cache_path).constData()) == 0;
+        if (!worker_ok)
+            QFile::remove(building);
+        finished = true;
+    };
+    if (start_mode == Start::Foreground) {
+        job();
+        if (worker_ok)
+            Open_existing();
+        return;
+    }
+    worker = std::thread([job] {
+        // The build gives way to the window and to anything else running.
+        ::setpriority(PRIO_PROCESS, ::gettid(), 10);
+        job();
+    });
+}
+
+void Fulltext_index::Stop_build()
+{
+    if (!worker.joinable())
+        return;
+    cancel = true;
+    worker.join();
+}
+
+bool Fulltext_index::Building() const { return worker.joinable() && !finished.load(); }
+
+bool Fulltext_index::Take_finished_build()
+{
+    if (!worker.joinable() || !finished.load())
+        return false;
+    worker.join();
+    if (!worker_ok) {
+        last_trouble = worker_trouble;
+        return false;
+    }
+    return Open_existing();
+}
+
+// Reads again what changed on disk since the index was brought up to date.
+// Anything but Current: the index cannot be used now (trouble says why).
+Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
+{
+    const auto Failed = [this] { return db->Damaged() ? Update::Rebuild : Update::Failed; };
+    // Another copy of the program may have put a new index in place.
+    struct stat st {};
+    if (::stat(QFile::encodeName(cache_path).constData(), &st) != 0) {
+        trouble = QStringLiteral("索引のファイルがなくなったため、作り直しています。");
+        return Update::Rebuild;
+    }
+    if (st.st_ino != db->inode && !Open_existing()) {
+        trouble = QStringLiteral("索引のファイルが置き換えられて開けないため、作り直しています。");
+        return Update::Rebuild;
+    }
+    const std::vector<Listed_file> listed = List_diary(app_dir);
+    std::map<int, QSet<int>> dirty;  // year -> dates to read again
+    QSet<int> memo_years;            // years whose index changed
+    std::vector<std::pair<QString, File_sig>> changed;
+    QSet<QString> seen;
+    seen.reserve(qsizetype(listed.size()));
+    for (const Listed_file& file : listed) {
+        seen.insert(file.path);
+        const auto known = db->files.constFind(file.path);
+        if (known != db->files.cend() && *known == file.sig)
+            continue;
+        changed.emplace_back(file.path, file.sig);
+        if (file.date)
+            dirty[file.year].insert(file.date);
+        else
+            memo_years.insert(file.year);
+    }
+    QStringList removed;
+    for (auto it = db->files.cbegin(); it != db->files.cend(); ++it) {
+        if (seen.contains(it.key()))
+            continue;
+        removed.append(it.key());
+        const int year = it.key().left(4).toInt();
+        const QString name = it.key().mid(5);
+        if (name.compare(QStringLiteral("keyword.txt"), Qt::CaseInsensitive) == 0)
+            memo_years.insert(year);
+        else
+            dirty[year].insert(Date_number(year, name.left(2).toInt(), name.mid(2, 2).toInt()));
+    }
+    if (changed.empty() && removed.isEmpty())
+        return Update::Current;
+    if (int(changed.size() + size_t(removed.size())) > Most_changes_in_place) {
+        trouble = QStringLiteral("日記のファイルが多く変わったため、索引を作り直しています。");
+        return Update::Rebuild;
+    }
+    // A year whose index changed: every day it had or has a record for.
+    for (const int year : memo_years) {
+        QSet<int>& dates = dirty[year];
+        Statement rows(db->handle, "SELECT id FROM days WHERE id BETWEEN ?1 AND ?2");
+        rows.Bind(1, qint64(Date_number(year, 1, 1)));
+        rows.Bind(2, qint64(Date_number(year, 12, 31)));
+        int rc;
+        while ((rc = rows.Step()) == SQLITE_ROW)
+            dates.insert(int(rows.Int(0)));
+        if (rc != SQLITE_DONE) {
+            db->last_code = sqlite3_extended_errcode(db->handle);
+            trouble = db->Error();
+            return Failed();
+        }
+        Diary_store store(app_dir);
+        const QHash<int, Day_memo> memos = Read_year_memos(store, year, nullptr);
+        for (auto it = memos.cbegin(); it != memos.cend(); ++it)
+            dates.insert(it.key());
+    }
+    if (!db->Exec("BEGIN IMMEDIATE")) {
+        trouble = db->Error();
+        return Failed();
+    }
+    Diary_store store(app_dir);
+    QHash<QString, File_sig> now;  // the listing by path, for the days read
+    for (const Listed_file& file : listed)
+        now.insert(file.path, file.sig);
+    Db::Inserts inserts(db->handle);
+    bool ok = true;
+    QSet<int> failed_days;
+    QSet<int> failed_years;
+    for (const auto& [year, dates] : dirty) {
+        Io_result memo_error;
+        const QHash<int, Day_memo> memos = Read_year_memos(store, year, &memo_error);
+        if (!memo_error.Ok())
+            failed_years.insert(year);
+        for (const int date : dates) {
+            const int month = date / 100 % 100;
+            const int day = date % 100;
+            const bool has_file = Diary_store::File_exists(store.Day_file_path(year, month, day));
+            Io_result error;
+            const QString text =
+                has_file ? Read_day_for_search(store, year, month, day, &error) : QString();
+            if (!error.Ok()) {
+                failed_days.insert(date);
+                continue;
+            }
+            ok = ok && db->Remove_day(date);
+            if (ok && (has_file || memos.contains(date)))
+                ok = db->Insert_day(inserts, Row_of(date, text, memos.value(date), options));
+        }
+    }
+    // A file that could not be read keeps no listing, so that the next
+    // search reads it again.
+    std::erase_if(changed, [&](const std::pair<QString, File_sig>& file) {
+        const int year = file.first.left(4).toInt();
+        const QString name = file.first.mid(5);
+        if (name.compare(QStringLiteral("keyword.txt"), Qt::CaseInsensitive) == 0)
+            return failed_years.contains(year);
+        return failed_days.contains(
+            Date_number(year, name.left(2).toInt(), name.mid(2, 2).toInt()));
+    });
+    ok = ok && db->Store_files(changed, removed) && db->Exec("COMMIT");
+    if (!ok) {
+        trouble = db->Error();
+        const Update failed = Failed();
+        db->Exec("ROLLBACK");
+        db->Load_files();
+        return failed;
+    }
+    for (const auto& [path, sig] : changed)
+        db->files.insert(path, sig);
+    for (const QString& path : removed)
+        db->files.remove(path);
+    return Update::Current;
+}
+
+Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
+{
+    Take_finished_build();
+    if (!db && !Building() && unavailable.isEmpty() && !Open_existing())
+        Start_build();
+    QString trouble;
+    Update update = db ? Bring_up_to_date(trouble) : Update::Failed;
+    Fulltext_result result;
+    result.words = Search_words(search.typed, options);
+    if (update == Update::Current) {
+        if (result.words.isEmpty())
+            return result;
+        if (Query_index(search, result))
+            return result;
+        trouble = db->Error();
+        update = db->Damaged() ? Update::Rebuild : Update::Failed;
+        result.hits.clear();
+    }
+    if (update == Update::Rebuild) {
+        last_trouble = db && db->Damaged()
+                           ? QStringLiteral("索引が壊れていたため、作り直しています。")
+                           : trouble;
+        Start_build();
+    }
+    // No usable index (being built, or gone wrong): the files themselves.
+    result = Scan_diary(app_dir, search, options);
+    if (!unavailable.isEmpty())
+        result.index_trouble = unavailable;
+    else if (Building())
+        result.index_trouble =
+            last_trouble.isEmpty() ? QStringLiteral("索引を作っています。") : last_trouble;
+    else
+        result.index_trouble = trouble.isEmpty() ? last_trouble : trouble;
+    return result;
+}
+
+bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result& result)
+{
+    QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2";
+    const QString trigrams = Trigram_query(result.words);
+    if (!trigrams.isEmpty())
+        sql += " AND id IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
+    for (int w = 0; w < result.words.size(); ++w)
+        sql += QStringLiteral(" AND (words_in(ftext, ?%1) OR words_in(fmemo, ?%1))")
+                   .arg(w + 4)
+                   .toUtf8();
+    sql += search.newest_first ? " ORDER BY id DESC" : " ORDER BY id";
+    Statement query(db->handle, sql);
+    if (!query) {
+        db->last_code = sqlite3_extended_errcode(db->handle);
+        return false;
+    }
+    query.Bind(1, qint64(Date_number(search.first_year, 1, 1)));
+    query.Bind(2, qint64(Date_number(search.last_year, 12, 31)));
+    if (!trigrams.isEmpty())
+        query.Bind(3, trigrams);
+    for (int w = 0; w < result.words.size(); ++w)
+        query.Bind(w + 4, result.words.at(w));
+    int rc;
+    while ((rc = query.Step()) == SQLITE_ROW)
+        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2)});
+    if (rc == SQLITE_DONE)
+        return true;
+    db->last_code = sqlite3_extended_errcode(db->handle);
+    return false;
+}
+
+Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
+{
+    if (db && !Building()) {
+        Statement statement(db->handle,
+                            "SELECT coalesce(o.text, d.ftext) FROM days d LEFT JOIN originals o"
+                            " ON o.id = d.id WHERE d.id = ?1");
+        statement.Bind(1, qint64(date));
+        if (statement.Step() == SQLITE_ROW)
+            return Snippet_of(statement.Text(0), words, options);
+    }
+    Diary_store store(app_dir);
+    return Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100), words,
+                      options);
+}
