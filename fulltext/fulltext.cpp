@@ -7,6 +7,7 @@
 #include "store/store.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -19,7 +20,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +35,10 @@ const QString Index_format = QStringLiteral("sorane-fulltext 2");
 // More changed files than this are not read again in the user's thread: the
 // index is built again in the background instead.
 constexpr int Most_changes_in_place = 1500;
+
+// How often, at most, a search lists every year folder although the watch
+// on them reported nothing.
+constexpr qint64 Whole_listing_every_ms = 60000;
 
 using File_sig = Fulltext_index::File_sig;
 
@@ -66,17 +73,13 @@ File_sig Sig_of(const struct stat& st)
             quint64(st.st_ino)};
 }
 
-// Every day file ("MMDD.txt" of a real date, either case) and every year
-// index of the year folders "YYYY" in the diary folder, with what the
-// folder's listing says of each.
-std::vector<Listed_file> List_diary(const QString& app_dir)
+// The year folders "YYYY" in the diary folder.
+std::vector<int> List_years(const QString& app_dir)
 {
-    std::vector<Listed_file> files;
-    const QByteArray root = QFile::encodeName(app_dir);
-    DIR* top = ::opendir(root.constData());
-    if (!top)
-        return files;
     std::vector<int> years;
+    DIR* top = ::opendir(QFile::encodeName(app_dir).constData());
+    if (!top)
+        return years;
     while (const dirent* entry = ::readdir(top)) {
         if (std::strlen(entry->d_name) != 4 || !Digits(entry->d_name, 4))
             continue;
@@ -86,6 +89,22 @@ std::vector<Listed_file> List_diary(const QString& app_dir)
     }
     ::closedir(top);
     std::sort(years.begin(), years.end());
+    return years;
+}
+
+// Every day file ("MMDD.txt" of a real date, either case) and every year
+// index of the year folders given (all of them when none are), with what
+// the folder's listing says of each.
+std::vector<Listed_file> List_diary(const QString& app_dir,
+                                    const std::optional<QSet<int>>& only_years = std::nullopt)
+{
+    std::vector<Listed_file> files;
+    const QByteArray root = QFile::encodeName(app_dir);
+    std::vector<int> years;
+    if (only_years)
+        years.assign(only_years->cbegin(), only_years->cend());
+    else
+        years = List_years(app_dir);
     files.reserve(years.size() * 366);
     for (const int year : years) {
         const QString year_name = QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
@@ -697,7 +716,11 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
         Start_build();
 }
 
-Fulltext_index::~Fulltext_index() { Stop_build(); }
+Fulltext_index::~Fulltext_index()
+{
+    Stop_build();
+    Stop_watching();
+}
 
 bool Fulltext_index::Open_existing()
 {
@@ -713,6 +736,7 @@ bool Fulltext_index::Open_existing()
         return false;
     opened->Exec("PRAGMA synchronous=NORMAL");
     db = std::move(opened);
+    Stop_watching();
     return true;
 }
 
@@ -778,6 +802,74 @@ bool Fulltext_index::Take_finished_build()
     return Open_existing();
 }
 
+void Fulltext_index::Watch_folders()
+{
+    Stop_watching();
+    watch_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch_fd < 0)
+        return;
+    constexpr uint32_t Folder_events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                       IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB;
+    if (::inotify_add_watch(watch_fd, QFile::encodeName(app_dir).constData(), Folder_events) < 0) {
+        Stop_watching();
+        return;
+    }
+    for (const int year : List_years(app_dir)) {
+        const QString folder = app_dir + QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+        const int wd = ::inotify_add_watch(watch_fd, QFile::encodeName(folder).constData(),
+                                           Folder_events | IN_MODIFY | IN_CLOSE_WRITE);
+        if (wd < 0) {
+            // Out of watches: every search lists every folder instead.
+            Stop_watching();
+            return;
+        }
+        watched_years.insert(wd, year);
+    }
+}
+
+void Fulltext_index::Stop_watching()
+{
+    if (watch_fd >= 0)
+        ::close(watch_fd);
+    watch_fd = -1;
+    watched_years.clear();
+}
+
+std::optional<QSet<int>> Fulltext_index::Years_to_check()
+{
+    // Changes the watch cannot see (a folder shared over the network) are
+    // found by a whole listing now and then.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (watch_fd < 0 || now - last_full_check_ms > Whole_listing_every_ms) {
+        // The watch is set before the listing, so that nothing falls between.
+        Watch_folders();
+        last_full_check_ms = now;
+        return std::nullopt;
+    }
+    QSet<int> years;
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(watch_fd, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            const auto year = watched_years.constFind(event->wd);
+            // A year folder made, removed or renamed, a folder gone, or
+            // events lost: everything is listed again.
+            if (year == watched_years.cend() ||
+                (event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF))) {
+                Watch_folders();
+                last_full_check_ms = now;
+                return std::nullopt;
+            }
+            years.insert(*year);
+        }
+    }
+    return years;
+}
+
 // Reads again what changed on disk since the index was brought up to date.
 // Anything but Current: the index cannot be used now (trouble says why).
 Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
@@ -793,7 +885,10 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
         trouble = QStringLiteral("索引のファイルが置き換えられて開けないため、作り直しています。");
         return Update::Rebuild;
     }
-    const std::vector<Listed_file> listed = List_diary(app_dir);
+    const std::optional<QSet<int>> scope = Years_to_check();
+    if (scope && scope->isEmpty())
+        return Update::Current;
+    const std::vector<Listed_file> listed = List_diary(app_dir, scope);
     std::map<int, QSet<int>> dirty;  // year -> dates to read again
     QSet<int> memo_years;            // years whose index changed
     std::vector<std::pair<QString, File_sig>> changed;
@@ -812,10 +907,10 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
     }
     QStringList removed;
     for (auto it = db->files.cbegin(); it != db->files.cend(); ++it) {
-        if (seen.contains(it.key()))
+        const int year = it.key().left(4).toInt();
+        if (seen.contains(it.key()) || (scope && !scope->contains(year)))
             continue;
         removed.append(it.key());
-        const int year = it.key().left(4).toInt();
         const QString name = it.key().mid(5);
         if (name.compare(QStringLiteral("keyword.txt"), Qt::CaseInsensitive) == 0)
             memo_years.insert(year);

@@ -8,17 +8,22 @@
 // diary folder, and it never writes a diary file. Before each search it is
 // brought up to date from the year folders' listings (name, size, change
 // time, inode of every day file and index): only what changed is read
-// again. A missing, damaged or older index, or one made with other folding,
+// again. A watch on the folders (inotify) says which year folders changed,
+// so a search lists only those; every folder is listed at the first search
+// and again at least once a minute, for changes no watch sees. A missing, damaged or older index, or one made with other folding,
 // is built again from nothing in the background; until it is there, each
 // search reads the files themselves, so no search ever misses a word.
 
 #include "fulltext/fold.h"
 #include "store/io_result.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -125,6 +130,12 @@ private:
         Rebuild,  // it must be built again
     };
     Update Bring_up_to_date(QString& trouble);
+    // The year folders to list again before a search: those the watch on
+    // the folders saw change (none when nothing changed), or every one
+    // (nothing) when the watch cannot tell.
+    std::optional<QSet<int>> Years_to_check();
+    void Watch_folders();
+    void Stop_watching();
     // The index's answer; false when SQLite failed (db->last_code says how).
     bool Query_index(const Fulltext_search& search, Fulltext_result& result);
 
@@ -134,6 +145,9 @@ private:
     Fold_options options;
     Start start_mode;
     std::unique_ptr<Db> db;
+    int watch_fd = -1;              // inotify on the diary and year folders
+    QHash<int, int> watched_years;  // watch -> year
+    qint64 last_full_check_ms = 0;
     QString unavailable;
     QString last_trouble;  // why the index was last built again
 
