@@ -30,7 +30,7 @@
 namespace {
 
 // Written into every index; an index of another format is built again.
-const QString Index_format = QStringLiteral("sorane-fulltext 2");
+const QString Index_format = QStringLiteral("sorane-fulltext 4");
 
 // More changed files than this are not read again in the user's thread: the
 // index is built again in the background instead.
@@ -243,17 +243,80 @@ struct Statement {
     qint64 Int(int column) const { return sqlite3_column_int64(handle, column); }
 };
 
-// words_in(text, word): the word's UTF-8 bytes occur in the text's. UTF-8
-// is self-synchronising, so a byte match is a match of whole characters.
-void Words_in_function(sqlite3_context* context, int, sqlite3_value** values)
+// The index's tokenizer. A text gives, at each character, the character
+// itself and, at the same position, the character with the next one: every
+// word of one character is a token, and a longer word is the phrase of its
+// character pairs at consecutive positions. So every word, of any length,
+// is found exactly by the index, and no text is read to check it. The text
+// comes folded already (fold.h): the tokenizer changes nothing.
+constexpr const char* Tokenizer_name = "sorane_pairs";
+
+int Utf8_next(const char* text, int size, int at)
 {
-    const void* text = sqlite3_value_text(values[0]);
-    const int text_size = sqlite3_value_bytes(values[0]);
-    const void* word = sqlite3_value_text(values[1]);
-    const int word_size = sqlite3_value_bytes(values[1]);
-    const bool found =
-        text && word && ::memmem(text, size_t(text_size), word, size_t(word_size)) != nullptr;
-    sqlite3_result_int(context, found ? 1 : 0);
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    return std::min(size, at + length);
+}
+
+int Pairs_create(void*, const char**, int, Fts5Tokenizer** out)
+{
+    static char instance;
+    *out = reinterpret_cast<Fts5Tokenizer*>(&instance);
+    return SQLITE_OK;
+}
+
+void Pairs_delete(Fts5Tokenizer*) {}
+
+int Pairs_tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int size,
+                   int (*token)(void*, int, const char*, int, int, int))
+{
+    if (size <= 0)
+        return SQLITE_OK;
+    if (flags & FTS5_TOKENIZE_QUERY) {
+        // A word searched for: one character, or its pairs in order.
+        int first = 0;
+        int second = Utf8_next(text, size, 0);
+        if (second >= size)
+            return token(context, 0, text, size, 0, size);
+        while (second < size) {
+            const int end = Utf8_next(text, size, second);
+            if (const int rc = token(context, 0, text + first, end - first, first, end))
+                return rc;
+            first = second;
+            second = end;
+        }
+        return SQLITE_OK;
+    }
+    for (int at = 0; at < size;) {
+        const int next = Utf8_next(text, size, at);
+        if (const int rc = token(context, 0, text + at, next - at, at, next))
+            return rc;
+        if (next < size) {
+            const int end = Utf8_next(text, size, next);
+            if (const int rc = token(context, FTS5_TOKEN_COLOCATED, text + at, end - at, at, end))
+                return rc;
+        }
+        at = next;
+    }
+    return SQLITE_OK;
+}
+
+// Makes the tokenizer known to a connection; false when it has no FTS5.
+bool Register_tokenizer(sqlite3* db)
+{
+    fts5_api* api = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return false;
+    }
+    sqlite3_bind_pointer(statement, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (!api || api->iVersion < 2)
+        return false;
+    static fts5_tokenizer pairs{Pairs_create, Pairs_delete, Pairs_tokenize};
+    return api->xCreateTokenizer(api, Tokenizer_name, nullptr, &pairs, nullptr) == SQLITE_OK;
 }
 
 bool Damage_code(int code)
@@ -263,49 +326,16 @@ bool Damage_code(int code)
            primary == SQLITE_SCHEMA;
 }
 
-// The number of characters (not UTF-16 units) in a word.
-qsizetype Characters_in(const QString& word)
+// The FTS5 query for days holding every word: each word a phrase.
+QString Index_query(const QStringList& words)
 {
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < word.size(); ++i)
-        if (!word.at(i).isLowSurrogate())
-            ++count;
-    return count;
-}
-
-// The characters of the word from character first, count of them.
-QString Characters(const QString& word, qsizetype first, qsizetype count)
-{
-    qsizetype at = 0;
-    for (qsizetype c = 0; c < first; ++c)
-        at += word.at(at).isHighSurrogate() ? 2 : 1;
-    qsizetype end = at;
-    for (qsizetype c = 0; c < count; ++c)
-        end += word.at(end).isHighSurrogate() ? 2 : 1;
-    return word.mid(at, end - at);
-}
-
-// An FTS5 query that every day holding all the words passes: for each word
-// of three characters or more, trigrams covering it. Days that pass are
-// checked for the words themselves, so the query may let others through.
-QString Trigram_query(const QStringList& words)
-{
-    QStringList terms;
-    for (const QString& word : words) {
-        const qsizetype n = Characters_in(word);
-        if (n < 3)
-            continue;
-        for (qsizetype first = 0;; first += 3) {
-            const qsizetype at = std::min(first, n - 3);
-            QString trigram = Characters(word, at, 3);
-            trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            terms.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
-            if (at == n - 3)
-                break;
-        }
+    QStringList phrases;
+    for (QString word : words) {
+        word.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        phrases.append(QLatin1Char('"') + word + QLatin1Char('"'));
     }
-    terms.removeDuplicates();
-    return terms.join(QStringLiteral(" AND "));
+    phrases.removeDuplicates();
+    return phrases.join(QStringLiteral(" AND "));
 }
 
 }  // namespace
@@ -317,8 +347,13 @@ struct Fulltext_index::Db {
     int last_code = SQLITE_OK;
     ino_t inode = 0;
     QHash<QString, File_sig> files;  // what the index was made from
+    std::unique_ptr<Statement> snippet_text;
 
-    ~Db() { sqlite3_close_v2(handle); }
+    ~Db()
+    {
+        snippet_text.reset();
+        sqlite3_close_v2(handle);
+    }
 
     bool Open(const QString& path, bool create)
     {
@@ -329,9 +364,10 @@ struct Fulltext_index::Db {
             return false;
         sqlite3_extended_result_codes(handle, 1);
         sqlite3_busy_timeout(handle, 3000);
-        sqlite3_create_function_v2(handle, "words_in", 2,
-                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                                   Words_in_function, nullptr, nullptr, nullptr);
+        if (!Register_tokenizer(handle)) {
+            last_code = SQLITE_ERROR;
+            return false;
+        }
         struct stat st {};
         if (::stat(QFile::encodeName(path).constData(), &st) == 0)
             inode = st.st_ino;
@@ -364,15 +400,17 @@ struct Fulltext_index::Db {
     {
         if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
                   "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-                  // The short columns first: a search reads them from the
-                  // row's first page, without the text's overflow pages.
+                  // What a search lists is kept apart from the texts, so
+                  // that listing thousands of days reads a few pages.
                   "CREATE TABLE days(id INTEGER PRIMARY KEY, memory INTEGER NOT NULL,"
-                  " memo TEXT NOT NULL, fmemo TEXT NOT NULL, ftext TEXT NOT NULL);"
+                  " memo TEXT NOT NULL);"
+                  "CREATE TABLE texts(id INTEGER PRIMARY KEY, fmemo TEXT NOT NULL,"
+                  " ftext TEXT NOT NULL);"
                   "CREATE TABLE originals(id INTEGER PRIMARY KEY, text TEXT NOT NULL);"
                   "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
                   " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
-                  "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='days',"
-                  " content_rowid='id', detail=none, tokenize='trigram case_sensitive 1');"))
+                  "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='texts',"
+                  " content_rowid='id', tokenize='sorane_pairs');"))
             return false;
         Statement meta(handle, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
         const std::pair<QString, QString> values[] = {
@@ -418,10 +456,10 @@ struct Fulltext_index::Db {
         return Done(statement, rc == SQLITE_DONE);
     }
 
-    // Removes the day's row, if any, from the table and the trigram index.
+    // Removes the day's row, if any, from the table and the index.
     bool Remove_day(int date)
     {
-        Statement old(handle, "SELECT ftext, fmemo FROM days WHERE id = ?1");
+        Statement old(handle, "SELECT ftext, fmemo FROM texts WHERE id = ?1");
         old.Bind(1, qint64(date));
         const int rc = old.Step();
         if (rc == SQLITE_DONE)
@@ -436,20 +474,21 @@ struct Fulltext_index::Db {
         old.Reset();
         if (!Done(unindex, unindex.Run()))
             return false;
-        Statement drop(handle, "DELETE FROM days WHERE id = ?1");
-        drop.Bind(1, qint64(date));
-        if (!Done(drop, drop.Run()))
-            return false;
-        Statement drop_original(handle, "DELETE FROM originals WHERE id = ?1");
-        drop_original.Bind(1, qint64(date));
-        return Done(drop_original, drop_original.Run());
+        for (const char* sql : {"DELETE FROM days WHERE id = ?1", "DELETE FROM texts WHERE id = ?1",
+                                "DELETE FROM originals WHERE id = ?1"}) {
+            Statement drop(handle, sql);
+            drop.Bind(1, qint64(date));
+            if (!Done(drop, drop.Run()))
+                return false;
+        }
+        return true;
     }
 
     struct Inserts {
-        Statement day, original, index;
+        Statement day, text, original, index;
         explicit Inserts(sqlite3* db)
-            : day(db,
-                  "INSERT INTO days(id, ftext, fmemo, memo, memory) VALUES(?1, ?2, ?3, ?4, ?5)"),
+            : day(db, "INSERT INTO days(id, memory, memo) VALUES(?1, ?2, ?3)"),
+              text(db, "INSERT INTO texts(id, fmemo, ftext) VALUES(?1, ?2, ?3)"),
               original(db, "INSERT INTO originals(id, text) VALUES(?1, ?2)"),
               index(db, "INSERT INTO fts(rowid, ftext, fmemo) VALUES(?1, ?2, ?3)")
         {}
@@ -458,11 +497,14 @@ struct Fulltext_index::Db {
     bool Insert_day(Inserts& inserts, const Day_row& row)
     {
         inserts.day.Bind(1, qint64(row.date));
-        inserts.day.Bind(2, row.folded_text);
-        inserts.day.Bind(3, row.folded_memo);
-        inserts.day.Bind(4, row.memo);
-        inserts.day.Bind(5, qint64(row.memory));
+        inserts.day.Bind(2, qint64(row.memory));
+        inserts.day.Bind(3, row.memo);
         if (!Done(inserts.day, inserts.day.Run()))
+            return false;
+        inserts.text.Bind(1, qint64(row.date));
+        inserts.text.Bind(2, row.folded_memo);
+        inserts.text.Bind(3, row.folded_text);
+        if (!Done(inserts.text, inserts.text.Run()))
             return false;
         // The text as written is kept only where folding changed it.
         if (row.folded_text != row.text) {
@@ -679,17 +721,17 @@ QString Default_fulltext_cache_folder()
            QStringLiteral("/sorane");
 }
 
-bool Trigram_index_available()
+bool Fulltext_index_available()
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
-    const bool ok = sqlite3_exec(db,
-                                 "CREATE VIRTUAL TABLE t USING fts5(a, detail=none,"
-                                 " tokenize='trigram case_sensitive 1')",
-                                 nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok =
+        Register_tokenizer(db) &&
+        sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING fts5(a, tokenize='sorane_pairs')", nullptr,
+                     nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }
@@ -701,8 +743,8 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
     : app_dir(Diary_store(diary_folder).App_dir()), cache_folder(cache), options(fold),
       start_mode(start)
 {
-    if (!Trigram_index_available()) {
-        unavailable = QStringLiteral("この環境の SQLite には FTS5 の trigram がないため、"
+    if (!Fulltext_index_available()) {
+        unavailable = QStringLiteral("この環境の SQLite には全文検索の機能 (FTS5) がないため、"
                                      "索引を使わずに日記のファイルを直接検索しています。");
         return;
     }
@@ -1038,14 +1080,9 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
 
 bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result& result)
 {
-    QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2";
-    const QString trigrams = Trigram_query(result.words);
-    if (!trigrams.isEmpty())
-        sql += " AND id IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
-    for (int w = 0; w < result.words.size(); ++w)
-        sql += QStringLiteral(" AND (words_in(ftext, ?%1) OR words_in(fmemo, ?%1))")
-                   .arg(w + 4)
-                   .toUtf8();
+    // The days the index finds hold every word: nothing is read to check.
+    QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2"
+                     " AND id IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
     sql += search.newest_first ? " ORDER BY id DESC" : " ORDER BY id";
     Statement query(db->handle, sql);
     if (!query) {
@@ -1054,10 +1091,7 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     }
     query.Bind(1, qint64(Date_number(search.first_year, 1, 1)));
     query.Bind(2, qint64(Date_number(search.last_year, 12, 31)));
-    if (!trigrams.isEmpty())
-        query.Bind(3, trigrams);
-    for (int w = 0; w < result.words.size(); ++w)
-        query.Bind(w + 4, result.words.at(w));
+    query.Bind(3, Index_query(result.words));
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
         result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2)});
@@ -1070,12 +1104,17 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
     if (db && !Building()) {
-        Statement statement(db->handle,
-                            "SELECT coalesce(o.text, d.ftext) FROM days d LEFT JOIN originals o"
-                            " ON o.id = d.id WHERE d.id = ?1");
+        if (!db->snippet_text)
+            db->snippet_text = std::make_unique<Statement>(
+                db->handle, "SELECT coalesce(o.text, t.ftext) FROM texts t LEFT JOIN originals o"
+                            " ON o.id = t.id WHERE t.id = ?1");
+        Statement& statement = *db->snippet_text;
         statement.Bind(1, qint64(date));
-        if (statement.Step() == SQLITE_ROW)
-            return Snippet_of(statement.Text(0), words, options);
+        const bool found = statement && statement.Step() == SQLITE_ROW;
+        const QString text = found ? statement.Text(0) : QString();
+        statement.Reset();
+        if (found)
+            return Snippet_of(text, words, options);
     }
     Diary_store store(app_dir);
     return Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100), words,

@@ -4,7 +4,8 @@
 // Japanese folding of fold.h.
 //
 // The day files stay the only truth. The index is a cache in the user's
-// cache folder (an SQLite database with an FTS5 trigram index), never in the
+// cache folder (an SQLite database with an FTS5 index of every character and every
+// pair of characters), never in the
 // diary folder, and it never writes a diary file. Before each search it is
 // brought up to date from the year folders' listings (name, size, change
 // time, inode of every day file and index): only what changed is read
@@ -74,8 +75,8 @@ Io_result Write_fold_options(const QString& app_dir, const Fold_options& options
 
 // $XDG_CACHE_HOME/sorane (~/.cache/sorane).
 QString Default_fulltext_cache_folder();
-// True when this SQLite has FTS5 with the trigram tokenizer.
-bool Trigram_index_available();
+// True when this SQLite has FTS5, which the index needs.
+bool Fulltext_index_available();
 
 class Fulltext_index {
 public:
@@ -107,7 +108,7 @@ public:
     int Build_total() const { return progress_total.load(); }
     // Takes a finished build in; true when one was taken in.
     bool Take_finished_build();
-    // Why the index is not used (no trigram tokenizer, no cache folder), or
+    // Why the index is not used (no FTS5, no cache folder), or
     // empty.
     QString Unavailable_reason() const { return unavailable; }
 
