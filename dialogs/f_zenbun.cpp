@@ -271,6 +271,7 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     Results->setColumnWidth(Memo_column,
                             metrics.horizontalAdvance(QStringLiteral("メモメモメモメモメモ")));
     Results->installEventFilter(this);
+    Words->installEventFilter(this);
 
     Years = new QListWidget(this);
     Years->setObjectName(QStringLiteral("Years"));
@@ -465,14 +466,11 @@ void F_zenbun::Recall_selected_day()
     accept();
 }
 
+// Enter in the field searches at once; anywhere else it recalls the day.
 void F_zenbun::keyPressEvent(QKeyEvent* event)
 {
-    // Enter in the field searches at once; anywhere else it recalls the day.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (Words->hasFocus())
-            Run_search();
-        else
-            Recall_selected_day();
+        Recall_selected_day();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -480,10 +478,13 @@ void F_zenbun::keyPressEvent(QKeyEvent* event)
 
 bool F_zenbun::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Results && event->type() == QEvent::KeyPress) {
+    if ((watched == Results || watched == Words) && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            Recall_selected_day();
+            if (watched == Words)
+                Run_search();
+            else
+                Recall_selected_day();
             return true;
         }
     }
