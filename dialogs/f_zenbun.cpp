@@ -169,11 +169,12 @@ public:
         QStyleOptionViewItem plain = option;
         initStyleOption(&plain, cell);
         const QString text = plain.text;
+        const QFont font = plain.font;
         plain.text.clear();
         QStyledItemDelegate::paint(painter, plain, QModelIndex());
         painter->save();
-        painter->setFont(option.font);
-        const QFontMetrics metrics(option.font);
+        painter->setFont(font);
+        const QFontMetrics metrics(font);
         const QRect area = option.rect.adjusted(4, 0, -2, 0);
         painter->setClipRect(area);
         const bool selected = option.state & QStyle::State_Selected;
@@ -241,9 +242,12 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     First_year_box->setValue(First_year);
     Last_year_box->setValue(Last_year);
 
-    Fold_width = new QCheckBox(QStringLiteral("全角と半角を同じに"), this);
-    Fold_case = new QCheckBox(QStringLiteral("大文字と小文字を同じに"), this);
-    Fold_kana = new QCheckBox(QStringLiteral("ひらがなとカタカナを同じに"), this);
+    Fold_width = new QCheckBox(QStringLiteral("全角＝半角"), this);
+    Fold_case = new QCheckBox(QStringLiteral("大文字＝小文字"), this);
+    Fold_kana = new QCheckBox(QStringLiteral("ひらがな＝カタカナ"), this);
+    Fold_width->setToolTip(QStringLiteral("全角と半角の英数字・カタカナを同じ文字として探します"));
+    Fold_case->setToolTip(QStringLiteral("英字の大文字と小文字を同じ文字として探します"));
+    Fold_kana->setToolTip(QStringLiteral("ひらがなとカタカナを同じ文字として探します"));
     const Fold_options options = Read_fold_options(diary_folder);
     Fold_width->setChecked(options.width);
     Fold_case->setChecked(options.letter_case);
@@ -267,7 +271,7 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     const QFontMetrics metrics(list_font);
     Results->setColumnWidth(Date_column,
                             metrics.horizontalAdvance(QStringLiteral("0000/00/00 (水)　")));
-    Results->setColumnWidth(Memory_column, metrics.horizontalAdvance(QStringLiteral("思い出　")));
+    Results->setColumnWidth(Memory_column, metrics.horizontalAdvance(QStringLiteral("思い出　　")));
     Results->setColumnWidth(Memo_column,
                             metrics.horizontalAdvance(QStringLiteral("メモメモメモメモメモ")));
     Results->installEventFilter(this);
@@ -304,10 +308,12 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     options_row->addWidget(First_year_box);
     options_row->addWidget(new QLabel(QStringLiteral("〜"), this));
     options_row->addWidget(Last_year_box);
-    options_row->addSpacing(12);
-    options_row->addWidget(Fold_width);
-    options_row->addWidget(Fold_case);
-    options_row->addWidget(Fold_kana);
+    options_row->addSpacing(16);
+    auto* folding = new QHBoxLayout;
+    folding->addWidget(Fold_width);
+    folding->addWidget(Fold_case);
+    folding->addWidget(Fold_kana);
+    options_row->addLayout(folding);
     options_row->addStretch(1);
     auto* lists = new QHBoxLayout;
     lists->addWidget(Results, 1);
@@ -418,6 +424,7 @@ void F_zenbun::Run_search()
     search.first_year = std::min(First_year_box->value(), Last_year_box->value());
     search.last_year = std::max(First_year_box->value(), Last_year_box->value());
     search.newest_first = true;
+    search.wait_for_index = true;
     Show_result(index->Search(search));
     Show_progress();
 }
@@ -438,6 +445,8 @@ void F_zenbun::Show_result(const Fulltext_result& result)
     }
     if (result.words.isEmpty())
         Count->clear();
+    else if (result.pending)
+        Count->setText(QStringLiteral("索引ができしだい、見つかった日を表示します"));
     else if (result.hits.empty())
         Count->setText(QStringLiteral("見つかりませんでした"));
     else

@@ -1066,6 +1066,12 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
                            : trouble;
         Start_build();
     }
+    if (search.wait_for_index && Building()) {
+        result.pending = true;
+        result.index_trouble =
+            last_trouble.isEmpty() ? QStringLiteral("索引を作っています。") : last_trouble;
+        return result;
+    }
     // No usable index (being built, or gone wrong): the files themselves.
     result = Scan_diary(app_dir, search, options);
     if (!unavailable.isEmpty())

@@ -50,12 +50,18 @@ struct Fulltext_search {
     int first_year = 0;
     int last_year = 9999;
     bool newest_first = true;
+    // While the index is being built: false reads the files for this
+    // search (the command line); true answers at once with nothing found
+    // and pending set, and the caller asks again when the build is done (a
+    // window, which must not stop for the reading of every file).
+    bool wait_for_index = false;
 };
 
 struct Fulltext_result {
     std::vector<Fulltext_hit> hits;
     QStringList words;     // folded, as searched
     bool scanned = false;  // the files were read, not the index
+    bool pending = false;  // not searched: the index is being built
     // Day files or indexes that could not be read (the first of them named).
     int unreadable = 0;
     Io_result first_unreadable;
