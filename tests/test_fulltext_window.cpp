@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableView>
@@ -182,6 +183,23 @@ private slots:
         QVERIFY(form->Menu_kensaku->actions().contains(form->Menu_zenbun));
         QCOMPARE(form->Menu_zenbun->text(), QStringLiteral("全文検索"));
         QCOMPARE(form->Menu_zenbun->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        // Opened from the menu, a day recalled: the reference panel shows
+        // it, and the main window carries on.
+        qputenv("XDG_CACHE_HOME", cache->Path().toLocal8Bit());
+        form_fake.Expect_modal([](QDialog& dialog) {
+            auto& search = static_cast<F_zenbun&>(dialog);
+            search.Words->setText(QStringLiteral("鍋"));
+            search.Run_search();
+            for (int wait = 0; wait < 2000 && search.Index().Building(); ++wait)
+                QTest::qWait(10);
+            search.Run_search();
+            search.Results->selectRow(1);
+            search.Recall->click();
+            return search.result();
+        });
+        form->Menu_zenbun->trigger();
+        QCOMPARE(form->VScroll4->value(), 1999);
+        QCOMPARE(form->session.App_dir(), folder->Path());
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
         VERIFY_PLATFORM_CLEAN(form_fake);
