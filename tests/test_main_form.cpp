@@ -164,12 +164,14 @@ private slots:
                 entries << a->objectName() + "=" + a->text();
             menus << top->menu()->objectName() + "=" + top->text() + "[" + entries.join(",") + "]";
         }
-        QCOMPARE(menus,
-                 QStringList({"Menu_file=ﾌｧｲﾙ[Menu_backup=バックアップを作成,=,Menu_end=終了]",
-                              "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ]",
-                              "Menu_settei=設定[MENU_ref_default=参照する日記,"
-                              "Menu_backup_settei=バックアップの設定…]",
-                              "Menu_help=?[Menu_tukaikata=使い方]"}));
+        QCOMPARE(
+            menus,
+            QStringList(
+                {"Menu_file=ﾌｧｲﾙ[Menu_backup=バックアップを作成,=,Menu_end=終了]",
+                 "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ,Menu_zenbun=全文検索]",
+                 "Menu_settei=設定[MENU_ref_default=参照する日記,"
+                 "Menu_backup_settei=バックアップの設定…]",
+                 "Menu_help=?[Menu_tukaikata=使い方]"}));
 
         QCOMPARE(form->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
         QCOMPARE(form->Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
