@@ -30,7 +30,7 @@
 namespace {
 
 // Written into every index; an index of another format is built again.
-const QString Index_format = QStringLiteral("sorane-fulltext 4");
+const QString Index_format = QStringLiteral("sorane-fulltext 5");
 
 // More changed files than this are not read again in the user's thread: the
 // index is built again in the background instead.
@@ -71,6 +71,15 @@ File_sig Sig_of(const struct stat& st)
 {
     return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
             quint64(st.st_ino)};
+}
+
+// The listing of a year folder as one number, whatever the order the
+// folder lists its files in.
+quint64 File_digest(const QString& path, const File_sig& sig)
+{
+    return quint64(qHashMulti(0x5bd1e995, path, sig.size, sig.mtime_ns, sig.inode)) *
+               0x9e3779b97f4a7c15ull +
+           1;
 }
 
 // The year folders "YYYY" in the diary folder.
@@ -346,7 +355,9 @@ struct Fulltext_index::Db {
     sqlite3* handle = nullptr;
     int last_code = SQLITE_OK;
     ino_t inode = 0;
-    QHash<QString, File_sig> files;  // what the index was made from
+    QHash<QString, File_sig> files;  // what the index read, of loaded_years
+    QSet<int> loaded_years;
+    QHash<int, quint64> year_digests;
     std::unique_ptr<Statement> snippet_text;
 
     ~Db()
@@ -409,6 +420,10 @@ struct Fulltext_index::Db {
                   "CREATE TABLE originals(id INTEGER PRIMARY KEY, text TEXT NOT NULL);"
                   "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
                   " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
+                  // A digest of each year folder's listing as last read, so
+                  // that a year whose listing is the same is not compared
+                  // file by file.
+                  "CREATE TABLE years(year INTEGER PRIMARY KEY, digest INTEGER NOT NULL);"
                   "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='texts',"
                   " content_rowid='id', tokenize='sorane_pairs');"))
             return false;
@@ -443,17 +458,59 @@ struct Fulltext_index::Db {
         return {};
     }
 
-    bool Load_files()
+    // The digest of every year folder as the index last read it.
+    bool Load_year_digests()
     {
+        year_digests.clear();
+        loaded_years.clear();
         files.clear();
-        Statement statement(handle, "SELECT path, size, mtime, inode FROM files");
+        Statement statement(handle, "SELECT year, digest FROM years");
         if (!statement)
             return Done(statement, false);
         int rc;
         while ((rc = statement.Step()) == SQLITE_ROW)
+            year_digests.insert(int(statement.Int(0)), quint64(statement.Int(1)));
+        return Done(statement, rc == SQLITE_DONE);
+    }
+
+    // The files of a year as the index last read them, into files.
+    bool Load_year_files(int year)
+    {
+        if (loaded_years.contains(year))
+            return true;
+        const QString first = QStringLiteral("%1/").arg(year, 4, 10, QLatin1Char('0'));
+        Statement statement(handle, "SELECT path, size, mtime, inode FROM files"
+                                    " WHERE path >= ?1 AND path < ?2");
+        if (!statement)
+            return Done(statement, false);
+        statement.Bind(1, first);
+        statement.Bind(2, first.left(4) + QLatin1Char('0'));
+        int rc;
+        while ((rc = statement.Step()) == SQLITE_ROW)
             files.insert(statement.Text(0),
                          {statement.Int(1), statement.Int(2), quint64(statement.Int(3))});
-        return Done(statement, rc == SQLITE_DONE);
+        if (rc != SQLITE_DONE)
+            return Done(statement, false);
+        loaded_years.insert(year);
+        return true;
+    }
+
+    bool Store_year_digests(const QHash<int, quint64>& digests, const QSet<int>& gone)
+    {
+        Statement put(handle, "INSERT OR REPLACE INTO years(year, digest) VALUES(?1, ?2)");
+        for (auto it = digests.cbegin(); it != digests.cend(); ++it) {
+            put.Bind(1, qint64(it.key()));
+            put.Bind(2, qint64(it.value()));
+            if (!Done(put, put.Run()))
+                return false;
+        }
+        Statement drop(handle, "DELETE FROM years WHERE year = ?1");
+        for (const int year : gone) {
+            drop.Bind(1, qint64(year));
+            if (!Done(drop, drop.Run()))
+                return false;
+        }
+        return true;
     }
 
     // Removes the day's row, if any, from the table and the index.
@@ -649,15 +706,22 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
     }
     std::vector<std::pair<QString, File_sig>> recorded;
     recorded.reserve(files.size());
+    QHash<int, quint64> digests;
+    QSet<int> incomplete;
     for (const Listed_file& file : files) {
+        digests[file.year] += File_digest(file.path, file.sig);
         // A file that could not be read is left out, so that the next search
         // tries it again.
-        if (file.date ? failed_days.contains(file.date) : failed_years.contains(file.year))
+        if (file.date ? failed_days.contains(file.date) : failed_years.contains(file.year)) {
+            incomplete.insert(file.year);
             continue;
+        }
         recorded.emplace_back(file.path, file.sig);
     }
-    if (!db.Store_files(recorded, {}) || !db.Exec("COMMIT") ||
-        !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
+    for (const int year : incomplete)
+        digests.remove(year);
+    if (!db.Store_files(recorded, {}) || !db.Store_year_digests(digests, {}) ||
+        !db.Exec("COMMIT") || !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
         !db.Exec("PRAGMA journal_mode=WAL")) {
         trouble = db.Error();
         return false;
@@ -774,7 +838,7 @@ bool Fulltext_index::Open_existing()
         return false;
     if (opened->Meta(QStringLiteral("format")) != Index_format ||
         opened->Meta(QStringLiteral("folding")) != options.Name() ||
-        opened->Meta(QStringLiteral("diary")) != app_dir || !opened->Load_files())
+        opened->Meta(QStringLiteral("diary")) != app_dir || !opened->Load_year_digests())
         return false;
     opened->Exec("PRAGMA synchronous=NORMAL");
     db = std::move(opened);
@@ -912,6 +976,14 @@ std::optional<QSet<int>> Fulltext_index::Years_to_check()
     return years;
 }
 
+void Fulltext_index::Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped)
+{
+    for (auto it = digests.cbegin(); it != digests.cend(); ++it)
+        db->year_digests.insert(it.key(), it.value());
+    for (const int year : dropped)
+        db->year_digests.remove(year);
+}
+
 // Reads again what changed on disk since the index was brought up to date.
 // Anything but Current: the index cannot be used now (trouble says why).
 Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
@@ -930,7 +1002,40 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
     const std::optional<QSet<int>> scope = Years_to_check();
     if (scope && scope->isEmpty())
         return Update::Current;
-    const std::vector<Listed_file> listed = List_diary(app_dir, scope);
+    std::vector<Listed_file> listed = List_diary(app_dir, scope);
+    // Only the years whose listing differs from the one the index read are
+    // compared file by file.
+    QHash<int, quint64> digests;
+    for (const Listed_file& file : listed)
+        digests[file.year] += File_digest(file.path, file.sig);
+    QSet<int> compare;
+    const auto consider = [&](int year) {
+        const auto now = digests.constFind(year);
+        const auto then = db->year_digests.constFind(year);
+        const bool same = now == digests.cend() ? then == db->year_digests.cend()
+                                                : then != db->year_digests.cend() && *now == *then;
+        if (!same)
+            compare.insert(year);
+    };
+    if (scope) {
+        for (const int year : *scope)
+            consider(year);
+    } else {
+        for (auto it = digests.cbegin(); it != digests.cend(); ++it)
+            consider(it.key());
+        for (auto it = db->year_digests.cbegin(); it != db->year_digests.cend(); ++it)
+            consider(it.key());
+    }
+    if (compare.isEmpty())
+        return Update::Current;
+    for (const int year : compare) {
+        if (!db->Load_year_files(year)) {
+            trouble = db->Error();
+            return Failed();
+        }
+    }
+    std::erase_if(listed,
+                  [&compare](const Listed_file& file) { return !compare.contains(file.year); });
     std::map<int, QSet<int>> dirty;  // year -> dates to read again
     QSet<int> memo_years;            // years whose index changed
     std::vector<std::pair<QString, File_sig>> changed;
@@ -950,7 +1055,7 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
     QStringList removed;
     for (auto it = db->files.cbegin(); it != db->files.cend(); ++it) {
         const int year = it.key().left(4).toInt();
-        if (seen.contains(it.key()) || (scope && !scope->contains(year)))
+        if (seen.contains(it.key()) || !compare.contains(year))
             continue;
         removed.append(it.key());
         const QString name = it.key().mid(5);
@@ -959,8 +1064,19 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
         else
             dirty[year].insert(Date_number(year, name.left(2).toInt(), name.mid(2, 2).toInt()));
     }
-    if (changed.empty() && removed.isEmpty())
+    QSet<int> gone;  // years with no file left
+    for (const int year : compare)
+        if (!digests.contains(year))
+            gone.insert(year);
+    if (changed.empty() && removed.isEmpty()) {
+        // Only the order or the digest's record differed.
+        if (!db->Store_year_digests(digests, gone)) {
+            trouble = db->Error();
+            return Failed();
+        }
+        Note_digests(digests, gone);
         return Update::Current;
+    }
     if (int(changed.size() + size_t(removed.size())) > Most_changes_in_place) {
         trouble = QStringLiteral("日記のファイルが多く変わったため、索引を作り直しています。");
         return Update::Rebuild;
@@ -1027,18 +1143,33 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
         return failed_days.contains(
             Date_number(year, name.left(2).toInt(), name.mid(2, 2).toInt()));
     });
-    ok = ok && db->Store_files(changed, removed) && db->Exec("COMMIT");
+    // A year with a file that could not be read keeps no digest, so that it
+    // is compared again at the next search.
+    for (const int date : failed_days)
+        digests.remove(date / 10000);
+    for (const int year : failed_years)
+        digests.remove(year);
+    QHash<int, quint64> compared;
+    for (const int year : compare)
+        if (digests.contains(year))
+            compared.insert(year, digests.value(year));
+    QSet<int> undigested = compare;
+    for (auto it = compared.cbegin(); it != compared.cend(); ++it)
+        undigested.remove(it.key());
+    ok = ok && db->Store_files(changed, removed) && db->Store_year_digests(compared, undigested) &&
+         db->Exec("COMMIT");
     if (!ok) {
         trouble = db->Error();
         const Update failed = Failed();
         db->Exec("ROLLBACK");
-        db->Load_files();
+        db->Load_year_digests();
         return failed;
     }
     for (const auto& [path, sig] : changed)
         db->files.insert(path, sig);
     for (const QString& path : removed)
         db->files.remove(path);
+    Note_digests(compared, undigested);
     return Update::Current;
 }
 

@@ -142,6 +142,9 @@ private:
     // (nothing) when the watch cannot tell.
     std::optional<QSet<int>> Years_to_check();
     void Watch_folders();
+    // Takes the year folders' digests just stored into the open index's
+    // record; dropped years have none.
+    void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);
     void Stop_watching();
     // The index's answer; false when SQLite failed (db->last_code says how).
     bool Query_index(const Fulltext_search& search, Fulltext_result& result);
