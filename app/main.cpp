@@ -5,6 +5,8 @@
 #include "app/main_form.h"
 #include "app/single_instance.h"
 #include "diary/program_folder.h"
+#include "fulltext/fulltext.h"
+#include "fulltext/search_command.h"
 #include "platform/app_title.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
@@ -13,9 +15,29 @@
 #include <QApplication>
 #include <QFile>
 #include <QSessionManager>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+// The search from the command line: no window, no display needed, and no
+// folder lock (it only reads, so it runs beside the open diary).
+int Run_search(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const Program_folder folder = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return Run_search_command(app.arguments(), folder.nameable ? folder.path : QString(),
+                              Default_fulltext_cache_folder(), out, err);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
+    if (Is_search_command(argc, argv))
+        return Run_search(argc, argv);
     QApplication app(argc, argv);
     Install_japanese_qt_texts(app);
     Real_platform platform;

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -65,6 +66,9 @@ void Main_form::Build_menus()
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
     Menu_memo = add_action(Menu_kensaku, "Menu_memo", QStringLiteral("メモ"));
+    Menu_zenbun = add_action(Menu_kensaku, "Menu_zenbun", QStringLiteral("全文検索"));
+    Menu_zenbun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Menu_zenbun->setShortcutContext(Qt::WindowShortcut);
     Menu_hyakunen = add_action(Menu_kensaku, "Menu_hyakunen", QStringLiteral("この日の百年"));
     Menu_idou = add_menu("Menu_idou", QStringLiteral("移動"));
     Menu_today = add_action(Menu_idou, "Menu_today", QStringLiteral("今日"));
@@ -80,6 +84,7 @@ void Main_form::Build_menus()
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
     Connect_year_actions();
     connect(Menu_rireki, &QAction::triggered, this, &Main_form::Menu_rireki_Click);
+    connect(Menu_zenbun, &QAction::triggered, this, &Main_form::Menu_zenbun_Click);
 }
 
 void Main_form::Build_controls()

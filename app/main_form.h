@@ -22,6 +22,7 @@ class F_hyakunen;
 class F_memo;
 class F_omoide;
 class F_tomorrow;
+class F_zenbun;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -119,6 +120,10 @@ public:
     // ranges goes to the nearest day they can show.
     void Go_to_diary_day(const Panel_date& date);
     F_hyakunen* f_hyakunen = nullptr;
+    // 検索 → 全文検索 (Ctrl+F): the whole diary's text and memos, with its
+    // index kept in the user's cache folder; made on first use and kept.
+    void Menu_zenbun_Click();
+    F_zenbun* f_zenbun = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.
@@ -191,6 +196,7 @@ public:
     QAction* Menu_next_day = nullptr;
     QAction* Menu_hizuke = nullptr;
     QAction* Menu_rireki = nullptr;
+    QAction* Menu_zenbun = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     // Backups of the whole diary: their menu items, progress and messages.

@@ -1,5 +1,5 @@
 // The windows the main window opens: the messages of 明日へ and of the
-// start, the two search windows and the day's history.
+// start, the search windows and the day's history.
 
 #include "app/main_form.h"
 #include "dialogs/f_memo.h"
@@ -7,6 +7,7 @@
 #include "dialogs/f_rireki.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
+#include "dialogs/f_zenbun.h"
 #include "ui/io_message.h"
 
 #include <QApplication>
@@ -116,4 +117,14 @@ void Main_form::Menu_rireki_Click()
     // keeps the version it replaces in the history.
     Show_entry(*window.Chosen());
     Save_day(Who::User);
+}
+
+void Main_form::Menu_zenbun_Click()
+{
+    if (!f_zenbun)
+        f_zenbun = new F_zenbun(
+            Host(), session.App_dir(), Default_fulltext_cache_folder(),
+            [this](int year, int month, int day) { Show_reference_day(year, month, day); });
+    f_zenbun->Form_Load();
+    platform.Run_modal(*f_zenbun);
 }

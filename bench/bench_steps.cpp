@@ -9,7 +9,7 @@
 //     --samples N        samples of each benchmark, at least 3 (41); the
 //                        fortune takes a quarter of them
 //     --only LIST        which to run, of step,save,search,years,fortune,
-//                        backup (all)
+//                        backup,fulltext (all)
 //     --sizes LIST       day file sizes in bytes, "SIZE" or "LOW-HIGH", one
 //                        row each, for step, save and fortune
 //                        (1500-2600,26000-32000)
@@ -35,6 +35,7 @@
 #include "dialogs/f_omoide.h"
 #include "diary/backup.h"
 #include "fortune/draw_fortune.h"
+#include "fulltext/fulltext.h"
 #include "platform/clock_real.h"
 #include "platform/cp932.h"
 #include "platform/platform_real.h"
@@ -316,18 +317,27 @@ void Floor_list(QTableWidget* grid, const QString& index_path,
 
 // ---- the benchmarks ----
 
-// While busy is given, a backup of the whole diary runs in it through every
-// sample, value and floor alike (one is started again when it ends).
+// Work that runs in the background while steps are timed: a backup, or
+// the full-text index being built.
+struct Background_work {
+    QString during;  // " while a backup runs"
+    QString started_what;
+    std::function<bool()> running;
+    std::function<void()> start;
+    std::function<void()> cancel;
+};
+
+// While busy is given, its work runs through every sample, value and floor
+// alike (it is started again when it ends).
 void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
-                const Size_band& band, int samples, Backup_job* busy = nullptr,
-                const QString& backup_folder = QString())
+                const Size_band& band, int samples, const Background_work* busy = nullptr)
 {
     const auto pick = Pick_neighbours(days, band);
     if (!pick)
         Fail("the diary has no two neighbouring days that it opens");
     const QString name = QStringLiteral("day spinner step%1, %2 days%3")
-                             .arg(busy ? QStringLiteral(" while a backup runs") : QString(),
-                                  Size_words(band, *pick), Nearest_words(band, *pick));
+                             .arg(busy ? busy->during : QString(), Size_words(band, *pick),
+                                  Nearest_words(band, *pick));
     Note_days(name, band, *pick);
     const QDate a = pick->days[0].date;
     const QDate b = pick->days[1].date;
@@ -335,13 +345,13 @@ void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_
     std::vector<double> value;
     std::vector<double> floor;
     int backups = 0;
-    int busy_samples = 0;  // timed steps that began with a backup running
+    int busy_samples = 0;  // timed steps that began with the work running
     auto keep_busy = [&] {
-        if (busy && !busy->Running()) {
-            busy->Start(folder, backup_folder, QDate::currentDate());
+        if (busy && !busy->running()) {
+            busy->start();
             ++backups;
         }
-        if (busy && busy->Running())
+        if (busy && busy->running())
             ++busy_samples;
     };
     for (int i = 0; i < samples; ++i) {
@@ -359,9 +369,9 @@ void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_
     if (form.Text5->text() != QString::number(a.day()))
         Fail("the day spinner did not move the panel");
     if (busy) {
-        busy->Cancel();
-        notes << QStringLiteral("%1: backups started: %2; steps begun while one ran: %3 of %4")
-                     .arg(name)
+        busy->cancel();
+        notes << QStringLiteral("%1: %2 started: %3; steps begun while one ran: %4 of %5")
+                     .arg(name, busy->started_what)
                      .arg(backups)
                      .arg(busy_samples)
                      .arg(samples * 4);
@@ -783,8 +793,9 @@ int main(int argc, char* argv[])
         QStringLiteral("n"), QStringLiteral("41"));
     const QCommandLineOption only_option(
         QStringLiteral("only"),
-        QStringLiteral("Benchmarks to run, of step,save,search,years,fortune,backup (all)."),
-        QStringLiteral("names"), QStringLiteral("step,save,search,years,fortune,backup"));
+        QStringLiteral(
+            "Benchmarks to run, of step,save,search,years,fortune,backup,fulltext (all)."),
+        QStringLiteral("names"), QStringLiteral("step,save,search,years,fortune,backup,fulltext"));
     const QString default_sizes = QStringLiteral("1500-2600,26000-32000");
     const QCommandLineOption sizes_option(
         QStringLiteral("sizes"),
@@ -878,9 +889,33 @@ int main(int argc, char* argv[])
                  Fail("no folder for the backups");
              const QString into = backup_folder.path() + QLatin1Char('/');
              Bench_backup(folder, into, std::max(3, samples / 8));
-             Backup_job busy;
+             Backup_job job;
+             const Background_work busy{QStringLiteral(" while a backup runs"),
+                                        QStringLiteral("backups"), [&job] { return job.Running(); },
+                                        [&] { job.Start(folder, into, QDate::currentDate()); },
+                                        [&job] { job.Cancel(); }};
              for (const Size_band& band : step_sizes)
-                 Bench_step(form, folder, days, band, samples, &busy, into);
+                 Bench_step(form, folder, days, band, samples, &busy);
+         }},
+        {"fulltext",
+         [&] {
+             // The index built from nothing in its worker, as at the first
+             // search of a diary, into a cache folder of its own.
+             QTemporaryDir cache;
+             if (!cache.isValid())
+                 Fail("no folder for the full-text index");
+             std::unique_ptr<Fulltext_index> index;
+             const Background_work busy{
+                 QStringLiteral(" while the full-text index is built"),
+                 QStringLiteral("index builds"), [&index] { return index && index->Building(); },
+                 [&] {
+                     index.reset();
+                     QDir(cache.path()).removeRecursively();
+                     index = std::make_unique<Fulltext_index>(folder, cache.path(), Fold_options{});
+                 },
+                 [&index] { index.reset(); }};
+             for (const Size_band& band : step_sizes)
+                 Bench_step(form, folder, days, band, samples, &busy);
          }},
         {"fortune",
          [&] {

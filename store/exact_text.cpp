@@ -148,6 +148,11 @@ bool Is_kept_companion_name(const QString& file_name)
     return kept.match(file_name).hasMatch();
 }
 
+std::optional<Exact_text> Read_companion_of(const QString& file_path)
+{
+    return Read_companion(Companion_path(file_path)).exact;
+}
+
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day)
 {
     Exact_day out;

@@ -78,6 +78,11 @@ struct Exact_day {
     // what the diary panel keeps aside when it shows the day.
     QStringList unmatched;
 };
+// The companion beside a file, when one is there and this program wrote it;
+// whether it matches the file is the caller's to judge (Text_matches,
+// Memo_matches).
+std::optional<Exact_text> Read_companion_of(const QString& file_path);
+
 // Everything that shows or reads a day (the diary and reference panels,
 // the all-years page, searches, export) reads it here.
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day);

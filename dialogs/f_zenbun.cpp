@@ -1,0 +1,501 @@
+#include "dialogs/f_zenbun.h"
+
+#include "diary/panel_date.h"
+#include "platform/app_title.h"
+#include "platform/platform.h"
+#include "ui/look.h"
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QDate>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <map>
+
+namespace {
+
+constexpr int Pause_ms = 250;
+constexpr double Client_width = 11400;  // twips
+constexpr double Client_height = 7800;
+
+enum Column {
+    Date_column,
+    Memory_column,
+    Memo_column,
+    Text_column,
+    Column_count
+};
+
+// A role that hands the delegate the marks of a cell's text.
+constexpr int Marks_role = Qt::UserRole + 1;
+
+QString Date_with_weekday(int date)
+{
+    const QDate d(date / 10000, date / 100 % 100, date % 100);
+    static const QString weekdays = QStringLiteral("月火水木金土日");
+    return QStringLiteral("%1/%2/%3 (%4)")
+        .arg(d.year(), 4, 10, QLatin1Char('0'))
+        .arg(d.month(), 2, 10, QLatin1Char('0'))
+        .arg(d.day(), 2, 10, QLatin1Char('0'))
+        .arg(weekdays.at(d.dayOfWeek() - 1));
+}
+
+}  // namespace
+
+// The days found. The lines around the words are made only for the rows
+// the view asks for, so a search that finds every day lists at once.
+class Hit_model : public QAbstractTableModel {
+public:
+    explicit Hit_model(QObject* parent) : QAbstractTableModel(parent) {}
+
+    void Set(Fulltext_index* source, const Fulltext_result& result)
+    {
+        beginResetModel();
+        source_index = source;
+        hits = result.hits;
+        words = result.words;
+        snippets.clear();
+        memos.clear();
+        endResetModel();
+    }
+    const Fulltext_hit* Hit(int row) const
+    {
+        return row >= 0 && size_t(row) < hits.size() ? &hits[size_t(row)] : nullptr;
+    }
+    const std::vector<Fulltext_hit>& Hits() const { return hits; }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(hits.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : Column_count;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return {};
+        static const char16_t* const captions[] = {u"年/月/日", u"思い出", u"メ　モ", u"本　文"};
+        return QString::fromUtf16(captions[section]);
+    }
+    QVariant data(const QModelIndex& cell, int role) const override
+    {
+        const Fulltext_hit* hit = Hit(cell.row());
+        if (!hit)
+            return {};
+        if (role == Qt::TextAlignmentRole)
+            return int(cell.column() == Memory_column ? Qt::AlignCenter
+                                                      : Qt::AlignLeft | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole && role != Marks_role)
+            return {};
+        switch (cell.column()) {
+        case Date_column:
+            return role == Qt::DisplayRole ? QVariant(Date_with_weekday(hit->date)) : QVariant();
+        case Memory_column:
+            return role == Qt::DisplayRole && hit->memory ? QVariant(QStringLiteral("★"))
+                                                          : QVariant();
+        case Memo_column: return Marked_cell(Memo_of(*hit), role);
+        case Text_column: return Marked_cell(Snippet_of_hit(*hit), role);
+        }
+        return {};
+    }
+
+    // The line around the words for the day (made once).
+    const Snippet& Snippet_of_hit(const Fulltext_hit& hit) const
+    {
+        auto it = snippets.find(hit.date);
+        if (it == snippets.end())
+            it = snippets.insert(hit.date, source_index ? source_index->Snippet_for(hit.date, words)
+                                                        : Snippet{});
+        return *it;
+    }
+
+private:
+    const Snippet& Memo_of(const Fulltext_hit& hit) const
+    {
+        auto it = memos.find(hit.date);
+        if (it == memos.end())
+            it = memos.insert(hit.date, source_index
+                                            ? Marked(hit.memo, words, source_index->Options())
+                                            : Snippet{hit.memo, {}});
+        return *it;
+    }
+    static QVariant Marked_cell(const Snippet& snippet, int role)
+    {
+        if (role == Qt::DisplayRole)
+            return snippet.text;
+        QVariantList marks;
+        for (const Snippet::Mark& mark : snippet.marks)
+            marks.append(QPoint(int(mark.start), int(mark.length)));
+        return marks;
+    }
+
+    Fulltext_index* source_index = nullptr;
+    std::vector<Fulltext_hit> hits;
+    QStringList words;
+    mutable QHash<int, Snippet> snippets;
+    mutable QHash<int, Snippet> memos;
+};
+
+namespace {
+
+// Draws a cell's text with the words found on a marker background.
+class Marked_delegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& cell) const override
+    {
+        const QVariantList marks = cell.data(Marks_role).toList();
+        if (marks.isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, cell);
+            return;
+        }
+        QStyleOptionViewItem plain = option;
+        initStyleOption(&plain, cell);
+        const QString text = plain.text;
+        const QFont font = plain.font;
+        plain.text.clear();
+        QStyledItemDelegate::paint(painter, plain, QModelIndex());
+        painter->save();
+        painter->setFont(font);
+        const QFontMetrics metrics(font);
+        const QRect area = option.rect.adjusted(4, 0, -2, 0);
+        painter->setClipRect(area);
+        const bool selected = option.state & QStyle::State_Selected;
+        const QColor ink =
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        int x = area.left();
+        const int baseline =
+            area.top() + (area.height() + metrics.ascent() - metrics.descent()) / 2;
+        int at = 0;
+        const auto draw = [&](const QString& part, bool marked) {
+            const int width = metrics.horizontalAdvance(part);
+            if (marked) {
+                painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2),
+                                  QColor(255, 224, 64));
+                painter->setPen(Qt::black);
+            } else {
+                painter->setPen(ink);
+            }
+            painter->drawText(x, baseline, part);
+            x += width;
+        };
+        for (const QVariant& value : marks) {
+            const QPoint mark = value.toPoint();
+            if (mark.x() > at)
+                draw(text.mid(at, mark.x() - at), false);
+            draw(text.mid(mark.x(), mark.y()), true);
+            at = mark.x() + mark.y();
+            if (x > area.right())
+                break;
+        }
+        if (at < text.size() && x <= area.right())
+            draw(text.mid(at), false);
+        painter->restore();
+    }
+};
+
+}  // namespace
+
+F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
+                   const QString& cache_folder, Show_day show_day)
+    : QDialog(main_host.window), host(main_host), diary_folder(app_dir), cache(cache_folder),
+      show_reference_day(std::move(show_day))
+{
+    setObjectName(QStringLiteral("F_zenbun"));
+    setModal(true);
+    setWindowTitle(QStringLiteral("全文検索"));
+    Set_window_look(*this, look::Light_cyan);
+    const QFont list_font = List_font();
+
+    auto* words_label = new QLabel(QStringLiteral("検索する言葉"), this);
+    Words = new QLineEdit(this);
+    Words->setObjectName(QStringLiteral("Words"));
+    Words->setPlaceholderText(QStringLiteral("空白で区切ると、すべての言葉を含む日を探します"));
+    words_label->setBuddy(Words);
+
+    auto* range_label = new QLabel(QStringLiteral("年の範囲"), this);
+    First_year_box = new QSpinBox(this);
+    Last_year_box = new QSpinBox(this);
+    for (QSpinBox* box : {First_year_box, Last_year_box}) {
+        box->setRange(First_year, Last_year);
+        box->setSuffix(QStringLiteral("年"));
+    }
+    First_year_box->setObjectName(QStringLiteral("First_year_box"));
+    Last_year_box->setObjectName(QStringLiteral("Last_year_box"));
+    First_year_box->setValue(First_year);
+    Last_year_box->setValue(Last_year);
+
+    Fold_width = new QCheckBox(QStringLiteral("全角＝半角"), this);
+    Fold_case = new QCheckBox(QStringLiteral("大文字＝小文字"), this);
+    Fold_kana = new QCheckBox(QStringLiteral("ひらがな＝カタカナ"), this);
+    Fold_width->setToolTip(QStringLiteral("全角と半角の英数字・カタカナを同じ文字として探します"));
+    Fold_case->setToolTip(QStringLiteral("英字の大文字と小文字を同じ文字として探します"));
+    Fold_kana->setToolTip(QStringLiteral("ひらがなとカタカナを同じ文字として探します"));
+    const Fold_options options = Read_fold_options(diary_folder);
+    Fold_width->setChecked(options.width);
+    Fold_case->setChecked(options.letter_case);
+    Fold_kana->setChecked(options.kana);
+
+    model = new Hit_model(this);
+    Results = new QTableView(this);
+    Results->setObjectName(QStringLiteral("Results"));
+    Results->setModel(model);
+    Results->setFont(list_font);
+    Results->setItemDelegate(new Marked_delegate(Results));
+    Results->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Results->setSelectionMode(QAbstractItemView::SingleSelection);
+    Results->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Results->setWordWrap(false);
+    Results->verticalHeader()->hide();
+    Results->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    Results->verticalHeader()->setDefaultSectionSize(QFontMetrics(list_font).height() + 4);
+    Results->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Results->horizontalHeader()->setStretchLastSection(true);
+    const QFontMetrics metrics(list_font);
+    Results->setColumnWidth(Date_column,
+                            metrics.horizontalAdvance(QStringLiteral("0000/00/00 (水)　")));
+    Results->setColumnWidth(Memory_column, metrics.horizontalAdvance(QStringLiteral("思い出　　")));
+    Results->setColumnWidth(Memo_column,
+                            metrics.horizontalAdvance(QStringLiteral("メモメモメモメモメモ")));
+    Results->installEventFilter(this);
+    Words->installEventFilter(this);
+
+    Years = new QListWidget(this);
+    Years->setObjectName(QStringLiteral("Years"));
+    Years->setFont(list_font);
+    Years->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("0000年 00000日　　")));
+    Count = new QLabel(this);
+    Count->setObjectName(QStringLiteral("Count"));
+    Status = new QLabel(this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setWordWrap(true);
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setFormat(QStringLiteral("索引を作っています… %p%"));
+    Progress->hide();
+
+    Recall = new QPushButton(QStringLiteral("呼出し"), this);
+    Recall->setObjectName(QStringLiteral("Recall"));
+    Close = new QPushButton(QStringLiteral("閉じる"), this);
+    Close->setObjectName(QStringLiteral("Close"));
+    for (QPushButton* button : {Recall, Close}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(words_label);
+    top->addWidget(Words, 1);
+    auto* options_row = new QHBoxLayout;
+    options_row->addWidget(range_label);
+    options_row->addWidget(First_year_box);
+    options_row->addWidget(new QLabel(QStringLiteral("〜"), this));
+    options_row->addWidget(Last_year_box);
+    options_row->addSpacing(16);
+    auto* folding = new QHBoxLayout;
+    folding->addWidget(Fold_width);
+    folding->addWidget(Fold_case);
+    folding->addWidget(Fold_kana);
+    options_row->addLayout(folding);
+    options_row->addStretch(1);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(Results, 1);
+    lists->addWidget(Years);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Count, 1);
+    bottom->addWidget(Recall);
+    bottom->addWidget(Close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(options_row);
+    layout->addLayout(lists, 1);
+    layout->addWidget(Progress);
+    layout->addWidget(Status);
+    layout->addLayout(bottom);
+
+    pause = new QTimer(this);
+    pause->setSingleShot(true);
+    pause->setInterval(Pause_ms);
+    progress = new QTimer(this);
+    progress->setInterval(200);
+
+    connect(Words, &QLineEdit::textChanged, pause, qOverload<>(&QTimer::start));
+    connect(pause, &QTimer::timeout, this, &F_zenbun::Run_search);
+    for (QSpinBox* box : {First_year_box, Last_year_box})
+        connect(box, &QSpinBox::valueChanged, pause, qOverload<>(&QTimer::start));
+    for (QCheckBox* box : {Fold_width, Fold_case, Fold_kana})
+        connect(box, &QCheckBox::toggled, this, &F_zenbun::Options_changed);
+    connect(progress, &QTimer::timeout, this, &F_zenbun::Show_progress);
+    connect(Results, &QTableView::doubleClicked, this, &F_zenbun::Recall_selected_day);
+    connect(Recall, &QPushButton::clicked, this, &F_zenbun::Recall_selected_day);
+    connect(Close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Years, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        // The year's newest day found.
+        const int year = item->data(Qt::UserRole).toInt();
+        const std::vector<Fulltext_hit>& hits = model->Hits();
+        for (size_t row = 0; row < hits.size(); ++row)
+            if (hits[row].date / 10000 == year) {
+                Results->selectRow(int(row));
+                Results->scrollTo(model->index(int(row), 0), QAbstractItemView::PositionAtTop);
+                return;
+            }
+    });
+    connect(Years, &QListWidget::itemClicked, Years, &QListWidget::itemActivated);
+}
+
+F_zenbun::~F_zenbun() = default;
+
+void F_zenbun::Open_index()
+{
+    const Fold_options options{Fold_width->isChecked(), Fold_case->isChecked(),
+                               Fold_kana->isChecked()};
+    index.reset();
+    index = std::make_unique<Fulltext_index>(diary_folder, cache, options);
+    Show_progress();
+}
+
+void F_zenbun::Form_Load()
+{
+    Centre_over_main(*this, host, Client_width, Client_height);
+    setMinimumSize(size());
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (!index)
+        Open_index();
+    Words->setFocus();
+    Words->selectAll();
+    Run_search();
+}
+
+void F_zenbun::Options_changed()
+{
+    const Fold_options options{Fold_width->isChecked(), Fold_case->isChecked(),
+                               Fold_kana->isChecked()};
+    const Io_result written = Write_fold_options(diary_folder, options);
+    if (!written.Ok())
+        Status->setText(
+            QStringLiteral("検索の設定を保存できませんでした（%1）。").arg(written.path));
+    // An index made with other folding is built again.
+    Open_index();
+    Run_search();
+}
+
+void F_zenbun::Show_progress()
+{
+    if (!index)
+        return;
+    if (index->Building()) {
+        Progress->setMaximum(std::max(1, index->Build_total()));
+        Progress->setValue(std::min(index->Build_done(), Progress->maximum()));
+        Progress->show();
+        progress->start();
+        return;
+    }
+    progress->stop();
+    Progress->hide();
+    // The build is done: the list comes from the index from now on.
+    if (index->Take_finished_build())
+        Run_search();
+}
+
+void F_zenbun::Run_search()
+{
+    pause->stop();
+    if (!index)
+        return;
+    Fulltext_search search;
+    search.typed = Words->text();
+    search.first_year = std::min(First_year_box->value(), Last_year_box->value());
+    search.last_year = std::max(First_year_box->value(), Last_year_box->value());
+    search.newest_first = true;
+    search.wait_for_index = true;
+    Show_result(index->Search(search));
+    Show_progress();
+}
+
+void F_zenbun::Show_result(const Fulltext_result& result)
+{
+    model->Set(index.get(), result);
+    if (!result.hits.empty())
+        Results->selectRow(0);
+    Results->scrollToTop();
+    std::map<int, int, std::greater<>> per_year;
+    for (const Fulltext_hit& hit : result.hits)
+        ++per_year[hit.date / 10000];
+    Years->clear();
+    for (const auto& [year, days] : per_year) {
+        auto* item = new QListWidgetItem(QStringLiteral("%1年 %2日").arg(year).arg(days), Years);
+        item->setData(Qt::UserRole, year);
+    }
+    if (result.words.isEmpty())
+        Count->clear();
+    else if (result.pending)
+        Count->setText(QStringLiteral("索引ができしだい、見つかった日を表示します"));
+    else if (result.hits.empty())
+        Count->setText(QStringLiteral("見つかりませんでした"));
+    else
+        Count->setText(QStringLiteral("%1日見つかりました（%2年にわたって）")
+                           .arg(result.hits.size())
+                           .arg(per_year.size()));
+    QString status = result.index_trouble;
+    if (result.unreadable > 0)
+        status += (status.isEmpty() ? QString() : QStringLiteral("\n")) +
+                  QStringLiteral("読めないファイルが %1 件あり、その日は探せませんでした（%2）。")
+                      .arg(result.unreadable)
+                      .arg(result.first_unreadable.path);
+    Status->setText(status);
+    Status->setVisible(!status.isEmpty());
+}
+
+void F_zenbun::Recall_selected_day()
+{
+    const Fulltext_hit* hit = model->Hit(Results->currentIndex().row());
+    if (!hit) {
+        host.platform.Message_box(QStringLiteral("呼び出す日が指定されていません"), App_title,
+                                  Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return;
+    }
+    show_reference_day(hit->date / 10000, hit->date / 100 % 100, hit->date % 100);
+    accept();
+}
+
+// Enter in the field searches at once; anywhere else it recalls the day.
+void F_zenbun::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Recall_selected_day();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool F_zenbun::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == Results || watched == Words) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (watched == Words)
+                Run_search();
+            else
+                Recall_selected_day();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,206 @@
+#include "fulltext/fold.h"
+
+#include <QChar>
+#include <algorithm>
+
+namespace {
+
+// U+FF61 .. U+FF9F, the half-width katakana and their punctuation, as their
+// full-width characters.
+constexpr char16_t Half_width_kana[] = {
+    u'。', u'「', u'」', u'、', u'・', u'ヲ', u'ァ', u'ィ', u'ゥ', u'ェ', u'ォ', u'ャ', u'ュ',
+    u'ョ', u'ッ', u'ー', u'ア', u'イ', u'ウ', u'エ', u'オ', u'カ', u'キ', u'ク', u'ケ', u'コ',
+    u'サ', u'シ', u'ス', u'セ', u'ソ', u'タ', u'チ', u'ツ', u'テ', u'ト', u'ナ', u'ニ', u'ヌ',
+    u'ネ', u'ノ', u'ハ', u'ヒ', u'フ', u'ヘ', u'ホ', u'マ', u'ミ', u'ム', u'メ', u'モ', u'ヤ',
+    u'ユ', u'ヨ', u'ラ', u'リ', u'ル', u'レ', u'ロ', u'ワ', u'ン', u'゛', u'゜',
+};
+static_assert(std::size(Half_width_kana) == 0xFF9F - 0xFF61 + 1);
+
+constexpr char16_t Half_voiced = 0xFF9E;
+constexpr char16_t Half_semi_voiced = 0xFF9F;
+
+// The katakana with a voicing mark, or 0 when the pair makes none.
+char16_t Voiced(char16_t base, char16_t mark)
+{
+    if (mark == Half_voiced) {
+        if ((base >= u'カ' && base <= u'ヂ' && (base - u'カ') % 2 == 0) || base == u'ツ' ||
+            base == u'テ' || base == u'ト')
+            return char16_t(base + 1);
+        if (base >= u'ハ' && base <= u'ホ' && (base - u'ハ') % 3 == 0)
+            return char16_t(base + 1);
+        if (base == u'ウ')
+            return u'ヴ';
+        if (base == u'ワ')
+            return u'ヷ';
+        if (base == u'ヲ')
+            return u'ヺ';
+        return 0;
+    }
+    if (mark == Half_semi_voiced && base >= u'ハ' && base <= u'ホ' && (base - u'ハ') % 3 == 0)
+        return char16_t(base + 2);
+    return 0;
+}
+
+char16_t Fold_one(char16_t c, const Fold_options& options)
+{
+    if (options.width) {
+        if (c >= 0xFF01 && c <= 0xFF5E)
+            c = char16_t(c - 0xFF01 + 0x21);
+        else if (c == 0x3000)
+            c = u' ';
+        else if (c >= 0xFF61 && c <= 0xFF9F)
+            c = Half_width_kana[c - 0xFF61];
+    }
+    if (options.letter_case && !QChar::isSurrogate(c))
+        c = char16_t(QChar::toLower(char32_t(c)));
+    if (options.kana) {
+        if (c >= 0x3041 && c <= 0x3096)
+            c = char16_t(c + 0x60);
+        else if (c == 0x309D || c == 0x309E)
+            c = char16_t(c + 0x60);
+    }
+    return c;
+}
+
+template <typename Each>
+void Fold_each(QStringView text, const Fold_options& options, Each&& each)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (options.width && c >= 0xFF66 && c <= 0xFF9C && i + 1 < n) {
+            const char16_t pair = Voiced(Half_width_kana[c - 0xFF61], text[i + 1].unicode());
+            if (pair) {
+                each(Fold_one(pair, options), i);
+                ++i;
+                continue;
+            }
+        }
+        each(Fold_one(c, options), i);
+    }
+}
+
+}  // namespace
+
+QString Fold_options::Name() const
+{
+    return QStringLiteral("width=%1 case=%2 kana=%3")
+        .arg(int(width))
+        .arg(int(letter_case))
+        .arg(int(kana));
+}
+
+QString Fold(QStringView text, const Fold_options& options)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    char16_t* const start = to;
+    Fold_each(text, options, [&to](char16_t c, qsizetype) { *to++ = c; });
+    out.truncate(to - start);
+    return out;
+}
+
+Folded_text Fold_mapped(QStringView text, const Fold_options& options)
+{
+    Folded_text folded;
+    folded.text.reserve(text.size());
+    folded.origin.reserve(size_t(text.size()) + 1);
+    Fold_each(text, options, [&folded](char16_t c, qsizetype from) {
+        folded.text.append(QChar(c));
+        folded.origin.push_back(from);
+    });
+    folded.origin.push_back(text.size());
+    return folded;
+}
+
+QStringList Search_words(QStringView typed, const Fold_options& options)
+{
+    QStringList words;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= typed.size(); ++i) {
+        if (i < typed.size() && !typed[i].isSpace())
+            continue;
+        if (i > start)
+            words.append(Fold(typed.mid(start, i - start), options));
+        start = i + 1;
+    }
+    return words;
+}
+
+bool All_words_in(const QStringList& words, QStringView folded_text, QStringView folded_memo)
+{
+    return std::all_of(words.cbegin(), words.cend(), [&](const QString& word) {
+        return folded_text.contains(word) || folded_memo.contains(word);
+    });
+}
+
+namespace {
+
+// The marks of every occurrence of the words in the folded text, in the
+// original's positions, sorted by start; overlapping marks merged.
+QList<Snippet::Mark> Occurrences(const Folded_text& folded, const QStringList& words)
+{
+    QList<Snippet::Mark> marks;
+    for (const QString& word : words) {
+        if (word.isEmpty())
+            continue;
+        for (qsizetype at = folded.text.indexOf(word); at >= 0;
+             at = folded.text.indexOf(word, at + 1)) {
+            const qsizetype start = folded.origin[size_t(at)];
+            const qsizetype end = folded.origin[size_t(at + word.size())];
+            marks.append({start, end - start});
+        }
+    }
+    std::sort(marks.begin(), marks.end(),
+              [](const Snippet::Mark& a, const Snippet::Mark& b) { return a.start < b.start; });
+    QList<Snippet::Mark> merged;
+    for (const Snippet::Mark& mark : marks) {
+        if (!merged.isEmpty() && mark.start <= merged.last().start + merged.last().length) {
+            Snippet::Mark& last = merged.last();
+            last.length = std::max(last.start + last.length, mark.start + mark.length) - last.start;
+        } else {
+            merged.append(mark);
+        }
+    }
+    return merged;
+}
+
+Snippet Window_of(QStringView text, const QList<Snippet::Mark>& marks, qsizetype from,
+                  qsizetype length)
+{
+    Snippet snippet;
+    const qsizetype to = std::min(text.size(), from + length);
+    snippet.text = text.mid(from, to - from).toString();
+    for (QChar& c : snippet.text)
+        if (c == u'\n' || c == u'\r' || c == u'\t')
+            c = u' ';
+    for (const Snippet::Mark& mark : marks) {
+        const qsizetype start = std::max(mark.start, from);
+        const qsizetype end = std::min(mark.start + mark.length, to);
+        if (start < end)
+            snippet.marks.append({start - from, end - start});
+    }
+    return snippet;
+}
+
+}  // namespace
+
+Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
+                   qsizetype before, qsizetype length)
+{
+    const Folded_text folded = Fold_mapped(text, options);
+    const QList<Snippet::Mark> marks = Occurrences(folded, words);
+    qsizetype from = marks.isEmpty() ? 0 : std::max<qsizetype>(0, marks.first().start - before);
+    // A window that would end past the text starts earlier, so that the
+    // line stays full.
+    from = std::max<qsizetype>(0, std::min(from, text.size() - length));
+    // Never begin inside a surrogate pair.
+    if (from > 0 && text[from].isLowSurrogate())
+        --from;
+    return Window_of(text, marks, from, length);
+}
+
+Snippet Marked(QStringView text, const QStringList& words, const Fold_options& options)
+{
+    return Window_of(text, Occurrences(Fold_mapped(text, options), words), 0, text.size());
+}

@@ -1,0 +1,171 @@
+#pragma once
+// The full-text search of the whole diary: every day's text and memo, every
+// year, for one or more words (all must occur, in any order), with the
+// Japanese folding of fold.h.
+//
+// The day files stay the only truth. The index is a cache in the user's
+// cache folder (an SQLite database with an FTS5 index of every character and every
+// pair of characters), never in the
+// diary folder, and it never writes a diary file. Before each search it is
+// brought up to date from the year folders' listings (name, size, change
+// time, inode of every day file and index): only what changed is read
+// again. A watch on the folders (inotify) says which year folders changed,
+// so a search lists only those; every folder is listed at the first search
+// and again at least once a minute, for changes no watch sees. A missing, damaged or older index, or one made with other folding,
+// is built again from nothing in the background; until it is there, each
+// search reads the files themselves, so no search ever misses a word.
+
+#include "fulltext/fold.h"
+#include "store/io_result.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class Diary_store;
+
+// The text of a day as every full-text search reads it; an empty text when
+// the day has no file. Every day the index or the scan reads comes through
+// here.
+QString Read_day_for_search(Diary_store& store, int year, int month, int day,
+                            Io_result* error = nullptr);
+
+// yyyymmdd as one number, and back.
+constexpr int Date_number(int year, int month, int day) { return year * 10000 + month * 100 + day; }
+
+struct Fulltext_hit {
+    int date = 0;  // Date_number
+    bool memory = false;
+    QString memo;
+};
+
+struct Fulltext_search {
+    QString typed;  // the words as typed; blanks between them
+    int first_year = 0;
+    int last_year = 9999;
+    bool newest_first = true;
+    // While the index is being built: false reads the files for this
+    // search (the command line); true answers at once with nothing found
+    // and pending set, and the caller asks again when the build is done (a
+    // window, which must not stop for the reading of every file).
+    bool wait_for_index = false;
+};
+
+struct Fulltext_result {
+    std::vector<Fulltext_hit> hits;
+    QStringList words;     // folded, as searched
+    bool scanned = false;  // the files were read, not the index
+    bool pending = false;  // not searched: the index is being built
+    // Day files or indexes that could not be read (the first of them named).
+    int unreadable = 0;
+    Io_result first_unreadable;
+    // The index could not be used for this search; what went wrong, for the
+    // status line. The search itself is still complete (it read the files).
+    QString index_trouble;
+};
+
+// The plain search: every day file and index read, decoded and folded.
+Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,
+                           const Fold_options& options);
+
+// The folding options, kept in the program's own settings file beside the
+// diary (sorane-linux.ini).
+Fold_options Read_fold_options(const QString& app_dir);
+Io_result Write_fold_options(const QString& app_dir, const Fold_options& options);
+
+// $XDG_CACHE_HOME/sorane (~/.cache/sorane).
+QString Default_fulltext_cache_folder();
+// True when this SQLite has FTS5, which the index needs.
+bool Fulltext_index_available();
+
+class Fulltext_index {
+public:
+    enum class Start {
+        Background,  // a build from nothing runs in a thread of its own
+        Foreground,  // ... in the caller's thread, before the first search
+    };
+    // The index of the diary in app_dir, kept in cache_folder as
+    // "<hash of the diary folder's real path>.sqlite".
+    Fulltext_index(const QString& app_dir, const QString& cache_folder, const Fold_options& options,
+                   Start start = Start::Background);
+    ~Fulltext_index();
+    Fulltext_index(const Fulltext_index&) = delete;
+    Fulltext_index& operator=(const Fulltext_index&) = delete;
+
+    // Brings the index up to date and searches it; while the index is being
+    // built, or when it cannot be used, reads the files.
+    Fulltext_result Search(const Fulltext_search& search);
+    // The line shown for a day found: the text around the first word found,
+    // or the memo when only the memo holds the words.
+    Snippet Snippet_for(int date, const QStringList& words);
+
+    const Fold_options& Options() const { return options; }
+    QString Cache_path() const { return cache_path; }
+
+    // The build in the background: running, and how far.
+    bool Building() const;
+    int Build_done() const { return progress_done.load(); }
+    int Build_total() const { return progress_total.load(); }
+    // Takes a finished build in; true when one was taken in.
+    bool Take_finished_build();
+    // Why the index is not used (no FTS5, no cache folder), or
+    // empty.
+    QString Unavailable_reason() const { return unavailable; }
+
+    struct Db;
+    struct File_sig {
+        qint64 size = -1;
+        qint64 mtime_ns = 0;
+        quint64 inode = 0;
+        bool operator==(const File_sig&) const = default;
+    };
+
+private:
+    bool Open_existing();
+    void Start_build();
+    void Stop_build();
+    void Drop_cache(const QString& why);
+    enum class Update {
+        Current,  // the index holds what the files hold
+        Failed,   // it could not be brought up to date this time
+        Rebuild,  // it must be built again
+    };
+    Update Bring_up_to_date(QString& trouble);
+    // The year folders to list again before a search: those the watch on
+    // the folders saw change (none when nothing changed), or every one
+    // (nothing) when the watch cannot tell.
+    std::optional<QSet<int>> Years_to_check();
+    void Watch_folders();
+    // Takes the year folders' digests just stored into the open index's
+    // record; dropped years have none.
+    void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);
+    void Stop_watching();
+    // The index's answer; false when SQLite failed (db->last_code says how).
+    bool Query_index(const Fulltext_search& search, Fulltext_result& result);
+
+    QString app_dir;
+    QString cache_folder;
+    QString cache_path;
+    Fold_options options;
+    Start start_mode;
+    std::unique_ptr<Db> db;
+    int watch_fd = -1;              // inotify on the diary and year folders
+    QHash<int, int> watched_years;  // watch -> year
+    qint64 last_full_check_ms = 0;
+    QString unavailable;
+    QString last_trouble;  // why the index was last built again
+
+    std::thread worker;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> progress_done{0};
+    std::atomic<int> progress_total{0};
+    bool worker_ok = false;
+    QString worker_trouble;
+};

@@ -1,0 +1,92 @@
+#include "fulltext/search_command.h"
+
+#include "fulltext/fulltext.h"
+#include "store/io_result.h"
+#include "store/store.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstring>
+
+bool Is_search_command(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--search") == 0 || std::strncmp(argv[i], "--search=", 9) == 0)
+            return true;
+    return false;
+}
+
+namespace {
+
+QString Date_text(int date)
+{
+    return Diary_store::Date_key(date / 10000, date / 100 % 100, date % 100);
+}
+
+}  // namespace
+
+int Run_search_command(const QStringList& arguments, const QString& program_folder,
+                       const QString& cache_folder, QTextStream& out, QTextStream& err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "日記の本文とメモの全文検索。見つかった日を古い順に「年/月/日<タブ>前後の文」で出力します。\n"
+        "終了コード: 0 見つかった、1 見つからなかった、2 エラー。"));
+    const QCommandLineOption search_option(
+        QStringLiteral("search"), QStringLiteral("探す言葉（空白で区切るとすべてを含む日）。"),
+        QStringLiteral("WORDS"));
+    const QCommandLineOption diary_option(
+        QStringLiteral("diary"),
+        QStringLiteral("日記のフォルダー（省略時はプログラムのフォルダー）。"),
+        QStringLiteral("DIR"));
+    const QCommandLineOption help_option({QStringLiteral("h"), QStringLiteral("help")},
+                                         QStringLiteral("この説明を表示します。"));
+    parser.addOption(search_option);
+    parser.addOption(diary_option);
+    parser.addOption(help_option);
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(help_option)) {
+        out << parser.helpText();
+        out.flush();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << QStringLiteral("余分な引数があります: %1")
+                   .arg(parser.positionalArguments().join(QLatin1Char(' ')))
+            << Qt::endl;
+        return 2;
+    }
+    const QString diary = parser.isSet(diary_option) ? parser.value(diary_option) : program_folder;
+    if (!QFileInfo(diary).isDir()) {
+        err << QStringLiteral("日記のフォルダーがありません: %1").arg(diary) << Qt::endl;
+        return 2;
+    }
+    const Fulltext_search search{parser.value(search_option), 0, 9999, false};
+    if (Search_words(search.typed, {}).isEmpty()) {
+        err << QStringLiteral("探す言葉がありません。") << Qt::endl;
+        return 2;
+    }
+    Fulltext_index index(diary, cache_folder, Read_fold_options(diary),
+                         Fulltext_index::Start::Foreground);
+    const Fulltext_result result = index.Search(search);
+    for (const Fulltext_hit& hit : result.hits) {
+        Snippet snippet = index.Snippet_for(hit.date, result.words);
+        // A day found by its memo alone shows the memo.
+        if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
+            snippet = Marked(hit.memo, result.words, index.Options());
+        out << Date_text(hit.date) << '\t' << snippet.text << '\n';
+    }
+    out.flush();
+    if (result.unreadable > 0) {
+        err << QStringLiteral("読めないファイルが %1 件ありました（%2）。")
+                   .arg(result.unreadable)
+                   .arg(result.first_unreadable.path)
+            << Qt::endl;
+        return 2;
+    }
+    return result.hits.empty() ? 1 : 0;
+}

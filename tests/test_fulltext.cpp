@@ -1,0 +1,422 @@
+// The full-text search: Japanese folding, the index against a plain scan of
+// the files over a generated diary, the index following changes on disk,
+// a damaged or deleted cache, and the command line's output and exit codes.
+
+#include "fulltext/fold.h"
+#include "fulltext/fulltext.h"
+#include "fulltext/search_command.h"
+#include "platform/cp932.h"
+#include "store/exact_text.h"
+#include "store/store.h"
+#include "support/temp_folder.h"
+
+#include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <QTextStream>
+#include <QtTest>
+#include <random>
+
+namespace {
+
+QStringList Dates_of(const Fulltext_result& result)
+{
+    QStringList dates;
+    for (const Fulltext_hit& hit : result.hits)
+        dates << QStringLiteral("%1 %2 %3").arg(hit.date).arg(int(hit.memory)).arg(hit.memo);
+    return dates;
+}
+
+// The pieces a generated day is made of: the forms that folding makes one
+// (width, case, kana kind, half-width katakana with voicing marks) and
+// characters that are easy to find by accident.
+const char16_t* const Pieces[] = {
+    u"鍋",    u"料理",     u"鍋料理", u"ＡＢＣ", u"abc",  u"Abc", u"ｶﾀｶﾅ", u"カタカナ", u"かたかな",
+    u"ｶﾞｲﾄﾞ", u"ガイド",   u"がいど", u"１２３", u"123",  u"の",  u"。",   u"\n",       u"　",
+    u" ",     u"\"引用\"", u"ﾊﾟﾝ",    u"パン",   u"ぱん", u"雨",  u"散歩", u"ＮＨＫ",   u"nhk",
+};
+
+QString Random_text(std::mt19937& random, int pieces)
+{
+    std::uniform_int_distribution<int> pick(0, int(std::size(Pieces)) - 1);
+    QString text;
+    for (int i = 0; i < pieces; ++i)
+        text += QString::fromUtf16(Pieces[pick(random)]);
+    return text;
+}
+
+void Write_day(Diary_store& store, const QDate& d, const QString& text)
+{
+    QVERIFY(store.Ensure_year_folder(d.year()).Ok());
+    QVERIFY(store.Write_text_file(store.Day_file_path(d.year(), d.month(), d.day()), text).Ok());
+}
+
+// A few years of days: most with a file and a record, some with a file
+// only, some with a record only (a memo and no text).
+void Generate_diary(Diary_store& store, int first_year, int years, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<int> length(0, 12);
+    for (int year = first_year; year < first_year + years; ++year) {
+        QVERIFY(store.Ensure_year_folder(year).Ok());
+        QByteArray index;
+        for (QDate d(year, 1, 1); d.year() == year; d = d.addDays(3)) {
+            const int k = kind(random);
+            if (k == 0)
+                continue;
+            if (k != 1)
+                Write_day(store, d, Random_text(random, length(random)));
+            if (k != 2) {
+                const QString line = Diary_store::Date_key(year, d.month(), d.day()) +
+                                     (k % 3 == 0 ? QStringLiteral("1") : QStringLiteral("0")) +
+                                     Random_text(random, 2).remove(u'\n');
+                index += cp932::Encode(line).bytes + "\r\n";
+            }
+        }
+        QVERIFY(Write_bytes(store.Keyword_file_path(year), index));
+    }
+}
+
+// True when the index answered the search, with the days expected. A
+// search answered otherwise must have found them all the same.
+bool Answered_by_index(Fulltext_index& index, const Fulltext_search& search,
+                       const QStringList& expected)
+{
+    const Fulltext_result result = index.Search(search);
+    if (Dates_of(result) != expected)
+        qFatal("a search missed days");
+    return !result.scanned;
+}
+
+const QStringList Queries = {
+    QStringLiteral("鍋"),         QStringLiteral("の"),       QStringLiteral("料理"),
+    QStringLiteral("鍋料理"),     QStringLiteral("abc"),      QStringLiteral("ＡＢＣ"),
+    QStringLiteral("ｶﾀｶﾅ"),       QStringLiteral("カタカナ"), QStringLiteral("かたかな"),
+    QStringLiteral("ガイド"),     QStringLiteral("ｶﾞｲﾄﾞ"),    QStringLiteral("パン 雨"),
+    QStringLiteral("123 nhk"),    QStringLiteral("\"引用\""), QStringLiteral("散歩　鍋　の"),
+    QStringLiteral("。\n"),       QStringLiteral("ナ。"),     QStringLiteral("理鍋料理"),
+    QStringLiteral("存在しない"), QStringLiteral("c1"),       QStringLiteral("ぱんパン"),
+};
+
+}  // namespace
+
+class Test_fulltext : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        diary = std::make_unique<Temp_folder>();
+        cache = std::make_unique<Temp_folder>();
+        QVERIFY(diary->Ok() && cache->Ok());
+        store = std::make_unique<Diary_store>(diary->Path());
+    }
+
+    void Folding_makes_the_forms_of_a_character_one()
+    {
+        const Fold_options on{true, true, true};
+        QCOMPARE(Fold(u"ＡＢＣ１２３", Fold_options{}), QStringLiteral("abc123"));
+        QCOMPARE(Fold(u"ｶﾀｶﾅ", Fold_options{}), QStringLiteral("カタカナ"));
+        QCOMPARE(Fold(u"ｶﾞｷﾞﾊﾟﾎﾟｳﾞﾂﾞ", Fold_options{}), QStringLiteral("ガギパポヴヅ"));
+        // A voicing mark after a kana that takes none stays a mark.
+        QCOMPARE(Fold(u"ｱﾞ", Fold_options{}), QStringLiteral("ア゛"));
+        QCOMPARE(Fold(u"「ｶﾚｰ｣、ﾃｽﾄ｡", Fold_options{}), QStringLiteral("「カレー」、テスト。"));
+        QCOMPARE(Fold(u"ABC　Ｘ", Fold_options{}), QStringLiteral("abc x"));
+        // Hiragana and katakana stay apart unless asked.
+        QCOMPARE(Fold(u"ひらがな", Fold_options{}), QStringLiteral("ひらがな"));
+        QCOMPARE(Fold(u"ひらがなゝ", on), QStringLiteral("ヒラガナヽ"));
+        QCOMPARE(Fold(u"ｶﾞ", on), Fold(u"が", on));
+        // Each option alone.
+        QCOMPARE(Fold(u"ＡＢＣ", Fold_options{false, true, false}), QStringLiteral("ａｂｃ"));
+        QCOMPARE(Fold(u"ＡＢＣ", Fold_options{true, false, false}), QStringLiteral("ABC"));
+        QCOMPARE(Fold(u"ｶﾀｶﾅ", Fold_options{false, false, false}), QStringLiteral("ｶﾀｶﾅ"));
+        // A character outside the basic plane passes whole.
+        QCOMPARE(Fold(u"𠮷Ａ", Fold_options{}), QStringLiteral("𠮷a"));
+    }
+
+    void Folded_positions_lead_back_to_the_original()
+    {
+        const Folded_text folded = Fold_mapped(u"aｶﾞＢ", Fold_options{});
+        QCOMPARE(folded.text, QStringLiteral("aガb"));
+        QCOMPARE(folded.origin, (std::vector<qsizetype>{0, 1, 3, 4}));
+        // The mark covers both half-width characters of the word found.
+        const Snippet snippet =
+            Snippet_of(u"今日はｶﾞｲﾄﾞと\n鍋", {QStringLiteral("ガイド")}, Fold_options{});
+        QCOMPARE(snippet.text, QStringLiteral("今日はｶﾞｲﾄﾞと 鍋"));
+        QCOMPARE(snippet.marks.size(), 1);
+        QCOMPARE(snippet.marks[0].start, 3);
+        QCOMPARE(snippet.marks[0].length, 5);
+    }
+
+    void Snippets_start_near_the_first_word_and_mark_every_word()
+    {
+        const QString text =
+            QString(100, u'あ') + QStringLiteral("鍋を食べた。鍋") + QString(100, u'い');
+        const Snippet snippet =
+            Snippet_of(text, {QStringLiteral("鍋"), QStringLiteral("食べ")}, Fold_options{}, 5, 20);
+        QCOMPARE(snippet.text, QStringLiteral("あああああ鍋を食べた。鍋いいいいいいいい"));
+        QCOMPARE(snippet.marks.size(), 3);
+        QCOMPARE(snippet.marks[0].start, 5);
+        QCOMPARE(snippet.marks[1].start, 7);
+        QCOMPARE(snippet.marks[1].length, 2);
+        QCOMPARE(snippet.marks[2].start, 11);
+        // No word: the beginning of the text.
+        QCOMPARE(Snippet_of(u"晴れ", {QStringLiteral("雨")}, Fold_options{}).text,
+                 QStringLiteral("晴れ"));
+        QCOMPARE(Search_words(u"  鍋　料理 ", Fold_options{}),
+                 (QStringList{QStringLiteral("鍋"), QStringLiteral("料理")}));
+    }
+
+    void The_index_finds_what_a_plain_scan_finds()
+    {
+        Generate_diary(*store, 2024, 3, 7);
+        for (const Fold_options& options :
+             {Fold_options{}, Fold_options{true, true, true}, Fold_options{false, false, false}}) {
+            Fulltext_index index(diary->Path(), cache->Path(), options,
+                                 Fulltext_index::Start::Foreground);
+            QVERIFY2(index.Unavailable_reason().isEmpty(), qPrintable(index.Unavailable_reason()));
+            int found_any = 0;
+            for (const QString& query : Queries) {
+                for (const bool newest_first : {true, false}) {
+                    const Fulltext_search search{query, 2024, 2026, newest_first};
+                    const Fulltext_result indexed = index.Search(search);
+                    const Fulltext_result scanned = Scan_diary(diary->Path(), search, options);
+                    QVERIFY2(!indexed.scanned, qPrintable(indexed.index_trouble));
+                    QCOMPARE(Dates_of(indexed), Dates_of(scanned));
+                    found_any += indexed.hits.empty() ? 0 : 1;
+                }
+            }
+            // The queries are not all empty-handed.
+            QVERIFY(found_any > int(Queries.size()));
+        }
+        // A range of years.
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        const Fulltext_result one_year = index.Search({QStringLiteral("の"), 2025, 2025, true});
+        QVERIFY(!one_year.hits.empty());
+        for (const Fulltext_hit& hit : one_year.hits)
+            QCOMPARE(hit.date / 10000, 2025);
+        QCOMPARE(Dates_of(one_year),
+                 Dates_of(Scan_diary(diary->Path(), {QStringLiteral("の"), 2025, 2025, true},
+                                     Fold_options{})));
+    }
+
+    void A_day_saved_changed_or_deleted_shows_in_the_next_search()
+    {
+        Write_day(*store, QDate(2026, 12, 1), QStringLiteral("晴れ"));
+        Write_day(*store, QDate(2026, 12, 2), QStringLiteral("雨"));
+        Write_day(*store, QDate(2026, 12, 3), QStringLiteral("鍋"));
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        const auto find = [&index](const QString& words) {
+            const Fulltext_result result = index.Search({words, 0, 9999, false});
+            return Dates_of(result);
+        };
+        QCOMPARE(find(QStringLiteral("鍋")), QStringList{QStringLiteral("20261203 0 ")});
+        // Saved here: replaced through a temporary file.
+        Write_day(*store, QDate(2026, 12, 1), QStringLiteral("寄せ鍋"));
+        // Changed elsewhere, in place, to the same size.
+        {
+            QFile file(store->Day_file_path(2026, 12, 2));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.write(cp932::Encode(u"鍋").bytes) == 2);
+        }
+        // Deleted, and a new year folder.
+        QVERIFY(QFile::remove(store->Day_file_path(2026, 12, 3)));
+        Write_day(*store, QDate(2027, 1, 1), QStringLiteral("ＮＡＢＥ 鍋"));
+        QCOMPARE(find(QStringLiteral("鍋")),
+                 (QStringList{QStringLiteral("20261201 0 "), QStringLiteral("20261202 0 "),
+                              QStringLiteral("20270101 0 ")}));
+        QCOMPARE(find(QStringLiteral("nabe")), QStringList{QStringLiteral("20270101 0 ")});
+        // A memo and its flag, from the year's index; a record without a file.
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/011土鍋\r\n2026/12/200鍋の日\r\n").bytes));
+        QCOMPARE(find(QStringLiteral("土鍋")), QStringList{QStringLiteral("20261201 1 土鍋")});
+        QCOMPARE(find(QStringLiteral("鍋")),
+                 (QStringList{QStringLiteral("20261201 1 土鍋"), QStringLiteral("20261202 0 "),
+                              QStringLiteral("20261220 0 鍋の日"), QStringLiteral("20270101 0 ")}));
+        // The whole year folder goes.
+        QVERIFY(QDir(store->Year_folder(2026)).removeRecursively());
+        QCOMPARE(find(QStringLiteral("鍋")), QStringList{QStringLiteral("20270101 0 ")});
+        QCOMPARE(Dates_of(Scan_diary(diary->Path(), {QStringLiteral("鍋"), 0, 9999, false},
+                                     Fold_options{})),
+                 QStringList{QStringLiteral("20270101 0 ")});
+    }
+
+    // Characters Shift_JIS cannot hold are searched as written: the day file
+    // holds "?" for them, its companion the exact text and memo.
+    void Exact_text_is_searched_and_substitutes_are_not()
+    {
+        Write_day(*store, QDate(2026, 12, 9), QStringLiteral("ケーキ?"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/091誕生日?\r\n2026/12/100疑問?\r\n").bytes));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2026, 12, 9)),
+                            QStringLiteral("誕生日🎂\nケーキ😀").toUtf8()));
+        for (const bool scan : {false, true}) {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            const auto find = [&](const QString& words) {
+                const Fulltext_search search{words, 0, 9999, false};
+                return Dates_of(scan ? Scan_diary(diary->Path(), search, Fold_options{})
+                                     : index.Search(search));
+            };
+            QCOMPARE(find(QStringLiteral("🎂")), QStringList{QStringLiteral("20261209 1 誕生日🎂")});
+            QCOMPARE(find(QStringLiteral("ケーキ😀")),
+                     QStringList{QStringLiteral("20261209 1 誕生日🎂")});
+            // A "?" typed by the user is a "?"; a substitute is not.
+            QCOMPARE(find(QStringLiteral("?")), QStringList{QStringLiteral("20261210 0 疑問?")});
+        }
+        // Once the day file is changed elsewhere, the companion no longer
+        // speaks for it.
+        Write_day(*store, QDate(2026, 12, 9), QStringLiteral("ケーキ?!"));
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        QCOMPARE(Dates_of(index.Search({QStringLiteral("ケーキ?!"), 0, 9999, false})),
+                 QStringList{QStringLiteral("20261209 1 誕生日🎂")});
+        QVERIFY(index.Search({QStringLiteral("😀"), 0, 9999, false}).hits.empty());
+    }
+
+    void The_diary_folder_is_never_written()
+    {
+        Generate_diary(*store, 2026, 1, 3);
+        const QStringList before = Entries(diary->Path()) + Entries(store->Year_folder(2026));
+        const QByteArray index_bytes = Read_bytes(store->Keyword_file_path(2026));
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            QVERIFY(!index.Search({QStringLiteral("の"), 0, 9999, true}).hits.empty());
+            QVERIFY(index.Cache_path().startsWith(cache->Path()));
+            QVERIFY(QFile::exists(index.Cache_path()));
+        }
+        QCOMPARE(Entries(diary->Path()) + Entries(store->Year_folder(2026)), before);
+        QCOMPARE(Read_bytes(store->Keyword_file_path(2026)), index_bytes);
+    }
+
+    void A_damaged_or_deleted_cache_is_built_again_and_misses_nothing()
+    {
+        Generate_diary(*store, 2025, 2, 11);
+        const Fulltext_search search{QStringLiteral("鍋"), 0, 9999, true};
+        const QStringList expected = Dates_of(Scan_diary(diary->Path(), search, Fold_options{}));
+        QVERIFY(!expected.isEmpty());
+        QString path;
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            path = index.Cache_path();
+        }
+        const QByteArray good = Read_bytes(path);
+        QVERIFY(good.size() > 4096);
+        // Garbage, then a file cut in half, then no file while the index is open.
+        for (const QByteArray& damaged :
+             {QByteArray(good.size(), 'x'), good.left(good.size() / 2), QByteArray()}) {
+            QVERIFY(Write_bytes(path, good));
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{});
+            if (damaged.isEmpty())
+                QVERIFY(QFile::remove(path));
+            else
+                QVERIFY(Write_bytes(path, damaged));
+            // Every search finds every day, read from the files until the
+            // index has been built again in the background.
+            QCOMPARE(Dates_of(index.Search(search)), expected);
+            QTRY_VERIFY_WITH_TIMEOUT(Answered_by_index(index, search, expected), 20000);
+        }
+        // A damaged file found at start is built again in the background.
+        QVERIFY(Write_bytes(path, "SQLite format 3\0 and nothing else"));
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{});
+        QCOMPARE(Dates_of(index.Search(search)), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(Answered_by_index(index, search, expected), 20000);
+    }
+
+    void Other_folding_builds_the_index_again()
+    {
+        Write_day(*store, QDate(2026, 5, 5), QStringLiteral("ひらがな"));
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            QVERIFY(index.Search({QStringLiteral("ヒラガナ"), 0, 9999, true}).hits.empty());
+        }
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{true, true, true},
+                             Fulltext_index::Start::Foreground);
+        const Fulltext_result result = index.Search({QStringLiteral("ヒラガナ"), 0, 9999, true});
+        QVERIFY(!result.scanned);
+        QCOMPARE(Dates_of(result), QStringList{QStringLiteral("20260505 0 ")});
+        QVERIFY(Write_fold_options(diary->Path(), Fold_options{false, true, true}).Ok());
+        QCOMPARE(Read_fold_options(diary->Path()), (Fold_options{false, true, true}));
+        // The settings file of the Windows program is not touched.
+        QVERIFY(!QFile::exists(diary->File("sorane.ini")));
+    }
+
+    void The_command_line_prints_days_oldest_first_and_exits_as_grep()
+    {
+        Write_day(*store, QDate(2026, 12, 9), QStringLiteral("夜は寄せ鍋にした。\n美味しかった。"));
+        Write_day(*store, QDate(1999, 1, 2), QStringLiteral("鍋\tを買った"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/100鍋パーティー\r\n").bytes));
+        const auto run = [&](const QStringList& arguments, QString& out, QString& err) {
+            QTextStream out_stream(&out);
+            QTextStream err_stream(&err);
+            return Run_search_command(QStringList{QStringLiteral("sorane")} + arguments,
+                                      diary->Path(), cache->Path(), out_stream, err_stream);
+        };
+        QString out;
+        QString err;
+        QCOMPARE(run({QStringLiteral("--search"), QStringLiteral("鍋")}, out, err), 0);
+        QCOMPARE(out, QStringLiteral("1999/01/02\t鍋 を買った\n"
+                                     "2026/12/09\t夜は寄せ鍋にした。 美味しかった。\n"
+                                     "2026/12/10\t鍋パーティー\n"));
+        out.clear();
+        QCOMPARE(
+            run({QStringLiteral("--search=寄せ鍋 美味"), QStringLiteral("--diary"), diary->Path()},
+                out, err),
+            0);
+        QCOMPARE(out, QStringLiteral("2026/12/09\t夜は寄せ鍋にした。 美味しかった。\n"));
+        out.clear();
+        QCOMPARE(run({QStringLiteral("--search"), QStringLiteral("すき焼き")}, out, err), 1);
+        QVERIFY(out.isEmpty());
+        QCOMPARE(run({QStringLiteral("--search"), QStringLiteral("鍋"), QStringLiteral("--diary"),
+                      diary->File("none")},
+                     out, err),
+                 2);
+        QVERIFY(err.contains(QStringLiteral("日記のフォルダーがありません")));
+        QCOMPARE(run({QStringLiteral("--search"), QStringLiteral("　")}, out, err), 2);
+        QCOMPARE(run({QStringLiteral("--search"), QStringLiteral("鍋"), QStringLiteral("--bad")},
+                     out, err),
+                 2);
+        QVERIFY(out.isEmpty());
+    }
+
+    void The_program_searches_without_a_display()
+    {
+        Write_day(*store, QDate(2026, 12, 9), QStringLiteral("寄せ鍋"));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache->Path());
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(SORANE_EXE), {QStringLiteral("--search"), QStringLiteral("鍋"),
+                                                   QStringLiteral("--diary"), diary->Path()});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()),
+                 QStringLiteral("2026/12/09\t寄せ鍋\n"));
+        QVERIFY(QDir(cache->File(QStringLiteral("sorane")))
+                    .entryList({QStringLiteral("*.sqlite")}, QDir::Files)
+                    .size() == 1);
+        program.start(QStringLiteral(SORANE_EXE),
+                      {QStringLiteral("--search"), QStringLiteral("すき焼き"),
+                       QStringLiteral("--diary"), diary->Path()});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 1);
+    }
+
+private:
+    std::unique_ptr<Temp_folder> diary;
+    std::unique_ptr<Temp_folder> cache;
+    std::unique_ptr<Diary_store> store;
+};
+
+QTEST_GUILESS_MAIN(Test_fulltext)
+#include "test_fulltext.moc"

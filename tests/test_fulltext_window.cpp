@@ -1,0 +1,218 @@
+// The 全文検索 window on a fresh program folder: the list as the user types,
+// what a row shows, the counts, the recall into the reference panel, the
+// folding options kept in the program's own settings file, and the menu
+// item that opens it.
+
+#include "dialogs/f_zenbun.h"
+#include "platform/cp932.h"
+#include "store/store.h"
+#include "support/diary_fixture.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
+#include <QtTest>
+
+namespace {
+
+const QString No_day = QStringLiteral("呼び出す日が指定されていません");
+const QString Title = QStringLiteral("【ソラネ】Ver.2.0");
+
+QStringList Rows(const QTableView* view)
+{
+    const QAbstractItemModel* model = view->model();
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << model->data(model->index(r, c)).toString();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+QStringList Items(const QListWidget* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+}  // namespace
+
+class Test_fulltext_window : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<Temp_folder>();
+        cache = std::make_unique<Temp_folder>();
+        QVERIFY(folder->Ok() && cache->Ok());
+        fake = std::make_unique<Fake_platform>();
+        main_window = std::make_unique<QWidget>();
+        Diary_store store(folder->Path());
+        const auto write_day = [&store](int y, int m, int d, const QString& text) {
+            QVERIFY(store.Ensure_year_folder(y).Ok());
+            QVERIFY(store.Write_text_file(store.Day_file_path(y, m, d), text).Ok());
+        };
+        write_day(2026, 12, 9, QStringLiteral("夜は寄せ鍋にした。"));
+        write_day(2026, 12, 1, QStringLiteral("晴れ。"));
+        write_day(1999, 1, 2, QStringLiteral("ナベを買った。\n鍋は重い。"));
+        QVERIFY(Write_bytes(store.Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/091夕食\r\n2026/12/010散歩\r\n").bytes));
+        shown.clear();
+        window =
+            std::make_unique<F_zenbun>(Dialog_host{main_window.get(), *fake,
+                                                   [] {
+                                                       return Twips_rect{0, 0, 9510, 7020};
+                                                   }},
+                                       folder->Path(), cache->Path(), [this](int y, int m, int d) {
+                                           shown << QStringLiteral("%1/%2/%3").arg(y).arg(m).arg(d);
+                                       });
+        window->Form_Load();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Index().Building(), 20000);
+    }
+    void cleanup()
+    {
+        window.reset();
+        main_window.reset();
+        VERIFY_PLATFORM_CLEAN(*fake);
+    }
+
+    void The_list_follows_the_typing_newest_first()
+    {
+        QVERIFY(window->Results->model()->rowCount() == 0);
+        QTest::keyClicks(window->Words, QStringLiteral("x"));
+        window->Words->setText(QStringLiteral("鍋"));
+        // Nothing before the pause, the list after it.
+        QCOMPARE(window->Results->model()->rowCount(), 0);
+        QTRY_COMPARE(Rows(window->Results),
+                     (QStringList{QStringLiteral("2026/12/09 (水)|★|夕食|夜は寄せ鍋にした。"),
+                                  QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")}));
+        QCOMPARE(window->Count->text(), QStringLiteral("2日見つかりました（2年にわたって）"));
+        QCOMPARE(Items(window->Years),
+                 (QStringList{QStringLiteral("2026年 1日"), QStringLiteral("1999年 1日")}));
+        // The words found are marked in the line.
+        const QVariantList marks =
+            window->Results->model()
+                ->data(window->Results->model()->index(0, 3), Qt::UserRole + 1)
+                .toList();
+        QCOMPARE(marks, QVariantList{QPoint(4, 1)});
+        // A memo is searched too; all words must occur; a range of years.
+        window->Words->setText(QStringLiteral("散歩"));
+        QTRY_COMPARE(Rows(window->Results),
+                     QStringList{QStringLiteral("2026/12/01 (火)||散歩|晴れ。")});
+        window->Words->setText(QStringLiteral("鍋 重い"));
+        QTRY_COMPARE(window->Results->model()->rowCount(), 1);
+        window->Words->setText(QStringLiteral("鍋"));
+        window->Last_year_box->setValue(2000);
+        QTRY_COMPARE(Rows(window->Results),
+                     QStringList{QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")});
+        window->Words->setText(QStringLiteral("すき焼き"));
+        QTRY_COMPARE(window->Count->text(), QStringLiteral("見つかりませんでした"));
+    }
+
+    void Enter_recalls_the_chosen_day_into_the_reference_panel()
+    {
+        window->Words->setText(QStringLiteral("鍋"));
+        // Enter in the field searches at once.
+        QTest::keyClick(window->Words, Qt::Key_Return);
+        QCOMPARE(window->Results->model()->rowCount(), 2);
+        window->Results->setFocus();
+        window->Results->selectRow(1);
+        QTest::keyClick(window->Results, Qt::Key_Return);
+        QCOMPARE(shown, QStringList{QStringLiteral("1999/1/2")});
+        QCOMPARE(window->result(), int(QDialog::Accepted));
+    }
+
+    void A_recall_without_a_day_says_so_and_stays()
+    {
+        window->Words->setText(QStringLiteral("すき焼き"));
+        window->Run_search();
+        fake->Expect_box(No_day, Title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
+                         Platform::Answer::Ok);
+        window->Recall->click();
+        QVERIFY(shown.isEmpty());
+    }
+
+    void Folding_options_are_kept_and_change_what_is_found()
+    {
+        window->Words->setText(QStringLiteral("なべ"));
+        window->Run_search();
+        QCOMPARE(window->Results->model()->rowCount(), 0);
+        window->Fold_kana->setChecked(true);
+        // The index is built again for the new folding; the window says so
+        // and shows the days by itself when it is done.
+        const QStringList found{QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")};
+        if (window->Index().Building())
+            QCOMPARE(window->Count->text(),
+                     QStringLiteral("索引ができしだい、見つかった日を表示します"));
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(window->Results), found, 20000);
+        QCOMPARE(window->Count->text(), QStringLiteral("1日見つかりました（1年にわたって）"));
+        QVERIFY(window->Status->text().isEmpty());
+        // The choice is kept beside the diary, never in the Windows
+        // program's settings.
+        const QSettings kept(folder->File("sorane-linux.ini"), QSettings::IniFormat);
+        QCOMPARE(kept.value(QStringLiteral("fulltext/kana")).toBool(), true);
+        QCOMPARE(kept.value(QStringLiteral("fulltext/width")).toBool(), true);
+        QVERIFY(!QFile::exists(folder->File("sorane.ini")));
+        // A window opened later starts with the kept choice.
+        F_zenbun again(Dialog_host{main_window.get(), *fake, [] { return Twips_rect{}; }},
+                       folder->Path(), cache->Path(), [](int, int, int) {});
+        QVERIFY(again.Fold_kana->isChecked());
+    }
+
+    void The_search_menu_opens_it_with_a_shortcut()
+    {
+        Fake_platform form_fake;
+        const QByteArray ini = First_ini;
+        QVERIFY(Write_bytes(folder->File("sorane.ini"), ini));
+        form_fake.screen_twips = QSizeF(28800, 16200);
+        const std::unique_ptr<Main_form> form = Start_form(form_fake, folder->Path());
+        QVERIFY(form);
+        QVERIFY(form->Menu_kensaku->actions().contains(form->Menu_zenbun));
+        QCOMPARE(form->Menu_zenbun->text(), QStringLiteral("全文検索"));
+        QCOMPARE(form->Menu_zenbun->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        // Opened from the menu, a day recalled: the reference panel shows
+        // it, and the main window carries on.
+        qputenv("XDG_CACHE_HOME", cache->Path().toLocal8Bit());
+        form_fake.Expect_modal([](QDialog& dialog) {
+            auto& search = static_cast<F_zenbun&>(dialog);
+            search.Words->setText(QStringLiteral("鍋"));
+            search.Run_search();
+            for (int wait = 0; wait < 2000 && search.Index().Building(); ++wait)
+                QTest::qWait(10);
+            search.Run_search();
+            search.Results->selectRow(1);
+            search.Recall->click();
+            return search.result();
+        });
+        form->Menu_zenbun->trigger();
+        QCOMPARE(form->VScroll4->value(), 1999);
+        QCOMPARE(form->session.App_dir(), folder->Path());
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(form->Ended());
+        VERIFY_PLATFORM_CLEAN(form_fake);
+    }
+
+private:
+    std::unique_ptr<Temp_folder> folder;
+    std::unique_ptr<Temp_folder> cache;
+    std::unique_ptr<Fake_platform> fake;
+    std::unique_ptr<QWidget> main_window;
+    std::unique_ptr<F_zenbun> window;
+    QStringList shown;
+};
+
+QTEST_MAIN(Test_fulltext_window)
+#include "test_fulltext_window.moc"
