@@ -1,6 +1,7 @@
 #include "diary/day_history.h"
 
 #include "platform/cp932.h"
+#include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 #include "store/store.h"
@@ -144,6 +145,21 @@ std::optional<QString> Record_path_for(const Listing& listing, qsizetype i)
     return std::nullopt;
 }
 
+// "…/20261209-211503.txt" -> "…/20261209-211503.utf8.txt": the exact text
+// of a version whose day held characters Shift_JIS cannot hold.
+QString Exact_path_of(const QString& version_path)
+{
+    return version_path.chopped(4) + QStringLiteral(".utf8.txt");
+}
+
+QByteArray Exact_bytes_of(const QString& version_path)
+{
+    QByteArray bytes;
+    bool exists = false;
+    Read_file_bytes(Exact_path_of(version_path), bytes, exists);
+    return bytes;
+}
+
 History_read Read_at(const Listing& listing, qsizetype i)
 {
     History_read out;
@@ -162,7 +178,14 @@ History_read Read_at(const Listing& listing, qsizetype i)
         const Day_record r = Day_record_in(out.record, QString::fromLatin1(out.record.left(10)));
         out.memo = r.memo;
         out.flag = r.found && r.memory;
+        if (const auto exact = Parse_companion(Exact_bytes_of(listing.versions[i].path));
+            exact && Memo_matches(exact->memo, r))
+            out.memo = exact->memo;
     }
+    // The exact text kept beside the version, where it is the version's.
+    if (const auto exact = Parse_companion(Exact_bytes_of(listing.versions[i].path));
+        exact && Text_matches(exact->text, out.file))
+        out.text = exact->text;
     return out;
 }
 
@@ -221,7 +244,7 @@ History_read Day_history::Read(const History_version& version) const
 
 History_keep Day_history::Keep(int year, int month, int day, const QString& day_path,
                                const QByteArray& file, const QByteArray& own_lines,
-                               const QDateTime& now, bool sync_later) const
+                               const QDateTime& now, bool sync_later, const QByteArray& exact) const
 {
     History_keep out;
     // A day without a file whose record holds neither a memo nor the flag
@@ -235,7 +258,8 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     if (!listing.versions.isEmpty()) {
         const History_read newest = Read_at(listing, 0);
         record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
-        if (!record_changed && newest.file == file)
+        if (!record_changed && newest.file == file &&
+            Exact_bytes_of(listing.versions[0].path) == exact)
             return out;  // kept already, byte for byte
     }
     for (const QString& folder : {Folder(), day_folder.left(day_folder.size() - 5), day_folder}) {
@@ -251,12 +275,22 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         const QString txt = stem + QStringLiteral(".txt");
         const QString rec = stem + QStringLiteral(".rec");
         const QByteArray txt_name = QFile::encodeName(txt);
-        if (Something_at(txt_name) || Something_at(QFile::encodeName(rec)))
+        if (Something_at(txt_name) || Something_at(QFile::encodeName(rec)) ||
+            Something_at(QFile::encodeName(Exact_path_of(txt))))
             continue;
         // The lines first: a version is listed by its ".txt", so a crash
         // between the two leaves no version with another's lines.
         if (record_changed) {
             const Io_result r = Replace_file(rec, Record_file_bytes(own_lines));
+            if (!r.Ok() && r.step != Io_step::Sync_folder) {
+                out.error = r;
+                return out;
+            }
+        }
+        // The exact text beside it, before the version is listed by its
+        // ".txt": the companion of the day file is replaced by this save.
+        if (!exact.isEmpty()) {
+            const Io_result r = Replace_file(Exact_path_of(txt), exact);
             if (!r.Ok() && r.step != Io_step::Sync_folder) {
                 out.error = r;
                 return out;

@@ -4,6 +4,8 @@
 //
 //   history/2026/1209/20261209-211503.txt   the day file, byte for byte
 //   history/2026/1209/20261209-211503.rec   the day's lines of keyword.txt
+//   history/2026/1209/20261209-211503.utf8.txt   the day's exact text, when
+//                                                 it had a companion
 //
 // named by the time the version was replaced ("-2", "-3", ... when a name
 // of that second is taken). A version without a ".rec" has the index lines
@@ -92,10 +94,11 @@ public:
     // bytes are then kept without a copy, and the save's rename leaves the
     // link the only name of the old file), else copied. Every new name is
     // durable before this returns, but for a link's with sync_later: the
-    // caller then syncs unsynced_folder.
+    // caller then syncs unsynced_folder. exact is the day's companion (the
+    // exact text of characters Shift_JIS cannot hold), kept beside it.
     History_keep Keep(int year, int month, int day, const QString& day_path, const QByteArray& file,
-                      const QByteArray& own_lines, const QDateTime& now,
-                      bool sync_later = false) const;
+                      const QByteArray& own_lines, const QDateTime& now, bool sync_later = false,
+                      const QByteArray& exact = QByteArray()) const;
 
 private:
     QString app_dir;

@@ -418,9 +418,19 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_syn
     if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
         return Io_result::Success();
     const Panel_date& d = plan.date;
-    const History_keep kept =
-        history.Keep(d.year, d.month, d.day, store.Day_file_path(d.year, d.month, d.day), disk.file,
-                     disk.record.own_lines, clock.Now(), true);
+    const QString day_path = store.Day_file_path(d.year, d.month, d.day);
+    // The companion that speaks for the version replaced goes with it: the
+    // save replaces that too.
+    QByteArray exact;
+    bool exists = false;
+    if (Read_file_bytes(Companion_path(day_path), exact, exists).Ok() && exists) {
+        const auto parsed = Parse_companion(exact);
+        if (!parsed ||
+            (!Text_matches(parsed->text, disk.file) && !Memo_matches(parsed->memo, disk.record)))
+            exact.clear();
+    }
+    const History_keep kept = history.Keep(d.year, d.month, d.day, day_path, disk.file,
+                                           disk.record.own_lines, clock.Now(), true, exact);
     if (!kept.unsynced_folder.isEmpty())
         sync.Defer(kept.unsynced_folder);
     return kept.error;

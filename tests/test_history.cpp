@@ -7,6 +7,7 @@
 #include "diary/day_history.h"
 #include "diary/line_diff.h"
 #include "diary/session.h"
+#include "store/exact_text.h"
 #include "support/fake_clock.h"
 #include "support/temp_folder.h"
 
@@ -142,6 +143,29 @@ private slots:
         const History_read snow = session->History().Read(versions[0]);
         QCOMPARE(snow.memo, QStringLiteral("雨"));
         QVERIFY(!snow.flag);
+    }
+
+    // A day with characters Shift_JIS cannot hold keeps its exact text in
+    // the history too: the save replaces the companion along with the file.
+    // Two versions that differ only there are both kept.
+    void A_version_keeps_its_exact_text()
+    {
+        Start();
+        QCOMPARE(Save(QStringLiteral("晴れ😀"), QStringLiteral("誕生日🎂"), true, QTime(21, 30, 15)),
+                 Result::Saved);
+        QCOMPARE(Save(QStringLiteral("晴れé"), QStringLiteral("誕生日🎂"), true, QTime(21, 31, 0)),
+                 Result::Saved);
+        QCOMPARE(Save(QStringLiteral("雨。"), QString(), false, QTime(21, 32, 0)), Result::Saved);
+        const QList<History_version> versions = session->History().Versions(2026, 12, 7);
+        QCOMPARE(versions.size(), 2);
+        const History_read e = session->History().Read(versions[0]);
+        QCOMPARE(e.text, QStringLiteral("晴れé"));
+        QCOMPARE(e.memo, QStringLiteral("誕生日🎂"));
+        const History_read smile = session->History().Read(versions[1]);
+        QCOMPARE(smile.text, QStringLiteral("晴れ😀"));
+        QCOMPARE(smile.memo, QStringLiteral("誕生日🎂"));
+        QCOMPARE(smile.file, e.file);  // the same substitutes on disk
+        QVERIFY(!QFileInfo::exists(Companion_path(At("2026/1207.txt"))));
     }
 
     void A_kept_version_stays_when_the_day_file_is_written_in_place()
