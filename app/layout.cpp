@@ -6,6 +6,7 @@
 #include "dialogs/f_ref_settei.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -150,7 +151,12 @@ void Main_form::MENU_ref_default_Click()
 void Main_form::Menu_tukaikata_Click()
 {
     const QString title = QStringLiteral("使い方を表示できません");
-    const QString path = session.App_dir() + QStringLiteral("sorane.txt");
+    // The manual lies beside a per-user install's program; a program
+    // installed for every user keeps it in its shared data folder.
+    QString path = session.App_dir() + QStringLiteral("sorane.txt");
+    if (!QFileInfo(path).isFile())
+        path =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/sorane/sorane.txt");
     if (!QFileInfo(path).isFile()) {
         platform.Message_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
                              title, Platform::Icon::Critical, Platform::Buttons::Ok);

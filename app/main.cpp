@@ -1,4 +1,4 @@
-// The diary program: one main window on the program's own folder.
+// The diary program: one main window on the diary folder.
 
 #include "app/backup_control.h"
 #include "app/end_signals.h"
@@ -25,10 +25,13 @@ namespace {
 int Run_search(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const Program_folder folder = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    // The diary folder is only named here, never made: a search reads.
+    const QByteArray diary = Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes;
+    const QString named = QFile::decodeName(diary);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return Run_search_command(app.arguments(), folder.nameable ? folder.path : QString(),
+    return Run_search_command(app.arguments(),
+                              QFile::encodeName(named) == diary ? named : QString(),
                               Default_fulltext_cache_folder(), out, err);
 }
 
@@ -41,19 +44,25 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Install_japanese_qt_texts(app);
     Real_platform platform;
-    // The folder is taken from the executable's own path as bytes: a folder
-    // whose name cannot be named back exactly would send every file
-    // somewhere else (the root folder, at worst), so the program refuses to
-    // start before anything is written.
-    const Program_folder folder = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    // The diary folder is taken as bytes: a folder whose name cannot be named
+    // back exactly would send every file somewhere else (the root folder, at
+    // worst), so the program refuses to start before anything is written.
+    QString why;
+    const Program_folder folder =
+        Open_diary_folder(Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes, &why);
     if (!folder.nameable) {
+        const QString shown = folder.bytes.isEmpty() ? QStringLiteral("（不明）")
+                                                     : QString::fromLocal8Bit(folder.bytes);
         platform.Message_box(
-            QStringLiteral("プログラムのフォルダーの名前を読み取れないため、起動できません。\n"
-                           "フォルダー: %1\n"
-                           "フォルダーの名前を半角英数字などに付け直してから、"
-                           "もう一度起動してください。")
-                .arg(folder.bytes.isEmpty() ? QStringLiteral("（不明）")
-                                            : QString::fromLocal8Bit(folder.bytes)),
+            why.isEmpty()
+                ? QStringLiteral("日記のフォルダーの名前を読み取れないため、起動できません。\n"
+                                 "フォルダー: %1\n"
+                                 "フォルダーの名前を半角英数字などに付け直してから、"
+                                 "もう一度起動してください。")
+                      .arg(shown)
+                : QStringLiteral("日記のフォルダーを用意できないため、起動できません。\n"
+                                 "フォルダー: %1\n理由: %2")
+                      .arg(shown, why),
             App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return 1;
     }

@@ -1,26 +1,144 @@
 #include "diary/program_folder.h"
 
 #include <QFile>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
-Program_folder Program_folder_of(const QByteArray& exe_path)
+namespace {
+
+Program_folder Named_folder(const QByteArray& bytes)
 {
     Program_folder out;
-    char resolved[PATH_MAX];
-    if (!::realpath(exe_path.constData(), resolved))
-        return out;
-    const QByteArray real(resolved);
-    const qsizetype slash = real.lastIndexOf('/');
-    if (slash < 0)
-        return out;
-    out.bytes = slash == 0 ? QByteArray("/") : real.left(slash);
+    out.bytes = bytes;
     const QString decoded = QFile::decodeName(out.bytes);
     // The name must come back as the same bytes, or the diary would read and
     // write somewhere else than beside the program.
     out.nameable = !decoded.isEmpty() && QFile::encodeName(decoded) == out.bytes;
     out.path = out.nameable ? Folder_with_slash(decoded) : QString();
     return out;
+}
+
+// A folder that cannot be used: its name kept for the message, no path.
+Program_folder Refused_folder(const QByteArray& bytes)
+{
+    Program_folder out;
+    out.bytes = bytes;
+    return out;
+}
+
+bool Is_system_folder(const QByteArray& folder)
+{
+    for (const char* top : {"/usr", "/bin", "/sbin"}) {
+        const QByteArray system(top);
+        if (folder == system || folder.startsWith(system + '/'))
+            return true;
+    }
+    return false;
+}
+
+bool Holds_diary(const QByteArray& folder)
+{
+    struct stat st {};
+    return ::stat((folder + "/sorane.ini").constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+QByteArray Absolute(const QByteArray& name, const QByteArray& working_folder)
+{
+    if (name.isEmpty() || name.startsWith('/'))
+        return name;
+    return working_folder + '/' + name;
+}
+
+}  // namespace
+
+Program_folder Program_folder_of(const QByteArray& exe_path)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(exe_path.constData(), resolved))
+        return {};
+    const QByteArray real(resolved);
+    const qsizetype slash = real.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    return Named_folder(slash == 0 ? QByteArray("/") : real.left(slash));
+}
+
+Diary_folder_choice Choose_diary_folder(const Diary_folder_inputs& inputs)
+{
+    const QByteArray option("--diary");
+    for (qsizetype i = 0; i < inputs.arguments.size(); ++i) {
+        const QByteArray& argument = inputs.arguments[i];
+        if (argument == option) {
+            const QByteArray named =
+                i + 1 < inputs.arguments.size() ? inputs.arguments[i + 1] : QByteArray();
+            return {Absolute(named, inputs.working_folder), Diary_folder_source::Argument};
+        }
+        if (argument.startsWith(option + '='))
+            return {Absolute(argument.mid(option.size() + 1), inputs.working_folder),
+                    Diary_folder_source::Argument};
+    }
+    if (!inputs.sorane_home.isEmpty())
+        return {Absolute(inputs.sorane_home, inputs.working_folder),
+                Diary_folder_source::Environment};
+    const QByteArray& own = inputs.program.bytes;
+    if (!own.isEmpty() && !Is_system_folder(own) &&
+        (Holds_diary(own) || ::access(own.constData(), W_OK) == 0))
+        return {own, Diary_folder_source::Program};
+    if (inputs.home.isEmpty() || !inputs.home.startsWith('/'))
+        return {{}, Diary_folder_source::Home};
+    return {inputs.home + (inputs.home.endsWith('/') ? "sorane" : "/sorane"),
+            Diary_folder_source::Home};
+}
+
+Diary_folder_inputs Diary_folder_inputs_of(int argc, const char* const* argv)
+{
+    Diary_folder_inputs inputs;
+    for (int i = 1; i < argc; ++i)
+        inputs.arguments.append(QByteArray(argv[i]));
+    inputs.sorane_home = qgetenv("SORANE_HOME");
+    inputs.home = qgetenv("HOME");
+    char working[PATH_MAX];
+    if (::getcwd(working, sizeof working))
+        inputs.working_folder = QByteArray(working);
+    inputs.program = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    return inputs;
+}
+
+Program_folder Open_diary_folder(const QByteArray& bytes, QString* error)
+{
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("日記のフォルダーが指定されていません。");
+        return {};
+    }
+    // Each missing folder on the way is made; the last one holds the diary
+    // and is the user's alone.
+    for (qsizetype at = 1; at <= bytes.size(); ++at) {
+        if (at < bytes.size() && bytes[at] != '/')
+            continue;
+        const QByteArray part = bytes.left(at);
+        struct stat st {};
+        if (::stat(part.constData(), &st) == 0)
+            continue;
+        if (::mkdir(part.constData(), at == bytes.size() ? 0700 : 0755) != 0 && errno != EEXIST) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return Refused_folder(bytes);
+        }
+    }
+    char resolved[PATH_MAX];
+    if (!::realpath(bytes.constData(), resolved)) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return Refused_folder(bytes);
+    }
+    struct stat st {};
+    if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *error = QStringLiteral("フォルダーではありません。");
+        return Refused_folder(QByteArray(resolved));
+    }
+    return Named_folder(QByteArray(resolved));
 }
 
 QString Folder_with_slash(const QString& folder)
