@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -155,8 +156,8 @@ void Main_form::Menu_tukaikata_Click()
     // installed for every user keeps it in its shared data folder.
     QString path = session.App_dir() + QStringLiteral("sorane.txt");
     if (!QFileInfo(path).isFile())
-        path =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/sorane/sorane.txt");
+        path = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                               QStringLiteral("/../share/sorane/sorane.txt"));
     if (!QFileInfo(path).isFile()) {
         platform.Message_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
                              title, Platform::Icon::Critical, Platform::Buttons::Ok);

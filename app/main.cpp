@@ -10,6 +10,7 @@
 #include "platform/app_title.h"
 #include "platform/clock_real.h"
 #include "platform/platform_real.h"
+#include "ui/io_message.h"
 #include "ui/look.h"
 
 #include <QApplication>
@@ -47,23 +48,22 @@ int main(int argc, char* argv[])
     // The diary folder is taken as bytes: a folder whose name cannot be named
     // back exactly would send every file somewhere else (the root folder, at
     // worst), so the program refuses to start before anything is written.
-    QString why;
-    const Program_folder folder =
-        Open_diary_folder(Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes, &why);
+    const QByteArray diary = Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes;
+    Io_result failure;
+    const Program_folder folder = Open_diary_folder(diary, failure);
     if (!folder.nameable) {
-        const QString shown = folder.bytes.isEmpty() ? QStringLiteral("（不明）")
-                                                     : QString::fromLocal8Bit(folder.bytes);
-        platform.Message_box(
-            why.isEmpty()
-                ? QStringLiteral("日記のフォルダーの名前を読み取れないため、起動できません。\n"
+        const QString message =
+            diary.isEmpty() ? QStringLiteral("日記のフォルダーが決まらないため、起動できません。\n"
+                                             "--diary のあとに日記のフォルダーを指定してください。")
+            : !failure.Ok()
+                ? Io_message(QStringLiteral("日記のフォルダーを用意できないため、起動できません。"),
+                             failure)
+                : QStringLiteral("日記のフォルダーの名前を読み取れないため、起動できません。\n"
                                  "フォルダー: %1\n"
                                  "フォルダーの名前を半角英数字などに付け直してから、"
                                  "もう一度起動してください。")
-                      .arg(shown)
-                : QStringLiteral("日記のフォルダーを用意できないため、起動できません。\n"
-                                 "フォルダー: %1\n理由: %2")
-                      .arg(shown, why),
-            App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
+                      .arg(QString::fromLocal8Bit(folder.bytes));
+        platform.Message_box(message, App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return 1;
     }
     // One program per folder on this machine: a second start brings the

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,12 +107,10 @@ Diary_folder_inputs Diary_folder_inputs_of(int argc, const char* const* argv)
     return inputs;
 }
 
-Program_folder Open_diary_folder(const QByteArray& bytes, QString* error)
+Program_folder Open_diary_folder(const QByteArray& bytes, Io_result& error)
 {
-    if (bytes.isEmpty()) {
-        *error = QStringLiteral("日記のフォルダーが指定されていません。");
+    if (bytes.isEmpty())
         return {};
-    }
     // Each missing folder on the way is made; the last one holds the diary
     // and is the user's alone.
     for (qsizetype at = 1; at <= bytes.size(); ++at) {
@@ -124,18 +121,18 @@ Program_folder Open_diary_folder(const QByteArray& bytes, QString* error)
         if (::stat(part.constData(), &st) == 0)
             continue;
         if (::mkdir(part.constData(), at == bytes.size() ? 0700 : 0755) != 0 && errno != EEXIST) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            error = Io_result::Folder_failure(Io_step::Make_folder, errno, QFile::decodeName(part));
             return Refused_folder(bytes);
         }
     }
     char resolved[PATH_MAX];
     if (!::realpath(bytes.constData(), resolved)) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+        error = Io_result::Folder_failure(Io_step::Open, errno, QFile::decodeName(bytes));
         return Refused_folder(bytes);
     }
     struct stat st {};
     if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        *error = QStringLiteral("フォルダーではありません。");
+        error = Io_result::Folder_failure(Io_step::Not_a_folder, 0, QFile::decodeName(resolved));
         return Refused_folder(QByteArray(resolved));
     }
     return Named_folder(QByteArray(resolved));

@@ -2,6 +2,8 @@
 // The program folder: the folder the diary's files live in, found from the
 // running executable itself, and the one way a name is joined to a folder.
 
+#include "store/io_result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -53,8 +55,9 @@ Diary_folder_inputs Diary_folder_inputs_of(int argc, const char* const* argv);
 
 // The chosen folder, made when missing (with its parents; a folder made here
 // is the user's alone, mode 0700), then named as Program_folder_of names the
-// executable's. On failure, error says why and the result is not nameable.
-Program_folder Open_diary_folder(const QByteArray& bytes, QString* error);
+// executable's. On failure, error says where and why and the result is not
+// nameable; an empty name fails at once with error left Ok.
+Program_folder Open_diary_folder(const QByteArray& bytes, Io_result& error);
 
 // The name inside the folder, with one "/" between them whether or not the
 // folder ends with one ("/" and "sorane.txt" give "/sorane.txt").

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <cerrno>
 
 namespace {
 
@@ -47,9 +48,8 @@ private slots:
         choice = Choose_diary_folder(inputs);
         QVERIFY(choice.bytes.isEmpty());
         QCOMPARE(choice.source, Diary_folder_source::Argument);
-        QString why;
-        QVERIFY(!Open_diary_folder(choice.bytes, &why).nameable);
-        QCOMPARE(why, QStringLiteral("日記のフォルダーが指定されていません。"));
+        Io_result failure;
+        QVERIFY(!Open_diary_folder(choice.bytes, failure).nameable);
 
         // The environment, even beside a program folder holding a diary.
         inputs.arguments.clear();
@@ -116,9 +116,10 @@ private slots:
     {
         Temp_folder base;
         const QByteArray root = QFile::encodeName(base.Path());
-        QString why;
-        const Program_folder made = Open_diary_folder(root + "new/sorane", &why);
-        QVERIFY2(made.nameable, qPrintable(why));
+        Io_result failure;
+        const Program_folder made = Open_diary_folder(root + "new/sorane", failure);
+        QVERIFY(failure.Ok());
+        QVERIFY(made.nameable);
         QCOMPARE(made.path, base.Path() + "new/sorane/");
         QCOMPARE(Mode_of(base.File("new/sorane")), 0700);
 
@@ -130,7 +131,7 @@ private slots:
                                                                QFile::ExeGroup));
         QVERIFY(Write_bytes(base.File("shared/sorane.ini"), "keep"));
         QVERIFY(QFile::link(base.File("shared"), base.File("link")));
-        const Program_folder linked = Open_diary_folder(root + "link", &why);
+        const Program_folder linked = Open_diary_folder(root + "link", failure);
         QVERIFY(linked.nameable);
         QCOMPARE(linked.path, base.Path() + "shared/");
         QCOMPARE(Mode_of(base.File("shared")), 0750);
@@ -138,14 +139,16 @@ private slots:
 
         // A file in the way is never taken for the folder.
         QVERIFY(Write_bytes(base.File("file"), "x"));
-        why.clear();
-        QVERIFY(!Open_diary_folder(root + "file", &why).nameable);
-        QCOMPARE(why, QStringLiteral("フォルダーではありません。"));
-        why.clear();
-        const Program_folder below = Open_diary_folder(root + "file/sorane", &why);
+        QVERIFY(!Open_diary_folder(root + "file", failure).nameable);
+        QCOMPARE(failure.step, Io_step::Not_a_folder);
+        QCOMPARE(failure.path, base.File("file"));
+        failure = {};
+        const Program_folder below = Open_diary_folder(root + "file/sorane", failure);
         QVERIFY(!below.nameable);
         QVERIFY(below.path.isEmpty());
-        QVERIFY(!why.isEmpty());
+        QCOMPARE(failure.step, Io_step::Make_folder);
+        QCOMPARE(failure.error_number, ENOTDIR);
+        QCOMPARE(failure.path, base.File("file/sorane"));
     }
 };
 
