@@ -4,6 +4,7 @@
 #include "app/end_signals.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
+#include "diary/export_command.h"
 #include "diary/program_folder.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
@@ -20,16 +21,19 @@
 
 namespace {
 
-// The search from the command line: no window, no display needed, and no
-// folder lock (it only reads, so it runs beside the open diary).
-int Run_search(int argc, char* argv[])
+// The search and the export from the command line: no window, no display
+// needed, and no folder lock (they only read the diary, so they run beside
+// the open diary).
+int Run_command(int argc, char* argv[], bool search)
 {
     QCoreApplication app(argc, argv);
     const Program_folder folder = Program_folder_of(QByteArrayLiteral("/proc/self/exe"));
+    const QString diary = folder.nameable ? folder.path : QString();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return Run_search_command(app.arguments(), folder.nameable ? folder.path : QString(),
-                              Default_fulltext_cache_folder(), out, err);
+    if (!search)
+        return Run_export_command(app.arguments(), diary, out, err);
+    return Run_search_command(app.arguments(), diary, Default_fulltext_cache_folder(), out, err);
 }
 
 }  // namespace
@@ -37,7 +41,9 @@ int Run_search(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     if (Is_search_command(argc, argv))
-        return Run_search(argc, argv);
+        return Run_command(argc, argv, true);
+    if (Is_export_command(argc, argv))
+        return Run_command(argc, argv, false);
     QApplication app(argc, argv);
     Install_japanese_qt_texts(app);
     Real_platform platform;
