@@ -157,7 +157,8 @@ bool F_export::Start()
                 return !cancel.load();
             });
         const QString summary = Export_summary(report);
-        const bool ok = report.Ok();
+        // A cancel is the user's own choice: no warning for it.
+        const bool ok = report.error.Ok() && report.unreadable.isEmpty();
         QMetaObject::invokeMethod(
             this, [this, summary, ok] { Export_ended(summary, ok); }, Qt::QueuedConnection);
     });
