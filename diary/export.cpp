@@ -3,6 +3,7 @@
 #include "diary/panel_date.h"
 #include "diary/this_day.h"
 #include "store/exact_text.h"
+#include "store/line_file.h"
 #include "store/safe_replace.h"
 #include "store/store.h"
 
@@ -253,8 +254,15 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
     }
     for (const Year_days& year : years) {
         QList<Export_day> days;
+        // The index read once for the year's days; when it cannot be read,
+        // each day reads it and tells why.
+        bool index_exists = false;
+        QByteArray index;
+        const bool index_ok =
+            Read_file_bytes(store.Keyword_file_path(year.year), index, index_exists).Ok();
         for (const int number : year.numbers) {
-            const Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100);
+            const Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100,
+                                                   index_ok ? &index : nullptr);
             ++done;
             if (!exact.text_error.Ok()) {
                 report.unreadable.append(exact.text_error);

@@ -190,9 +190,18 @@ private slots:
         QVERIFY(store.Ensure_year_folder(2026).Ok());
         const QString path = store.Day_file_path(2026, 12, 9);
         QVERIFY(store.Write_text_file(path, text, Unmappable_policy::Substitute).Ok());
-        QVERIFY(Write_bytes(Companion_path(path), Companion_bytes({QString(), text})));
+        const QString memo = QStringLiteral("誕生日🎂");
+        QVERIFY(store
+                    .Store_day_record(2026, QStringLiteral("2026/12/09"), true, memo,
+                                      Unmappable_policy::Substitute)
+                    .Ok());
+        QVERIFY(Write_bytes(Companion_path(path), Companion_bytes({memo, text})));
         QVERIFY(Export(Export_format::Text).Ok());
         QCOMPARE(Read_bytes(out->File("2026/1209.txt")), text.toUtf8() + '\n');
+        QVERIFY(Export(Export_format::Markdown).Ok());
+        QCOMPARE(Read_bytes(out->File("2026.md")),
+                 Utf8("# 2026年\n\n## 2026年12月9日（水） ★思い出\n\nメモ：誕生日🎂\n\n"
+                      "空が青い😀\n𠮷野家\n"));
     }
 
     void A_cancel_leaves_no_file()
