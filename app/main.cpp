@@ -4,6 +4,7 @@
 #include "app/end_signals.h"
 #include "app/main_form.h"
 #include "app/single_instance.h"
+#include "diary/export_command.h"
 #include "diary/program_folder.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
@@ -21,19 +22,22 @@
 
 namespace {
 
-// The search from the command line: no window, no display needed, and no
-// folder lock (it only reads, so it runs beside the open diary).
-int Run_search(int argc, char* argv[])
+// The search and the export from the command line: no window, no display
+// needed, and no folder lock (they only read the diary, so they run beside
+// the open diary).
+int Run_command(int argc, char* argv[], bool search)
 {
     QCoreApplication app(argc, argv);
-    // The diary folder is only named here, never made: a search reads.
+    // The diary folder is only named here, never made: a search and an
+    // export read it.
     const QByteArray diary = Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes;
     const QString named = QFile::decodeName(diary);
+    const QString folder = QFile::encodeName(named) == diary ? named : QString();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return Run_search_command(app.arguments(),
-                              QFile::encodeName(named) == diary ? named : QString(),
-                              Default_fulltext_cache_folder(), out, err);
+    if (!search)
+        return Run_export_command(app.arguments(), folder, out, err);
+    return Run_search_command(app.arguments(), folder, Default_fulltext_cache_folder(), out, err);
 }
 
 }  // namespace
@@ -41,7 +45,9 @@ int Run_search(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     if (Is_search_command(argc, argv))
-        return Run_search(argc, argv);
+        return Run_command(argc, argv, true);
+    if (Is_export_command(argc, argv))
+        return Run_command(argc, argv, false);
     QApplication app(argc, argv);
     Install_japanese_qt_texts(app);
     Real_platform platform;

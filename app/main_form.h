@@ -104,6 +104,9 @@ public:
     // versions are shown; a version chosen there goes into the panel and is
     // saved as any edit, so that the version it replaces is kept in turn.
     void Menu_rireki_Click();
+    // ファイル → エクスポート…: the day is saved when edited, then the diary
+    // is written out to a folder the user chooses (dialogs/f_export.h).
+    void Menu_export_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
@@ -196,6 +199,7 @@ public:
     QAction* Menu_next_day = nullptr;
     QAction* Menu_hizuke = nullptr;
     QAction* Menu_rireki = nullptr;
+    QAction* Menu_export = nullptr;
     QAction* Menu_zenbun = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;

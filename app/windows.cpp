@@ -2,12 +2,14 @@
 // start, the search windows and the day's history.
 
 #include "app/main_form.h"
+#include "dialogs/f_export.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "dialogs/f_rireki.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
 #include "dialogs/f_zenbun.h"
+#include "platform/clock.h"
 #include "ui/io_message.h"
 
 #include <QApplication>
@@ -117,6 +119,16 @@ void Main_form::Menu_rireki_Click()
     // keeps the version it replaces in the history.
     Show_entry(*window.Chosen());
     Save_day(Who::User);
+}
+
+void Main_form::Menu_export_Click()
+{
+    // The files hold the panel's day as it is shown.
+    const Save_result saved = Save_day(Who::User);
+    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+        return;
+    F_export window(Host(), session.App_dir(), session.Time().Now().date());
+    platform.Run_modal(window);
 }
 
 void Main_form::Menu_zenbun_Click()

@@ -1,20 +1,16 @@
 #include "fulltext/search_command.h"
 
+#include "diary/command_line.h"
 #include "fulltext/fulltext.h"
 #include "store/io_result.h"
 #include "store/store.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QTextStream>
-#include <cstring>
 
 bool Is_search_command(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--search") == 0 || std::strncmp(argv[i], "--search=", 9) == 0)
-            return true;
-    return false;
+    return Has_command_option(argc, argv, "search");
 }
 
 namespace {
@@ -36,35 +32,21 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     const QCommandLineOption search_option(
         QStringLiteral("search"), QStringLiteral("探す言葉（空白で区切るとすべてを含む日）。"),
         QStringLiteral("WORDS"));
-    const QCommandLineOption diary_option(
-        QStringLiteral("diary"),
-        QStringLiteral("日記のフォルダー（省略時はプログラムのフォルダー）。"),
-        QStringLiteral("DIR"));
-    const QCommandLineOption help_option({QStringLiteral("h"), QStringLiteral("help")},
-                                         QStringLiteral("この説明を表示します。"));
     parser.addOption(search_option);
-    parser.addOption(diary_option);
-    parser.addOption(help_option);
-    if (!parser.parse(arguments)) {
-        err << parser.errorText() << Qt::endl;
-        return 2;
-    }
-    if (parser.isSet(help_option)) {
-        out << parser.helpText();
-        out.flush();
-        return 0;
-    }
+    parser.addOption(Diary_option());
+    parser.addOption(Help_option());
+    if (const std::optional<int> ended = Parse_command(parser, arguments, out, err))
+        return *ended;
     if (!parser.positionalArguments().isEmpty()) {
         err << QStringLiteral("余分な引数があります: %1")
                    .arg(parser.positionalArguments().join(QLatin1Char(' ')))
             << Qt::endl;
         return 2;
     }
-    const QString diary = parser.isSet(diary_option) ? parser.value(diary_option) : program_folder;
-    if (!QFileInfo(diary).isDir()) {
-        err << QStringLiteral("日記のフォルダーがありません: %1").arg(diary) << Qt::endl;
+    const std::optional<QString> folder = Diary_folder_of(parser, program_folder, err);
+    if (!folder)
         return 2;
-    }
+    const QString& diary = *folder;
     const Fulltext_search search{parser.value(search_option), 0, 9999, false};
     if (Search_words(search.typed, {}).isEmpty()) {
         err << QStringLiteral("探す言葉がありません。") << Qt::endl;

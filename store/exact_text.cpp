@@ -153,11 +153,13 @@ std::optional<Exact_text> Read_companion_of(const QString& file_path)
     return Read_companion(Companion_path(file_path)).exact;
 }
 
-Exact_day Read_exact_day(Diary_store& store, int year, int month, int day)
+Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
+                         const QByteArray* index_now)
 {
     Exact_day out;
-    out.record =
-        store.Find_day_record(year, Diary_store::Date_key(year, month, day), &out.index_error);
+    const QString key = Diary_store::Date_key(year, month, day);
+    out.record = index_now ? Day_record_in(*index_now, key)
+                           : store.Find_day_record(year, key, &out.index_error);
     out.memo = out.record.found ? out.record.memo : QString();
     out.flag = out.record.found && out.record.memory;
     const QString path = store.Day_file_path(year, month, day);

@@ -85,7 +85,11 @@ std::optional<Exact_text> Read_companion_of(const QString& file_path);
 
 // Everything that shows or reads a day (the diary and reference panels,
 // the all-years page, searches, export) reads it here.
-Exact_day Read_exact_day(Diary_store& store, int year, int month, int day);
+// index_now, when given, is the year's index as the caller has just read
+// it whole (without error), so that a reader of many days of a year reads
+// it once.
+Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
+                         const QByteArray* index_now = nullptr);
 
 // A text file (a message, the reference panel's day) read whole, with its
 // companion's exact text when that matches the file.

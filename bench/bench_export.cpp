@@ -1,0 +1,125 @@
+// The export of a whole diary to Markdown against its floor, one table row:
+//
+// - the export (Run_export into a fresh folder);
+// - the floor: every year folder listed, its index and each day file read
+//   and decoded from code page 932, and the same Markdown bytes written
+//   with the same safe replace (temporary file, flush, rename).
+//
+//   bench_export [--samples N] <program folder>
+//
+// prints the medians with their spread (fastest – slowest) and the ratio.
+
+#include "diary/export.h"
+#include "store/line_file.h"
+#include "store/safe_replace.h"
+#include "store/store.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <dirent.h>
+#include <vector>
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+double Ms_since(Steady::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
+}
+
+struct Spread {
+    double median = 0;
+    double low = 0;
+    double high = 0;
+};
+
+Spread Spread_of(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples.front(), samples.back()};
+}
+
+// Reads and decodes what the export reads, and writes the bytes it wrote.
+qint64 Floor(const QString& diary, const QString& out, const QMap<QString, QByteArray>& files)
+{
+    qint64 characters = 0;
+    for (int year = 1990; year <= 2100; ++year) {
+        const QString folder = diary + QString::number(year) + QLatin1Char('/');
+        DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+        if (!dir)
+            continue;
+        bool exists = false;
+        QByteArray bytes;
+        Read_file_bytes(folder + QStringLiteral("keyword.txt"), bytes, exists);
+        characters += Diary_store::Text_of_file(bytes).size();
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name.size() != 8 || !name.endsWith(".txt"))
+                continue;
+            Read_file_bytes(folder + QString::fromLatin1(name), bytes, exists);
+            characters += Diary_store::Text_of_file(bytes).size();
+        }
+        ::closedir(dir);
+        const QString file = QString::number(year) + QStringLiteral(".md");
+        Replace_file(out + file, files.value(file));
+    }
+    return characters;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption samples_option(QStringLiteral("samples"), QStringLiteral("samples"),
+                                            QStringLiteral("N"), QStringLiteral("5"));
+    parser.addOption(samples_option);
+    parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("program folder"));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+    const QString diary = QDir(parser.positionalArguments().constFirst()).absolutePath() + '/';
+    const int samples = std::max(1, parser.value(samples_option).toInt());
+
+    std::vector<double> exports;
+    std::vector<double> floors;
+    QMap<QString, QByteArray> files;
+    int days = 0;
+    for (int i = 0; i < samples; ++i) {
+        QTemporaryDir out_dir(QDir::tempPath() + QStringLiteral("/bench-export-XXXXXX"));
+        const QString out = out_dir.path() + '/';
+        Diary_store store(diary);
+        const Steady::time_point start = Steady::now();
+        const Export_report report = Run_export(store, Export_format::Markdown, out, {});
+        exports.push_back(Ms_since(start));
+        if (!report.Ok()) {
+            std::fprintf(stderr, "%s\n", qPrintable(Export_summary(report)));
+            return 1;
+        }
+        days = report.days;
+        if (files.isEmpty()) {
+            for (const QString& name : QDir(out).entryList(QDir::Files)) {
+                bool exists = false;
+                Read_file_bytes(out + name, files[name], exists);
+            }
+        }
+        QTemporaryDir floor_dir(QDir::tempPath() + QStringLiteral("/bench-export-XXXXXX"));
+        const Steady::time_point floor_start = Steady::now();
+        Floor(diary, floor_dir.path() + '/', files);
+        floors.push_back(Ms_since(floor_start));
+    }
+    const Spread e = Spread_of(exports);
+    const Spread f = Spread_of(floors);
+    std::printf("| Export to Markdown (%d days, %d files) | %.0f ms (%.0f–%.0f) | %.0f ms "
+                "(%.0f–%.0f) | %.2f |\n",
+                days, int(files.size()), e.median, e.low, e.high, f.median, f.low, f.high,
+                e.median / f.median);
+    return 0;
+}

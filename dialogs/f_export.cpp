@@ -1,0 +1,201 @@
+#include "dialogs/f_export.h"
+
+#include "diary/export.h"
+#include "platform/app_title.h"
+#include "platform/platform.h"
+#include "store/store.h"
+#include "ui/look.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+F_export::F_export(const Dialog_host& main_host, const QString& app_dir, const QDate& today)
+    : QDialog(main_host.window), host(main_host), diary_dir(app_dir)
+{
+    setWindowTitle(QStringLiteral("エクスポート"));
+    setFont(Diary_font());
+    Format = new QComboBox(this);
+    Format->setObjectName(QStringLiteral("Format"));
+    Format->addItem(QStringLiteral("Markdown（1年に1ファイル）"), int(Export_format::Markdown));
+    Format->addItem(QStringLiteral("HTML（1年に1ファイル、ブラウザーで読めて印刷できます）"),
+                    int(Export_format::Html));
+    Format->addItem(QStringLiteral("JSON（ほかの日記アプリに取り込めます）"),
+                    int(Export_format::Json));
+    Format->addItem(QStringLiteral("テキスト（1日に1ファイル、年ごとのフォルダー）"),
+                    int(Export_format::Text));
+    Whole_diary = new QCheckBox(QStringLiteral("日記のすべて"), this);
+    Whole_diary->setObjectName(QStringLiteral("Whole_diary"));
+    Whole_diary->setChecked(true);
+    From = new QDateEdit(QDate(today.year(), 1, 1), this);
+    From->setObjectName(QStringLiteral("From"));
+    To = new QDateEdit(today, this);
+    To->setObjectName(QStringLiteral("To"));
+    for (QDateEdit* edit : {From, To}) {
+        edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+        edit->setDateRange(QDate(1990, 1, 1), QDate(2100, 12, 31));
+        edit->setCalendarPopup(true);
+        edit->setEnabled(false);
+    }
+    Folder = new QLineEdit(this);
+    Folder->setObjectName(QStringLiteral("Folder"));
+    Browse = new QPushButton(QStringLiteral("参照…"), this);
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setRange(0, 1);
+    Progress->setValue(0);
+    Status = new QLabel(this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setWordWrap(true);
+    Run = new QPushButton(QStringLiteral("書き出す"), this);
+    Run->setObjectName(QStringLiteral("Run"));
+    Run->setDefault(true);
+    Close = new QPushButton(QStringLiteral("閉じる"), this);
+    Close->setObjectName(QStringLiteral("Close"));
+
+    auto* range = new QHBoxLayout;
+    range->addWidget(Whole_diary);
+    range->addWidget(From);
+    range->addWidget(new QLabel(QStringLiteral("から"), this));
+    range->addWidget(To);
+    range->addWidget(new QLabel(QStringLiteral("まで"), this));
+    range->addStretch();
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(Folder, 1);
+    folder->addWidget(Browse);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("形式:"), Format);
+    form->addRow(QStringLiteral("期間:"), range);
+    form->addRow(QStringLiteral("書き出し先:"), folder);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Run);
+    buttons->addWidget(Close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(Progress);
+    layout->addWidget(Status);
+    layout->addLayout(buttons);
+    resize(560, sizeHint().height());
+
+    connect(Whole_diary, &QCheckBox::toggled, this, [this](bool whole) {
+        From->setEnabled(!whole);
+        To->setEnabled(!whole);
+    });
+    connect(Browse, &QPushButton::clicked, this, &F_export::Browse_Click);
+    connect(Run, &QPushButton::clicked, this, &F_export::Start);
+    connect(Close, &QPushButton::clicked, this, &F_export::reject);
+}
+
+F_export::~F_export() { Stop_worker(); }
+
+void F_export::Stop_worker()
+{
+    cancel = true;
+    if (worker.joinable())
+        worker.join();
+}
+
+void F_export::Browse_Click()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("書き出し先のフォルダー"), QDir::fromNativeSeparators(Folder->text()));
+    if (!chosen.isEmpty())
+        Folder->setText(QDir::toNativeSeparators(chosen));
+}
+
+bool F_export::Start()
+{
+    if (Running())
+        return false;
+    auto refuse = [this](const QString& text) {
+        host.platform.Message_box(text, App_title, Platform::Icon::Exclamation,
+                                  Platform::Buttons::Ok);
+        return false;
+    };
+    const QString out_dir = QDir::fromNativeSeparators(Folder->text().trimmed());
+    if (out_dir.isEmpty() || !QDir::isAbsolutePath(out_dir))
+        return refuse(QStringLiteral("書き出し先のフォルダーを指定してください。"));
+    Export_range range;
+    if (!Whole_diary->isChecked()) {
+        range = {From->date(), To->date()};
+        if (range.from > range.to)
+            return refuse(QStringLiteral("期間の始めの日が終わりの日より後になっています。"));
+    }
+    const QString refusal = Export_refusal(diary_dir, out_dir);
+    if (!refusal.isEmpty())
+        return refuse(refusal);
+    if (!QDir().mkpath(out_dir))
+        return refuse(QStringLiteral("書き出し先のフォルダーを作れませんでした。\n%1")
+                          .arg(QDir::toNativeSeparators(out_dir)));
+
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Format, Whole_diary, From, To, Folder, Browse, Run})
+        w->setEnabled(false);
+    Close->setText(QStringLiteral("キャンセル"));
+    Status->setText(QStringLiteral("書き出しています…"));
+    Progress->setRange(0, 0);
+    cancel = false;
+    const auto format = Export_format(Format->currentData().toInt());
+    worker = std::thread([this, format, out_dir, range, diary = diary_dir] {
+        // The worker's own store: it only reads the diary.
+        Diary_store store(diary);
+        const Export_report report =
+            Run_export(store, format, out_dir, range, [this](int done, int total) {
+                QMetaObject::invokeMethod(
+                    this, [this, done, total] { Show_progress(done, total); },
+                    Qt::QueuedConnection);
+                return !cancel.load();
+            });
+        const QString summary = Export_summary(report);
+        // A cancel is the user's own choice: no warning for it.
+        const bool ok = report.error.Ok() && report.unreadable.isEmpty();
+        QMetaObject::invokeMethod(
+            this, [this, summary, ok] { Export_ended(summary, ok); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void F_export::Show_progress(int done, int total)
+{
+    Progress->setRange(0, std::max(total, 1));
+    Progress->setValue(done);
+    Status->setText(QStringLiteral("書き出しています… %1 / %2 日").arg(done).arg(total));
+}
+
+void F_export::Export_ended(const QString& summary, bool ok)
+{
+    if (worker.joinable())
+        worker.join();
+    for (QWidget* w : std::initializer_list<QWidget*>{Format, Whole_diary, Folder, Browse, Run})
+        w->setEnabled(true);
+    From->setEnabled(!Whole_diary->isChecked());
+    To->setEnabled(!Whole_diary->isChecked());
+    Close->setText(QStringLiteral("閉じる"));
+    Status->setText(summary);
+    host.platform.Message_box(summary, App_title,
+                              ok ? Platform::Icon::Information : Platform::Icon::Exclamation,
+                              Platform::Buttons::Ok);
+    emit Finished(summary);
+}
+
+void F_export::reject()
+{
+    // キャンセル while it runs stops the export; the files written so far
+    // are whole, and the window stays open with the report.
+    if (Running()) {
+        cancel = true;
+        Status->setText(QStringLiteral("取り消しています…"));
+        return;
+    }
+    QDialog::reject();
+}

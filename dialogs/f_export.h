@@ -1,0 +1,63 @@
+#pragma once
+// エクスポート: the whole diary or a range of dates written to a folder the
+// user chooses, as Markdown, HTML, JSON or plain text files (diary/export.h).
+// The export runs beside the window, which shows how far it is and can
+// cancel it; the report at the end names any day that could not be read.
+
+#include "ui/placement.h"
+
+#include <QDialog>
+#include <atomic>
+#include <thread>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+class F_export : public QDialog {
+    Q_OBJECT
+
+public:
+    // today is the first "to" date offered.
+    F_export(const Dialog_host& main_host, const QString& app_dir, const QDate& today);
+    ~F_export() override;
+
+    // Checks the choices and starts the export; false, with the reason
+    // told, when it does not start.
+    bool Start();
+    bool Running() const { return worker.joinable(); }
+
+    QComboBox* Format = nullptr;
+    QCheckBox* Whole_diary = nullptr;
+    QDateEdit* From = nullptr;
+    QDateEdit* To = nullptr;
+    QLineEdit* Folder = nullptr;
+    QPushButton* Browse = nullptr;
+    QProgressBar* Progress = nullptr;
+    QLabel* Status = nullptr;
+    QPushButton* Run = nullptr;
+    QPushButton* Close = nullptr;
+
+signals:
+    // The export ended (done, cancelled or failed) and its report was shown.
+    void Finished(const QString& summary);
+
+protected:
+    void reject() override;
+
+private:
+    void Browse_Click();
+    void Show_progress(int done, int total);
+    void Export_ended(const QString& summary, bool ok);
+    void Stop_worker();
+
+    Dialog_host host;
+    QString diary_dir;
+    std::thread worker;
+    std::atomic<bool> cancel{false};
+};

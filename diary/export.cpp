@@ -1,0 +1,346 @@
+#include "diary/export.h"
+
+#include "diary/panel_date.h"
+#include "diary/this_day.h"
+#include "store/exact_text.h"
+#include "store/line_file.h"
+#include "store/safe_replace.h"
+#include "store/store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+std::optional<Export_format> Export_format_named(const QString& name)
+{
+    for (const Export_format format :
+         {Export_format::Markdown, Export_format::Html, Export_format::Json, Export_format::Text}) {
+        if (name.compare(Export_format_name(format), Qt::CaseInsensitive) == 0)
+            return format;
+    }
+    return std::nullopt;
+}
+
+QString Export_format_name(Export_format format)
+{
+    switch (format) {
+    case Export_format::Markdown: return QStringLiteral("markdown");
+    case Export_format::Html: return QStringLiteral("html");
+    case Export_format::Json: return QStringLiteral("json");
+    case Export_format::Text: break;
+    }
+    return QStringLiteral("text");
+}
+
+QString Export_heading(const Export_day& day)
+{
+    QString heading = QStringLiteral("%1年%2月%3日").arg(day.year).arg(day.month).arg(day.day);
+    const QDate date(day.year, day.month, day.day);
+    if (date.isValid()) {
+        static const QString weekdays = QStringLiteral("月火水木金土日");
+        heading += QStringLiteral("（%1）").arg(weekdays[date.dayOfWeek() - 1]);
+    }
+    return heading;
+}
+
+namespace {
+
+const QString Memory_mark = QStringLiteral("★思い出");
+
+void Append_text_lines(QByteArray& out, const QString& text)
+{
+    out += text.toUtf8();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+        out += '\n';
+}
+
+QString Html_escaped(const QString& text) { return text.toHtmlEscaped(); }
+
+// A JSON string: quotes, backslashes and control characters escaped, the
+// rest as UTF-8.
+void Append_json_string(QByteArray& out, const QString& text)
+{
+    out += '"';
+    for (const char c : text.toUtf8()) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (uchar(c) < 0x20)
+                out += QByteArrayLiteral("\\u00") +
+                       QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
+}
+
+QString Iso_date(const Export_day& day)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(day.year, 4, 10, QLatin1Char('0'))
+        .arg(day.month, 2, 10, QLatin1Char('0'))
+        .arg(day.day, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
+{
+    QByteArray out = QStringLiteral("# %1年\n").arg(year).toUtf8();
+    for (const Export_day& day : days) {
+        out += "\n## " + Export_heading(day).toUtf8();
+        if (day.memory)
+            out += ' ' + Memory_mark.toUtf8();
+        out += '\n';
+        if (!day.memo.isEmpty())
+            out += QStringLiteral("\nメモ：%1\n").arg(day.memo).toUtf8();
+        if (!day.text.isEmpty()) {
+            out += '\n';
+            Append_text_lines(out, day.text);
+        }
+    }
+    return out;
+}
+
+QByteArray Html_of_year(int year, const QList<Export_day>& days)
+{
+    QByteArray out = QStringLiteral("<!DOCTYPE html>\n"
+                                    "<html lang=\"ja\">\n"
+                                    "<head>\n"
+                                    "<meta charset=\"utf-8\">\n"
+                                    "<title>%1年の日記</title>\n"
+                                    "<style>\n"
+                                    "body { font-family: sans-serif; line-height: 1.7; "
+                                    "max-width: 44em; margin: 2em auto; padding: 0 1em; }\n"
+                                    "h2 { font-size: 1.1em; border-bottom: 1px solid #999; "
+                                    "margin-top: 2em; }\n"
+                                    ".memory { color: #c06000; font-weight: normal; "
+                                    "margin-left: 1em; }\n"
+                                    ".memo { color: #555; }\n"
+                                    ".text { white-space: pre-wrap; }\n"
+                                    "section { break-inside: avoid-page; }\n"
+                                    "</style>\n"
+                                    "</head>\n"
+                                    "<body>\n"
+                                    "<h1>%1年</h1>\n")
+                         .arg(year)
+                         .toUtf8();
+    for (const Export_day& day : days) {
+        out += "<section>\n<h2>" + Export_heading(day).toUtf8();
+        if (day.memory)
+            out += "<span class=\"memory\">" + Memory_mark.toUtf8() + "</span>";
+        out += "</h2>\n";
+        if (!day.memo.isEmpty())
+            out += "<p class=\"memo\">メモ：" + Html_escaped(day.memo).toUtf8() + "</p>\n";
+        if (!day.text.isEmpty())
+            out += "<div class=\"text\">" + Html_escaped(day.text).toUtf8() + "</div>\n";
+        out += "</section>\n";
+    }
+    out += "</body>\n</html>\n";
+    return out;
+}
+
+QByteArray Json_of_days(const QList<Export_day>& days)
+{
+    QByteArray out = "{\n  \"tags\": {},\n  \"entries\": [";
+    bool first = true;
+    for (const Export_day& day : days) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        // The title is the memo, or the text's first line when there is no memo.
+        const QString title =
+            !day.memo.isEmpty() ? day.memo : day.text.section(QLatin1Char('\n'), 0, 0);
+        out += "    {\n      \"title\": ";
+        Append_json_string(out, title);
+        out += ",\n      \"body\": ";
+        Append_json_string(out, day.text);
+        out += ",\n      \"date\": \"" + Iso_date(day).toLatin1() + "\"";
+        out += ",\n      \"time\": \"00:00\"";
+        out += ",\n      \"tags\": []";
+        out += QByteArray(",\n      \"starred\": ") + (day.memory ? "true" : "false");
+        out += "\n    }";
+    }
+    out += first ? "]\n}\n" : "\n  ]\n}\n";
+    return out;
+}
+
+QByteArray Text_of_day(const Export_day& day)
+{
+    QByteArray out;
+    Append_text_lines(out, day.text);
+    return out;
+}
+
+QString Export_refusal(const QString& diary_dir, const QString& out_dir)
+{
+    const QString diary = QFileInfo(diary_dir).canonicalFilePath();
+    // The nearest folder of out_dir that exists tells where it lies.
+    QFileInfo out(QDir::cleanPath(QDir(out_dir).absolutePath()));
+    QString tail;
+    while (!out.exists() && !out.isRoot()) {
+        tail = QLatin1Char('/') + out.fileName() + tail;
+        out = QFileInfo(out.absolutePath());
+    }
+    const QString target = out.canonicalFilePath() + tail;
+    if (!diary.isEmpty() && (target == diary || target.startsWith(diary + QLatin1Char('/'))))
+        return QStringLiteral("日記のフォルダーの中には書き出せません。\n"
+                              "日記のフォルダーの外に、書き出し先のフォルダーを選んでください。\n"
+                              "日記のフォルダー: %1")
+            .arg(QDir::toNativeSeparators(diary));
+    return QString();
+}
+
+namespace {
+
+struct Year_days {
+    int year = 0;
+    QList<int> numbers;  // month * 100 + day, in order
+};
+
+int Date_number(int year, int number) { return year * 10000 + number; }
+
+int Range_number(const QDate& date, int open_end)
+{
+    return date.isValid() ? date.year() * 10000 + date.month() * 100 + date.day() : open_end;
+}
+
+}  // namespace
+
+Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
+                         const Export_range& range, const Export_progress& progress)
+{
+    Export_report report;
+    const int from = Range_number(range.from, 0);
+    const int to = Range_number(range.to, 99999999);
+    // The days with a file or a record that holds something: each year
+    // folder listed once and its index read once.
+    QList<Year_days> years;
+    int total = 0;
+    for (int year = std::max(First_year, from / 10000); year <= std::min(Last_year, to / 10000);
+         ++year) {
+        const Year_marks marks = Read_year_marks(store, year);
+        if (!marks.error.Ok())
+            report.unreadable.append(marks.error);
+        Year_days entry{year, {}};
+        for (auto it = marks.days.cbegin(); it != marks.days.cend(); ++it) {
+            const int number = Date_number(year, it.key());
+            if (number >= from && number <= to)
+                entry.numbers.append(it.key());
+        }
+        if (entry.numbers.isEmpty())
+            continue;
+        std::sort(entry.numbers.begin(), entry.numbers.end());
+        total += int(entry.numbers.size());
+        years.append(std::move(entry));
+    }
+
+    const QString out = out_dir.endsWith(QLatin1Char('/')) ? out_dir : out_dir + QLatin1Char('/');
+    QList<Export_day> all_days;  // for the one JSON file
+    int done = 0;
+    auto write = [&](const QString& path, const QByteArray& bytes) {
+        report.error = Replace_file(path, bytes);
+        if (report.error.Ok())
+            ++report.files;
+        return report.error.Ok();
+    };
+    if (progress && !progress(0, total)) {
+        report.cancelled = true;
+        return report;
+    }
+    for (const Year_days& year : years) {
+        QList<Export_day> days;
+        // The index read once for the year's days; when it cannot be read,
+        // each day reads it and tells why.
+        bool index_exists = false;
+        QByteArray index;
+        const bool index_ok =
+            Read_file_bytes(store.Keyword_file_path(year.year), index, index_exists).Ok();
+        for (const int number : year.numbers) {
+            const Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100,
+                                                   index_ok ? &index : nullptr);
+            ++done;
+            if (!exact.text_error.Ok()) {
+                report.unreadable.append(exact.text_error);
+                report.unreadable_days.append(
+                    Diary_store::Date_key(year.year, number / 100, number % 100));
+            } else if (!exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag) {
+                days.append(
+                    {year.year, number / 100, number % 100, exact.flag, exact.memo, exact.text});
+            }
+            if (progress && done % 64 == 0 && !progress(done, total)) {
+                report.cancelled = true;
+                return report;
+            }
+        }
+        if (days.isEmpty())
+            continue;
+        const QString name = QString::number(year.year);
+        switch (format) {
+        case Export_format::Markdown:
+            if (!write(out + name + QStringLiteral(".md"), Markdown_of_year(year.year, days)))
+                return report;
+            break;
+        case Export_format::Html:
+            if (!write(out + name + QStringLiteral(".html"), Html_of_year(year.year, days)))
+                return report;
+            break;
+        case Export_format::Json: all_days += days; break;
+        case Export_format::Text: {
+            report.error = Make_folder(out + name);
+            if (!report.error.Ok())
+                return report;
+            for (const Export_day& day : days) {
+                if (day.text.isEmpty())
+                    continue;
+                const QString file = QStringLiteral("%1/%2%3.txt")
+                                         .arg(name)
+                                         .arg(day.month, 2, 10, QLatin1Char('0'))
+                                         .arg(day.day, 2, 10, QLatin1Char('0'));
+                if (!write(out + file, Text_of_day(day)))
+                    return report;
+            }
+            break;
+        }
+        }
+        report.days += int(days.size());
+    }
+    if (format == Export_format::Json &&
+        !write(out + QStringLiteral("diary.json"), Json_of_days(all_days)))
+        return report;
+    if (progress)
+        progress(total, total);
+    return report;
+}
+
+QString Export_summary(const Export_report& report)
+{
+    QString summary =
+        report.cancelled
+            ? QStringLiteral("書き出しを取り消しました。書き出し済みのファイルは %1 個です。")
+                  .arg(report.files)
+            : QStringLiteral("%1 日分を %2 個のファイルに書き出しました。")
+                  .arg(report.days)
+                  .arg(report.files);
+    if (!report.unreadable_days.isEmpty())
+        summary += QStringLiteral("\n読めなかった日（書き出していません）: %1")
+                       .arg(report.unreadable_days.join(QStringLiteral("、")));
+    const qsizetype other = report.unreadable.size() - report.unreadable_days.size();
+    if (other > 0) {
+        QStringList paths;
+        for (const Io_result& r : report.unreadable)
+            if (r.path.endsWith(QStringLiteral("keyword.txt"), Qt::CaseInsensitive))
+                paths << QDir::toNativeSeparators(r.path);
+        summary +=
+            QStringLiteral("\n読めなかった索引ファイル（メモと思い出の印が欠けています）: %1")
+                .arg(paths.join(QStringLiteral("、")));
+    }
+    if (!report.error.Ok())
+        summary += QStringLiteral("\nファイルを書き込めなかったため、途中で止めました: %1")
+                       .arg(QDir::toNativeSeparators(report.error.path));
+    return summary;
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The diary written out as UTF-8 files for today's tools, without any
+// window: Markdown or HTML (one file per year), a JSON file in the layout
+// common journal programs import, or plain text (one file per day in year
+// folders, LF line ends). Every day is read exactly (Read_exact_day), so a
+// character Shift_JIS cannot hold comes out as it was typed. Nothing is
+// written into the diary folder; every file is put in place whole
+// (Replace_file), so a cancel or a failure leaves no half-written file.
+
+#include "store/io_result.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class Diary_store;
+
+enum class Export_format {
+    Markdown,
+    Html,
+    Json,
+    Text
+};
+
+// "markdown", "html", "json", "text".
+std::optional<Export_format> Export_format_named(const QString& name);
+QString Export_format_name(Export_format format);
+
+// One day as exported.
+struct Export_day {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool memory = false;  // 思い出
+    QString memo;
+    QString text;  // "\n" line breaks
+};
+
+// "2026年12月9日（水）"; without the weekday for a date the calendar lacks.
+QString Export_heading(const Export_day& day);
+
+// The bytes of one year's Markdown or HTML file, and of the JSON file of
+// all days, for the days given in order.
+QByteArray Markdown_of_year(int year, const QList<Export_day>& days);
+QByteArray Html_of_year(int year, const QList<Export_day>& days);
+QByteArray Json_of_days(const QList<Export_day>& days);
+// A day's plain text file: the text, UTF-8, LF, with a final line end.
+QByteArray Text_of_day(const Export_day& day);
+
+// The dates of an export; an invalid date leaves that end open.
+struct Export_range {
+    QDate from;
+    QDate to;
+};
+
+// What an export did.
+struct Export_report {
+    int days = 0;   // days written
+    int files = 0;  // files written
+    // Days (and year indexes) that could not be read: the rest was exported.
+    QList<Io_result> unreadable;
+    QStringList unreadable_days;  // "2026/12/09" of each unreadable day file
+    Io_result error;              // a write failed; the export stopped there
+    bool cancelled = false;
+    bool Ok() const { return error.Ok() && unreadable.isEmpty() && !cancelled; }
+};
+
+// Why the export may not write into out_dir (inside the diary folder), in
+// words for the user; empty when it may.
+QString Export_refusal(const QString& diary_dir, const QString& out_dir);
+
+// Called with the days done and the days in all; returns false to cancel.
+// Called from the thread that runs the export.
+using Export_progress = std::function<bool(int done, int total)>;
+
+// Exports the days of the range that hold something (text, memo or the
+// memory flag) to out_dir, which must exist and be refused by nothing above.
+Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
+                         const Export_range& range, const Export_progress& progress = {});
+
+// The report in words: days and files written, the days that could not be read.
+QString Export_summary(const Export_report& report);

@@ -1,0 +1,100 @@
+#include "diary/export_command.h"
+
+#include "diary/command_line.h"
+#include "diary/export.h"
+#include "store/store.h"
+
+#include <QDir>
+#include <QTextStream>
+
+bool Is_export_command(int argc, const char* const* argv)
+{
+    return Has_command_option(argc, argv, "export");
+}
+
+namespace {
+
+// "2026/12/09" (or "2026-12-09"); an invalid date for anything else.
+QDate Date_argument(const QString& text)
+{
+    QDate date = QDate::fromString(text, QStringLiteral("yyyy/MM/dd"));
+    if (!date.isValid())
+        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    return date;
+}
+
+}  // namespace
+
+int Run_export_command(const QStringList& arguments, const QString& program_folder,
+                       QTextStream& out, QTextStream& err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "日記を UTF-8 のファイルに書き出します（markdown、html、json、text）。\n"
+        "終了コード: 0 すべて書き出した、2 エラー（読めなかった日があった、書き込めなかった）。"));
+    const QCommandLineOption export_option(
+        QStringLiteral("export"), QStringLiteral("書き出す形式: markdown、html、json、text。"),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption from_option(QStringLiteral("from"),
+                                         QStringLiteral("この日から（yyyy/mm/dd）。"),
+                                         QStringLiteral("yyyy/mm/dd"));
+    const QCommandLineOption to_option(QStringLiteral("to"),
+                                       QStringLiteral("この日まで（yyyy/mm/dd）。"),
+                                       QStringLiteral("yyyy/mm/dd"));
+    parser.addOption(export_option);
+    parser.addOption(from_option);
+    parser.addOption(to_option);
+    parser.addOption(Diary_option());
+    parser.addOption(Help_option());
+    parser.addPositionalArgument(QStringLiteral("OUT_DIR"),
+                                 QStringLiteral("書き出し先のフォルダー（なければ作ります）。"));
+    if (const std::optional<int> ended = Parse_command(parser, arguments, out, err))
+        return *ended;
+    const std::optional<Export_format> format = Export_format_named(parser.value(export_option));
+    if (!format) {
+        err << QStringLiteral("形式は markdown、html、json、text のどれかです: %1")
+                   .arg(parser.value(export_option))
+            << Qt::endl;
+        return 2;
+    }
+    if (parser.positionalArguments().size() != 1) {
+        err << QStringLiteral("書き出し先のフォルダーを一つ指定してください。") << Qt::endl;
+        return 2;
+    }
+    Export_range range;
+    for (const auto& [option, date] :
+         {std::pair{&from_option, &range.from}, {&to_option, &range.to}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *date = Date_argument(parser.value(*option));
+        if (!date->isValid()) {
+            err << QStringLiteral("日付は yyyy/mm/dd で指定してください: %1")
+                       .arg(parser.value(*option))
+                << Qt::endl;
+            return 2;
+        }
+    }
+    const std::optional<QString> diary = Diary_folder_of(parser, program_folder, err);
+    if (!diary)
+        return 2;
+    const QString out_dir = parser.positionalArguments().constFirst();
+    const QString refusal = Export_refusal(*diary, out_dir);
+    if (!refusal.isEmpty()) {
+        err << refusal << Qt::endl;
+        return 2;
+    }
+    if (!QDir().mkpath(out_dir)) {
+        err << QStringLiteral("書き出し先のフォルダーを作れませんでした: %1").arg(out_dir)
+            << Qt::endl;
+        return 2;
+    }
+    Diary_store store(*diary);
+    const Export_report report = Run_export(store, *format, out_dir, range);
+    const QString summary = Export_summary(report);
+    if (report.Ok()) {
+        out << summary << Qt::endl;
+        return 0;
+    }
+    err << summary << Qt::endl;
+    return 2;
+}
