@@ -8,7 +8,7 @@
 #include "diary/line_diff.h"
 #include "diary/session.h"
 #include "store/exact_text.h"
-#include "support/fake_clock.h"
+#include "support/session_fixture.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -35,21 +35,13 @@ const QString Day = QStringLiteral("history/2026/1207/");
 
 }  // namespace
 
-class Test_history : public QObject {
+class Test_history : public QObject, private Session_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    Fake_clock clock;
-    std::unique_ptr<Diary_session> session;
-
-    QString At(const QString& relative) const { return folder->File(relative); }
-
     void Start()
     {
-        QVERIFY(session->Read_today());
-        QVERIFY(session->Ensure_year_folder(2026).Ok());
-        QVERIFY(session->Create_this_year_index().Ok());
+        Make_this_year();
         session->Load_diary_day({2026, 12, 7});
     }
 
@@ -62,12 +54,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->Ok());
-        session = std::make_unique<Diary_session>(folder->Path(), clock);
-    }
+    void init() { Set_up(); }
 
     void Three_saves_keep_the_two_versions_they_replaced_byte_for_byte()
     {

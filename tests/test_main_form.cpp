@@ -47,23 +47,6 @@ enum class Ending {
 Q_DECLARE_METATYPE(Ending)
 Q_DECLARE_METATYPE(Platform::Answer)
 
-namespace {
-
-// The question when 7 December changed on disk, its copy named.
-QString Changed_day_question(const QString& copy)
-{
-    return QStringLiteral("2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
-                          "書き換えられています。\n"
-                          "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
-                          "書き出します。\n"
-                          "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
-                          "残します。\n"
-                          "「キャンセル」：保存せずに、日記の画面に戻ります。")
-        .arg(copy);
-}
-
-}  // namespace
-
 class Test_main_form : public QObject, private Diary_fixture {
     Q_OBJECT
 

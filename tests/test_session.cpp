@@ -7,7 +7,7 @@
 #include "diary/program_folder.h"
 #include "diary/session.h"
 #include "store/day_list.h"
-#include "support/fake_clock.h"
+#include "support/session_fixture.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -40,22 +40,14 @@ const QByteArray Own_file_bytes = Hex("90 e1 81 42 0d 0a");
 
 }  // namespace
 
-class Test_session : public QObject {
+class Test_session : public QObject, private Session_fixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<Temp_folder> folder;
-    Fake_clock clock;
-    std::unique_ptr<Diary_session> session;
-
-    QString At(const QString& relative) const { return folder->File(relative); }
-
     // Start-up's data steps, as the main window runs them, with no failure.
     void Start()
     {
-        QVERIFY(session->Read_today());
-        QVERIFY(session->Ensure_year_folder(2026).Ok());
-        QVERIFY(session->Create_this_year_index().Ok());
+        Make_this_year();
         Io_result error;
         session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
                                error);
@@ -68,13 +60,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        folder = std::make_unique<Temp_folder>();
-        QVERIFY(folder->Ok());
-        clock.now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
-        session = std::make_unique<Diary_session>(folder->Path(), clock);
-    }
+    void init() { Set_up(); }
 
     void A_new_day_records_the_start_before_the_message_moves()
     {

@@ -53,9 +53,8 @@ void Diary_fixture::End(Main_form& form)
     QVERIFY(form.Ended());
 }
 
-QString Diary_fixture::Change_day_elsewhere() const
+QString Diary_fixture::Changed_day_question(const QString& copy)
 {
-    [&] { QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a"))); }();
     return QStringLiteral("2026年12月7日の日記は、読み込んだ後に、ほかのパソコンや同期ソフトなどで"
                           "書き換えられています。\n"
                           "「はい」：書き換えられた日記を残します。ここで書いた日記は「%1」に"
@@ -63,5 +62,11 @@ QString Diary_fixture::Change_day_elsewhere() const
                           "「いいえ」：ここで書いた日記で保存します。書き換えられた日記は「%1」に"
                           "残します。\n"
                           "「キャンセル」：保存せずに、日記の画面に戻ります。")
-        .arg(QStringLiteral("2026/1207.conflict-20261207-213015.txt"));
+        .arg(copy);
+}
+
+QString Diary_fixture::Change_day_elsewhere() const
+{
+    [&] { QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a"))); }();
+    return Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt"));
 }

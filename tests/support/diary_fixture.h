@@ -92,6 +92,9 @@ protected:
     }
     // Ends the program by its 終了 button; the program must have ended.
     static void End(Main_form& form);
+    // The question a save asks when 7 December changed on disk, its copy
+    // named.
+    static QString Changed_day_question(const QString& copy);
     // Writes 雨。 into 7 December's file as another program would, and
     // returns the question a save of the day asks then.
     QString Change_day_elsewhere() const;
