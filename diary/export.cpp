@@ -163,6 +163,9 @@ QByteArray Json_of_days(const QList<Export_day>& days)
         out += ",\n      \"time\": \"00:00\"";
         out += ",\n      \"tags\": []";
         out += QByteArray(",\n      \"starred\": ") + (day.memory ? "true" : "false");
+        // The memo apart, so that an import tells it from the text's first line.
+        out += ",\n      \"memo\": ";
+        Append_json_string(out, day.memo);
         out += "\n    }";
     }
     out += first ? "]\n}\n" : "\n  ]\n}\n";
@@ -171,9 +174,9 @@ QByteArray Json_of_days(const QList<Export_day>& days)
 
 QByteArray Text_of_day(const Export_day& day)
 {
-    QByteArray out;
-    Append_text_lines(out, day.text);
-    return out;
+    // One line end after the text as written, even after a line end of its
+    // own, so that dropping the last line end gives the text back exactly.
+    return day.text.toUtf8() + '\n';
 }
 
 QString Export_refusal(const QString& diary_dir, const QString& out_dir)

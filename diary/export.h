@@ -47,7 +47,8 @@ QString Export_heading(const Export_day& day);
 QByteArray Markdown_of_year(int year, const QList<Export_day>& days);
 QByteArray Html_of_year(int year, const QList<Export_day>& days);
 QByteArray Json_of_days(const QList<Export_day>& days);
-// A day's plain text file: the text, UTF-8, LF, with a final line end.
+// A day's plain text file: the text, UTF-8, LF, followed by one line end
+// (also after a line end of its own).
 QByteArray Text_of_day(const Export_day& day);
 
 // The dates of an export; an invalid date leaves that end open.

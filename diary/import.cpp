@@ -1,0 +1,415 @@
+#include "diary/import.h"
+
+#include "platform/cp932.h"
+#include "store/exact_text.h"
+#include "store/line_file.h"
+#include "store/store.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <algorithm>
+
+namespace {
+
+std::optional<Panel_date> Diary_date(int year, int month, int day)
+{
+    if (year < First_year || year > Last_year || !QDate(year, month, day).isValid())
+        return std::nullopt;
+    return Panel_date{year, month, day};
+}
+
+// Line ends as the diary holds them: "\n".
+QString Lf_text(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+// A memo that comes in beside another of the same date: kept after it.
+void Add_memo(QString& memo, const QString& more)
+{
+    if (more.isEmpty() || memo == more)
+        return;
+    memo = memo.isEmpty() ? more : memo + QStringLiteral(" / ") + more;
+}
+
+// Entries of one date become one day: texts joined with a blank line.
+void Add_entry(QList<Import_day>& days, const Import_day& entry)
+{
+    if (days.isEmpty() || !(days.back().date == entry.date)) {
+        days.append(entry);
+        return;
+    }
+    Import_day& day = days.back();
+    if (!entry.text.isEmpty())
+        day.text = day.text.isEmpty() ? entry.text : day.text + QStringLiteral("\n\n") + entry.text;
+    Add_memo(day.memo, entry.memo);
+    day.memory = day.memory || entry.memory;
+}
+
+bool Holds_something(const Import_day& day) { return !day.text.isEmpty() || !day.memo.isEmpty(); }
+
+const QString Separator_head = QStringLiteral("――――― 取り込み ");
+const QString Memo_head = QStringLiteral("メモ：");
+
+}  // namespace
+
+std::optional<Panel_date> Daily_note_date(const QString& relative_path)
+{
+    static const QRegularExpression dashed(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})\\.(md|txt)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression joined(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})\\.(md|txt)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression in_year(QStringLiteral("^(\\d{2})(\\d{2})\\.(md|txt)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression year_folder(QStringLiteral("^\\d{4}$"));
+    const QString path = QDir::fromNativeSeparators(relative_path);
+    const QString name = path.section(QLatin1Char('/'), -1);
+    for (const QRegularExpression* pattern : {&dashed, &joined}) {
+        const QRegularExpressionMatch m = pattern->match(name);
+        if (m.hasMatch())
+            return Diary_date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    }
+    const QString folder = path.section(QLatin1Char('/'), -2, -2);
+    const QRegularExpressionMatch m = in_year.match(name);
+    if (m.hasMatch() && year_folder.match(folder).hasMatch())
+        return Diary_date(folder.toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    return std::nullopt;
+}
+
+std::optional<QString> Note_text(const QByteArray& bytes)
+{
+    QByteArrayView view(bytes);
+    const bool bom = view.startsWith("\xEF\xBB\xBF");
+    if (bom)
+        view = view.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(view);
+    if (utf8.hasError()) {
+        if (bom)
+            return std::nullopt;
+        cp932::Decode_result decoded = cp932::Decode(view);
+        if (!decoded.bad_offsets.empty())
+            return std::nullopt;
+        text = std::move(decoded.text);
+    }
+    text = Lf_text(std::move(text));
+    // Editors end a file with a line end; the diary's text ends where the
+    // writing does.
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
+}
+
+Import_source Read_daily_notes(const QString& folder, const Import_progress& progress)
+{
+    Import_source source;
+    const QDir root(folder);
+    if (!root.exists()) {
+        source.error = QStringLiteral("フォルダーが見つかりません。\n%1")
+                           .arg(QDir::toNativeSeparators(folder));
+        return source;
+    }
+    struct Note {
+        Panel_date date;
+        QString relative;
+    };
+    QList<Note> notes;
+    QDirIterator it(folder, {QStringLiteral("*.md"), QStringLiteral("*.txt")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString relative = root.relativeFilePath(it.next());
+        if (const std::optional<Panel_date> date = Daily_note_date(relative))
+            notes.append({*date, relative});
+        else
+            ++source.ignored;
+    }
+    std::sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {
+        const auto key = [](const Panel_date& d) { return d.year * 10000 + d.month * 100 + d.day; };
+        return key(a.date) != key(b.date) ? key(a.date) < key(b.date) : a.relative < b.relative;
+    });
+    int done = 0;
+    for (const Note& note : notes) {
+        if (progress && done % 32 == 0 && !progress(done, int(notes.size()))) {
+            source.error = QStringLiteral("読み込みを取り消しました。");
+            return source;
+        }
+        ++done;
+        const QString path = root.filePath(note.relative);
+        QByteArray bytes;
+        bool exists = false;
+        if (const Io_result r = Read_file_bytes(path, bytes, exists); !r.Ok()) {
+            source.unreadable.append({path, r.step == Io_step::Too_large
+                                                ? QStringLiteral("大きすぎるファイルです")
+                                                : QStringLiteral("読み込めませんでした")});
+            continue;
+        }
+        const std::optional<QString> text = Note_text(bytes);
+        if (!text) {
+            source.unreadable.append(
+                {path, QStringLiteral("UTF-8 でも Shift_JIS でもない文字があります")});
+            continue;
+        }
+        if (!text->isEmpty())
+            Add_entry(source.days, {note.date, *text, QString(), false});
+    }
+    if (progress)
+        progress(done, int(notes.size()));
+    return source;
+}
+
+Import_source Parse_journal_json(const QByteArray& bytes)
+{
+    Import_source source;
+    QJsonParseError parse_error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse_error);
+    if (parse_error.error != QJsonParseError::NoError) {
+        source.error = QStringLiteral("JSON ファイルとして読めませんでした（%1 バイト目で形式が"
+                                      "崩れています）。")
+                           .arg(parse_error.offset + 1);
+        return source;
+    }
+    const QJsonValue entries = document.object().value(QStringLiteral("entries"));
+    if (!document.isObject() || !entries.isArray()) {
+        source.error = QStringLiteral("日記の JSON ファイルではありません（\"entries\" の一覧が"
+                                      "ありません）。");
+        return source;
+    }
+    static const QRegularExpression iso_date(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    struct Entry {
+        Import_day day;
+        QString time;
+        qsizetype order = 0;
+    };
+    QList<Entry> read;
+    const QJsonArray list = entries.toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QJsonObject entry = list.at(i).toObject();
+        const QRegularExpressionMatch m =
+            iso_date.match(entry.value(QStringLiteral("date")).toString());
+        const std::optional<Panel_date> date =
+            m.hasMatch()
+                ? Diary_date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt())
+                : std::nullopt;
+        if (!date) {
+            ++source.ignored;
+            continue;
+        }
+        const QString title = Lf_text(entry.value(QStringLiteral("title")).toString());
+        const QString body = Lf_text(entry.value(QStringLiteral("body")).toString());
+        Import_day day{*date, body, QString(), entry.value(QStringLiteral("starred")).toBool()};
+        if (entry.contains(QStringLiteral("memo"))) {
+            // This diary's own export: the body is the text, the memo apart.
+            day.memo = One_line_memo(entry.value(QStringLiteral("memo")).toString());
+        } else if (body.isEmpty() || body.startsWith(title + QLatin1Char('\n')) || body == title) {
+            // The journal's own: the title is the text's first line, or the
+            // whole entry when it has no body.
+            if (body.isEmpty())
+                day.text = title;
+        } else if (!title.isEmpty()) {
+            day.text = title + QLatin1Char('\n') + body;
+        }
+        if (!Holds_something(day)) {
+            ++source.ignored;
+            continue;
+        }
+        read.append({day, entry.value(QStringLiteral("time")).toString(), i});
+    }
+    std::stable_sort(read.begin(), read.end(), [](const Entry& a, const Entry& b) {
+        const auto key = [](const Entry& e) {
+            return std::tuple(e.day.date.year, e.day.date.month, e.day.date.day, e.time);
+        };
+        return key(a) < key(b);
+    });
+    for (const Entry& entry : read)
+        Add_entry(source.days, entry.day);
+    return source;
+}
+
+Import_source Read_journal_json(const QString& path)
+{
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result r = Read_file_bytes(path, bytes, exists);
+    if (!r.Ok() || !exists) {
+        Import_source source;
+        source.error = QStringLiteral("ファイルを読み込めませんでした。\n%1")
+                           .arg(QDir::toNativeSeparators(path));
+        return source;
+    }
+    return Parse_journal_json(bytes);
+}
+
+namespace {
+
+// The day here holds the text already: as it is, or as an earlier import
+// appended it below a separator line.
+bool Holds_already(const Day_entry& here, const Import_day& incoming)
+{
+    if (here.text == incoming.text && (incoming.memo.isEmpty() || incoming.memo == here.memo))
+        return true;
+    if (incoming.text.isEmpty())
+        return incoming.memo == here.memo;
+    const QString needle = QLatin1Char('\n') + incoming.text;
+    for (qsizetype at = here.text.indexOf(needle); at >= 0;
+         at = here.text.indexOf(needle, at + 1)) {
+        const qsizetype end = at + needle.size();
+        if (end < here.text.size() && here.text[end] != QLatin1Char('\n'))
+            continue;
+        // The line above: the separator, or the memo line below one.
+        const qsizetype line_start = here.text.lastIndexOf(QLatin1Char('\n'), at - 1) + 1;
+        QStringView above = QStringView(here.text).sliced(line_start, at - line_start);
+        if (above.startsWith(Memo_head) && line_start > 0) {
+            const qsizetype start = here.text.lastIndexOf(QLatin1Char('\n'), line_start - 2) + 1;
+            above = QStringView(here.text).sliced(start, line_start - 1 - start);
+        }
+        if (above.startsWith(Separator_head))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Import_plan Plan_import(Diary_store& store, const QList<Import_day>& days,
+                        const Import_progress& progress)
+{
+    Import_plan plan;
+    int done = 0;
+    for (const Import_day& day : days) {
+        if (progress && done % 64 == 0 && !progress(done, int(days.size())))
+            break;
+        ++done;
+        const Panel_date& d = day.date;
+        const Exact_day exact = Read_exact_day(store, d.year, d.month, d.day);
+        if (!exact.text_error.Ok() || !exact.index_error.Ok()) {
+            plan.unreadable_days.append(d.Key());
+            continue;
+        }
+        Import_item item{day, {exact.text, exact.memo, exact.flag}, Import_kind::Fill, false};
+        if (!item.here.text.isEmpty() || !item.here.memo.isEmpty())
+            item.kind = Holds_already(item.here, day) ? Import_kind::Same : Import_kind::Append;
+        plan.items.append(item);
+    }
+    if (progress)
+        progress(done, int(days.size()));
+    return plan;
+}
+
+QString Import_separator(const QDate& on)
+{
+    return Separator_head + on.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" ―――――");
+}
+
+Day_entry Entry_after_import(const Import_item& item, const QDate& on)
+{
+    const Import_day& in = item.incoming;
+    Day_entry entry = item.here;
+    entry.flag = item.here.flag || in.memory;
+    if (item.kind == Import_kind::Fill) {
+        entry.text = in.text;
+        entry.memo = in.memo;
+        return entry;
+    }
+    QStringList block;
+    if (!in.memo.isEmpty() && in.memo != item.here.memo) {
+        if (item.here.memo.isEmpty())
+            entry.memo = in.memo;
+        else
+            block << Memo_head + in.memo;
+    }
+    if (!in.text.isEmpty())
+        block << in.text;
+    if (block.isEmpty())
+        return entry;
+    if (item.here.text.isEmpty()) {
+        entry.text = block.join(QLatin1Char('\n'));
+        return entry;
+    }
+    entry.text =
+        item.here.text + (item.here.text.endsWith(QLatin1Char('\n')) ? QStringLiteral("\n")
+                                                                     : QStringLiteral("\n\n"));
+    entry.text += Import_separator(on) + QLatin1Char('\n') + block.join(QLatin1Char('\n'));
+    return entry;
+}
+
+void Import_one(Diary_session& session, const Import_item& item, const QDate& on,
+                Import_report& report)
+{
+    if (item.kind == Import_kind::Same || (item.kind == Import_kind::Append && !item.chosen)) {
+        ++report.skipped;
+        return;
+    }
+    const Panel_date& d = item.incoming.date;
+    auto fail = [&](const QString& why) {
+        report.failed.append(d.Key() + QStringLiteral("：") + why);
+    };
+    if (!Diary_store::Folder_exists(session.Store().Year_folder(d.year))) {
+        session.Load_empty_day(d);
+    } else {
+        const Diary_session::Day_read read = session.Load_diary_day(d);
+        if (!read.text_error.Ok() || !read.index_error.Ok())
+            return fail(QStringLiteral("日記を読み込めませんでした"));
+    }
+    if (!(session.Loaded_day() == item.here))
+        return fail(QStringLiteral("一覧を作った後に書き換えられていたため、取り込みませんでした"));
+    Diary_session::Day_plan plan =
+        session.Plan_day_save(Entry_after_import(item, on), Diary_session::Who::User);
+    if (plan.result == Diary_session::Save_result::Unchanged) {
+        ++report.skipped;
+        return;
+    }
+    const Diary_session::Save_result result =
+        plan.result == Diary_session::Save_result::Saved ? session.Write_day(plan) : plan.result;
+    switch (result) {
+    case Diary_session::Save_result::Saved:
+        ++(item.kind == Import_kind::Fill ? report.added : report.appended);
+        return;
+    case Diary_session::Save_result::Unchanged: ++report.skipped; return;
+    case Diary_session::Save_result::Changed_on_disk:
+        return fail(QStringLiteral("ほかで書き換えられていたため、取り込みませんでした"));
+    case Diary_session::Save_result::Declined:
+    case Diary_session::Save_result::Failed: break;
+    }
+    if (plan.failure == Diary_session::Failure::History)
+        return fail(QStringLiteral("以前の版を履歴に残せなかったため、取り込みませんでした"));
+    fail(QStringLiteral("保存できませんでした（%1）")
+             .arg(QDir::toNativeSeparators(plan.error.path)));
+}
+
+QString Import_summary(const Import_report& report)
+{
+    QStringList parts;
+    parts << QStringLiteral("%1日を追加、%2日に追記、%3日はそのままにしました。")
+                 .arg(report.added)
+                 .arg(report.appended)
+                 .arg(report.skipped);
+    if (report.cancelled)
+        parts << QStringLiteral("取り込みを取り消しました。残りの%1日は取り込んでいません。")
+                     .arg(report.left);
+    if (!report.failed.isEmpty())
+        parts << QStringLiteral("取り込めなかった日：\n") + report.failed.join(QLatin1Char('\n'));
+    if (!report.unreadable_days.isEmpty())
+        parts << QStringLiteral("日記を読み込めなかったため、そのままにした日：%1")
+                     .arg(report.unreadable_days.join(QStringLiteral("、")));
+    if (!report.unreadable.isEmpty()) {
+        QStringList files;
+        for (const Unreadable_file& file : report.unreadable)
+            files
+                << QStringLiteral("%1（%2）").arg(QDir::toNativeSeparators(file.path), file.reason);
+        parts << QStringLiteral("読めなかったファイル（取り込んでいません）：\n") +
+                     files.join(QLatin1Char('\n'));
+    }
+    if (report.ignored > 0)
+        parts << QStringLiteral("日付の名前でないファイルや、日付の読めない項目 %1 件は"
+                                "取り込んでいません。")
+                     .arg(report.ignored);
+    return parts.join(QStringLiteral("\n\n"));
+}
