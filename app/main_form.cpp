@@ -63,6 +63,7 @@ void Main_form::Build_menus()
     Menu_file = add_menu("Menu_file", QStringLiteral("ﾌｧｲﾙ"));
     Menu_rireki = add_action(Menu_file, "Menu_rireki", QStringLiteral("この日の履歴"));
     Menu_export = add_action(Menu_file, "Menu_export", QStringLiteral("エクスポート…"));
+    Menu_import = add_action(Menu_file, "Menu_import", QStringLiteral("インポート…"));
     Menu_end = add_action(Menu_file, "Menu_end", QStringLiteral("終了"));
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
@@ -86,6 +87,7 @@ void Main_form::Build_menus()
     Connect_year_actions();
     connect(Menu_rireki, &QAction::triggered, this, &Main_form::Menu_rireki_Click);
     connect(Menu_export, &QAction::triggered, this, &Main_form::Menu_export_Click);
+    connect(Menu_import, &QAction::triggered, this, &Main_form::Menu_import_Click);
     connect(Menu_zenbun, &QAction::triggered, this, &Main_form::Menu_zenbun_Click);
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_export.h"
+#include "dialogs/f_import.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "dialogs/f_rireki.h"
@@ -129,6 +130,23 @@ void Main_form::Menu_export_Click()
         return;
     F_export window(Host(), session.App_dir(), session.Time().Now().date());
     platform.Run_modal(window);
+}
+
+void Main_form::Menu_import_Click()
+{
+    // The panel's day is saved first: the import may write to it, and never
+    // over text that was not saved.
+    const Save_result saved = Save_day(Who::User);
+    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+        return;
+    const auto day_back = [this] {
+        Load_diary_position();
+        Load_reference_text();
+    };
+    F_import window(Host(), session, day_back);
+    platform.Run_modal(window);
+    if (!ended)
+        day_back();
 }
 
 void Main_form::Menu_zenbun_Click()
