@@ -152,6 +152,13 @@ bool F_import::Read_source()
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return false;
     }
+    if (kind == Daily_notes) {
+        if (const QString refusal = Import_refusal(session.App_dir(), path); !refusal.isEmpty()) {
+            host.platform.Message_box(refusal, App_title, Platform::Icon::Exclamation,
+                                      Platform::Buttons::Ok);
+            return false;
+        }
+    }
     plan = {};
     List->clear();
     Set_busy(true);
@@ -296,6 +303,8 @@ void F_import::Import_ended()
     // The list is done with: a second 取り込む reads the source again.
     plan = {};
     List->clear();
+    Counts->setText(QStringLiteral("取り込みが終わりました。続けて取り込むときは、取り込むものを"
+                                   "選んで「読み込む」を押してください。"));
     Set_busy(false);
     const QString summary = Import_summary(report);
     Status->setText(summary);

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -106,6 +107,18 @@ std::optional<QString> Note_text(const QByteArray& bytes)
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
     return text;
+}
+
+QString Import_refusal(const QString& diary_dir, const QString& folder)
+{
+    const QString diary = QFileInfo(diary_dir).canonicalFilePath();
+    const QString chosen = QFileInfo(folder).canonicalFilePath();
+    if (diary.isEmpty() || chosen.isEmpty() ||
+        (chosen != diary && !chosen.startsWith(diary + QLatin1Char('/'))))
+        return QString();
+    return QStringLiteral(
+        "日記のフォルダーからは取り込めません。中のファイルは、この日記そのもの"
+        "です。\n日記のフォルダーの外にある、取り込むフォルダーを選んでください。");
 }
 
 Import_source Read_daily_notes(const QString& folder, const Import_progress& progress)

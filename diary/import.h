@@ -59,6 +59,11 @@ std::optional<Panel_date> Daily_note_date(const QString& relative_path);
 // Nothing when the bytes are neither.
 std::optional<QString> Note_text(const QByteArray& bytes);
 
+// Why the folder may not be read as daily notes, in words for the user:
+// the diary folder, or a folder inside it, holds the diary's own files.
+// Empty when it may.
+QString Import_refusal(const QString& diary_dir, const QString& folder);
+
 // Every daily note in the folder and its subfolders. Notes of one date are
 // joined in the order of their names, with a blank line between.
 Import_source Read_daily_notes(const QString& folder, const Import_progress& progress = {});

@@ -122,6 +122,14 @@ private slots:
         QVERIFY(!Read_daily_notes(notes->File("無い")).error.isEmpty());
     }
 
+    void The_diary_folder_itself_is_no_source()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Import_refusal(folder->Path(), At("2026")).startsWith("日記のフォルダーからは"));
+        QVERIFY(!Import_refusal(folder->Path(), folder->Path()).isEmpty());
+        QVERIFY(Import_refusal(folder->Path(), notes->Path()).isEmpty());
+    }
+
     void A_journal_keeps_title_and_body_orders_entries_by_time_and_stars_memories()
     {
         const Import_source source = Parse_journal_json(R"({"tags": {}, "entries": [
