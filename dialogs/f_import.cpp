@@ -245,15 +245,20 @@ void F_import::Source_read(const Import_source& source, const Import_plan& read_
         }
     }
     Counts->setText(
-        QStringLiteral("空いている日 %1日には、そのまま入れます。同じ日記がすでにある %2日は、"
-                       "そのままにします。\n日記が書いてある下の %3日は書き換えません。"
+        QStringLiteral("空いている %1日には、そのまま入れます。同じ日記がすでにある %2日は、"
+                       "そのままにします。\n日記が書いてある %3日（下の一覧）は書き換えません。"
                        "チェックした日だけ、今の日記の下に区切り線を引いて追記します。")
             .arg(fill)
             .arg(same)
             .arg(List->topLevelItemCount()));
-    Status->setText(plan.items.isEmpty()
-                        ? QStringLiteral("取り込む日がありませんでした。")
-                        : QStringLiteral("%1日を読み込みました。").arg(plan.items.size()));
+    QString status = plan.items.isEmpty()
+                         ? QStringLiteral("取り込む日がありませんでした。")
+                         : QStringLiteral("%1日を読み込みました。").arg(plan.items.size());
+    if (!source.unreadable.isEmpty())
+        status += QStringLiteral("読めなかったファイルが %1 個あります（終わりの報告で名前を"
+                                 "挙げます）。")
+                      .arg(source.unreadable.size());
+    Status->setText(status);
     Run->setEnabled(!plan.items.isEmpty());
     emit Listed();
 }

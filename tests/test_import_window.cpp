@@ -1,12 +1,15 @@
 // The import window: a folder of notes read and listed (only the days
 // that hold something here, each unticked), the ticked day appended and
 // the others kept, the report told at the end and the diary panel's day
-// given back between steps; a broken JSON file told before anything is
-// written.
+// given back between steps; a cancel; a broken JSON file told before
+// anything is written; and the menu item of the main window, which saves
+// the panel's day first and shows it as imported afterwards.
 
+#include "app/main_form.h"
 #include "dialogs/f_import.h"
 #include "platform/app_title.h"
 #include "store/exact_text.h"
+#include "support/diary_fixture.h"
 #include "support/fake_platform.h"
 #include "support/session_fixture.h"
 
@@ -14,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -81,7 +85,7 @@ private slots:
         QCOMPARE(window->List->topLevelItem(0)->text(1), QStringLiteral("八日の日記"));
         QCOMPARE(window->List->topLevelItem(0)->text(2), QStringLiteral("八日に取り込む"));
         QCOMPARE(window->List->topLevelItem(1)->checkState(0), Qt::Unchecked);
-        QVERIFY(window->Counts->text().startsWith(QStringLiteral("空いている日 1日には")));
+        QVERIFY(window->Counts->text().startsWith(QStringLiteral("空いている 1日には")));
         QVERIFY(window->Run->isEnabled());
 
         window->List->topLevelItem(1)->setCheckState(0, Qt::Checked);
@@ -105,6 +109,66 @@ private slots:
         QCOMPARE(Read_exact_day(session->Store(), 2026, 12, 9).text,
                  QStringLiteral("九日の日記\n\n――――― 取り込み 2026/12/07 ―――――\n九日に取り込む"));
         QCOMPARE(Read_exact_day(session->Store(), 2026, 12, 10).text, QStringLiteral("十日"));
+    }
+
+    void A_cancel_stops_after_the_day_being_written_and_says_how_many_are_left()
+    {
+        for (int day = 1; day <= 40; ++day)
+            QVERIFY(Write_bytes(
+                notes->File(QStringLiteral("2026-11-%1.md").arg(day, 2, 10, QLatin1Char('0'))),
+                "日記"));
+        window->Path->setText(notes->Path());
+        QSignalSpy listed(window.get(), &F_import::Listed);
+        QVERIFY(window->Read_source());
+        QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 20000);
+        QCOMPARE(window->Plan().items.size(), 30);
+        QVERIFY(window->Start_import());
+        // キャンセル before the first step: nothing is written.
+        fake->Expect_box(
+            QStringLiteral("0日を追加、0日に追記、0日はそのままにしました。\n\n"
+                           "取り込みを取り消しました。残りの30日は取り込んでいません。\n\n"
+                           "日付の名前でないファイルや、日付の読めない項目 10 件は"
+                           "取り込んでいません。"),
+            App_title, Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
+        QSignalSpy finished(window.get(), &F_import::Finished);
+        QTest::mouseClick(window->Close, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QVERIFY(!QFileInfo::exists(At("2026/1101.txt")));
+        QVERIFY(!window->Busy());
+    }
+
+    void The_menu_saves_the_panel_day_first_and_shows_it_as_imported_after()
+    {
+        Temp_folder app;
+        fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 30, 15));
+        fake->screen_twips = QSizeF(28800, 16200);
+        auto form = Start_form(*fake, app.Path());
+        Write_diary_entry(*form);
+        QVERIFY(Write_bytes(notes->File("2026-12-07.md"), "取り込んだ日記\n"));
+        bool saved_first = false;
+        fake->Expect_modal([&](QDialog& d) {
+            auto* w = qobject_cast<F_import*>(&d);
+            if (!w)
+                return -1;
+            saved_first = Read_bytes(app.File("2026/1207.txt")) == Day_file_bytes;
+            w->Path->setText(notes->Path());
+            if (!w->Read_source() || !QTest::qWaitFor([w] { return !w->Busy(); }, 20000))
+                return -1;
+            w->List->topLevelItem(0)->setCheckState(0, Qt::Checked);
+            fake->Expect_box(QStringLiteral("0日を追加、1日に追記、0日はそのままにしました。"),
+                             App_title, Platform::Icon::Information, Platform::Buttons::Ok,
+                             Platform::Answer::Ok);
+            if (!w->Start_import() || !QTest::qWaitFor([w] { return !w->Busy(); }, 20000))
+                return -1;
+            return 0;
+        });
+        form->Menu_import->trigger();
+        QVERIFY(saved_first);
+        QCOMPARE(form->Text2->toPlainText(),
+                 Day_text + QStringLiteral("\n\n――――― 取り込み 2026/12/07 ―――――\n取り込んだ日記"));
+        QVERIFY(!form->Text2->document()->isModified());
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(form->Ended());
     }
 
     void A_broken_json_file_is_told_and_nothing_is_listed()
