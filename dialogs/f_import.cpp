@@ -25,6 +25,10 @@ namespace {
 // Days written between two turns of the event loop.
 constexpr int Days_per_step = 16;
 
+const QString First_note =
+    QStringLiteral("取り込むものを選んで「読み込む」を押すと、取り込む日の一覧が出ます。"
+                   "空いている日にはそのまま入り、日記が書いてある日は書き換えません。");
+
 }  // namespace
 
 QString Import_preview(const QString& text)
@@ -52,10 +56,7 @@ F_import::F_import(const Dialog_host& main_host, Diary_session& diary_session,
     Browse = new QPushButton(QStringLiteral("参照…"), this);
     Read = new QPushButton(QStringLiteral("読み込む"), this);
     Read->setObjectName(QStringLiteral("Read"));
-    Counts = new QLabel(
-        QStringLiteral("取り込むものを選んで「読み込む」を押すと、取り込む日の一覧が出ます。"
-                       "空いている日にはそのまま入り、日記が書いてある日は書き換えません。"),
-        this);
+    Counts = new QLabel(First_note, this);
     Counts->setObjectName(QStringLiteral("Counts"));
     Counts->setWordWrap(true);
     List = new QTreeWidget(this);
@@ -161,6 +162,7 @@ bool F_import::Read_source()
     }
     plan = {};
     List->clear();
+    Counts->setText(First_note);
     Set_busy(true);
     Progress->setRange(0, 0);
     Status->setText(QStringLiteral("読み込んでいます…"));
@@ -308,8 +310,10 @@ void F_import::Import_ended()
     // The list is done with: a second 取り込む reads the source again.
     plan = {};
     List->clear();
-    Counts->setText(QStringLiteral("取り込みが終わりました。続けて取り込むときは、取り込むものを"
-                                   "選んで「読み込む」を押してください。"));
+    Counts->setText((report.cancelled ? QStringLiteral("取り込みを途中で止めました。")
+                                      : QStringLiteral("取り込みが終わりました。")) +
+                    QStringLiteral("続けて取り込むときは、取り込むものを選んで「読み込む」を"
+                                   "押してください。"));
     Set_busy(false);
     const QString summary = Import_summary(report);
     Status->setText(summary);

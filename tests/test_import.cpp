@@ -244,24 +244,6 @@ private slots:
                  QStringLiteral("あとで書いた"));
     }
 
-    void The_report_names_what_was_not_brought_in()
-    {
-        Import_report report;
-        report.added = 3;
-        report.cancelled = true;
-        report.left = 4;
-        report.unreadable = {
-            {QStringLiteral("/n/2026-12-11.md"), QStringLiteral("読み込めませんでした")}};
-        report.ignored = 2;
-        QCOMPARE(Import_summary(report),
-                 QStringLiteral("3日を追加、0日に追記、0日はそのままにしました。\n\n"
-                                "取り込みを取り消しました。残りの4日は取り込んでいません。\n\n"
-                                "読めなかったファイル（取り込んでいません）：\n"
-                                "/n/2026-12-11.md（読み込めませんでした）\n\n"
-                                "日付の名前でないファイルや、日付の読めない項目 2 件は取り込んで"
-                                "いません。"));
-    }
-
     void The_diary_exported_and_brought_into_an_empty_folder_is_the_same_diary()
     {
         Save_day(*session, {2024, 2, 29},

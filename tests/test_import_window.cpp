@@ -194,13 +194,6 @@ private slots:
                          Platform::Icon::Exclamation, Platform::Buttons::Ok, Platform::Answer::Ok);
         QVERIFY(!window->Read_source());
     }
-
-    void The_preview_is_one_line_and_short()
-    {
-        QCOMPARE(Import_preview(QStringLiteral("一\n二")), QStringLiteral("一／二"));
-        QCOMPARE(Import_preview(QString(45, QLatin1Char('a'))),
-                 QString(40, QLatin1Char('a')) + "…");
-    }
 };
 
 QTEST_MAIN(Test_import_window)
