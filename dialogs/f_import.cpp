@@ -194,7 +194,12 @@ bool F_import::Read_source()
 
 void F_import::Show_progress(int done, int total, const QString& doing)
 {
-    Progress->setRange(0, std::max(total, 1));
+    if (total == 0) {
+        Progress->setRange(0, 0);
+        Status->setText(QStringLiteral("%1… %2 個のファイルを見ました").arg(doing).arg(done));
+        return;
+    }
+    Progress->setRange(0, total);
     Progress->setValue(done);
     Status->setText(QStringLiteral("%1… %2 / %3").arg(doing).arg(done).arg(total));
 }

@@ -137,7 +137,14 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
     QList<Note> notes;
     QDirIterator it(folder, {QStringLiteral("*.md"), QStringLiteral("*.txt")}, QDir::Files,
                     QDirIterator::Subdirectories);
+    int found = 0;
     while (it.hasNext()) {
+        // A large folder takes a while to walk: the count so far, with no
+        // total yet, and a cancel heard.
+        if (progress && ++found % 256 == 0 && !progress(found, 0)) {
+            source.error = QStringLiteral("読み込みを取り消しました。");
+            return source;
+        }
         const QString relative = root.relativeFilePath(it.next());
         if (const std::optional<Panel_date> date = Daily_note_date(relative))
             notes.append({*date, relative});

@@ -43,7 +43,8 @@ struct Import_source {
     QString error;    // the source as a whole could not be read, in words
 };
 
-// Called with the steps done and the steps in all; returns false to cancel.
+// Called with the steps done and the steps in all (0 while not known yet);
+// returns false to cancel.
 using Import_progress = std::function<bool(int done, int total)>;
 
 // The date a daily note's file name gives, relative to the folder chosen:

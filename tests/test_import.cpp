@@ -120,6 +120,8 @@ private slots:
         QCOMPARE(source.unreadable[0].path, notes->File("2026-12-11.md"));
 
         QVERIFY(!Read_daily_notes(notes->File("無い")).error.isEmpty());
+        QCOMPARE(Read_daily_notes(notes->Path(), [](int, int) { return false; }).error,
+                 QStringLiteral("読み込みを取り消しました。"));
     }
 
     void The_diary_folder_itself_is_no_source()
