@@ -303,12 +303,23 @@ Import_plan Plan_import(Diary_store& store, const QList<Import_day>& days,
 {
     Import_plan plan;
     int done = 0;
+    // The days come in date order: each year's index is read once for its
+    // days; when it cannot be read, each day reads it and finds why.
+    int index_year = 0;
+    QByteArray index;
+    bool index_ok = false;
     for (const Import_day& day : days) {
         if (progress && done % 64 == 0 && !progress(done, int(days.size())))
             break;
         ++done;
         const Panel_date& d = day.date;
-        const Exact_day exact = Read_exact_day(store, d.year, d.month, d.day);
+        if (d.year != index_year) {
+            index_year = d.year;
+            bool exists = false;
+            index_ok = Read_file_bytes(store.Keyword_file_path(d.year), index, exists).Ok();
+        }
+        const Exact_day exact =
+            Read_exact_day(store, d.year, d.month, d.day, index_ok ? &index : nullptr);
         if (!exact.text_error.Ok() || !exact.index_error.Ok()) {
             plan.unreadable_days.append(d.Key());
             continue;
