@@ -70,23 +70,25 @@ class Navigation_filter : public QObject {
 public:
     explicit Navigation_filter(Main_form& main_form) : QObject(&main_form), form(main_form) {}
 
-    // Puts the text being composed in the field into it, as the input
-    // method would on its own commit.
+    // Puts the text being composed in the field into it, exactly as the
+    // field shows it and once. The input method is asked to finish and
+    // forget its composition, so that the next key does not go on with it;
+    // what it sends back meanwhile is kept from the field, since a frontend
+    // may deliver its commit twice.
     void Commit(QWidget* field)
     {
-        if (preedit.value(field).isEmpty())
+        const QString composed = preedit.take(field);
+        if (composed.isEmpty())
             return;
         if (QGuiApplication::focusObject() == field) {
-            QGuiApplication::inputMethod()->commit();
-            if (preedit.value(field).isEmpty())
-                return;
+            quieted = field;
+            const auto done = qScopeGuard([this] { quieted = nullptr; });
+            form.platform.Commit_input_method();
         }
         QInputMethodEvent commit;
-        commit.setCommitString(preedit.value(field));
+        commit.setCommitString(composed);
         QCoreApplication::sendEvent(field, &commit);
         preedit.remove(field);
-        if (QGuiApplication::focusObject() == field)
-            QGuiApplication::inputMethod()->reset();
     }
 
 protected:
@@ -102,6 +104,8 @@ protected:
         if (watched == form.Text2 && Typed_tab(event))
             return true;
         if (event->type() == QEvent::InputMethod) {
+            if (watched == quieted)
+                return true;
             // The composition shown after this event; a commit string in the
             // same event has already gone into the field.
             auto* im = static_cast<QInputMethodEvent*>(event);
@@ -155,6 +159,9 @@ private:
 
     Main_form& form;
     QHash<QWidget*, QString> preedit;
+    // The field whose input-method events are held back while the input
+    // method finishes its composition.
+    QObject* quieted = nullptr;
 };
 
 void Main_form::Build_navigation()
