@@ -61,6 +61,19 @@ void Stop_repeat(QScrollBar* bar)
     bar->setEnabled(true);
 }
 
+// Holds back every input-method event of the application while it lives.
+class Input_method_hold : public QObject {
+public:
+    Input_method_hold() { QCoreApplication::instance()->installEventFilter(this); }
+    ~Input_method_hold() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::InputMethod;
+    }
+};
+
 }  // namespace
 
 // Watches the main window and its text fields for what the widgets
@@ -70,23 +83,27 @@ class Navigation_filter : public QObject {
 public:
     explicit Navigation_filter(Main_form& main_form) : QObject(&main_form), form(main_form) {}
 
-    // Puts the text being composed in the field into it, as the input
-    // method would on its own commit.
+    // Puts the text being composed in the field into it, exactly as the
+    // field shows it and once. The input method is asked to finish and
+    // forget its composition, so that the next key does not go on with it;
+    // what it sends back meanwhile goes nowhere, since a frontend may
+    // deliver its commit twice, or to whatever has the focus now. An input
+    // method that answers later with the same text once more has that copy
+    // held back too (see eventFilter).
     void Commit(QWidget* field)
     {
-        if (preedit.value(field).isEmpty())
+        const QString composed = preedit.take(field);
+        if (composed.isEmpty())
             return;
-        if (QGuiApplication::focusObject() == field) {
-            QGuiApplication::inputMethod()->commit();
-            if (preedit.value(field).isEmpty())
-                return;
+        {
+            Input_method_hold hold;
+            form.platform.Commit_input_method();
         }
         QInputMethodEvent commit;
-        commit.setCommitString(preedit.value(field));
+        commit.setCommitString(composed);
         QCoreApplication::sendEvent(field, &commit);
         preedit.remove(field);
-        if (QGuiApplication::focusObject() == field)
-            QGuiApplication::inputMethod()->reset();
+        late_copy = {field, composed};
     }
 
 protected:
@@ -102,15 +119,33 @@ protected:
         if (watched == form.Text2 && Typed_tab(event))
             return true;
         if (event->type() == QEvent::InputMethod) {
+            auto* im = static_cast<QInputMethodEvent*>(event);
+            if (Late_copy(watched, *im))
+                return true;
             // The composition shown after this event; a commit string in the
             // same event has already gone into the field.
-            auto* im = static_cast<QInputMethodEvent*>(event);
             preedit.insert(static_cast<QWidget*>(watched), im->preeditString());
         }
         return false;
     }
 
 private:
+    // The input method's own commit, after the field's composition was put
+    // into it by Commit: the first event of the field that shows or commits
+    // anything decides. The very text committed, with nothing composed, is
+    // that composition once more and is held back; anything else is the
+    // user's next word and ends the watch.
+    bool Late_copy(QObject* watched, const QInputMethodEvent& im)
+    {
+        if (watched != late_copy.field || late_copy.text.isEmpty())
+            return false;
+        if (im.commitString().isEmpty() && im.preeditString().isEmpty())
+            return false;
+        const bool copy = im.commitString() == late_copy.text && im.preeditString().isEmpty();
+        late_copy = {};
+        return copy;
+    }
+
     // Tab and Shift+Tab move the focus out of the diary text, as in any
     // other field; Ctrl+Tab types a tab character into it.
     bool Typed_tab(QEvent* event)
@@ -155,6 +190,10 @@ private:
 
     Main_form& form;
     QHash<QWidget*, QString> preedit;
+    struct {
+        QObject* field = nullptr;
+        QString text;
+    } late_copy;
 };
 
 void Main_form::Build_navigation()

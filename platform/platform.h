@@ -3,7 +3,7 @@
 // desktop that would make a test block, flake or depend on the real world
 // goes through here: message boxes, the beep, opening a file with the
 // desktop's program, the busy pointer, one pass of pending events, running
-// a dialog modally and the screen size. The clock is the core part of the
+// a dialog modally, the screen size and the input method. The clock is the core part of the
 // layer (clock.h). The real implementation lives in the UI library
 // (platform_real.h); tests use a scripted fake.
 
@@ -59,4 +59,9 @@ public:
     virtual int Run_modal(QDialog& dialog) = 0;
     // Size of the primary screen in twips.
     virtual QSizeF Screen_size_twips() = 0;
+    // Asks the desktop's input method to finish the text being composed in
+    // the focused field and to forget it. It answers with input-method
+    // events to that field, at once or never; some deliver the same commit
+    // twice.
+    virtual void Commit_input_method() = 0;
 };

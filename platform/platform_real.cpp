@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QInputMethod>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSpacerItem>
@@ -121,4 +122,13 @@ QSizeF Real_platform::Screen_size_twips()
     const double twips_per_pixel = 1440.0 / screen->logicalDotsPerInch();
     const QSize size = screen->geometry().size();
     return {size.width() * twips_per_pixel, size.height() * twips_per_pixel};
+}
+
+void Real_platform::Commit_input_method()
+{
+    // Both calls: some frontends do nothing on a commit and commit on a
+    // reset, and only the reset has every one forget the composition.
+    QInputMethod* input_method = QGuiApplication::inputMethod();
+    input_method->commit();
+    input_method->reset();
 }

@@ -12,4 +12,5 @@ public:
     void Process_events_once() override;
     int Run_modal(QDialog& dialog) override;
     QSizeF Screen_size_twips() override;
+    void Commit_input_method() override;
 };

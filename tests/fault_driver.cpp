@@ -131,6 +131,7 @@ public:
         return dialog.result();
     }
     QSizeF Screen_size_twips() override { return {1920 * 15.0, 1080 * 15.0}; }
+    void Commit_input_method() override {}
     QDateTime Now() override { return now; }
     quint64 Steady_tick() override { return ++tick; }
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -42,9 +43,24 @@ enum class Ending {
     Sigterm
 };
 
+// What the desktop's input method does when asked to finish a composition.
+enum class Im_answer {
+    Nothing,        // offscreen, or a frontend that only commits on focus out
+    Commit_twice,   // the same commit delivered twice
+    Commit_to_memo  // the commit sent to another field
+};
+
+void Send_input_method(QWidget* field, const QString& commit, const QString& composing = {})
+{
+    QInputMethodEvent event(composing, {});
+    event.setCommitString(commit);
+    QCoreApplication::sendEvent(field, &event);
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(Im_answer)
 Q_DECLARE_METATYPE(Platform::Answer)
 
 class Test_main_form : public QObject, private Diary_fixture {
@@ -66,6 +82,17 @@ private:
             break;
         }
         }
+    }
+
+    // きょう composed in the text of 7 December, and 移動 → 次の日: the day
+    // left holds the word, the next day is empty.
+    bool Leave_a_day_while_composing(Main_form& form)
+    {
+        form.Text2->setFocus();
+        Send_input_method(form.Text2, {}, QStringLiteral("きょう"));
+        form.Menu_next_day->trigger();
+        return form.Text5->text() == QStringLiteral("8") && form.Text2->toPlainText().isEmpty() &&
+               Read_bytes(At("2026/1207.txt")) == Hex("82 ab 82 e5 82 a4 0d 0a");  // きょう
     }
 
 private slots:
@@ -657,6 +684,123 @@ private slots:
         QVERIFY(note->isHidden());
         End(*form, Ending::Button);
         QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
+    }
+
+    // ---- A word still being composed in the input method -----------------
+
+    void A_composed_word_is_saved_once_however_the_input_method_answers_data()
+    {
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<Im_answer>("answer");
+        const struct {
+            const char* name;
+            Ending ending;
+        } endings[] = {{"button", Ending::Button},
+                       {"menu", Ending::Menu},
+                       {"close box", Ending::Close_box},
+                       {"SIGTERM", Ending::Sigterm}};
+        const struct {
+            const char* name;
+            Im_answer answer;
+        } answers[] = {{"no answer", Im_answer::Nothing},
+                       {"commit twice", Im_answer::Commit_twice},
+                       {"commit to the memo", Im_answer::Commit_to_memo}};
+        for (const auto& e : endings)
+            for (const auto& a : answers)
+                QTest::addRow("%s, %s", e.name, a.name) << e.ending << a.answer;
+    }
+
+    void A_composed_word_is_saved_once_however_the_input_method_answers()
+    {
+        QFETCH(Ending, ending);
+        QFETCH(Im_answer, answer);
+        auto form = Start();
+        QWidget* const text = form->Text2;
+        QWidget* const memo = form->Text6;
+        fake->input_method_answer = [answer, text, memo] {
+            switch (answer) {
+            case Im_answer::Nothing: break;
+            case Im_answer::Commit_twice:
+                Send_input_method(text, QStringLiteral("きょう"));
+                Send_input_method(text, QStringLiteral("きょう"));
+                break;
+            case Im_answer::Commit_to_memo:
+                Send_input_method(memo, QStringLiteral("きょう"));
+                break;
+            }
+        };
+        form->Text2->setFocus();
+        form->Text2->insertPlainText(QStringLiteral("今日は"));
+        Send_input_method(form->Text2, {}, QStringLiteral("きょう"));
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("今日は"));  // not in the text yet
+
+        End(*form, ending);
+        QVERIFY(form->Ended());
+        QCOMPARE(fake->input_method_commits, 1);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")),
+                 Hex("8d a1 93 fa 82 cd 82 ab 82 e5 82 a4 0d 0a"));  // 今日はきょう
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
+        QVERIFY(Entries(folder->Path()).filter(QStringLiteral("rescue")).isEmpty());
+    }
+
+    void A_word_composed_in_the_memo_is_saved_once_by_SIGTERM()
+    {
+        auto form = Start();
+        QWidget* const memo = form->Text6;
+        fake->input_method_answer = [memo] {
+            Send_input_method(memo, QStringLiteral("日記"));
+            Send_input_method(memo, QStringLiteral("日記"));
+        };
+        form->Text6->setFocus();
+        Send_input_method(form->Text6, {}, QStringLiteral("日記"));
+        End(*form, Ending::Sigterm);
+        QCOMPARE(fake->input_method_commits, 1);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 93 fa 8b 4c 0d 0a"));  // 2026/12/070日記
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("0d 0a"));
+    }
+
+    void Nothing_composed_asks_nothing_of_the_input_method()
+    {
+        auto form = Start();
+        form->Text2->setFocus();
+        form->Text2->insertPlainText(QStringLiteral("雨"));
+        Send_input_method(form->Text2, QStringLiteral("日記"), QStringLiteral("にっき"));
+        Send_input_method(form->Text2, QStringLiteral("にっき"));  // the composition committed
+        End(*form, Ending::Menu);
+        QCOMPARE(fake->input_method_commits, 0);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 93 fa 8b 4c 82 c9 82 c1 82 ab 0d 0a"));
+    }
+
+    // An input method that finishes the composition on its own a moment
+    // after the program did: its copy does not go into the next day.
+    void A_late_copy_from_the_input_method_stays_out_of_the_next_day()
+    {
+        auto form = Start();
+        QVERIFY(Leave_a_day_while_composing(*form));
+        Send_input_method(form->Text2, {});  // nothing shown, nothing committed
+        Send_input_method(form->Text2, QStringLiteral("きょう"));  // the late copy
+        QCOMPARE(form->Text2->toPlainText(), QString());
+        Send_input_method(form->Text2, {}, QStringLiteral("あめ"));
+        Send_input_method(form->Text2, QStringLiteral("雨"));
+        // The watch is over: the same text once more is the user's.
+        Send_input_method(form->Text2, QStringLiteral("きょう"));
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨きょう"));
+        End(*form, Ending::Button);
+        QCOMPARE(Read_bytes(At("2026/1208.txt")), Hex("89 4a 82 ab 82 e5 82 a4 0d 0a"));
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("82 ab 82 e5 82 a4 0d 0a"));
+    }
+
+    void The_user_s_next_word_after_a_commit_is_kept_even_when_it_is_the_same()
+    {
+        auto form = Start();
+        QVERIFY(Leave_a_day_while_composing(*form));
+        // Composed again and committed by the user: shown first, so not a copy.
+        Send_input_method(form->Text2, {}, QStringLiteral("きょう"));
+        Send_input_method(form->Text2, QStringLiteral("きょう"));
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("きょう"));
+        End(*form, Ending::Sigterm);
+        QCOMPARE(Read_bytes(At("2026/1208.txt")), Hex("82 ab 82 e5 82 a4 0d 0a"));
     }
 
     // ---- A day changed elsewhere ---------------------------------------

@@ -75,6 +75,13 @@ std::unique_ptr<Platform::Busy_guard> Fake_platform::Busy_pointer()
 
 void Fake_platform::Process_events_once() { calls << QStringLiteral("events"); }
 
+void Fake_platform::Commit_input_method()
+{
+    ++input_method_commits;
+    if (input_method_answer)
+        input_method_answer();
+}
+
 int Fake_platform::Run_modal(QDialog& dialog)
 {
     calls << QStringLiteral("modal:") + dialog.objectName();

@@ -39,6 +39,9 @@ public:
     void Process_events_once() override;
     int Run_modal(QDialog& dialog) override;
     QSizeF Screen_size_twips() override { return screen_twips; }
+    // Counts the request and plays the input method's answer, if one is
+    // set; none, as offscreen, by default.
+    void Commit_input_method() override;
 
     // Everything the code did through the layer, in order, as short lines:
     // "box:<title>:<text>", "beep", "open:<path>", "busy+", "busy-",
@@ -50,6 +53,8 @@ public:
     QSizeF screen_twips{1920 * 15.0, 1080 * 15.0};
     bool open_succeeds = true;
     int busy_depth = 0;
+    std::function<void()> input_method_answer;
+    int input_method_commits = 0;
 
     // Empty when every scripted answer was used and nothing unexpected came.
     QStringList Problems() const;
