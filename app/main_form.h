@@ -107,6 +107,9 @@ public:
     // ファイル → エクスポート…: the day is saved when edited, then the diary
     // is written out to a folder the user chooses (dialogs/f_export.h).
     void Menu_export_Click();
+    // ファイル → 印刷…: the day is saved when edited, then the panel's day or
+    // a range of days is printed after a preview (dialogs/f_insatsu.h).
+    void Menu_insatsu_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
@@ -200,6 +203,7 @@ public:
     QAction* Menu_hizuke = nullptr;
     QAction* Menu_rireki = nullptr;
     QAction* Menu_export = nullptr;
+    QAction* Menu_insatsu = nullptr;
     QAction* Menu_zenbun = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;

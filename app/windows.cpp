@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 #include "dialogs/f_export.h"
+#include "dialogs/f_insatsu.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "dialogs/f_rireki.h"
@@ -128,6 +129,16 @@ void Main_form::Menu_export_Click()
     if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
         return;
     F_export window(Host(), session.App_dir(), session.Time().Now().date());
+    platform.Run_modal(window);
+}
+
+void Main_form::Menu_insatsu_Click()
+{
+    // The files hold the panel's day as it is shown: the print reads them.
+    const Save_result saved = Save_day(Who::User);
+    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+        return;
+    F_insatsu window(Host(), session.App_dir(), session.Diary_date());
     platform.Run_modal(window);
 }
 
