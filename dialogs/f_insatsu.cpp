@@ -24,6 +24,9 @@ namespace {
 
 int Number_of(const Panel_date& day) { return day.year * 10000 + day.month * 100 + day.day; }
 
+// Above this many days the print asks before it lays them out.
+constexpr int Many_days = 366;
+
 }  // namespace
 
 F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const Panel_date& day)
@@ -77,7 +80,7 @@ F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const
     layout->addLayout(range);
     layout->addWidget(note);
     layout->addLayout(buttons);
-    resize(480, sizeHint().height());
+    resize(540, sizeHint().height());
 
     connect(Range, &QRadioButton::toggled, this, [this](bool on) {
         From->setEnabled(on);
@@ -162,6 +165,17 @@ bool F_insatsu::Build_document()
     const std::optional<QList<Export_day>> days = Days_chosen();
     if (!days)
         return false;
+    // More than a year of days is hundreds of pages: laid out before the
+    // preview shows, which takes a while.
+    if (days->size() > Many_days &&
+        host.platform.Message_box(
+            QStringLiteral("%1 日分の日記を印刷します。ページ数が多いため、"
+                           "プレビューが出るまでしばらくかかります。\n続けますか？")
+                .arg(days->size()),
+            App_title, Platform::Icon::Question,
+            Platform::Buttons::Yes_no) != Platform::Answer::Yes)
+        return false;
+    const auto busy = host.platform.Busy_pointer();
     document = Print_document(*days, Diary_font());
     return true;
 }

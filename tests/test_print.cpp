@@ -188,6 +188,36 @@ private slots:
         QVERIFY(!window->Print(printer));
     }
 
+    void More_than_a_year_of_days_is_asked_about_first()
+    {
+        QVERIFY(QDir().mkpath(diary->File("2025")));
+        QVERIFY(QDir().mkpath(diary->File("2026")));
+        int files = 0;
+        for (QDate d(2025, 1, 1); d <= QDate(2026, 1, 5); d = d.addDays(1), ++files)
+            QVERIFY(Write_bytes(diary->File(d.toString(QStringLiteral("yyyy/MMdd.txt"))),
+                                Hex("90 b0 0d 0a")));  // 晴
+        QCOMPARE(files, 370);
+        const auto window = Window({2026, 1, 5});
+        window->Range->setChecked(true);
+        window->From->setDate(QDate(2025, 1, 1));
+        window->To->setDate(QDate(2026, 1, 5));
+        const QString question =
+            QStringLiteral("370 日分の日記を印刷します。ページ数が多いため、"
+                           "プレビューが出るまでしばらくかかります。\n続けますか？");
+        fake->Expect_box(question, App_title, Platform::Icon::Question, Platform::Buttons::Yes_no,
+                         Platform::Answer::No);
+        QVERIFY(!window->Build_document());
+        QVERIFY(!window->Document());
+        fake->Expect_box(question, App_title, Platform::Icon::Question, Platform::Buttons::Yes_no,
+                         Platform::Answer::Yes);
+        QVERIFY(window->Build_document());
+        QVERIFY(window->Document()->toPlainText().startsWith(
+            QStringLiteral("2025年1月1日（水）\n晴\n2025年1月2日（木）\n晴")));
+        // A year exactly is not asked about.
+        window->From->setDate(QDate(2025, 1, 5));
+        QVERIFY(window->Build_document());
+    }
+
     void Nothing_to_print_and_a_range_backwards_are_told()
     {
         QVERIFY(QDir().mkpath(diary->File("2026")));
