@@ -3,6 +3,7 @@
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "store/store.h"
+#include "ui/date_range.h"
 #include "ui/look.h"
 #include "ui/print_document.h"
 
@@ -44,29 +45,15 @@ F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const
     // it at the first of its month.
     const QDate date =
         day.Calendar_date().isValid() ? day.Calendar_date() : QDate(day.year, day.month, 1);
-    From = new QDateEdit(date, this);
-    From->setObjectName(QStringLiteral("From"));
-    To = new QDateEdit(date, this);
-    To->setObjectName(QStringLiteral("To"));
-    for (QDateEdit* edit : {From, To}) {
-        edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        edit->setDateRange(QDate(First_year, 1, 1), QDate(Last_year, 12, 31));
-        edit->setCalendarPopup(true);
-        edit->setEnabled(false);
-    }
+    const Date_range_row range = Make_date_range_row(*this, Range, date, date);
+    From = range.from;
+    To = range.to;
     Preview = new QPushButton(QStringLiteral("印刷プレビュー…"), this);
     Preview->setObjectName(QStringLiteral("Preview"));
     Preview->setDefault(true);
     Close = new QPushButton(QStringLiteral("閉じる"), this);
     Close->setObjectName(QStringLiteral("Close"));
 
-    auto* range = new QHBoxLayout;
-    range->addWidget(Range);
-    range->addWidget(From);
-    range->addWidget(new QLabel(QStringLiteral("から"), this));
-    range->addWidget(To);
-    range->addWidget(new QLabel(QStringLiteral("まで"), this));
-    range->addStretch();
     auto* note = new QLabel(QStringLiteral("プレビューで確かめてから印刷します。"
                                            "印刷の画面では PDF ファイルにも書き出せます。"),
                             this);
@@ -77,7 +64,7 @@ F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const
     buttons->addWidget(Close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(This_day);
-    layout->addLayout(range);
+    layout->addLayout(range.layout);
     layout->addWidget(note);
     layout->addLayout(buttons);
     resize(540, sizeHint().height());
