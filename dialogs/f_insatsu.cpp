@@ -7,7 +7,6 @@
 #include "ui/look.h"
 #include "ui/print_document.h"
 
-#include <QApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QFormLayout>
@@ -113,9 +112,10 @@ std::optional<QList<Export_day>> F_insatsu::Days_chosen()
     Read_export_days(
         store, from, to, report,
         [&progress](int done, int total) {
+            // Once shown, the progress window (modal over this one) lets the
+            // events through; before, no click reaches a window here.
             progress.setMaximum(std::max(total, 1));
             progress.setValue(done);
-            QApplication::processEvents();
             return !progress.wasCanceled();
         },
         [&days](int, QList<Export_day>& year_days) {
