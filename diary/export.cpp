@@ -35,11 +35,21 @@ QString Export_format_name(Export_format format)
 
 QString Export_heading(const Export_day& day)
 {
-    QString heading = QStringLiteral("%1年%2月%3日").arg(day.year).arg(day.month).arg(day.day);
+    // Built piece by piece: it is made for every day of an export.
+    QString heading;
+    heading.reserve(20);
+    heading += QString::number(day.year);
+    heading += u'年';
+    heading += QString::number(day.month);
+    heading += u'月';
+    heading += QString::number(day.day);
+    heading += u'日';
     const QDate date(day.year, day.month, day.day);
     if (date.isValid()) {
         static const QString weekdays = QStringLiteral("月火水木金土日");
-        heading += QStringLiteral("（%1）").arg(weekdays[date.dayOfWeek() - 1]);
+        heading += u'（';
+        heading += weekdays[date.dayOfWeek() - 1];
+        heading += u'）';
     }
     return heading;
 }

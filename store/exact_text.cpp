@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <functional>
 #include <sys/stat.h>
@@ -207,8 +208,6 @@ Exact_day With_record(Day_record record, const Io_result& index_error)
     return out;
 }
 
-QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-
 }  // namespace
 
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
@@ -236,8 +235,12 @@ Year_files Read_year_files(Diary_store& store, int year)
         return out;
     }
     out.folder_exists = true;
-    while (const dirent* entry = ::readdir(dir))
-        out.names.insert(QByteArray(entry->d_name));
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.contains(".utf8."))
+            out.has_companions = true;
+        out.names.insert(name);
+    }
     ::closedir(dir);
     bool exists = false;
     out.index_error = Read_file_bytes(store.Keyword_file_path(year), out.index, exists);
@@ -249,19 +252,35 @@ Year_files Read_year_files(Diary_store& store, int year)
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
                          const Year_files& year_files)
 {
+    // Names as bytes, made here without the paths: this runs for every day
+    // of an export.
+    char lower[16];
+    std::snprintf(lower, sizeof lower, "%02d%02d.txt", month % 100, day % 100);
+    char upper[16];
+    std::snprintf(upper, sizeof upper, "%02d%02d.TXT", month % 100, day % 100);
+    char key[16];
+    std::snprintf(key, sizeof key, "%04d/%02d/%02d", year % 10000, month % 100, day % 100);
     const QString folder = store.Year_folder(year) + QLatin1Char('/');
-    auto listed = [&year_files, &folder](const QString& path) {
-        return year_files.names.contains(QFile::encodeName(path.sliced(folder.size())));
-    };
     // The day file's name as the folder has it, lower case first, as
     // Day_file_path finds it.
-    const QString lower = Two_digits(month) + Two_digits(day) + QStringLiteral(".txt");
-    QString path = folder + lower;
-    if (!listed(path) && listed(folder + lower.toUpper()))
-        path = folder + lower.toUpper();
-    const QByteArray key = Diary_store::Date_key(year, month, day).toLatin1();
-    return Read_day_files(store, With_record(year_files.records.value(key), year_files.index_error),
-                          path, listed);
+    const char* name = !year_files.names.contains(QByteArray::fromRawData(lower, 8)) &&
+                               year_files.names.contains(QByteArray::fromRawData(upper, 8))
+                           ? upper
+                           : lower;
+    const QString path = folder + QLatin1String(name);
+    auto listed = [&year_files, &folder](const QString& file) {
+        // A folder without any companion (most of a diary) asks nothing.
+        return year_files.has_companions &&
+               year_files.names.contains(QFile::encodeName(file.sliced(folder.size())));
+    };
+    const bool file_listed = name == upper || year_files.names.contains(QByteArray(lower));
+    Exact_day out = With_record(year_files.records.value(QByteArray::fromRawData(key, 10)),
+                                year_files.index_error);
+    if (!file_listed && !year_files.has_companions)
+        return out;
+    return Read_day_files(store, std::move(out), path, [&](const QString& file) {
+        return file == path ? file_listed : listed(file);
+    });
 }
 
 Text_read Read_exact_text_file(const QString& path)

@@ -99,8 +99,9 @@ Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
 // of asked of the disk one by one; what is listed is still read from disk.
 struct Year_files {
     bool folder_exists = false;
-    QSet<QByteArray> names;  // the year folder's file names as listed
-    Io_result folder_error;  // the folder is there but could not be listed
+    QSet<QByteArray> names;       // the year folder's file names as listed
+    Io_result folder_error;       // the folder is there but could not be listed
+    bool has_companions = false;  // a name with ".utf8." is among them
     QByteArray index;
     Io_result index_error;                  // the index could not be read (records empty)
     QHash<QByteArray, Day_record> records;  // by "yyyy/mm/dd"
