@@ -64,6 +64,9 @@ void Main_form::Build_menus()
     Menu_rireki = add_action(Menu_file, "Menu_rireki", QStringLiteral("この日の履歴"));
     Menu_export = add_action(Menu_file, "Menu_export", QStringLiteral("エクスポート…"));
     Menu_import = add_action(Menu_file, "Menu_import", QStringLiteral("インポート…"));
+    Menu_insatsu = add_action(Menu_file, "Menu_insatsu", QStringLiteral("印刷…"));
+    Menu_insatsu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    Menu_insatsu->setShortcutContext(Qt::WindowShortcut);
     Menu_end = add_action(Menu_file, "Menu_end", QStringLiteral("終了"));
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
@@ -88,6 +91,7 @@ void Main_form::Build_menus()
     connect(Menu_rireki, &QAction::triggered, this, &Main_form::Menu_rireki_Click);
     connect(Menu_export, &QAction::triggered, this, &Main_form::Menu_export_Click);
     connect(Menu_import, &QAction::triggered, this, &Main_form::Menu_import_Click);
+    connect(Menu_insatsu, &QAction::triggered, this, &Main_form::Menu_insatsu_Click);
     connect(Menu_zenbun, &QAction::triggered, this, &Main_form::Menu_zenbun_Click);
 }
 

@@ -107,10 +107,16 @@ public:
     // ファイル → エクスポート…: the day is saved when edited, then the diary
     // is written out to a folder the user chooses (dialogs/f_export.h).
     void Menu_export_Click();
+    // Saves the panel's day before a window that reads or writes the files
+    // opens; false when the save failed or was declined, or the diary ended.
+    bool Day_saved_for_a_window();
     // ファイル → インポート…: the day is saved when edited, then a diary kept
     // in another program is brought in (dialogs/f_import.h); the panel shows
     // its day as the files hold it afterwards.
     void Menu_import_Click();
+    // ファイル → 印刷…: the day is saved when edited, then the panel's day or
+    // a range of days is printed after a preview (dialogs/f_insatsu.h).
+    void Menu_insatsu_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
@@ -205,6 +211,7 @@ public:
     QAction* Menu_rireki = nullptr;
     QAction* Menu_export = nullptr;
     QAction* Menu_import = nullptr;
+    QAction* Menu_insatsu = nullptr;
     QAction* Menu_zenbun = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;

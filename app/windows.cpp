@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 #include "dialogs/f_export.h"
 #include "dialogs/f_import.h"
+#include "dialogs/f_insatsu.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
 #include "dialogs/f_rireki.h"
@@ -94,13 +95,18 @@ void Main_form::Menu_memo_Click()
     platform.Run_modal(*f_memo);
 }
 
+bool Main_form::Day_saved_for_a_window()
+{
+    const Save_result saved = Save_day(Who::User);
+    return !ended && saved != Save_result::Failed && saved != Save_result::Declined;
+}
+
 void Main_form::Menu_rireki_Click()
 {
     // The panel's day is saved first: the window compares the versions with
     // the day as its files hold it, and a version put back must never
     // replace text that was not saved.
-    const Save_result saved = Save_day(Who::User);
-    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+    if (!Day_saved_for_a_window())
         return;
     const Panel_date date = session.Diary_date();
     if (session.History().Versions(date.year, date.month, date.day).isEmpty()) {
@@ -125,8 +131,7 @@ void Main_form::Menu_rireki_Click()
 void Main_form::Menu_export_Click()
 {
     // The files hold the panel's day as it is shown.
-    const Save_result saved = Save_day(Who::User);
-    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+    if (!Day_saved_for_a_window())
         return;
     F_export window(Host(), session.App_dir(), session.Time().Now().date());
     platform.Run_modal(window);
@@ -136,8 +141,7 @@ void Main_form::Menu_import_Click()
 {
     // The panel's day is saved first: the import may write to it, and never
     // over text that was not saved.
-    const Save_result saved = Save_day(Who::User);
-    if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
+    if (!Day_saved_for_a_window())
         return;
     const auto day_back = [this] {
         Load_diary_position();
@@ -147,6 +151,15 @@ void Main_form::Menu_import_Click()
     platform.Run_modal(window);
     if (!ended)
         day_back();
+}
+
+void Main_form::Menu_insatsu_Click()
+{
+    // The files hold the panel's day as it is shown: the print reads them.
+    if (!Day_saved_for_a_window())
+        return;
+    F_insatsu window(Host(), session.App_dir(), session.Diary_date());
+    platform.Run_modal(window);
 }
 
 void Main_form::Menu_zenbun_Click()

@@ -4,6 +4,7 @@
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "store/store.h"
+#include "ui/date_range.h"
 #include "ui/look.h"
 
 #include <QCheckBox>
@@ -36,16 +37,10 @@ F_export::F_export(const Dialog_host& main_host, const QString& app_dir, const Q
     Whole_diary = new QCheckBox(QStringLiteral("日記のすべて"), this);
     Whole_diary->setObjectName(QStringLiteral("Whole_diary"));
     Whole_diary->setChecked(true);
-    From = new QDateEdit(QDate(today.year(), 1, 1), this);
-    From->setObjectName(QStringLiteral("From"));
-    To = new QDateEdit(today, this);
-    To->setObjectName(QStringLiteral("To"));
-    for (QDateEdit* edit : {From, To}) {
-        edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        edit->setDateRange(QDate(1990, 1, 1), QDate(2100, 12, 31));
-        edit->setCalendarPopup(true);
-        edit->setEnabled(false);
-    }
+    const Date_range_row range =
+        Make_date_range_row(*this, Whole_diary, QDate(today.year(), 1, 1), today);
+    From = range.from;
+    To = range.to;
     Folder = new QLineEdit(this);
     Folder->setObjectName(QStringLiteral("Folder"));
     Browse = new QPushButton(QStringLiteral("参照…"), this);
@@ -62,19 +57,12 @@ F_export::F_export(const Dialog_host& main_host, const QString& app_dir, const Q
     Close = new QPushButton(QStringLiteral("閉じる"), this);
     Close->setObjectName(QStringLiteral("Close"));
 
-    auto* range = new QHBoxLayout;
-    range->addWidget(Whole_diary);
-    range->addWidget(From);
-    range->addWidget(new QLabel(QStringLiteral("から"), this));
-    range->addWidget(To);
-    range->addWidget(new QLabel(QStringLiteral("まで"), this));
-    range->addStretch();
     auto* folder = new QHBoxLayout;
     folder->addWidget(Folder, 1);
     folder->addWidget(Browse);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("形式:"), Format);
-    form->addRow(QStringLiteral("期間:"), range);
+    form->addRow(QStringLiteral("期間:"), range.layout);
     form->addRow(QStringLiteral("書き出し先:"), folder);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <algorithm>
 
 std::optional<Export_format> Export_format_named(const QString& name)
@@ -34,11 +35,21 @@ QString Export_format_name(Export_format format)
 
 QString Export_heading(const Export_day& day)
 {
-    QString heading = QStringLiteral("%1年%2月%3日").arg(day.year).arg(day.month).arg(day.day);
+    // Built piece by piece: it is made for every day of an export.
+    QString heading;
+    heading.reserve(20);
+    heading += QString::number(day.year);
+    heading += u'年';
+    heading += QString::number(day.month);
+    heading += u'月';
+    heading += QString::number(day.day);
+    heading += u'日';
     const QDate date(day.year, day.month, day.day);
     if (date.isValid()) {
         static const QString weekdays = QStringLiteral("月火水木金土日");
-        heading += QStringLiteral("（%1）").arg(weekdays[date.dayOfWeek() - 1]);
+        heading += u'（';
+        heading += weekdays[date.dayOfWeek() - 1];
+        heading += u'）';
     }
     return heading;
 }
@@ -47,9 +58,20 @@ namespace {
 
 const QString Memory_mark = QStringLiteral("★思い出");
 
+// Appends text as UTF-8 straight into out, without a copy of its own: a
+// year of a long-kept diary is a few hundred thousand characters.
+void Append_utf8(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size() * 3);
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char* const end = utf8.appendToBuffer(out.data() + at, text);
+    out.resize(end - out.constData());
+}
+
 void Append_text_lines(QByteArray& out, const QString& text)
 {
-    out += text.toUtf8();
+    Append_utf8(out, text);
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
         out += '\n';
 }
@@ -91,14 +113,25 @@ QString Iso_date(const Export_day& day)
 
 QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
 {
-    QByteArray out = QStringLiteral("# %1年\n").arg(year).toUtf8();
+    qsizetype room = 64;
+    for (const Export_day& day : days)
+        room += 96 + (day.memo.size() + day.text.size()) * 3;
+    QByteArray out;
+    out.reserve(room);
+    Append_utf8(out, QStringLiteral("# %1年\n").arg(year));
     for (const Export_day& day : days) {
-        out += "\n## " + Export_heading(day).toUtf8();
-        if (day.memory)
-            out += ' ' + Memory_mark.toUtf8();
+        out += "\n## ";
+        Append_utf8(out, Export_heading(day));
+        if (day.memory) {
+            out += ' ';
+            Append_utf8(out, Memory_mark);
+        }
         out += '\n';
-        if (!day.memo.isEmpty())
-            out += QStringLiteral("\nメモ：%1\n").arg(day.memo).toUtf8();
+        if (!day.memo.isEmpty()) {
+            Append_utf8(out, u"\nメモ：");
+            Append_utf8(out, day.memo);
+            out += '\n';
+        }
         if (!day.text.isEmpty()) {
             out += '\n';
             Append_text_lines(out, day.text);
@@ -203,35 +236,34 @@ namespace {
 struct Year_days {
     int year = 0;
     QList<int> numbers;  // month * 100 + day, in order
+    Year_files files;
 };
 
-int Date_number(int year, int number) { return year * 10000 + number; }
+}  // namespace
 
-int Range_number(const QDate& date, int open_end)
+int Export_date_number(const QDate& date, int open_end)
 {
     return date.isValid() ? date.year() * 10000 + date.month() * 100 + date.day() : open_end;
 }
 
-}  // namespace
-
-Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
-                         const Export_range& range, const Export_progress& progress)
+bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
+                      const Export_progress& progress, const Export_year_sink& on_year)
 {
-    Export_report report;
-    const int from = Range_number(range.from, 0);
-    const int to = Range_number(range.to, 99999999);
     // The days with a file or a record that holds something: each year
     // folder listed once and its index read once.
     QList<Year_days> years;
     int total = 0;
     for (int year = std::max(First_year, from / 10000); year <= std::min(Last_year, to / 10000);
          ++year) {
-        const Year_marks marks = Read_year_marks(store, year);
+        Year_files files = Read_year_files(store, year);
+        if (!files.folder_error.Ok())
+            report.unreadable.append(files.folder_error);
+        const Year_marks marks = Year_marks_of(year, files);
         if (!marks.error.Ok())
             report.unreadable.append(marks.error);
-        Year_days entry{year, {}};
+        Year_days entry{year, {}, std::move(files)};
         for (auto it = marks.days.cbegin(); it != marks.days.cend(); ++it) {
-            const int number = Date_number(year, it.key());
+            const int number = year * 10000 + it.key();
             if (number >= from && number <= to)
                 entry.numbers.append(it.key());
         }
@@ -242,30 +274,17 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
         years.append(std::move(entry));
     }
 
-    const QString out = out_dir.endsWith(QLatin1Char('/')) ? out_dir : out_dir + QLatin1Char('/');
-    QList<Export_day> all_days;  // for the one JSON file
     int done = 0;
-    auto write = [&](const QString& path, const QByteArray& bytes) {
-        report.error = Replace_file(path, bytes);
-        if (report.error.Ok())
-            ++report.files;
-        return report.error.Ok();
-    };
     if (progress && !progress(0, total)) {
         report.cancelled = true;
-        return report;
+        return false;
     }
     for (const Year_days& year : years) {
         QList<Export_day> days;
-        // The index read once for the year's days; when it cannot be read,
-        // each day reads it and tells why.
-        bool index_exists = false;
-        QByteArray index;
-        const bool index_ok =
-            Read_file_bytes(store.Keyword_file_path(year.year), index, index_exists).Ok();
+        // The folder listed and the index read once for the year's days.
         for (const int number : year.numbers) {
-            const Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100,
-                                                   index_ok ? &index : nullptr);
+            const Exact_day exact =
+                Read_exact_day(store, year.year, number / 100, number % 100, year.files);
             ++done;
             if (!exact.text_error.Ok()) {
                 report.unreadable.append(exact.text_error);
@@ -277,26 +296,45 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
             }
             if (progress && done % 64 == 0 && !progress(done, total)) {
                 report.cancelled = true;
-                return report;
+                return false;
             }
         }
-        if (days.isEmpty())
-            continue;
-        const QString name = QString::number(year.year);
+        if (!days.isEmpty() && !on_year(year.year, days))
+            return false;
+    }
+    if (progress)
+        progress(total, total);
+    return true;
+}
+
+Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
+                         const Export_range& range, const Export_progress& progress)
+{
+    Export_report report;
+    const QString out = out_dir.endsWith(QLatin1Char('/')) ? out_dir : out_dir + QLatin1Char('/');
+    QList<Export_day> all_days;  // for the one JSON file
+    auto write = [&](const QString& path, const QByteArray& bytes) {
+        report.error = Replace_file(path, bytes);
+        if (report.error.Ok())
+            ++report.files;
+        return report.error.Ok();
+    };
+    auto write_year = [&](int year, QList<Export_day>& days) {
+        const QString name = QString::number(year);
         switch (format) {
         case Export_format::Markdown:
-            if (!write(out + name + QStringLiteral(".md"), Markdown_of_year(year.year, days)))
-                return report;
+            if (!write(out + name + QStringLiteral(".md"), Markdown_of_year(year, days)))
+                return false;
             break;
         case Export_format::Html:
-            if (!write(out + name + QStringLiteral(".html"), Html_of_year(year.year, days)))
-                return report;
+            if (!write(out + name + QStringLiteral(".html"), Html_of_year(year, days)))
+                return false;
             break;
         case Export_format::Json: all_days += days; break;
         case Export_format::Text: {
             report.error = Make_folder(out + name);
             if (!report.error.Ok())
-                return report;
+                return false;
             for (const Export_day& day : days) {
                 if (day.text.isEmpty())
                     continue;
@@ -305,18 +343,19 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
                                          .arg(day.month, 2, 10, QLatin1Char('0'))
                                          .arg(day.day, 2, 10, QLatin1Char('0'));
                 if (!write(out + file, Text_of_day(day)))
-                    return report;
+                    return false;
             }
             break;
         }
         }
         report.days += int(days.size());
-    }
-    if (format == Export_format::Json &&
-        !write(out + QStringLiteral("diary.json"), Json_of_days(all_days)))
+        return true;
+    };
+    if (!Read_export_days(store, Export_date_number(range.from, 0),
+                          Export_date_number(range.to, 99999999), report, progress, write_year))
         return report;
-    if (progress)
-        progress(total, total);
+    if (format == Export_format::Json)
+        write(out + QStringLiteral("diary.json"), Json_of_days(all_days));
     return report;
 }
 
@@ -332,16 +371,21 @@ QString Export_summary(const Export_report& report)
     if (!report.unreadable_days.isEmpty())
         summary += QStringLiteral("\n読めなかった日（書き出していません）: %1")
                        .arg(report.unreadable_days.join(QStringLiteral("、")));
-    const qsizetype other = report.unreadable.size() - report.unreadable_days.size();
-    if (other > 0) {
-        QStringList paths;
-        for (const Io_result& r : report.unreadable)
-            if (r.path.endsWith(QStringLiteral("keyword.txt"), Qt::CaseInsensitive))
-                paths << QDir::toNativeSeparators(r.path);
+    QStringList indexes;
+    QStringList folders;
+    for (const Io_result& r : report.unreadable) {
+        if (r.path_is_folder)
+            folders << QDir::toNativeSeparators(r.path);
+        else if (r.path.endsWith(QStringLiteral("keyword.txt"), Qt::CaseInsensitive))
+            indexes << QDir::toNativeSeparators(r.path);
+    }
+    if (!indexes.isEmpty())
         summary +=
             QStringLiteral("\n読めなかった索引ファイル（メモと思い出の印が欠けています）: %1")
-                .arg(paths.join(QStringLiteral("、")));
-    }
+                .arg(indexes.join(QStringLiteral("、")));
+    if (!folders.isEmpty())
+        summary += QStringLiteral("\n中を読めなかった年のフォルダー（書き出していません）: %1")
+                       .arg(folders.join(QStringLiteral("、")));
     if (!report.error.Ok())
         summary += QStringLiteral("\nファイルを書き込めなかったため、途中で止めました: %1")
                        .arg(QDir::toNativeSeparators(report.error.path));

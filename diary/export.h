@@ -77,6 +77,19 @@ QString Export_refusal(const QString& diary_dir, const QString& out_dir);
 // Called from the thread that runs the export.
 using Export_progress = std::function<bool(int done, int total)>;
 
+// The days of a range as an export or a print reads them: a year at a time,
+// the days that hold something (text, memo or the memory flag), each read
+// exactly, in date order. from and to are yyyymmdd numbers, so that a day
+// the calendar lacks (30 February) that has a file is found too. Each
+// year's days go to on_year, which returns false to stop (a write failed).
+// A day that cannot be read is named in the report and left out. Returns
+// false when stopped or cancelled (report.cancelled).
+using Export_year_sink = std::function<bool(int year, QList<Export_day>& days)>;
+bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
+                      const Export_progress& progress, const Export_year_sink& on_year);
+// yyyymmdd of a date; open_end for an invalid one.
+int Export_date_number(const QDate& date, int open_end);
+
 // Exports the days of the range that hold something (text, memo or the
 // memory flag) to out_dir, which must exist and be refused by nothing above.
 Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,

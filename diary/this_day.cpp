@@ -77,6 +77,32 @@ Io_result Write_oldest_first(const QString& app_dir, bool oldest_first)
     return Io_result::Success();
 }
 
+namespace {
+
+// The days the index marks: a memory flag, or a memo.
+void Mark_index_records(Year_marks& marks, int year, QByteArrayView index)
+{
+    const QByteArray prefix = QString::number(year).toLatin1() + '/';
+    For_each_line(index, [&](QByteArrayView line) {
+        // "yyyy/mm/dd", the flag, the memo.
+        if (line.size() < 10 || !line.startsWith(prefix) || line[7] != '/')
+            return;
+        bool month_ok = false;
+        bool day_ok = false;
+        const int month = line.sliced(5, 2).toInt(&month_ok);
+        const int day = line.sliced(8, 2).toInt(&day_ok);
+        if (!month_ok || !day_ok)
+            return;
+        const int number = month * 100 + day;
+        if (line.size() > 10 && line[10] == '1')
+            marks.days.insert(number, Day_mark::Memory);
+        else if (line.size() > 11 && !marks.days.contains(number))
+            marks.days.insert(number, Day_mark::Entry);
+    });
+}
+
+}  // namespace
+
 Year_marks Read_year_marks(Diary_store& store, int year)
 {
     Year_marks marks;
@@ -93,23 +119,21 @@ Year_marks Read_year_marks(Diary_store& store, int year)
     bool exists = false;
     QByteArray bytes;
     marks.error = Read_file_bytes(store.Keyword_file_path(year), bytes, exists);
-    const QByteArray prefix = QString::number(year).toLatin1() + '/';
-    For_each_line(bytes, [&](QByteArrayView line) {
-        // "yyyy/mm/dd", the flag, the memo.
-        if (line.size() < 10 || !line.startsWith(prefix) || line[7] != '/')
-            return;
-        bool month_ok = false;
-        bool day_ok = false;
-        const int month = line.sliced(5, 2).toInt(&month_ok);
-        const int day = line.sliced(8, 2).toInt(&day_ok);
-        if (!month_ok || !day_ok)
-            return;
-        const int number = month * 100 + day;
-        if (line.size() > 10 && line[10] == '1')
-            marks.days.insert(number, Day_mark::Memory);
-        else if (line.size() > 11 && !marks.days.contains(number))
+    Mark_index_records(marks, year, bytes);
+    return marks;
+}
+
+Year_marks Year_marks_of(int year, const Year_files& files)
+{
+    Year_marks marks;
+    if (!files.folder_exists)
+        return marks;
+    for (const QByteArray& name : files.names) {
+        if (const int number = Day_number_of_file(name.constData()))
             marks.days.insert(number, Day_mark::Entry);
-    });
+    }
+    marks.error = files.index_error;
+    Mark_index_records(marks, year, files.index);
     return marks;
 }
 

@@ -14,6 +14,7 @@
 #include <optional>
 
 class Diary_store;
+struct Year_files;
 
 // A day file's text as the page shows it, read through Read_exact_day.
 struct Day_file_text {
@@ -62,6 +63,8 @@ struct Year_marks {
     Io_result error;  // the index could not be read
 };
 Year_marks Read_year_marks(Diary_store& store, int year);
+// The same marks from a year's files as read for many days at once.
+Year_marks Year_marks_of(int year, const Year_files& files);
 
 // The marks of the years a calendar has shown, each year read once; a new
 // instance reads afresh.

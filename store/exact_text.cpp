@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,23 +156,23 @@ std::optional<Exact_text> Read_companion_of(const QString& file_path)
     return Read_companion(Companion_path(file_path)).exact;
 }
 
-Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
-                         const QByteArray* index_now)
+namespace {
+
+// The day's file and its companions read; out holds the day's record.
+// listed, when given, says which names the year folder holds: a name it
+// lacks is not asked of the disk.
+Exact_day Read_day_files(Diary_store& store, Exact_day out, const QString& path,
+                         const std::function<bool(const QString&)>& listed)
 {
-    Exact_day out;
-    const QString key = Diary_store::Date_key(year, month, day);
-    out.record = index_now ? Day_record_in(*index_now, key)
-                           : store.Find_day_record(year, key, &out.index_error);
-    out.memo = out.record.found ? out.record.memo : QString();
-    out.flag = out.record.found && out.record.memory;
-    const QString path = store.Day_file_path(year, month, day);
-    const Text_read read = store.Read_text_file(path);
+    const Text_read read = listed && !listed(path) ? Text_read{} : store.Read_text_file(path);
     out.text_error = read.result;
     out.file_size = read.file_size;
     out.file = read.bytes;
     out.text = read.result.Ok() ? read.text : QString();
     // The companion of the last save first, then one a save left staged.
     for (const QString& companion : {Companion_path(path), Staged_companion_path(path)}) {
+        if (listed && !listed(companion))
+            continue;
         const Companion_read c = Read_companion(companion);
         if (!c.exists)
             continue;
@@ -193,6 +196,91 @@ Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
             out.unmatched.append(companion);
     }
     return out;
+}
+
+Exact_day With_record(Day_record record, const Io_result& index_error)
+{
+    Exact_day out;
+    out.index_error = index_error;
+    out.record = std::move(record);
+    out.memo = out.record.found ? out.record.memo : QString();
+    out.flag = out.record.found && out.record.memory;
+    return out;
+}
+
+}  // namespace
+
+Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
+                         const QByteArray* index_now)
+{
+    const QString key = Diary_store::Date_key(year, month, day);
+    Io_result index_error;
+    Day_record record =
+        index_now ? Day_record_in(*index_now, key) : store.Find_day_record(year, key, &index_error);
+    return Read_day_files(store, With_record(std::move(record), index_error),
+                          store.Day_file_path(year, month, day), {});
+}
+
+Year_files Read_year_files(Diary_store& store, int year)
+{
+    Year_files out;
+    const QString folder = store.Year_folder(year);
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            out.folder_exists = true;
+            out.folder_error = Io_result::Failure(Io_step::Read, errno, folder);
+            out.folder_error.path_is_folder = true;
+        }
+        return out;
+    }
+    out.folder_exists = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.contains(".utf8."))
+            out.has_companions = true;
+        out.names.insert(name);
+    }
+    ::closedir(dir);
+    bool exists = false;
+    out.index_error = Read_file_bytes(store.Keyword_file_path(year), out.index, exists);
+    if (out.index_error.Ok())
+        out.records = Day_records_in(out.index);
+    return out;
+}
+
+Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
+                         const Year_files& year_files)
+{
+    // Names as bytes, made here without the paths: this runs for every day
+    // of an export.
+    char lower[16];
+    std::snprintf(lower, sizeof lower, "%02d%02d.txt", month % 100, day % 100);
+    char upper[16];
+    std::snprintf(upper, sizeof upper, "%02d%02d.TXT", month % 100, day % 100);
+    char key[16];
+    std::snprintf(key, sizeof key, "%04d/%02d/%02d", year % 10000, month % 100, day % 100);
+    const QString folder = store.Year_folder(year) + QLatin1Char('/');
+    // The day file's name as the folder has it, lower case first, as
+    // Day_file_path finds it.
+    const char* name = !year_files.names.contains(QByteArray::fromRawData(lower, 8)) &&
+                               year_files.names.contains(QByteArray::fromRawData(upper, 8))
+                           ? upper
+                           : lower;
+    const QString path = folder + QLatin1String(name);
+    auto listed = [&year_files, &folder](const QString& file) {
+        // A folder without any companion (most of a diary) asks nothing.
+        return year_files.has_companions &&
+               year_files.names.contains(QFile::encodeName(file.sliced(folder.size())));
+    };
+    const bool file_listed = name == upper || year_files.names.contains(QByteArray(lower));
+    Exact_day out = With_record(year_files.records.value(QByteArray::fromRawData(key, 10)),
+                                year_files.index_error);
+    if (!file_listed && !year_files.has_companions)
+        return out;
+    return Read_day_files(store, std::move(out), path, [&](const QString& file) {
+        return file == path ? file_listed : listed(file);
+    });
 }
 
 Text_read Read_exact_text_file(const QString& path)

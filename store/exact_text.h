@@ -24,6 +24,8 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -90,6 +92,24 @@ std::optional<Exact_text> Read_companion_of(const QString& file_path);
 // it once.
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
                          const QByteArray* index_now = nullptr);
+
+// What a reader of many days of one year (the export, the print) reads
+// once for all of them: the folder's names and the index with its records.
+// A day's file and companions are then looked up among the names instead
+// of asked of the disk one by one; what is listed is still read from disk.
+struct Year_files {
+    bool folder_exists = false;
+    QSet<QByteArray> names;       // the year folder's file names as listed
+    Io_result folder_error;       // the folder is there but could not be listed
+    bool has_companions = false;  // a name with ".utf8." is among them
+    QByteArray index;
+    Io_result index_error;                  // the index could not be read (records empty)
+    QHash<QByteArray, Day_record> records;  // by "yyyy/mm/dd"
+};
+Year_files Read_year_files(Diary_store& store, int year);
+// The day read as Read_exact_day reads it, with what year_files holds.
+Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
+                         const Year_files& year_files);
 
 // A text file (a message, the reference panel's day) read whole, with its
 // companion's exact text when that matches the file.

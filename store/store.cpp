@@ -195,23 +195,45 @@ Io_result Diary_store::Write_text_bytes(const QString& path, const QByteArray& c
     return Replace_file(path, bytes);
 }
 
+namespace {
+
+// One more index line with the day's key.
+void Add_record_line(Day_record& record, QByteArrayView line)
+{
+    record.found = true;
+    if (line.size() > 10 && line[10] == '1')
+        record.memory = true;
+    record.memo_bytes = line.sliced(qMin<qsizetype>(11, line.size())).toByteArray();
+    record.own_lines += line;
+    record.own_lines += '\n';
+}
+
+}  // namespace
+
 Day_record Day_record_in(QByteArrayView index_bytes, const QString& key)
 {
     Day_record record;
     const QByteArray key_bytes = key.toLatin1();
     For_each_line(index_bytes, [&](QByteArrayView line) {
-        if (!line.startsWith(key_bytes))
-            return;
-        record.found = true;
-        if (line.size() > 10 && line[10] == '1')
-            record.memory = true;
-        record.memo_bytes = line.sliced(qMin<qsizetype>(11, line.size())).toByteArray();
-        record.own_lines += line;
-        record.own_lines += '\n';
+        if (line.startsWith(key_bytes))
+            Add_record_line(record, line);
     });
     if (record.found)
         record.memo = cp932::Decode_text(record.memo_bytes);
     return record;
+}
+
+QHash<QByteArray, Day_record> Day_records_in(QByteArrayView index_bytes)
+{
+    // A key is ten bytes; a line that starts with a day's key belongs to it.
+    QHash<QByteArray, Day_record> records;
+    For_each_line(index_bytes, [&](QByteArrayView line) {
+        if (line.size() >= 10)
+            Add_record_line(records[line.first(10).toByteArray()], line);
+    });
+    for (Day_record& record : records)
+        record.memo = cp932::Decode_text(record.memo_bytes);
+    return records;
 }
 
 Day_record Diary_store::Find_day_record(int year, const QString& key, Io_result* error)

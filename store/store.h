@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ struct Day_record {
 
 // The day's record among the index's bytes.
 Day_record Day_record_in(QByteArrayView index_bytes, const QString& key);
+// Every day's record among the index's bytes, by key ("yyyy/mm/dd"), in one
+// pass: each as Day_record_in finds it.
+QHash<QByteArray, Day_record> Day_records_in(QByteArrayView index_bytes);
 
 // Files beside a day file that hold another version of the day: this
 // program's conflict copies ("1209.conflict-20261209-211503.txt"), its exact

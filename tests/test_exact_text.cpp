@@ -238,6 +238,56 @@ private slots:
             QVERIFY(kept_bytes.contains(Companion_1) && kept_bytes.contains(Companion_2));
     }
 
+    // A reader of many days of a year (the export, the print) lists the
+    // folder and reads the index once; each day must come out as it does
+    // when read alone: companions of every state, an upper-case name, a
+    // key written twice, a record without a file, a file without a record.
+    void A_year_read_at_once_gives_each_day_as_read_alone()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/1207.txt"), File_2));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.txt"), Companion_1));
+        QVERIFY(Write_bytes(At("2026/1207.utf8.new.txt"), Companion_2));
+        QVERIFY(Write_bytes(At("2026/1208.TXT"), File_1));
+        QVERIFY(Write_bytes(At("2026/1208.utf8.txt"), Companion_1));
+        QVERIFY(Write_bytes(At("2026/1209.txt"), Rain_file));
+        QVERIFY(Write_bytes(At("2026/1210.utf8.txt"), Companion_2));  // its file is gone
+        QVERIFY(QDir().mkpath(At("2026/1211.txt")));                  // unreadable
+        // 12/07 twice (flag once, the memo of the last line), 12/08 as
+        // the first record, 12/10 without a file.
+        QVERIFY(Write_bytes(At("2026/keyword.txt"),
+                            Hex("32 30 32 36 2f 31 32 2f 30 37 31 8e 50 0d 0a") + Record_2 +
+                                Hex("32 30 32 36 2f 31 32 2f 30 38 31 92 61 90 b6 93 fa 3f 0d 0a"
+                                    "32 30 32 36 2f 31 32 2f 31 30 30 90 e1 3f 0d 0a")));
+        Diary_store store(folder->Path());
+        const Year_files year = Read_year_files(store, 2026);
+        QVERIFY(year.folder_exists && year.folder_error.Ok() && year.index_error.Ok());
+        for (int day = 6; day <= 11; ++day) {
+            const Exact_day alone = Read_exact_day(store, 2026, 12, day);
+            const Exact_day at_once = Read_exact_day(store, 2026, 12, day, year);
+            const QString which = QStringLiteral("12/%1").arg(day);
+            QCOMPARE(at_once.text, alone.text);
+            QCOMPARE(at_once.memo, alone.memo);
+            QCOMPARE(at_once.flag, alone.flag);
+            QCOMPARE(at_once.file, alone.file);
+            QCOMPARE(at_once.text_error.step, alone.text_error.step);
+            QCOMPARE(at_once.exact_text, alone.exact_text);
+            QCOMPARE(at_once.exact_memo, alone.exact_memo);
+            QCOMPARE(at_once.unmatched, alone.unmatched);
+            QCOMPARE(at_once.record.own_lines, alone.record.own_lines);
+            QVERIFY2(at_once.record.memo_bytes == alone.record.memo_bytes, qPrintable(which));
+        }
+        // What each of them is, so that the comparison above compares
+        // something.
+        QCOMPARE(Read_exact_day(store, 2026, 12, 7, year).text, Exact_text_2);
+        QCOMPARE(Read_exact_day(store, 2026, 12, 7, year).memo, Exact_memo_2);
+        QVERIFY(Read_exact_day(store, 2026, 12, 7, year).flag);
+        QCOMPARE(Read_exact_day(store, 2026, 12, 8, year).text, Exact_text_1);
+        QCOMPARE(Read_exact_day(store, 2026, 12, 8, year).memo, Exact_memo_1);
+        QCOMPARE(Read_exact_day(store, 2026, 12, 10, year).memo, Exact_memo_2);
+        QVERIFY(!Read_exact_day(store, 2026, 12, 11, year).text_error.Ok());
+    }
+
     void The_memo_search_finds_the_exact_memo()
     {
         Start();

@@ -187,6 +187,28 @@ private slots:
             QStringLiteral("読めなかった日（書き出していません）: 2026/01/01")));
     }
 
+    void A_year_folder_that_cannot_be_listed_is_named_and_the_rest_exported()
+    {
+        if (QString failure; Rerun_as_nobody(failure)) {
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        Small_diary();
+        QVERIFY(QFile::setPermissions(diary->File("2025"), QFileDevice::Permissions()));
+        const Export_report report = Export(Export_format::Markdown);
+        QFile::setPermissions(diary->File("2025"), QFileDevice::ReadOwner |
+                                                       QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner);
+        QVERIFY(!report.Ok());
+        QCOMPARE(report.days, 2);
+        QVERIFY(!QFile::exists(out->File("2025.md")));
+        QVERIFY(QFile::exists(out->File("2026.md")));
+        QVERIFY2(Export_summary(report).contains(
+                     QStringLiteral("中を読めなかった年のフォルダー（書き出していません）: %1")
+                         .arg(QDir::toNativeSeparators(diary->File("2025")))),
+                 qPrintable(Export_summary(report)));
+    }
+
     void The_exact_text_beside_a_day_is_exported()
     {
         Diary_store store(diary->Path());

@@ -109,12 +109,16 @@ private:
     void Seed()
     {
         QDir().mkpath(At(year));
-        const QList<QPair<QString, QByteArray>> files = {{"sorane.ini", Settings_bytes(Yesterday)},
-                                                         {"tomorrow.txt", Waiting_message},
-                                                         {"yesterda.txt", Old_message},
-                                                         {year + "/keyword.txt", Index_bytes()},
-                                                         {day_path, Morning_text},
-                                                         {other_path, Other_text}};
+        const QList<QPair<QString, QByteArray>> files = {
+            {"sorane.ini", Settings_bytes(Yesterday)},
+            {"tomorrow.txt", Waiting_message},
+            {"yesterda.txt", Old_message},
+            {year + "/keyword.txt", Index_bytes()},
+            {day_path, Morning_text},
+            {other_path, Other_text},
+            // No start-of-day backup: its thread's
+            // renames would race with the counted ones.
+            {"sorane-linux.ini", "[backup]\ndaily=false\n"}};
         const QDateTime stamp(Yesterday, QTime(20, 0));
         for (const auto& [relative, bytes] : files) {
             QVERIFY(Write_bytes(At(relative), bytes));

@@ -22,7 +22,7 @@ bool Put(const QString& path, const QByteArray& bytes)
 }
 
 // The year folders only: what a day's save and an import both write.
-QMap<QString, QByteArray> Year_files(const QString& root)
+QMap<QString, QByteArray> Files_of_year(const QString& root)
 {
     QMap<QString, QByteArray> files;
     const QMap<QString, QByteArray> tree = File_tree(root);
@@ -170,7 +170,7 @@ private slots:
         Save_day(*session, {2026, 12, 8},
                  {QStringLiteral("今日の日記"), QStringLiteral("メモ"), false});
         Save_day(*session, {2026, 12, 9}, {QStringLiteral("同じ"), QString(), false});
-        const QMap<QString, QByteArray> before = Year_files(folder->Path());
+        const QMap<QString, QByteArray> before = Files_of_year(folder->Path());
         QVERIFY(Put(notes->File("2026-12-08.md"), "取り込む日記\n"));
         QVERIFY(Put(notes->File("2026-12-09.md"), "同じ\n"));
         QVERIFY(Put(notes->File("2026-12-10.md"), "空が青い😀\n"));
@@ -185,7 +185,7 @@ private slots:
                  QStringLiteral("1日を追加、0日に追記、2日はそのままにしました。"));
         // The written days are as they were; the empty one holds the note,
         // in Shift_JIS with CR LF and a companion with the emoji.
-        QMap<QString, QByteArray> after = Year_files(folder->Path());
+        QMap<QString, QByteArray> after = Files_of_year(folder->Path());
         QCOMPARE(after.take("2026/1210.txt"), Hex("8b f3 82 aa 90 c2 82 a2 3f 0d 0a"));
         QCOMPARE(after.take("2026/1210.utf8.txt"), QByteArray("\n空が青い😀"));
         const QByteArray index = after.take("2026/keyword.txt");
@@ -256,7 +256,7 @@ private slots:
                  {QStringLiteral("空が青い😀\n𠮷野家"), QStringLiteral("誕生日🎂"), false});
         Save_day(*session, {2026, 12, 10},
                  {QStringLiteral("メモと同じ\n本文"), QStringLiteral("メモと同じ"), false});
-        const QMap<QString, QByteArray> diary = Year_files(folder->Path());
+        const QMap<QString, QByteArray> diary = Files_of_year(folder->Path());
         Temp_folder out;
         Diary_store store(folder->Path());
         QVERIFY(Run_export(store, Export_format::Json, out.Path(), {}).Ok());
@@ -268,7 +268,7 @@ private slots:
             Import_plan plan = Plan_import(fresh.Store(), source.days);
             const Import_report report = Import_all(fresh, plan, false);
             [&] { QCOMPARE(report.added, int(plan.items.size())); }();
-            return Year_files(empty.Path());
+            return Files_of_year(empty.Path());
         };
         const Import_source json = Read_journal_json(out.File("diary.json"));
         QVERIFY(json.error.isEmpty());
