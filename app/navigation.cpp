@@ -5,6 +5,7 @@
 #include "app/main_form.h"
 #include "ui/spinner.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
@@ -18,6 +19,8 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScrollBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -163,13 +166,24 @@ private:
         return true;
     }
 
+    // A key one of the main window's menu items answers to.
+    bool Menu_key(const QKeyEvent& key) const
+    {
+        const QKeySequence pressed(key.keyCombination());
+        const QList<QAction*> actions = form.findChildren<QAction*>();
+        return std::any_of(actions.begin(), actions.end(), [&](const QAction* action) {
+            return action->isEnabled() && action->shortcuts().contains(pressed);
+        });
+    }
+
     bool Reference_event(QEvent* event)
     {
         switch (event->type()) {
         case QEvent::ShortcutOverride: {
-            // A typed character must reach the key handler, not a shortcut.
+            // A typed character must reach the key handler, not a shortcut;
+            // a menu's own key (Ctrl+F, Ctrl+H, ...) opens its window.
             auto* key = static_cast<QKeyEvent*>(event);
-            if (Typed_character(*key) != 0) {
+            if (Typed_character(*key) != 0 && !Menu_key(*key)) {
                 key->accept();
                 return true;
             }
@@ -178,7 +192,7 @@ private:
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
             char32_t code = Typed_character(*key);
-            if (code == 0)
+            if (code == 0 || Menu_key(*key))
                 return false;  // the read-only field moves or selects, never edits
             form.Text1_KeyPress(code);
             return code == 0;

@@ -638,6 +638,18 @@ private slots:
         form.reset();
     }
 
+    // Ctrl+F in the reference text opens 全文検索, as from the diary text,
+    // instead of being refused as a typed character.
+    void A_menu_key_in_the_reference_text_opens_its_window()
+    {
+        auto form = Start();
+        form->Text1->setFocus();
+        fake->Expect_modal([](QDialog&) { return 0; });
+        QTest::keyClick(form->Text1, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(fake->calls, QStringList{QStringLiteral("modal:F_zenbun")});
+        form.reset();
+    }
+
     void The_reference_text_can_be_copied()
     {
         QVERIFY(QDir().mkpath(At("2025")));
