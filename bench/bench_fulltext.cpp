@@ -20,6 +20,7 @@
 // The index goes into a temporary cache folder; the diary is only read.
 
 #include "app/main_form.h"
+#include "bench/main_window_shown.h"
 #include "dialogs/f_zenbun.h"
 #include "fulltext/fulltext.h"
 #include "platform/clock_real.h"
@@ -306,11 +307,8 @@ int main(int argc, char* argv[])
     Real_platform platform;
     Real_clock clock;
     Main_form form(platform, clock, folder);
-    if (!form.Form_Load())
+    if (!Start_and_show(form))
         Fail("start-up failed");
-    form.Show_window();
-    for (int i = 0; i < 50 && !(form.windowHandle() && form.windowHandle()->isExposed()); ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     Settle();
     const long usual_peak = Peak_kib();
     F_zenbun window(form.Host(), folder, cache, [](int, int, int) {});

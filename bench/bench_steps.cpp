@@ -30,6 +30,7 @@
 
 #include "app/main_form.h"
 #include "bench/bench_days.h"
+#include "bench/main_window_shown.h"
 #include "dialogs/f_hyakunen.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
@@ -851,11 +852,8 @@ int main(int argc, char* argv[])
     Real_platform platform;
     Real_clock clock;
     Main_form form(platform, clock, folder);
-    if (!form.Form_Load())
+    if (!Start_and_show(form))
         Fail("start-up failed");
-    form.Show_window();
-    for (int i = 0; i < 50 && !(form.windowHandle() && form.windowHandle()->isExposed()); ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     Settle();
 
     const std::vector<Diary_day> days = Openable_days(folder);

@@ -42,17 +42,6 @@ class Test_exact_text : public QObject, private Session_fixture {
     Q_OBJECT
 
 private:
-    void Start()
-    {
-        Make_this_year();
-        Io_result error;
-        session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
-                               error);
-        QVERIFY(error.Ok());
-        session->Load_diary_day({2026, 12, 7});
-        QVERIFY(session->Hand_over_messages_at_start().move_error.Ok());
-        session->Finish_start();
-    }
     // A new run of the program on the same folder, on the day given.
     void Restart(QDate day = QDate(2026, 12, 7))
     {

@@ -43,22 +43,6 @@ const QByteArray Own_file_bytes = Hex("90 e1 81 42 0d 0a");
 class Test_session : public QObject, private Session_fixture {
     Q_OBJECT
 
-private:
-    // Start-up's data steps, as the main window runs them, with no failure.
-    void Start()
-    {
-        Make_this_year();
-        Io_result error;
-        session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
-                               error);
-        QVERIFY(error.Ok());
-        session->Load_diary_day({2026, 12, 7});
-        const Diary_session::Hand_over hand_over = session->Hand_over_messages_at_start();
-        QVERIFY(hand_over.settings_error.Ok());
-        QVERIFY(hand_over.move_error.Ok());
-        session->Finish_start();
-    }
-
 private slots:
     void init() { Set_up(); }
 

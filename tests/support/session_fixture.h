@@ -34,4 +34,20 @@ protected:
         QVERIFY(session->Ensure_year_folder(2026).Ok());
         QVERIFY(session->Create_this_year_index().Ok());
     }
+
+    // Start-up's data steps, as the main window runs them, with no failure,
+    // on the first start with 7 December as the diary's day.
+    void Start()
+    {
+        Make_this_year();
+        Io_result error;
+        session->Read_settings(Settings::First_values(4590, 9645, QStringLiteral("2026/12/07")),
+                               error);
+        QVERIFY(error.Ok());
+        session->Load_diary_day({2026, 12, 7});
+        const Diary_session::Hand_over hand_over = session->Hand_over_messages_at_start();
+        QVERIFY(hand_over.settings_error.Ok());
+        QVERIFY(hand_over.move_error.Ok());
+        session->Finish_start();
+    }
 };
