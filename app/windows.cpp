@@ -18,6 +18,14 @@
 
 void Main_form::Command4_Click()
 {
+    if (session.Message_waiting()) {
+        platform.Message_box(
+            QStringLiteral("昨日のあなたからのメッセージを、まだ受け渡せていません。\n"
+                           "受け渡しが済むまで、明日へのメッセージは書けません。"
+                           "次に起動するときに、もう一度受け渡します。"),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        return;
+    }
     F_tomorrow window(Host(), session.Store(), session.Time());
     if (!window.Form_Load())
         return;
@@ -61,13 +69,17 @@ void Main_form::Hand_over_messages_at_start()
                          : QString());
     if (const Io_result& r = hand_over.record_error; !r.Ok())
         Show_failure(QStringLiteral("メッセージの受け渡しの記録を、ディスクに書けませんでした。"),
-                     r);
+                     r,
+                     session.Hand_over_due()
+                         ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
+                         : QString());
     if (const Io_result& r = hand_over.move_error; r.step == Io_step::Sync_folder)
         Show_failure(QStringLiteral("メッセージの受け渡しを、ディスクに確かめられませんでした。"),
                      r);
     else if (!r.Ok())
         Show_failure(QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。"), r,
-                     QStringLiteral("メッセージのファイルは元のままです。"));
+                     QStringLiteral("メッセージのファイルは元のままです。"
+                                    "受け渡しは、次に起動するときに行います。"));
     if (session.Has_received_message()) {
         F_yesterday greeting(Host(), session.Store());
         if (greeting.Form_Load())

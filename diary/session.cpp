@@ -6,6 +6,7 @@
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -146,33 +147,66 @@ std::optional<Panel_date> Diary_session::Start_reference_day() const
 //   3. the plan is carried out;
 //   4. the record is removed, durably.
 // A start on a day that is no new day finishes the plan of a record of
-// today. Killed after step 3, "move" finds no "tomorrow.txt" any more (the
-// user cannot write one before step 4) and does nothing; "drop" may remove
-// "yesterda.txt" again, which only a "move" could have brought back. A record
-// of another day is left from a start that never reached step 2, and a new
-// day writes its own record over it.
+// today. Killed after step 3, "move" finds no "tomorrow.txt" any more and
+// does nothing; "drop" may remove "yesterda.txt" again, which only a "move"
+// could have brought back. A record of another day is left from a start that
+// never reached step 2, and a new day writes its own record over it.
+// A plan that fails at step 3 (a full disk, a file in the way) keeps its
+// record, so that the next start finishes it: the record of a "move" names
+// the message by a digest of its bytes, and a message rewritten in 明日へ
+// since then is never handed over as yesterday's.
+namespace {
+
+QByteArray Message_digest(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+}
+
+}  // namespace
+
 Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
 {
     Hand_over out;
     // No record of today's start can be written: the messages stay where
     // they are, and the user has been told why.
-    if (!folder_writable || !settings_writable)
+    if (!folder_writable || !settings_writable) {
+        message_waiting = state.new_day && Diary_store::File_exists(store.Tomorrow_path());
         return out;
+    }
     const QString today_key = Panel_date::Of(state.today).Key();
     const QString record_path = store.Hand_over_record_path();
     QByteArray plan;
+    QByteArray digest;  // of the message a "move" hands over; empty when not known
     if (state.new_day) {
-        plan = Diary_store::File_exists(store.Tomorrow_path()) ? QByteArrayLiteral("move")
-                                                               : QByteArrayLiteral("drop");
-        out.record_error = Replace_file(record_path, today_key.toLatin1() + ' ' + plan + "\r\n");
-        if (!out.record_error.Ok() && out.record_error.step != Io_step::Sync_folder)
-            return out;  // nothing recorded, nothing moved: the next start tries again
+        QByteArray message;
+        bool exists = false;
+        if (Diary_store::File_exists(store.Tomorrow_path())) {
+            plan = QByteArrayLiteral("move");
+            // A message that cannot be read now is moved as it is, unnamed.
+            if (Read_file_bytes(store.Tomorrow_path(), message, exists).Ok() && exists)
+                digest = Message_digest(message);
+        } else {
+            plan = QByteArrayLiteral("drop");
+        }
+        QByteArray record = today_key.toLatin1() + ' ' + plan;
+        if (!digest.isEmpty())
+            record += ' ' + digest;
+        out.record_error = Replace_file(record_path, record + "\r\n");
+        if (!out.record_error.Ok() && out.record_error.step != Io_step::Sync_folder) {
+            // Nothing recorded, nothing moved: today's start is not recorded
+            // either, so that the next start is a new day and tries again.
+            hand_over_due = true;
+            message_waiting = plan == "move";
+            return out;
+        }
     } else {
         QFile record(record_path);
         if (record.open(QIODevice::ReadOnly)) {
-            const QList<QByteArray> fields = record.readAll().trimmed().split(' ');
-            if (fields.size() == 2 && fields[0] == today_key.toLatin1())
+            const QList<QByteArray> fields = record.read(200).trimmed().split(' ');
+            if ((fields.size() == 2 || fields.size() == 3) && fields[0] == today_key.toLatin1()) {
                 plan = fields[1];
+                digest = fields.value(2);
+            }
         }
     }
     if (state.settings.last_run_date != today_key) {
@@ -185,20 +219,24 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
             // Nothing moves before today's start is recorded; the record
             // goes too, and the next start begins the sequence again.
             ::unlink(QFile::encodeName(record_path).constData());
+            hand_over_due = true;
+            message_waiting = plan == "move";
             return out;
         }
     }
     if (plan == "move") {
         if (Diary_store::File_exists(store.Tomorrow_path())) {
-            // An exact text that does not match the message is kept aside
-            // rather than handed over with it.
             QByteArray message;
             bool exists = false;
             out.move_error = Read_file_bytes(store.Tomorrow_path(), message, exists);
-            if (out.move_error.Ok())
+            // Rewritten since the record was made: the message is today's own.
+            const bool same = digest.isEmpty() || Message_digest(message) == digest;
+            // An exact text that does not match the message is kept aside
+            // rather than handed over with it.
+            if (out.move_error.Ok() && same)
                 out.move_error =
                     Settle_companions(store.Tomorrow_path(), message, nullptr, clock.Now());
-            if (out.move_error.Ok())
+            if (out.move_error.Ok() && same)
                 out.move_error = store.Hand_over_messages();
         }
     } else if (plan == "drop") {
@@ -207,9 +245,12 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
     } else {
         return out;
     }
-    // The record goes once the plan was tried: a hand-over that failed
-    // leaves the files as they were, for the next new day, rather than
-    // finishing later today with a message the user may have rewritten.
+    // A plan that failed keeps its record for the next start; one that is
+    // done but for the folder's sync has nothing left to do.
+    if (!out.move_error.Ok() && out.move_error.step != Io_step::Sync_folder) {
+        message_waiting = plan == "move";
+        return out;
+    }
     if (::unlink(QFile::encodeName(record_path).constData()) != 0 && errno != ENOENT)
         out.record_error = Io_result::Failure(Io_step::Remove, errno, record_path);
     else if (const Io_result synced = Sync_folder(store.App_dir()); !synced.Ok())
@@ -226,7 +267,11 @@ void Diary_session::Finish_start()
 {
     if (state.new_day)
         state.settings.fortune_state = QStringLiteral("mada");
-    state.settings.last_run_date = Panel_date::Of(state.today).Key();
+    // A hand-over that did not begin leaves the last start's date as it
+    // was: the settings written at the end must not make the next start of
+    // today look like a day already handed over.
+    if (!hand_over_due)
+        state.settings.last_run_date = Panel_date::Of(state.today).Key();
 }
 
 Diary_session::Day_read Diary_session::Load_diary_day(const Panel_date& date)
@@ -521,15 +566,35 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     if (const Io_result r =
             store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
                                          &own_lines, index_read_now ? &plan.disk.index : nullptr);
-        !r.Ok())
+        !r.Ok()) {
+        // Only the folder's sync failed: the index holds the new record, and
+        // the next try must know it as this program's own, not as a change
+        // made elsewhere.
+        if (r.step == Io_step::Sync_folder) {
+            loaded_disk = plan.disk;
+            loaded_disk.record = Day_record_in(own_lines, d.Key());
+        }
         return failed(r);
+    }
     loaded_disk = plan.disk;
     loaded_disk.record = Day_record_in(own_lines, d.Key());
-    history_sync.Run();  // the kept version's name is on the disk before the day is replaced
+    // The kept version's name is on the disk before the day is replaced.
+    if (const Io_result r = history_sync.Run(); !r.Ok()) {
+        // The index holds the new memo and flag already, as after a day file
+        // that could not be written; the text is not replaced.
+        failed(r);
+        plan.failure = Failure::History;
+        loaded.memo = plan.unmappable.isEmpty() ? cp932::Decode_text(plan.memo_bytes.bytes)
+                                                : One_line_memo(plan.entry.memo);
+        loaded.flag = plan.entry.flag;
+        return Save_result::Failed;
+    }
     QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes, &file);
         !r.Ok()) {
+        if (r.step == Io_step::Sync_folder)
+            loaded_disk.file = file;  // in place; only its durability is in doubt
         // The index holds the new memo and flag, the day file its old text:
         // that is what the user is told, and what is remembered as on disk,
         // so that the text still counts as unsaved.

@@ -194,6 +194,12 @@ public:
     // unfinished) hands the messages over.
     Hand_over Hand_over_messages_at_start();
     bool Has_received_message() const;
+    // Today's hand-over could not begin, and the next start tries it again.
+    bool Hand_over_due() const { return hand_over_due; }
+    // "tomorrow.txt" still holds a message from an earlier day that could
+    // not be handed over: it is not today's draft, and 明日へ must not write
+    // over it.
+    bool Message_waiting() const { return message_waiting; }
     // The last steps: the fortune is new on a new day; today is the last
     // start's date.
     void Finish_start();
@@ -322,5 +328,9 @@ private:
     Io_result load_error;
     bool settings_writable = true;
     bool folder_writable = true;
+    // Today's hand-over of the messages could not begin (its record or
+    // today's start could not be written): it is due again at the next start.
+    bool hand_over_due = false;
+    bool message_waiting = false;
     Rescue_write Write_rescue_text(const QString& path, const QString& text) const;
 };

@@ -342,8 +342,16 @@ private slots:
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         Greeting seen;
         Expect_greeting(seen);
-        Start(QDate(2026, 12, 8)).reset();
+        auto form = Start(QDate(2026, 12, 8));
         QCOMPARE(seen.text, QStringLiteral("古い"));
+        // The message not handed over is no draft of today's: 明日へ does
+        // not open over it.
+        fake->Expect_box(QStringLiteral("昨日のあなたからのメッセージを、まだ受け渡せていません。\n"
+                                        "受け渡しが済むまで、明日へのメッセージは書けません。"
+                                        "次に起動するときに、もう一度受け渡します。"),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        form->Command4->click();
+        form.reset();
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini("2026/12/07"));
@@ -356,9 +364,10 @@ private slots:
         // A folder with something in it where the received message belongs.
         QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
         fake->Expect_box(
-            QStringLiteral("昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
-                           "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
-                           "メッセージのファイルは元のままです。")
+            QStringLiteral(
+                "昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
+                "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                "メッセージのファイルは元のままです。受け渡しは、次に起動するときに行います。")
                 .arg(At("yesterda.txt")),
             App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start(QDate(2026, 12, 8));  // no greeting: no message file
@@ -366,6 +375,38 @@ private slots:
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QVERIFY(QFileInfo(At("yesterda.txt/x")).isDir());
         End(*form);
+
+        // The obstacle gone, the next start of the same day finishes the
+        // hand-over: the message is not left to be written over as a draft.
+        QVERIFY(QDir(At("yesterda.txt")).removeRecursively());
+        Greeting seen;
+        Expect_greeting(seen);
+        End(*Start(QDate(2026, 12, 8)));
+        QCOMPARE(Read_bytes(At("yesterda.txt")), New_file);
+        QVERIFY(!QFileInfo::exists(At("tomorrow.txt")));
+        QVERIFY(!QFileInfo::exists(At(".sorane-handover")));
+    }
+
+    void A_message_rewritten_after_a_failed_hand_over_is_not_handed_over()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini("2026/12/07")));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), New_file));
+        QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
+        fake->Expect_box(
+            QStringLiteral(
+                "昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
+                "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                "メッセージのファイルは元のままです。受け渡しは、次に起動するときに行います。")
+                .arg(At("yesterda.txt")),
+            App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        End(*Start(QDate(2026, 12, 8)));
+        QVERIFY(QDir(At("yesterda.txt")).removeRecursively());
+        // Written today in 明日へ: a message for tomorrow, not from yesterday.
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Ganbaru_file));
+        End(*Start(QDate(2026, 12, 8)));
+        QCOMPARE(Read_bytes(At("tomorrow.txt")), Ganbaru_file);
+        QVERIFY(!QFileInfo::exists(At("yesterda.txt")));
+        QVERIFY(!QFileInfo::exists(At(".sorane-handover")));
     }
 
     // ---- The 明日へ window ------------------------------------------------
