@@ -259,12 +259,18 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         const History_read newest = Read_at(listing, 0);
         record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
         if (!record_changed && newest.file == file &&
-            Exact_bytes_of(listing.versions[0].path) == exact)
-            return out;  // kept already, byte for byte
+            Exact_bytes_of(listing.versions[0].path) == exact) {
+            // Kept already, byte for byte, by a save that then failed: its
+            // folder's sync may be the very step that failed.
+            if (sync_later)
+                out.unsynced_folder = day_folder;
+            else
+                out.error = Sync_folder(day_folder);
+            return out;
+        }
     }
     for (const QString& folder : {Folder(), day_folder.left(day_folder.size() - 5), day_folder}) {
-        if (const Io_result made = Make_folder(folder);
-            !made.Ok() && made.step != Io_step::Sync_folder) {
+        if (const Io_result made = Make_folder(folder); !made.Ok()) {
             out.error = made;
             return out;
         }
@@ -282,7 +288,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         // between the two leaves no version with another's lines.
         if (record_changed) {
             const Io_result r = Replace_file(rec, Record_file_bytes(own_lines));
-            if (!r.Ok() && r.step != Io_step::Sync_folder) {
+            if (!r.Ok()) {
                 out.error = r;
                 return out;
             }
@@ -291,7 +297,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         // ".txt": the companion of the day file is replaced by this save.
         if (!exact.isEmpty()) {
             const Io_result r = Replace_file(Exact_path_of(txt), exact);
-            if (!r.Ok() && r.step != Io_step::Sync_folder) {
+            if (!r.Ok()) {
                 out.error = r;
                 return out;
             }
@@ -314,12 +320,10 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         if (linked && sync_later) {
             out.unsynced_folder = day_folder;
         } else {
+            // A folder that cannot be synced holds the name, but a crash
+            // after the day is replaced could take it: the version is not
+            // known to be kept, and the save does not go on unasked.
             out.error = linked ? Sync_folder(day_folder) : Replace_file(txt, file);
-            // A folder that could not be synced holds the name all the same;
-            // as with a conflict copy, only its durability across a crash is
-            // in doubt, and the save goes on.
-            if (out.error.step == Io_step::Sync_folder)
-                out.error = {};
         }
         if (out.error.Ok())
             out.path = txt;
@@ -327,9 +331,11 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     }
 }
 
-void History_sync::Run()
+Io_result History_sync::Run()
 {
+    Io_result out;
     if (!folder.isEmpty())
-        Sync_folder(folder);
+        out = Sync_folder(folder);
     folder.clear();
+    return out;
 }

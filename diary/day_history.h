@@ -57,9 +57,8 @@ struct History_keep {
 // on a journalling file system the index's own sync has then carried the
 // new name to the disk, and this sync finds nothing left to do. The save
 // runs it before the day file is replaced, so that the kept version's name
-// is on the disk first. A sync that fails is let pass, as with a conflict
-// copy: the name is in place, only its durability across a crash is in
-// doubt.
+// is on the disk first. A sync that fails stops the save before the day is
+// replaced: a crash could otherwise take the only copy of the old version.
 class History_sync {
 public:
     History_sync() = default;
@@ -67,7 +66,7 @@ public:
     History_sync& operator=(const History_sync&) = delete;
     ~History_sync() { Run(); }
     void Defer(const QString& folder_to_sync) { folder = folder_to_sync; }
-    void Run();
+    Io_result Run();
 
 private:
     QString folder;
