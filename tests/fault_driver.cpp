@@ -18,8 +18,9 @@
 //
 // The scripted user answers as a careful user would: an OK box is closed; a
 // save that failed is tried once more, and when it fails again the edit is
-// given up (the text put back as loaded) so that the scenario can go on; the
-// question at the end is answered "no" (back to the text) once, then "yes"
+// given up (the text put back as loaded) so that the scenario can go on; a
+// save that could not keep the version it replaces in the history is not
+// made without it ("no"); the question at the end is answered "no" (back to the text) once, then "yes"
 // (the day goes to the rescue file). 明日へ: 終了 twice, then the window is
 // closed without saving.
 //
@@ -103,6 +104,10 @@ public:
         case Buttons::Yes_no:
             if (text.contains(QStringLiteral("このまま終了しますか")))
                 return ++rescue_questions == 1 ? Answer::No : Answer::Yes;
+            // The version a save would replace could not go to the history:
+            // a careful user does not give it up, and goes back to the text.
+            if (text.contains(QStringLiteral("履歴に残さずに保存します")))
+                return Answer::No;
             return Answer::Yes;  // substitutes for characters (never typed here)
         }
         return Answer::Ok;
@@ -164,9 +169,10 @@ public:
             QFile file(path);
             const QByteArray bytes =
                 file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?");
-            // Index files also with their bytes, so that the campaign can
-            // tell a mix of old and new records from a damaged line.
-            const bool index = path.endsWith(QLatin1String("/keyword.txt"));
+            // Index and settings files also with their bytes, so that the
+            // campaign can tell a mix of old and new lines from a damaged one.
+            const bool index = path.endsWith(QLatin1String("/keyword.txt")) ||
+                               path.endsWith(QLatin1String("/sorane.ini"));
             lines << QStringLiteral("FILE %1 %2 %3 %4 %5")
                          .arg(step, path.mid(folder.size()), Driver_platform::Hash(bytes))
                          .arg(bytes.size())
