@@ -170,7 +170,13 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
     // No record of today's start can be written: the messages stay where
     // they are, and the user has been told why.
     if (!folder_writable || !settings_writable) {
-        message_waiting = state.new_day && Diary_store::File_exists(store.Tomorrow_path());
+        // Settings that could not be read do not say whether today is a new
+        // day: a message last written before today is taken for one that is
+        // waiting, so that 明日へ never writes over it.
+        const QString tomorrow = store.Tomorrow_path();
+        message_waiting =
+            Diary_store::File_exists(tomorrow) &&
+            (state.new_day || QFileInfo(tomorrow).lastModified().date() < state.today);
         return out;
     }
     const QString today_key = Panel_date::Of(state.today).Key();

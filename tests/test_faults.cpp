@@ -416,6 +416,14 @@ private slots:
         QCOMPARE(::lstat(name.constData(), &st), 0);
         QVERIFY(pipe ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
+        if (file == QLatin1String("sorane.ini")) {
+            // Without settings nothing says whether the waiting message was
+            // handed over: 明日へ (which the run opens with an empty box) must
+            // not withdraw or write over a message written before today.
+            QVERIFY2(!run.Boxes().filter(QStringLiteral("まだ受け渡せていません")).isEmpty(),
+                     qPrintable(run.lines.join('\n')));
+            QCOMPARE(Read_bytes(At("tomorrow.txt")), Waiting_message);
+        }
     }
 
     void Failures_name_what_failed()
