@@ -20,7 +20,8 @@
 // save that failed is tried once more, and when it fails again the edit is
 // given up (the text put back as loaded) so that the scenario can go on; a
 // save that could not keep the version it replaces in the history is not
-// made without it ("no"); the question at the end is answered "no" (back to the text) once, then "yes"
+// made without it ("no"), and at the end that edit is given up too; the
+// question at the end is answered "no" (back to the text) once, then "yes"
 // (the day goes to the rescue file). 明日へ: 終了 twice, then the window is
 // closed without saving.
 //
@@ -204,6 +205,16 @@ public:
         form->Check1->setChecked(flag);
     }
 
+    // The panel goes back to what the files hold, which after a half-saved
+    // day is the new memo with the old text.
+    void Give_up_edit()
+    {
+        const Day_entry on_disk = form->session.Loaded_day();
+        form->Text2->setPlainText(on_disk.text);
+        form->Text6->setText(on_disk.memo);
+        form->Check1->setChecked(on_disk.flag);
+    }
+
     // Moves the diary panel with one bar; tried again once after a failed
     // save, then the edit is given up.
     void Move(QScrollBar* bar, int value)
@@ -213,12 +224,7 @@ public:
         if (!at_target())
             bar->setValue(value);
         if (!at_target()) {
-            // Given up: the panel goes back to what the files hold, which
-            // after a half-saved day is the new memo with the old text.
-            const Day_entry on_disk = form->session.Loaded_day();
-            form->Text2->setPlainText(on_disk.text);
-            form->Text6->setText(on_disk.memo);
-            form->Check1->setChecked(on_disk.flag);
+            Give_up_edit();
             bar->setValue(value);
         }
         if (!at_target())
@@ -239,8 +245,14 @@ public:
 
     void End()
     {
-        for (int i = 0; i < 2 && !form->Ended(); ++i)
+        for (int i = 0; i < 4 && !form->Ended(); ++i) {
+            // Twice refused, the day cannot be saved as the user would have
+            // it (its old version could not go to the history): the edit is
+            // given up, and the ending asked again.
+            if (i == 2)
+                Give_up_edit();
             form->Command2->click();
+        }
         Out(QStringLiteral("DONE ended=%1").arg(form->Ended() ? 1 : 0));
     }
 
