@@ -324,7 +324,8 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
     bool file_exists = false;
     out.error = Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file,
                                 file_exists);
-    if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file) {
+    if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file ||
+        out.error.step == Io_step::Link_not_read) {
         out.file_in_the_way = true;
         out.error = {};
     }
@@ -649,8 +650,7 @@ Diary_session::Rescue_write Diary_session::Write_rescue_text(const QString& path
     const QString own = User_rescue_folder();
     // The user's own data folder is made on first use, for its owner only.
     auto make_own = [&own]() {
-        QDir().mkpath(QFileInfo(own.chopped(1)).absolutePath());
-        const Io_result made = Make_folder(own.chopped(1));
+        const Io_result made = Make_folders(own.chopped(1));
         return made.step == Io_step::Sync_folder ? Io_result::Success() : made;
     };
     auto write = [&out, &text](const QString& to) {

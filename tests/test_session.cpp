@@ -520,7 +520,8 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         const QStringList copies{"1207 (conflicted copy 2026-12-07).txt", "1207 (1).txt",
                                  "1207.conflict-20261206-080000.txt",
-                                 "1207.sync-conflict-20261207-101010-ABCDEFG.txt"};
+                                 "1207.sync-conflict-20261207-101010-ABCDEFG.txt",
+                                 "1207_conflict-20261207-101010.txt"};
         for (const QString& name : copies + QStringList{"12071.txt", "keyword (1).txt"})
             QVERIFY(Write_bytes(At("2026/" + name), Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a")));
         Start();
