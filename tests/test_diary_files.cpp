@@ -10,84 +10,64 @@
 #include <QTest>
 #include <sys/stat.h>
 
-Q_DECLARE_METATYPE(Diary_name)
-
 class Test_diary_files : public QObject {
     Q_OBJECT
 
 private slots:
-    void Names_in_a_year_folder_data()
+    void Every_name_is_known_for_what_it_is()
     {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<Diary_name>("kind");
-        QTest::addColumn<QByteArray>("stem");
-        const auto row = [](const char* name, Diary_name kind, const char* stem) {
-            QTest::newRow(name) << QByteArray(name) << kind << QByteArray(stem);
+        using N = Diary_name;
+        using Classify = Name_class (*)(QByteArrayView);
+        const Classify year = Classify_year_name, top = Classify_top_name,
+                       history = Classify_history_name;
+        const struct {
+            Classify in;
+            const char* name;
+            N kind;
+            const char* stem;
+        } names[] = {
+            {year, "1209.txt", N::Day_file, "1209"},
+            {year, "0230.TXT", N::Day_file, "0230"},
+            {year, "KEYWORD.TXT", N::Index, "KEYWORD"},
+            {year, "1209.utf8.txt", N::Companion, "1209"},
+            {year, "1209.utf8.new.txt", N::Staged_companion, "1209"},
+            {year, "1209.utf8.kept-20261209-211503-2.txt", N::Kept_companion, "1209"},
+            {year, "1209.conflict-20261209-211503.txt", N::Own_conflict, "1209"},
+            {year, "1209.utf8.sync-conflict-20261209-101010-ABC.txt", N::Syncthing_conflict,
+             "1209"},
+            {year, "1209 (Taro's conflicted copy 2026-12-09).txt", N::Dropbox_conflict, "1209"},
+            {year, "1209_conflict-20261209-101010.txt", N::Nextcloud_conflict, "1209"},
+            {year, "keyword_conflict-20261209-101010.txt", N::Nextcloud_conflict, "keyword"},
+            {year, "1209 (1).txt", N::Numbered_copy, "1209"},
+            {year, ".sorane-tmp-Ab12Cd", N::Temporary, ""},
+            {top, "2026", N::Year_folder, "2026"},
+            {top, "SORANE.INI", N::Settings, ""},
+            {top, "sorane-linux.ini", N::Own_settings, ""},
+            {top, ".sorane-handover", N::Hand_over_record, ""},
+            {top, "sorane-rescue-20261209-211503.txt", N::Rescue_file, ""},
+            {top, "YESTERDA.TXT", N::Message, "YESTERDA"},
+            {top, "tomorrow.utf8.kept-20261209-211503.txt", N::Kept_companion, "tomorrow"},
+            {top, "tomorrow.sync-conflict-20261209-101010-X.txt", N::Syncthing_conflict,
+             "tomorrow"},
+            {history, "20261209-211503-2.rec", N::History_record, "20261209-211503-2"},
+            // Near misses are no one's.
+            {year, "12091.txt", N::Other, ""},
+            {year, "1209.txt.txt", N::Other, ""},
+            {year, "1209.utf8.kept-2026.txt", N::Other, ""},
+            {year, "keyword.utf8.txt", N::Other, ""},
+            {year, "1209 (1)", N::Other, ""},
+            {top, "20261", N::Other, ""},
+            {top, "tomorrows.txt", N::Other, ""},
+            {history, "2026129-211503.txt", N::Other, ""},
         };
-        row("1209.txt", Diary_name::Day_file, "1209");
-        row("0230.TXT", Diary_name::Day_file, "0230");
-        row("keyword.txt", Diary_name::Index, "keyword");
-        row("KEYWORD.TXT", Diary_name::Index, "KEYWORD");
-        row("1209.utf8.txt", Diary_name::Companion, "1209");
-        row("1209.utf8.new.txt", Diary_name::Staged_companion, "1209");
-        row("1209.utf8.kept-20261209-211503-2.txt", Diary_name::Kept_companion, "1209");
-        row("1209.conflict-20261209-211503.txt", Diary_name::Own_conflict, "1209");
-        row("1209.sync-conflict-20261209-101010-ABCDEFG.txt", Diary_name::Syncthing_conflict,
-            "1209");
-        row("1209.utf8.sync-conflict-20261209-101010-ABCDEFG.txt", Diary_name::Syncthing_conflict,
-            "1209");
-        row("1209 (Taro's conflicted copy 2026-12-09).txt", Diary_name::Dropbox_conflict, "1209");
-        row("1209_conflict-20261209-101010.txt", Diary_name::Nextcloud_conflict, "1209");
-        row("keyword_conflict-20261209-101010.txt", Diary_name::Nextcloud_conflict, "keyword");
-        row("1209 (1).txt", Diary_name::Numbered_copy, "1209");
-        row(".sorane-tmp-Ab12Cd", Diary_name::Temporary, "");
-        // Near misses are no one's.
-        row("12091.txt", Diary_name::Other, "");
-        row("1209.txt.txt", Diary_name::Other, "");
-        row("1209.utf8.kept-2026.txt", Diary_name::Other, "");
-        row("keyword.utf8.txt", Diary_name::Other, "");
-        row("1209 (1)", Diary_name::Other, "");
-        row("x1209.txt", Diary_name::Other, "");
-    }
-    void Names_in_a_year_folder()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(Diary_name, kind);
-        QFETCH(QByteArray, stem);
-        const Name_class c = Classify_year_name(name);
-        QCOMPARE(c.kind, kind);
-        QCOMPARE(c.stem, stem);
-        if (kind == Diary_name::Day_file)
-            QCOMPARE(c.month * 100 + c.day, name.left(4).toInt());
-    }
-
-    void Names_in_the_diary_folder_and_the_history()
-    {
-        QCOMPARE(Classify_top_name("2026").kind, Diary_name::Year_folder);
-        QCOMPARE(Classify_top_name("SORANE.INI").kind, Diary_name::Settings);
-        QCOMPARE(Classify_top_name("sorane-linux.ini").kind, Diary_name::Own_settings);
-        QCOMPARE(Classify_top_name(".sorane-handover").kind, Diary_name::Hand_over_record);
-        QCOMPARE(Classify_top_name("history").kind, Diary_name::History_folder);
-        QCOMPARE(Classify_top_name("sorane-rescue-20261209-211503.txt").kind,
-                 Diary_name::Rescue_file);
-        QCOMPARE(Classify_top_name("tomorrow.txt").kind, Diary_name::Message);
-        QCOMPARE(Classify_top_name("YESTERDA.TXT").kind, Diary_name::Message);
-        QCOMPARE(Classify_top_name("tomorrow.utf8.txt").kind, Diary_name::Companion);
-        QCOMPARE(Classify_top_name("tomorrow.utf8.kept-20261209-211503.txt").kind,
-                 Diary_name::Kept_companion);
-        QCOMPARE(Classify_top_name("tomorrow.sync-conflict-20261209-101010-X.txt").kind,
-                 Diary_name::Syncthing_conflict);
-        QCOMPARE(Classify_top_name("20261").kind, Diary_name::Other);
-        QCOMPARE(Classify_top_name("tomorrows.txt").kind, Diary_name::Other);
-        QCOMPARE(Classify_history_name("20261209-211503.txt").kind, Diary_name::History_version);
-        QCOMPARE(Classify_history_name("20261209-211503-2.rec").kind, Diary_name::History_record);
-        QCOMPARE(Classify_history_name("2026129-211503.txt").kind, Diary_name::Other);
-        // What a backup must hold, and what it need not.
-        for (const char* name : {"1209.txt", "keyword.txt", "1209.utf8.new.txt",
-                                 "1209_conflict-20261209-101010.txt", "1209 (1).txt"})
-            QVERIFY2(Holds_diary_text(Classify_year_name(name).kind), name);
-        for (const char* name : {".sorane-tmp-x", "notes.txt"})
-            QVERIFY2(!Holds_diary_text(Classify_year_name(name).kind), name);
+        for (const auto& n : names) {
+            const Name_class c = n.in(n.name);
+            QVERIFY2(c.kind == n.kind && c.stem == n.stem, n.name);
+        }
+        QCOMPARE(Classify_year_name("0230.txt").month, 2);
+        QCOMPARE(Classify_year_name("0230.txt").day, 30);
+        QVERIFY(Holds_diary_text(N::Nextcloud_conflict) && Holds_diary_text(N::Rescue_file));
+        QVERIFY(!Holds_diary_text(N::Temporary) && !Holds_diary_text(N::Other));
     }
 
     void A_folder_is_listed_once_with_links_as_links()
