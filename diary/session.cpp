@@ -2,6 +2,7 @@
 
 #include "platform/app_title.h"
 #include "platform/clock.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -168,9 +169,10 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
         if (!out.record_error.Ok() && out.record_error.step != Io_step::Sync_folder)
             return out;  // nothing recorded, nothing moved: the next start tries again
     } else {
-        QFile record(record_path);
-        if (record.open(QIODevice::ReadOnly)) {
-            const QList<QByteArray> fields = record.readAll().trimmed().split(' ');
+        QByteArray bytes;
+        bool exists = false;
+        if (Read_diary_file(record_path, bytes, exists).Ok() && exists) {
+            const QList<QByteArray> fields = bytes.trimmed().split(' ');
             if (fields.size() == 2 && fields[0] == today_key.toLatin1())
                 plan = fields[1];
         }

@@ -415,6 +415,23 @@ private slots:
         QCOMPARE(QFile::exists(At(".sorane-handover")), record.startsWith("2026/12/06"));
     }
 
+    void A_pipe_or_link_as_the_hand_over_record_is_not_read()
+    {
+        // The start of a day already begun reads the record: a pipe there
+        // would wait for a writer for ever, a link would be followed.
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "100", "200", "7020", "9510", "nomal", "3",
+                                                   "2025/03/07", "2026/12/07", "sumi"})));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
+        QVERIFY(Write_bytes(At("elsewhere"), "2026/12/07 move\r\n"));
+        QVERIFY(::mkfifo(QFile::encodeName(At(".sorane-handover")).constData(), 0600) == 0);
+        Start();
+        QVERIFY(QFile::exists(At("tomorrow.txt")));
+        QVERIFY(QFile::remove(At(".sorane-handover")));
+        QVERIFY(QFile::link(At("elsewhere"), At(".sorane-handover")));
+        Start();
+        QVERIFY(QFile::exists(At("tomorrow.txt")));  // the linked plan is not carried out
+    }
+
     void A_new_day_leaves_no_record_behind()
     {
         QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));
