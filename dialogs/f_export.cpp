@@ -3,6 +3,7 @@
 #include "diary/export.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
+#include "store/safe_replace.h"
 #include "store/store.h"
 #include "ui/date_range.h"
 #include "ui/look.h"
@@ -122,7 +123,7 @@ bool F_export::Start()
     const QString refusal = Export_refusal(diary_dir, out_dir);
     if (!refusal.isEmpty())
         return refuse(refusal);
-    if (!QDir().mkpath(out_dir))
+    if (!Make_private_folders(out_dir))
         return refuse(QStringLiteral("書き出し先のフォルダーを作れませんでした。\n%1")
                           .arg(QDir::toNativeSeparators(out_dir)));
 

@@ -45,6 +45,13 @@ constexpr int Marks_role = Qt::UserRole + 1;
 QString Date_with_weekday(int date)
 {
     const QDate d(date / 10000, date / 100 % 100, date % 100);
+    // A day the calendar does not have (30 February, from the date bars or
+    // a diary from Windows) has no weekday.
+    if (!d.isValid())
+        return QStringLiteral("%1/%2/%3")
+            .arg(date / 10000, 4, 10, QLatin1Char('0'))
+            .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
+            .arg(date % 100, 2, 10, QLatin1Char('0'));
     static const QString weekdays = QStringLiteral("月火水木金土日");
     return QStringLiteral("%1/%2/%3 (%4)")
         .arg(d.year(), 4, 10, QLatin1Char('0'))

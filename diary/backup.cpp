@@ -1,16 +1,17 @@
 #include "diary/backup.h"
 
+#include "store/diary_files.h"
+#include "store/own_settings.h"
 #include "store/safe_replace.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSettings>
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <memory>
@@ -34,59 +35,13 @@ QString With_slash(QString folder)
     return folder;
 }
 
-// The names in a folder, as the system gives them, with their lstat; "."
-// and ".." left out. A folder that cannot be read is an error.
-struct Dir_entry {
-    QString name;
-    struct stat st;
-};
-Io_result List_folder(const QString& folder, QList<Dir_entry>& entries)
+// A file of the diary that a backup takes: what holds the user's text in
+// any form (days, indexes, messages, their exact texts, conflict copies of
+// every kind, rescue files) and the settings, never a link.
+bool Backed_up(const Folder_entry& entry, Diary_name kind)
 {
-    const QByteArray encoded = QFile::encodeName(folder);
-    DIR* dir = ::opendir(encoded.constData());
-    if (!dir)
-        return Io_result::Folder_failure(Io_step::Read, errno, folder);
-    const int dir_fd = ::dirfd(dir);
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        Dir_entry e{QFile::decodeName(name), {}};
-        if (::fstatat(dir_fd, entry->d_name, &e.st, AT_SYMLINK_NOFOLLOW) == 0)
-            entries.append(e);
-        errno = 0;
-    }
-    const int error = errno;
-    ::closedir(dir);
-    if (error != 0)
-        return Io_result::Folder_failure(Io_step::Read, error, folder);
-    return Io_result::Success();
-}
-
-bool Is_year_folder(const Dir_entry& e)
-{
-    static const QRegularExpression year(QStringLiteral("^\\d{4}$"));
-    return S_ISDIR(e.st.st_mode) && year.match(e.name).hasMatch();
-}
-
-bool Is_year_file(const Dir_entry& e)
-{
-    // The day files with their exact texts (staged and kept aside ones
-    // too), and the index.
-    static const QRegularExpression name(
-        QStringLiteral(
-            "^(\\d{4}(\\.utf8(\\.new|\\.kept-\\d{8}-\\d{6}(-\\d+)?)?)?\\.txt|keyword\\.txt)$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return S_ISREG(e.st.st_mode) && name.match(e.name).hasMatch();
-}
-
-bool Is_top_file(const Dir_entry& e)
-{
-    static const QRegularExpression name(
-        QStringLiteral("^(sorane\\.ini|(tomorrow|yesterda)(\\.utf8)?\\.txt)$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return S_ISREG(e.st.st_mode) && name.match(e.name).hasMatch();
+    return entry.type == Entry_type::Regular &&
+           (Holds_diary_text(kind) || kind == Diary_name::Settings);
 }
 
 // The archive being written, freed however the backup ends.
@@ -216,13 +171,14 @@ void Keep_compression_buffers()
 // backups, and only regular files.
 Io_result Rotate(const QString& folder, QDate today)
 {
-    QList<Dir_entry> entries;
-    if (const Io_result r = List_folder(folder, entries); !r.Ok())
-        return r;
+    const Folder_listing listing = List_folder(folder);
+    if (!listing.error.Ok())
+        return listing.error;
     QList<Backup_name> names;
-    for (const Dir_entry& e : entries)
-        if (S_ISREG(e.st.st_mode))
-            if (const std::optional<Backup_name> name = Parse_backup_file_name(e.name))
+    for (const Folder_entry& e : listing.entries)
+        if (e.type == Entry_type::Regular)
+            if (const std::optional<Backup_name> name =
+                    Parse_backup_file_name(QFile::decodeName(e.name)))
                 names.append(*name);
     const QList<Backup_name> old = Backups_to_remove(names, today);
     if (old.isEmpty())
@@ -305,55 +261,68 @@ QStringList Diary_files(const QString& app_dir, Io_result& error)
 {
     const QString dir = With_slash(app_dir);
     QStringList files;
-    QList<Dir_entry> top;
-    error = List_folder(dir, top);
+    const Folder_listing top = List_folder(dir);
+    error = top.error;
+    if (!top.exists && error.Ok())
+        error = Io_result::Folder_failure(Io_step::Read, ENOENT, dir);
     if (!error.Ok())
         return {};
-    for (const Dir_entry& e : top) {
-        if (Is_top_file(e)) {
-            files.append(e.name);
-        } else if (Is_year_folder(e)) {
-            files.append(e.name + QLatin1Char('/'));
-            QList<Dir_entry> year;
-            error = List_folder(dir + e.name, year);
+    for (const Folder_entry& e : top.entries) {
+        const Diary_name kind = Classify_top_name(e.name).kind;
+        const QString name = QFile::decodeName(e.name);
+        if (kind == Diary_name::Year_folder && e.type == Entry_type::Folder) {
+            files.append(name + QLatin1Char('/'));
+            const Folder_listing year = List_folder(dir + name);
+            error = year.error;
             if (!error.Ok())
                 return {};
-            for (const Dir_entry& f : year)
-                if (Is_year_file(f))
-                    files.append(e.name + QLatin1Char('/') + f.name);
+            for (const Folder_entry& f : year.entries)
+                if (Backed_up(f, Classify_year_name(f.name).kind))
+                    files.append(name + QLatin1Char('/') + QFile::decodeName(f.name));
+        } else if (kind != Diary_name::History_folder && Backed_up(e, kind)) {
+            files.append(name);
         }
     }
     files.sort();
     return files;
 }
 
+QString Diary_backup_folder(const QString& backup_folder, const QString& app_dir)
+{
+    // The diary's real path, so that every way to the same folder gives the
+    // same backups, and two folders of the same name elsewhere do not.
+    const QByteArray real = Real_folder_path(app_dir);
+    QString name = QFile::decodeName(real.mid(real.lastIndexOf('/') + 1)).left(40);
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || c == QLatin1Char('/') || c == QChar(0xFFFD))
+            c = QLatin1Char('_');
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QLatin1String("diary"));
+    const QByteArray hash = QCryptographicHash::hash(real, QCryptographicHash::Sha256);
+    return With_slash(backup_folder) + name + QLatin1Char('-') +
+           QString::fromLatin1(hash.toHex().left(8)) + QLatin1Char('/');
+}
+
 QString Default_backup_folder() { return QDir::homePath() + QStringLiteral("/sorane-backup/"); }
 
-QString Backup_settings_path(const QString& app_dir)
-{
-    return With_slash(app_dir) + QStringLiteral("sorane-linux.ini");
-}
+QString Backup_settings_path(const QString& app_dir) { return Own_settings_path(app_dir); }
 
 Backup_settings Read_backup_settings(const QString& app_dir)
 {
-    const QSettings file(Backup_settings_path(app_dir), QSettings::IniFormat);
+    const Own_settings own = Read_own_settings(app_dir).values;
     Backup_settings settings;
-    const QString folder = file.value(QStringLiteral("backup/folder")).toString();
-    settings.folder = With_slash(folder.isEmpty() ? Default_backup_folder() : folder);
-    settings.daily = file.value(QStringLiteral("backup/daily"), true).toBool();
+    settings.folder =
+        With_slash(own.backup_folder.isEmpty() ? Default_backup_folder() : own.backup_folder);
+    settings.daily = own.backup_daily;
     return settings;
 }
 
 Io_result Write_backup_settings(const QString& app_dir, const Backup_settings& settings)
 {
-    const QString path = Backup_settings_path(app_dir);
-    QSettings file(path, QSettings::IniFormat);
-    file.setValue(QStringLiteral("backup/folder"), settings.folder);
-    file.setValue(QStringLiteral("backup/daily"), settings.daily);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        return Io_result::Failure(Io_step::Write, 0, path);
-    return Io_result::Success();
+    return Change_own_settings(app_dir, [&settings](Own_settings& own) {
+        own.backup_folder = settings.folder;
+        own.backup_daily = settings.daily;
+    });
 }
 
 Backup_outcome Write_backup(const QString& app_dir, const QString& folder_path, QDate today,
@@ -362,12 +331,16 @@ Backup_outcome Write_backup(const QString& app_dir, const QString& folder_path, 
 {
     Keep_compression_buffers();
     Backup_outcome outcome;
-    const QString folder = With_slash(folder_path);
     auto failed = [&](const Io_result& r) {
         outcome.error = r;
         return outcome;
     };
 
+    // The chosen folder (made when missing, but not its parents), and in it
+    // this diary's own: another diary's rotation never reaches these.
+    if (const Io_result r = Make_folder(folder_path); !r.Ok() && r.step != Io_step::Sync_folder)
+        return failed(r);
+    const QString folder = Diary_backup_folder(folder_path, app_dir);
     if (const Io_result r = Make_folder(folder); !r.Ok() && r.step != Io_step::Sync_folder)
         return failed(r);
     Io_result list_error;
@@ -376,12 +349,12 @@ Backup_outcome Write_backup(const QString& app_dir, const QString& folder_path, 
         return failed(list_error);
 
     // The next free name of today: after the last one made today.
-    QList<Dir_entry> entries;
-    if (const Io_result r = List_folder(folder, entries); !r.Ok())
-        return failed(r);
+    const Folder_listing made = List_folder(folder);
+    if (!made.error.Ok())
+        return failed(made.error);
     Backup_name name{today, 1};
-    for (const Dir_entry& e : entries)
-        if (const std::optional<Backup_name> n = Parse_backup_file_name(e.name);
+    for (const Folder_entry& e : made.entries)
+        if (const std::optional<Backup_name> n = Parse_backup_file_name(QFile::decodeName(e.name));
             n && n->date == today)
             name.sequence = std::max(name.sequence, n->sequence + 1);
 

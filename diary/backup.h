@@ -39,11 +39,18 @@ QList<Backup_name> Backups_to_remove(const QList<Backup_name>& existing, QDate t
 
 // The diary's files as a backup takes them, relative to the program folder,
 // sorted: every year folder (a folder named by four digits) with its day
-// files (MMDD.txt) and keyword.txt, sorane.ini, and tomorrow.txt and
-// yesterda.txt when present. Entries ending in "/" are the year folders
-// themselves. Rescue files, temporary files, links and other folders are
-// not the diary's and are left out.
+// files (MMDD.txt), keyword.txt, their exact texts and every conflict copy
+// (this program's and the sync tools'), sorane.ini, the messages with theirs,
+// and rescue files: every file that may hold the user's text. Entries ending
+// in "/" are the year folders themselves. Temporary files, links, the
+// history and other folders are left out.
 QStringList Diary_files(const QString& app_dir, Io_result& error);
+
+// The folder of one diary's backups inside the chosen backup folder:
+// "<name of the diary folder>-<8 hex digits of its real path's hash>/", so
+// that two diaries sharing a backup folder never rotate each other's
+// backups away.
+QString Diary_backup_folder(const QString& backup_folder, const QString& app_dir);
 
 // ~/sorane-backup/
 QString Default_backup_folder();
@@ -69,8 +76,9 @@ struct Backup_outcome {
     bool Ok() const { return error.Ok() && !cancelled; }
 };
 
-// Makes one backup of the diary in app_dir into folder (made when missing,
-// but not its parents), then rotates the folder's old backups. Runs on the
+// Makes one backup of the diary in app_dir into its own folder inside folder
+// (Diary_backup_folder; both made when missing, but not folder's parents),
+// then rotates the old backups there. Runs on the
 // calling thread; progress is told in percent as the files go in, and
 // cancel stops it between two pieces of writing, leaving no file behind.
 Backup_outcome Write_backup(const QString& app_dir, const QString& folder, QDate today,

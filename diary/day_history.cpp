@@ -1,6 +1,7 @@
 #include "diary/day_history.h"
 
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -10,7 +11,6 @@
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,12 +87,14 @@ struct Listing {
 
 // Lists the folder (with its trailing "/"); the sizes and the times of the
 // versions only when asked, for a window.
-Listing List_folder(const QString& folder, bool in_full)
+Listing List_versions(const QString& folder, bool in_full)
 {
     Listing out;
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return out;
+    const Folder_listing listing = List_folder(
+        folder, in_full ? Listing_detail::Full : Listing_detail::Types, [](const char* name) {
+            const Diary_name kind = Classify_history_name(name).kind;
+            return kind == Diary_name::History_version || kind == Diary_name::History_record;
+        });
     const QString txt = QStringLiteral(".txt");
     const QString rec = QStringLiteral(".rec");
     struct Found {
@@ -100,8 +102,8 @@ Listing List_folder(const QString& folder, bool in_full)
         QString stamp;
     };
     QList<Found> found;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
+    for (const Folder_entry& entry : listing.entries) {
+        const QString name = QFile::decodeName(entry.name);
         Version_name parsed;
         if (Parse_version_name(name, rec, parsed)) {
             out.recorded.insert(name.chopped(4));
@@ -109,19 +111,17 @@ Listing List_folder(const QString& folder, bool in_full)
         }
         if (!Parse_version_name(name, txt, parsed))
             continue;
+        // A version is a regular file; a link or anything else in its place
+        // is no version of the day.
+        if (entry.type != Entry_type::Regular)
+            continue;
         Found f{{folder + name, {}, parsed.number, 0}, parsed.stamp.toString()};
-        if (in_full || entry->d_type != DT_REG) {
-            struct stat st {};
-            if (::stat(QFile::encodeName(f.version.path).constData(), &st) != 0 ||
-                !S_ISREG(st.st_mode))
-                continue;
-            f.version.size = st.st_size;
-        }
+        if (in_full)
+            f.version.size = entry.size;
         if (in_full)
             f.version.replaced = QDateTime(parsed.date, parsed.time);
         found.append(f);
     }
-    ::closedir(dir);
     // The names' digits sort as their times do.
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         return a.stamp != b.stamp ? a.stamp > b.stamp : a.version.number > b.version.number;
@@ -226,13 +226,13 @@ QString Day_history::Day_folder(int year, int month, int day) const
 
 QList<History_version> Day_history::Versions(int year, int month, int day) const
 {
-    return List_folder(Day_folder(year, month, day) + QLatin1Char('/'), true).versions;
+    return List_versions(Day_folder(year, month, day) + QLatin1Char('/'), true).versions;
 }
 
 History_read Day_history::Read(const History_version& version) const
 {
     const Listing listing =
-        List_folder(version.path.left(version.path.lastIndexOf(u'/') + 1), false);
+        List_versions(version.path.left(version.path.lastIndexOf(u'/') + 1), false);
     for (qsizetype i = 0; i < listing.versions.size(); ++i) {
         if (listing.versions[i].path == version.path)
             return Read_at(listing, i);
@@ -253,7 +253,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     if (file.isEmpty() && record.memo_bytes.isEmpty() && !record.memory)
         return out;
     const QString day_folder = Day_folder(year, month, day);
-    const Listing listing = List_folder(day_folder + QLatin1Char('/'), false);
+    const Listing listing = List_versions(day_folder + QLatin1Char('/'), false);
     bool record_changed = true;
     if (!listing.versions.isEmpty()) {
         const History_read newest = Read_at(listing, 0);

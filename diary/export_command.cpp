@@ -2,6 +2,7 @@
 
 #include "diary/command_line.h"
 #include "diary/export.h"
+#include "store/safe_replace.h"
 #include "store/store.h"
 
 #include <QDir>
@@ -83,7 +84,7 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
         err << refusal << Qt::endl;
         return 2;
     }
-    if (!QDir().mkpath(out_dir)) {
+    if (!Make_private_folders(out_dir)) {
         err << QStringLiteral("書き出し先のフォルダーを作れませんでした: %1").arg(out_dir)
             << Qt::endl;
         return 2;

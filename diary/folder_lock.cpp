@@ -1,6 +1,7 @@
 #include "diary/folder_lock.h"
 
 #include "diary/program_folder.h"
+#include "store/diary_files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -8,20 +9,14 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
 QString Folder_key(const QString& folder)
 {
-    QByteArray bytes = QFile::encodeName(folder);
-    char resolved[PATH_MAX];
-    if (::realpath(bytes.constData(), resolved))
-        bytes = resolved;
-    while (bytes.size() > 1 && bytes.endsWith('/'))
-        bytes.chop(1);
-    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    const QByteArray hash =
+        QCryptographicHash::hash(Real_folder_path(folder), QCryptographicHash::Sha256);
     return QStringLiteral("sorane-") + QString::fromLatin1(hash.toHex().left(32));
 }
 
@@ -65,10 +60,13 @@ Folder_lock::State Folder_lock::Take(int wait_ms)
     // process no longer runs on this machine, or the machine was started
     // again since) makes the lock stale, and that is taken over at once.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(wait_ms))
+    if (lock->tryLock(wait_ms) ||
+        (lock->error() == QLockFile::LockFailedError && Remove_dead_lock() && lock->tryLock())) {
+        // The lock file is made with the umask's mode; it is this user's
+        // alone like every file the program makes.
+        ::chmod(QFile::encodeName(lock_path).constData(), 0600);
         return State::Held;
-    if (lock->error() == QLockFile::LockFailedError && Remove_dead_lock() && lock->tryLock())
-        return State::Held;
+    }
     const QLockFile::LockError error = lock->error();
     lock.reset();
     // Something else in the lock's place (a folder, a device) is no holder,

@@ -111,8 +111,8 @@ Program_folder Open_diary_folder(const QByteArray& bytes, Io_result& error)
 {
     if (bytes.isEmpty())
         return {};
-    // Each missing folder on the way is made; the last one holds the diary
-    // and is the user's alone.
+    // Each missing folder on the way is made, the user's alone: the last one
+    // holds the diary, and nobody else has a use for the ones before it.
     for (qsizetype at = 1; at <= bytes.size(); ++at) {
         if (at < bytes.size() && bytes[at] != '/')
             continue;
@@ -120,7 +120,7 @@ Program_folder Open_diary_folder(const QByteArray& bytes, Io_result& error)
         struct stat st {};
         if (::stat(part.constData(), &st) == 0)
             continue;
-        if (::mkdir(part.constData(), at == bytes.size() ? 0700 : 0755) != 0 && errno != EEXIST) {
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST) {
             error = Io_result::Folder_failure(Io_step::Make_folder, errno, QFile::decodeName(part));
             return Refused_folder(bytes);
         }

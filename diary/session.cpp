@@ -2,6 +2,7 @@
 
 #include "platform/app_title.h"
 #include "platform/clock.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -206,9 +207,10 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
             return out;
         }
     } else {
-        QFile record(record_path);
-        if (record.open(QIODevice::ReadOnly)) {
-            const QList<QByteArray> fields = record.read(200).trimmed().split(' ');
+        QByteArray bytes;
+        bool exists = false;
+        if (Read_diary_file(record_path, bytes, exists).Ok() && exists) {
+            const QList<QByteArray> fields = bytes.trimmed().split(' ');
             if ((fields.size() == 2 || fields.size() == 3) && fields[0] == today_key.toLatin1()) {
                 plan = fields[1];
                 digest = fields.value(2);
@@ -375,7 +377,8 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
     bool file_exists = false;
     out.error = Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file,
                                 file_exists);
-    if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file) {
+    if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file ||
+        out.error.step == Io_step::Link_not_read) {
         out.file_in_the_way = true;
         out.error = {};
     }
@@ -720,8 +723,7 @@ Diary_session::Rescue_write Diary_session::Write_rescue_text(const QString& path
     const QString own = User_rescue_folder();
     // The user's own data folder is made on first use, for its owner only.
     auto make_own = [&own]() {
-        QDir().mkpath(QFileInfo(own.chopped(1)).absolutePath());
-        const Io_result made = Make_folder(own.chopped(1));
+        const Io_result made = Make_folders(own.chopped(1));
         return made.step == Io_step::Sync_folder ? Io_result::Success() : made;
     };
     auto write = [&out, &text](const QString& to) {

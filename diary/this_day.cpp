@@ -1,33 +1,22 @@
 #include "diary/this_day.h"
 
 #include "diary/backup.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
+#include "store/own_settings.h"
 #include "store/store.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
-#include <cctype>
-#include <dirent.h>
 
 namespace {
 
-const QString Oldest_first_key = QStringLiteral("this_day/oldest_first");
-
 // "1209.txt" or "1209.TXT" as month * 100 + day; 0 for any other name.
-int Day_number_of_file(const char* name)
+int Day_number_of_file(QByteArrayView name)
 {
-    for (int i = 0; i < 4; ++i) {
-        if (!std::isdigit(uchar(name[i])))
-            return 0;
-    }
-    if (name[4] != '.' || std::tolower(uchar(name[5])) != 't' ||
-        std::tolower(uchar(name[6])) != 'x' || std::tolower(uchar(name[7])) != 't' || name[8])
-        return 0;
-    const int month = (name[0] - '0') * 10 + (name[1] - '0');
-    const int day = (name[2] - '0') * 10 + (name[3] - '0');
-    return month * 100 + day;
+    const Name_class c = Classify_year_name(name);
+    return c.kind == Diary_name::Day_file ? c.month * 100 + c.day : 0;
 }
 
 }  // namespace
@@ -62,19 +51,13 @@ This_day_page Read_this_day(Diary_store& store, int month, int day)
 
 bool Read_oldest_first(const QString& app_dir)
 {
-    const QSettings file(Backup_settings_path(app_dir), QSettings::IniFormat);
-    return file.value(Oldest_first_key, false).toBool();
+    return Read_own_settings(app_dir).values.this_day_oldest_first;
 }
 
 Io_result Write_oldest_first(const QString& app_dir, bool oldest_first)
 {
-    const QString path = Backup_settings_path(app_dir);
-    QSettings file(path, QSettings::IniFormat);
-    file.setValue(Oldest_first_key, oldest_first);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        return Io_result::Failure(Io_step::Write, 0, path);
-    return Io_result::Success();
+    return Change_own_settings(
+        app_dir, [oldest_first](Own_settings& own) { own.this_day_oldest_first = oldest_first; });
 }
 
 namespace {
@@ -107,14 +90,12 @@ Year_marks Read_year_marks(Diary_store& store, int year)
 {
     Year_marks marks;
     const QString folder = store.Year_folder(year);
-    if (!Diary_store::Folder_exists(folder))
+    const Folder_listing listing = List_folder(folder);
+    if (!listing.exists)
         return marks;
-    if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (const int number = Day_number_of_file(entry->d_name))
-                marks.days.insert(number, Day_mark::Entry);
-        }
-        ::closedir(dir);
+    for (const Folder_entry& entry : listing.entries) {
+        if (const int number = Day_number_of_file(entry.name))
+            marks.days.insert(number, Day_mark::Entry);
     }
     bool exists = false;
     QByteArray bytes;
@@ -129,7 +110,7 @@ Year_marks Year_marks_of(int year, const Year_files& files)
     if (!files.folder_exists)
         return marks;
     for (const QByteArray& name : files.names) {
-        if (const int number = Day_number_of_file(name.constData()))
+        if (const int number = Day_number_of_file(name))
             marks.days.insert(number, Day_mark::Entry);
     }
     marks.error = files.index_error;

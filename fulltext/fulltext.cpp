@@ -5,7 +5,10 @@
 #include "diary/folder_lock.h"
 #include "platform/cp932.h"
 #include "store/day_list.h"
+#include "store/diary_files.h"
 #include "store/line_file.h"
+#include "store/own_settings.h"
+#include "store/safe_replace.h"
 #include "store/store.h"
 
 #include <QDate>
@@ -14,12 +17,11 @@
 #include <QFile>
 #include <QHash>
 #include <QSet>
-#include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <optional>
@@ -69,12 +71,6 @@ int Number(const char* s, int n)
     return value;
 }
 
-File_sig Sig_of(const struct stat& st)
-{
-    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            quint64(st.st_ino)};
-}
-
 // The listing of a year folder as one number, whatever the order the
 // folder lists its files in.
 quint64 File_digest(const QString& path, const File_sig& sig)
@@ -88,29 +84,32 @@ quint64 File_digest(const QString& path, const File_sig& sig)
 std::vector<int> List_years(const QString& app_dir)
 {
     std::vector<int> years;
-    DIR* top = ::opendir(QFile::encodeName(app_dir).constData());
-    if (!top)
-        return years;
-    while (const dirent* entry = ::readdir(top)) {
-        if (std::strlen(entry->d_name) != 4 || !Digits(entry->d_name, 4))
-            continue;
+    const Folder_listing listing =
+        List_folder(app_dir, Listing_detail::Types,
+                    [](const char* name) { return std::strlen(name) == 4 && Digits(name, 4); });
+    for (const Folder_entry& entry : listing.entries) {
+        // A year folder reached through a link is the user's own.
         struct stat st {};
-        if (::fstatat(::dirfd(top), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
-            years.push_back(Number(entry->d_name, 4));
+        if (entry.type == Entry_type::Folder ||
+            (entry.type == Entry_type::Link &&
+             ::stat(QFile::encodeName(app_dir + QLatin1Char('/') + QFile::decodeName(entry.name))
+                        .constData(),
+                    &st) == 0 &&
+             S_ISDIR(st.st_mode)))
+            years.push_back(Number(entry.name.constData(), 4));
     }
-    ::closedir(top);
     std::sort(years.begin(), years.end());
     return years;
 }
 
-// Every day file ("MMDD.txt" of a real date, either case) and every year
-// index of the year folders given (all of them when none are), with what
-// the folder's listing says of each.
+// Every day file ("MMDD.txt", either case) and every year index of the year
+// folders given (all of them when none are), with what the folder's listing
+// says of each. A link at such a name is listed too: reading it is refused,
+// and the search names it.
 std::vector<Listed_file> List_diary(const QString& app_dir,
                                     const std::optional<QSet<int>>& only_years = std::nullopt)
 {
     std::vector<Listed_file> files;
-    const QByteArray root = QFile::encodeName(app_dir);
     std::vector<int> years;
     if (only_years)
         years.assign(only_years->cbegin(), only_years->cend());
@@ -119,31 +118,25 @@ std::vector<Listed_file> List_diary(const QString& app_dir,
     files.reserve(years.size() * 366);
     for (const int year : years) {
         const QString year_name = QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
-        const QByteArray folder = root + '/' + QFile::encodeName(year_name);
-        DIR* dir = ::opendir(folder.constData());
-        if (!dir)
-            continue;
-        while (const dirent* entry = ::readdir(dir)) {
-            const char* name = entry->d_name;
-            const size_t length = std::strlen(name);
+        const Folder_listing listing = List_folder(
+            Diary_store(app_dir).App_dir() + year_name, Listing_detail::Full, [](const char* name) {
+                const std::size_t length = std::strlen(name);
+                return (length == 8 && Digits(name, 4)) || length == 11;
+            });
+        for (const Folder_entry& entry : listing.entries) {
+            const Name_class name = Classify_year_name(entry.name);
             int date = -1;
-            if (length == 8 && Digits(name, 4) && ::strcasecmp(name + 4, ".txt") == 0) {
-                const int month = Number(name, 2);
-                const int day = Number(name + 2, 2);
-                if (QDate(year, month, day).isValid())
-                    date = Date_number(year, month, day);
-            } else if (::strcasecmp(name, "keyword.txt") == 0) {
+            if (name.kind == Diary_name::Day_file && Is_diary_day(name.month, name.day))
+                date = Date_number(year, name.month, name.day);
+            else if (name.kind == Diary_name::Index)
                 date = 0;
-            }
             if (date < 0)
                 continue;
-            struct stat st {};
-            if (::fstatat(::dirfd(dir), name, &st, 0) != 0)
-                continue;
-            files.push_back(
-                {year_name + QLatin1Char('/') + QFile::decodeName(name), Sig_of(st), year, date});
+            files.push_back({year_name + QLatin1Char('/') + QFile::decodeName(entry.name),
+                             {entry.size, entry.mtime_ns, entry.inode},
+                             year,
+                             date});
         }
-        ::closedir(dir);
     }
     return files;
 }
@@ -170,7 +163,7 @@ QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* er
     For_each_line(bytes, [&](QByteArrayView line) {
         const QString text = cp932::Decode_text(line);
         const std::optional<Key_date> key = Key_date_of(text);
-        if (!key || key->year != year || !QDate(key->year, key->month, key->day).isValid())
+        if (!key || key->year != year || !Is_diary_day(key->month, key->day))
             return;
         Day_memo& memo = memos[Date_number(key->year, key->month, key->day)];
         memo.memory = memo.memory || (text.size() > 10 && text.at(10) == u'1');
@@ -363,6 +356,91 @@ QString Index_query(const QStringList& words)
 
 // ---- One connection to an index ----
 
+namespace {
+
+// A new, empty file of this user's alone (an empty file is a new database
+// to SQLite); a link or anything else at the name is not opened.
+bool Make_private_file(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fchmod(fd, 0600) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// An index found readable or writable by others (made by an earlier version
+// under a loose umask) is closed to them before it is used, with the files
+// SQLite keeps beside it; one that is not this user's own, or no regular
+// file, is not used.
+bool Make_private(const QString& path)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QByteArray name = QFile::encodeName(path + QLatin1String(suffix));
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0) {
+            if (*suffix && errno == ENOENT)
+                continue;
+            return false;
+        }
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+            return false;
+        if ((st.st_mode & 077) != 0 && ::chmod(name.constData(), 0600) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The cache folder, made 0700 with any parent that is missing; one of this
+// user's own that others may look into is closed to them.
+bool Private_cache_folder(const QString& folder)
+{
+    if (const Io_result made = Make_folders(folder);
+        !made.Ok() && made.step != Io_step::Sync_folder)
+        return false;
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_uid == ::getuid() && (st.st_mode & 077) != 0)
+        ::chmod(name.constData(), 0700);
+    return true;
+}
+
+// Removes what a build that was killed left behind ("<index>.<pid>.building"
+// and SQLite's files beside it): the diary's text, never used again. Done
+// when the index is opened and before each build. A build of a program
+// still running is left alone.
+void Remove_stale_builds(const QString& cache_folder, const QString& cache_path)
+{
+    const QByteArray prefix =
+        QFile::encodeName(cache_path.mid(cache_path.lastIndexOf(u'/') + 1)) + '.';
+    const Folder_listing listing =
+        List_folder(cache_folder, Listing_detail::Types, [&prefix](const char* name) {
+            return std::strncmp(name, prefix.constData(), size_t(prefix.size())) == 0;
+        });
+    for (const Folder_entry& entry : listing.entries) {
+        QByteArray rest = entry.name.mid(prefix.size());
+        for (const char* suffix : {"-journal", "-wal", "-shm"})
+            if (rest.endsWith(suffix))
+                rest.chop(qsizetype(std::strlen(suffix)));
+        if (!rest.endsWith(".building") || entry.type == Entry_type::Folder)
+            continue;
+        bool number = false;
+        const qint64 pid = rest.chopped(9).toLongLong(&number);
+        if (!number || pid <= 0)
+            continue;
+        if (pid != ::getpid() && (::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
+            continue;
+        ::unlink(QFile::encodeName(cache_folder + QLatin1Char('/') + QFile::decodeName(entry.name))
+                     .constData());
+    }
+}
+
+}  // namespace
+
 struct Fulltext_index::Db {
     sqlite3* handle = nullptr;
     int last_code = SQLITE_OK;
@@ -380,8 +458,14 @@ struct Fulltext_index::Db {
 
     bool Open(const QString& path, bool create)
     {
-        const int flags =
-            SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+        // The index holds the whole diary: it is the user's alone, whatever
+        // the umask. A new one is made 0600 before SQLite opens it, and
+        // SQLite gives its journal, -wal and -shm files the same mode.
+        if (!(create ? Make_private_file(path) : Make_private(path))) {
+            last_code = SQLITE_CANTOPEN;
+            return false;
+        }
+        const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
         last_code = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
         if (last_code != SQLITE_OK)
             return false;
@@ -779,26 +863,21 @@ Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search
 
 Fold_options Read_fold_options(const QString& app_dir)
 {
-    const QSettings file(Diary_store(app_dir).App_dir() + QStringLiteral("sorane-linux.ini"),
-                         QSettings::IniFormat);
+    const Own_settings own = Read_own_settings(app_dir).values;
     Fold_options options;
-    options.width = file.value(QStringLiteral("fulltext/width"), options.width).toBool();
-    options.letter_case = file.value(QStringLiteral("fulltext/case"), options.letter_case).toBool();
-    options.kana = file.value(QStringLiteral("fulltext/kana"), options.kana).toBool();
+    options.width = own.fulltext_width;
+    options.letter_case = own.fulltext_case;
+    options.kana = own.fulltext_kana;
     return options;
 }
 
 Io_result Write_fold_options(const QString& app_dir, const Fold_options& options)
 {
-    const QString path = Diary_store(app_dir).App_dir() + QStringLiteral("sorane-linux.ini");
-    QSettings file(path, QSettings::IniFormat);
-    file.setValue(QStringLiteral("fulltext/width"), options.width);
-    file.setValue(QStringLiteral("fulltext/case"), options.letter_case);
-    file.setValue(QStringLiteral("fulltext/kana"), options.kana);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        return Io_result::Failure(Io_step::Write, 0, path);
-    return Io_result::Success();
+    return Change_own_settings(app_dir, [&options](Own_settings& own) {
+        own.fulltext_width = options.width;
+        own.fulltext_case = options.letter_case;
+        own.fulltext_kana = options.kana;
+    });
 }
 
 QString Default_fulltext_cache_folder()
@@ -834,12 +913,13 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
                                      "索引を使わずに日記のファイルを直接検索しています。");
         return;
     }
-    if (cache_folder.isEmpty() || !QDir().mkpath(cache_folder)) {
+    if (cache_folder.isEmpty() || !Private_cache_folder(cache_folder)) {
         unavailable = QStringLiteral("キャッシュのフォルダーを作れないため、"
                                      "索引を使わずに日記のファイルを直接検索しています。");
         return;
     }
     cache_path = cache_folder + QLatin1Char('/') + Folder_key(app_dir) + QStringLiteral(".sqlite");
+    Remove_stale_builds(cache_folder, cache_path);
     if (!Open_existing())
         Start_build();
 }
@@ -880,6 +960,7 @@ void Fulltext_index::Start_build()
 {
     Stop_build();
     Drop_cache(last_trouble);
+    Remove_stale_builds(cache_folder, cache_path);
     cancel = false;
     finished = false;
     progress_done = 0;

@@ -1,6 +1,7 @@
 #include "store/exact_text.h"
 
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
@@ -11,7 +12,6 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
-#include <dirent.h>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,10 +145,9 @@ Io_result Keep_companion_aside(const QString& companion, const QDateTime& now)
 
 bool Is_kept_companion_name(const QString& file_name)
 {
-    static const QRegularExpression kept(
-        QStringLiteral("\\.utf8\\.kept-\\d{8}-\\d{6}(-\\d+)?\\.txt$"),
-        QRegularExpression::CaseInsensitiveOption);
-    return kept.match(file_name).hasMatch();
+    const QByteArray name = QFile::encodeName(file_name.mid(file_name.lastIndexOf(u'/') + 1));
+    return Classify_year_name(name).kind == Diary_name::Kept_companion ||
+           Classify_top_name(name).kind == Diary_name::Kept_companion;
 }
 
 std::optional<Exact_text> Read_companion_of(const QString& file_path)
@@ -225,23 +224,20 @@ Year_files Read_year_files(Diary_store& store, int year)
 {
     Year_files out;
     const QString folder = store.Year_folder(year);
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir) {
-        if (errno != ENOENT && errno != ENOTDIR) {
-            out.folder_exists = true;
-            out.folder_error = Io_result::Failure(Io_step::Read, errno, folder);
-            out.folder_error.path_is_folder = true;
-        }
+    Folder_listing listing = List_folder(folder);
+    out.folder_exists = listing.exists;
+    if (!listing.error.Ok()) {
+        out.folder_error = listing.error;
         return out;
     }
-    out.folder_exists = true;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name.contains(".utf8."))
+    if (!listing.exists)
+        return out;
+    out.names.reserve(qsizetype(listing.entries.size()));
+    for (Folder_entry& entry : listing.entries) {
+        if (entry.name.contains(".utf8."))
             out.has_companions = true;
-        out.names.insert(name);
+        out.names.insert(std::move(entry.name));
     }
-    ::closedir(dir);
     bool exists = false;
     out.index_error = Read_file_bytes(store.Keyword_file_path(year), out.index, exists);
     if (out.index_error.Ok())

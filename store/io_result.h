@@ -20,6 +20,7 @@ enum class Io_step {
     Not_a_file,          // a folder stands where a file should be
     Not_a_regular_file,  // a pipe, a device or a socket stands where a file should be
     Is_a_link,           // a symbolic link stands where a file is to be replaced
+    Link_not_read,       // a symbolic link stands where a file is to be read
     Too_large,           // a file far larger than any diary file: File_size_limit
     Encode,              // text that code page 932 cannot hold
 };

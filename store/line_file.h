@@ -8,11 +8,12 @@
 #include <QString>
 #include <functional>
 
-// The whole file. A missing file is no error: exists is false and bytes
-// empty. A folder at the path is Io_step::Not_a_file; a pipe, device or
-// socket Io_step::Not_a_regular_file (a link to a regular file is read);
-// a file over File_size_limit bytes Io_step::Too_large. On any failure
-// exists is true: something is at the path, and it must not be written over.
+// The whole file, read as Read_diary_file reads it (store/diary_files.h).
+// A missing file is no error: exists is false and bytes empty. A folder at
+// the path is Io_step::Not_a_file; a pipe, device or socket
+// Io_step::Not_a_regular_file; a symbolic link Io_step::Link_not_read; a
+// file over File_size_limit bytes Io_step::Too_large. On any failure exists
+// is true: something is at the path, and it must not be written over.
 Io_result Read_file_bytes(const QString& path, QByteArray& bytes, bool& exists);
 
 // The file's lines without their line ends. A line ends at LF, with or

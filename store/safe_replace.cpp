@@ -1,12 +1,13 @@
 #include "store/safe_replace.h"
 
+#include "store/diary_files.h"
+
 #include <QByteArray>
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
@@ -80,37 +81,30 @@ void Remove_leftovers(const QByteArray& folder)
         if (tidied.count(folder))
             return;
     }
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
+    const Folder_listing listing =
+        List_folder(QFile::decodeName(folder), Listing_detail::Types, [](const char* name) {
+            return std::strncmp(name, Temp_prefix, sizeof Temp_prefix - 1) == 0;
+        });
+    if (!listing.exists)
         return;
-    const int dir_fd = ::dirfd(dir);
-    const std::size_t prefix_length = sizeof Temp_prefix - 1;
-    bool clear = true;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, Temp_prefix, prefix_length) != 0)
-            continue;
-        struct stat st {};
-        if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            clear = false;
-            continue;
-        }
-        if (S_ISREG(st.st_mode)) {
-            const int fd =
-                ::openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    bool clear = listing.error.Ok();
+    for (const Folder_entry& entry : listing.entries) {
+        const QByteArray path = folder + '/' + entry.name;
+        if (entry.type == Entry_type::Regular) {
+            const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0) {
                 clear = false;
                 continue;
             }
             const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-            if (in_use || ::unlinkat(dir_fd, entry->d_name, 0) != 0)
+            if (in_use || ::unlink(path.constData()) != 0)
                 clear = false;
             ::close(fd);
-        } else if (S_ISLNK(st.st_mode)) {
-            if (::unlinkat(dir_fd, entry->d_name, 0) != 0)
+        } else if (entry.type == Entry_type::Link) {
+            if (::unlink(path.constData()) != 0)
                 clear = false;
         }
     }
-    ::closedir(dir);
     if (clear) {
         const std::lock_guard<std::mutex> guard(tidied_lock);
         tidied.insert(folder);
@@ -257,6 +251,23 @@ Io_result Make_folder(const QString& path)
     if (const int error = Fsync_folder(Folder_of(name)))
         return Io_result::Folder_failure(Io_step::Sync_folder, error, path);
     return Io_result::Success();
+}
+
+Io_result Make_folders(const QString& path)
+{
+    QByteArray name = QFile::encodeName(path);
+    while (name.size() > 1 && name.endsWith('/'))
+        name.chop(1);
+    struct stat st {};
+    if (name.isEmpty() || ::stat(name.constData(), &st) == 0)
+        return Make_folder(path);
+    const QByteArray parent = Folder_of(name);
+    if (parent != name && parent != ".") {
+        if (const Io_result r = Make_folders(QFile::decodeName(parent));
+            !r.Ok() && r.step != Io_step::Sync_folder)
+            return r;
+    }
+    return Make_folder(path);
 }
 
 Io_result Sync_folder(const QString& folder)

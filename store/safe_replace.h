@@ -35,6 +35,16 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes);
 // Every failure is marked as one of a folder (Io_result::path_is_folder).
 Io_result Make_folder(const QString& path);
 
+// Make_folder for the folder and each of its missing parents, so that every
+// folder made is 0700; folders already there are left as they are.
+Io_result Make_folders(const QString& path);
+// The same, true when the folder is there afterwards.
+inline bool Make_private_folders(const QString& path)
+{
+    const Io_result r = Make_folders(path);
+    return r.Ok() || r.step == Io_step::Sync_folder;
+}
+
 // Makes the entries of a folder (a rename, a removal) durable.
 Io_result Sync_folder(const QString& folder);
 

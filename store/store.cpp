@@ -1,6 +1,7 @@
 #include "store/store.h"
 
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -319,20 +319,9 @@ Io_result Diary_store::Create_year_index(int year, const QString& key)
 
 bool Is_other_version_of(const QString& file_name, const QString& day_stem)
 {
-    if (file_name.size() <= day_stem.size() + 4 ||
-        !file_name.startsWith(day_stem, Qt::CaseInsensitive) ||
-        !file_name.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive))
-        return false;
-    // "1209.conflict-…", "1209.sync-conflict-…", "1209 (…)": the day's name
-    // with something after it; "12091.txt" or "1209.txt.txt" are not.
-    const QChar next = file_name.at(day_stem.size());
-    const QString rest = file_name.mid(day_stem.size());
-    if (next == QLatin1Char(' '))
-        return rest.startsWith(QStringLiteral(" ("));
-    return rest.startsWith(QStringLiteral(".conflict-"), Qt::CaseInsensitive) ||
-           rest.startsWith(QStringLiteral(".sync-conflict-"), Qt::CaseInsensitive) ||
-           (rest.startsWith(QStringLiteral(".utf8.kept-"), Qt::CaseInsensitive) &&
-            Is_kept_companion_name(file_name));
+    const Name_class name = Classify_year_name(QFile::encodeName(file_name));
+    return Is_other_version(name.kind) &&
+           QString::fromLatin1(name.stem).compare(day_stem, Qt::CaseInsensitive) == 0;
 }
 
 QString Diary_store::New_conflict_copy_path(int year, int month, int day,
@@ -366,19 +355,15 @@ QStringList Diary_store::Other_versions(int year, int month, int day)
         struct timespec now {};
         ::clock_gettime(CLOCK_REALTIME, &now);
         versions = {folder, changed_ns, qint64(now.tv_sec) * 1000000000 + now.tv_nsec, {}};
-        if (DIR* dir = ::opendir(encoded.constData())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                const char* n = entry->d_name;
-                // Only names that begin with four digits and go on are decoded.
-                if (!(std::isdigit(uchar(n[0])) && std::isdigit(uchar(n[1])) &&
-                      std::isdigit(uchar(n[2])) && std::isdigit(uchar(n[3]))) ||
-                    (n[4] != '.' && n[4] != ' '))
-                    continue;
-                const QString name = QFile::decodeName(n);
-                if (Is_other_version_of(name, name.left(4)))
-                    versions.names.append(name);
-            }
-            ::closedir(dir);
+        const Folder_listing listing =
+            List_folder(folder, Listing_detail::Types, [](const char* n) {
+                // Only names that begin with four digits and go on are looked at.
+                return std::isdigit(uchar(n[0])) && std::isdigit(uchar(n[1])) &&
+                       std::isdigit(uchar(n[2])) && std::isdigit(uchar(n[3])) && n[4] != 0;
+            });
+        for (const Folder_entry& entry : listing.entries) {
+            if (Is_other_version(Classify_year_name(entry.name).kind))
+                versions.names.append(QFile::decodeName(entry.name));
         }
         versions.names.sort();
     }

@@ -37,6 +37,7 @@ const char* Step_name(Io_step step)
     case Io_step::Not_a_file: return "Not_a_file";
     case Io_step::Not_a_regular_file: return "Not_a_regular_file";
     case Io_step::Is_a_link: return "Is_a_link";
+    case Io_step::Link_not_read: return "Link_not_read";
     case Io_step::Too_large: return "Too_large";
     case Io_step::Encode: return "Encode";
     }

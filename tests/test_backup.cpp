@@ -80,7 +80,12 @@ class Test_backup : public QObject {
     std::unique_ptr<Temp_folder> app;
     std::unique_ptr<Temp_folder> place;  // holds the backup folder
     QString backups;
-    QMap<QString, Stored> diary;  // what a backup must hold
+    QMap<QString, Stored> diary;
+    // This diary's own folder among the backups.
+    QString Ours() const
+    {
+        return Diary_backup_folder(backups, app->Path());
+    }  // what a backup must hold
     std::atomic<bool> no_cancel{false};
 
 private slots:
@@ -105,6 +110,16 @@ private slots:
             {"2025/1207.utf8.new.txt", "0a c3 a9"},
             {"2025/1207.utf8.kept-20261207-080000.txt", "0a c3 a9"},
             {"tomorrow.utf8.txt", "0a f0 9f 98 80"},
+            // Other versions of a day, which may hold the only copy of a
+            // text: this program's conflict copies and the sync tools'.
+            {"2025/1207.conflict-20261207-080000.txt", "82 a0 0d 0a"},
+            {"2025/1207.sync-conflict-20261207-101010-ABCDEFG.txt", "82 a2 0d 0a"},
+            {"2025/1207 (Taro's conflicted copy 2026-12-07).txt", "82 a4 0d 0a"},
+            {"2025/1207_conflict-20261207-101010.txt", "82 a6 0d 0a"},
+            {"2025/keyword (1).txt", "32 30 32 35 2f 31 32 2f 30 37 31 0d 0a"},
+            {"tomorrow.sync-conflict-20261207-101010-ABCDEFG.txt", "82 a8 0d 0a"},
+            // What could not be saved when the program ended.
+            {"sorane-rescue-20261207-213015.txt", "e6 97 a5"},
         };
         qint64 mtime = 1700000000;
         for (const auto& f : files) {
@@ -112,10 +127,10 @@ private slots:
             diary.insert(f.path, {Hex(f.hex), mtime});
             mtime += 86401;
         }
-        // Not the diary's: rescue, temporary and foreign files, a history
-        // folder, a folder not named by a year, a link to a day.
+        // Not the diary's: temporary and foreign files, a history folder, a
+        // folder not named by a year, a link to a day.
         for (const char* other :
-             {"sorane-rescue-20261207-213015.txt", ".sorane-tmp-Ab12Cd", "history/2026/1207.txt",
+             {".sorane-tmp-Ab12Cd", "history/2026/1207.txt",
               "history/2026/1207/20261207-213015.txt", "history/2026/1207/20261207-213015.rec",
               "notes/1207.txt", "12345/1207.txt", "2026/.sorane-tmp-x", "2026/memo.txt",
               "2026/12070.txt", "2026/1207.utf8.old.txt", "notes.utf8.txt"})
@@ -131,9 +146,9 @@ private slots:
         const Backup_outcome outcome = Write_backup(app->Path(), backups, Today, no_cancel,
                                                     [&](int p) { percents.append(p); });
         QVERIFY(outcome.Ok());
-        QCOMPARE(outcome.path, backups + "sorane-20261209.zip");
+        QCOMPARE(outcome.path, Ours() + "sorane-20261209.zip");
         QCOMPARE(outcome.files, diary.size());
-        QCOMPARE(Entries(backups), QStringList{"sorane-20261209.zip"});
+        QCOMPARE(Entries(Ours()), QStringList{"sorane-20261209.zip"});
         QCOMPARE(Mode_of(outcome.path) & 0777, 0600);
         QVERIFY(!percents.isEmpty());
         QCOMPARE(percents.last(), 100);
@@ -156,13 +171,13 @@ private slots:
         // A second backup the same day takes the next name; the first stays
         // until the day is over.
         const Backup_outcome second = Write_backup(app->Path(), backups, Today, no_cancel);
-        QCOMPARE(second.path, backups + "sorane-20261209-2.zip");
-        QCOMPARE(Entries(backups), QStringList({"sorane-20261209-2.zip", "sorane-20261209.zip"}));
+        QCOMPARE(second.path, Ours() + "sorane-20261209-2.zip");
+        QCOMPARE(Entries(Ours()), QStringList({"sorane-20261209-2.zip", "sorane-20261209.zip"}));
     }
 
     void Rotation_over_a_year_of_daily_starts()
     {
-        QVERIFY(QDir().mkpath(backups));
+        QVERIFY(QDir().mkpath(Ours()));
         const QStringList foreign = {"notes.txt",
                                      "sorane-2026.zip",
                                      "sorane-20260101-1.zip",
@@ -171,18 +186,18 @@ private slots:
                                      "Sorane-20260101.zip",
                                      "sorane-20260101-02.zip"};
         for (const QString& name : foreign)
-            QVERIFY(Write_bytes(backups + name, "keep"));
+            QVERIFY(Write_bytes(Ours() + name, "keep"));
         for (QDate day(2026, 1, 1); day <= QDate(2026, 12, 31); day = day.addDays(1)) {
             if (day.month() == 6)  // a month away from the diary
                 continue;
             QVERIFY(Write_backup(app->Path(), backups, day, no_cancel).Ok());
-            QStringList ours = Entries(backups);
+            QStringList ours = Entries(Ours());
             for (const QString& name : foreign)
                 QVERIFY2(ours.removeOne(name), qPrintable(name));
             QVERIFY(ours.contains(Backup_file_name({day, 1})));
             QVERIFY(ours.size() <= 7 + 4 + 12);
         }
-        QStringList ours = Entries(backups);
+        QStringList ours = Entries(Ours());
         for (const QString& name : foreign)
             ours.removeOne(name);
         QSet<QDate> dates;
@@ -239,7 +254,7 @@ private slots:
         QVERIFY(QFile::setPermissions(backups, QFile::ReadOwner | QFile::ExeOwner));
         const Backup_outcome outcome = Write_backup(app->Path(), backups, Today, no_cancel);
         QCOMPARE(outcome.error.error_number, EACCES);
-        QCOMPARE(outcome.error.path, backups);
+        QCOMPARE(outcome.error.path, Ours());
         QVERIFY(outcome.error.path_is_folder);
         QCOMPARE(Entries(backups), QStringList());
     }
@@ -256,14 +271,37 @@ private slots:
         const Backup_outcome outcome = Write_backup(app->Path(), backups, Today, no_cancel);
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &old) == 0);
         QCOMPARE(outcome.error.error_number, EFBIG);
-        QCOMPARE(Entries(backups), QStringList());
+        QCOMPARE(Entries(Ours()), QStringList());
 
         // A cancel halfway leaves nothing either.
         std::atomic<bool> cancel{false};
         const Backup_outcome cancelled =
             Write_backup(app->Path(), backups, Today, cancel, [&](int) { cancel = true; });
         QVERIFY(cancelled.cancelled && cancelled.path.isEmpty());
-        QCOMPARE(Entries(backups), QStringList());
+        QCOMPARE(Entries(Ours()), QStringList());
+    }
+
+    void Two_diaries_sharing_a_folder_never_touch_each_others_backups()
+    {
+        Temp_folder other;
+        QVERIFY(QDir().mkpath(other.File("2026")));
+        QVERIFY(Write_bytes(other.File("2026/0101.txt"), Hex("82 a0 0d 0a")));
+        QVERIFY(QDir().mkpath(backups));
+        // A backup made before backups had a folder per diary stays.
+        QVERIFY(Write_bytes(backups + "sorane-20250101.zip", "old"));
+        const Backup_outcome first =
+            Write_backup(other.Path(), backups, QDate(2026, 1, 1), no_cancel);
+        QVERIFY(first.Ok());
+        for (QDate day(2026, 1, 2); day <= QDate(2026, 4, 30); day = day.addDays(1))
+            QVERIFY(Write_backup(app->Path(), backups, day, no_cancel).Ok());
+        QVERIFY(QFileInfo::exists(first.path));
+        QCOMPARE(Read_archive(first.path).value("2026/0101.txt").bytes, Hex("82 a0 0d 0a"));
+        QCOMPARE(Read_bytes(backups + "sorane-20250101.zip"), QByteArray("old"));
+        QCOMPARE(Entries(backups).size(), 3);
+        QVERIFY(Diary_backup_folder(backups, other.Path()) != Ours());
+        // The same folder reached through a link has the same backups.
+        QVERIFY(QFile::link(app->Path(), place->File("linked")));
+        QCOMPARE(Diary_backup_folder(backups, place->File("linked")), Ours());
     }
 
     void Settings_live_in_the_programs_own_file()

@@ -60,7 +60,7 @@ private slots:
                 fake->Expect_box(
                     QStringLiteral(
                         "バックアップを作成しました。\nファイル: %1sorane-20261207-2.zip")
-                        .arg(backups),
+                        .arg(Diary_backup_folder(backups, folder->Path())),
                     App_title, Platform::Icon::Information, Platform::Buttons::Ok,
                     Platform::Answer::Ok);
                 again->backup->Menu_backup->trigger();
@@ -71,7 +71,8 @@ private slots:
             End(*again);
         }
         // The day after, the 7th is its newest backup.
-        QCOMPARE(Entries(backups), QStringList({"sorane-20261207-2.zip", "sorane-20261208.zip"}));
+        QCOMPARE(Entries(Diary_backup_folder(backups, folder->Path())),
+                 QStringList({"sorane-20261207-2.zip", "sorane-20261208.zip"}));
     }
 
     void A_failure_is_told_once_and_the_diary_stays()
@@ -138,7 +139,7 @@ private slots:
         QVERIFY(!form->backup->Progress_label->isVisible());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         // Either nothing, or a whole archive the worker finished in time.
-        const QStringList left = Entries(backups);
+        const QStringList left = Entries(Diary_backup_folder(backups, folder->Path()));
         QVERIFY2(left.isEmpty() || left == QStringList{"sorane-20261207.zip"},
                  qPrintable(left.join(' ')));
     }

@@ -16,6 +16,8 @@
 #include <QTextStream>
 #include <QtTest>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -200,6 +202,76 @@ private slots:
         QCOMPARE(Dates_of(one_year),
                  Dates_of(Scan_diary(diary->Path(), {QStringLiteral("の"), 2025, 2025, true},
                                      Fold_options{})));
+    }
+
+    void A_linked_day_is_named_and_30_February_is_found()
+    {
+        // A day of the date bars' that the calendar lacks, and a day file
+        // that is a link to somebody else's file.
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        QVERIFY(Write_bytes(store->Year_folder(2026) + "/0230.txt", Hex("93 e7 0d 0a")));  // 鍋
+        QVERIFY(Write_bytes(diary->File("secret"), Hex("93 e7 94 e9 96 a7 0d 0a")));  // 鍋秘密
+        QVERIFY(QFile::link(diary->File("secret"), store->Year_folder(2026) + "/0301.txt"));
+        for (const bool scan : {false, true}) {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            const Fulltext_search search{QStringLiteral("鍋"), 0, 9999, false};
+            const Fulltext_result result =
+                scan ? Scan_diary(diary->Path(), search, Fold_options{}) : index.Search(search);
+            QVERIFY2(scan || !result.scanned, qPrintable(result.index_trouble));
+            QCOMPARE(Dates_of(result), QStringList{QStringLiteral("20260230 0 ")});
+            if (!scan)
+                continue;
+            QCOMPARE(result.unreadable, 1);
+            QCOMPARE(result.first_unreadable.step, Io_step::Link_not_read);
+            QCOMPARE(result.first_unreadable.path, store->Year_folder(2026) + "/0301.txt");
+        }
+    }
+
+    void The_cache_is_the_users_alone_and_no_build_is_left_behind()
+    {
+        Write_day(*store, QDate(2026, 12, 1), QStringLiteral("鍋"));
+        const mode_t old_mask = ::umask(022);
+        const auto restore = qScopeGuard([old_mask] { ::umask(old_mask); });
+        const QString folder = cache->File("made/sorane");
+        const auto all_private = [this, &folder] {
+            QStringList loose;
+            for (const QString& name : Entries(folder))
+                if ((Mode_of(folder + '/' + name) & 0777) != 0600)
+                    loose << name;
+            if ((Mode_of(folder) & 0777) != 0700 || (Mode_of(cache->File("made")) & 0777) != 0700)
+                loose << folder;
+            return loose;
+        };
+        QString path;
+        {
+            Fulltext_index index(diary->Path(), folder, Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            QCOMPARE(Dates_of(index.Search({QStringLiteral("鍋"), 0, 9999, false})).size(), 1);
+            path = index.Cache_path();
+            QVERIFY(QFileInfo::exists(path));
+            QCOMPARE(all_private(), QStringList());
+        }
+        // A cache an earlier version left open to others is closed to them.
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        // What a killed build left (a process that is gone), and the build
+        // of a program still running.
+        const QString dead = path + ".2147483646.building";
+        const QString live = path + QStringLiteral(".%1.building").arg(::getppid());
+        for (const QString& file : {dead, dead + "-journal", live})
+            QVERIFY(Write_bytes(file, "鍋"));
+        {
+            Fulltext_index index(diary->Path(), folder, Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            QCOMPARE(Dates_of(index.Search({QStringLiteral("鍋"), 0, 9999, false})).size(), 1);
+            QCOMPARE(Mode_of(path) & 0777, 0600);
+            QCOMPARE(Mode_of(folder) & 0777, 0700);
+        }
+        QVERIFY(!QFileInfo::exists(dead) && !QFileInfo::exists(dead + "-journal"));
+        QVERIFY(QFileInfo::exists(live));
+        QVERIFY(QFile::remove(live));
+        QCOMPARE(all_private(), QStringList());
     }
 
     void A_day_saved_changed_or_deleted_shows_in_the_next_search()

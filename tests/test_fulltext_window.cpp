@@ -122,6 +122,21 @@ private slots:
         QTRY_COMPARE(window->Count->text(), QStringLiteral("見つかりませんでした"));
     }
 
+    void Thirty_February_is_listed_without_a_weekday_and_recalled()
+    {
+        // The date bars allow the day; the calendar has no weekday for it.
+        QVERIFY(Write_bytes(folder->File("2026/0230.txt"), Hex("93 e7 0d 0a")));  // 鍋
+        window->Words->setText(QStringLiteral("鍋"));
+        QTest::keyClick(window->Words, Qt::Key_Return);
+        QTRY_COMPARE(Rows(window->Results).value(0),
+                     QStringLiteral("2026/12/09 (水)|★|夕食|夜は寄せ鍋にした。"));
+        QCOMPARE(Rows(window->Results).value(1), QStringLiteral("2026/02/30|||鍋"));
+        window->Results->setFocus();
+        window->Results->selectRow(1);
+        QTest::keyClick(window->Results, Qt::Key_Return);
+        QCOMPARE(shown, QStringList{QStringLiteral("2026/2/30")});
+    }
+
     void Enter_recalls_the_chosen_day_into_the_reference_panel()
     {
         window->Words->setText(QStringLiteral("鍋"));

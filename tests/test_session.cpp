@@ -415,6 +415,23 @@ private slots:
         QCOMPARE(QFile::exists(At(".sorane-handover")), record.startsWith("2026/12/06"));
     }
 
+    void A_pipe_or_link_as_the_hand_over_record_is_not_read()
+    {
+        // The start of a day already begun reads the record: a pipe there
+        // would wait for a writer for ever, a link would be followed.
+        QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "100", "200", "7020", "9510", "nomal", "3",
+                                                   "2025/03/07", "2026/12/07", "sumi"})));
+        QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
+        QVERIFY(Write_bytes(At("elsewhere"), "2026/12/07 move\r\n"));
+        QVERIFY(::mkfifo(QFile::encodeName(At(".sorane-handover")).constData(), 0600) == 0);
+        Start();
+        QVERIFY(QFile::exists(At("tomorrow.txt")));
+        QVERIFY(QFile::remove(At(".sorane-handover")));
+        QVERIFY(QFile::link(At("elsewhere"), At(".sorane-handover")));
+        Start();
+        QVERIFY(QFile::exists(At("tomorrow.txt")));  // the linked plan is not carried out
+    }
+
     void A_new_day_leaves_no_record_behind()
     {
         QVERIFY(Write_bytes(At("sorane.ini"), Last_ini));
@@ -520,7 +537,8 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         const QStringList copies{"1207 (conflicted copy 2026-12-07).txt", "1207 (1).txt",
                                  "1207.conflict-20261206-080000.txt",
-                                 "1207.sync-conflict-20261207-101010-ABCDEFG.txt"};
+                                 "1207.sync-conflict-20261207-101010-ABCDEFG.txt",
+                                 "1207_conflict-20261207-101010.txt"};
         for (const QString& name : copies + QStringList{"12071.txt", "keyword (1).txt"})
             QVERIFY(Write_bytes(At("2026/" + name), Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a")));
         Start();

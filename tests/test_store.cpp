@@ -580,17 +580,19 @@ private slots:
         for (const QString& path : {day, index, message, store->Settings_path()})
             QVERIFY2(is_fifo(path), qPrintable(path));
 
-        // A link to a device that never ends: refused, not read into memory.
+        // A link to a device that never ends, or to a file elsewhere (some
+        // other user's secret): neither followed nor written over.
         const QString linked = store->Day_file_path(2026, 12, 8);
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), linked));
-        QCOMPARE(store->Read_text_file(linked).result.step, Io_step::Not_a_regular_file);
+        QCOMPARE(store->Read_text_file(linked).result.step, Io_step::Link_not_read);
         QCOMPARE(store->Write_text_file(linked, QStringLiteral("A")).step, Io_step::Is_a_link);
-        // A link to a regular file is read as before.
         const QString target = folder->File("elsewhere.txt");
         QVERIFY(Write_bytes(target, Hex("82 a0 0d 0a")));
         const QString link = store->Day_file_path(2026, 12, 9);
         QVERIFY(QFile::link(target, link));
-        QCOMPARE(store->Read_text_file(link).text, QStringLiteral("あ"));
+        const Text_read through_link = store->Read_text_file(link);
+        QCOMPARE(through_link.result.step, Io_step::Link_not_read);
+        QVERIFY(through_link.text.isEmpty() && through_link.bytes.isEmpty());
 
         // A regular file over the limit (sparse: no disk used) is not read.
         const QString huge = store->Day_file_path(2026, 12, 10);

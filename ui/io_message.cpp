@@ -45,6 +45,8 @@ QString Step_reason(Io_step step)
             "ファイルの場所に、ふつうのファイルではないもの（名前付きパイプやデバイス）があります。");
     case Io_step::Is_a_link:
         return QStringLiteral("ファイルの場所にリンクがあります。リンクは置き換えません。");
+    case Io_step::Link_not_read:
+        return QStringLiteral("ファイルの場所にリンクがあります。リンクの先は読みません。");
     case Io_step::Too_large:
         return QStringLiteral("ファイルが大きすぎます（%1MBを超えています）。")
             .arg(File_size_limit / (1024 * 1024));
@@ -75,6 +77,7 @@ QString Io_reason(const Io_result& result)
     case Io_step::Not_a_file:
     case Io_step::Not_a_regular_file:
     case Io_step::Is_a_link:
+    case Io_step::Link_not_read:
     case Io_step::Too_large:
     case Io_step::Encode: return Step_reason(result.step);
     default: break;

@@ -11,6 +11,9 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font)
 {
@@ -70,26 +73,37 @@ QString Print_to(QTextDocument& document, QPrinter& printer)
 {
     const QString pdf =
         printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    bool made = false;
     if (!pdf.isEmpty()) {
         // The PDF writer gives no reason when it cannot open its file: find
-        // it here, in words the user can act on.
-        QFile probe(pdf);
-        const bool existed = probe.exists();
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
+        // it here, in words the user can act on. The file holds the diary's
+        // text, so it is the user's alone (0600) before a byte goes into it:
+        // the writer truncates the file and keeps its mode.
+        const QByteArray name = QFile::encodeName(pdf);
+        struct stat before {};
+        const bool existed = ::stat(name.constData(), &before) == 0;
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (fd < 0)
             return QStringLiteral("PDF ファイルを書き込めませんでした。\n%1\n"
                                   "書き込めるフォルダーと名前を選んで、もう一度印刷してください。")
                 .arg(QDir::toNativeSeparators(pdf));
-        probe.close();
-        if (!existed)
-            probe.remove();
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
+            ::fchmod(fd, 0600);
+        ::close(fd);
+        made = !existed;
     }
     document.print(&printer);
-    if (printer.printerState() == QPrinter::Error || (!pdf.isEmpty() && QFileInfo(pdf).size() == 0))
+    if (printer.printerState() == QPrinter::Error ||
+        (!pdf.isEmpty() && QFileInfo(pdf).size() == 0)) {
+        if (made)
+            QFile::remove(pdf);
         return pdf.isEmpty()
                    ? QStringLiteral("印刷できませんでした。\n"
                                     "プリンターの電源と設定を確かめて、もう一度印刷してください。")
                    : QStringLiteral("PDF ファイルを書き込めませんでした。\n%1\n"
                                     "ディスクの空きを確かめて、もう一度印刷してください。")
                          .arg(QDir::toNativeSeparators(pdf));
+    }
     return QString();
 }
