@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(
             menus,
             QStringList(
-                {"Menu_file=ﾌｧｲﾙ[Menu_rireki=この日の履歴,Menu_export=エクスポート…,Menu_import=インポート…,Menu_insatsu=印刷…,Menu_backup=バックアップを作成,=,Menu_end=終了]",
+                {"Menu_file=ﾌｧｲﾙ[Menu_save=保存,Menu_rireki=この日の履歴,Menu_export=エクスポート…,Menu_import=インポート…,Menu_insatsu=印刷…,Menu_backup=バックアップを作成,=,Menu_end=終了]",
                  "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ,Menu_zenbun=全文検索,"
                  "Menu_hyakunen=この日の百年]",
                  "Menu_idou=移動[Menu_today=今日,Menu_prev_day=前の日,"
