@@ -844,6 +844,27 @@ private slots:
                  App_title + QStringLiteral("　（この日の別の版：%1）").arg(copy));
     }
 
+    void Ctrl_S_saves_the_day_now_with_the_question_of_leaving_it()
+    {
+        auto form = Start();
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        Write_diary_entry(*form);
+        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(form->session.Diary_date(), (Panel_date{2026, 12, 7}));
+        // Changed elsewhere meanwhile: asked as a move would ask; going back
+        // writes nothing.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
+        form->Text2->insertPlainText(QStringLiteral("。"));
+        fake->Expect_box(
+            Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt")),
+            App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::Cancel);
+        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
+        QVERIFY(form->Text2->toPlainText().endsWith(QStringLiteral("。")));
+    }
+
     void An_unedited_day_changed_on_disk_is_shown_fresh_when_the_window_is_active_again()
     {
         QVERIFY(QDir().mkpath(At("2025")));
