@@ -18,7 +18,8 @@
 // type <text|memo|tomorrow|question>: start with the recovery record kept,
 //   type Typed_text into today's text (text), Typed_memo into the memo with
 //   思い出 ticked (memo), or Typed_message into 明日へ (tomorrow), key by
-//   key; question: type the text, let another program rewrite today's file,
+//   key; composed: Typed_composed committed by an input method into the
+//   text, and the next word left composing; question: type the text, let another program rewrite today's file,
 //   and step to the next day, whose save asks. Then "TYPED" (or "QUESTION")
 //   is printed at once, and the program waits, window or question open,
 //   until it is killed.
@@ -53,6 +54,7 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -79,6 +81,7 @@ void Flush_output();
 const QString Typed_text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
 const QString Typed_memo = QStringLiteral("誕生日🎂");
 const QString Typed_message = QStringLiteral("明日のわたしへ🎂\n元気で");
+const QString Typed_composed = QStringLiteral("今日😀");
 
 // Says so at once, and waits to be killed with whatever is open.
 [[noreturn]] void Wait_for_the_kill(const QString& line)
@@ -376,6 +379,16 @@ int main(int argc, char* argv[])
         if (part == QLatin1String("memo")) {
             Type_keys(form.Text6, Typed_memo);
             form.Check1->click();
+        } else if (part == QLatin1String("composed")) {
+            // A word composed and committed by the input method, then the
+            // next one still being composed when the kill comes.
+            QInputMethodEvent composing(QStringLiteral("きょう"), {});
+            QCoreApplication::sendEvent(form.Text2, &composing);
+            QInputMethodEvent commit;
+            commit.setCommitString(Typed_composed);
+            QCoreApplication::sendEvent(form.Text2, &commit);
+            QInputMethodEvent next(QStringLiteral("あした"), {});
+            QCoreApplication::sendEvent(form.Text2, &next);
         } else {
             Type_keys(form.Text2, Typed_text);
         }

@@ -138,6 +138,17 @@ private slots:
         QCOMPARE(Record_names(), QStringList());
     }
 
+    void A_composed_word_is_kept_once_committed()
+    {
+        QCOMPARE(Type_and_kill(QStringLiteral("composed")), QStringLiteral("TYPED"));
+        QVERIFY(!Offer(Recover(QStringLiteral("yes"))).isEmpty());
+        // 今日😀; the word still composing (あした) was never typed.
+        QCOMPARE(Read_bytes(folder->File(QStringLiteral("2026/1207.txt"))),
+                 Hex("8d a1 93 fa 3f 0d 0a"));
+        QCOMPARE(Read_bytes(folder->File(QStringLiteral("2026/1207.utf8.txt"))),
+                 QStringLiteral("\n今日😀").toUtf8());
+    }
+
     void A_kill_while_a_save_asks()
     {
         QCOMPARE(Type_and_kill(QStringLiteral("question")), QStringLiteral("QUESTION"));
