@@ -62,10 +62,14 @@ QString Recovery_question(const Recovery_record& record)
                     .arg(extras.isEmpty()
                              ? QString()
                              : QStringLiteral("（%1）").arg(extras.join(QStringLiteral("・"))));
-        text += First_lines(record.day.text);
+        text += record.day.text.isEmpty() ? QStringLiteral("　（本文なし）\n")
+                                          : First_lines(record.day.text);
     }
+    // An emptied message: putting it back withdraws the one in the files.
     if (record.message)
-        text += QStringLiteral("明日へのメッセージ：\n") + First_lines(*record.message);
+        text += QStringLiteral("明日へのメッセージ：\n") +
+                (record.message->isEmpty() ? QStringLiteral("　（空にしたメッセージ）\n")
+                                           : First_lines(*record.message));
     return text +
            QStringLiteral("\n「はい」：日記に戻して保存します。それまでの日記は履歴に残ります。\n"
                           "「いいえ」：戻さずに、ファイルに書き出します。\n"

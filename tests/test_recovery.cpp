@@ -124,7 +124,8 @@ private slots:
     {
         QCOMPARE(Type_and_kill(QStringLiteral("memo")), QStringLiteral("TYPED"));
         QVERIFY(Offer(Recover(QStringLiteral("yes")))
-                    .contains(QStringLiteral("2026年12月7日の日記（思い出・メモ「誕生日🎂」）")));
+                    .contains(QStringLiteral(
+                        "2026年12月7日の日記（思い出・メモ「誕生日🎂」）： | 　（本文なし） | ")));
         QCOMPARE(Read_bytes(folder->File(QStringLiteral("2026/keyword.txt"))), Memo_record);
         QCOMPARE(Read_bytes(folder->File(QStringLiteral("2026/1207.utf8.txt"))),
                  QStringLiteral("誕生日🎂\n").toUtf8());
