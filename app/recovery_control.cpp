@@ -79,7 +79,11 @@ QString Recovery_question(const Recovery_record& record)
 
 Recovery_control::Recovery_control(Main_form& main_form, const QString& folder)
     : form(main_form), files(main_form.session.App_dir(), main_form.session.Time().Now(), folder),
-      writer(files.Own_path())
+      writer(files.Own_path(), [this](const Io_result& result) {
+          // Queued to this object: dropped once it is gone.
+          QMetaObject::invokeMethod(
+              this, [this, result] { Written(result); }, Qt::QueuedConnection);
+      })
 {
     timer = new QTimer(this);
     timer->setSingleShot(true);
@@ -179,15 +183,22 @@ void Recovery_control::Record_now()
     record.written = form.session.Time().Now();
     writer.Post_write(Recovery_bytes(record));
     on_disk = true;
-    // The outcome of the write before: told once a run, since a full disk
-    // would otherwise ask after every pause in the typing.
-    const Io_result last = writer.Last_result();
-    if (!last.Ok() && last.step != Io_step::Sync_folder && !failure_told) {
-        failure_told = true;
-        Show_failure(form.platform,
-                     QStringLiteral("書きかけの日記を、復元用の記録に書けませんでした。"), last,
-                     QStringLiteral("日記は、いつものように保存できます。"));
-    }
+}
+
+void Recovery_control::Written(const Io_result& result)
+{
+    // Told once a run: a full disk would otherwise ask after every pause in
+    // the typing. The next write tries again.
+    if (result.Ok() || result.step == Io_step::Sync_folder)
+        return;
+    // A failed write leaves whatever was there: the next change writes anew.
+    last_posted.reset();
+    if (failure_told)
+        return;
+    failure_told = true;
+    Show_failure(form.platform,
+                 QStringLiteral("書きかけの日記を、復元用の記録に書けませんでした。"), result,
+                 QStringLiteral("日記は、いつものように保存できます。"));
 }
 
 Recovery_record Recovery_control::Not_on_disk(const Recovery_record& record)

@@ -43,6 +43,8 @@ protected:
 
 private:
     void Changed();
+    // The outcome of a write, on the window's thread.
+    void Written(const Io_result& result);
     Recovery_record Current() const;
     void Offer(const QString& path);
     bool Put_back(const Recovery_record& record);

@@ -138,7 +138,8 @@ Io_result Recovery_files::Remove(const QString& path)
 
 // ---- The writer
 
-Recovery_writer::Recovery_writer(QString record_path) : path(std::move(record_path))
+Recovery_writer::Recovery_writer(QString record_path, std::function<void(const Io_result&)> done)
+    : path(std::move(record_path)), on_done(std::move(done))
 {
     thread = std::thread([this] { Run(); });
 }
@@ -202,6 +203,8 @@ void Recovery_writer::Run()
         lock.unlock();
         const Io_result result =
             doing == Job::Write ? Recovery_files::Write(path, bytes) : Recovery_files::Remove(path);
+        if (on_done)
+            on_done(result);
         lock.lock();
         last = result;
         busy = false;

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -70,7 +71,9 @@ private:
 // write still waiting is replaced by the next one.
 class Recovery_writer {
 public:
-    explicit Recovery_writer(QString record_path);
+    // done, when given, hears the outcome of each write or removal, on the
+    // writer's thread.
+    explicit Recovery_writer(QString record_path, std::function<void(const Io_result&)> done = {});
     // Carries out what was posted last, then ends the thread.
     ~Recovery_writer();
     Recovery_writer(const Recovery_writer&) = delete;
@@ -88,6 +91,7 @@ private:
     void Run();
 
     QString path;
+    std::function<void(const Io_result&)> on_done;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;

@@ -137,6 +137,8 @@ public:
     bool hold_question = false;
     // type tomorrow: 明日へ stays open, its message typed, until the kill.
     bool hold_tomorrow = false;
+    // The typing modes: each box is printed at once, before the kill.
+    bool flush_boxes = false;
     int failure_boxes = 0;
     bool hand_over_failed = false;
 
@@ -147,6 +149,8 @@ public:
         QString flat = text;
         flat.replace(QLatin1Char('\n'), QStringLiteral(" | "));
         Out(QStringLiteral("BOX %1/%2 %3").arg(int(icon)).arg(int(buttons)).arg(flat));
+        if (flush_boxes)
+            Flush_output();
         if (text.contains(QStringLiteral("ファイル: ")))
             ++failure_boxes;
         if (text.startsWith(QStringLiteral("前回、保存する前に")))
@@ -371,6 +375,7 @@ int main(int argc, char* argv[])
         driver.Move(form.VScroll3, other);
         driver.Snapshot(QStringLiteral("chars"));
     } else if (mode == QLatin1String("type")) {
+        platform.flush_boxes = true;
         if (part == QLatin1String("tomorrow")) {
             platform.hold_tomorrow = true;
             form.Command4->click();

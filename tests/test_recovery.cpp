@@ -37,11 +37,13 @@ private:
     std::unique_ptr<Temp_folder> folder;
     std::unique_ptr<Temp_folder> state;
 
+    QString state_home;
+
     QProcessEnvironment Environment() const
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        e.insert(QStringLiteral("XDG_STATE_HOME"), state->Path() + QStringLiteral("state"));
+        e.insert(QStringLiteral("XDG_STATE_HOME"), state_home);
         return e;
     }
     QString Records() const { return state->Path() + QStringLiteral("state/sorane"); }
@@ -51,21 +53,34 @@ private:
     }
 
     // Types into the part, waits three seconds and kills the program; the
-    // line it printed once typed is returned.
-    QString Type_and_kill(const QString& part)
+    // line it printed once typed is returned, and everything it printed in
+    // printed.
+    QString Type_and_kill(const QString& part, QStringList* printed = nullptr)
     {
         QProcess process;
         process.setProcessEnvironment(Environment());
         process.start(QStringLiteral(FAULT_DRIVER),
                       {folder->Path(), Day, QStringLiteral("type"), part});
         QString said;
-        for (int i = 0; i < 60 && said.isEmpty(); ++i)
-            if (process.waitForReadyRead(1000) || process.state() != QProcess::Running)
-                said = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+        auto typed = [&said] {
+            const QStringList lines = said.split(QLatin1Char('\n'));
+            return lines.contains(QStringLiteral("TYPED")) ||
+                   lines.contains(QStringLiteral("QUESTION"));
+        };
+        for (int i = 0; i < 60 && !typed() && process.state() == QProcess::Running; ++i)
+            if (process.waitForReadyRead(1000))
+                said += QString::fromUtf8(process.readAllStandardOutput());
         QTest::qWait(3000);
         ::kill(pid_t(process.processId()), SIGKILL);
         process.waitForFinished(10000);
-        return said.split(QLatin1Char('\n')).last();
+        said += QString::fromUtf8(process.readAllStandardOutput());
+        const QStringList lines = said.split(QLatin1Char('\n'));
+        if (printed)
+            *printed = lines;
+        for (const QString& line : lines)
+            if (line == QLatin1String("TYPED") || line == QLatin1String("QUESTION"))
+                return line;
+        return said;
     }
 
     // Starts again and answers the offer; the output's lines.
@@ -91,6 +106,7 @@ private slots:
     {
         folder = std::make_unique<Temp_folder>();
         state = std::make_unique<Temp_folder>();
+        state_home = state->Path() + QStringLiteral("state");
     }
 
     void The_text_is_offered_and_put_back_after_a_kill()
@@ -148,6 +164,22 @@ private slots:
                  Hex("8d a1 93 fa 3f 0d 0a"));
         QCOMPARE(Read_bytes(folder->File(QStringLiteral("2026/1207.utf8.txt"))),
                  QStringLiteral("\n今日😀").toUtf8());
+    }
+
+    void A_record_that_cannot_be_written_is_told_once()
+    {
+        // A file where the records' folder would be made.
+        QVERIFY(QDir().mkpath(state_home));
+        QVERIFY(Write_bytes(state_home + QStringLiteral("/sorane"), "x"));
+        QStringList printed;
+        QCOMPARE(Type_and_kill(QStringLiteral("text"), &printed), QStringLiteral("TYPED"));
+        const QStringList told = printed.filter(QStringLiteral("復元用の記録に書けませんでした"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(
+            told.front().contains(QStringLiteral("フォルダー: %1/sorane | 理由: "
+                                                 "フォルダーの場所に同じ名前のファイルがあります。")
+                                      .arg(state_home)),
+            qPrintable(told.front()));
     }
 
     void A_kill_while_a_save_asks()
