@@ -129,8 +129,9 @@ bool Recovery_control::eventFilter(QObject* object, QEvent* event)
         }
         break;
     case QEvent::ChildRemoved:
-        if (static_cast<QChildEvent*>(event)->child() == watched.data())
-            Changed();
+        // 明日へ has closed (its guard is already cleared while it is being
+        // destroyed): its message is saved, or given up with the user's word.
+        Changed();
         break;
     default: break;
     }
