@@ -5,6 +5,7 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "app/recovery_control.h"
 #include "fortune/draw_fortune.h"
 #include "support/diary_fixture.h"
 #include "ui/io_message.h"
@@ -863,6 +864,29 @@ private slots:
         QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
         QVERIFY(form->Text2->toPlainText().endsWith(QStringLiteral("。")));
+    }
+
+    void The_recovery_record_goes_once_the_day_is_saved_or_the_edit_taken_back()
+    {
+        QTemporaryDir state;
+        auto form = Start();
+        Recovery_control recovery(*form, state.path());
+        recovery.Set_delay(0);
+        const auto record = [&] {
+            recovery.Wait();
+            return Read_bytes(recovery.Own_path());
+        };
+        form->Text2->insertPlainText(QStringLiteral("雨"));
+        QTRY_VERIFY(record().contains("\"text\": \"雨\""));
+        // Taken back by hand: nothing left to keep.
+        form->Text2->setPlainText(QString());
+        QTRY_VERIFY(!QFile::exists(recovery.Own_path()));
+        form->Text6->setText(QStringLiteral("散歩"));
+        QTRY_VERIFY(record().contains("\"memo\": \"散歩\""));
+        form->Menu_save->trigger();
+        recovery.Wait();
+        QVERIFY(!QFile::exists(recovery.Own_path()));
+        QCOMPARE(QDir(state.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void An_unedited_day_changed_on_disk_is_shown_fresh_when_the_window_is_active_again()
