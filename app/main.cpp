@@ -3,6 +3,7 @@
 #include "app/backup_control.h"
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "app/recovery_control.h"
 #include "app/single_instance.h"
 #include "diary/export_command.h"
 #include "diary/program_folder.h"
@@ -94,8 +95,17 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                      [&form](QSessionManager&) { form.Save_for_session(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &Main_form::End_without_user);
+    // What is typed and not saved yet is kept in a record outside the diary
+    // folder; the desktop session's save request puts it on disk at once.
+    Recovery_control recovery(form);
+    for (auto request : {&QGuiApplication::commitDataRequest, &QGuiApplication::saveStateRequest})
+        QObject::connect(&app, request, &recovery, [&recovery](QSessionManager&) {
+            recovery.Record_now();
+            recovery.Wait();
+        });
 
     form.Show_window();
+    recovery.Offer_earlier();
     form.backup->Start_of_day();
     return app.exec();
 }

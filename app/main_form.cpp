@@ -61,6 +61,9 @@ void Main_form::Build_menus()
         return action;
     };
     Menu_file = add_menu("Menu_file", QStringLiteral("ﾌｧｲﾙ"));
+    Menu_save = add_action(Menu_file, "Menu_save", QStringLiteral("保存"));
+    Menu_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Menu_save->setShortcutContext(Qt::WindowShortcut);
     Menu_rireki = add_action(Menu_file, "Menu_rireki", QStringLiteral("この日の履歴"));
     Menu_export = add_action(Menu_file, "Menu_export", QStringLiteral("エクスポート…"));
     Menu_import = add_action(Menu_file, "Menu_import", QStringLiteral("インポート…"));
@@ -84,6 +87,7 @@ void Main_form::Build_menus()
     MENU_ref_default = add_action(Menu_settei, "MENU_ref_default", QStringLiteral("参照する日記"));
     Menu_help = add_menu("Menu_help", QStringLiteral("?"));
     Menu_tukaikata = add_action(Menu_help, "Menu_tukaikata", QStringLiteral("使い方"));
+    connect(Menu_save, &QAction::triggered, this, &Main_form::Menu_save_Click);
     connect(Menu_end, &QAction::triggered, this, &Main_form::Menu_end_Click);
     connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
@@ -671,6 +675,12 @@ void Main_form::End_without_user()
 void Main_form::Command2_Click() { close(); }
 
 void Main_form::Menu_end_Click() { close(); }
+
+void Main_form::Menu_save_Click()
+{
+    if (!ended)
+        Save_day(Who::User);
+}
 
 void Main_form::closeEvent(QCloseEvent* event)
 {

@@ -64,6 +64,9 @@ public:
 
     void Command2_Click();
     void Menu_end_Click();
+    // ファイル → 保存 (Ctrl+S): the diary panel's day now, with the questions
+    // of leaving it.
+    void Menu_save_Click();
     // The ending with a user to ask: saves settings and day; a failed save
     // lets the user stay. True when the program ends.
     bool Form_QueryUnload();
@@ -199,6 +202,7 @@ public:
     QMenu* Menu_kensaku = nullptr;
     QMenu* Menu_settei = nullptr;
     QMenu* Menu_help = nullptr;
+    QAction* Menu_save = nullptr;
     QAction* Menu_end = nullptr;
     QAction* Menu_omoide = nullptr;
     QAction* Menu_memo = nullptr;

@@ -9,7 +9,9 @@
 //     --samples N        samples of each benchmark, at least 3 (41); the
 //                        fortune takes a quarter of them
 //     --only LIST        which to run, of step,save,search,years,fortune,
-//                        backup,fulltext (all)
+//                        backup,fulltext,typing (all)
+//     --recovery on|off  the recovery record kept while the others run, as
+//                        the program keeps it (on)
 //     --sizes LIST       day file sizes in bytes, "SIZE" or "LOW-HIGH", one
 //                        row each, for step, save and fortune
 //                        (1500-2600,26000-32000)
@@ -29,6 +31,7 @@
 // the same folder.
 
 #include "app/main_form.h"
+#include "app/recovery_control.h"
 #include "bench/bench_days.h"
 #include "bench/main_window_shown.h"
 #include "dialogs/f_hyakunen.h"
@@ -50,6 +53,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -765,6 +769,66 @@ void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Si
 }
 
 // The value of a size option, or the usage error.
+// Types the text into the field key by key, each key's events handled
+// before the next, as a typist's would be.
+void Type_keys(QWidget* field, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(field, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(field, &release);
+        QCoreApplication::processEvents();
+    }
+}
+
+// Typing 1,000 characters into today's text with the recovery record kept
+// against the same typing without it, taking turns. delay_ms is the pause
+// after the last key before the record is written: the program's 2 s, and
+// 0, a record after every key.
+void Bench_typing(Main_form& form, const QString& state_folder, int delay_ms, int samples)
+{
+    QString typed;
+    const QString words = QStringLiteral("今日は朝から雨が降っていたので、家で本を読んだ。");
+    while (typed.size() < 1000)
+        typed += words;
+    typed.truncate(1000);
+    const QString before = form.Text2->toPlainText();
+    std::vector<double> value;
+    std::vector<double> floor;
+    auto type = [&] {
+        form.Text2->moveCursor(QTextCursor::End);
+        return Timed_ms([&] { Type_keys(form.Text2, typed); });
+    };
+    auto with_record = [&] {
+        Recovery_control recovery(form, state_folder);
+        recovery.Set_delay(delay_ms);
+        value.push_back(type());
+        form.Text2->setPlainText(before);
+        Settle();
+    };
+    auto without = [&] {
+        floor.push_back(type());
+        form.Text2->setPlainText(before);
+        Settle();
+    };
+    // Each goes first every other sample.
+    for (int i = 0; i < samples; ++i) {
+        if (i % 2 == 0) {
+            with_record();
+            without();
+        } else {
+            without();
+            with_record();
+        }
+    }
+    // The program's pause has a goal; a record after every key only shows
+    // what the writes themselves cost the typing.
+    Row(QStringLiteral("typing 1,000 characters, recovery record %1 after the last key")
+            .arg(delay_ms == 0 ? QStringLiteral("at once") : QStringLiteral("%1 ms").arg(delay_ms)),
+        Median(value), Median(floor), "ms", delay_ms == 0 ? 0 : 1.05);
+}
+
 std::vector<Size_band> Bands_of(QCommandLineParser& parser, const QCommandLineOption& option,
                                 const QString& fallback)
 {
@@ -795,8 +859,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption only_option(
         QStringLiteral("only"),
         QStringLiteral(
-            "Benchmarks to run, of step,save,search,years,fortune,backup,fulltext (all)."),
-        QStringLiteral("names"), QStringLiteral("step,save,search,years,fortune,backup,fulltext"));
+            "Benchmarks to run, of step,save,search,years,fortune,backup,fulltext,typing (all)."),
+        QStringLiteral("names"),
+        QStringLiteral("step,save,search,years,fortune,backup,fulltext,typing"));
+    const QCommandLineOption recovery_option(
+        QStringLiteral("recovery"),
+        QStringLiteral("The recovery record kept while the others run, on or off (on)."),
+        QStringLiteral("on|off"), QStringLiteral("on"));
     const QString default_sizes = QStringLiteral("1500-2600,26000-32000");
     const QCommandLineOption sizes_option(
         QStringLiteral("sizes"),
@@ -821,7 +890,8 @@ int main(int argc, char* argv[])
                                          QStringLiteral("Year of the search lists (this year)."),
                                          QStringLiteral("yyyy"));
     parser.addOptions({samples_option, only_option, sizes_option, step_sizes_option,
-                       save_sizes_option, fortune_sizes_option, word_option, year_option});
+                       save_sizes_option, fortune_sizes_option, word_option, year_option,
+                       recovery_option});
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -855,6 +925,13 @@ int main(int argc, char* argv[])
     if (!Start_and_show(form))
         Fail("start-up failed");
     Settle();
+    // The records go to a folder of their own, removed at the end.
+    QTemporaryDir state_folder;
+    if (!state_folder.isValid())
+        Fail("no folder for the recovery records");
+    std::unique_ptr<Recovery_control> recovery;
+    if (parser.value(recovery_option) != QLatin1String("off"))
+        recovery = std::make_unique<Recovery_control>(form, state_folder.path());
 
     const std::vector<Diary_day> days = Openable_days(folder);
     const struct {
@@ -915,6 +992,16 @@ int main(int argc, char* argv[])
              for (const Size_band& band : step_sizes)
                  Bench_step(form, folder, days, band, samples, &busy);
          }},
+        {"typing",
+         [&] {
+             // Its own records on and off: none kept around it.
+             const bool kept = recovery != nullptr;
+             recovery.reset();
+             Bench_typing(form, state_folder.path(), 2000, samples);
+             Bench_typing(form, state_folder.path(), 0, samples);
+             if (kept)
+                 recovery = std::make_unique<Recovery_control>(form, state_folder.path());
+         }},
         {"fortune",
          [&] {
              for (const Size_band& band : fortune_sizes)
@@ -938,5 +1025,6 @@ int main(int argc, char* argv[])
             std::printf("- %s\n", qPrintable(note));
     }
     // Ends without the ending's saves: nothing more is written.
+    recovery.reset();
     return 0;
 }

@@ -15,6 +15,16 @@
 // chars: start, write today with characters code page 932 cannot hold
 //   (Chars_text, Chars_memo), step to the neighbouring day (the save) and
 //   end.
+// type <text|memo|tomorrow|question>: start with the recovery record kept,
+//   type Typed_text into today's text (text), Typed_memo into the memo with
+//   思い出 ticked (memo), or Typed_message into 明日へ (tomorrow), key by
+//   key; composed: Typed_composed committed by an input method into the
+//   text, and the next word left composing; question: type the text, let another program rewrite today's file,
+//   and step to the next day, whose save asks. Then "TYPED" (or "QUESTION")
+//   is printed at once, and the program waits, window or question open,
+//   until it is killed.
+// recover <yes|no|later>: start with the recovery record kept, answer its
+//   offer so, and end.
 //
 // The scripted user answers as a careful user would: an OK box is closed; a
 // save that failed is tried once more, and when it fails again the edit is
@@ -33,6 +43,7 @@
 //   DONE ended=<0|1>
 
 #include "app/main_form.h"
+#include "app/recovery_control.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
 #include "platform/clock.h"
@@ -43,7 +54,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -60,6 +74,44 @@ void Out(const QString& line)
 {
     output += line.toUtf8();
     output += '\n';
+}
+
+void Flush_output();
+
+// The text, memo and message the typing modes type; characters code page
+// 932 cannot hold among them.
+const QString Typed_text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
+const QString Typed_memo = QStringLiteral("誕生日🎂");
+const QString Typed_message = QStringLiteral("明日のわたしへ🎂\n元気で");
+const QString Typed_composed = QStringLiteral("今日😀");
+
+// Says so at once, and waits to be killed with whatever is open.
+[[noreturn]] void Wait_for_the_kill(const QString& line)
+{
+    Out(line);
+    Flush_output();
+    for (;;) {
+        QEventLoop loop;
+        loop.exec();
+    }
+}
+
+// Types the text into the field key by key, as the keyboard would.
+void Type_keys(QWidget* field, const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size();
+        const QString key = pair ? text.mid(i, 2) : text.mid(i, 1);
+        i += pair ? 1 : 0;
+        const bool line_break = key == QLatin1String("\n");
+        const int code = line_break ? Qt::Key_Return : Qt::Key_unknown;
+        const QString typed = line_break ? QStringLiteral("\r") : key;
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, typed);
+        QCoreApplication::sendEvent(field, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, typed);
+        QCoreApplication::sendEvent(field, &release);
+        QCoreApplication::processEvents();
+    }
 }
 
 void Flush_output()
@@ -81,6 +133,14 @@ public:
     QDateTime now;
     quint64 tick = 0;
     int rescue_questions = 0;
+    // The answer to the offer of an earlier run's recovery record.
+    Answer offer_answer = Answer::Cancel;
+    // type question: the save's question stays open until the kill.
+    bool hold_question = false;
+    // type tomorrow: 明日へ stays open, its message typed, until the kill.
+    bool hold_tomorrow = false;
+    // The typing modes: each box is printed at once, before the kill.
+    bool flush_boxes = false;
     int failure_boxes = 0;
     bool hand_over_failed = false;
 
@@ -91,8 +151,14 @@ public:
         QString flat = text;
         flat.replace(QLatin1Char('\n'), QStringLiteral(" | "));
         Out(QStringLiteral("BOX %1/%2 %3").arg(int(icon)).arg(int(buttons)).arg(flat));
+        if (flush_boxes)
+            Flush_output();
         if (text.contains(QStringLiteral("ファイル: ")))
             ++failure_boxes;
+        if (text.startsWith(QStringLiteral("前回、保存する前に")))
+            return offer_answer;
+        if (hold_question && buttons == Buttons::Yes_no_cancel)
+            Wait_for_the_kill(QStringLiteral("QUESTION"));
         // Told that the message files were left as they were: a careful user
         // does not write over tomorrow's message that was not handed over.
         if (text.contains(QStringLiteral("受け渡")))
@@ -124,6 +190,9 @@ public:
         if (auto* greeting = qobject_cast<F_yesterday*>(&dialog)) {
             Out(QStringLiteral("GREETING %1").arg(Hash(greeting->Text1->toPlainText().toUtf8())));
             greeting->Command1->click();
+        } else if (auto* typed_in = qobject_cast<F_tomorrow*>(&dialog); typed_in && hold_tomorrow) {
+            Type_keys(typed_in->Text1, Typed_message);
+            Wait_for_the_kill(QStringLiteral("TYPED"));
         } else if (auto* window = qobject_cast<F_tomorrow*>(&dialog)) {
             window->Text1->selectAll();
             window->Text1->insertPlainText(tomorrow_message);
@@ -297,6 +366,13 @@ int main(int argc, char* argv[])
     Driver_platform platform;
     platform.now = QDateTime(today, QTime(21, 30, 0));
     Driver driver(platform, folder, today);
+    // The typing modes keep the recovery record; it goes before the window.
+    std::unique_ptr<Recovery_control> recovery;
+    const QString part = argc > 4 ? QString::fromLatin1(argv[4]) : QString();
+    if (mode == QLatin1String("recover"))
+        platform.offer_answer = part == QLatin1String("yes")  ? Platform::Answer::Yes
+                                : part == QLatin1String("no") ? Platform::Answer::No
+                                                              : Platform::Answer::Cancel;
     driver.Snapshot(QStringLiteral("seed"));
     if (!driver.Start()) {
         Out(QStringLiteral("DONE ended=1 refused"));
@@ -306,12 +382,53 @@ int main(int argc, char* argv[])
     driver.Snapshot(QStringLiteral("start"));
     Main_form& form = *driver.form;
     const int other = Other_day(today);
+    if (mode == QLatin1String("type") || mode == QLatin1String("recover")) {
+        recovery = std::make_unique<Recovery_control>(form);
+        recovery->Offer_earlier();
+    }
 
     if (mode == QLatin1String("chars")) {
         driver.Write(QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目"), QStringLiteral("誕生日🎂"),
                      true);
         driver.Move(form.VScroll3, other);
         driver.Snapshot(QStringLiteral("chars"));
+    } else if (mode == QLatin1String("type")) {
+        platform.flush_boxes = true;
+        if (part == QLatin1String("tomorrow")) {
+            platform.hold_tomorrow = true;
+            form.Command4->click();
+        }
+        form.Text2->setFocus();
+        if (part == QLatin1String("memo")) {
+            Type_keys(form.Text6, Typed_memo);
+            form.Check1->click();
+        } else if (part == QLatin1String("composed")) {
+            // A word composed and committed by the input method, then the
+            // next one still being composed when the kill comes.
+            QInputMethodEvent composing(QStringLiteral("きょう"), {});
+            QCoreApplication::sendEvent(form.Text2, &composing);
+            QInputMethodEvent commit;
+            commit.setCommitString(Typed_composed);
+            QCoreApplication::sendEvent(form.Text2, &commit);
+            QInputMethodEvent next(QStringLiteral("あした"), {});
+            QCoreApplication::sendEvent(form.Text2, &next);
+        } else {
+            Type_keys(form.Text2, Typed_text);
+        }
+        if (part == QLatin1String("question")) {
+            // Another program writes the day meanwhile: leaving it asks.
+            QFile day(folder + QStringLiteral("%1/%2.txt")
+                                   .arg(today.year())
+                                   .arg(today.toString(QStringLiteral("MMdd"))));
+            if (!day.open(QIODevice::WriteOnly) || day.write("Windows\r\n") != 9)
+                return 2;
+            day.close();
+            platform.hold_question = true;
+            driver.Move(form.VScroll3, other);
+        }
+        Wait_for_the_kill(QStringLiteral("TYPED"));
+    } else if (mode == QLatin1String("recover")) {
+        driver.Snapshot(QStringLiteral("recovered"));
     } else if (mode == QLatin1String("view")) {
         driver.Move(form.VScroll3, other);
         driver.Move(form.VScroll3, today.day());
@@ -346,6 +463,7 @@ int main(int argc, char* argv[])
         driver.Write(Day_text(5), QStringLiteral("散歩と読書"), true);
     }
     driver.End();
+    recovery.reset();
     driver.Snapshot(QStringLiteral("end"));
     Out(QStringLiteral("FAILURE_BOXES %1").arg(platform.failure_boxes));
     Flush_output();

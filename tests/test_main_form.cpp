@@ -5,6 +5,7 @@
 
 #include "app/end_signals.h"
 #include "app/main_form.h"
+#include "app/recovery_control.h"
 #include "fortune/draw_fortune.h"
 #include "support/diary_fixture.h"
 #include "ui/io_message.h"
@@ -178,7 +179,7 @@ private slots:
         QCOMPARE(
             menus,
             QStringList(
-                {"Menu_file=ﾌｧｲﾙ[Menu_rireki=この日の履歴,Menu_export=エクスポート…,Menu_import=インポート…,Menu_insatsu=印刷…,Menu_backup=バックアップを作成,=,Menu_end=終了]",
+                {"Menu_file=ﾌｧｲﾙ[Menu_save=保存,Menu_rireki=この日の履歴,Menu_export=エクスポート…,Menu_import=インポート…,Menu_insatsu=印刷…,Menu_backup=バックアップを作成,=,Menu_end=終了]",
                  "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ,Menu_zenbun=全文検索,"
                  "Menu_hyakunen=この日の百年]",
                  "Menu_idou=移動[Menu_today=今日,Menu_prev_day=前の日,"
@@ -842,6 +843,50 @@ private slots:
                            "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a 89 4a 81 42 0d 0a"));
         QCOMPARE(form->windowTitle(),
                  App_title + QStringLiteral("　（この日の別の版：%1）").arg(copy));
+    }
+
+    void Ctrl_S_saves_the_day_now_with_the_question_of_leaving_it()
+    {
+        auto form = Start();
+        QApplication::setActiveWindow(form.get());
+        QTRY_VERIFY(form->isActiveWindow());
+        Write_diary_entry(*form);
+        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(form->session.Diary_date(), (Panel_date{2026, 12, 7}));
+        // Changed elsewhere meanwhile: asked as a move would ask; going back
+        // writes nothing.
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
+        form->Text2->insertPlainText(QStringLiteral("。"));
+        fake->Expect_box(
+            Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt")),
+            App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::Cancel);
+        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
+        QVERIFY(form->Text2->toPlainText().endsWith(QStringLiteral("。")));
+    }
+
+    void The_recovery_record_goes_once_the_day_is_saved_or_the_edit_taken_back()
+    {
+        QTemporaryDir state;
+        auto form = Start();
+        Recovery_control recovery(*form, state.path());
+        recovery.Set_delay(0);
+        const auto record = [&] {
+            recovery.Wait();
+            return Read_bytes(recovery.Own_path());
+        };
+        form->Text2->insertPlainText(QStringLiteral("雨"));
+        QTRY_VERIFY(record().contains("\"text\": \"雨\""));
+        // Taken back by hand: nothing left to keep.
+        form->Text2->setPlainText(QString());
+        QTRY_VERIFY(!QFile::exists(recovery.Own_path()));
+        form->Text6->setText(QStringLiteral("散歩"));
+        QTRY_VERIFY(record().contains("\"memo\": \"散歩\""));
+        form->Menu_save->trigger();
+        recovery.Wait();
+        QVERIFY(!QFile::exists(recovery.Own_path()));
+        QCOMPARE(QDir(state.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void An_unedited_day_changed_on_disk_is_shown_fresh_when_the_window_is_active_again()
