@@ -282,15 +282,9 @@ private slots:
     void The_command_line_writes_the_files_without_a_window()
     {
         Small_diary();
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        program.setProcessEnvironment(environment);
-        auto run = [&](const QStringList& arguments) {
-            program.start(QStringLiteral(SORANE_EXE), arguments);
-            return program.waitForFinished(60000) ? program.exitCode() : -1;
+        QString err;
+        const auto run = [&err](const QStringList& arguments) {
+            return Run_program(QStringLiteral(SORANE_EXE), arguments, &err);
         };
         const QString target = out->File("made/here/");
         QCOMPARE(
@@ -302,13 +296,12 @@ private slots:
                                       "晴れ。\n散歩した。\n\n## 2026年1月3日（土）"
                                       "\n\nメモ：休み\n")}}));
         QCOMPARE(run({"--export", "pdf", target, "--diary", diary->Path()}), 2);
-        QVERIFY(QString::fromUtf8(program.readAllStandardError())
-                    .contains("markdown、html、json、text"));
+        QVERIFY(err.contains("markdown、html、json、text"));
         QCOMPARE(run({"--export", "json", diary->File("2026"), "--diary", diary->Path()}), 2);
         QVERIFY(!QFileInfo::exists(diary->File("2026/diary.json")));
         QVERIFY(QDir().mkpath(diary->File("2026/0101.txt")));
         QCOMPARE(run({"--export", "text", target, "--diary", diary->Path()}), 2);
-        QVERIFY(QString::fromUtf8(program.readAllStandardError()).contains("2026/01/01"));
+        QVERIFY(err.contains("2026/01/01"));
         QCOMPARE(Read_bytes(target + "2026/0102.txt"), Utf8("晴れ。\n散歩した。\n"));
     }
 
