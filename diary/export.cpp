@@ -8,13 +8,14 @@
 #include "store/safe_replace.h"
 #include "store/store.h"
 
-#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <algorithm>
+#include <sys/stat.h>
 
 std::optional<Export_format> Export_format_named(const QString& name)
 {
@@ -218,12 +219,21 @@ QByteArray Text_of_day(const Export_day& day)
 
 namespace {
 
-// Name in the output folder ("2026/1209.txt") -> SHA-256, hex.
+// Name in the output folder ("2026/1209.txt") -> the file's signature.
 using Export_record = QHash<QString, QByteArray>;
 
-QByteArray Sha256_hex(QByteArrayView bytes)
+// "size mtime-in-ns inode" of the regular file at path, as the folder has
+// it now; empty for anything else. Any write to the file, an edit in place
+// or a replacement, gives it another signature. (A hash of the bytes would
+// cost more than the whole export: a hundred years are tens of megabytes.)
+QByteArray File_signature(const QString& path)
 {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QByteArray();
+    return QByteArray::number(qint64(st.st_size)) + ' ' +
+           QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ' ' +
+           QByteArray::number(quint64(st.st_ino));
 }
 
 // out ends with "/". A missing or unreadable record is empty: then every
@@ -236,8 +246,9 @@ Export_record Read_export_record(const QString& out)
     if (!Read_file_bytes(out + QLatin1String(Export_record_name), bytes, exists).Ok())
         return record;
     For_each_line(bytes, [&record](QByteArrayView line) {
-        if (line.size() > 66 && line.sliced(64, 2) == "  ")
-            record.insert(QString::fromUtf8(line.sliced(66)), line.first(64).toByteArray());
+        const qsizetype gap = line.indexOf("  ");
+        if (gap > 0)
+            record.insert(QString::fromUtf8(line.sliced(gap + 2)), line.first(gap).toByteArray());
     });
     return record;
 }
@@ -406,31 +417,27 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
     auto write = [&](const QString& name, const QByteArray& bytes) {
         const QString path = out + name;
         kept = false;
-        const QByteArray hash = Sha256_hex(bytes);
-        QByteArray now;
-        bool exists = false;
-        const Io_result read = Read_file_bytes(path, now, exists);
-        if (exists && read.Ok() && now == bytes) {
-            // Written already: only the record may lack it.
-            ++report.files;
-        } else {
-            // A file this export did not make, or one changed since, is
-            // someone's own: it stays unless the user said otherwise.
-            if (exists && existing == Existing_files::Keep &&
-                (!read.Ok() || record.value(name) != Sha256_hex(now))) {
+        const QByteArray signature = File_signature(path);
+        // A file as an earlier export left it is replaced unread. Any other
+        // file there, or one changed since, is someone's own: it stays
+        // unless it holds these very bytes already or the user said so.
+        if (existing == Existing_files::Keep &&
+            (signature.isEmpty() || record.value(name) != signature)) {
+            QByteArray now;
+            bool exists = false;
+            const Io_result read = Read_file_bytes(path, now, exists);
+            if (exists && (!read.Ok() || now != bytes)) {
                 report.kept_files.append(QDir::toNativeSeparators(path));
                 kept = true;
                 return true;
             }
-            report.error = Replace_file(path, bytes);
-            if (!report.error.Ok())
-                return false;
-            ++report.files;
         }
-        if (record.value(name) != hash) {
-            record.insert(name, hash);
-            record_changed = true;
-        }
+        report.error = Replace_file(path, bytes);
+        if (!report.error.Ok())
+            return false;
+        ++report.files;
+        record.insert(name, File_signature(path));
+        record_changed = true;
         return true;
     };
     auto write_year = [&](int year, QList<Export_day>& days) {

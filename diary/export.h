@@ -82,10 +82,10 @@ struct Export_report {
 QString Export_refusal(const QString& diary_dir, const QString& out_dir);
 
 // The export's record in its output folder: each file it wrote there, with
-// the SHA-256 of the bytes it wrote, one "hash  name" line each, as
-// sha256sum writes them. A file whose bytes are still those may be written
-// over by the next export; any other file of the same name is someone
-// else's.
+// its size, modification time (ns) and inode just after the write, one
+// "size mtime inode  name" line each. A file that still has them may be
+// written over by the next export; any other file of the same name is
+// someone else's.
 inline constexpr char Export_record_name[] = ".sorane-export";
 
 // What an export does with a file of the same name that it did not make:
