@@ -29,16 +29,39 @@ namespace {
 int Run_command(int argc, char* argv[], bool search)
 {
     QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    // Every argument is taken as the bytes it is, as the window takes the
+    // diary folder: a name that does not come back byte for byte from its
+    // text (bytes that are not UTF-8) would name another folder, a sibling
+    // whose name holds the replacement character, so it is refused.
+    QStringList arguments{QFile::decodeName(QByteArray(argv[0]))};
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        const QString text = QFile::decodeName(bytes);
+        if (QFile::encodeName(text) != bytes) {
+            err << QStringLiteral("引数の文字を読み取れないため、実行できません: %1\n"
+                                  "フォルダーの名前に UTF-8 でない文字があるときは、"
+                                  "名前を付け直してから、もう一度実行してください。")
+                       .arg(text)
+                << Qt::endl;
+            return 2;
+        }
+        arguments << text;
+    }
     // The diary folder is only named here, never made: a search and an
     // export read it.
     const QByteArray diary = Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes;
-    const QString named = QFile::decodeName(diary);
-    const QString folder = QFile::encodeName(named) == diary ? named : QString();
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    const QString folder = QFile::decodeName(diary);
+    if (QFile::encodeName(folder) != diary) {
+        err << QStringLiteral("日記のフォルダーの名前を読み取れないため、実行できません: %1")
+                   .arg(folder)
+            << Qt::endl;
+        return 2;
+    }
     if (!search)
-        return Run_export_command(app.arguments(), folder, out, err);
-    return Run_search_command(app.arguments(), folder, Default_fulltext_cache_folder(), out, err);
+        return Run_export_command(arguments, folder, out, err);
+    return Run_search_command(arguments, folder, Default_fulltext_cache_folder(), out, err);
 }
 
 }  // namespace

@@ -435,10 +435,18 @@ QString Save_failure_headline(const Diary_session::Day_plan& plan)
     case Diary_session::Failure::Conflict_copy:
         return QStringLiteral("書き換えられた日記の控えを作れなかったため、保存しませんでした。");
     case Diary_session::Failure::History:
-        return QStringLiteral("以前の版を履歴に残せなかったため、保存しませんでした。");
+        return plan.remove
+                   ? QStringLiteral("以前の版を履歴に残せなかったため、日記を消しませんでした。")
+                   : QStringLiteral("以前の版を履歴に残せなかったため、保存しませんでした。");
+    case Diary_session::Failure::Changed_before_removal:
+        return QStringLiteral("この日の日記は、読み込んだ後にほかのパソコンや同期ソフトなどで"
+                              "書き換えられていたため、消しませんでした。\n"
+                              "書き換えられた日記を表示します。");
     case Diary_session::Failure::Write:
     case Diary_session::Failure::None: break;
     }
+    if (plan.remove)
+        return QStringLiteral("日記を消せませんでした。");
     return QStringLiteral("日記を保存できませんでした。");
 }
 
@@ -484,8 +492,48 @@ QString History_question(const Diary_session::Day_plan& plan)
                           "「いいえ」：保存せずに、日記の画面に戻ります。");
 }
 
+QString Removal_question(const Diary_session::Day_plan& plan)
+{
+    return QStringLiteral("%1年%2月%3日の日記とメモを消しますか？\n"
+                          "本文とメモが空になりました。この日のファイルを消します"
+                          "（思い出の印も消えます）。\n"
+                          "消す前の日記は「この日の履歴」に残り、「元に戻す」で戻せます。\n\n"
+                          "「はい」：この日の日記を消します。\n"
+                          "「いいえ」：消さずに、前の日記をそのまま残します。\n"
+                          "「キャンセル」：日記の画面に戻ります。")
+        .arg(plan.date.year)
+        .arg(plan.date.month)
+        .arg(plan.date.day);
+}
+
 Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
 {
+    if (plan.remove) {
+        // Emptying a day is how a day is removed; it is asked, since an
+        // empty field is also what a slip of the hand leaves.
+        const Platform::Answer answer =
+            platform.Message_box(Removal_question(plan), App_title, Platform::Icon::Question,
+                                 Platform::Buttons::Yes_no_cancel);
+        if (ended)
+            return Save_result::Declined;
+        if (answer == Platform::Answer::No) {
+            plan.result = Save_result::Unchanged;
+            return Save_result::Unchanged;
+        }
+        if (answer != Platform::Answer::Yes) {
+            plan.result = Save_result::Declined;
+            return Save_result::Declined;
+        }
+        const Save_result removed = session.Write_day(plan);
+        if (removed == Save_result::Saved) {
+            Text2->document()->setModified(false);
+        } else if (plan.failure == Diary_session::Failure::Changed_before_removal) {
+            Show_entry(session.Loaded_day());
+            session.Day_shown(Current_entry());
+            Text2->document()->setModified(false);
+        }
+        return removed;
+    }
     Save_result result = session.Write_day(plan);
     if (result == Save_result::Changed_on_disk) {
         const Platform::Answer answer =
@@ -539,8 +587,13 @@ Main_form::Save_result Main_form::Save_day(Who who)
     if (ended)
         return Save_result::Declined;
     const Save_result result = Run_plan(plan);
-    if (result == Save_result::Failed && who == Who::User)
-        Show_failure(Save_failure_headline(plan), plan.error);
+    if (result == Save_result::Failed && who == Who::User) {
+        if (plan.failure == Diary_session::Failure::Changed_before_removal)
+            platform.Message_box(Save_failure_headline(plan), App_title,
+                                 Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        else
+            Show_failure(Save_failure_headline(plan), plan.error);
+    }
     return result;
 }
 

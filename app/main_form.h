@@ -332,5 +332,8 @@ QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QStr
 // The question when the version a save would replace could not be kept in
 // the history: yes saves without it, no goes back.
 QString History_question(const Diary_session::Day_plan& plan);
+// The question before an emptied day's files are removed: yes removes them,
+// no leaves them (the day's old text comes back), cancel goes back.
+QString Removal_question(const Diary_session::Day_plan& plan);
 // The window's title for a day with these other versions beside it.
 QString Title_with_other_versions(const QStringList& other_versions);

@@ -127,6 +127,13 @@ bool F_export::Start()
         return refuse(QStringLiteral("書き出し先のフォルダーを作れませんでした。\n%1")
                           .arg(QDir::toNativeSeparators(out_dir)));
 
+    Run_worker(Format->currentData().toInt(), out_dir, range.from, range.to, false);
+    return true;
+}
+
+void F_export::Run_worker(int format, const QString& out_dir, const QDate& from, const QDate& to,
+                          bool replace)
+{
     for (QWidget* w :
          std::initializer_list<QWidget*>{Format, Whole_diary, From, To, Folder, Browse, Run})
         w->setEnabled(false);
@@ -134,24 +141,26 @@ bool F_export::Start()
     Status->setText(QStringLiteral("書き出しています…"));
     Progress->setRange(0, 0);
     cancel = false;
-    const auto format = Export_format(Format->currentData().toInt());
-    worker = std::thread([this, format, out_dir, range, diary = diary_dir] {
+    worker = std::thread([this, format, out_dir, from, to, replace, diary = diary_dir] {
         // The worker's own store: it only reads the diary.
         Diary_store store(diary);
-        const Export_report report =
-            Run_export(store, format, out_dir, range, [this](int done, int total) {
+        const Export_report report = Run_export(
+            store, Export_format(format), out_dir, {from, to},
+            [this](int done, int total) {
                 QMetaObject::invokeMethod(
                     this, [this, done, total] { Show_progress(done, total); },
                     Qt::QueuedConnection);
                 return !cancel.load();
-            });
+            },
+            replace ? Existing_files::Replace : Existing_files::Keep);
         const QString summary = Export_summary(report);
         // A cancel is the user's own choice: no warning for it.
         const bool ok = report.error.Ok() && report.unreadable.isEmpty();
+        const QStringList kept = report.cancelled || !ok ? QStringList() : report.kept_files;
         QMetaObject::invokeMethod(
-            this, [this, summary, ok] { Export_ended(summary, ok); }, Qt::QueuedConnection);
+            this, [=, this] { Export_ended(summary, ok, kept, out_dir, from, to, format); },
+            Qt::QueuedConnection);
     });
-    return true;
 }
 
 void F_export::Show_progress(int done, int total)
@@ -161,10 +170,26 @@ void F_export::Show_progress(int done, int total)
     Status->setText(QStringLiteral("書き出しています… %1 / %2 日").arg(done).arg(total));
 }
 
-void F_export::Export_ended(const QString& summary, bool ok)
+void F_export::Export_ended(const QString& summary, bool ok, const QStringList& kept,
+                            const QString& out_dir, const QDate& from, const QDate& to, int format)
 {
     if (worker.joinable())
         worker.join();
+    if (!kept.isEmpty()) {
+        // Everything else is written; the files someone else made there
+        // are written over only when the user says so.
+        const Platform::Answer answer = host.platform.Message_box(
+            QStringLiteral("書き出し先のフォルダーには、この書き出しが作ったのではない、"
+                           "同じ名前のファイルがあります。\n%1\n\n"
+                           "「はい」：これらのファイルを上書きします。\n"
+                           "「いいえ」：これらのファイルはそのままにします。")
+                .arg(kept.join(QLatin1Char('\n'))),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Yes_no);
+        if (answer == Platform::Answer::Yes) {
+            Run_worker(format, out_dir, from, to, true);
+            return;
+        }
+    }
     for (QWidget* w : std::initializer_list<QWidget*>{Format, Whole_diary, Folder, Browse, Run})
         w->setEnabled(true);
     From->setEnabled(!Whole_diary->isChecked());

@@ -53,7 +53,13 @@ protected:
 private:
     void Browse_Click();
     void Show_progress(int done, int total);
-    void Export_ended(const QString& summary, bool ok);
+    // Runs the export beside the window.
+    void Run_worker(int format, const QString& out_dir, const QDate& from, const QDate& to,
+                    bool replace);
+    // kept: files there already that the export did not make and left;
+    // the user is asked whether to write over them.
+    void Export_ended(const QString& summary, bool ok, const QStringList& kept,
+                      const QString& out_dir, const QDate& from, const QDate& to, int format);
     void Stop_worker();
 
     Dialog_host host;

@@ -213,6 +213,7 @@ void F_import::Source_read(const Import_source& source, const Import_plan& read_
     report = {};
     report.unreadable = source.unreadable;
     report.ignored = source.ignored;
+    report.ignored_names = source.ignored_names;
     report.unreadable_days = plan.unreadable_days;
     Set_busy(false);
     Progress->setRange(0, 1);

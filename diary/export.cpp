@@ -1,6 +1,7 @@
 #include "diary/export.h"
 
 #include "diary/panel_date.h"
+#include "diary/program_folder.h"
 #include "diary/this_day.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
@@ -8,9 +9,13 @@
 #include "store/store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <algorithm>
+#include <sys/stat.h>
 
 std::optional<Export_format> Export_format_named(const QString& name)
 {
@@ -212,6 +217,91 @@ QByteArray Text_of_day(const Export_day& day)
     return day.text.toUtf8() + '\n';
 }
 
+namespace {
+
+// Name in the output folder ("2026/1209.txt") -> the file's signature.
+using Export_record = QHash<QString, QByteArray>;
+
+// "size mtime-in-ns inode" of the regular file at path, as the folder has
+// it now; empty for anything else. Any write to the file, an edit in place
+// or a replacement, gives it another signature. (A hash of the bytes would
+// cost more than the whole export: a hundred years are tens of megabytes.)
+QByteArray File_signature(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QByteArray();
+    return QByteArray::number(qint64(st.st_size)) + ' ' +
+           QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ' ' +
+           QByteArray::number(quint64(st.st_ino));
+}
+
+// out ends with "/". A missing or unreadable record is empty: then every
+// file there is someone else's.
+Export_record Read_export_record(const QString& out)
+{
+    Export_record record;
+    QByteArray bytes;
+    bool exists = false;
+    if (!Read_file_bytes(out + QLatin1String(Export_record_name), bytes, exists).Ok())
+        return record;
+    For_each_line(bytes, [&record](QByteArrayView line) {
+        const qsizetype gap = line.indexOf("  ");
+        if (gap > 0)
+            record.insert(QString::fromUtf8(line.sliced(gap + 2)), line.first(gap).toByteArray());
+    });
+    return record;
+}
+
+QByteArray Export_record_bytes(const Export_record& record)
+{
+    QStringList names = record.keys();
+    names.sort();
+    QByteArray out;
+    for (const QString& name : names)
+        out += record.value(name) + "  " + name.toUtf8() + '\n';
+    return out;
+}
+
+// A file of a diary in out_dir: its settings, an index, or a day file in a
+// year folder (or in out_dir, a year folder itself) that the export's
+// record does not name. Empty when there is none.
+QString Diary_file_in(const QString& out_dir)
+{
+    const QDir out(out_dir);
+    if (!out.exists())
+        return QString();
+    const Export_record record = Read_export_record(Folder_with_slash(out_dir));
+    static const QRegularExpression day_name(QStringLiteral("^\\d{4}\\.txt$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression year_name(QStringLiteral("^\\d{4}$"));
+    const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System;
+    const auto diary_file = [&](const QDir& folder, const QString& prefix) {
+        for (const QString& name : folder.entryList(files)) {
+            if (name.compare(QStringLiteral("keyword.txt"), Qt::CaseInsensitive) == 0 ||
+                (day_name.match(name).hasMatch() && !record.contains(prefix + name)))
+                return folder.filePath(name);
+        }
+        return QString();
+    };
+    for (const QString& name : out.entryList(files)) {
+        if (name.compare(QStringLiteral("sorane.ini"), Qt::CaseInsensitive) == 0)
+            return out.filePath(name);
+    }
+    if (const QString file = diary_file(out, QString()); !file.isEmpty())
+        return file;
+    for (const QString& year : out.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (!year_name.match(year).hasMatch())
+            continue;
+        if (const QString file = diary_file(QDir(out.filePath(year)), year + QLatin1Char('/'));
+            !file.isEmpty())
+            return file;
+    }
+    return QString();
+}
+
+}  // namespace
+
 QString Export_refusal(const QString& diary_dir, const QString& out_dir)
 {
     const QString diary = QFileInfo(diary_dir).canonicalFilePath();
@@ -228,6 +318,13 @@ QString Export_refusal(const QString& diary_dir, const QString& out_dir)
                               "日記のフォルダーの外に、書き出し先のフォルダーを選んでください。\n"
                               "日記のフォルダー: %1")
             .arg(QDir::toNativeSeparators(diary));
+    const QString other_diary = Diary_file_in(out_dir);
+    if (!other_diary.isEmpty())
+        return QStringLiteral("書き出し先のフォルダーには、別の日記があります。\n"
+                              "その日記を書き換えないよう、書き出しませんでした。\n"
+                              "日記のない、別のフォルダーを選んでください。\n"
+                              "見つかった日記のファイル: %1")
+            .arg(QDir::toNativeSeparators(other_diary));
     return QString();
 }
 
@@ -308,27 +405,54 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
 }
 
 Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
-                         const Export_range& range, const Export_progress& progress)
+                         const Export_range& range, const Export_progress& progress,
+                         Existing_files existing)
 {
     Export_report report;
     const QString out = out_dir.endsWith(QLatin1Char('/')) ? out_dir : out_dir + QLatin1Char('/');
+    Export_record record = Read_export_record(out);
+    bool record_changed = false;
     QList<Export_day> all_days;  // for the one JSON file
-    auto write = [&](const QString& path, const QByteArray& bytes) {
+    bool kept = false;           // the last file was someone else's, and left
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = out + name;
+        kept = false;
+        const QByteArray signature = File_signature(path);
+        // A file as an earlier export left it is replaced unread. Any other
+        // file there, or one changed since, is someone's own: it stays
+        // unless it holds these very bytes already or the user said so.
+        if (existing == Existing_files::Keep &&
+            (signature.isEmpty() || record.value(name) != signature)) {
+            QByteArray now;
+            bool exists = false;
+            const Io_result read = Read_file_bytes(path, now, exists);
+            if (exists && (!read.Ok() || now != bytes)) {
+                report.kept_files.append(QDir::toNativeSeparators(path));
+                kept = true;
+                return true;
+            }
+        }
         report.error = Replace_file(path, bytes);
-        if (report.error.Ok())
-            ++report.files;
-        return report.error.Ok();
+        if (!report.error.Ok())
+            return false;
+        ++report.files;
+        record.insert(name, File_signature(path));
+        record_changed = true;
+        return true;
     };
     auto write_year = [&](int year, QList<Export_day>& days) {
         const QString name = QString::number(year);
+        int left = 0;  // days in a file that was kept
         switch (format) {
         case Export_format::Markdown:
-            if (!write(out + name + QStringLiteral(".md"), Markdown_of_year(year, days)))
+            if (!write(name + QStringLiteral(".md"), Markdown_of_year(year, days)))
                 return false;
+            left = kept ? int(days.size()) : 0;
             break;
         case Export_format::Html:
-            if (!write(out + name + QStringLiteral(".html"), Html_of_year(year, days)))
+            if (!write(name + QStringLiteral(".html"), Html_of_year(year, days)))
                 return false;
+            left = kept ? int(days.size()) : 0;
             break;
         case Export_format::Json: all_days += days; break;
         case Export_format::Text: {
@@ -342,20 +466,30 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
                                          .arg(name)
                                          .arg(day.month, 2, 10, QLatin1Char('0'))
                                          .arg(day.day, 2, 10, QLatin1Char('0'));
-                if (!write(out + file, Text_of_day(day)))
+                if (!write(file, Text_of_day(day)))
                     return false;
+                left += kept ? 1 : 0;
             }
             break;
         }
         }
-        report.days += int(days.size());
+        report.days += int(days.size()) - left;
         return true;
     };
-    if (!Read_export_days(store, Export_date_number(range.from, 0),
-                          Export_date_number(range.to, 99999999), report, progress, write_year))
-        return report;
-    if (format == Export_format::Json)
-        write(out + QStringLiteral("diary.json"), Json_of_days(all_days));
+    if (Read_export_days(store, Export_date_number(range.from, 0),
+                         Export_date_number(range.to, 99999999), report, progress, write_year) &&
+        format == Export_format::Json &&
+        write(QStringLiteral("diary.json"), Json_of_days(all_days)) && kept)
+        report.days = 0;
+    // The record names what was written, also when the export stopped on
+    // the way; without it the next export would take these files for the
+    // user's own.
+    if (record_changed) {
+        const Io_result r =
+            Replace_file(out + QLatin1String(Export_record_name), Export_record_bytes(record));
+        if (!r.Ok() && report.error.Ok())
+            report.error = r;
+    }
     return report;
 }
 
@@ -386,6 +520,10 @@ QString Export_summary(const Export_report& report)
     if (!folders.isEmpty())
         summary += QStringLiteral("\n中を読めなかった年のフォルダー（書き出していません）: %1")
                        .arg(folders.join(QStringLiteral("、")));
+    if (!report.kept_files.isEmpty())
+        summary += QStringLiteral("\nこの書き出しが作ったのではないファイルがあったため、"
+                                  "上書きしませんでした: %1")
+                       .arg(report.kept_files.join(QStringLiteral("、")));
     if (!report.error.Ok())
         summary += QStringLiteral("\nファイルを書き込めなかったため、途中で止めました: %1")
                        .arg(QDir::toNativeSeparators(report.error.path));

@@ -66,12 +66,33 @@ struct Export_report {
     QStringList unreadable_days;  // "2026/12/09" of each unreadable day file
     Io_result error;              // a write failed; the export stopped there
     bool cancelled = false;
-    bool Ok() const { return error.Ok() && unreadable.isEmpty() && !cancelled; }
+    // Files already in the output folder that this export did not make (see
+    // Existing_files::Keep): left as they were, the rest written.
+    QStringList kept_files;
+    bool Ok() const
+    {
+        return error.Ok() && unreadable.isEmpty() && !cancelled && kept_files.isEmpty();
+    }
 };
 
-// Why the export may not write into out_dir (inside the diary folder), in
-// words for the user; empty when it may.
+// Why the export may not write into out_dir, in words for the user: it lies
+// inside the diary folder, or it holds a diary of its own (a settings file
+// "sorane.ini", an index "keyword.txt" in it or in a year folder, or a year
+// folder with a day file that no export made there). Empty when it may.
 QString Export_refusal(const QString& diary_dir, const QString& out_dir);
+
+// The export's record in its output folder: each file it wrote there, with
+// its size, modification time (ns) and inode just after the write, one
+// "size mtime inode  name" line each. A file that still has them may be
+// written over by the next export; any other file of the same name is
+// someone else's.
+inline constexpr char Export_record_name[] = ".sorane-export";
+
+// What an export does with a file of the same name that it did not make:
+enum class Existing_files {
+    Keep,     // leaves it as it is and names it (Export_report::kept_files)
+    Replace,  // writes over it: the user said so
+};
 
 // Called with the days done and the days in all; returns false to cancel.
 // Called from the thread that runs the export.
@@ -92,8 +113,12 @@ int Export_date_number(const QDate& date, int open_end);
 
 // Exports the days of the range that hold something (text, memo or the
 // memory flag) to out_dir, which must exist and be refused by nothing above.
+// A file there that an earlier export made (its bytes as the record has
+// them), or that holds already the bytes it would get, is replaced; any
+// other is kept unless existing says otherwise.
 Export_report Run_export(Diary_store& store, Export_format format, const QString& out_dir,
-                         const Export_range& range, const Export_progress& progress = {});
+                         const Export_range& range, const Export_progress& progress = {},
+                         Existing_files existing = Existing_files::Keep);
 
 // The report in words: days and files written, the days that could not be read.
 QString Export_summary(const Export_report& report);

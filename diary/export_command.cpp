@@ -6,6 +6,7 @@
 #include "store/store.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTextStream>
 
 bool Is_export_command(int argc, const char* const* argv)
@@ -15,13 +16,15 @@ bool Is_export_command(int argc, const char* const* argv)
 
 namespace {
 
-// "2026/12/09" (or "2026-12-09"); an invalid date for anything else.
+// "2026/12/09" (or "2026-12-09"), four digits of year, two of month and
+// two of day; an invalid date for anything else ("-2026/01/01", "2026/1/1").
 QDate Date_argument(const QString& text)
 {
-    QDate date = QDate::fromString(text, QStringLiteral("yyyy/MM/dd"));
-    if (!date.isValid())
-        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-    return date;
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{4})([/-])(\\d{2})\\2(\\d{2})$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return QDate();
+    return QDate(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
 }
 
 }  // namespace
@@ -32,7 +35,8 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "日記を UTF-8 のファイルに書き出します（markdown、html、json、text）。\n"
-        "終了コード: 0 すべて書き出した、2 エラー（読めなかった日があった、書き込めなかった）。"));
+        "終了コード: 0 すべて書き出した、2 エラー（読めなかった日があった、書き込めなかった、"
+        "書き出し先にほかのファイルがあった）。"));
     const QCommandLineOption export_option(
         QStringLiteral("export"), QStringLiteral("書き出す形式: markdown、html、json、text。"),
         QStringLiteral("FORMAT"));
@@ -42,7 +46,13 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
     const QCommandLineOption to_option(QStringLiteral("to"),
                                        QStringLiteral("この日まで（yyyy/mm/dd）。"),
                                        QStringLiteral("yyyy/mm/dd"));
+    const QCommandLineOption force_option(
+        QStringLiteral("force"),
+        QStringLiteral(
+            "この書き出しが作ったのではないファイルも上書きします（別の日記のフォルダーには"
+            "書き出しません）。"));
     parser.addOption(export_option);
+    parser.addOption(force_option);
     parser.addOption(from_option);
     parser.addOption(to_option);
     parser.addOption(Diary_option());
@@ -75,6 +85,12 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
             return 2;
         }
     }
+    if (range.from.isValid() && range.to.isValid() && range.from > range.to) {
+        err << QStringLiteral("期間の始めの日が終わりの日より後になっています: --from %1 --to %2")
+                   .arg(parser.value(from_option), parser.value(to_option))
+            << Qt::endl;
+        return 2;
+    }
     const std::optional<QString> diary = Diary_folder_of(parser, program_folder, err);
     if (!diary)
         return 2;
@@ -90,8 +106,12 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
         return 2;
     }
     Diary_store store(*diary);
-    const Export_report report = Run_export(store, *format, out_dir, range);
-    const QString summary = Export_summary(report);
+    const Export_report report =
+        Run_export(store, *format, out_dir, range, {},
+                   parser.isSet(force_option) ? Existing_files::Replace : Existing_files::Keep);
+    QString summary = Export_summary(report);
+    if (!report.kept_files.isEmpty())
+        summary += QStringLiteral("\n上書きするには --force を付けて、もう一度実行してください。");
     if (report.Ok()) {
         out << summary << Qt::endl;
         return 0;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +15,9 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,21 +89,43 @@ std::optional<Panel_date> Daily_note_date(const QString& relative_path)
     return std::nullopt;
 }
 
-std::optional<QString> Note_text(const QByteArray& bytes)
+std::optional<QString> Note_text(const QByteArray& bytes, QString* why)
 {
     QByteArrayView view(bytes);
-    const bool bom = view.startsWith("\xEF\xBB\xBF");
-    if (bom)
-        view = view.sliced(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(view);
-    if (utf8.hasError()) {
+    QString text;
+    const bool utf16_le = view.startsWith("\xFF\xFE");
+    if (utf16_le || view.startsWith("\xFE\xFF")) {
+        // Notepad's "Unicode": UTF-16 after its byte order mark.
+        QStringDecoder utf16(utf16_le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless);
+        text = utf16(view.sliced(2));
+        if (utf16.hasError() || view.size() % 2 != 0) {
+            if (why)
+                *why = QStringLiteral("UTF-16 として読めない部分があります");
+            return std::nullopt;
+        }
+    } else if (view.contains('\0')) {
+        // No text of these encodings holds a NUL byte: UTF-16 without its
+        // mark, or a file that is no text, would come in as garbage.
+        if (why)
+            *why = QStringLiteral("NUL 文字があり、文章のファイルとして読めません"
+                                  "（UTF-16 なら BOM 付きで保存し直してください）");
+        return std::nullopt;
+    } else {
+        const bool bom = view.startsWith("\xEF\xBB\xBF");
         if (bom)
-            return std::nullopt;
-        cp932::Decode_result decoded = cp932::Decode(view);
-        if (!decoded.bad_offsets.empty())
-            return std::nullopt;
-        text = std::move(decoded.text);
+            view = view.sliced(3);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = utf8(view);
+        if (utf8.hasError()) {
+            cp932::Decode_result decoded = bom ? cp932::Decode_result{} : cp932::Decode(view);
+            if (bom || !decoded.bad_offsets.empty()) {
+                if (why)
+                    *why = QStringLiteral("UTF-8、UTF-16、Shift_JIS のどれでもない文字があります");
+                return std::nullopt;
+            }
+            text = std::move(decoded.text);
+        }
     }
     text = Lf_text(std::move(text));
     // Editors end a file with a line end; the diary's text ends where the
@@ -108,6 +134,26 @@ std::optional<QString> Note_text(const QByteArray& bytes)
         text.chop(1);
     return text;
 }
+
+namespace {
+
+// A note's bytes, never through a symbolic link at its name (a link to a
+// file anywhere, /etc/shadow even, would come in as a day).
+Io_result Read_note_bytes(const QString& path, QByteArray& bytes)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return Io_result::Failure(errno == ELOOP ? Io_step::Is_a_link : Io_step::Open, errno, path);
+    // The file itself, as opened: what its name points to now no longer counts.
+    bool exists = false;
+    const Io_result read =
+        Read_file_bytes(QStringLiteral("/proc/self/fd/%1").arg(fd), bytes, exists);
+    ::close(fd);
+    return read.Ok() ? read : Io_result::Failure(read.step, read.error_number, path);
+}
+
+}  // namespace
 
 QString Import_refusal(const QString& diary_dir, const QString& folder)
 {
@@ -135,8 +181,10 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
         QString relative;
     };
     QList<Note> notes;
-    QDirIterator it(folder, {QStringLiteral("*.md"), QStringLiteral("*.txt")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    // Links, pipes and the like are listed too (QDir::System), so that each
+    // is named in the report; links to folders are not walked.
+    QDirIterator it(folder, {QStringLiteral("*.md"), QStringLiteral("*.txt")},
+                    QDir::Files | QDir::System, QDirIterator::Subdirectories);
     int found = 0;
     while (it.hasNext()) {
         // A large folder takes a while to walk: the count so far, with no
@@ -146,10 +194,12 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
             return source;
         }
         const QString relative = root.relativeFilePath(it.next());
-        if (const std::optional<Panel_date> date = Daily_note_date(relative))
+        if (const std::optional<Panel_date> date = Daily_note_date(relative)) {
             notes.append({*date, relative});
-        else
+        } else {
             ++source.ignored;
+            source.ignored_names.append(it.filePath());
+        }
     }
     std::sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {
         const auto key = [](const Panel_date& d) { return d.year * 10000 + d.month * 100 + d.day; };
@@ -164,17 +214,20 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
         ++done;
         const QString path = root.filePath(note.relative);
         QByteArray bytes;
-        bool exists = false;
-        if (const Io_result r = Read_file_bytes(path, bytes, exists); !r.Ok()) {
-            source.unreadable.append({path, r.step == Io_step::Too_large
-                                                ? QStringLiteral("大きすぎるファイルです")
-                                                : QStringLiteral("読み込めませんでした")});
+        if (const Io_result r = Read_note_bytes(path, bytes); !r.Ok()) {
+            source.unreadable.append(
+                {path, r.step == Io_step::Too_large ? QStringLiteral("大きすぎるファイルです")
+                       : r.step == Io_step::Is_a_link
+                           ? QStringLiteral("リンクのため、リンク先を読みませんでした")
+                       : r.step == Io_step::Not_a_regular_file
+                           ? QStringLiteral("普通のファイルではありません")
+                           : QStringLiteral("読み込めませんでした")});
             continue;
         }
-        const std::optional<QString> text = Note_text(bytes);
+        QString why;
+        const std::optional<QString> text = Note_text(bytes, &why);
         if (!text) {
-            source.unreadable.append(
-                {path, QStringLiteral("UTF-8 でも Shift_JIS でもない文字があります")});
+            source.unreadable.append({path, why});
             continue;
         }
         if (!text->isEmpty())
@@ -182,6 +235,7 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
     }
     if (progress)
         progress(done, int(notes.size()));
+    source.ignored_names.sort();
     return source;
 }
 
@@ -220,6 +274,10 @@ Import_source Parse_journal_json(const QByteArray& bytes)
                 : std::nullopt;
         if (!date) {
             ++source.ignored;
+            source.ignored_names.append(
+                QStringLiteral("%1 番目の項目（日付: %2）")
+                    .arg(i + 1)
+                    .arg(entry.value(QStringLiteral("date")).toVariant().toString()));
             continue;
         }
         const QString title = Lf_text(entry.value(QStringLiteral("title")).toString());
@@ -238,6 +296,8 @@ Import_source Parse_journal_json(const QByteArray& bytes)
         }
         if (!Holds_something(day)) {
             ++source.ignored;
+            source.ignored_names.append(
+                QStringLiteral("%1 番目の項目（日付: %2、中身が空）").arg(i + 1).arg(date->Key()));
             continue;
         }
         read.append({day, entry.value(QStringLiteral("time")).toString(), i});
@@ -393,7 +453,9 @@ void Import_one(Diary_session& session, const Import_item& item, const QDate& on
         return fail(QStringLiteral("一覧を作った後に書き換えられていたため、取り込みませんでした"));
     Diary_session::Day_plan plan =
         session.Plan_day_save(Entry_after_import(item, on), Diary_session::Who::User);
-    if (plan.result == Diary_session::Save_result::Unchanged) {
+    // An import only adds: it never removes a day (an empty incoming day
+    // gives no plan to remove one, and none is asked for here).
+    if (plan.result == Diary_session::Save_result::Unchanged || plan.remove) {
         ++report.skipped;
         return;
     }
@@ -438,9 +500,14 @@ QString Import_summary(const Import_report& report)
         parts << QStringLiteral("読めなかったファイル（取り込んでいません）：\n") +
                      files.join(QLatin1Char('\n'));
     }
-    if (report.ignored > 0)
+    if (report.ignored > 0) {
+        QStringList names;
+        for (const QString& name : report.ignored_names)
+            names << QDir::toNativeSeparators(name);
         parts << QStringLiteral("日付の名前でないファイルや、日付の読めない項目 %1 件は"
-                                "取り込んでいません。")
-                     .arg(report.ignored);
+                                "取り込んでいません：\n")
+                         .arg(report.ignored) +
+                     names.join(QLatin1Char('\n'));
+    }
     return parts.join(QStringLiteral("\n\n"));
 }

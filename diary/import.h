@@ -40,7 +40,9 @@ struct Import_source {
     QList<Import_day> days;
     QList<Unreadable_file> unreadable;
     int ignored = 0;  // files or entries without a date the diary holds
-    QString error;    // the source as a whole could not be read, in words
+    // Each of them: a file's path, or an entry as "3 番目の項目（日付: …）".
+    QStringList ignored_names;
+    QString error;  // the source as a whole could not be read, in words
 };
 
 // Called with the steps done and the steps in all (0 while not known yet);
@@ -55,10 +57,12 @@ using Import_progress = std::function<bool(int done, int total)>;
 // years the diary holds.
 std::optional<Panel_date> Daily_note_date(const QString& relative_path);
 
-// A note's bytes as text: UTF-8 (with or without a byte order mark), or
-// else Shift_JIS; line ends become "\n" and one final line end is dropped.
-// Nothing when the bytes are neither.
-std::optional<QString> Note_text(const QByteArray& bytes);
+// A note's bytes as text: UTF-16 with its byte order mark, UTF-8 (with or
+// without one), or else Shift_JIS; line ends become "\n" and one final line
+// end is dropped. Nothing when the bytes are none of them, or hold a NUL
+// byte outside UTF-16 (UTF-16 without its mark, a file that is no text);
+// then why, when given, says which in words.
+std::optional<QString> Note_text(const QByteArray& bytes, QString* why = nullptr);
 
 // Why the folder may not be read as daily notes, in words for the user:
 // the diary folder, or a folder inside it, holds the diary's own files.
@@ -66,7 +70,8 @@ std::optional<QString> Note_text(const QByteArray& bytes);
 QString Import_refusal(const QString& diary_dir, const QString& folder);
 
 // Every daily note in the folder and its subfolders. Notes of one date are
-// joined in the order of their names, with a blank line between.
+// joined in the order of their names, with a blank line between. A link at
+// a note's name is never followed: it is named as unreadable.
 Import_source Read_daily_notes(const QString& folder, const Import_progress& progress = {});
 
 // A JSON export in the common journal layout ({"entries": [{"date",
@@ -119,7 +124,8 @@ struct Import_report {
     QList<Unreadable_file> unreadable;  // source files that could not be read
     QStringList unreadable_days;        // days of the diary that could not be read
     int ignored = 0;
-    int left = 0;  // days not done because the import was cancelled
+    QStringList ignored_names;  // as Import_source has them
+    int left = 0;               // days not done because the import was cancelled
     bool cancelled = false;
 };
 

@@ -338,10 +338,22 @@ Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who w
     plan.who = who;
     if (!Edited(now))
         return plan;  // not edited since it was loaded or saved
-    // Text and memo both empty: the day is not saved, and what was stored
-    // for it stays as it was.
-    if (now.text.isEmpty() && now.memo.isEmpty())
+    // Text and memo both empty: the day is not saved. A day that has files
+    // would come back as it was when it is loaded again; with a user to
+    // ask, they are removed. With nobody to ask, they stay.
+    if (now.text.isEmpty() && now.memo.isEmpty()) {
+        if (who == Who::Nobody || (loaded_disk.file.isEmpty() && !loaded_disk.record.found))
+            return plan;
+        plan.result = Save_result::Failed;
+        if (!day_readable) {
+            plan.failure = Failure::Unreadable_day;
+            plan.error = load_error;
+            return plan;
+        }
+        plan.remove = true;
+        plan.result = Save_result::Saved;
         return plan;
+    }
     plan.result = Save_result::Failed;
     if (!day_readable) {
         plan.failure = Failure::Unreadable_day;
@@ -490,10 +502,93 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_syn
     return kept.error;
 }
 
+namespace {
+
+// The index without the lines of the day whose key is given, every other
+// byte as it was.
+QByteArray Index_without(const QByteArray& index, QByteArrayView key)
+{
+    QByteArray out;
+    out.reserve(index.size());
+    for (qsizetype at = 0; at < index.size();) {
+        const qsizetype line_end = index.indexOf('\n', at);
+        const qsizetype end = line_end < 0 ? index.size() : line_end + 1;
+        const QByteArrayView line = QByteArrayView(index).sliced(at, end - at);
+        if (!line.startsWith(key))
+            out += line;
+        at = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
+{
+    const Panel_date& d = plan.date;
+    auto failed = [&plan](Failure failure, const Io_result& r) {
+        plan.result = Save_result::Failed;
+        plan.failure = failure;
+        plan.error = r;
+        return Save_result::Failed;
+    };
+    const QString path = store.Day_file_path(d.year, d.month, d.day);
+    plan.disk = Read_day_on_disk(d);
+    if (!plan.disk.error.Ok())
+        return failed(Failure::Unreadable_day, plan.disk.error);
+    if (plan.disk.file_in_the_way)
+        return failed(Failure::Write, Io_result::Failure(Io_step::Not_a_regular_file, 0, path));
+    if (Changed_since_load(plan.disk) && plan.disk.file.isEmpty() && !plan.disk.record.found) {
+        // Removed elsewhere already: what the user asked for.
+        loaded = plan.entry;
+        loaded_disk = plan.disk;
+        return Save_result::Saved;
+    }
+    if (Changed_since_load(plan.disk)) {
+        // Another copy of the diary wrote the day since: that is no text the
+        // user chose to remove. It is shown, and nothing goes.
+        loaded = Exact_disk_entry(d, plan.disk);
+        loaded_disk = plan.disk;
+        return failed(Failure::Changed_before_removal, {});
+    }
+    // The last version first, so that 元に戻す in the history brings it back.
+    History_sync history_sync;
+    if (const Io_result r = Keep_replaced_version(plan, history_sync); !r.Ok())
+        return failed(Failure::History, r);
+    // Exact texts that do not match the files are kept aside, as a save
+    // keeps them.
+    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, clock.Now());
+        !r.Ok())
+        return failed(Failure::Write, r);
+    if (plan.disk.record.found) {
+        const QByteArray index = Index_without(plan.disk.index, d.Key().toLatin1());
+        const Io_result r = Replace_file(store.Keyword_file_path(d.year), index);
+        if (!r.Ok() && r.step != Io_step::Sync_folder)
+            return failed(Failure::Write, r);
+        // The memo and the mark are gone from the files, whatever comes next.
+        loaded.memo.clear();
+        loaded.flag = false;
+        loaded_disk.record = {};
+        loaded_disk.index = index;
+    }
+    history_sync.Run();
+    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+        return failed(Failure::Write, Io_result::Failure(Io_step::Remove, errno, path));
+    loaded_disk.file.clear();
+    loaded.text.clear();
+    // The exact text goes with its day, and the folder is synced for both.
+    if (const Io_result r = Finish_companion(path, false); !r.Ok())
+        return failed(Failure::Write, r);
+    loaded = plan.entry;
+    return Save_result::Saved;
+}
+
 Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
 {
     if (plan.result != Save_result::Saved && plan.result != Save_result::Changed_on_disk)
         return plan.result;
+    if (plan.remove)
+        return Remove_day(plan);
     const Panel_date& d = plan.date;
     auto failed = [&plan](const Io_result& r) {
         plan.result = Save_result::Failed;

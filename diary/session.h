@@ -89,7 +89,12 @@ public:
         // The version the save would replace could not be kept in the
         // history, so nothing was written over it. With the user's consent
         // (Day_plan::without_history) the plan is written again without it.
+        // A removal is never done without it.
         History,
+        // The day to be removed was changed elsewhere since it was loaded:
+        // nothing was removed, and the day as its files hold it now is
+        // loaded (Loaded_day()).
+        Changed_before_removal,
     };
     // Which version of a day changed on disk becomes the day.
     enum class Keep {
@@ -135,6 +140,11 @@ public:
         // Saved without keeping the version replaced: the user agreed after
         // keeping it failed.
         bool without_history = false;
+        // The day's text and memo were emptied and the day has files: the
+        // plan removes them (the day file, its index lines and its exact
+        // text), once the user has agreed, keeping the last version in the
+        // history first. Only a plan for a user is one.
+        bool remove = false;
     };
 
     // The outcome of loading a day into a panel.
@@ -220,7 +230,10 @@ public:
     // edit.
     void Day_shown(const Day_entry& shown) { loaded = shown; }
 
-    // Saving: the plan first (no file touched), then its execution.
+    // Saving: the plan first (no file touched), then its execution. A day
+    // whose text and memo are both empty is not saved; when it has files
+    // and a user is there, the plan is to remove them (Day_plan::remove),
+    // and the caller asks before it writes the plan.
     Day_plan Plan_day_save(const Day_entry& now, Who who);
     // Writes the plan: characters code page 932 cannot hold get their
     // substitutes in the day's files and are kept exactly in its companion;
@@ -308,6 +321,8 @@ private:
     static QByteArray Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
                                           bool flag, bool record_differs);
     Save_result Keep_version(Day_plan& plan);
+    // Write_day for a plan that removes the day.
+    Save_result Remove_day(Day_plan& plan);
     // The day's exact-text companion around the writes of its files (see
     // store/exact_text.h): kept aside when it no longer matches them, the
     // new one staged before them; and the exact text of the files' version

@@ -1341,6 +1341,32 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     return false;
 }
 
+QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year)
+{
+    QList<Io_result> errors;
+    if (!db || Building())
+        return errors;
+    Diary_store store(app_dir);
+    for (const Listed_file& file : List_diary(app_dir)) {
+        if (file.year < first_year || file.year > last_year || !db->Load_year_files(file.year))
+            continue;
+        // A file taken in may have lost its read permission since (which
+        // changes neither its size nor its time): it is read again too.
+        const auto known = db->files.constFind(file.path);
+        if (known != db->files.cend() && *known == file.sig &&
+            ::access(QFile::encodeName(store.App_dir() + file.path).constData(), R_OK) == 0)
+            continue;
+        Io_result error;
+        if (file.date)
+            Read_day_for_search(store, file.year, file.date / 100 % 100, file.date % 100, &error);
+        else
+            Read_year_memos(store, file.year, &error);
+        if (!error.Ok())
+            errors.append(error);
+    }
+    return errors;
+}
+
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
     if (db && !Building()) {

@@ -101,6 +101,12 @@ public:
     // Brings the index up to date and searches it; while the index is being
     // built, or when it cannot be used, reads the files.
     Fulltext_result Search(const Fulltext_search& search);
+    // The day files and year indexes of the years given that the index
+    // could not take in at its last update (listed, but not recorded as
+    // read: it tries them again at each search), each read once more for
+    // the reason. Empty while a build runs or without an index: a search
+    // then reads the files and counts them itself.
+    QList<Io_result> Files_not_indexed(int first_year, int last_year);
     // The line shown for a day found: the text around the first word found,
     // or the memo when only the memo holds the words.
     Snippet Snippet_for(int date, const QStringList& words);

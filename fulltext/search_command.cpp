@@ -54,7 +54,16 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     }
     Fulltext_index index(diary, cache_folder, Read_fold_options(diary),
                          Fulltext_index::Start::Foreground);
-    const Fulltext_result result = index.Search(search);
+    Fulltext_result result = index.Search(search);
+    // The index leaves out a file it could not read, and tries it again at
+    // the next search; the answer is the one the reading of the files gives.
+    if (!result.scanned) {
+        const QList<Io_result> unread =
+            index.Files_not_indexed(search.first_year, search.last_year);
+        if (!unread.isEmpty() && result.unreadable == 0)
+            result.first_unreadable = unread.constFirst();
+        result.unreadable += int(unread.size());
+    }
     for (const Fulltext_hit& hit : result.hits) {
         Snippet snippet = index.Snippet_for(hit.date, result.words);
         // A day found by its memo alone shows the memo.

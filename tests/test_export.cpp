@@ -11,10 +11,35 @@
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
 QByteArray Utf8(const char* text) { return QByteArray(text); }
+
+// The files an export wrote, its record apart.
+QMap<QString, QByteArray> Exported(const QString& root)
+{
+    QMap<QString, QByteArray> tree = File_tree(root);
+    tree.remove(QString::fromLatin1(Export_record_name));
+    return tree;
+}
+
+// The program run without a display; its exit code, stderr in err.
+int Run_program(const QString& program, const QStringList& arguments, QString* err = nullptr)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000))
+        return -1;
+    if (err)
+        *err = QString::fromUtf8(process.readAllStandardError());
+    return process.exitCode();
+}
 
 const QByteArray Json_expected = "{\n"
                                  "  \"tags\": {},\n"
@@ -104,7 +129,7 @@ private slots:
         QVERIFY(report.Ok());
         QCOMPARE(report.days, 3);
         QCOMPARE(report.files, 2);
-        QCOMPARE(File_tree(out->Path()),
+        QCOMPARE(Exported(out->Path()),
                  (QMap<QString, QByteArray>{
                      {"2025.md",
                       Utf8("# 2025年\n\n## 2025年12月31日（水） ★思い出\n\nメモ：傘\n\n雨\n")},
@@ -134,7 +159,7 @@ private slots:
         // The style sheet between them keeps the text's line breaks.
         const QByteArray style = html.mid(head.size(), html.size() - head.size() - body.size());
         QVERIFY(style.contains(".text { white-space: pre-wrap; }\n"));
-        QCOMPARE(File_tree(out->Path()).keys(), QStringList{"2026.html"});
+        QCOMPARE(Exported(out->Path()).keys(), QStringList{"2026.html"});
     }
 
     void Json_holds_every_day_as_an_entry_with_title_body_date_and_star()
@@ -143,8 +168,7 @@ private slots:
         // A quote, a backslash and a tab in the text.
         QVERIFY(Put("2026/0105.txt", Hex("22 5c 09 61 0d 0a 62 0d 0a")));
         QVERIFY(Export(Export_format::Json).Ok());
-        QCOMPARE(File_tree(out->Path()),
-                 (QMap<QString, QByteArray>{{"diary.json", Json_expected}}));
+        QCOMPARE(Exported(out->Path()), (QMap<QString, QByteArray>{{"diary.json", Json_expected}}));
     }
 
     void Plain_text_is_one_utf8_file_a_day_with_lf()
@@ -152,7 +176,7 @@ private slots:
         Small_diary();
         const Export_report report = Export(Export_format::Text);
         QVERIFY(report.Ok());
-        QCOMPARE(File_tree(out->Path()),
+        QCOMPARE(Exported(out->Path()),
                  (QMap<QString, QByteArray>{{"2025", "<dir>"},
                                             {"2025/1231.txt", Utf8("雨\n")},
                                             {"2026", "<dir>"},
@@ -166,7 +190,7 @@ private slots:
         QVERIFY(Put("2023/0301.txt", "2023\r\n"));
         QVERIFY(Put("2025/0301.txt", "2025\r\n"));
         QVERIFY(Export(Export_format::Markdown, {QDate(2024, 2, 29), QDate(2024, 3, 1)}).Ok());
-        QCOMPARE(File_tree(out->Path()),
+        QCOMPARE(Exported(out->Path()),
                  (QMap<QString, QByteArray>{
                      {"2024.md", Utf8("# 2024年\n\n## 2024年2月29日（木）\n\n0229\n"
                                       "\n## 2024年3月1日（金）\n\n0301\n")}}));
@@ -257,34 +281,126 @@ private slots:
     void The_command_line_writes_the_files_without_a_window()
     {
         Small_diary();
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        program.setProcessEnvironment(environment);
-        auto run = [&](const QStringList& arguments) {
-            program.start(QStringLiteral(SORANE_EXE), arguments);
-            return program.waitForFinished(60000) ? program.exitCode() : -1;
+        QString err;
+        const auto run = [&err](const QStringList& arguments) {
+            return Run_program(QStringLiteral(SORANE_EXE), arguments, &err);
         };
         const QString target = out->File("made/here/");
         QCOMPARE(
             run({"--export", "markdown", target, "--from", "2026/01/01", "--diary", diary->Path()}),
             0);
-        QCOMPARE(File_tree(target),
+        QCOMPARE(Exported(target),
                  (QMap<QString, QByteArray>{
                      {"2026.md", Utf8("# 2026年\n\n## 2026年1月2日（金）\n\n"
                                       "晴れ。\n散歩した。\n\n## 2026年1月3日（土）"
                                       "\n\nメモ：休み\n")}}));
         QCOMPARE(run({"--export", "pdf", target, "--diary", diary->Path()}), 2);
-        QVERIFY(QString::fromUtf8(program.readAllStandardError())
-                    .contains("markdown、html、json、text"));
+        QVERIFY(err.contains("markdown、html、json、text"));
         QCOMPARE(run({"--export", "json", diary->File("2026"), "--diary", diary->Path()}), 2);
         QVERIFY(!QFileInfo::exists(diary->File("2026/diary.json")));
         QVERIFY(QDir().mkpath(diary->File("2026/0101.txt")));
         QCOMPARE(run({"--export", "text", target, "--diary", diary->Path()}), 2);
-        QVERIFY(QString::fromUtf8(program.readAllStandardError()).contains("2026/01/01"));
+        QVERIFY(err.contains("2026/01/01"));
         QCOMPARE(Read_bytes(target + "2026/0102.txt"), Utf8("晴れ。\n散歩した。\n"));
+    }
+
+    void Another_diary_and_files_the_export_did_not_make_are_never_written_over()
+    {
+        Small_diary();
+        const QString exe = QStringLiteral(SORANE_EXE);
+        const QStringList from_diary{"--diary", diary->Path()};
+        Temp_folder other;
+        QVERIFY(Write_bytes(other.File("sorane.ini"), "x\r\n") &&
+                QDir().mkpath(other.File("2026")));
+        QVERIFY(Write_bytes(other.File("2026/0102.txt"), Hex("82 a0 0d 0a")));
+        auto before = File_tree(other.Path());
+        QString err;
+        QCOMPARE(Run_program(exe, QStringList{"--export", "text", other.Path()} + from_diary, &err),
+                 2);
+        QVERIFY2(err.startsWith("書き出し先のフォルダーには、別の日記があります。"),
+                 qPrintable(err));
+        QCOMPARE(File_tree(other.Path()), before);
+        // Its year folders alone are a diary too, --force or not.
+        QVERIFY(QFile::remove(other.File("sorane.ini")));
+        before.remove("sorane.ini");
+        QCOMPARE(
+            Run_program(exe, QStringList{"--export", "text", other.Path(), "--force"} + from_diary),
+            2);
+        QCOMPARE(File_tree(other.Path()), before);
+
+        // A file of the user's at an export's name is kept and named; the
+        // rest is written, and --force writes it too.
+        QVERIFY(Write_bytes(out->File("2026.md"), "mine\n"));
+        const QStringList markdown = QStringList{"--export", "markdown", out->Path()} + from_diary;
+        QCOMPARE(Run_program(exe, markdown, &err), 2);
+        QCOMPARE(Read_bytes(out->File("2026.md")), QByteArray("mine\n"));
+        QVERIFY2(err.contains(out->File("2026.md")) && err.contains("--force"), qPrintable(err));
+        QVERIFY(Read_bytes(out->File("2025.md")).startsWith(Utf8("# 2025年")));
+        QCOMPARE(Run_program(exe, markdown + QStringList{"--force"}), 0);
+        // What the export made it replaces when the diary changed; once
+        // the user has edited it, it is the user's.
+        QVERIFY(Put("2026/0102.TXT", "x\r\n"));
+        QCOMPARE(Run_program(exe, markdown), 0);
+        QVERIFY(Read_bytes(out->File("2026.md")).contains("\nx\n"));
+        QFile edited(out->File("2025.md"));
+        QVERIFY(edited.open(QIODevice::Append) && edited.write("mine\n") == 5);
+        edited.close();
+        const QByteArray md_2025 = Read_bytes(out->File("2025.md"));
+        QCOMPARE(Run_program(exe, markdown, &err), 2);
+        QVERIFY2(err.contains(out->File("2025.md")), qPrintable(err));
+        QCOMPARE(Read_bytes(out->File("2025.md")), md_2025);
+        // A text export is no diary to the next one into the same folder.
+        const QStringList text = QStringList{"--export", "text", out->Path()} + from_diary;
+        QCOMPARE(Run_program(exe, text), 0);
+        QVERIFY(Put("2026/0102.TXT", "y\r\n"));
+        QCOMPARE(Run_program(exe, text), 0);
+        QCOMPARE(Read_bytes(out->File("2026/0102.txt")), QByteArray("y\n"));
+    }
+
+    void Dates_are_yyyy_mm_dd_and_a_reversed_range_writes_nothing()
+    {
+        Small_diary();
+        const QString exe = QStringLiteral(SORANE_EXE);
+        const QStringList json{"--export", "json", out->Path(), "--diary", diary->Path()};
+        QCOMPARE(Run_program(exe, json), 0);
+        const auto before = File_tree(out->Path());
+        QString err;
+        QCOMPARE(Run_program(exe, json + QStringList{"--from", "2026/12/31", "--to", "2020/01/01"},
+                             &err),
+                 2);
+        QCOMPARE(err, QStringLiteral("期間の始めの日が終わりの日より後になっています: "
+                                     "--from 2026/12/31 --to 2020/01/01\n"));
+        for (const char* date : {"-2026/01/01", "2026/1/1", "2026/01-01", "+2026/01/01"}) {
+            QCOMPARE(Run_program(exe, json + QStringList{"--from", date}, &err), 2);
+            QCOMPARE(err, QStringLiteral("日付は yyyy/mm/dd で指定してください: %1\n").arg(date));
+        }
+        QCOMPARE(File_tree(out->Path()), before);
+    }
+
+    void A_folder_name_that_is_not_utf8_is_refused_not_read_as_another()
+    {
+        // "x\xff" would be read as "x\uFFFD", a sibling holding a diary.
+        Small_diary();
+        QVERIFY(QDir().rename(diary->Path(), out->File(QStringLiteral("x\uFFFD"))));
+        QVERIFY(::mkdir(QFile::encodeName(out->Path()).append("/x\xff").constData(), 0700) == 0);
+        const auto before = File_tree(out->Path());
+        const QString script =
+            QStringLiteral("bad=\"$(printf '%s/x\\377' \"$1\")\"; "
+                           "\"$0\" --search 晴れ --diary \"$bad\"; echo \"search $?\"; "
+                           "\"$0\" --export text \"$1/o$(printf '\\377')\" --diary \"$1/x\uFFFD\"; "
+                           "echo \"export $?\"; \"$0\" --export text \"$1/o\" --diary \"$bad\"; "
+                           "echo \"export $?\"");
+        QProcess shell;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CACHE_HOME", out->File("cache"));
+        environment.remove("DISPLAY");
+        shell.setProcessEnvironment(environment);
+        shell.start("sh", {"-c", script, QStringLiteral(SORANE_EXE), out->Path()});
+        QVERIFY(shell.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()),
+                 QStringLiteral("search 2\nexport 2\nexport 2\n"));
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardError()).count("実行できません"), 3);
+        QCOMPARE(File_tree(out->Path()), before);
     }
 };
 

@@ -3,6 +3,7 @@
 // a range backwards refused before anything is written.
 
 #include "dialogs/f_export.h"
+#include "diary/export.h"
 #include "platform/app_title.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
@@ -71,7 +72,9 @@ private slots:
         QVERIFY(window->Run->isEnabled());
         QCOMPARE(window->Close->text(), QStringLiteral("閉じる"));
         QCOMPARE(window->Progress->value(), window->Progress->maximum());
-        QCOMPARE(File_tree(out->File("書き出し/")),
+        auto written = File_tree(out->File("書き出し/"));
+        QVERIFY(written.remove(Export_record_name));
+        QCOMPARE(written,
                  (QMap<QString, QByteArray>{
                      {"2026.md", QByteArray("# 2026年\n\n## 2026年12月9日（水）\n\n晴\n")}}));
     }
@@ -103,6 +106,28 @@ private slots:
                          Platform::Answer::Ok);
         QVERIFY(!window->Start());
         QVERIFY(!QFileInfo::exists(out->File("x")));
+    }
+
+    void A_file_the_export_did_not_make_is_written_over_only_when_the_user_says_so()
+    {
+        QVERIFY(Write_bytes(out->File("2026.md"), "mine\n"));
+        window->Folder->setText(out->Path());
+        fake->Expect_box(
+            QStringLiteral("書き出し先のフォルダーには、この書き出しが作ったのではない、"
+                           "同じ名前のファイルがあります。\n%1\n\n"
+                           "「はい」：これらのファイルを上書きします。\n"
+                           "「いいえ」：これらのファイルはそのままにします。")
+                .arg(out->File("2026.md")),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Yes_no,
+            Platform::Answer::Yes);
+        fake->Expect_box(QStringLiteral("2 日分を 1 個のファイルに書き出しました。"), App_title,
+                         Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
+        QSignalSpy finished(window.get(), &F_export::Finished);
+        QVERIFY(window->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(Read_bytes(out->File("2026.md")),
+                 QByteArray("# 2026年\n\n## 2026年12月8日（火）\n\n雨\n"
+                            "\n## 2026年12月9日（水）\n\n晴\n"));
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTextStream>
 #include <QtTest>
+#include <functional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -456,6 +457,58 @@ private slots:
                      out, err),
                  2);
         QVERIFY(out.isEmpty());
+    }
+
+    void The_index_and_the_reading_of_the_files_name_the_same_file_they_cannot_read()
+    {
+        // Permissions do not bind root: the case runs again as nobody.
+        if (QString failure; Rerun_as_nobody(failure)) {
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        Write_day(*store, QDate(2026, 12, 9), QStringLiteral("寄せ鍋"));
+        const QString day = store->Day_file_path(2026, 12, 10);
+        const QString index = store->Keyword_file_path(2026);
+        QVERIFY(Write_bytes(cache->File("a file"), "x"));  // no index there: the files are read
+        // The first index takes the day in while it can still be read.
+        QVERIFY(Write_bytes(day, "x"));
+        QString none;
+        QTextStream none_stream(&none);
+        QCOMPARE(Run_search_command({"sorane", "--search", "鍋"}, diary->Path(), cache->File("1"),
+                                    none_stream, none_stream),
+                 0);
+        const QList<std::pair<QString, std::function<bool()>>> faults{
+            {day, [&] { return ::chmod(QFile::encodeName(day), 0) == 0; }},
+            {day,
+             [&] {
+                 return QFile::remove(day) && QFile(day).open(QIODevice::WriteOnly) &&
+                        QFile(day).resize(65ll << 20);
+             }},
+            {index,
+             [&] {
+                 QFile::remove(index);
+                 return QFile::remove(day) && ::mkfifo(QFile::encodeName(index), 0600) == 0;
+             }},
+        };
+        int n = 0;
+        for (const auto& [path, make] : faults) {
+            QVERIFY(make());
+            const QString index_cache = cache->File(QString::number(++n));
+            // The index built (or updated), then brought up to date, then the
+            // files read.
+            for (const QString& cache_folder : {index_cache, index_cache, cache->File("a file")}) {
+                QString out;
+                QString err;
+                QTextStream out_stream(&out);
+                QTextStream err_stream(&err);
+                QCOMPARE(Run_search_command({"sorane", "--search", "鍋"}, diary->Path(),
+                                            cache_folder, out_stream, err_stream),
+                         2);
+                QCOMPARE(out, QStringLiteral("2026/12/09\t寄せ鍋\n"));
+                QCOMPARE(err,
+                         QStringLiteral("読めないファイルが 1 件ありました（%1）。\n").arg(path));
+            }
+        }
     }
 
     void The_program_searches_without_a_display()

@@ -124,6 +124,45 @@ private slots:
                  QStringLiteral("読み込みを取り消しました。"));
     }
 
+    void Links_utf16_and_nul_bytes_are_never_read_as_days_and_every_file_left_is_named()
+    {
+        QVERIFY(Put(notes->File("secret"), "shadow\n"));
+        QVERIFY(QFile::link(notes->File("secret"), notes->File("2026-12-01.md")));
+        QVERIFY(QDir().mkpath(notes->File("2026")));
+        QVERIFY(QFile::link(notes->File("secret"), notes->File("2026/1202.txt")));
+        QVERIFY(Put(notes->File("2026-12-03.txt"), Hex("ff fe 74 66 8c 30 0d 00 0a 00")));  // 晴れ
+        QVERIFY(Put(notes->File("2026-12-04.txt"), Hex("fe ff 96 e8 00 0a")));              // 雨
+        QVERIFY(Put(notes->File("2026-12-05.txt"), Hex("61 00 0d 00 0a 00")));  // no mark
+        QVERIFY(Put(notes->File("2026-12-06.txt"), Hex("ff fe 74 66 8c")));     // an odd byte
+        QVERIFY(Put(notes->File("メモ.txt"), "x"));
+        const Import_source source = Read_daily_notes(notes->Path());
+        QCOMPARE(source.days.size(), 2);
+        QCOMPARE(source.days[0].text, QStringLiteral("晴れ"));
+        QCOMPARE(source.days[1].text, QStringLiteral("雨"));
+        Import_report report;
+        report.unreadable = source.unreadable;
+        report.ignored = source.ignored;
+        report.ignored_names = source.ignored_names;
+        const QString at = notes->Path();
+        QCOMPARE(Import_summary(report),
+                 "0日を追加、0日に追記、0日はそのままにしました。\n\n"
+                 "読めなかったファイル（取り込んでいません）：\n" +
+                     at + "2026-12-01.md（リンクのため、リンク先を読みませんでした）\n" + at +
+                     "2026/1202.txt（リンクのため、リンク先を読みませんでした）\n" + at +
+                     "2026-12-05.txt（NUL 文字があり、文章のファイルとして読めません"
+                     "（UTF-16 なら BOM 付きで保存し直してください））\n" +
+                     at +
+                     "2026-12-06.txt（UTF-16 として読めない部分があります）\n\n"
+                     "日付の名前でないファイルや、日付の読めない項目 1 件は取り込んでいません：\n" +
+                     at + "メモ.txt");
+        // A journal's entries left out are named by their place.
+        QCOMPARE(
+            Parse_journal_json(R"({"entries": [{"date": "2026-12-09", "body": "a"},
+            {"date": "yesterday", "body": "b"}, {"date": 20261209}]})")
+                .ignored_names,
+            QStringList({"2 番目の項目（日付: yesterday）", "3 番目の項目（日付: 20261209）"}));
+    }
+
     void The_diary_folder_itself_is_no_source()
     {
         QVERIFY(QDir().mkpath(At("2026")));

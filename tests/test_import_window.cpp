@@ -91,8 +91,8 @@ private slots:
         window->List->topLevelItem(1)->setCheckState(0, Qt::Checked);
         const QString summary =
             QStringLiteral("1日を追加、1日に追記、1日はそのままにしました。\n\n"
-                           "読めなかったファイル（取り込んでいません）：\n%1（UTF-8 でも "
-                           "Shift_JIS でもない文字があります）")
+                           "読めなかったファイル（取り込んでいません）：\n%1（UTF-8、UTF-16、"
+                           "Shift_JIS のどれでもない文字があります）")
                 .arg(notes->File("2026-12-11.md"));
         fake->Expect_box(summary, App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
@@ -123,12 +123,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 20000);
         QCOMPARE(window->Plan().items.size(), 30);
         QVERIFY(window->Start_import());
-        // キャンセル before the first step: nothing is written.
+        // キャンセル before the first step: nothing is written. The names
+        // that are no dates are named, each.
+        QStringList left_out;
+        for (int day = 31; day <= 40; ++day)
+            left_out << notes->File(QStringLiteral("2026-11-%1.md").arg(day));
         fake->Expect_box(
             QStringLiteral("0日を追加、0日に追記、0日はそのままにしました。\n\n"
                            "取り込みを取り消しました。残りの30日は取り込んでいません。\n\n"
                            "日付の名前でないファイルや、日付の読めない項目 10 件は"
-                           "取り込んでいません。"),
+                           "取り込んでいません：\n") +
+                left_out.join(QLatin1Char('\n')),
             App_title, Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
         QSignalSpy finished(window.get(), &F_import::Finished);
         QTest::mouseClick(window->Close, Qt::LeftButton);

@@ -455,18 +455,69 @@ private slots:
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), index);
     }
 
-    void Emptied_text_and_memo_leave_the_stored_day_alone()
+    void An_emptied_day_is_removed_after_a_question_and_kept_in_the_history()
     {
+        // 7 December with an exact text beside it, and the next day's record.
+        const QByteArray next_record = Hex("32 30 32 36 2f 31 32 2f 30 38 30 0d 0a");
         QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved));
-        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
         auto form = Start();
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        form->Text2->setPlainText(QStringLiteral("雨😀"));
+        form->Text6->setText(Day_memo);
+        form->Check1->setChecked(true);
+        form->Menu_next_day->trigger();
+        QVERIFY(
+            Write_bytes(At("2026/keyword.txt"), Read_bytes(At("2026/keyword.txt")) + next_record));
+        form->Menu_prev_day->trigger();
+        // The day's files: the settings file changes with every ending.
+        const auto day_files = [&] {
+            auto tree = File_tree(folder->Path());
+            tree.remove("sorane.ini");
+            return tree;
+        };
+        const auto tree = day_files();
+        QVERIFY(QFile::exists(At("2026/1207.utf8.txt")));
         form->Text2->clear();
         form->Text6->clear();
+        form->Check1->setChecked(false);
+        // With nobody to ask, nothing goes.
+        form->Save_for_session();
+        QCOMPARE(day_files(), tree);
+        const QString question = QStringLiteral(
+            "2026年12月7日の日記とメモを消しますか？\n"
+            "本文とメモが空になりました。この日のファイルを消します（思い出の印も消えます）。\n"
+            "消す前の日記は「この日の履歴」に残り、「元に戻す」で戻せます。\n\n"
+            "「はい」：この日の日記を消します。\n"
+            "「いいえ」：消さずに、前の日記をそのまま残します。\n"
+            "「キャンセル」：日記の画面に戻ります。");
+        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::No);
+        form->Menu_next_day->trigger();
+        QCOMPARE(day_files(), tree);
+        form->Menu_prev_day->trigger();
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
+
+        form->Text2->clear();
+        form->Text6->clear();
+        fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::Yes);
+        form->Menu_next_day->trigger();
+        VERIFY_PLATFORM_CLEAN(*fake);
+        QCOMPARE(form->Text5->text(), QStringLiteral("8"));
+        QVERIFY(!QFile::exists(At("2026/1207.txt")));
+        QVERIFY(!QFile::exists(At("2026/1207.utf8.txt")));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), next_record);  // the rest byte for byte
+        // The day removed is the history's newest version, exact text and all.
+        const QList<History_version> versions = form->session.History().Versions(2026, 12, 7);
+        QCOMPARE(versions.size(), 1);
+        const History_read kept = form->session.History().Read(versions.front());
+        QCOMPARE(kept.file, Hex("89 4a 3f 0d 0a"));
+        QCOMPARE(Read_bytes(versions.front().path.chopped(4) + ".utf8.txt"),
+                 QStringLiteral("散歩\n雨😀").toUtf8());
+        QCOMPARE(kept.memo, Day_memo);
+        QVERIFY(kept.flag);
+        // Gone, it is empty: nothing more is asked.
+        form->Menu_prev_day->trigger();
+        QVERIFY(form->Text2->toPlainText().isEmpty());
         End(*form, Ending::Button);
-        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
-        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        VERIFY_PLATFORM_CLEAN(*fake);
     }
 
     void The_session_saving_keeps_the_window_open()

@@ -105,9 +105,11 @@ private slots:
         // Saved: the same entry is no edit any more.
         QCOMPARE(session->Plan_day_save(entry, Diary_session::Who::User).result,
                  Diary_session::Save_result::Unchanged);
-        // Text and memo both emptied: what was stored stays.
-        QCOMPARE(session->Plan_day_save({}, Diary_session::Who::User).result,
+        // Text and memo both emptied: with nobody to ask, what was stored
+        // stays; with a user, the plan is to remove it (once asked).
+        QCOMPARE(session->Plan_day_save({}, Diary_session::Who::Nobody).result,
                  Diary_session::Save_result::Unchanged);
+        QVERIFY(session->Plan_day_save({}, Diary_session::Who::User).remove);
 
         // Loaded again, it reads as written.
         session->Load_diary_day({2026, 12, 7});
