@@ -1,6 +1,7 @@
 #include "diary/import.h"
 
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/store.h"
@@ -21,9 +22,11 @@
 
 namespace {
 
+// A day of the diary's own calendar (30 February included, as the date
+// bars and the export have it), so that an export comes back whole.
 std::optional<Panel_date> Diary_date(int year, int month, int day)
 {
-    if (year < First_year || year > Last_year || !QDate(year, month, day).isValid())
+    if (year < First_year || year > Last_year || !Is_diary_day(month, day))
         return std::nullopt;
     return Panel_date{year, month, day};
 }
@@ -137,20 +140,16 @@ std::optional<QString> Note_text(const QByteArray& bytes, QString* why)
 
 namespace {
 
-// A note's bytes, never through a symbolic link at its name (a link to a
-// file anywhere, /etc/shadow even, would come in as a day).
+// A note's bytes, read as every diary file is: a regular file only, never
+// through a symbolic link at its name (a link to a file anywhere, /etc/shadow
+// even, would come in as a day).
 Io_result Read_note_bytes(const QString& path, QByteArray& bytes)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return Io_result::Failure(errno == ELOOP ? Io_step::Is_a_link : Io_step::Open, errno, path);
-    // The file itself, as opened: what its name points to now no longer counts.
     bool exists = false;
-    const Io_result read =
-        Read_file_bytes(QStringLiteral("/proc/self/fd/%1").arg(fd), bytes, exists);
-    ::close(fd);
-    return read.Ok() ? read : Io_result::Failure(read.step, read.error_number, path);
+    const Io_result read = Read_diary_file(path, bytes, exists);
+    if (read.Ok() && !exists)
+        return Io_result::Failure(Io_step::Open, ENOENT, path);
+    return read;
 }
 
 }  // namespace
@@ -217,7 +216,7 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
         if (const Io_result r = Read_note_bytes(path, bytes); !r.Ok()) {
             source.unreadable.append(
                 {path, r.step == Io_step::Too_large ? QStringLiteral("大きすぎるファイルです")
-                       : r.step == Io_step::Is_a_link
+                       : r.step == Io_step::Link_not_read
                            ? QStringLiteral("リンクのため、リンク先を読みませんでした")
                        : r.step == Io_step::Not_a_regular_file
                            ? QStringLiteral("普通のファイルではありません")

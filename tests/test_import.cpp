@@ -76,8 +76,11 @@ private slots:
         QCOMPARE(date("Daily/2026/12/2026-12-09.md"), (Panel_date{2026, 12, 9}));
         QCOMPARE(date("2026/1209.txt"), (Panel_date{2026, 12, 9}));
         QCOMPARE(date("2024-02-29.md"), (Panel_date{2024, 2, 29}));
+        // The diary's calendar has 31 days in every month, as its date bars.
+        QCOMPARE(date("2026/0230.txt"), (Panel_date{2026, 2, 30}));
+        QCOMPARE(date("2025-02-29.md"), (Panel_date{2025, 2, 29}));
         for (const char* bad :
-             {"2025-02-29.md", "2026-02-30.md", "2026-13-01.md", "2026-12-9.md", "1989-12-31.md",
+             {"2026-02-32.md", "2026-04-00.md", "2026-13-01.md", "2026-12-9.md", "1989-12-31.md",
               "2101-01-01.md", "2026-12-09.html", "2026-12-09 メモ.md", "1209.txt", "x/1209.txt",
               "2026/12099.txt", "notes.md", "2026120.txt"})
             QVERIFY2(!date(bad), bad);
@@ -104,7 +107,7 @@ private slots:
         QVERIFY(Put(notes->File("2026/1210.txt"), Hex("89 4a 0d 0a")));  // 雨, Shift_JIS
         QVERIFY(Put(notes->File("2026/keyword.txt"), "x"));
         QVERIFY(Put(notes->File("README.md"), "x"));
-        QVERIFY(Put(notes->File("2026-02-30.md"), "x"));
+        QVERIFY(Put(notes->File("2026-02-32.md"), "x"));
         QVERIFY(Put(notes->File("2026-12-11.md"), Hex("82 ff")));
         QVERIFY(Put(notes->File("2026-12-12.md"), ""));
         QVERIFY(Put(notes->File(".trash/2026-12-13.md"), "消したもの"));
@@ -179,7 +182,7 @@ private slots:
             {"date": "2026-12-10", "time": "09:00", "title": "一行目", "body": "一行目\n二行目"},
             {"date": "2026-12-11", "time": "09:00", "title": "", "body": "", "starred": true},
             {"date": "2026/12/12", "title": "日付が違う"},
-            {"date": "2026-02-30", "title": "無い日"}]})");
+            {"date": "2026-02-32", "title": "無い日"}]})");
         QVERIFY(source.error.isEmpty());
         QCOMPARE(source.days.size(), 2);
         QCOMPARE(source.days[0].date, (Panel_date{2026, 12, 9}));
@@ -290,6 +293,9 @@ private slots:
         Save_day(*session, {2024, 2, 29},
                  {QStringLiteral("閏日\n二行目\n"), QStringLiteral("うるう"), true});
         Save_day(*session, {2026, 1, 3}, {QString(), QStringLiteral("休み"), false});
+        // A day the date bars allow and the calendar has not.
+        Save_day(*session, {2026, 2, 30},
+                 {QStringLiteral("三十日"), QStringLiteral("無い日"), true});
         Save_day(*session, {2026, 12, 8}, {QStringLiteral("一行目\n\n三行目"), QString(), true});
         Save_day(*session, {2026, 12, 9},
                  {QStringLiteral("空が青い😀\n𠮷野家"), QStringLiteral("誕生日🎂"), false});
