@@ -341,23 +341,19 @@ Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who w
     // Text and memo both empty: the day is not saved. A day that has files
     // would come back as it was when it is loaded again; with a user to
     // ask, they are removed. With nobody to ask, they stay.
-    if (now.text.isEmpty() && now.memo.isEmpty()) {
-        if (who == Who::Nobody || (loaded_disk.file.isEmpty() && !loaded_disk.record.found))
-            return plan;
-        plan.result = Save_result::Failed;
-        if (!day_readable) {
-            plan.failure = Failure::Unreadable_day;
-            plan.error = load_error;
-            return plan;
-        }
-        plan.remove = true;
-        plan.result = Save_result::Saved;
+    const bool emptied = now.text.isEmpty() && now.memo.isEmpty();
+    if (emptied &&
+        (who == Who::Nobody || (loaded_disk.file.isEmpty() && !loaded_disk.record.found)))
         return plan;
-    }
     plan.result = Save_result::Failed;
     if (!day_readable) {
         plan.failure = Failure::Unreadable_day;
         plan.error = load_error;
+        return plan;
+    }
+    if (emptied) {
+        plan.remove = true;
+        plan.result = Save_result::Saved;
         return plan;
     }
     plan.memo_bytes = cp932::Encode(now.memo);

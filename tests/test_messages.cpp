@@ -118,6 +118,19 @@ private:
     }
     static int Beeps(const QStringList& calls) { return int(calls.count(QStringLiteral("beep"))); }
 
+    // A folder where the received message belongs refuses the hand-over.
+    void Expect_hand_over_refused()
+    {
+        QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
+        fake->Expect_box(
+            QStringLiteral(
+                "昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
+                "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
+                "メッセージのファイルは元のままです。受け渡しは、次に起動するときに行います。")
+                .arg(At("yesterda.txt")),
+            App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+    }
+
 private slots:
     void init() { QVERIFY(Set_up()); }
     void cleanup() { Verify_clean(); }
@@ -361,15 +374,7 @@ private slots:
     {
         QVERIFY(Write_bytes(At("sorane.ini"), Ini("2026/12/07")));
         QVERIFY(Write_bytes(At("tomorrow.txt"), New_file));
-        // A folder with something in it where the received message belongs.
-        QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
-        fake->Expect_box(
-            QStringLiteral(
-                "昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
-                "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
-                "メッセージのファイルは元のままです。受け渡しは、次に起動するときに行います。")
-                .arg(At("yesterda.txt")),
-            App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        Expect_hand_over_refused();
         auto form = Start(QDate(2026, 12, 8));  // no greeting: no message file
         QVERIFY(form->isVisible());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
@@ -391,14 +396,7 @@ private slots:
     {
         QVERIFY(Write_bytes(At("sorane.ini"), Ini("2026/12/07")));
         QVERIFY(Write_bytes(At("tomorrow.txt"), New_file));
-        QVERIFY(QDir().mkpath(At("yesterda.txt/x")));
-        fake->Expect_box(
-            QStringLiteral(
-                "昨日のあなたからのメッセージを受け渡せませんでした。\nファイル: %1\n"
-                "理由: ファイルの場所に同じ名前のフォルダーがあります。\n\n"
-                "メッセージのファイルは元のままです。受け渡しは、次に起動するときに行います。")
-                .arg(At("yesterda.txt")),
-            App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        Expect_hand_over_refused();
         End(*Start(QDate(2026, 12, 8)));
         QVERIFY(QDir(At("yesterda.txt")).removeRecursively());
         // Written today in 明日へ: a message for tomorrow, not from yesterday.
