@@ -492,18 +492,19 @@ QString History_question(const Diary_session::Day_plan& plan)
                           "「いいえ」：保存せずに、日記の画面に戻ります。");
 }
 
-QString Removal_question(const Diary_session::Day_plan& plan)
+// marked: the day has the 思い出 mark, on disk or in the panel.
+QString Removal_question(const Diary_session::Day_plan& plan, bool marked)
 {
     return QStringLiteral("%1年%2月%3日の日記とメモを消しますか？\n"
-                          "本文とメモが空になりました。この日のファイルを消します"
-                          "（思い出の印も消えます）。\n"
+                          "本文とメモが空になりました。この日のファイルを消します%4。\n"
                           "消す前の日記は「この日の履歴」に残り、「元に戻す」で戻せます。\n\n"
                           "「はい」：この日の日記を消します。\n"
                           "「いいえ」：消さずに、前の日記をそのまま残します。\n"
                           "「キャンセル」：日記の画面に戻ります。")
         .arg(plan.date.year)
         .arg(plan.date.month)
-        .arg(plan.date.day);
+        .arg(plan.date.day)
+        .arg(marked ? QStringLiteral("（思い出の印も消えます）") : QString());
 }
 
 Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
@@ -511,9 +512,9 @@ Main_form::Save_result Main_form::Run_plan(Diary_session::Day_plan& plan)
     if (plan.remove) {
         // Emptying a day is how a day is removed; it is asked, since an
         // empty field is also what a slip of the hand leaves.
-        const Platform::Answer answer =
-            platform.Message_box(Removal_question(plan), App_title, Platform::Icon::Question,
-                                 Platform::Buttons::Yes_no_cancel);
+        const Platform::Answer answer = platform.Message_box(
+            Removal_question(plan, plan.entry.flag || session.Loaded_day().flag), App_title,
+            Platform::Icon::Question, Platform::Buttons::Yes_no_cancel);
         if (ended)
             return Save_result::Declined;
         if (answer == Platform::Answer::No) {
