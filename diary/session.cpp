@@ -184,13 +184,24 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
     const QString record_path = store.Hand_over_record_path();
     QByteArray plan;
     QByteArray digest;  // of the message a "move" hands over; empty when not known
+    // The waiting message, read when it is first needed: its digest goes
+    // into a new day's record, and its bytes settle its exact text when it
+    // moves. A read that failed is tried again.
+    QByteArray message;
+    bool message_exists = false;
+    bool message_read = false;
+    auto read_message = [&]() {
+        if (message_read)
+            return Io_result::Success();
+        const Io_result r = Read_file_bytes(store.Tomorrow_path(), message, message_exists);
+        message_read = r.Ok();
+        return r;
+    };
     if (state.new_day) {
-        QByteArray message;
-        bool exists = false;
         if (Diary_store::File_exists(store.Tomorrow_path())) {
             plan = QByteArrayLiteral("move");
             // A message that cannot be read now is moved as it is, unnamed.
-            if (Read_file_bytes(store.Tomorrow_path(), message, exists).Ok() && exists)
+            if (read_message().Ok() && message_exists)
                 digest = Message_digest(message);
         } else {
             plan = QByteArrayLiteral("drop");
@@ -234,9 +245,7 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
     }
     if (plan == "move") {
         if (Diary_store::File_exists(store.Tomorrow_path())) {
-            QByteArray message;
-            bool exists = false;
-            out.move_error = Read_file_bytes(store.Tomorrow_path(), message, exists);
+            out.move_error = read_message();
             // Rewritten since the record was made: the message is today's own.
             const bool same = digest.isEmpty() || Message_digest(message) == digest;
             // An exact text that does not match the message is kept aside
@@ -567,7 +576,9 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
         loaded_disk.record = {};
         loaded_disk.index = index;
     }
-    history_sync.Run();
+    // The kept version's name is on the disk before the day file goes.
+    if (const Io_result r = history_sync.Run(); !r.Ok())
+        return failed(Failure::History, r);
     if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
         return failed(Failure::Write, Io_result::Failure(Io_step::Remove, errno, path));
     loaded_disk.file.clear();
@@ -663,48 +674,40 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     if (const Io_result r = Stage_exact_day(plan); !r.Ok())
         return failed(r);
     QByteArray own_lines;
-    if (const Io_result r =
-            store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
-                                         &own_lines, index_read_now ? &plan.disk.index : nullptr);
-        !r.Ok()) {
-        // Only the folder's sync failed: the index holds the new record, and
-        // the next try must know it as this program's own, not as a change
-        // made elsewhere.
-        if (r.step == Io_step::Sync_folder) {
-            loaded_disk = plan.disk;
-            loaded_disk.record = Day_record_in(own_lines, d.Key());
-        }
-        return failed(r);
+    const Io_result indexed =
+        store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
+                                     &own_lines, index_read_now ? &plan.disk.index : nullptr);
+    // A failure of the folder's sync alone leaves the new record in place:
+    // the next try must know it as this program's own, not as a change made
+    // elsewhere.
+    if (indexed.Ok() || indexed.step == Io_step::Sync_folder) {
+        loaded_disk = plan.disk;
+        loaded_disk.record = Day_record_in(own_lines, d.Key());
     }
-    loaded_disk = plan.disk;
-    loaded_disk.record = Day_record_in(own_lines, d.Key());
-    // The kept version's name is on the disk before the day is replaced.
-    if (const Io_result r = history_sync.Run(); !r.Ok()) {
-        // The index holds the new memo and flag already, as after a day file
-        // that could not be written; the text is not replaced.
+    if (!indexed.Ok())
+        return failed(indexed);
+    // The index holds the new memo and flag, the day file its old text: that
+    // is what the user is told, and what is remembered as on disk, so that
+    // the text still counts as unsaved.
+    auto text_not_replaced = [&](const Io_result& r, Failure failure) {
         failed(r);
-        plan.failure = Failure::History;
+        plan.failure = failure;
+        // The staged exact text holds the memo the index now has.
         loaded.memo = plan.unmappable.isEmpty() ? cp932::Decode_text(plan.memo_bytes.bytes)
                                                 : One_line_memo(plan.entry.memo);
         loaded.flag = plan.entry.flag;
         return Save_result::Failed;
-    }
+    };
+    // The kept version's name is on the disk before the day is replaced.
+    if (const Io_result r = history_sync.Run(); !r.Ok())
+        return text_not_replaced(r, Failure::History);
     QByteArray file;
     if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
                                                    plan.text_bytes.bytes, &file);
         !r.Ok()) {
         if (r.step == Io_step::Sync_folder)
             loaded_disk.file = file;  // in place; only its durability is in doubt
-        // The index holds the new memo and flag, the day file its old text:
-        // that is what the user is told, and what is remembered as on disk,
-        // so that the text still counts as unsaved.
-        failed(r);
-        plan.failure = Failure::Text_only;
-        // The staged exact text holds the memo the index now has.
-        loaded.memo = plan.unmappable.isEmpty() ? cp932::Decode_text(plan.memo_bytes.bytes)
-                                                : One_line_memo(plan.entry.memo);
-        loaded.flag = plan.entry.flag;
-        return Save_result::Failed;
+        return text_not_replaced(r, Failure::Text_only);
     }
     loaded_disk.file = file;
     loaded = plan.entry;
