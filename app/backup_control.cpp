@@ -1,7 +1,7 @@
 #include "app/backup_control.h"
 
 #include "app/main_form.h"
-#include "dialogs/f_backup_settei.h"
+#include "dialogs/backup_settings_window.h"
 #include "platform/app_title.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
@@ -22,11 +22,11 @@ Backup_control::Backup_control(Main_form& main_form) : QObject(&main_form), form
     Menu_backup->setObjectName(QStringLiteral("Menu_backup"));
     form.Menu_file->insertAction(form.Menu_end, Menu_backup);
     form.Menu_file->insertSeparator(form.Menu_end);
-    Menu_backup_settei = form.Menu_settei->addAction(QStringLiteral("バックアップの設定…"));
-    Menu_backup_settei->setObjectName(QStringLiteral("Menu_backup_settei"));
+    Menu_backup_settings = form.Menu_settei->addAction(QStringLiteral("バックアップの設定…"));
+    Menu_backup_settings->setObjectName(QStringLiteral("Menu_backup_settings"));
     connect(Menu_backup, &QAction::triggered, this, &Backup_control::Menu_backup_Click);
-    connect(Menu_backup_settei, &QAction::triggered, this,
-            &Backup_control::Menu_backup_settei_Click);
+    connect(Menu_backup_settings, &QAction::triggered, this,
+            &Backup_control::Menu_backup_settings_Click);
 
     // The free space of the bottom row, between 明日へ and 終了; it follows
     // the two buttons wherever the layout puts them.
@@ -113,10 +113,10 @@ void Backup_control::Finished(const Backup_outcome& outcome)
     emit Backup_done(outcome);
 }
 
-void Backup_control::Menu_backup_settei_Click()
+void Backup_control::Menu_backup_settings_Click()
 {
     Backup_settings settings = Read_backup_settings(form.session.App_dir());
-    F_backup_settei window(form.Host(), settings);
+    Backup_settings_window window(form.Host(), settings);
     if (form.platform.Run_modal(window) != QDialog::Accepted)
         return;
     if (const Io_result r = Write_backup_settings(form.session.App_dir(), settings); !r.Ok())

@@ -22,13 +22,13 @@ public:
     // a backup starts in the background.
     void Start_of_day();
     void Menu_backup_Click();
-    void Menu_backup_settei_Click();
+    void Menu_backup_settings_Click();
     // The program ends: a running backup stops at once and leaves no file.
     void Stop();
     bool Running() const { return job.Running(); }
 
     QAction* Menu_backup = nullptr;
-    QAction* Menu_backup_settei = nullptr;
+    QAction* Menu_backup_settings = nullptr;
     // "バックアップ中… 35%" between 明日へ and 終了 while a backup runs.
     QLabel* Progress_label = nullptr;
 

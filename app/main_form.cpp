@@ -64,25 +64,25 @@ void Main_form::Build_menus()
     Menu_save = add_action(Menu_file, "Menu_save", QStringLiteral("保存"));
     Menu_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Menu_save->setShortcutContext(Qt::WindowShortcut);
-    Menu_rireki = add_action(Menu_file, "Menu_rireki", QStringLiteral("この日の履歴"));
+    Menu_history = add_action(Menu_file, "Menu_history", QStringLiteral("この日の履歴"));
     Menu_export = add_action(Menu_file, "Menu_export", QStringLiteral("エクスポート…"));
     Menu_import = add_action(Menu_file, "Menu_import", QStringLiteral("インポート…"));
-    Menu_insatsu = add_action(Menu_file, "Menu_insatsu", QStringLiteral("印刷…"));
-    Menu_insatsu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    Menu_insatsu->setShortcutContext(Qt::WindowShortcut);
+    Menu_print = add_action(Menu_file, "Menu_print", QStringLiteral("印刷…"));
+    Menu_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    Menu_print->setShortcutContext(Qt::WindowShortcut);
     Menu_end = add_action(Menu_file, "Menu_end", QStringLiteral("終了"));
     Menu_kensaku = add_menu("Menu_kensaku", QStringLiteral("検索"));
     Menu_omoide = add_action(Menu_kensaku, "Menu_omoide", QStringLiteral("思い出の日"));
     Menu_memo = add_action(Menu_kensaku, "Menu_memo", QStringLiteral("メモ"));
-    Menu_zenbun = add_action(Menu_kensaku, "Menu_zenbun", QStringLiteral("全文検索"));
-    Menu_zenbun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    Menu_zenbun->setShortcutContext(Qt::WindowShortcut);
-    Menu_hyakunen = add_action(Menu_kensaku, "Menu_hyakunen", QStringLiteral("この日の百年"));
-    Menu_idou = add_menu("Menu_idou", QStringLiteral("移動"));
-    Menu_today = add_action(Menu_idou, "Menu_today", QStringLiteral("今日"));
-    Menu_prev_day = add_action(Menu_idou, "Menu_prev_day", QStringLiteral("前の日"));
-    Menu_next_day = add_action(Menu_idou, "Menu_next_day", QStringLiteral("次の日"));
-    Menu_hizuke = add_action(Menu_idou, "Menu_hizuke", QStringLiteral("日付を指定…"));
+    Menu_fulltext = add_action(Menu_kensaku, "Menu_fulltext", QStringLiteral("全文検索"));
+    Menu_fulltext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    Menu_fulltext->setShortcutContext(Qt::WindowShortcut);
+    Menu_years = add_action(Menu_kensaku, "Menu_years", QStringLiteral("この日の百年"));
+    Menu_go = add_menu("Menu_go", QStringLiteral("移動"));
+    Menu_today = add_action(Menu_go, "Menu_today", QStringLiteral("今日"));
+    Menu_prev_day = add_action(Menu_go, "Menu_prev_day", QStringLiteral("前の日"));
+    Menu_next_day = add_action(Menu_go, "Menu_next_day", QStringLiteral("次の日"));
+    Menu_calendar = add_action(Menu_go, "Menu_calendar", QStringLiteral("日付を指定…"));
     Menu_settei = add_menu("Menu_settei", QStringLiteral("設定"));
     MENU_ref_default = add_action(Menu_settei, "MENU_ref_default", QStringLiteral("参照する日記"));
     Menu_help = add_menu("Menu_help", QStringLiteral("?"));
@@ -92,11 +92,11 @@ void Main_form::Build_menus()
     connect(Menu_omoide, &QAction::triggered, this, &Main_form::Menu_omoide_Click);
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
     Connect_year_actions();
-    connect(Menu_rireki, &QAction::triggered, this, &Main_form::Menu_rireki_Click);
+    connect(Menu_history, &QAction::triggered, this, &Main_form::Menu_history_Click);
     connect(Menu_export, &QAction::triggered, this, &Main_form::Menu_export_Click);
     connect(Menu_import, &QAction::triggered, this, &Main_form::Menu_import_Click);
-    connect(Menu_insatsu, &QAction::triggered, this, &Main_form::Menu_insatsu_Click);
-    connect(Menu_zenbun, &QAction::triggered, this, &Main_form::Menu_zenbun_Click);
+    connect(Menu_print, &QAction::triggered, this, &Main_form::Menu_print_Click);
+    connect(Menu_fulltext, &QAction::triggered, this, &Main_form::Menu_fulltext_Click);
 }
 
 void Main_form::Build_controls()

@@ -18,11 +18,11 @@
 class Backup_control;
 class Chars_note;
 class Clock;
-class F_hyakunen;
+class Years_window;
 class F_memo;
 class F_omoide;
 class F_tomorrow;
-class F_zenbun;
+class Fulltext_window;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -106,40 +106,40 @@ public:
     // ファイル → この日の履歴: the day is saved when edited, then its earlier
     // versions are shown; a version chosen there goes into the panel and is
     // saved as any edit, so that the version it replaces is kept in turn.
-    void Menu_rireki_Click();
+    void Menu_history_Click();
     // ファイル → エクスポート…: the day is saved when edited, then the diary
-    // is written out to a folder the user chooses (dialogs/f_export.h).
+    // is written out to a folder the user chooses (dialogs/export_window.h).
     void Menu_export_Click();
     // Saves the panel's day before a window that reads or writes the files
     // opens; false when the save failed or was declined, or the diary ended.
     bool Day_saved_for_a_window();
     // ファイル → インポート…: the day is saved when edited, then a diary kept
-    // in another program is brought in (dialogs/f_import.h); the panel shows
+    // in another program is brought in (dialogs/import_window.h); the panel shows
     // its day as the files hold it afterwards.
     void Menu_import_Click();
     // ファイル → 印刷…: the day is saved when edited, then the panel's day or
-    // a range of days is printed after a preview (dialogs/f_insatsu.h).
-    void Menu_insatsu_Click();
+    // a range of days is printed after a preview (dialogs/print_window.h).
+    void Menu_print_Click();
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
     // first use, kept (hidden) afterwards, and shown modeless: while it is
     // shown it follows the diary panel's month and day.
-    void Menu_hyakunen_Click();
+    void Menu_years_Click();
     void Menu_today_Click();
     void Menu_prev_day_Click();
     void Menu_next_day_Click();
-    void Menu_hizuke_Click();
+    void Menu_calendar_Click();
     // Moves the diary panel to the day as its date bars do, through the
     // same steps: the day being left is saved first, and a failed or
     // declined save leaves the panel where it is. A date outside the bars'
     // ranges goes to the nearest day they can show.
     void Go_to_diary_day(const Panel_date& date);
-    F_hyakunen* f_hyakunen = nullptr;
+    Years_window* years_window = nullptr;
     // 検索 → 全文検索 (Ctrl+F): the whole diary's text and memos, with its
     // index kept in the user's cache folder; made on first use and kept.
-    void Menu_zenbun_Click();
-    F_zenbun* f_zenbun = nullptr;
+    void Menu_fulltext_Click();
+    Fulltext_window* fulltext_window = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.
@@ -206,17 +206,17 @@ public:
     QAction* Menu_end = nullptr;
     QAction* Menu_omoide = nullptr;
     QAction* Menu_memo = nullptr;
-    QAction* Menu_hyakunen = nullptr;
-    QMenu* Menu_idou = nullptr;
+    QAction* Menu_years = nullptr;
+    QMenu* Menu_go = nullptr;
     QAction* Menu_today = nullptr;
     QAction* Menu_prev_day = nullptr;
     QAction* Menu_next_day = nullptr;
-    QAction* Menu_hizuke = nullptr;
-    QAction* Menu_rireki = nullptr;
+    QAction* Menu_calendar = nullptr;
+    QAction* Menu_history = nullptr;
     QAction* Menu_export = nullptr;
     QAction* Menu_import = nullptr;
-    QAction* Menu_insatsu = nullptr;
-    QAction* Menu_zenbun = nullptr;
+    QAction* Menu_print = nullptr;
+    QAction* Menu_fulltext = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     // Backups of the whole diary: their menu items, progress and messages.

@@ -2,15 +2,15 @@
 // start, the search windows and the day's history.
 
 #include "app/main_form.h"
-#include "dialogs/f_export.h"
-#include "dialogs/f_import.h"
-#include "dialogs/f_insatsu.h"
+#include "dialogs/export_window.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
-#include "dialogs/f_rireki.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
-#include "dialogs/f_zenbun.h"
+#include "dialogs/fulltext_window.h"
+#include "dialogs/history_window.h"
+#include "dialogs/import_window.h"
+#include "dialogs/print_window.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
 
@@ -113,7 +113,7 @@ bool Main_form::Day_saved_for_a_window()
     return !ended && saved != Save_result::Failed && saved != Save_result::Declined;
 }
 
-void Main_form::Menu_rireki_Click()
+void Main_form::Menu_history_Click()
 {
     // The panel's day is saved first: the window compares the versions with
     // the day as its files hold it, and a version put back must never
@@ -130,7 +130,7 @@ void Main_form::Menu_rireki_Click()
                              App_title, Platform::Icon::Information, Platform::Buttons::Ok);
         return;
     }
-    F_rireki window(Host(), session.History(), date, Current_entry());
+    History_window window(Host(), session.History(), date, Current_entry());
     platform.Run_modal(window);
     if (ended || !window.Chosen())
         return;
@@ -145,7 +145,7 @@ void Main_form::Menu_export_Click()
     // The files hold the panel's day as it is shown.
     if (!Day_saved_for_a_window())
         return;
-    F_export window(Host(), session.App_dir(), session.Time().Now().date());
+    Export_window window(Host(), session.App_dir(), session.Time().Now().date());
     platform.Run_modal(window);
 }
 
@@ -159,27 +159,27 @@ void Main_form::Menu_import_Click()
         Load_diary_position();
         Load_reference_text();
     };
-    F_import window(Host(), session, day_back);
+    Import_window window(Host(), session, day_back);
     platform.Run_modal(window);
     if (!ended)
         day_back();
 }
 
-void Main_form::Menu_insatsu_Click()
+void Main_form::Menu_print_Click()
 {
     // The files hold the panel's day as it is shown: the print reads them.
     if (!Day_saved_for_a_window())
         return;
-    F_insatsu window(Host(), session.App_dir(), session.Diary_date());
+    Print_window window(Host(), session.App_dir(), session.Diary_date());
     platform.Run_modal(window);
 }
 
-void Main_form::Menu_zenbun_Click()
+void Main_form::Menu_fulltext_Click()
 {
-    if (!f_zenbun)
-        f_zenbun = new F_zenbun(
+    if (!fulltext_window)
+        fulltext_window = new Fulltext_window(
             Host(), session.App_dir(), Default_fulltext_cache_folder(),
             [this](int year, int month, int day) { Show_reference_day(year, month, day); });
-    f_zenbun->Form_Load();
-    platform.Run_modal(*f_zenbun);
+    fulltext_window->Form_Load();
+    platform.Run_modal(*fulltext_window);
 }

@@ -2,8 +2,8 @@
 // panel: today, the day before and after, any day from a calendar.
 
 #include "app/main_form.h"
-#include "dialogs/f_hizuke.h"
-#include "dialogs/f_hyakunen.h"
+#include "dialogs/calendar_window.h"
+#include "dialogs/years_window.h"
 #include "platform/clock.h"
 
 #include <QAction>
@@ -12,40 +12,40 @@
 
 void Main_form::Connect_year_actions()
 {
-    Menu_hyakunen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    Menu_years->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     Menu_today->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     Menu_prev_day->setShortcuts(
         {QKeySequence(Qt::ALT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
     Menu_next_day->setShortcuts(
         {QKeySequence(Qt::ALT | Qt::Key_Right), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
-    Menu_hizuke->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    connect(Menu_hyakunen, &QAction::triggered, this, &Main_form::Menu_hyakunen_Click);
+    Menu_calendar->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(Menu_years, &QAction::triggered, this, &Main_form::Menu_years_Click);
     connect(Menu_today, &QAction::triggered, this, &Main_form::Menu_today_Click);
     connect(Menu_prev_day, &QAction::triggered, this, &Main_form::Menu_prev_day_Click);
     connect(Menu_next_day, &QAction::triggered, this, &Main_form::Menu_next_day_Click);
-    connect(Menu_hizuke, &QAction::triggered, this, &Main_form::Menu_hizuke_Click);
+    connect(Menu_calendar, &QAction::triggered, this, &Main_form::Menu_calendar_Click);
 }
 
-void Main_form::Menu_hyakunen_Click()
+void Main_form::Menu_years_Click()
 {
-    if (!f_hyakunen)
-        f_hyakunen = new F_hyakunen(
+    if (!years_window)
+        years_window = new Years_window(
             Host(), session.Store(),
             [this](int year, int month, int day) { Show_reference_day(year, month, day); },
             [this] { return session.Time().Now().date().year(); });
     const Panel_date& d = session.Diary_date();
-    f_hyakunen->Show_date(d.month, d.day);
-    f_hyakunen->show();
-    f_hyakunen->raise();
-    f_hyakunen->activateWindow();
+    years_window->Show_date(d.month, d.day);
+    years_window->show();
+    years_window->raise();
+    years_window->activateWindow();
 }
 
 void Main_form::Follow_diary_day()
 {
-    if (!f_hyakunen || !f_hyakunen->isVisible())
+    if (!years_window || !years_window->isVisible())
         return;
     const Panel_date& d = session.Diary_date();
-    f_hyakunen->Show_date(d.month, d.day);
+    years_window->Show_date(d.month, d.day);
 }
 
 void Main_form::Go_to_diary_day(const Panel_date& date)
@@ -84,7 +84,7 @@ void Main_form::Menu_next_day_Click()
         platform.Beep();
 }
 
-void Main_form::Menu_hizuke_Click()
+void Main_form::Menu_calendar_Click()
 {
     // A position the calendar does not have (30 February) starts the
     // calendar on the month's last day.
@@ -92,7 +92,7 @@ void Main_form::Menu_hizuke_Click()
     const QDate first(d.year, d.month, 1);
     const QDate start =
         d.Calendar_date().isValid() ? d.Calendar_date() : first.addMonths(1).addDays(-1);
-    F_hizuke window(Host(), session.Store(), start);
+    Calendar_window window(Host(), session.Store(), start);
     if (platform.Run_modal(window) == QDialog::Accepted)
         Go_to_diary_day(Panel_date::Of(window.Chosen()));
 }

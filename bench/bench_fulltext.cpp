@@ -21,7 +21,7 @@
 
 #include "app/main_form.h"
 #include "bench/main_window_shown.h"
-#include "dialogs/f_zenbun.h"
+#include "dialogs/fulltext_window.h"
 #include "fulltext/fulltext.h"
 #include "platform/clock_real.h"
 #include "platform/cp932.h"
@@ -218,7 +218,7 @@ void Bench_first_search(const QString& folder, const QString& cache, int runs)
         Median(value), Median(floor), "ms", 150, value);
 }
 
-void Bench_search(F_zenbun& window, const Texts_in_memory& memory, const QString& words,
+void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const QString& words,
                   int samples)
 {
     std::vector<double> value;
@@ -311,7 +311,7 @@ int main(int argc, char* argv[])
         Fail("start-up failed");
     Settle();
     const long usual_peak = Peak_kib();
-    F_zenbun window(form.Host(), folder, cache, [](int, int, int) {});
+    Fulltext_window window(form.Host(), folder, cache, [](int, int, int) {});
     window.Form_Load();
     window.show();
     Settle();

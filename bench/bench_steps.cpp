@@ -34,9 +34,9 @@
 #include "app/recovery_control.h"
 #include "bench/bench_days.h"
 #include "bench/main_window_shown.h"
-#include "dialogs/f_hyakunen.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
+#include "dialogs/years_window.h"
 #include "diary/backup.h"
 #include "fortune/draw_fortune.h"
 #include "fulltext/fulltext.h"
@@ -640,17 +640,17 @@ void Bench_this_day(Main_form& form, const QString& folder, const QDate& date, i
         QStringLiteral("この日の百年, the page of %1/%2").arg(date.month()).arg(date.day());
     Show_diary_day(form, date);
     const auto first_start = Steady::now();
-    form.Menu_hyakunen->trigger();
+    form.Menu_years->trigger();
     Settle();
     const double first_open = Ms_since(first_start);
-    F_hyakunen* page = form.f_hyakunen;
+    Years_window* page = form.years_window;
     const int years = int(page->Years_shown().size());
     page->close();
     std::vector<double> value;
     std::vector<double> floor;
     qint64 sink = 0;
     for (int i = 0; i < samples; ++i) {
-        value.push_back(Timed_ms([&] { form.Menu_hyakunen->trigger(); }));
+        value.push_back(Timed_ms([&] { form.Menu_years->trigger(); }));
         if (page->Years_shown().size() != years)
             Fail("the page changed between samples");
         page->close();

@@ -3,7 +3,7 @@
 // settings window, and an end while a backup runs.
 
 #include "app/backup_control.h"
-#include "dialogs/f_backup_settei.h"
+#include "dialogs/backup_settings_window.h"
 #include "support/diary_fixture.h"
 
 #include <QCheckBox>
@@ -105,7 +105,7 @@ private slots:
             QStringLiteral("バックアップのフォルダーは、「/」で始まる場所で指定してください。"),
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok, Platform::Answer::Ok);
         fake->Expect_modal([](QDialog& dialog) {
-            auto& window = static_cast<F_backup_settei&>(dialog);
+            auto& window = static_cast<Backup_settings_window&>(dialog);
             window.Folder->setText(QStringLiteral("backup"));
             window.Ok->click();
             window.Folder->setText(QStringLiteral("/srv/バックアップ"));
@@ -113,7 +113,7 @@ private slots:
             window.Ok->click();
             return dialog.result();
         });
-        form->backup->Menu_backup_settei->trigger();
+        form->backup->Menu_backup_settings->trigger();
         const Backup_settings settings = Read_backup_settings(folder->Path());
         QCOMPARE(settings.folder, QStringLiteral("/srv/バックアップ/"));
         QVERIFY(!settings.daily);

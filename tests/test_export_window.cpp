@@ -2,7 +2,7 @@
 // told at the end and the progress bar full; a folder inside the diary and
 // a range backwards refused before anything is written.
 
-#include "dialogs/f_export.h"
+#include "dialogs/export_window.h"
 #include "diary/export.h"
 #include "platform/app_title.h"
 #include "support/fake_platform.h"
@@ -26,7 +26,7 @@ private:
     std::unique_ptr<Temp_folder> out;
     std::unique_ptr<Fake_platform> fake;
     std::unique_ptr<QWidget> main_window;
-    std::unique_ptr<F_export> window;
+    std::unique_ptr<Export_window> window;
 
 private slots:
     void init()
@@ -39,7 +39,8 @@ private slots:
         QVERIFY(Write_bytes(diary->File("2026/1209.txt"), Hex("90 b0 0d 0a")));  // 晴
         fake = std::make_unique<Fake_platform>();
         main_window = std::make_unique<QWidget>();
-        window = std::make_unique<F_export>(Dialog_host{main_window.get(), *fake,
+        window =
+            std::make_unique<Export_window>(Dialog_host{main_window.get(), *fake,
                                                         [] {
                                                             return Twips_rect{0, 0, 9510, 7020};
                                                         }},
@@ -63,7 +64,7 @@ private slots:
         window->Folder->setText(out->File("書き出し"));
         fake->Expect_box(QStringLiteral("1 日分を 1 個のファイルに書き出しました。"), App_title,
                          Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
-        QSignalSpy finished(window.get(), &F_export::Finished);
+        QSignalSpy finished(window.get(), &Export_window::Finished);
         QTest::mouseClick(window->Run, Qt::LeftButton);
         QVERIFY(!window->Run->isEnabled());
         QCOMPARE(window->Close->text(), QStringLiteral("キャンセル"));
@@ -122,7 +123,7 @@ private slots:
             Platform::Answer::Yes);
         fake->Expect_box(QStringLiteral("2 日分を 1 個のファイルに書き出しました。"), App_title,
                          Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
-        QSignalSpy finished(window.get(), &F_export::Finished);
+        QSignalSpy finished(window.get(), &Export_window::Finished);
         QVERIFY(window->Start());
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QCOMPARE(Read_bytes(out->File("2026.md")),

@@ -3,7 +3,7 @@
 // folding options kept in the program's own settings file, and the menu
 // item that opens it.
 
-#include "dialogs/f_zenbun.h"
+#include "dialogs/fulltext_window.h"
 #include "platform/cp932.h"
 #include "store/store.h"
 #include "support/diary_fixture.h"
@@ -71,14 +71,14 @@ private slots:
         QVERIFY(Write_bytes(store.Keyword_file_path(2026),
                             cp932::Encode(u"2026/12/091夕食\r\n2026/12/010散歩\r\n").bytes));
         shown.clear();
-        window =
-            std::make_unique<F_zenbun>(Dialog_host{main_window.get(), *fake,
-                                                   [] {
-                                                       return Twips_rect{0, 0, 9510, 7020};
-                                                   }},
-                                       folder->Path(), cache->Path(), [this](int y, int m, int d) {
-                                           shown << QStringLiteral("%1/%2/%3").arg(y).arg(m).arg(d);
-                                       });
+        window = std::make_unique<Fulltext_window>(
+            Dialog_host{main_window.get(), *fake,
+                        [] {
+                            return Twips_rect{0, 0, 9510, 7020};
+                        }},
+            folder->Path(), cache->Path(), [this](int y, int m, int d) {
+                shown << QStringLiteral("%1/%2/%3").arg(y).arg(m).arg(d);
+            });
         window->Form_Load();
         QTRY_VERIFY_WITH_TIMEOUT(!window->Index().Building(), 20000);
     }
@@ -182,8 +182,8 @@ private slots:
         QCOMPARE(kept.value(QStringLiteral("fulltext/width")).toBool(), true);
         QVERIFY(!QFile::exists(folder->File("sorane.ini")));
         // A window opened later starts with the kept choice.
-        F_zenbun again(Dialog_host{main_window.get(), *fake, [] { return Twips_rect{}; }},
-                       folder->Path(), cache->Path(), [](int, int, int) {});
+        Fulltext_window again(Dialog_host{main_window.get(), *fake, [] { return Twips_rect{}; }},
+                              folder->Path(), cache->Path(), [](int, int, int) {});
         QVERIFY(again.Fold_kana->isChecked());
     }
 
@@ -195,14 +195,14 @@ private slots:
         form_fake.screen_twips = QSizeF(28800, 16200);
         const std::unique_ptr<Main_form> form = Start_form(form_fake, folder->Path());
         QVERIFY(form);
-        QVERIFY(form->Menu_kensaku->actions().contains(form->Menu_zenbun));
-        QCOMPARE(form->Menu_zenbun->text(), QStringLiteral("全文検索"));
-        QCOMPARE(form->Menu_zenbun->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QVERIFY(form->Menu_kensaku->actions().contains(form->Menu_fulltext));
+        QCOMPARE(form->Menu_fulltext->text(), QStringLiteral("全文検索"));
+        QCOMPARE(form->Menu_fulltext->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
         // Opened from the menu, a day recalled: the reference panel shows
         // it, and the main window carries on.
         qputenv("XDG_CACHE_HOME", cache->Path().toLocal8Bit());
         form_fake.Expect_modal([](QDialog& dialog) {
-            auto& search = static_cast<F_zenbun&>(dialog);
+            auto& search = static_cast<Fulltext_window&>(dialog);
             search.Words->setText(QStringLiteral("鍋"));
             search.Run_search();
             for (int wait = 0; wait < 2000 && search.Index().Building(); ++wait)
@@ -212,7 +212,7 @@ private slots:
             search.Recall->click();
             return search.result();
         });
-        form->Menu_zenbun->trigger();
+        form->Menu_fulltext->trigger();
         QCOMPARE(form->VScroll4->value(), 1999);
         QCOMPARE(form->session.App_dir(), folder->Path());
         QTest::mouseClick(form->Command2, Qt::LeftButton);
@@ -225,7 +225,7 @@ private:
     std::unique_ptr<Temp_folder> cache;
     std::unique_ptr<Fake_platform> fake;
     std::unique_ptr<QWidget> main_window;
-    std::unique_ptr<F_zenbun> window;
+    std::unique_ptr<Fulltext_window> window;
     QStringList shown;
 };
 

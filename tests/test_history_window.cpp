@@ -3,7 +3,7 @@
 // 思い出, a day with no history, and the question when the version replaced
 // cannot be kept.
 
-#include "dialogs/f_rireki.h"
+#include "dialogs/history_window.h"
 #include "support/diary_fixture.h"
 
 #include <QCheckBox>
@@ -39,10 +39,10 @@ class Test_history_window : public QObject, Diary_fixture {
     }
 
     // Opens この日の履歴 with body playing the user's part in the window.
-    void History_window(Main_form& form, std::function<void(F_rireki&)> body)
+    void With_history_window(Main_form& form, std::function<void(History_window&)> body)
     {
         fake->Expect_modal([body](QDialog& d) {
-            auto* w = qobject_cast<F_rireki*>(&d);
+            auto* w = qobject_cast<History_window*>(&d);
             if (!w)
                 return -1;
             d.show();
@@ -52,7 +52,7 @@ class Test_history_window : public QObject, Diary_fixture {
             d.hide();
             return d.result();
         });
-        form.Menu_rireki->trigger();
+        form.Menu_history->trigger();
     }
 
     static int Marked(const QPlainTextEdit* edit) { return edit->extraSelections().size(); }
@@ -64,9 +64,9 @@ private slots:
     void Three_versions_are_listed_and_one_is_put_back()
     {
         auto form = Start();
-        QVERIFY(form->Menu_file->actions().indexOf(form->Menu_rireki) <
+        QVERIFY(form->Menu_file->actions().indexOf(form->Menu_history) <
                 form->Menu_file->actions().indexOf(form->Menu_end));
-        QCOMPARE(form->Menu_rireki->text(), QStringLiteral("この日の履歴"));
+        QCOMPARE(form->Menu_history->text(), QStringLiteral("この日の履歴"));
         using Result = Main_form::Save_result;
         QCOMPARE(Save(*form, Day_text, Day_memo, true, QTime(21, 30, 15)), Result::Saved);
         QCOMPARE(Save(*form, QStringLiteral("雨。"), Day_memo, true, QTime(21, 31, 0)),
@@ -76,8 +76,8 @@ private slots:
                  Result::Saved);
 
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(21, 33, 0));
-        History_window(*form, [&](F_rireki& window) {
-            F_rireki* w = &window;
+        With_history_window(*form, [&](History_window& window) {
+            History_window* w = &window;
             QCOMPARE(w->windowTitle(), QStringLiteral("2026年12月7日の履歴"));
             QCOMPARE(w->List1->count(), 2);
             QCOMPARE(w->List1->item(0)->text(), QStringLiteral("2026/12/07 21:32:00　6 バイト"));
@@ -96,7 +96,7 @@ private slots:
             w->Record_too->setChecked(true);
             w->Restore->click();
         });
-        QVERIFY(fake->calls.contains(QStringLiteral("modal:F_rireki")));
+        QVERIFY(fake->calls.contains(QStringLiteral("modal:History_window")));
 
         // The version is the day again, in the panel and on the disk; the one
         // it replaced is kept in turn.
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(Read_bytes(At("history/2026/1207/20261207-213200.txt")), Rain_file);
 
         // Closed without 元に戻す: nothing changes.
-        History_window(*form, [](F_rireki& w) {
+        With_history_window(*form, [](History_window& w) {
             QCOMPARE(w.List1->count(), 3);
             w.List1->setCurrentRow(2);
             w.Close_button->click();
@@ -130,7 +130,7 @@ private slots:
         auto form = Start();
         Save(*form, Day_text, Day_memo, true, QTime(21, 30, 15));
         Save(*form, QStringLiteral("雨。"), QStringLiteral("雨"), false, QTime(21, 31, 0));
-        History_window(*form, [](F_rireki& w) {
+        With_history_window(*form, [](History_window& w) {
             QVERIFY(!w.Record_too->isChecked());
             w.Restore->click();
         });
@@ -150,10 +150,10 @@ private slots:
                                         "以前の版は、書き換えた日記を保存するたびに残ります。"),
                          App_title, Platform::Icon::Information, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
-        form->Menu_rireki->trigger();
+        form->Menu_history->trigger();
         // The edit was saved before the history was looked at.
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
-        QVERIFY(!fake->calls.contains(QStringLiteral("modal:F_rireki")));
+        QVERIFY(!fake->calls.contains(QStringLiteral("modal:History_window")));
         End(*form);
     }
 

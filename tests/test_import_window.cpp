@@ -6,7 +6,7 @@
 // the panel's day first and shows it as imported afterwards.
 
 #include "app/main_form.h"
-#include "dialogs/f_import.h"
+#include "dialogs/import_window.h"
 #include "platform/app_title.h"
 #include "store/exact_text.h"
 #include "support/diary_fixture.h"
@@ -31,7 +31,7 @@ private:
     std::unique_ptr<Temp_folder> notes;
     std::unique_ptr<Fake_platform> fake;
     std::unique_ptr<QWidget> main_window;
-    std::unique_ptr<F_import> window;
+    std::unique_ptr<Import_window> window;
     int days_back = 0;
 
     void Save(const Panel_date& date, const QString& text)
@@ -52,7 +52,8 @@ private slots:
         fake = std::make_unique<Fake_platform>();
         main_window = std::make_unique<QWidget>();
         days_back = 0;
-        window = std::make_unique<F_import>(Dialog_host{main_window.get(), *fake,
+        window =
+            std::make_unique<Import_window>(Dialog_host{main_window.get(), *fake,
                                                         [] {
                                                             return Twips_rect{0, 0, 9510, 7020};
                                                         }},
@@ -77,7 +78,7 @@ private slots:
         QVERIFY(Write_bytes(notes->File("2026-12-10.md"), "十日\n"));
         QVERIFY(Write_bytes(notes->File("2026-12-11.md"), QByteArray("\x82\xff")));
         window->Path->setText(notes->Path());
-        QSignalSpy listed(window.get(), &F_import::Listed);
+        QSignalSpy listed(window.get(), &Import_window::Listed);
         QTest::mouseClick(window->Read, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 20000);
         QCOMPARE(window->List->topLevelItemCount(), 2);
@@ -96,7 +97,7 @@ private slots:
                 .arg(notes->File("2026-12-11.md"));
         fake->Expect_box(summary, App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
-        QSignalSpy finished(window.get(), &F_import::Finished);
+        QSignalSpy finished(window.get(), &Import_window::Finished);
         QTest::mouseClick(window->Run, Qt::LeftButton);
         QCOMPARE(window->Close->text(), QStringLiteral("キャンセル"));
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
@@ -118,7 +119,7 @@ private slots:
                 notes->File(QStringLiteral("2026-11-%1.md").arg(day, 2, 10, QLatin1Char('0'))),
                 "日記"));
         window->Path->setText(notes->Path());
-        QSignalSpy listed(window.get(), &F_import::Listed);
+        QSignalSpy listed(window.get(), &Import_window::Listed);
         QVERIFY(window->Read_source());
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 20000);
         // 31 November is a day of the diary's calendar, as the date bars have it.
@@ -136,7 +137,7 @@ private slots:
                            "取り込んでいません：\n") +
                 left_out.join(QLatin1Char('\n')),
             App_title, Platform::Icon::Information, Platform::Buttons::Ok, Platform::Answer::Ok);
-        QSignalSpy finished(window.get(), &F_import::Finished);
+        QSignalSpy finished(window.get(), &Import_window::Finished);
         QTest::mouseClick(window->Close, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QVERIFY(!QFileInfo::exists(At("2026/1101.txt")));
@@ -153,7 +154,7 @@ private slots:
         QVERIFY(Write_bytes(notes->File("2026-12-07.md"), "取り込んだ日記\n"));
         bool saved_first = false;
         fake->Expect_modal([&](QDialog& d) {
-            auto* w = qobject_cast<F_import*>(&d);
+            auto* w = qobject_cast<Import_window*>(&d);
             if (!w)
                 return -1;
             saved_first = Read_bytes(app.File("2026/1207.txt")) == Day_file_bytes;
@@ -180,7 +181,7 @@ private slots:
     void A_broken_json_file_is_told_and_nothing_is_listed()
     {
         QVERIFY(Write_bytes(notes->File("diary.json"), "{\"entries\": ["));
-        window->Source->setCurrentIndex(F_import::Journal_json);
+        window->Source->setCurrentIndex(Import_window::Journal_json);
         window->Path->setText(notes->File("diary.json"));
         const auto before = File_tree(folder->Path());
         fake->Expect_box(

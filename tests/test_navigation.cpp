@@ -646,7 +646,7 @@ private slots:
         form->Text1->setFocus();
         fake->Expect_modal([](QDialog&) { return 0; });
         QTest::keyClick(form->Text1, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(fake->calls, QStringList{QStringLiteral("modal:F_zenbun")});
+        QCOMPARE(fake->calls, QStringList{QStringLiteral("modal:Fulltext_window")});
         form.reset();
     }
 

@@ -3,7 +3,7 @@
 // that cannot be written told in words; the print window's days read from
 // the disk exactly, and nothing to print told.
 
-#include "dialogs/f_insatsu.h"
+#include "dialogs/print_window.h"
 #include "platform/app_title.h"
 #include "store/exact_text.h"
 #include "store/store.h"
@@ -61,13 +61,13 @@ private:
         [&] { QCOMPARE(Print_to(*document, printer), QString()); }();
         return Read_bytes(out->File(name));
     }
-    std::unique_ptr<F_insatsu> Window(const Panel_date& day)
+    std::unique_ptr<Print_window> Window(const Panel_date& day)
     {
-        return std::make_unique<F_insatsu>(Dialog_host{main_window.get(), *fake,
-                                                       [] {
-                                                           return Twips_rect{0, 0, 9510, 7020};
-                                                       }},
-                                           diary->Path(), day);
+        return std::make_unique<Print_window>(Dialog_host{main_window.get(), *fake,
+                                                          [] {
+                                                              return Twips_rect{0, 0, 9510, 7020};
+                                                          }},
+                                              diary->Path(), day);
     }
 
 private slots:

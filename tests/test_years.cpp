@@ -6,8 +6,8 @@
 // caret and Tab go.
 
 #include "app/main_form.h"
-#include "dialogs/f_hizuke.h"
-#include "dialogs/f_hyakunen.h"
+#include "dialogs/calendar_window.h"
+#include "dialogs/years_window.h"
 #include "support/diary_fixture.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
@@ -56,10 +56,10 @@ private:
                Put("2025/keyword.txt",
                    Hex("32 30 32 35 2f 31 32 2f 30 37 31 8e 55 95 e0 0d 0a"));  // 2025/12/071散歩
     }
-    F_hyakunen* Open_page(Main_form& form)
+    Years_window* Open_page(Main_form& form)
     {
-        form.Menu_hyakunen->trigger();
-        return form.f_hyakunen;
+        form.Menu_years->trigger();
+        return form.years_window;
     }
     static QStringList Diary_date(Main_form& f)
     {
@@ -75,7 +75,7 @@ private:
         return QTest::qWaitForWindowActive(&window);
     }
     // Clicks the heading of the year on the page.
-    static void Click_heading(F_hyakunen& page, int year)
+    static void Click_heading(Years_window& page, int year)
     {
         QPlainTextEdit* text = page.Text1;
         QTextBlock block = text->document()->begin();
@@ -100,7 +100,7 @@ private slots:
         QVERIFY(Put_ten_years());
         QVERIFY(Put("2026/1208.txt", Rain_file));  // another day
         auto form = Start();
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QVERIFY(page && page->isVisible());
         QVERIFY(page->windowTitle().startsWith(QStringLiteral("この日の百年")));
         QCOMPARE(page->windowTitle(), QStringLiteral("この日の百年　12月7日"));
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(Put_ten_years());
         {
             auto form = Start();
-            F_hyakunen* page = Open_page(*form);
+            Years_window* page = Open_page(*form);
             QVERIFY(!page->Check1->isChecked());
             // The Windows program's settings file is never changed for it.
             const QByteArray settings = Read_bytes(At("sorane.ini"));
@@ -143,7 +143,7 @@ private slots:
         }
         QVERIFY(Read_bytes(At("sorane-linux.ini")).contains("oldest_first=true"));
         auto form = Start();
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QVERIFY(page->Check1->isChecked());
         QCOMPARE(page->Years_shown().first(), 2016);
         page->close();
@@ -157,7 +157,7 @@ private slots:
         auto form = Start();
         form->Go_to_diary_day({2024, 2, 29});
         QCOMPARE(Diary_date(*form), QStringList({"2024", "2", "29"}));
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QCOMPARE(page->Years_shown(), (QList<int>{2024, 2020}));
         QVERIFY(page->Text1->toPlainText().contains(
             QStringLiteral("2020年2月29日（土）　6年前\n晴れ\n風")));
@@ -168,7 +168,7 @@ private slots:
     {
         auto form = Start();
         form->Go_to_diary_day({2026, 3, 15});
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QVERIFY(page->Years_shown().isEmpty());
         QCOMPARE(page->Text1->toPlainText(),
                  QStringLiteral("3月15日の日記は、1990年から2100年までのどの年にもありません。"));
@@ -182,7 +182,7 @@ private slots:
         QVERIFY(QDir().mkpath(At("2020/1207.txt")));  // a folder at the day's name
         auto form = Start();
         const auto before = File_tree(folder->Path());
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QVERIFY(page->Years_shown().contains(2020));
         const QString reason =
             Io_reason(Io_result::Failure(Io_step::Not_a_file, EISDIR, At("2020/1207.txt")));
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(Put_ten_years());
         QVERIFY(Put("2018/1207.txt", Fine_file));
         auto form = Start();
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         QVERIFY(Activate(*page));
         Click_heading(*page, 2018);
         QCOMPARE(form->Text7->text(), QStringLiteral("2018"));
@@ -222,7 +222,7 @@ private slots:
         QVERIFY(Put_ten_years());
         QVERIFY(Put("2019/1208.txt", Fine_file));
         auto form = Start();
-        F_hyakunen* page = Open_page(*form);
+        Years_window* page = Open_page(*form);
         form->Menu_next_day->trigger();
         QCOMPARE(page->windowTitle(), QStringLiteral("この日の百年　12月8日"));
         QCOMPARE(page->Years_shown(), (QList<int>{2019}));
@@ -314,7 +314,7 @@ private slots:
         auto form = Start();
         Write_diary_entry(*form);
         fake->Expect_modal([](QDialog& dialog) {
-            auto& window = dynamic_cast<F_hizuke&>(dialog);
+            auto& window = dynamic_cast<Calendar_window&>(dialog);
             Marked_calendar* calendar = window.Calendar1;
             calendar->setCurrentPage(2026, 11);
             const auto weight = [&](int m, int d) {
@@ -336,14 +336,14 @@ private slots:
             window.Date1->setDate(QDate(2026, 11, 10));
             return int(QDialog::Accepted);
         });
-        form->Menu_hizuke->trigger();
+        form->Menu_calendar->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "10"}));
         QCOMPARE(form->Text2->toPlainText(), QStringLiteral("晴れ\n風"));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
 
         // Cancelled: nothing moves.
         fake->Expect_modal([](QDialog&) { return int(QDialog::Rejected); });
-        form->Menu_hizuke->trigger();
+        form->Menu_calendar->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "10"}));
     }
 

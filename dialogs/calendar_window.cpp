@@ -1,4 +1,4 @@
-#include "dialogs/f_hizuke.h"
+#include "dialogs/calendar_window.h"
 
 #include "ui/look.h"
 
@@ -52,10 +52,11 @@ void Marked_calendar::Mark_year(int year)
     }
 }
 
-F_hizuke::F_hizuke(const Dialog_host& main_host, Diary_store& diary_store, const QDate& start)
+Calendar_window::Calendar_window(const Dialog_host& main_host, Diary_store& diary_store,
+                                 const QDate& start)
     : QDialog(main_host.window), host(main_host)
 {
-    setObjectName(QStringLiteral("F_hizuke"));
+    setObjectName(QStringLiteral("Calendar_window"));
     setWindowTitle(QStringLiteral("日付を指定して移動"));
     Set_window_look(*this, look::Main_green);
 
@@ -105,4 +106,4 @@ F_hizuke::F_hizuke(const Dialog_host& main_host, Diary_store& diary_store, const
     Calendar1->setFocus();
 }
 
-QDate F_hizuke::Chosen() const { return Date1->date(); }
+QDate Calendar_window::Chosen() const { return Date1->date(); }

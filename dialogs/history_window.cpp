@@ -1,4 +1,4 @@
-#include "dialogs/f_rireki.h"
+#include "dialogs/history_window.h"
 
 #include "diary/line_diff.h"
 #include "platform/app_title.h"
@@ -54,11 +54,11 @@ QString Record_line(const QString& memo, bool flag)
         .arg(memo, flag ? QStringLiteral("あり") : QStringLiteral("なし"));
 }
 
-F_rireki::F_rireki(const Dialog_host& main_host, const Day_history& day_history,
-                   const Panel_date& day, const Day_entry& current_entry)
+History_window::History_window(const Dialog_host& main_host, const Day_history& day_history,
+                               const Panel_date& day, const Day_entry& current_entry)
     : QDialog(main_host.window), host(main_host), history(day_history), current(current_entry)
 {
-    setObjectName(QStringLiteral("F_rireki"));
+    setObjectName(QStringLiteral("History_window"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
     Set_window_look(*this, look::Light_yellow);
@@ -115,8 +115,8 @@ F_rireki::F_rireki(const Dialog_host& main_host, const Day_history& day_history,
     grid->setRowStretch(1, 1);
     grid->setRowStretch(4, 3);
 
-    connect(List1, &QListWidget::currentRowChanged, this, &F_rireki::List1_Click);
-    connect(Restore, &QPushButton::clicked, this, &F_rireki::Restore_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, &History_window::List1_Click);
+    connect(Restore, &QPushButton::clicked, this, &History_window::Restore_Click);
     connect(Close_button, &QPushButton::clicked, this, &QDialog::reject);
 
     versions = history.Versions(day.year, day.month, day.day);
@@ -131,7 +131,7 @@ F_rireki::F_rireki(const Dialog_host& main_host, const Day_history& day_history,
     List1->setFocus();
 }
 
-void F_rireki::List1_Click()
+void History_window::List1_Click()
 {
     const int row = List1->currentRow();
     shown = {};
@@ -161,7 +161,7 @@ void F_rireki::List1_Click()
     Mark_differences();
 }
 
-void F_rireki::Mark_differences()
+void History_window::Mark_differences()
 {
     const Changed_lines changed = Mark_changed_lines(shown.text.split(QLatin1Char('\n')),
                                                      current.text.split(QLatin1Char('\n')));
@@ -169,7 +169,7 @@ void F_rireki::Mark_differences()
     Mark_lines(*Current_text, changed.in_new, New_only);
 }
 
-void F_rireki::Restore_Click()
+void History_window::Restore_Click()
 {
     if (!Restore->isEnabled())
         return;

@@ -13,11 +13,11 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
-class F_backup_settei : public QDialog {
+class Backup_settings_window : public QDialog {
     Q_OBJECT
 
 public:
-    F_backup_settei(const Dialog_host& main_host, Backup_settings& backup_settings);
+    Backup_settings_window(const Dialog_host& main_host, Backup_settings& backup_settings);
 
     void Browse_Click();  // "参照…"
     void Ok_Click();

@@ -1,4 +1,4 @@
-#include "dialogs/f_hyakunen.h"
+#include "dialogs/years_window.h"
 
 #include "platform/platform.h"
 #include "ui/io_message.h"
@@ -51,12 +51,12 @@ QString Years_ago(int year, int this_year)
     return QStringLiteral("%1年後").arg(year - this_year);
 }
 
-F_hyakunen::F_hyakunen(const Dialog_host& main_host, Diary_store& diary_store, Show_day show_day,
-                       std::function<int()> this_year)
+Years_window::Years_window(const Dialog_host& main_host, Diary_store& diary_store,
+                           Show_day show_day, std::function<int()> this_year)
     : QWidget(main_host.window, Qt::Window), host(main_host), store(diary_store),
       show_reference_day(std::move(show_day)), current_year(std::move(this_year))
 {
-    setObjectName(QStringLiteral("F_hyakunen"));
+    setObjectName(QStringLiteral("Years_window"));
     Set_window_look(*this, look::Main_green);
     page.month = 0;
     page.day = 0;
@@ -91,14 +91,14 @@ F_hyakunen::F_hyakunen(const Dialog_host& main_host, Diary_store& diary_store, S
         const QSignalBlocker block(Check1);
         Check1->setChecked(Read_oldest_first(store.App_dir()));
     }
-    connect(Check1, &QCheckBox::toggled, this, &F_hyakunen::Check1_Click);
+    connect(Check1, &QCheckBox::toggled, this, &Years_window::Check1_Click);
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     Text1->setFocus();
 }
 
-void F_hyakunen::Show_date(int month, int day)
+void Years_window::Show_date(int month, int day)
 {
     if (!placed) {
         Place_beside_main();
@@ -118,7 +118,7 @@ void F_hyakunen::Show_date(int month, int day)
 // so that the diary panel stays in sight while the page follows it; over
 // it when neither side has room. Where the user puts the window and how
 // large it is made stays afterwards.
-void F_hyakunen::Place_beside_main()
+void Years_window::Place_beside_main()
 {
     Centre_over_main(*this, host, Client_width, Client_height);
     const double dpi = Dpi_of(*this);
@@ -136,7 +136,7 @@ void F_hyakunen::Place_beside_main()
         move(Twips_to_pixels(left, dpi), Twips_to_pixels(main_outer.top, dpi));
 }
 
-void F_hyakunen::Fill()
+void Years_window::Fill()
 {
     filling = true;
     const int this_year = current_year();
@@ -208,7 +208,7 @@ void F_hyakunen::Fill()
     filling = false;
 }
 
-QList<int> F_hyakunen::Years_shown() const
+QList<int> Years_window::Years_shown() const
 {
     QList<int> years;
     for (QTextBlock b = Text1->document()->begin(); b.isValid(); b = b.next()) {
@@ -218,19 +218,19 @@ QList<int> F_hyakunen::Years_shown() const
     return years;
 }
 
-int F_hyakunen::Year_of_block(int block_number) const
+int Years_window::Year_of_block(int block_number) const
 {
     const QTextBlock block = Text1->document()->findBlockByNumber(block_number);
     return block.isValid() && block.userState() > 0 ? block.userState() : 0;
 }
 
-void F_hyakunen::Heading_Click(int year)
+void Years_window::Heading_Click(int year)
 {
     if (year > 0 && page.month > 0)
         show_reference_day(year, page.month, page.day);
 }
 
-void F_hyakunen::Check1_Click()
+void Years_window::Check1_Click()
 {
     if (const Io_result r = Write_oldest_first(store.App_dir(), Check1->isChecked()); !r.Ok())
         Show_failure(host.platform, QStringLiteral("並べ方を保存できませんでした。"), r,
@@ -238,7 +238,7 @@ void F_hyakunen::Check1_Click()
     Fill();
 }
 
-bool F_hyakunen::eventFilter(QObject* watched, QEvent* event)
+bool Years_window::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != Text1->viewport())
         return false;
@@ -257,7 +257,7 @@ bool F_hyakunen::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void F_hyakunen::changeEvent(QEvent* event)
+void Years_window::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     // Back in the window: the days may have been saved meanwhile. The page

@@ -1,4 +1,4 @@
-#include "dialogs/f_zenbun.h"
+#include "dialogs/fulltext_window.h"
 
 #include "diary/panel_date.h"
 #include "platform/app_title.h"
@@ -220,12 +220,12 @@ public:
 
 }  // namespace
 
-F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
-                   const QString& cache_folder, Show_day show_day)
+Fulltext_window::Fulltext_window(const Dialog_host& main_host, const QString& app_dir,
+                                 const QString& cache_folder, Show_day show_day)
     : QDialog(main_host.window), host(main_host), diary_folder(app_dir), cache(cache_folder),
       show_reference_day(std::move(show_day))
 {
-    setObjectName(QStringLiteral("F_zenbun"));
+    setObjectName(QStringLiteral("Fulltext_window"));
     setModal(true);
     setWindowTitle(QStringLiteral("全文検索"));
     Set_window_look(*this, look::Light_cyan);
@@ -344,14 +344,14 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     progress->setInterval(200);
 
     connect(Words, &QLineEdit::textChanged, pause, qOverload<>(&QTimer::start));
-    connect(pause, &QTimer::timeout, this, &F_zenbun::Run_search);
+    connect(pause, &QTimer::timeout, this, &Fulltext_window::Run_search);
     for (QSpinBox* box : {First_year_box, Last_year_box})
         connect(box, &QSpinBox::valueChanged, pause, qOverload<>(&QTimer::start));
     for (QCheckBox* box : {Fold_width, Fold_case, Fold_kana})
-        connect(box, &QCheckBox::toggled, this, &F_zenbun::Options_changed);
-    connect(progress, &QTimer::timeout, this, &F_zenbun::Show_progress);
-    connect(Results, &QTableView::doubleClicked, this, &F_zenbun::Recall_selected_day);
-    connect(Recall, &QPushButton::clicked, this, &F_zenbun::Recall_selected_day);
+        connect(box, &QCheckBox::toggled, this, &Fulltext_window::Options_changed);
+    connect(progress, &QTimer::timeout, this, &Fulltext_window::Show_progress);
+    connect(Results, &QTableView::doubleClicked, this, &Fulltext_window::Recall_selected_day);
+    connect(Recall, &QPushButton::clicked, this, &Fulltext_window::Recall_selected_day);
     connect(Close, &QPushButton::clicked, this, &QDialog::reject);
     connect(Years, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         // The year's newest day found.
@@ -367,9 +367,9 @@ F_zenbun::F_zenbun(const Dialog_host& main_host, const QString& app_dir,
     connect(Years, &QListWidget::itemClicked, Years, &QListWidget::itemActivated);
 }
 
-F_zenbun::~F_zenbun() = default;
+Fulltext_window::~Fulltext_window() = default;
 
-void F_zenbun::Open_index()
+void Fulltext_window::Open_index()
 {
     const Fold_options options{Fold_width->isChecked(), Fold_case->isChecked(),
                                Fold_kana->isChecked()};
@@ -378,7 +378,7 @@ void F_zenbun::Open_index()
     Show_progress();
 }
 
-void F_zenbun::Form_Load()
+void Fulltext_window::Form_Load()
 {
     Centre_over_main(*this, host, Client_width, Client_height);
     setMinimumSize(size());
@@ -390,7 +390,7 @@ void F_zenbun::Form_Load()
     Run_search();
 }
 
-void F_zenbun::Options_changed()
+void Fulltext_window::Options_changed()
 {
     const Fold_options options{Fold_width->isChecked(), Fold_case->isChecked(),
                                Fold_kana->isChecked()};
@@ -403,7 +403,7 @@ void F_zenbun::Options_changed()
     Run_search();
 }
 
-void F_zenbun::Show_progress()
+void Fulltext_window::Show_progress()
 {
     if (!index)
         return;
@@ -421,7 +421,7 @@ void F_zenbun::Show_progress()
         Run_search();
 }
 
-void F_zenbun::Run_search()
+void Fulltext_window::Run_search()
 {
     pause->stop();
     if (!index)
@@ -436,7 +436,7 @@ void F_zenbun::Run_search()
     Show_progress();
 }
 
-void F_zenbun::Show_result(const Fulltext_result& result)
+void Fulltext_window::Show_result(const Fulltext_result& result)
 {
     model->Set(index.get(), result);
     if (!result.hits.empty())
@@ -470,7 +470,7 @@ void F_zenbun::Show_result(const Fulltext_result& result)
     Status->setVisible(!status.isEmpty());
 }
 
-void F_zenbun::Recall_selected_day()
+void Fulltext_window::Recall_selected_day()
 {
     const Fulltext_hit* hit = model->Hit(Results->currentIndex().row());
     if (!hit) {
@@ -483,7 +483,7 @@ void F_zenbun::Recall_selected_day()
 }
 
 // Enter in the field searches at once; anywhere else it recalls the day.
-void F_zenbun::keyPressEvent(QKeyEvent* event)
+void Fulltext_window::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         Recall_selected_day();
@@ -492,7 +492,7 @@ void F_zenbun::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool F_zenbun::eventFilter(QObject* watched, QEvent* event)
+bool Fulltext_window::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == Results || watched == Words) && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

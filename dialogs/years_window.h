@@ -21,13 +21,13 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class F_hyakunen : public QWidget {
+class Years_window : public QWidget {
     Q_OBJECT
 
 public:
     // this_year gives the year that "how many years ago" counts from.
-    F_hyakunen(const Dialog_host& main_host, Diary_store& diary_store, Show_day show_day,
-               std::function<int()> this_year);
+    Years_window(const Dialog_host& main_host, Diary_store& diary_store, Show_day show_day,
+                 std::function<int()> this_year);
 
     // Reads and shows the page of the month and day. The same date again
     // (the files may have changed) keeps the place the page was scrolled to.

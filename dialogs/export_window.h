@@ -19,13 +19,13 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-class F_export : public QDialog {
+class Export_window : public QDialog {
     Q_OBJECT
 
 public:
     // today is the first "to" date offered.
-    F_export(const Dialog_host& main_host, const QString& app_dir, const QDate& today);
-    ~F_export() override;
+    Export_window(const Dialog_host& main_host, const QString& app_dir, const QDate& today);
+    ~Export_window() override;
 
     // Checks the choices and starts the export; false, with the reason
     // told, when it does not start.

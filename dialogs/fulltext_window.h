@@ -26,14 +26,14 @@ class QTableView;
 class QTimer;
 class Hit_model;
 
-class F_zenbun : public QDialog {
+class Fulltext_window : public QDialog {
     Q_OBJECT
 
 public:
     // cache_folder holds the index (Default_fulltext_cache_folder()).
-    F_zenbun(const Dialog_host& main_host, const QString& app_dir, const QString& cache_folder,
-             Show_day show_day);
-    ~F_zenbun() override;
+    Fulltext_window(const Dialog_host& main_host, const QString& app_dir,
+                    const QString& cache_folder, Show_day show_day);
+    ~Fulltext_window() override;
 
     // Every opening: placed over the main window, the field chosen with its
     // last words, and the list searched again (the diary may have changed).

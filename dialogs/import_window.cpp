@@ -1,4 +1,4 @@
-#include "dialogs/f_import.h"
+#include "dialogs/import_window.h"
 
 #include "platform/app_title.h"
 #include "platform/clock.h"
@@ -39,8 +39,8 @@ QString Import_preview(const QString& text)
     return text.size() > Length ? line.left(Length) + QStringLiteral("…") : line;
 }
 
-F_import::F_import(const Dialog_host& main_host, Diary_session& diary_session,
-                   std::function<void()> diary_day_back)
+Import_window::Import_window(const Dialog_host& main_host, Diary_session& diary_session,
+                             std::function<void()> diary_day_back)
     : QDialog(main_host.window), host(main_host), session(diary_session),
       day_back(std::move(diary_day_back))
 {
@@ -103,22 +103,22 @@ F_import::F_import(const Dialog_host& main_host, Diary_session& diary_session,
     List->setColumnWidth(0, 150);
     List->setColumnWidth(1, 280);
 
-    connect(Browse, &QPushButton::clicked, this, &F_import::Browse_Click);
-    connect(Read, &QPushButton::clicked, this, &F_import::Read_source);
-    connect(Run, &QPushButton::clicked, this, &F_import::Start_import);
-    connect(Close, &QPushButton::clicked, this, &F_import::reject);
+    connect(Browse, &QPushButton::clicked, this, &Import_window::Browse_Click);
+    connect(Read, &QPushButton::clicked, this, &Import_window::Read_source);
+    connect(Run, &QPushButton::clicked, this, &Import_window::Start_import);
+    connect(Close, &QPushButton::clicked, this, &Import_window::reject);
 }
 
-F_import::~F_import() { Stop_reading(); }
+Import_window::~Import_window() { Stop_reading(); }
 
-void F_import::Stop_reading()
+void Import_window::Stop_reading()
 {
     cancel = true;
     if (reading.joinable())
         reading.join();
 }
 
-void F_import::Browse_Click()
+void Import_window::Browse_Click()
 {
     const QString now = QDir::fromNativeSeparators(Path->text());
     const QString chosen =
@@ -132,7 +132,7 @@ void F_import::Browse_Click()
         Path->setText(QDir::toNativeSeparators(chosen));
 }
 
-void F_import::Set_busy(bool busy)
+void Import_window::Set_busy(bool busy)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{Source, Path, Browse, Read, List})
         w->setEnabled(!busy);
@@ -140,7 +140,7 @@ void F_import::Set_busy(bool busy)
     Close->setText(busy ? QStringLiteral("キャンセル") : QStringLiteral("閉じる"));
 }
 
-bool F_import::Read_source()
+bool Import_window::Read_source()
 {
     if (Busy())
         return false;
@@ -192,7 +192,7 @@ bool F_import::Read_source()
     return true;
 }
 
-void F_import::Show_progress(int done, int total, const QString& doing)
+void Import_window::Show_progress(int done, int total, const QString& doing)
 {
     if (total == 0) {
         Progress->setRange(0, 0);
@@ -204,7 +204,7 @@ void F_import::Show_progress(int done, int total, const QString& doing)
     Status->setText(QStringLiteral("%1… %2 / %3").arg(doing).arg(done).arg(total));
 }
 
-void F_import::Source_read(const Import_source& source, const Import_plan& read_plan)
+void Import_window::Source_read(const Import_source& source, const Import_plan& read_plan)
 {
     if (reading.joinable())
         reading.join();
@@ -271,7 +271,7 @@ void F_import::Source_read(const Import_source& source, const Import_plan& read_
     emit Listed();
 }
 
-bool F_import::Start_import()
+bool Import_window::Start_import()
 {
     if (Busy() || plan.items.isEmpty())
         return false;
@@ -285,11 +285,11 @@ bool F_import::Start_import()
     next_item = 0;
     Set_busy(true);
     Show_progress(0, int(plan.items.size()), QStringLiteral("取り込み"));
-    QTimer::singleShot(0, this, &F_import::Import_step);
+    QTimer::singleShot(0, this, &Import_window::Import_step);
     return true;
 }
 
-void F_import::Import_step()
+void Import_window::Import_step()
 {
     if (cancel) {
         report.cancelled = true;
@@ -305,12 +305,12 @@ void F_import::Import_step()
         day_back();
     Show_progress(int(next_item), int(plan.items.size()), QStringLiteral("取り込み"));
     if (next_item < plan.items.size())
-        QTimer::singleShot(0, this, &F_import::Import_step);
+        QTimer::singleShot(0, this, &Import_window::Import_step);
     else
         Import_ended();
 }
 
-void F_import::Import_ended()
+void Import_window::Import_ended()
 {
     importing = false;
     // The list is done with: a second 取り込む reads the source again.
@@ -331,7 +331,7 @@ void F_import::Import_ended()
     emit Finished(summary);
 }
 
-void F_import::reject()
+void Import_window::reject()
 {
     // キャンセル while it runs stops after the day being written; every day
     // written is whole, and the window stays open with the report.

@@ -20,12 +20,12 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 
-class F_rireki : public QDialog {
+class History_window : public QDialog {
     Q_OBJECT
 
 public:
-    F_rireki(const Dialog_host& main_host, const Day_history& day_history, const Panel_date& day,
-             const Day_entry& current_entry);
+    History_window(const Dialog_host& main_host, const Day_history& day_history,
+                   const Panel_date& day, const Day_entry& current_entry);
 
     void List1_Click();    // a version selected
     void Restore_Click();  // 元に戻す

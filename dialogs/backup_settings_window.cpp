@@ -1,4 +1,4 @@
-#include "dialogs/f_backup_settei.h"
+#include "dialogs/backup_settings_window.h"
 
 #include "platform/app_title.h"
 #include "platform/platform.h"
@@ -13,10 +13,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-F_backup_settei::F_backup_settei(const Dialog_host& main_host, Backup_settings& backup_settings)
+Backup_settings_window::Backup_settings_window(const Dialog_host& main_host,
+                                               Backup_settings& backup_settings)
     : QDialog(main_host.window), host(main_host), settings(backup_settings)
 {
-    setObjectName(QStringLiteral("F_backup_settei"));
+    setObjectName(QStringLiteral("Backup_settings_window"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     Set_window_look(*this, look::Yellow);
@@ -52,13 +53,13 @@ F_backup_settei::F_backup_settei(const Dialog_host& main_host, Backup_settings& 
     grid->addLayout(buttons, 3, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Browse, &QPushButton::clicked, this, &F_backup_settei::Browse_Click);
-    connect(Ok, &QPushButton::clicked, this, &F_backup_settei::Ok_Click);
+    connect(Browse, &QPushButton::clicked, this, &Backup_settings_window::Browse_Click);
+    connect(Ok, &QPushButton::clicked, this, &Backup_settings_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &QDialog::reject);
     Folder->setFocus();
 }
 
-void F_backup_settei::Browse_Click()
+void Backup_settings_window::Browse_Click()
 {
     const QString chosen =
         QFileDialog::getExistingDirectory(this, QStringLiteral("バックアップのフォルダー"),
@@ -67,7 +68,7 @@ void F_backup_settei::Browse_Click()
         Folder->setText(QDir::toNativeSeparators(chosen));
 }
 
-void F_backup_settei::Ok_Click()
+void Backup_settings_window::Ok_Click()
 {
     const QString folder = QDir::fromNativeSeparators(Folder->text().trimmed());
     // Relative to what would be a guess; a line break could not be kept in

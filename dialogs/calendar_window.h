@@ -33,11 +33,11 @@ private:
     QList<int> marked_years;
 };
 
-class F_hizuke : public QDialog {
+class Calendar_window : public QDialog {
     Q_OBJECT
 
 public:
-    F_hizuke(const Dialog_host& main_host, Diary_store& diary_store, const QDate& start);
+    Calendar_window(const Dialog_host& main_host, Diary_store& diary_store, const QDate& start);
 
     // The day chosen (after 移動).
     QDate Chosen() const;

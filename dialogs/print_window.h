@@ -17,13 +17,13 @@ class QPushButton;
 class QRadioButton;
 class QTextDocument;
 
-class F_insatsu : public QDialog {
+class Print_window : public QDialog {
     Q_OBJECT
 
 public:
     // day is the diary panel's day, the one この日 prints.
-    F_insatsu(const Dialog_host& main_host, const QString& app_dir, const Panel_date& day);
-    ~F_insatsu() override;
+    Print_window(const Dialog_host& main_host, const QString& app_dir, const Panel_date& day);
+    ~Print_window() override;
 
     // The days chosen, each read exactly; nothing, with the reason told,
     // when there is nothing to print (a range backwards, no day with

@@ -1,4 +1,4 @@
-#include "dialogs/f_export.h"
+#include "dialogs/export_window.h"
 
 #include "diary/export.h"
 #include "platform/app_title.h"
@@ -21,7 +21,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-F_export::F_export(const Dialog_host& main_host, const QString& app_dir, const QDate& today)
+Export_window::Export_window(const Dialog_host& main_host, const QString& app_dir,
+                             const QDate& today)
     : QDialog(main_host.window), host(main_host), diary_dir(app_dir)
 {
     setWindowTitle(QStringLiteral("エクスポート"));
@@ -80,21 +81,21 @@ F_export::F_export(const Dialog_host& main_host, const QString& app_dir, const Q
         From->setEnabled(!whole);
         To->setEnabled(!whole);
     });
-    connect(Browse, &QPushButton::clicked, this, &F_export::Browse_Click);
-    connect(Run, &QPushButton::clicked, this, &F_export::Start);
-    connect(Close, &QPushButton::clicked, this, &F_export::reject);
+    connect(Browse, &QPushButton::clicked, this, &Export_window::Browse_Click);
+    connect(Run, &QPushButton::clicked, this, &Export_window::Start);
+    connect(Close, &QPushButton::clicked, this, &Export_window::reject);
 }
 
-F_export::~F_export() { Stop_worker(); }
+Export_window::~Export_window() { Stop_worker(); }
 
-void F_export::Stop_worker()
+void Export_window::Stop_worker()
 {
     cancel = true;
     if (worker.joinable())
         worker.join();
 }
 
-void F_export::Browse_Click()
+void Export_window::Browse_Click()
 {
     const QString chosen = QFileDialog::getExistingDirectory(
         this, QStringLiteral("書き出し先のフォルダー"), QDir::fromNativeSeparators(Folder->text()));
@@ -102,7 +103,7 @@ void F_export::Browse_Click()
         Folder->setText(QDir::toNativeSeparators(chosen));
 }
 
-bool F_export::Start()
+bool Export_window::Start()
 {
     if (Running())
         return false;
@@ -131,8 +132,8 @@ bool F_export::Start()
     return true;
 }
 
-void F_export::Run_worker(int format, const QString& out_dir, const QDate& from, const QDate& to,
-                          bool replace)
+void Export_window::Run_worker(int format, const QString& out_dir, const QDate& from,
+                               const QDate& to, bool replace)
 {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Format, Whole_diary, From, To, Folder, Browse, Run})
@@ -163,15 +164,16 @@ void F_export::Run_worker(int format, const QString& out_dir, const QDate& from,
     });
 }
 
-void F_export::Show_progress(int done, int total)
+void Export_window::Show_progress(int done, int total)
 {
     Progress->setRange(0, std::max(total, 1));
     Progress->setValue(done);
     Status->setText(QStringLiteral("書き出しています… %1 / %2 日").arg(done).arg(total));
 }
 
-void F_export::Export_ended(const QString& summary, bool ok, const QStringList& kept,
-                            const QString& out_dir, const QDate& from, const QDate& to, int format)
+void Export_window::Export_ended(const QString& summary, bool ok, const QStringList& kept,
+                                 const QString& out_dir, const QDate& from, const QDate& to,
+                                 int format)
 {
     if (worker.joinable())
         worker.join();
@@ -202,7 +204,7 @@ void F_export::Export_ended(const QString& summary, bool ok, const QStringList& 
     emit Finished(summary);
 }
 
-void F_export::reject()
+void Export_window::reject()
 {
     // キャンセル while it runs stops the export; the files written so far
     // are whole, and the window stays open with the report.

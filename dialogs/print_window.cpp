@@ -1,4 +1,4 @@
-#include "dialogs/f_insatsu.h"
+#include "dialogs/print_window.h"
 
 #include "platform/app_title.h"
 #include "platform/platform.h"
@@ -29,7 +29,8 @@ constexpr int Many_days = 366;
 
 }  // namespace
 
-F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const Panel_date& day)
+Print_window::Print_window(const Dialog_host& main_host, const QString& app_dir,
+                           const Panel_date& day)
     : QDialog(main_host.window), host(main_host), diary_dir(app_dir), panel_day(day)
 {
     setWindowTitle(QStringLiteral("印刷"));
@@ -72,20 +73,20 @@ F_insatsu::F_insatsu(const Dialog_host& main_host, const QString& app_dir, const
         From->setEnabled(on);
         To->setEnabled(on);
     });
-    connect(Preview, &QPushButton::clicked, this, &F_insatsu::Preview_Click);
-    connect(Close, &QPushButton::clicked, this, &F_insatsu::reject);
+    connect(Preview, &QPushButton::clicked, this, &Print_window::Preview_Click);
+    connect(Close, &QPushButton::clicked, this, &Print_window::reject);
 }
 
-F_insatsu::~F_insatsu() = default;
+Print_window::~Print_window() = default;
 
-void F_insatsu::Tell(const QString& text, bool warning)
+void Print_window::Tell(const QString& text, bool warning)
 {
     host.platform.Message_box(text, App_title,
                               warning ? Platform::Icon::Exclamation : Platform::Icon::Information,
                               Platform::Buttons::Ok);
 }
 
-std::optional<QList<Export_day>> F_insatsu::Days_chosen()
+std::optional<QList<Export_day>> Print_window::Days_chosen()
 {
     int from = Number_of(panel_day);
     int to = from;
@@ -147,7 +148,7 @@ std::optional<QList<Export_day>> F_insatsu::Days_chosen()
     return days;
 }
 
-bool F_insatsu::Build_document()
+bool Print_window::Build_document()
 {
     const std::optional<QList<Export_day>> days = Days_chosen();
     if (!days)
@@ -167,7 +168,7 @@ bool F_insatsu::Build_document()
     return true;
 }
 
-bool F_insatsu::Print(QPrinter& printer)
+bool Print_window::Print(QPrinter& printer)
 {
     if (!document)
         return false;
@@ -177,7 +178,7 @@ bool F_insatsu::Print(QPrinter& printer)
     return failure.isEmpty();
 }
 
-void F_insatsu::Preview_Click()
+void Print_window::Preview_Click()
 {
     if (!Build_document())
         return;

@@ -22,16 +22,16 @@ class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-class F_import : public QDialog {
+class Import_window : public QDialog {
     Q_OBJECT
 
 public:
     // diary_day_back loads the diary panel's own day into the session and
     // the panel again: the import writes other days through the session,
     // and gives it back between its steps.
-    F_import(const Dialog_host& main_host, Diary_session& diary_session,
-             std::function<void()> diary_day_back);
-    ~F_import() override;
+    Import_window(const Dialog_host& main_host, Diary_session& diary_session,
+                  std::function<void()> diary_day_back);
+    ~Import_window() override;
 
     enum Source_kind {
         Daily_notes = 0,
