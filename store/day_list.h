@@ -1,8 +1,8 @@
 #pragma once
 // The day lists of the two search windows, without any window: which index
 // records a window lists, in which order, what a row shows and which day a
-// listed record recalls. Qt Core only, so the pieces can be tested and
-// fuzzed on their own.
+// listed record recalls. Qt Core only, so the pieces can be tested on their
+// own.
 
 #include "store/io_result.h"
 

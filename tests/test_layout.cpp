@@ -675,8 +675,7 @@ private slots:
 
     void The_manual_and_the_desktop_entry()
     {
-        // The source folder: tests/data need not exist, so the path is cleaned first.
-        const QString source = QDir::cleanPath(QStringLiteral(SORANE_TEST_DATA "/../..")) + "/";
+        const QString source = QStringLiteral(SORANE_SOURCE_DIR "/");
         const QByteArray manual = Read_bytes(source + "sorane.txt");
         QVERIFY(manual.size() > 4000);
         QStringDecoder utf8(QStringDecoder::Utf8);
