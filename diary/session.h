@@ -7,6 +7,7 @@
 
 #include "diary/day_history.h"
 #include "diary/panel_date.h"
+#include "diary/unmappable.h"
 #include "fortune/generator.h"
 #include "platform/cp932.h"
 #include "platform/twips.h"
@@ -43,16 +44,6 @@ struct Day_entry {
     bool flag = false;
     friend bool operator==(const Day_entry&, const Day_entry&) = default;
 };
-
-// A character that code page 932 cannot hold and what is written instead.
-struct Unmappable_char {
-    QString character;   // the character as typed
-    QString substitute;  // what would be written in its place
-};
-
-// Each character of the texts that code page 932 cannot hold, once, in the
-// order first met.
-QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>& encoded);
 
 class Diary_session {
 public:
