@@ -252,7 +252,7 @@ Dialog_host Main_form::Host()
 bool Main_form::Form_Load()
 {
     if (!session.Read_today()) {
-        const QDate today = session.state.today;
+        const QDate today = session.Today();
         platform.Message_box(
             QStringLiteral("パソコンの日付が%1年%2月%3日になっています。\n"
                            "この日記が扱えるのは1990年から2100年までです。\n"
@@ -263,7 +263,7 @@ bool Main_form::Form_Load()
             App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return false;
     }
-    const Panel_date today = Panel_date::Of(session.state.today);
+    const Panel_date today = Panel_date::Of(session.Today());
     const QSizeF screen = platform.Screen_size_twips();
 
     // 1, 2: centred at the design size, with the title.
@@ -300,17 +300,16 @@ bool Main_form::Form_Load()
         break;
     default: break;
     }
-    const Settings& settings = session.state.settings;
+    const Window_geometry window = session.Window();
 
     // 7 to 9: the window's place and size as at the last end; a window that
     // was minimized comes back at the design size, centred.
     resize_lock = true;
-    if (settings.win_state == 1)
+    if (window.state == 1)
         Set_outer_twips({(screen.width() - Design_width) / 2, (screen.height() - Design_height) / 2,
                          Design_width, Design_height});
     else
-        Set_outer_twips(
-            {settings.win_left, settings.win_top, settings.win_width, settings.win_height});
+        Set_outer_twips(window.outer);
     Bring_onto_screen();
     Apply_text2_height(Outer_twips().height);
     resize_lock = false;
@@ -355,7 +354,7 @@ bool Main_form::Form_Load()
 
 void Main_form::Show_window()
 {
-    switch (session.state.settings.win_state) {
+    switch (session.Window().state) {
     case 1: showMinimized(); break;
     case 2: showMaximized(); break;
     default: show(); break;
@@ -602,7 +601,7 @@ int Main_form::Window_state() const { return isMinimized() ? 1 : isMaximized() ?
 
 Io_result Main_form::Save_settings()
 {
-    return session.Save_settings(Window_state(), Outer_twips());
+    return session.Save_settings({Window_state(), Outer_twips()});
 }
 
 QString Main_form::Rescue_question(const QString& rescue) const
@@ -703,7 +702,7 @@ void Main_form::Save_for_session()
     Commit_composition();
     Save_open_message();
     const Diary_session::Unattended_save saved =
-        session.Save_without_user(Window_state(), Outer_twips(), Current_entry());
+        session.Save_without_user({Window_state(), Outer_twips()}, Current_entry());
     if (saved.day == Save_result::Saved)
         Text2->document()->setModified(false);
     if (!saved.rescue_path.isEmpty())

@@ -6,6 +6,7 @@
 // messages.
 
 #include "diary/session.h"
+#include "fortune/generator.h"
 #include "platform/platform.h"
 #include "platform/twips.h"
 #include "ui/placement.h"
@@ -166,6 +167,9 @@ public:
 
     Platform& platform;
     Diary_session session;
+    // The fortune's generator; its state carries over from one fortune to
+    // the next for the whole run.
+    Fortune_generator fortune_generator;
     // Program-wide view state: "on" while the program moves the date bars
     // itself, so that their handlers do nothing (empty before start-up,
     // counts as "on"); resize_lock while start-up places the window.

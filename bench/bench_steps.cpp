@@ -734,7 +734,7 @@ void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Si
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
-        Longest_wait generator(form.session.fortune_generator);
+        Longest_wait generator(form.fortune_generator);
         Timing_listener listener(form.platform);
         Settle();
         listener.start = Steady::now();

@@ -64,3 +64,22 @@ QString Diary_session::Load_reference_text(Day_read& read)
     read.file_size = text.file_size;
     return text.result.Ok() ? text.text : QString();
 }
+
+Window_geometry Diary_session::Window() const
+{
+    const Settings& s = state.settings;
+    return {s.win_state, {s.win_left, s.win_top, s.win_width, s.win_height}};
+}
+
+bool Diary_session::Fortune_told_today() const
+{
+    return state.settings.fortune_state.Get() == Fortune_state::Told;
+}
+
+void Diary_session::Record_fortune_told() { state.settings.fortune_state.Set(Fortune_state::Told); }
+
+void Diary_session::Switch_screen_mode()
+{
+    Settings_word<Screen_mode>& mode = state.settings.screen_mode;
+    mode.Set(mode.Get() == Screen_mode::Normal ? Screen_mode::Wide : Screen_mode::Normal);
+}

@@ -8,10 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-Io_result Diary_session::Save_settings(int win_state, const Twips_rect& outer)
+Io_result Diary_session::Save_settings(const Window_geometry& window)
 {
     Settings& s = state.settings;
-    s.win_state = win_state;
+    const Twips_rect& outer = window.outer;
+    s.win_state = window.state;
     s.win_top = float(outer.top);
     s.win_left = float(outer.left);
     s.win_height = float(outer.height);
@@ -111,12 +112,11 @@ Diary_session::Rescue_write Diary_session::Write_message_rescue(const QString& p
     return Write_rescue_text(path, text);
 }
 
-Diary_session::Unattended_save Diary_session::Save_without_user(int win_state,
-                                                                const Twips_rect& outer,
+Diary_session::Unattended_save Diary_session::Save_without_user(const Window_geometry& window,
                                                                 const Day_entry& now)
 {
     Unattended_save out;
-    Save_settings(win_state, outer);
+    Save_settings(window);
     Day_plan plan = Plan_day_save(now, Who::Nobody);
     out.day = Write_day(plan);
     if (out.day == Save_result::Failed)
@@ -124,16 +124,19 @@ Diary_session::Unattended_save Diary_session::Save_without_user(int win_state,
     return out;
 }
 
+Io_result Diary_session::Save_message(const QString& message)
+{
+    // An emptied message withdraws the one written before.
+    if (message.isEmpty())
+        return Remove_exact_text_file(store.Tomorrow_path(), clock.Now());
+    return Write_exact_text_file(store, store.Tomorrow_path(), message, clock.Now());
+}
+
 Diary_session::Message_save Diary_session::Save_message_without_user(const QString& message)
 {
     Message_save out;
-    // An emptied message withdraws the one written before.
-    if (message.isEmpty()) {
-        out.result = Remove_exact_text_file(store.Tomorrow_path(), clock.Now());
-        return out;
-    }
-    out.result = Write_exact_text_file(store, store.Tomorrow_path(), message, clock.Now());
-    if (!out.result.Ok() && out.result.step != Io_step::Sync_folder)
+    out.result = Save_message(message);
+    if (!message.isEmpty() && !out.result.Ok() && out.result.step != Io_step::Sync_folder)
         out.rescue_path = Write_message_rescue(New_rescue_path(), message).path;
     return out;
 }

@@ -177,7 +177,7 @@ Diary_session::Hand_over Diary_session::Hand_over_messages_at_start()
         Settings now = state.settings;
         now.last_run_date = today_key;
         if (state.new_day)
-            now.fortune_state = QStringLiteral("mada");
+            now.fortune_state.Set(Fortune_state::Not_told);
         out.settings_error = store.Write_settings(now);
         if (!out.settings_error.Ok()) {
             // Nothing moves before today's start is recorded; the record
@@ -228,7 +228,7 @@ bool Diary_session::Has_received_message() const
 void Diary_session::Finish_start()
 {
     if (state.new_day)
-        state.settings.fortune_state = QStringLiteral("mada");
+        state.settings.fortune_state.Set(Fortune_state::Not_told);
     // A hand-over that did not begin leaves the last start's date as it
     // was: the settings written at the end must not make the next start of
     // today look like a day already handed over.
