@@ -315,19 +315,19 @@ bool Main_form::Form_Load()
     resize_lock = false;
 
     // 10 to 12: today in the diary panel.
-    scroll_lock = QStringLiteral("on");
+    scroll_lock = Scroll_lock::On;
     VScroll1->setValue(today.year);
     Text3->setText(QString::number(VScroll1->value()));
     VScroll2->setValue(today.month);
     Text4->setText(QString::number(VScroll2->value()));
     VScroll3->setValue(today.day);
     Text5->setText(QString::number(VScroll3->value()));
-    scroll_lock = QStringLiteral("off");
+    scroll_lock = Scroll_lock::Off;
     Load_diary_day(today.year, today.month, today.day);
     Put_caret_at_end();
 
     // 13, 14: the reference day chosen by ref_mode.
-    scroll_lock = QStringLiteral("on");
+    scroll_lock = Scroll_lock::On;
     if (const std::optional<Panel_date> reference = session.Start_reference_day()) {
         VScroll4->setValue(reference->year);
         Text7->setText(QString::number(VScroll4->value()));
@@ -341,7 +341,7 @@ bool Main_form::Form_Load()
                 Show_failure(QStringLiteral("参照する年のフォルダーを作れませんでした。"), e);
         }
     }
-    scroll_lock = QStringLiteral("off");
+    scroll_lock = Scroll_lock::Off;
     Load_reference_text();
 
     // 15, 16: the message from yesterday.

@@ -126,7 +126,7 @@ private slots:
         QVERIFY(form->Text1->toPlainText().isEmpty());
         QVERIFY(form->Text6->text().isEmpty());
         QVERIFY(!form->Check1->isChecked());
-        QCOMPARE(form->scroll_lock, QStringLiteral("off"));
+        QCOMPARE(form->scroll_lock, Main_form::Scroll_lock::Off);
         QCOMPARE(form->session.State().settings.last_run_date, QStringLiteral("2026/12/07"));
 
         // Nothing edited: ending writes the settings only.
