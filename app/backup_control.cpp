@@ -46,7 +46,7 @@ Backup_control::Backup_control(Main_form& main_form) : QObject(&main_form), form
 
 void Backup_control::Start_of_day()
 {
-    if (form.session.state.new_day && Read_backup_settings(form.session.App_dir()).daily)
+    if (form.session.New_day() && Read_backup_settings(form.session.App_dir()).daily)
         Start(false);
 }
 

@@ -10,7 +10,7 @@ void Main_form::Command3_Click()
 {
     // The told state comes first: an empty diary on a day whose fortune was
     // told still hears that it was told.
-    if (session.state.settings.fortune_state == QLatin1String("sumi")) {
+    if (session.Fortune_told_today()) {
         platform.Message_box(QStringLiteral("本日の占いはもう終わっています"), App_title,
                              Platform::Icon::None, Platform::Buttons::Ok);
         return;
@@ -29,12 +29,12 @@ void Main_form::Command3_Click()
     // Told from this moment, and written at once, so that a program killed
     // after the fortune does not tell a second one today. The day itself is
     // not written here.
-    session.state.settings.fortune_state = QStringLiteral("sumi");
+    session.Record_fortune_told();
     if (const Io_result r = Save_settings(); !r.Ok())
         Show_failure(QStringLiteral("占いを済ませたことを設定ファイルに保存できませんでした。"), r,
                      QStringLiteral("終了するときに、もう一度保存します。"));
 
-    F_uranai window(Host(), session.Time(), session.fortune_generator,
+    F_uranai window(Host(), session.Time(), fortune_generator,
                     Fortune_text_length(Text2->toPlainText()));
     platform.Run_modal(window);
 }

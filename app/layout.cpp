@@ -62,19 +62,14 @@ void Main_form::Apply_text2_height(double outer_height)
     if (outer_height == Unlaid_height)
         return;
     const double h = std::max(outer_height, Design_height);
-    Set_vertical(Text2, 540,
-                 Text2_height(h, session.state.settings.screen_mode == QLatin1String("nomal")),
-                 Dpi());
+    Set_vertical(Text2, 540, Text2_height(h, session.Screen() == Screen_mode::Normal), Dpi());
 }
 
 void Main_form::Command1_Click()
 {
     // Only the exact "nomal" is the normal mode; anything else read from the
     // settings counts as wide and turns into "nomal" here.
-    if (session.state.settings.screen_mode == QLatin1String("nomal"))
-        session.state.settings.screen_mode = QStringLiteral("wide");
-    else
-        session.state.settings.screen_mode = QStringLiteral("nomal");
+    session.Switch_screen_mode();
     Apply_text2_height(Outer_twips().height);
 }
 
@@ -145,8 +140,10 @@ void Main_form::Bring_onto_screen()
 
 void Main_form::MENU_ref_default_Click()
 {
-    F_ref_settei dialog(Host(), session.state.settings.ref_mode);
+    int ref_mode = session.Reference_choice();
+    F_ref_settei dialog(Host(), ref_mode);
     platform.Run_modal(dialog);
+    session.Choose_reference(ref_mode);
 }
 
 void Main_form::Menu_tukaikata_Click()

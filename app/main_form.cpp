@@ -252,7 +252,7 @@ Dialog_host Main_form::Host()
 bool Main_form::Form_Load()
 {
     if (!session.Read_today()) {
-        const QDate today = session.state.today;
+        const QDate today = session.Today();
         platform.Message_box(
             QStringLiteral("パソコンの日付が%1年%2月%3日になっています。\n"
                            "この日記が扱えるのは1990年から2100年までです。\n"
@@ -263,7 +263,7 @@ bool Main_form::Form_Load()
             App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return false;
     }
-    const Panel_date today = Panel_date::Of(session.state.today);
+    const Panel_date today = Panel_date::Of(session.Today());
     const QSizeF screen = platform.Screen_size_twips();
 
     // 1, 2: centred at the design size, with the title.
@@ -300,35 +300,34 @@ bool Main_form::Form_Load()
         break;
     default: break;
     }
-    const Settings& settings = session.state.settings;
+    const Window_geometry window = session.Window();
 
     // 7 to 9: the window's place and size as at the last end; a window that
     // was minimized comes back at the design size, centred.
     resize_lock = true;
-    if (settings.win_state == 1)
+    if (window.state == 1)
         Set_outer_twips({(screen.width() - Design_width) / 2, (screen.height() - Design_height) / 2,
                          Design_width, Design_height});
     else
-        Set_outer_twips(
-            {settings.win_left, settings.win_top, settings.win_width, settings.win_height});
+        Set_outer_twips(window.outer);
     Bring_onto_screen();
     Apply_text2_height(Outer_twips().height);
     resize_lock = false;
 
     // 10 to 12: today in the diary panel.
-    scroll_lock = QStringLiteral("on");
+    scroll_lock = Scroll_lock::On;
     VScroll1->setValue(today.year);
     Text3->setText(QString::number(VScroll1->value()));
     VScroll2->setValue(today.month);
     Text4->setText(QString::number(VScroll2->value()));
     VScroll3->setValue(today.day);
     Text5->setText(QString::number(VScroll3->value()));
-    scroll_lock = QStringLiteral("off");
+    scroll_lock = Scroll_lock::Off;
     Load_diary_day(today.year, today.month, today.day);
     Put_caret_at_end();
 
     // 13, 14: the reference day chosen by ref_mode.
-    scroll_lock = QStringLiteral("on");
+    scroll_lock = Scroll_lock::On;
     if (const std::optional<Panel_date> reference = session.Start_reference_day()) {
         VScroll4->setValue(reference->year);
         Text7->setText(QString::number(VScroll4->value()));
@@ -342,7 +341,7 @@ bool Main_form::Form_Load()
                 Show_failure(QStringLiteral("参照する年のフォルダーを作れませんでした。"), e);
         }
     }
-    scroll_lock = QStringLiteral("off");
+    scroll_lock = Scroll_lock::Off;
     Load_reference_text();
 
     // 15, 16: the message from yesterday.
@@ -355,7 +354,7 @@ bool Main_form::Form_Load()
 
 void Main_form::Show_window()
 {
-    switch (session.state.settings.win_state) {
+    switch (session.Window().state) {
     case 1: showMinimized(); break;
     case 2: showMaximized(); break;
     default: show(); break;
@@ -602,7 +601,7 @@ int Main_form::Window_state() const { return isMinimized() ? 1 : isMaximized() ?
 
 Io_result Main_form::Save_settings()
 {
-    return session.Save_settings(Window_state(), Outer_twips());
+    return session.Save_settings({Window_state(), Outer_twips()});
 }
 
 QString Main_form::Rescue_question(const QString& rescue) const
@@ -703,7 +702,7 @@ void Main_form::Save_for_session()
     Commit_composition();
     Save_open_message();
     const Diary_session::Unattended_save saved =
-        session.Save_without_user(Window_state(), Outer_twips(), Current_entry());
+        session.Save_without_user({Window_state(), Outer_twips()}, Current_entry());
     if (saved.day == Save_result::Saved)
         Text2->document()->setModified(false);
     if (!saved.rescue_path.isEmpty())

@@ -6,6 +6,7 @@
 // messages.
 
 #include "diary/session.h"
+#include "fortune/generator.h"
 #include "platform/platform.h"
 #include "platform/twips.h"
 #include "ui/placement.h"
@@ -166,10 +167,17 @@ public:
 
     Platform& platform;
     Diary_session session;
-    // Program-wide view state: "on" while the program moves the date bars
-    // itself, so that their handlers do nothing (empty before start-up,
-    // counts as "on"); resize_lock while start-up places the window.
-    QString scroll_lock;
+    // The fortune's generator; its state carries over from one fortune to
+    // the next for the whole run.
+    Fortune_generator fortune_generator;
+    // Program-wide view state: On while the program moves the date bars
+    // itself, so that their handlers do nothing (and before start-up);
+    // resize_lock while start-up places the window.
+    enum class Scroll_lock {
+        Off,
+        On
+    };
+    Scroll_lock scroll_lock = Scroll_lock::On;
     bool resize_lock = false;
 
     // What the dialogs get of this window.

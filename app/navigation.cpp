@@ -261,7 +261,7 @@ void Main_form::Commit_composition()
 
 void Main_form::Diary_bar_change(QScrollBar* bar, QLineEdit* field)
 {
-    if (scroll_lock != QLatin1String("off"))
+    if (scroll_lock != Scroll_lock::Off)
         return;
     if (diary_moving) {
         // A change that comes while another is handled (an arrow repeating
@@ -340,7 +340,7 @@ void Main_form::Show_changes_on_disk()
 {
     // Not in the middle of a save, a move or a question, and never before
     // start-up has shown a day.
-    if (ended || diary_moving || in_query || scroll_lock != QLatin1String("off") ||
+    if (ended || diary_moving || in_query || scroll_lock != Scroll_lock::Off ||
         QApplication::activeModalWidget())
         return;
     if (!session.Edited(Current_entry()) && session.Diary_day_changed_on_disk()) {
@@ -362,8 +362,8 @@ void Main_form::Put_diary_bars_back() { Set_diary_bars(session.Diary_date()); }
 
 void Main_form::Set_diary_bars(const Panel_date& date)
 {
-    const QString lock = scroll_lock;
-    scroll_lock = QStringLiteral("on");
+    const Scroll_lock lock = scroll_lock;
+    scroll_lock = Scroll_lock::On;
     VScroll1->setValue(date.year);
     VScroll2->setValue(date.month);
     VScroll3->setValue(date.day);
@@ -372,7 +372,7 @@ void Main_form::Set_diary_bars(const Panel_date& date)
 
 void Main_form::Reference_bar_change(QScrollBar* bar, QLineEdit* field)
 {
-    if (scroll_lock != QLatin1String("off"))
+    if (scroll_lock != Scroll_lock::Off)
         return;
     const int blocked_before = blocked_count;
     field->setText(QString::number(bar->value()));

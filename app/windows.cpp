@@ -26,7 +26,7 @@ void Main_form::Command4_Click()
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return;
     }
-    F_tomorrow window(Host(), session.Store(), session.Time());
+    F_tomorrow window(Host(), session);
     if (!window.Form_Load())
         return;
     f_tomorrow = &window;
@@ -64,7 +64,7 @@ void Main_form::Hand_over_messages_at_start()
     const Diary_session::Hand_over hand_over = session.Hand_over_messages_at_start();
     if (const Io_result& r = hand_over.settings_error; !r.Ok())
         Show_failure(QStringLiteral("設定ファイルを保存できませんでした。"), r,
-                     session.state.new_day
+                     session.New_day()
                          ? QStringLiteral("メッセージの受け渡しは、次に起動するときに行います。")
                          : QString());
     if (const Io_result& r = hand_over.record_error; !r.Ok())

@@ -50,7 +50,7 @@ void Main_form::Follow_diary_day()
 
 void Main_form::Go_to_diary_day(const Panel_date& date)
 {
-    if (ended || diary_moving || scroll_lock != QLatin1String("off"))
+    if (ended || diary_moving || scroll_lock != Scroll_lock::Off)
         return;
     const Panel_date target = date.Clamped();
     if (target == session.Diary_date())

@@ -199,14 +199,14 @@ void Note_days(const QString& row, const Size_band& band, const Day_pick& pick)
 // The diary panel to a day without saving or timing anything.
 void Show_diary_day(Main_form& form, const QDate& d)
 {
-    form.scroll_lock = QStringLiteral("on");
+    form.scroll_lock = Main_form::Scroll_lock::On;
     form.VScroll1->setValue(d.year());
     form.Text3->setText(QString::number(d.year()));
     form.VScroll2->setValue(d.month());
     form.Text4->setText(QString::number(d.month()));
     form.VScroll3->setValue(d.day());
     form.Text5->setText(QString::number(d.day()));
-    form.scroll_lock = QStringLiteral("off");
+    form.scroll_lock = Main_form::Scroll_lock::Off;
     form.Load_diary_day(d.year(), d.month(), d.day());
     Settle();
 }
@@ -734,7 +734,7 @@ void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Si
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
-        Longest_wait generator(form.session.fortune_generator);
+        Longest_wait generator(form.fortune_generator);
         Timing_listener listener(form.platform);
         Settle();
         listener.start = Steady::now();

@@ -132,7 +132,7 @@ void Day_list_window::Load_common(const QString& title)
     Place_over_main();
     setWindowTitle(title);
     Setup_list();
-    session.state.keyword_count = 0;
+    keyword_count = 0;
     {
         const QSignalBlocker block_bar(VScroll1);
         const QSignalBlocker block_text(Text1);
@@ -147,7 +147,7 @@ void Day_list_window::VScroll1_Change() { Text1->setText(QString::number(VScroll
 
 void Day_list_window::Rebuild_day_list(const Record_test& test)
 {
-    session.state.keyword_count = 0;
+    keyword_count = 0;
     const Day_list_read read = Read_day_list(session.App_dir(), Text1->text(), test);
     if (!read.error.Ok()) {
         Setup_list();
@@ -160,20 +160,20 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
     lines.reserve(read.records.size() + 1);
     for (const Listed_record& record : read.records)
         lines.append(record.line);
-    session.state.keyword_lines = lines;
-    session.state.keyword_count = int(read.records.size());
-    Fill_list(session.state.keyword_lines, session.state.keyword_count);
+    keyword_lines = lines;
+    keyword_count = int(read.records.size());
+    Fill_list(keyword_lines, keyword_count);
 }
 
 void Day_list_window::Recall_selected_day()
 {
     const int r = Grid1->currentRow();
-    if (r < 1 || r > session.state.keyword_count || r >= session.state.keyword_lines.size()) {
+    if (r < 1 || r > keyword_count || r >= keyword_lines.size()) {
         host.platform.Message_box(QStringLiteral("呼び出す日が指定されていません"), App_title,
                                   Platform::Icon::Exclamation, Platform::Buttons::Ok);
         return;
     }
-    const std::optional<Key_date> date = Key_date_of(session.state.keyword_lines.at(r));
+    const std::optional<Key_date> date = Key_date_of(keyword_lines.at(r));
     if (!date) {
         host.platform.Message_box(QStringLiteral("この行には日付がないため、呼び出せません。"),
                                   App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
@@ -188,7 +188,7 @@ void Day_list_window::Recall_selected_day()
 
 void Day_list_window::Grid1_DblClick() { Recall_selected_day(); }
 
-void Day_list_window::Form_QueryUnload() { session.state.keyword_count = 0; }
+void Day_list_window::Form_QueryUnload() { keyword_count = 0; }
 
 void Day_list_window::done(int result)
 {

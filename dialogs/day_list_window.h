@@ -2,8 +2,8 @@
 // What the two search windows share: the list Grid1 with its header row and
 // its empty last row, the year box Text1 with its spinner VScroll1, the
 // placement over the main window, the rebuild of the list for a record
-// test, the recall of the chosen day into the reference panel, and the
-// close step that hands the index table back empty.
+// test with the index records it found, the recall of the chosen day into
+// the reference panel, and the close step that empties the records' count.
 //
 // Each window is created once and hidden between uses; every opening runs
 // the window's Form_Load, which puts the controls back to their design
@@ -15,6 +15,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 
 class Diary_session;
@@ -41,6 +42,10 @@ public:
     // to 0.
     void Form_QueryUnload();
     void VScroll1_Change();
+    // The records the last rebuild found, 1 .. Keyword_count(); position 0
+    // stands for the header row.
+    const QStringList& Keyword_lines() const { return keyword_lines; }
+    int Keyword_count() const { return keyword_count; }
     void Grid1_DblClick();
 
     QTableWidget* Grid1 = nullptr;
@@ -70,6 +75,8 @@ private:
     Dialog_host host;
     Diary_session& session;
     Show_day show_reference_day;
+    QStringList keyword_lines;  // the index records listed, from position 1
+    int keyword_count = 0;
     double client_width;
     double client_height;
 };

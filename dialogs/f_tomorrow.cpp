@@ -1,6 +1,6 @@
 #include "dialogs/f_tomorrow.h"
 
-#include "platform/clock.h"
+#include "diary/session.h"
 #include "platform/platform.h"
 #include "store/exact_text.h"
 #include "ui/chars_note.h"
@@ -22,8 +22,8 @@ constexpr Control_place F_tomorrow_places[] = {
 
 }  // namespace
 
-F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store, Clock& clock)
-    : QDialog(main_host.window), host(main_host), store(diary_store), time_source(clock)
+F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_session& diary_session)
+    : QDialog(main_host.window), host(main_host), session(diary_session)
 {
     setObjectName(QStringLiteral("F_tomorrow"));
     setModal(true);
@@ -74,13 +74,13 @@ bool F_tomorrow::Form_Load()
 {
     Centre_over_main(*this, host, F_tomorrow_client_width, F_tomorrow_client_height);
     setWindowTitle(QStringLiteral("◆◇◆ 明日はもっと素晴らしい日になりますように ◆◇◆"));
-    const Text_read received = Read_exact_text_file(store.Yesterday_path());
+    const Text_read received = Read_exact_text_file(session.Store().Yesterday_path());
     Text2->setPlainText(received.result.Ok() ? received.text : QString());
     if (!received.result.Ok())
         Show_failure(host.platform,
                      QStringLiteral("昨日のあなたからのメッセージを読み込めませんでした。"),
                      received.result);
-    const Text_read message = Read_exact_text_file(store.Tomorrow_path());
+    const Text_read message = Read_exact_text_file(session.Store().Tomorrow_path());
     if (!message.result.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを読み込めませんでした。"),
                      message.result);
@@ -109,7 +109,7 @@ bool F_tomorrow::Save_message()
             return true;
         // The user emptied the box: the message is withdrawn, and is not
         // delivered tomorrow.
-        const Io_result r = Remove_exact_text_file(store.Tomorrow_path(), time_source.Now());
+        const Io_result r = session.Save_message(text);
         if (r.step == Io_step::Sync_folder) {
             Show_failure(host.platform,
                          QStringLiteral("明日へのメッセージを消したことを、ディスクに確かめられ"
@@ -123,9 +123,7 @@ bool F_tomorrow::Save_message()
         loaded_text = text;
         return true;
     }
-    if (const Io_result r =
-            Write_exact_text_file(store, store.Tomorrow_path(), text, time_source.Now());
-        !r.Ok()) {
+    if (const Io_result r = session.Save_message(text); !r.Ok()) {
         Show_failure(host.platform, QStringLiteral("明日へのメッセージを保存できませんでした。"), r,
                      QStringLiteral("メッセージは画面に残っています。"));
         return false;

@@ -5,13 +5,12 @@
 // 932 cannot hold included; closing the window otherwise asks before
 // anything typed is dropped.
 
-#include "store/store.h"
 #include "ui/placement.h"
 
 #include <QDialog>
 
 class Chars_note;
-class Clock;
+class Diary_session;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -20,8 +19,8 @@ class F_tomorrow : public QDialog {
     Q_OBJECT
 
 public:
-    // clock names the exact texts kept aside (see store/exact_text.h).
-    F_tomorrow(const Dialog_host& main_host, Diary_store& diary_store, Clock& clock);
+    // The session reads the message files and keeps the message.
+    F_tomorrow(const Dialog_host& main_host, Diary_session& diary_session);
 
     // Places the window over the main window, sets the title and reads
     // "yesterda.txt", then "tomorrow.txt". False when "tomorrow.txt" could
@@ -58,8 +57,7 @@ private:
     bool Save_message();
 
     Dialog_host host;
-    Diary_store& store;
-    Clock& time_source;
+    Diary_session& session;
     Chars_note* chars_note = nullptr;
     QString loaded_text;  // the upper box as read or last written
     bool closed_without_user = false;

@@ -1,6 +1,8 @@
 #include "dialogs/years_window.h"
 
 #include "platform/platform.h"
+#include "store/own_settings.h"
+#include "store/store.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 

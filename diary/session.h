@@ -7,9 +7,8 @@
 
 #include "diary/day_history.h"
 #include "diary/panel_date.h"
-#include "fortune/generator.h"
+#include "diary/unmappable.h"
 #include "platform/cp932.h"
-#include "platform/twips.h"
 #include "store/settings.h"
 #include "store/store.h"
 
@@ -21,7 +20,8 @@
 
 class Clock;
 
-// State that lives for the whole run and that every window shares.
+// State that lives for the whole run and that every window shares; the
+// session keeps it, and windows change it through the session's methods.
 struct Program_state {
     Settings settings;
     QDate today;  // the system date at start-up
@@ -32,8 +32,6 @@ struct Program_state {
     std::optional<Panel_date> last_ref;
     // Today lies after the last start's date (read before start-up moved it).
     bool new_day = false;
-    QStringList keyword_lines;  // in-memory index table of the search windows
-    int keyword_count = 0;
 };
 
 // The diary panel's day as the user has it now.
@@ -43,16 +41,6 @@ struct Day_entry {
     bool flag = false;
     friend bool operator==(const Day_entry&, const Day_entry&) = default;
 };
-
-// A character that code page 932 cannot hold and what is written instead.
-struct Unmappable_char {
-    QString character;   // the character as typed
-    QString substitute;  // what would be written in its place
-};
-
-// Each character of the texts that code page 932 cannot hold, once, in the
-// order first met.
-QList<Unmappable_char> Unmappable_chars(const QList<const cp932::Encode_result*>& encoded);
 
 class Diary_session {
 public:
@@ -175,10 +163,25 @@ public:
     const QString& App_dir() const { return store.App_dir(); }
     Clock& Time() { return clock; }
 
-    Program_state state;
-    // The fortune's generator; its state carries over from one fortune to
-    // the next for the whole run.
-    Fortune_generator fortune_generator;
+    // ---- The state of the run, as read at start and changed since.
+    const Program_state& State() const { return state; }
+    const QDate& Today() const { return state.today; }
+    bool New_day() const { return state.new_day; }
+    // The main window's state and outer frame as the settings hold them.
+    Window_geometry Window() const;
+    // Today's fortune was told, in this run or an earlier start of today.
+    bool Fortune_told_today() const;
+    // Today's fortune is told from now on; the settings file gets it at its
+    // next write.
+    void Record_fortune_told();
+    Screen_mode Screen() const { return state.settings.screen_mode.Get(); }
+    // The normal diary panel becomes wide; a wide one, or a word the
+    // settings held that is no mode, becomes normal.
+    void Switch_screen_mode();
+    // Which day the reference panel shows at start (see
+    // Start_reference_day); a value that is none of the choices is kept.
+    int Reference_choice() const { return state.settings.ref_mode; }
+    void Choose_reference(int ref_mode) { state.settings.ref_mode = ref_mode; }
 
     // ---- Start-up, step by step; the window shows what each returns.
     // Reads today's date; false when it lies outside the years the diary
@@ -268,7 +271,7 @@ public:
     // Writes the settings with the window's state and place and the
     // reference day. Settings that could not be read are not written: the
     // values are kept in memory only, and the result is a success.
-    Io_result Save_settings(int win_state, const Twips_rect& outer);
+    Io_result Save_settings(const Window_geometry& window);
     Io_result Write_settings();
     bool Settings_writable() const { return settings_writable; }
     // A new file name for the rescue of a day that could not be saved: in
@@ -287,10 +290,11 @@ public:
     Rescue_write Write_rescue_file(const QString& path, const Day_entry& now) const;
     // The same for a message to tomorrow.
     Rescue_write Write_message_rescue(const QString& path, const QString& message) const;
-    // The message to tomorrow as the ending with nobody to ask finds it in
-    // the open 明日へ window: written to "tomorrow.txt" (with its exact-text
-    // companion when it needs one), an empty one removes it, and one that
-    // cannot be written goes to a rescue file.
+    // The message to tomorrow: written to "tomorrow.txt" (with its
+    // exact-text companion when it needs one); an empty one removes it.
+    Io_result Save_message(const QString& message);
+    // The same, as the ending with nobody to ask finds the message in the
+    // open 明日へ window: one that cannot be written goes to a rescue file.
     struct Message_save {
         Io_result result;     // the message file's write or removal
         QString rescue_path;  // the rescue file written, or empty
@@ -302,9 +306,10 @@ public:
         Save_result day = Save_result::Unchanged;
         QString rescue_path;  // the rescue file written, or empty
     };
-    Unattended_save Save_without_user(int win_state, const Twips_rect& outer, const Day_entry& now);
+    Unattended_save Save_without_user(const Window_geometry& window, const Day_entry& now);
 
 private:
+    Program_state state;
     Clock& clock;
     Diary_store store;
     Panel_date diary_date;

@@ -4,7 +4,6 @@
 #include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
-#include "store/own_settings.h"
 #include "store/store.h"
 
 #include <QFile>
@@ -47,17 +46,6 @@ This_day_page Read_this_day(Diary_store& store, int month, int day)
             page.years.append(std::move(entry));
     }
     return page;
-}
-
-bool Read_oldest_first(const QString& app_dir)
-{
-    return Read_own_settings(app_dir).values.this_day_oldest_first;
-}
-
-Io_result Write_oldest_first(const QString& app_dir, bool oldest_first)
-{
-    return Change_own_settings(
-        app_dir, [oldest_first](Own_settings& own) { own.this_day_oldest_first = oldest_first; });
 }
 
 namespace {

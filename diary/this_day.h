@@ -43,12 +43,6 @@ struct This_day_page {
 };
 This_day_page Read_this_day(Diary_store& store, int month, int day);
 
-// Whether the page lists the oldest year first; kept in this program's own
-// settings file (sorane-linux.ini). The newest comes first until the user
-// chooses otherwise.
-bool Read_oldest_first(const QString& app_dir);
-Io_result Write_oldest_first(const QString& app_dir, bool oldest_first);
-
 // What a calendar marks on a day.
 enum class Day_mark {
     Entry,   // a memo, the memory flag or a day file

@@ -23,9 +23,9 @@ bool Same_values(const Settings& a, const Settings& b)
 {
     return a.win_state == b.win_state && a.win_top == b.win_top && a.win_left == b.win_left &&
            a.win_height == b.win_height && a.win_width == b.win_width &&
-           a.screen_mode == b.screen_mode && a.ref_mode == b.ref_mode &&
+           a.screen_mode.Word() == b.screen_mode.Word() && a.ref_mode == b.ref_mode &&
            a.last_ref_date == b.last_ref_date && a.last_run_date == b.last_run_date &&
-           a.fortune_state == b.fortune_state && a.spare_lines == b.spare_lines;
+           a.fortune_state.Word() == b.fortune_state.Word() && a.spare_lines == b.spare_lines;
 }
 
 // The file's lines, split here on their own: LF ends a line, a CR before it
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(twips_line(4, s.win_height, first.win_height));
     FUZZ_CHECK(twips_line(5, s.win_width, first.win_width));
     FUZZ_CHECK(int_line(7, s.ref_mode, first.ref_mode));
-    FUZZ_CHECK(s.screen_mode == (replaced(6) ? first.screen_mode : line_of(6)));
+    FUZZ_CHECK(s.screen_mode.Word() == (replaced(6) ? first.screen_mode.Word() : line_of(6)));
     if (replaced(7))
         FUZZ_CHECK(s.ref_mode == first.ref_mode);
     for (int n : {8, 9}) {
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!replaced(n))
             FUZZ_CHECK(Parse_date_text(value, y, m, d) && m >= 1 && m <= 12 && d >= 1 && d <= 31);
     }
-    FUZZ_CHECK(s.fortune_state == (replaced(10) ? first.fortune_state : line_of(10)));
+    FUZZ_CHECK(s.fortune_state.Word() == (replaced(10) ? first.fortune_state.Word() : line_of(10)));
     FUZZ_CHECK(s.spare_lines.size() == Spare_line_count);
     for (int i = 0; i < Spare_line_count; ++i)
         FUZZ_CHECK(s.spare_lines[i] == (replaced(11 + i) ? first.spare_lines[i] : line_of(11 + i)));

@@ -240,3 +240,14 @@ Io_result Change_own_settings(const QString& app_dir,
         out += line + '\n';
     return Replace_file(path, out);
 }
+
+bool Read_oldest_first(const QString& app_dir)
+{
+    return Read_own_settings(app_dir).values.this_day_oldest_first;
+}
+
+Io_result Write_oldest_first(const QString& app_dir, bool oldest_first)
+{
+    return Change_own_settings(
+        app_dir, [oldest_first](Own_settings& own) { own.this_day_oldest_first = oldest_first; });
+}

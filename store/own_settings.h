@@ -38,3 +38,8 @@ Own_settings_read Read_own_settings(const QString& app_dir);
 // those that changed (nothing when none did and the file is there).
 Io_result Change_own_settings(const QString& app_dir,
                               const std::function<void(Own_settings&)>& change);
+
+// Whether the page of this day in every year lists the oldest year first.
+// The newest comes first until the user chooses otherwise.
+bool Read_oldest_first(const QString& app_dir);
+Io_result Write_oldest_first(const QString& app_dir, bool oldest_first);

@@ -32,6 +32,26 @@ bool Parse_twips(const QString& line, float& value)
 
 }  // namespace
 
+QString Word_of(Screen_mode mode)
+{
+    return mode == Screen_mode::Normal ? QStringLiteral("nomal") : QStringLiteral("wide");
+}
+
+QString Word_of(Fortune_state state)
+{
+    return state == Fortune_state::Told ? QStringLiteral("sumi") : QStringLiteral("mada");
+}
+
+Screen_mode Screen_mode_of(const QString& word)
+{
+    return word == QLatin1String("nomal") ? Screen_mode::Normal : Screen_mode::Wide;
+}
+
+Fortune_state Fortune_state_of(const QString& word)
+{
+    return word == QLatin1String("sumi") ? Fortune_state::Told : Fortune_state::Not_told;
+}
+
 Settings Settings::First_values(float top, float left, const QString& today_key)
 {
     Settings s;
@@ -84,8 +104,9 @@ QStringList Settings_lines(const Settings& s)
 {
     QStringList lines;
     lines << QString::number(s.win_state) << Format_twips(s.win_top) << Format_twips(s.win_left)
-          << Format_twips(s.win_height) << Format_twips(s.win_width) << s.screen_mode
-          << QString::number(s.ref_mode) << s.last_ref_date << s.last_run_date << s.fortune_state;
+          << Format_twips(s.win_height) << Format_twips(s.win_width) << s.screen_mode.Word()
+          << QString::number(s.ref_mode) << s.last_ref_date << s.last_run_date
+          << s.fortune_state.Word();
     for (int i = 0; i < Spare_line_count; ++i)
         lines << (i < s.spare_lines.size() ? s.spare_lines[i]
                                            : QStringLiteral("spare%1").arg(i + 1));
@@ -125,6 +146,12 @@ Settings_read Read_settings(const QString& path, const Settings& first_values)
             return true;
         };
     };
+    auto word_into = [](auto& target, auto state_of) {
+        return [&target, state_of](const QString& line) {
+            target.Read(state_of(line), line);
+            return true;
+        };
+    };
     take(1, [&](const QString& line) {
         int v = 0;
         if (!Parse_int(line, v) || v < 0 || v > 2)
@@ -136,11 +163,11 @@ Settings_read Read_settings(const QString& path, const Settings& first_values)
     take(3, [&](const QString& line) { return Parse_twips(line, s.win_left); });
     take(4, [&](const QString& line) { return Parse_twips(line, s.win_height); });
     take(5, [&](const QString& line) { return Parse_twips(line, s.win_width); });
-    take(6, text_into(s.screen_mode));
+    take(6, word_into(s.screen_mode, Screen_mode_of));
     take(7, [&](const QString& line) { return Parse_int(line, s.ref_mode); });
     take(8, date_into(s.last_ref_date));
     take(9, date_into(s.last_run_date));
-    take(10, text_into(s.fortune_state));
+    take(10, word_into(s.fortune_state, Fortune_state_of));
     s.spare_lines = first_values.spare_lines;
     while (s.spare_lines.size() < Spare_line_count)
         s.spare_lines.append(QStringLiteral("spare%1").arg(s.spare_lines.size() + 1));

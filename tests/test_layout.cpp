@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(form->Command3->geometry(), Px(Twips_rect{4080, 7820, 1275, 435}));
         // The mode switch at that height leaves the height too.
         form->Command1_Click();
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
         for (const QRect& g : Geometries(*form))
             QVERIFY(g.width() >= 0 && g.height() >= 0);
         form.reset();
@@ -274,10 +274,10 @@ private slots:
         auto form = Start();
         Resize_outer(*form, 9510, 7020 + 2010);  // H = 9030, a whole number of pixels
         const QList<QRect> nomal = Geometries(*form);
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
 
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 7245}));
         QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
         QList<QRect> wide = Geometries(*form);
@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(wide, nomal);  // nothing else moved
 
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
         QCOMPARE(Geometries(*form), nomal);
         form.reset();
     }
@@ -300,7 +300,7 @@ private slots:
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("wide", "1"));
 
         form = Start();
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         End(*form);
@@ -314,7 +314,7 @@ private slots:
         auto form = Start();
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.state.settings.screen_mode, QStringLiteral("nomal"));
+        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
         QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
@@ -418,7 +418,7 @@ private slots:
         });
         form->MENU_ref_default->trigger();
         QCOMPARE(fake->calls, QStringList({"modal:F_ref_settei"}));
-        QCOMPARE(form->session.state.settings.ref_mode, 1);
+        QCOMPARE(form->session.Reference_choice(), 1);
         form.reset();
     }
 
@@ -432,7 +432,7 @@ private slots:
             return dialog->result();
         });
         form->MENU_ref_default->trigger();
-        QCOMPARE(form->session.state.settings.ref_mode, 2);
+        QCOMPARE(form->session.Reference_choice(), 2);
         QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
                  QStringList({"2025", "12", "7"}));  // the panel stays
         End(*form);
@@ -506,7 +506,7 @@ private slots:
         });
         form->MENU_ref_default->trigger();
         QCOMPARE(none_selected, kept < 1 || kept > 3);
-        QCOMPARE(form->session.state.settings.ref_mode, kept);
+        QCOMPARE(form->session.Reference_choice(), kept);
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")),
                  Ini_with("nomal", QByteArray::number(kept), reference));
@@ -515,8 +515,9 @@ private slots:
     void The_dialog_runs_modally_for_real()
     {
         auto form = Start();
+        int ref_mode = form->session.Reference_choice();
         for (const char* ending : {"ok", "close box"}) {
-            F_ref_settei dialog(form->Host(), form->session.state.settings.ref_mode);
+            F_ref_settei dialog(form->Host(), ref_mode);
             bool seen = false;
             When_modal<F_ref_settei>(nullptr, [&](F_ref_settei& shown) {
                 seen = true;
@@ -531,7 +532,7 @@ private slots:
             QCOMPARE(result,
                      qstrcmp(ending, "ok") == 0 ? int(QDialog::Accepted) : int(QDialog::Rejected));
             QVERIFY(!dialog.isVisible());
-            QCOMPARE(form->session.state.settings.ref_mode, 2);  // set by OK, kept by the close box
+            QCOMPARE(ref_mode, 2);  // set by OK, kept by the close box
         }
         form.reset();
     }
@@ -571,7 +572,7 @@ private slots:
         QVERIFY(Write_bytes(At("tomorrow.txt"), tomorrow));
         const auto files = QDir(folder->Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         // Owned by the main window, which goes first.
-        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session.Store(), *fake);
+        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session);
         QVERIFY(window.Form_Load());
         window.show();
         QVERIFY(!window.Text2->isReadOnly());

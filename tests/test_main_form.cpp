@@ -126,8 +126,8 @@ private slots:
         QVERIFY(form->Text1->toPlainText().isEmpty());
         QVERIFY(form->Text6->text().isEmpty());
         QVERIFY(!form->Check1->isChecked());
-        QCOMPARE(form->scroll_lock, QStringLiteral("off"));
-        QCOMPARE(form->session.state.settings.last_run_date, QStringLiteral("2026/12/07"));
+        QCOMPARE(form->scroll_lock, Main_form::Scroll_lock::Off);
+        QCOMPARE(form->session.State().settings.last_run_date, QStringLiteral("2026/12/07"));
 
         // Nothing edited: ending writes the settings only.
         End(*form, Ending::Button);
@@ -213,7 +213,8 @@ private slots:
         QCOMPARE(form->Text1->geometry(),
                  QRect(0, Px(3740), Px(10375), Px(6775) - Px(3740)));  // edges rounded
         QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(6820)));
-        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));  // same day
+        QCOMPARE(form->session.State().settings.fortune_state.Word(),
+                 QStringLiteral("sumi"));  // same day
         End(*form, Ending::Close_box);
         QCOMPARE(Read_bytes(At("sorane.ini")), ini);
     }
@@ -248,7 +249,7 @@ private slots:
         QCOMPARE(Entries(At("2026")), QStringList());
         QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
                  QStringList({"2026", "1", "1"}));
-        QVERIFY(form->session.state.new_day);
+        QVERIFY(form->session.New_day());
         QCOMPARE(form->Text2->height(), Px(5235));  // the wide mode
         End(*form, Ending::Menu);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "wide",
@@ -349,14 +350,13 @@ private slots:
         Start().reset();  // the first run
         {
             auto form = Start();
-            QVERIFY(!form->session.state.new_day);
-            form->session.state.settings.fortune_state =
-                "sumi";  // as telling the fortune leaves it
+            QVERIFY(!form->session.New_day());
+            form->session.Record_fortune_told();  // as telling the fortune leaves it
             End(*form, Ending::Button);
         }
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59));
         auto form = Start();
-        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                     "1", "2025/12/7", "2026/12/07", "sumi"}));
@@ -368,7 +368,7 @@ private slots:
                                                    "1", "2025/12/7", "2026/12/07", "sumi"})));
         fake->now = QDateTime(QDate(2026, 12, 1), QTime(9, 0, 0));
         auto form = Start();
-        QVERIFY(!form->session.state.new_day);
+        QVERIFY(!form->session.New_day());
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                     "1", "2025/12/1", "2026/12/01", "sumi"}));

@@ -227,7 +227,7 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("古い"));
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
-        QCOMPARE(form->session.state.settings.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         End(*form);
     }
 

@@ -340,10 +340,10 @@ private slots:
         auto form = Start();
         Write_diary_entry(*form);
         const auto tree = File_tree(folder->Path());
-        form->scroll_lock = QStringLiteral("on");
+        form->scroll_lock = Main_form::Scroll_lock::On;
         form->VScroll3->setValue(20);
         form->VScroll6->setValue(20);
-        form->scroll_lock = QStringLiteral("off");
+        form->scroll_lock = Main_form::Scroll_lock::Off;
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Reference_date(*form), QStringList({"2025", "12", "7"}));
         QCOMPARE(form->Text2->toPlainText(), Day_text);

@@ -185,6 +185,14 @@ private:
             });
         }
     }
+    // The records' count the chosen window keeps; -1 before it first opens.
+    static int Count(Main_form& form, Window which)
+    {
+        const Day_list_window* w = which == Window::Omoide
+                                       ? static_cast<Day_list_window*>(form.f_omoide)
+                                       : static_cast<Day_list_window*>(form.f_memo);
+        return w ? w->Keyword_count() : -1;
+    }
     void Expect_no_day()
     {
         fake->Expect_box(No_day, Title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
@@ -392,7 +400,7 @@ private slots:
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Text2->text(), QString());
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(w.Keyword_count(), 0);
             w.Command1->click();
         });
         QVERIFY(!left_open);
@@ -408,8 +416,8 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), Memory_rows);
-            QCOMPARE(form->session.state.keyword_count, 6);
-            QCOMPARE(form->session.state.keyword_lines.mid(1, 6),
+            QCOMPARE(w.Keyword_count(), 6);
+            QCOMPARE(w.Keyword_lines().mid(1, 6),
                      QStringList({"2026/01/151", "2026/02/011同じ", "2026/02/011同じ",
                                   "2026/05/051カレー", "2026/05/051ｶﾚｰ", "2026/12/071散歩"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
@@ -426,7 +434,7 @@ private slots:
             }
             w.Command2->click();
         });
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(form->f_omoide->Keyword_count(), 0);
         // Only read.
         QCOMPARE(Read_bytes(folder->File("2026/keyword.txt")), Memory_index);
         QCOMPARE(Entries(folder->File("2026")), QStringList({"keyword.txt"}));
@@ -440,7 +448,7 @@ private slots:
             for (const char* year : {"2024", "2030"}) {
                 w.Text1->setText(year);
                 QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-                QCOMPARE(form->session.state.keyword_count, 0);
+                QCOMPARE(w.Keyword_count(), 0);
             }
             w.Command2->click();
         });
@@ -514,7 +522,7 @@ private slots:
                   QString("　"), QString("2025/"), QString("")}) {
                 w.Text1->setText(text);
                 QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), qPrintable(text));
-                QCOMPARE(form->session.state.keyword_count, 0);
+                QCOMPARE(w.Keyword_count(), 0);
             }
             // Blanks around the year and full-width digits, as an input
             // method types them, name the same folder.
@@ -545,7 +553,7 @@ private slots:
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2024");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(w.Keyword_count(), 0);
             QVERIFY(w.isVisible());
             w.Command2->click();
         });
@@ -563,7 +571,7 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), index));
         QStringList log;
         Omoide(*form, [&](F_omoide& w) {
-            QCOMPARE(form->session.state.keyword_count, 400);
+            QCOMPARE(w.Keyword_count(), 400);
             QCOMPARE(w.Grid1->rowCount(), 402);
             QCOMPARE(Rows(w.Grid1).at(1), QStringLiteral("2026/01/01|001"));
             QCOMPARE(Rows(w.Grid1).at(400), QStringLiteral("2026/13/28|400"));
@@ -708,17 +716,15 @@ private slots:
                     {form->VScroll6, "VScroll6"}};
         for (const auto& b : bars)
             connect(b.bar, &QScrollBar::valueChanged, form.get(),
-                    [&log, &form, name = b.name](int v) {
+                    [&log, &form, which, name = b.name](int v) {
                         log << QStringLiteral("%1=%2 (count %3)")
                                    .arg(name)
                                    .arg(v)
-                                   .arg(form->session.state.keyword_count);
+                                   .arg(Count(*form, which));
                     });
         Either(*form, which, [&](Day_list_window& w) {
-            connect(&w, &QDialog::finished, form.get(), [&log, &form](int r) {
-                log << QStringLiteral("closed %1 (count %2)")
-                           .arg(r)
-                           .arg(form->session.state.keyword_count);
+            connect(&w, &QDialog::finished, form.get(), [&log, &form, which](int r) {
+                log << QStringLiteral("closed %1 (count %2)").arg(r).arg(Count(*form, which));
             });
             w.VScroll1->triggerAction(
                 QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
@@ -736,7 +742,7 @@ private slots:
         QVERIFY(!left_open);
         QCOMPARE(log, QStringList({"VScroll4=2025 (count 3)", "VScroll5=3 (count 3)",
                                    "VScroll6=7 (count 3)", "closed 1 (count 0)"}));
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(Count(*form, which), 0);
     }
 
     void A_recall_brings_an_odd_date_into_the_bars_ranges()
@@ -811,7 +817,7 @@ private slots:
         const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
                                       form->VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
-            QVERIFY(form->session.state.keyword_count >= 6);
+            QVERIFY(w.Keyword_count() >= 6);
             Click_row(w.Grid1, 2);
             switch (closing) {
             case Closing::End_button: {
@@ -827,7 +833,7 @@ private slots:
             QVERIFY(!w.isVisible());
             QCOMPARE(w.result(), int(QDialog::Rejected));
         });
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(Count(*form, which), 0);
         QCOMPARE(
             QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
             reference);
@@ -855,7 +861,7 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2026/08/08|海", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(w.Keyword_count(), 1);
             QCOMPARE(w.focusWidget(), w.Command2);
             Expect_no_day();
             w.Command1->click();
@@ -874,7 +880,7 @@ private slots:
             first = &w;
             w.Text2->setText("Apple");
             w.Command3->click();
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(w.Keyword_count(), 1);
             w.VScroll1->setValue(2031);
             Click_row(w.Grid1, 1);
             w.close();
@@ -886,7 +892,7 @@ private slots:
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(w.Keyword_count(), 0);
             QCOMPARE(w.focusWidget(), w.Text2);
             w.Command1->click();
         });
@@ -924,7 +930,7 @@ private slots:
             QVERIFY(header_place.bottom() < w.Grid1->viewport()->geometry().top());
             // Row r is still the r-th record.
             QCOMPARE(w.Grid1->item(120, 0)->text(), QStringLiteral("2026/12/10"));
-            QCOMPARE(form->session.state.keyword_lines.at(120), QStringLiteral("2026/12/101散歩"));
+            QCOMPARE(w.Keyword_lines().at(120), QStringLiteral("2026/12/101散歩"));
             w.Command2->click();
         });
     }
@@ -970,7 +976,7 @@ private slots:
                     expected << all.at(r);
                 expected << "|";
                 QVERIFY2(Rows(w.Grid1) == expected, qPrintable(keyword));
-                QCOMPARE(form->session.state.keyword_count, int(rows.size()));
+                QCOMPARE(w.Keyword_count(), int(rows.size()));
             }
             w.Command1->click();
         });
@@ -1017,7 +1023,7 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2025"));
             w.Text2->setText("");
             QCOMPARE(Rows(w.Grid1), found);
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(w.Keyword_count(), 1);
             Click_row(w.Grid1, 1);
             w.Command2->click();
         });
@@ -1065,7 +1071,7 @@ private slots:
         form->Menu_memo->trigger();
         QVERIFY(!form->f_memo->isVisible());
         QCOMPARE(form->f_memo->result(), int(QDialog::Rejected));
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(form->f_memo->Keyword_count(), 0);
     }
 };
 

@@ -52,9 +52,9 @@ private slots:
         QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
         QVERIFY(Write_bytes(At("yesterda.txt"), Hex("41 0d 0a")));
         Start();
-        QVERIFY(session->state.new_day);
-        QCOMPARE(session->state.last_run, QDate(2026, 12, 6));
-        QCOMPARE(session->state.last_ref, std::optional<Panel_date>(Panel_date{2025, 3, 7}));
+        QVERIFY(session->New_day());
+        QCOMPARE(session->State().last_run, QDate(2026, 12, 6));
+        QCOMPARE(session->State().last_ref, std::optional<Panel_date>(Panel_date{2025, 3, 7}));
         QCOMPARE(session->Start_reference_day(), std::optional<Panel_date>(Panel_date{2025, 3, 7}));
         // Recorded: today's date and a new fortune; the reference date
         // keeps the very bytes it was read with.
@@ -63,8 +63,8 @@ private slots:
         QCOMPARE(Read_bytes(At("yesterda.txt")), Hex("82 a0 0d 0a"));
         QVERIFY(!QFile::exists(At("tomorrow.txt")));
         QVERIFY(session->Has_received_message());
-        QCOMPARE(session->state.settings.fortune_state, QStringLiteral("mada"));
-        QCOMPARE(session->state.settings.last_run_date, QStringLiteral("2026/12/07"));
+        QCOMPARE(session->State().settings.fortune_state.Word(), QStringLiteral("mada"));
+        QCOMPARE(session->State().settings.last_run_date, QStringLiteral("2026/12/07"));
     }
 
     void The_same_day_keeps_the_message_and_the_fortune()
@@ -74,11 +74,11 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.ini"), today_ini));
         QVERIFY(Write_bytes(At("tomorrow.txt"), Hex("82 a0 0d 0a")));
         Start();
-        QVERIFY(!session->state.new_day);
+        QVERIFY(!session->New_day());
         QCOMPARE(Read_bytes(At("sorane.ini")), today_ini);  // nothing to record
         QCOMPARE(Read_bytes(At("tomorrow.txt")), Hex("82 a0 0d 0a"));
         QVERIFY(!session->Has_received_message());
-        QCOMPARE(session->state.settings.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(session->State().settings.fortune_state.Word(), QStringLiteral("sumi"));
     }
 
     void A_date_outside_the_diary_years_is_refused()
@@ -165,7 +165,7 @@ private slots:
         QVERIFY(QDir().mkpath(At("sorane.ini")));
         QVERIFY(QDir().mkpath(At("2026/1207.txt/x")));
         const Day_entry entry{QStringLiteral("雪。\n寒い。"), QStringLiteral("雪"), true};
-        const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, entry);
+        const Diary_session::Unattended_save saved = session->Save_without_user({0, Window}, entry);
         QCOMPARE(saved.day, Diary_session::Save_result::Failed);
         QCOMPARE(saved.rescue_path, At("sorane-rescue-20261207-213015.txt"));
         QCOMPARE(Read_bytes(saved.rescue_path),
@@ -173,7 +173,7 @@ private slots:
                                 "思い出: あり\nメモ: 雪\n本文:\n雪。\n寒い。\n")
                      .toUtf8());
         // A second rescue in the same second takes a new name.
-        const Diary_session::Unattended_save again = session->Save_without_user(0, Window, entry);
+        const Diary_session::Unattended_save again = session->Save_without_user({0, Window}, entry);
         QCOMPARE(again.rescue_path, At("sorane-rescue-20261207-213015-2.txt"));
     }
 
@@ -183,7 +183,7 @@ private slots:
         session->Set_reference_date({2025, 2, 30});
         const Day_entry entry{Day_text, QStringLiteral("散歩"), true};
         const Diary_session::Unattended_save saved =
-            session->Save_without_user(2, {15, 30, 9600.5, 7020}, entry);
+            session->Save_without_user({2, {15, 30, 9600.5, 7020}}, entry);
         QCOMPARE(saved.day, Diary_session::Save_result::Saved);
         QVERIFY(saved.rescue_path.isEmpty());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
@@ -246,14 +246,14 @@ private slots:
                  Diary_session::Settings_start::Read_failed);
         QCOMPARE(error.step, Io_step::Not_a_file);
         QVERIFY(!session->Settings_writable());
-        QCOMPARE(session->state.settings.ref_mode, 1);
+        QCOMPARE(session->Reference_choice(), 1);
         const Diary_session::Hand_over hand_over = session->Hand_over_messages_at_start();
         QVERIFY(hand_over.settings_error.Ok());
         session->Finish_start();
-        session->state.settings.fortune_state = QStringLiteral("sumi");
-        QVERIFY(session->Save_settings(0, Window).Ok());
+        session->Record_fortune_told();
+        QVERIFY(session->Save_settings({0, Window}).Ok());
         QVERIFY(session->Write_settings().Ok());
-        QVERIFY(session->Save_without_user(0, Window, {}).rescue_path.isEmpty());
+        QVERIFY(session->Save_without_user({0, Window}, {}).rescue_path.isEmpty());
         QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini", "tomorrow.txt"}));
         QCOMPARE(Entries(At("sorane.ini")), QStringList({"keep"}));
     }
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(!session->Settings_writable());
         session->Hand_over_messages_at_start();
         session->Finish_start();
-        QVERIFY(session->Save_settings(2, Window).Ok());
+        QVERIFY(session->Save_settings({2, Window}).Ok());
         QVERIFY(QFile::setPermissions(At("sorane.ini"), QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(Read_bytes(At("sorane.ini")), Last_ini);
         QCOMPARE(Entries(folder->Path()), QStringList({"sorane.ini"}));
@@ -330,7 +330,7 @@ private slots:
         QVERIFY(QDir().rename(folder->Path(), moved_away));
         const auto back = qScopeGuard([&] { QDir().rename(moved_away, folder->Path()); });
         QVERIFY(session->New_rescue_path().startsWith(own));
-        const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, entry);
+        const Diary_session::Unattended_save saved = session->Save_without_user({0, Window}, entry);
         QCOMPARE(saved.day, Diary_session::Save_result::Failed);
         QCOMPARE(saved.rescue_path, own + QStringLiteral("sorane-rescue-20261207-213015-2.txt"));
     }
@@ -410,7 +410,7 @@ private slots:
         if (!record.isEmpty())
             QVERIFY(Write_bytes(At(".sorane-handover"), record));
         Start();
-        QVERIFY(!session->state.new_day);
+        QVERIFY(!session->New_day());
         QCOMPARE(Read_bytes(At("yesterda.txt")), yesterday_after);
         QCOMPARE(QFile::exists(At("yesterda.txt")), !yesterday_after.isEmpty());
         QCOMPARE(QFile::exists(At("tomorrow.txt")), tomorrow_after);
@@ -494,7 +494,7 @@ private slots:
     {
         const Day_entry mine{QStringLiteral("雪。"), QStringLiteral("雪"), false};
         Plan_over_a_changed_day(mine);
-        const Diary_session::Unattended_save saved = session->Save_without_user(0, Window, mine);
+        const Diary_session::Unattended_save saved = session->Save_without_user({0, Window}, mine);
         QCOMPARE(saved.day, Diary_session::Save_result::Unchanged);
         QVERIFY(saved.rescue_path.isEmpty());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Other_file_bytes);

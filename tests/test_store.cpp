@@ -458,18 +458,51 @@ private slots:
         QCOMPARE(r.values.win_state, 2);
         QCOMPARE(r.values.win_top, 1995.25f);
         QCOMPARE(r.values.win_left, -30.0f);
-        QCOMPARE(r.values.screen_mode, QStringLiteral("wide"));
+        QCOMPARE(r.values.screen_mode.Word(), QStringLiteral("wide"));
         QCOMPARE(r.values.ref_mode, 3);
         int y = 0, m = 0, d = 0;
         QVERIFY(Parse_date_text(r.values.last_ref_date, y, m, d));
         QCOMPARE(QList<int>({y, m, d}), QList<int>({2025, 3, 7}));
-        QCOMPARE(r.values.fortune_state, QStringLiteral("sumi"));
+        QCOMPARE(r.values.fortune_state.Word(), QStringLiteral("sumi"));
         QCOMPARE(r.values.spare_lines.first(), QStringLiteral("メモ"));
         QVERIFY(store->Write_settings(r.values).Ok());
         const QByteArray written = Read_bytes(store->Settings_path());
         QCOMPARE(written.count("\r\n"), 30);
         QVERIFY(written.contains("\r\n\x83\x81\x83\x82\r\nspare2\r\n"));
         QVERIFY(written.startsWith("2\r\n1995.25\r\n-30\r\n"));
+    }
+
+    void Settings_words_the_program_does_not_know_stay_until_their_state_is_set()
+    {
+        // "NOMAL" is no mode and lays the panel out wide; "sumi " and an
+        // empty line are no told fortune. Written unchanged, they stay.
+        auto file = [](const QByteArray& mode, const QByteArray& fortune) {
+            QByteArray bytes = "0\r\n0\r\n0\r\n7020\r\n9510\r\n" + mode +
+                               "\r\n1\r\n2026/12/07\r\n" + "2026/12/07\r\n" + fortune + "\r\n";
+            for (int i = 1; i <= 20; ++i)
+                bytes += "spare" + QByteArray::number(i) + "\r\n";
+            return bytes;
+        };
+        const Settings first = Settings::First_values(1, 2, QStringLiteral("2000/01/01"));
+        for (const QByteArray& fortune : {QByteArray("sumi "), QByteArray()}) {
+            QVERIFY(Write_bytes(store->Settings_path(), file("NOMAL", fortune)));
+            Settings s = store->Read_settings(first).values;
+            QCOMPARE(s.screen_mode.Get(), Screen_mode::Wide);
+            QCOMPARE(s.fortune_state.Get(), Fortune_state::Not_told);
+            QVERIFY(store->Write_settings(s).Ok());
+            QCOMPARE(Read_bytes(store->Settings_path()), file("NOMAL", fortune));
+
+            // A state set is written as its own word, even the state the
+            // odd word stood for.
+            s.screen_mode.Set(Screen_mode::Wide);
+            s.fortune_state.Set(Fortune_state::Not_told);
+            QVERIFY(store->Write_settings(s).Ok());
+            QCOMPARE(Read_bytes(store->Settings_path()), file("wide", "mada"));
+            s.screen_mode.Set(Screen_mode::Normal);
+            s.fortune_state.Set(Fortune_state::Told);
+            QVERIFY(store->Write_settings(s).Ok());
+            QCOMPARE(Read_bytes(store->Settings_path()), file("nomal", "sumi"));
+        }
     }
 
     void Reserved_settings_lines_keep_their_bytes()

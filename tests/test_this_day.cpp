@@ -4,6 +4,7 @@
 // day; the remembered order. Nothing here may write a diary file.
 
 #include "diary/this_day.h"
+#include "store/own_settings.h"
 #include "store/store.h"
 #include "support/temp_folder.h"
 

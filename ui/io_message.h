@@ -2,7 +2,6 @@
 // Turns what a store operation reports into words for the user: what could
 // not be done, the file, and the reason, in Japanese.
 
-#include "diary/session.h"
 #include "store/io_result.h"
 
 #include <QString>
