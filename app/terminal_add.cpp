@@ -1,0 +1,136 @@
+#include "app/terminal_add.h"
+
+#include "app/main_form.h"
+#include "ui/io_message.h"
+#include "ui/look.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace {
+
+constexpr int Connect_wait_ms = 2000;
+constexpr int Write_wait_ms = 5000;
+// A save of a day takes milliseconds; a disk that hangs is told as such.
+constexpr int Answer_wait_ms = 30000;
+// How long the news stays over the text.
+constexpr int News_ms = 20000;
+
+}  // namespace
+
+Add_reply Hand_over_to_window(const QString& server_path, const QByteArray& request)
+{
+    if (server_path.isEmpty())
+        return {};
+    QLocalSocket socket;
+    socket.connectToServer(server_path);
+    if (!socket.waitForConnected(Connect_wait_ms))
+        return {};
+    socket.write(request);
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(Write_wait_ms))
+            return {};
+    QByteArray answer;
+    while (socket.state() == QLocalSocket::ConnectedState &&
+           socket.waitForReadyRead(Answer_wait_ms))
+        answer += socket.readAll();
+    answer += socket.readAll();
+    Add_reply reply = Add_reply_of(answer);
+    if (reply.kind == Add_reply::Kind::No_answer) {
+        reply.kind = Add_reply::Kind::Failed;
+        reply.message =
+            QStringLiteral("この日記を開いている画面に文を渡しましたが、答えがありませんでした。\n"
+                           "画面で日記を確かめてください（この端末からは書き込んでいません）。");
+    }
+    return reply;
+}
+
+void Show_news(QWidget& text_box, const QString& message)
+{
+    QWidget* client = text_box.parentWidget();
+    auto* news = client->findChild<QLabel*>(QStringLiteral("News_line"));
+    if (!news) {
+        news = new QLabel(client);
+        news->setObjectName(QStringLiteral("News_line"));
+        news->setWordWrap(true);
+        news->setAutoFillBackground(true);
+        news->setFrameShape(QFrame::Box);
+        news->setMargin(2);
+        news->setAttribute(Qt::WA_TransparentForMouseEvents);
+        QFont small = Diary_font();
+        small.setPointSizeF(9);
+        news->setFont(small);
+        QPalette colours = news->palette();
+        colours.setColor(QPalette::Window, look::Light_yellow);
+        colours.setColor(QPalette::WindowText, Qt::black);
+        news->setPalette(colours);
+        auto* timer = new QTimer(news);
+        timer->setObjectName(QStringLiteral("News_timer"));
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, news, &QWidget::hide);
+    }
+    news->setText(message);
+    // Along the top edge of the text, inside its frame.
+    const QRect box = text_box.geometry();
+    const int width = box.width() * 3 / 4;
+    news->setFixedWidth(width);
+    news->adjustSize();
+    news->move(box.left() + 2, box.top() + 2);
+    news->raise();
+    news->show();
+    news->findChild<QTimer*>(QStringLiteral("News_timer"))->start(News_ms);
+}
+
+Add_reply Main_form::Add_from_terminal(const Add_request& request)
+{
+    const QString day = request.date.Key();
+    auto refused = [](const QString& message) {
+        return Add_reply{Add_reply::Kind::Failed, message};
+    };
+    // A question, a dialog or the window's own start or end is under way:
+    // a save now could cross the one it belongs to.
+    if (ended || !isVisible())
+        return refused(QStringLiteral("日記の画面が起動中か終了中のため、%1 に追加しませんでした。"
+                                      "しばらくしてから、もう一度実行してください。")
+                           .arg(day));
+    if (QApplication::activeModalWidget() || diary_moving)
+        return refused(
+            QStringLiteral(
+                "日記の画面で別の窓や問い合わせが開いているため、%1 に追加しませんでした。"
+                "その窓を閉じてから、もう一度実行してください。")
+                .arg(day));
+    // A word still composing in an input method is part of the edit.
+    Commit_composition();
+    const Panel_date& shown = session.Diary_date();
+    if (request.date == shown && session.Edited(Current_entry())) {
+        // The day is being written: the paragraph joins the panel, and the
+        // window's save writes both.
+        const QString text = Text2->toPlainText();
+        QTextCursor end(Text2->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(Text_with_paragraph(text, request.paragraph).mid(text.size()));
+        const QString message =
+            QStringLiteral("%1 は画面で書きかけのため、端末からの文を日記の欄の最後に加えました。"
+                           "まだ保存していません（日を移るか、Ctrl+S か、終了で保存します）。")
+                .arg(day);
+        Show_news(*Text2, message);
+        return {Add_reply::Kind::In_panel, message};
+    }
+    // A session of its own for the day, so that the panel's day, which may
+    // be another one being written, stays as it is.
+    Diary_session adding(session.App_dir(), session.Time());
+    const Add_outcome outcome = Add_paragraph(adding, request.date, request.paragraph);
+    const QString message = Add_outcome_message(outcome, request.date, Io_reason);
+    if (outcome.kind != Add_outcome::Kind::Saved)
+        return refused(message);
+    if (request.date == shown)
+        Load_diary_day(shown.year, shown.month, shown.day);
+    if (request.date == session.Reference_date())
+        Load_reference_text();
+    Show_news(*Text2, QStringLiteral("端末からの文を %1 の日記に追加して保存しました。").arg(day));
+    return {Add_reply::Kind::Saved, message};
+}
