@@ -132,5 +132,5 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
     if (request.date == session.Reference_date())
         Load_reference_text();
     Show_news(*Text2, QStringLiteral("端末からの文を %1 の日記に追加して保存しました。").arg(day));
-    return {Add_reply::Kind::Saved, message};
+    return {Add_reply::Kind::Saved, QStringLiteral("開いている日記の画面で、") + message};
 }
