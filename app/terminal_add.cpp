@@ -18,7 +18,7 @@ constexpr int Write_wait_ms = 5000;
 // A save of a day takes milliseconds; a disk that hangs is told as such.
 constexpr int Answer_wait_ms = 30000;
 // How long the news stays over the text.
-constexpr int News_ms = 20000;
+constexpr int News_ms = 15000;
 
 }  // namespace
 
@@ -49,18 +49,18 @@ Add_reply Hand_over_to_window(const QString& server_path, const QByteArray& requ
     return reply;
 }
 
-void Show_news(QWidget& text_box, const QString& message)
+void Show_news(QPlainTextEdit& text_box, const QString& message)
 {
-    QWidget* client = text_box.parentWidget();
-    auto* news = client->findChild<QLabel*>(QStringLiteral("News_line"));
+    auto* news = text_box.findChild<QLabel*>(QStringLiteral("News_line"));
     if (!news) {
-        news = new QLabel(client);
+        news = new QLabel(&text_box);
         news->setObjectName(QStringLiteral("News_line"));
         news->setWordWrap(true);
         news->setAutoFillBackground(true);
         news->setFrameShape(QFrame::Box);
-        news->setMargin(2);
+        news->setMargin(1);
         news->setAttribute(Qt::WA_TransparentForMouseEvents);
+        news->setFocusPolicy(Qt::NoFocus);
         QFont small = Diary_font();
         small.setPointSizeF(9);
         news->setFont(small);
@@ -72,14 +72,16 @@ void Show_news(QWidget& text_box, const QString& message)
         timer->setObjectName(QStringLiteral("News_timer"));
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, news, &QWidget::hide);
+        // It stands over the text: the next edit takes it away.
+        QObject::connect(&text_box, &QPlainTextEdit::textChanged, news, &QWidget::hide);
     }
     news->setText(message);
-    // Along the top edge of the text, inside its frame.
-    const QRect box = text_box.geometry();
-    const int width = box.width() * 3 / 4;
-    news->setFixedWidth(width);
+    // Inside the frame, on the bottom edge, from the left: the note on
+    // characters the Windows program cannot show keeps the right.
+    const QRect inside = text_box.viewport()->geometry();
+    news->setFixedWidth(std::min(inside.width(), std::max(inside.width() / 2, 200)));
     news->adjustSize();
-    news->move(box.left() + 2, box.top() + 2);
+    news->move(inside.left(), inside.bottom() + 1 - news->height());
     news->raise();
     news->show();
     news->findChild<QTimer*>(QStringLiteral("News_timer"))->start(News_ms);
@@ -113,11 +115,12 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
         QTextCursor end(Text2->document());
         end.movePosition(QTextCursor::End);
         end.insertText(Text_with_paragraph(text, request.paragraph).mid(text.size()));
+        Show_news(*Text2,
+                  QStringLiteral("端末からの文を最後に加えました（まだ保存していません）。"));
         const QString message =
             QStringLiteral("%1 は画面で書きかけのため、端末からの文を日記の欄の最後に加えました。"
                            "まだ保存していません（日を移るか、Ctrl+S か、終了で保存します）。")
                 .arg(day);
-        Show_news(*Text2, message);
         return {Add_reply::Kind::In_panel, message};
     }
     // A session of its own for the day, so that the panel's day, which may
@@ -131,6 +134,6 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
         Load_diary_day(shown.year, shown.month, shown.day);
     if (request.date == session.Reference_date())
         Load_reference_text();
-    Show_news(*Text2, QStringLiteral("端末からの文を %1 の日記に追加して保存しました。").arg(day));
+    Show_news(*Text2, QStringLiteral("端末からの文を %1 に加えて保存しました。").arg(day));
     return {Add_reply::Kind::Saved, QStringLiteral("開いている日記の画面で、") + message};
 }

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-class QWidget;
+class QPlainTextEdit;
 
 // Sends the request to the program listening at server_path and returns
 // its answer. No_answer only when the request cannot have reached it (no
@@ -17,6 +17,6 @@ class QWidget;
 // never writes the day as well.
 Add_reply Hand_over_to_window(const QString& server_path, const QByteArray& request);
 
-// Shows message in the window's line of news over the foot of the diary
-// panel's text for a while.
-void Show_news(QWidget& text_box, const QString& message);
+// Shows message in a line of news over the foot of the diary panel's text,
+// until the text is next edited or for a few seconds.
+void Show_news(QPlainTextEdit& text_box, const QString& message);

@@ -38,11 +38,16 @@ private slots:
         QCOMPARE(File_tree(folder->Path()), before);
         auto* news = form->findChild<QLabel*>("News_line");
         QVERIFY(news && news->isVisible());
-        QCOMPARE(news->text(), reply.message);
+        QCOMPARE(news->text(),
+                 QStringLiteral("端末からの文を最後に加えました（まだ保存していません）。"));
+        // The next edit takes it away.
+        form->Text2->moveCursor(QTextCursor::End);
+        form->Text2->insertPlainText("。");
+        QVERIFY(!news->isVisible());
         // The window's own save writes both, once.
         End(*form);
         QCOMPARE(Read_bytes(At("2026/1207.txt")),
-                 Day_file_bytes + Hex("0d 0a") + Terminal_bytes + Hex("0d 0a"));
+                 Day_file_bytes + Hex("0d 0a") + Terminal_bytes + Hex("81 42 0d 0a"));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
     }
 
