@@ -108,7 +108,14 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
     // A word still composing in an input method is part of the edit.
     Commit_composition();
     const Panel_date& shown = session.Diary_date();
-    if (request.date == shown && session.Edited(Current_entry())) {
+    const bool panel_day = request.date == shown;
+    if (panel_day && session.Edited(Current_entry())) {
+        // A day the panel could not read is never saved from the panel:
+        // the paragraph would stay there unsaved.
+        if (!session.Day_readable())
+            return refused(
+                QStringLiteral("%1 は画面で読み込めなかった日のため、追加しませんでした。")
+                    .arg(day));
         // The day is being written: the paragraph joins the panel, and the
         // window's save writes both.
         const QString text = Text2->toPlainText();
@@ -117,11 +124,11 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
         end.insertText(Text_with_paragraph(text, request.paragraph).mid(text.size()));
         Show_news(*Text2,
                   QStringLiteral("端末からの文を最後に加えました（まだ保存していません）。"));
-        const QString message =
+        return {
+            Add_reply::Kind::In_panel,
             QStringLiteral("%1 は画面で書きかけのため、端末からの文を日記の欄の最後に加えました。"
                            "まだ保存していません（日を移るか、Ctrl+S か、終了で保存します）。")
-                .arg(day);
-        return {Add_reply::Kind::In_panel, message};
+                .arg(day)};
     }
     // A session of its own for the day, so that the panel's day, which may
     // be another one being written, stays as it is.
@@ -130,7 +137,8 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
     const QString message = Add_outcome_message(outcome, request.date, Io_reason);
     if (outcome.kind != Add_outcome::Kind::Saved)
         return refused(message);
-    if (request.date == shown)
+    // The panel's day, unedited, is shown as saved.
+    if (panel_day)
         Load_diary_day(shown.year, shown.month, shown.day);
     if (request.date == session.Reference_date())
         Load_reference_text();

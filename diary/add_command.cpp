@@ -43,6 +43,7 @@ Add_outcome Add_paragraph(Diary_session& session, const Panel_date& date, const 
     Add_outcome outcome;
     if (const Io_result r = session.Check_program_folder(); !r.Ok()) {
         outcome.error = r;
+        outcome.error.path_is_folder = true;
         return outcome;
     }
     // A day changed on disk between the read and the write is read again

@@ -3,6 +3,7 @@
 // day, or the panel's day unedited, is saved at once without disturbing
 // what is typed; nothing is taken while a modal window is open.
 
+#include "platform/app_title.h"
 #include "support/diary_fixture.h"
 
 #include <QDialog>
@@ -11,6 +12,9 @@
 
 namespace {
 
+using Answer = Platform::Answer;
+using Buttons = Platform::Buttons;
+using Icon = Platform::Icon;
 const QByteArray Terminal_bytes = Hex("92 5b 96 96 82 a9 82 e7");  // 端末から
 const QString Terminal_text = QStringLiteral("端末から");
 
@@ -79,6 +83,38 @@ private slots:
         QVERIFY(!form->session.Edited({Terminal_text, QString(), false}));
         End(*form);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Terminal_bytes + Hex("0d 0a"));
+    }
+
+    void A_day_the_panel_could_not_read_takes_nothing_into_the_panel()
+    {
+        QVERIFY(QDir().mkpath(At("2026/1207.txt")));
+        const QString reason =
+            QStringLiteral("ファイル: %1\n理由: ファイルの場所に同じ名前のフォルダーがあります。")
+                .arg(At("2026/1207.txt"));
+        fake->Expect_box(QStringLiteral("日記を読み込めませんでした。\n") + reason +
+                             QStringLiteral("\n\nこの日の日記は、ファイルを守るため保存しません。"),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        auto form = Start();
+        form->Text2->insertPlainText(QStringLiteral("あ"));
+        // Readable now: a save of the day would still be followed by the
+        // panel's reload, over what is typed.
+        QVERIFY(QDir().rmdir(At("2026/1207.txt")));
+        const Add_reply reply = form->Add_from_terminal({{2026, 12, 7}, Terminal_text});
+        QCOMPARE(int(reply.kind), int(Add_reply::Kind::Failed));
+        QCOMPARE(
+            reply.message,
+            QStringLiteral("2026/12/07 は画面で読み込めなかった日のため、追加しませんでした。"));
+        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("あ"));
+        QVERIFY(!QFileInfo::exists(At("2026/1207.txt")));
+        fake->Expect_box(
+            QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") +
+                reason +
+                QStringLiteral("\n\nこのまま終了しますか？\n"
+                               "「はい」：終了します。書いた日記は、プログラムのフォルダーの"
+                               "「sorane-rescue-20261207-213015.txt」に書き出します。\n"
+                               "「いいえ」：終了せずに、日記の画面に戻ります。"),
+            App_title, Icon::Exclamation, Buttons::Yes_no, Answer::Yes);
+        End(*form);
     }
 
     void Nothing_is_taken_while_a_modal_window_is_open()
