@@ -29,12 +29,25 @@
 
 namespace {
 
+// Qt's own note that it chose a runtime folder itself (no XDG_RUNTIME_DIR,
+// as under "su -") is no news to a user of a command: the lock's folder is
+// this program's business. Every other message passes to Qt's own handler.
+QtMessageHandler qt_handler = nullptr;
+void Quiet_standard_paths(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    if (qt_handler)
+        qt_handler(type, context, text);
+}
+
 // The commands without a window: no display needed. The search, the export
 // and the display of a day only read the diary and run beside the open
 // window; the addition hands its text to the window that holds the folder,
 // or holds the folder itself while it writes.
 int Run_command(int argc, char* argv[], Program_command command)
 {
+    qt_handler = qInstallMessageHandler(Quiet_standard_paths);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -66,7 +66,12 @@ Add_outcome Add_paragraph(Diary_session& session, const Panel_date& date, const 
                                                       ? session.Write_day(plan)
                                                       : plan.result;
         outcome.error = plan.error;
-        outcome.unmappable = plan.unmappable;
+        // Those of the paragraph: the day's own were told when they were
+        // written.
+        outcome.unmappable.clear();
+        for (const Unmappable_char& c : plan.unmappable)
+            if (paragraph.contains(c.character))
+                outcome.unmappable << c;
         switch (result) {
         case Diary_session::Save_result::Saved:
             outcome.kind = Add_outcome::Kind::Saved;

@@ -52,8 +52,8 @@ struct Add_outcome {
     };
     Kind kind = Kind::Failed;
     Io_result error;
-    // Characters code page 932 cannot hold: kept in the day's exact-text
-    // companion, the day file has their substitutes.
+    // Characters of the paragraph code page 932 cannot hold: kept in the
+    // day's exact-text companion, the day file has their substitutes.
     QList<Unmappable_char> unmappable;
 };
 
