@@ -181,6 +181,26 @@ private slots:
         QCOMPARE(Read_bytes(diary + year + "/keyword.txt"), (today + "0\r\n").toLatin1());
     }
 
+    void Two_additions_at_once_are_both_kept()
+    {
+        // Each holds the folder's lock in turn: neither writes over the
+        // other's paragraph.
+        Small_diary();
+        QProcess shell;
+        shell.setProcessEnvironment(Environment());
+        shell.start("sh", {"-c",
+                           "for t in a b c; do \"$0\" --add $t --date 2026/12/09 --diary \"$1\" "
+                           ">/dev/null & done; wait",
+                           QStringLiteral(SORANE_EXE), diary});
+        QVERIFY(shell.waitForFinished(60000));
+        const QByteArray day = Read_bytes(diary + "2026/1209.txt");
+        QVERIFY2(day.startsWith(Day_bytes + "\r\n") && day.size() == Day_bytes.size() + 3 * 5,
+                 day.constData());
+        for (const char* t : {"\r\na\r\n", "\r\nb\r\n", "\r\nc\r\n"})
+            QVERIFY(day.contains(t));
+        QCOMPARE(QDir(diary + "history/2026/1209").entryList({"*.txt"}).size(), 3);
+    }
+
     void Add_writes_nothing_it_cannot_write_whole()
     {
         Small_diary();
