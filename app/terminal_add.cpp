@@ -105,10 +105,11 @@ Add_reply Main_form::Add_from_terminal(const Add_request& request)
                 "日記の画面で別の窓や問い合わせが開いているため、%1 に追加しませんでした。"
                 "その窓を閉じてから、もう一度実行してください。")
                 .arg(day));
-    // A word still composing in an input method is part of the edit.
-    Commit_composition();
     const Panel_date& shown = session.Diary_date();
     const bool panel_day = request.date == shown;
+    // A word still composing in the panel's day is part of its edit.
+    if (panel_day)
+        Commit_composition();
     if (panel_day && session.Edited(Current_entry())) {
         // A day the panel could not read is never saved from the panel:
         // the paragraph would stay there unsaved.
