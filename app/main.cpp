@@ -5,8 +5,13 @@
 #include "app/main_form.h"
 #include "app/recovery_control.h"
 #include "app/single_instance.h"
+#include "app/terminal_add.h"
+#include "diary/add_command.h"
 #include "diary/export_command.h"
+#include "diary/folder_lock.h"
 #include "diary/program_folder.h"
+#include "diary/program_help.h"
+#include "diary/show_command.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
 #include "platform/app_title.h"
@@ -17,17 +22,32 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QSessionManager>
 #include <QTextStream>
 #include <cstdio>
 
 namespace {
 
-// The search and the export from the command line: no window, no display
-// needed, and no folder lock (they only read the diary, so they run beside
-// the open diary).
-int Run_command(int argc, char* argv[], bool search)
+// Qt's own note that it chose a runtime folder itself (no XDG_RUNTIME_DIR,
+// as under "su -") is no news to a user of a command: the lock's folder is
+// this program's business. Every other message passes to Qt's own handler.
+QtMessageHandler qt_handler = nullptr;
+void Quiet_standard_paths(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths:")))
+        return;
+    if (qt_handler)
+        qt_handler(type, context, text);
+}
+
+// The commands without a window: no display needed. The search, the export
+// and the display of a day only read the diary and run beside the open
+// window; the addition hands its text to the window that holds the folder,
+// or holds the folder itself while it writes.
+int Run_command(int argc, char* argv[], Program_command command)
+{
+    qt_handler = qInstallMessageHandler(Quiet_standard_paths);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -59,19 +79,45 @@ int Run_command(int argc, char* argv[], bool search)
             << Qt::endl;
         return 2;
     }
-    if (!search)
-        return Run_export_command(arguments, folder, out, err);
+    Real_clock clock;
+    switch (command) {
+    case Program_command::Export: return Run_export_command(arguments, folder, out, err);
+    case Program_command::Show:
+        return Run_show_command(arguments, folder, clock, Io_reason, out, err);
+    case Program_command::Add: {
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly))
+            return 2;
+        const Add_command_links links{Default_lock_folder(), clock, input, Hand_over_to_window,
+                                      Io_reason};
+        return Run_add_command(arguments, folder, links, out, err);
+    }
+    case Program_command::Search:
+    case Program_command::Window: break;
+    }
     return Run_search_command(arguments, folder, Default_fulltext_cache_folder(), out, err);
+}
+
+// The window's start: --help and --version, and the options it does not
+// take, before any display is needed.
+std::optional<int> Check_window_start(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QFile::decodeName(QByteArray(argv[i]));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return Check_window_arguments(arguments, out, err);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    if (Is_search_command(argc, argv))
-        return Run_command(argc, argv, true);
-    if (Is_export_command(argc, argv))
-        return Run_command(argc, argv, false);
+    if (const Program_command command = Command_of(argc, argv); command != Program_command::Window)
+        return Run_command(argc, argv, command);
+    if (const std::optional<int> ended = Check_window_start(argc, argv))
+        return *ended;
     QApplication app(argc, argv);
     Install_japanese_qt_texts(app);
     Real_platform platform;
@@ -107,6 +153,12 @@ int main(int argc, char* argv[])
     Main_form form(platform, clock, folder.path);
     QObject::connect(&instance, &Single_instance::Come_forward_requested, &form,
                      [&form] { Bring_to_front(form); });
+    instance.Set_add_handler([window = QPointer<Main_form>(&form)](const Add_request& request) {
+        if (!window)
+            return Add_reply{Add_reply::Kind::Failed,
+                             QStringLiteral("日記の画面が終了したため、追加しませんでした。")};
+        return window->Add_from_terminal(request);
+    });
     if (!form.Form_Load())
         return 0;
 

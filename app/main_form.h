@@ -5,6 +5,7 @@
 // into session calls, and what the session returns into questions and
 // messages.
 
+#include "diary/add_command.h"
 #include "diary/session.h"
 #include "fortune/generator.h"
 #include "platform/platform.h"
@@ -160,6 +161,11 @@ public:
     // day that holds another version of it (a synchronising tool's
     // conflict copy, or this program's); the plain title when there is none.
     void Show_other_versions();
+
+    // A paragraph "sorane --add" handed over (app/terminal_add.cpp): added
+    // to the panel when its day is being edited there, else written at once
+    // through the save; refused while a question or dialog is open.
+    Add_reply Add_from_terminal(const Add_request& request);
 
     bool Ended() const { return ended; }
     // The file the last ending without a save wrote the day to, or empty.

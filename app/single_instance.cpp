@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QWidget>
+#include <memory>
 
 namespace {
 
@@ -76,14 +78,33 @@ void Single_instance::Answer_next_start()
 {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine())
-                return;
-            if (socket->readLine() == Come_forward) {
+        // What the socket brought so far: a request to come forward, or
+        // the text "sorane --add" hands over, which may come in pieces.
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            if (buffer->startsWith(Come_forward)) {
                 emit Come_forward_requested();
                 socket->write(Came_forward);
+                socket->disconnectFromServer();
+                return;
             }
-            socket->disconnectFromServer();
+            bool bad = false;
+            const std::optional<Add_request> request = Take_add_request(*buffer, bad);
+            if (request) {
+                const QPointer<QLocalSocket> alive(socket);
+                const Add_reply reply =
+                    add_handler ? add_handler(*request)
+                                : Add_reply{Add_reply::Kind::Failed,
+                                            QStringLiteral("日記の画面が文を受け付けられる状態に"
+                                                           "ないため、追加しませんでした。")};
+                if (!alive)
+                    return;
+                socket->write(Add_reply_bytes(reply));
+                socket->disconnectFromServer();
+            } else if (bad) {
+                socket->disconnectFromServer();
+            }
         });
     }
 }

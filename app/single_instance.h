@@ -4,10 +4,12 @@
 // lock held, asks the first to bring its window to the front, tells the
 // user and ends before anything is written.
 
+#include "diary/add_command.h"
 #include "diary/folder_lock.h"
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class Platform;
 class QLocalServer;
@@ -33,6 +35,12 @@ public:
     // True once the first program answered the request to come forward.
     bool First_came_forward() const { return came_forward; }
     bool Guarded() const { return lock.Holds(); }
+    // Who writes what "sorane --add" hands over while this program holds
+    // the folder; without one, the request is refused.
+    void Set_add_handler(std::function<Add_reply(const Add_request&)> handler)
+    {
+        add_handler = std::move(handler);
+    }
 
 signals:
     // A later start on the same folder asked this program to come forward.
@@ -46,6 +54,7 @@ private:
     Folder_lock lock;
     QLocalServer* server = nullptr;
     bool came_forward = false;
+    std::function<Add_reply(const Add_request&)> add_handler;
 };
 
 // The start-up check in front of the main window: true when this program

@@ -33,10 +33,11 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
                        QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
+    const QString description = QStringLiteral(
         "日記を UTF-8 のファイルに書き出します（markdown、html、json、text）。\n"
+        "OUT_DIR: 書き出し先のフォルダー（なければ作ります）。\n"
         "終了コード: 0 すべて書き出した、2 エラー（読めなかった日があった、書き込めなかった、"
-        "書き出し先にほかのファイルがあった）。"));
+        "書き出し先にほかのファイルがあった）。");
     const QCommandLineOption export_option(
         QStringLiteral("export"), QStringLiteral("書き出す形式: markdown、html、json、text。"),
         QStringLiteral("FORMAT"));
@@ -51,15 +52,14 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
         QStringLiteral(
             "この書き出しが作ったのではないファイルも上書きします（別の日記のフォルダーには"
             "書き出しません）。"));
-    parser.addOption(export_option);
-    parser.addOption(force_option);
-    parser.addOption(from_option);
-    parser.addOption(to_option);
-    parser.addOption(Diary_option());
-    parser.addOption(Help_option());
-    parser.addPositionalArgument(QStringLiteral("OUT_DIR"),
-                                 QStringLiteral("書き出し先のフォルダー（なければ作ります）。"));
-    if (const std::optional<int> ended = Parse_command(parser, arguments, out, err))
+    const Command_help help{
+        QStringLiteral("sorane --export FORMAT OUT_DIR [--from yyyy/mm/dd] [--to yyyy/mm/dd] "
+                       "[--force] [--diary DIR]"),
+        description};
+    if (const std::optional<int> ended = Parse_command(
+            parser,
+            {export_option, force_option, from_option, to_option, Diary_option(), Help_option()},
+            help, arguments, out, err))
         return *ended;
     const std::optional<Export_format> format = Export_format_named(parser.value(export_option));
     if (!format) {

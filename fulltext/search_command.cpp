@@ -1,6 +1,7 @@
 #include "fulltext/search_command.h"
 
 #include "diary/command_line.h"
+#include "diary/panel_date.h"
 #include "fulltext/fulltext.h"
 #include "store/io_result.h"
 #include "store/store.h"
@@ -26,16 +27,27 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
                        const QString& cache_folder, QTextStream& out, QTextStream& err)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "日記の本文とメモの全文検索。見つかった日を古い順に「年/月/日<タブ>前後の文」で出力します。\n"
-        "終了コード: 0 見つかった、1 見つからなかった、2 エラー。"));
     const QCommandLineOption search_option(
         QStringLiteral("search"), QStringLiteral("探す言葉（空白で区切るとすべてを含む日）。"),
         QStringLiteral("WORDS"));
-    parser.addOption(search_option);
-    parser.addOption(Diary_option());
-    parser.addOption(Help_option());
-    if (const std::optional<int> ended = Parse_command(parser, arguments, out, err))
+    const QCommandLineOption from_option(QStringLiteral("from"),
+                                         QStringLiteral("この日から（yyyy/mm/dd）。"),
+                                         QStringLiteral("yyyy/mm/dd"));
+    const QCommandLineOption to_option(QStringLiteral("to"),
+                                       QStringLiteral("この日まで（yyyy/mm/dd）。"),
+                                       QStringLiteral("yyyy/mm/dd"));
+    const QCommandLineOption memory_option(QStringLiteral("memory"),
+                                           QStringLiteral("思い出の日だけを探します。"));
+    const Command_help help{
+        QStringLiteral("sorane --search WORDS [--from yyyy/mm/dd] [--to yyyy/mm/dd] [--memory] "
+                       "[--diary DIR]"),
+        QStringLiteral("日記の本文とメモの全文検索。見つかった日を古い順に"
+                       "「年/月/日<タブ>前後の文」で出力します。\n"
+                       "終了コード: 0 見つかった、1 見つからなかった、2 エラー。")};
+    if (const std::optional<int> ended = Parse_command(
+            parser,
+            {search_option, from_option, to_option, memory_option, Diary_option(), Help_option()},
+            help, arguments, out, err))
         return *ended;
     if (!parser.positionalArguments().isEmpty()) {
         err << QStringLiteral("余分な引数があります: %1")
@@ -43,11 +55,36 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             << Qt::endl;
         return 2;
     }
+    // The range, as date numbers (yyyymmdd); every year without one.
+    int first_date = 101;
+    int last_date = 9999 * 10000 + 1231;
+    for (const auto& [option, date_number] :
+         {std::pair{&from_option, &first_date}, {&to_option, &last_date}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::optional<Panel_date> date = Diary_date_argument(parser.value(*option));
+        if (!date) {
+            err << QStringLiteral("日付は %1 から %2 までの yyyy/mm/dd で指定してください: %3")
+                       .arg(First_year)
+                       .arg(Last_year)
+                       .arg(parser.value(*option))
+                << Qt::endl;
+            return 2;
+        }
+        *date_number = date->year * 10000 + date->month * 100 + date->day;
+    }
+    if (first_date > last_date) {
+        err << QStringLiteral("期間の始めの日が終わりの日より後になっています: --from %1 --to %2")
+                   .arg(parser.value(from_option), parser.value(to_option))
+            << Qt::endl;
+        return 2;
+    }
     const std::optional<QString> folder = Diary_folder_of(parser, program_folder, err);
     if (!folder)
         return 2;
     const QString& diary = *folder;
-    const Fulltext_search search{parser.value(search_option), 0, 9999, false};
+    const Fulltext_search search{parser.value(search_option), first_date / 10000, last_date / 10000,
+                                 false};
     if (Search_words(search.typed, {}).isEmpty()) {
         err << QStringLiteral("探す言葉がありません。") << Qt::endl;
         return 2;
@@ -64,6 +101,12 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             result.first_unreadable = unread.constFirst();
         result.unreadable += int(unread.size());
     }
+    // The years searched hold the range; its first and last year are cut
+    // to its days.
+    std::erase_if(result.hits, [&](const Fulltext_hit& hit) {
+        return hit.date < first_date || hit.date > last_date ||
+               (parser.isSet(memory_option) && !hit.memory);
+    });
     for (const Fulltext_hit& hit : result.hits) {
         Snippet snippet = index.Snippet_for(hit.date, result.words);
         // A day found by its memo alone shows the memo.

@@ -1,9 +1,11 @@
 #pragma once
 // The full-text search from the command line, without a window:
 //
-//   sorane --search 'WORDS' [--diary DIR]
+//   sorane --search 'WORDS' [--from yyyy/mm/dd] [--to yyyy/mm/dd] [--memory]
+//          [--diary DIR]
 //
-// prints one line per day found, oldest first, "yyyy/mm/dd", a tab and the
+// prints one line per day found (between the dates, only 思い出 days with
+// --memory), oldest first, "yyyy/mm/dd", a tab and the
 // snippet, and ends with 0 when a day was found, 1 when none was, and 2 on
 // an error, as grep does. It only reads the diary, so it runs beside the
 // open diary window.
