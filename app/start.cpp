@@ -13,11 +13,13 @@ bool Main_form::Form_Load()
         const QDate today = session.state.today;
         platform.Message_box(
             QStringLiteral("パソコンの日付が%1年%2月%3日になっています。\n"
-                           "この日記が扱えるのは1990年から2100年までです。\n"
+                           "この日記が扱えるのは%4年から%5年までです。\n"
                            "パソコンの日付を確かめてから、もう一度起動してください。")
                 .arg(today.year())
                 .arg(today.month())
-                .arg(today.day()),
+                .arg(today.day())
+                .arg(First_year)
+                .arg(Last_year),
             App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
         return false;
     }
