@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 
 #include "app/backup_control.h"
+#include "app/recovery_control.h"
 #include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
 #include "ui/chars_note.h"
@@ -31,7 +32,8 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Build_menus();
     Build_controls();
     Build_navigation();
-    backup = new Backup_control(*this);
+    backup = new Backup_control(
+        this, {platform, session, Host(), Menu_file, Menu_end, Menu_settei, Command2, Command4});
 }
 
 Main_form::~Main_form()
@@ -247,6 +249,21 @@ void Main_form::Show_failure(const QString& headline, const Io_result& result, c
 Dialog_host Main_form::Host()
 {
     return {this, platform, [this] { return Outer_twips(); }};
+}
+
+Recovery_host Main_form::For_recovery()
+{
+    return {platform,
+            session,
+            this,
+            Text2,
+            Text6,
+            Check1,
+            Menu_save,
+            f_tomorrow,
+            [this] { return ended; },
+            [this](const Panel_date& date) { Go_to_diary_day(date); },
+            [this](Who who) { return Save_day(who); }};
 }
 
 void Main_form::resizeEvent(QResizeEvent* event)

@@ -165,9 +165,9 @@ private:
             return d.result();
         });
         if constexpr (std::is_same_v<W, F_omoide>)
-            form.Menu_omoide->trigger();
+            Controls_of(form).Menu_omoide->trigger();
         else
-            form.Menu_memo->trigger();
+            Controls_of(form).Menu_memo->trigger();
     }
     void Omoide(Main_form& form, std::function<void(F_omoide&)> body) { Run<F_omoide>(form, body); }
     void Memo(Main_form& form, std::function<void(F_memo&)> body) { Run<F_memo>(form, body); }
@@ -392,7 +392,7 @@ private slots:
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Text2->text(), QString());
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(form->Session().state.keyword_count, 0);
             w.Command1->click();
         });
         QVERIFY(!left_open);
@@ -408,8 +408,8 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), Memory_rows);
-            QCOMPARE(form->session.state.keyword_count, 6);
-            QCOMPARE(form->session.state.keyword_lines.mid(1, 6),
+            QCOMPARE(form->Session().state.keyword_count, 6);
+            QCOMPARE(form->Session().state.keyword_lines.mid(1, 6),
                      QStringList({"2026/01/151", "2026/02/011同じ", "2026/02/011同じ",
                                   "2026/05/051カレー", "2026/05/051ｶﾚｰ", "2026/12/071散歩"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
@@ -426,7 +426,7 @@ private slots:
             }
             w.Command2->click();
         });
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(form->Session().state.keyword_count, 0);
         // Only read.
         QCOMPARE(Read_bytes(folder->File("2026/keyword.txt")), Memory_index);
         QCOMPARE(Entries(folder->File("2026")), QStringList({"keyword.txt"}));
@@ -440,7 +440,7 @@ private slots:
             for (const char* year : {"2024", "2030"}) {
                 w.Text1->setText(year);
                 QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-                QCOMPARE(form->session.state.keyword_count, 0);
+                QCOMPARE(form->Session().state.keyword_count, 0);
             }
             w.Command2->click();
         });
@@ -459,11 +459,11 @@ private slots:
             bool flag;
         } saves[] = {{"晴れ。", "散歩", true}, {"曇り。", "散歩", true}, {"雨。", "雨", false}};
         for (const auto& save : saves) {
-            form->Text2->setPlainText(QString::fromUtf8(save.text));
-            form->Text6->setText(QString::fromUtf8(save.memo));
-            form->Check1->setChecked(save.flag);
+            Controls_of(*form).Text2->setPlainText(QString::fromUtf8(save.text));
+            Controls_of(*form).Text6->setText(QString::fromUtf8(save.memo));
+            Controls_of(*form).Check1->setChecked(save.flag);
             fake->now = fake->now.addSecs(60);
-            QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+            QCOMPARE(Probe(*form).Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
         }
         QCOMPARE(Entries(At("history/2026")), QStringList{"1207"});
         QCOMPARE(Entries(At("history/2026/1207")).size(), 3);
@@ -492,7 +492,7 @@ private slots:
         });
         // Nor is either taken for another version of the day.
         QCOMPARE(form->windowTitle(), Title);
-        QCOMPARE(form->session.Other_versions({2026, 12, 7}), QStringList());
+        QCOMPARE(form->Session().Other_versions({2026, 12, 7}), QStringList());
         End(*form);
     }
 
@@ -514,7 +514,7 @@ private slots:
                   QString("　"), QString("2025/"), QString("")}) {
                 w.Text1->setText(text);
                 QVERIFY2(Rows(w.Grid1) == QStringList({"年/月/日|メ　モ", "|"}), qPrintable(text));
-                QCOMPARE(form->session.state.keyword_count, 0);
+                QCOMPARE(form->Session().state.keyword_count, 0);
             }
             // Blanks around the year and full-width digits, as an input
             // method types them, name the same folder.
@@ -545,7 +545,7 @@ private slots:
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2024");
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(form->Session().state.keyword_count, 0);
             QVERIFY(w.isVisible());
             w.Command2->click();
         });
@@ -563,7 +563,7 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), index));
         QStringList log;
         Omoide(*form, [&](F_omoide& w) {
-            QCOMPARE(form->session.state.keyword_count, 400);
+            QCOMPARE(form->Session().state.keyword_count, 400);
             QCOMPARE(w.Grid1->rowCount(), 402);
             QCOMPARE(Rows(w.Grid1).at(1), QStringLiteral("2026/01/01|001"));
             QCOMPARE(Rows(w.Grid1).at(400), QStringLiteral("2026/13/28|400"));
@@ -574,7 +574,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 12, 31}));
     }
 
@@ -629,8 +630,9 @@ private slots:
         QFETCH(Window, which);
         auto form = Start();
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Memory_index));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
             auto* recall =
                 w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2");
@@ -674,7 +676,8 @@ private slots:
             w.reject();
         });
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -697,28 +700,28 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2025/keyword.txt"), Line("2025/12/011", "8a 43") +
                                                                   Line("2025/03/071", "89 4a") +
                                                                   Line("2025/01/201")));
-        form->VScroll4->setValue(2000);
-        form->VScroll5->setValue(1);
-        form->VScroll6->setValue(1);
+        Controls_of(*form).VScroll4->setValue(2000);
+        Controls_of(*form).VScroll5->setValue(1);
+        Controls_of(*form).VScroll6->setValue(1);
         const struct {
             QScrollBar* bar;
             const char* name;
-        } bars[] = {{form->VScroll4, "VScroll4"},
-                    {form->VScroll5, "VScroll5"},
-                    {form->VScroll6, "VScroll6"}};
+        } bars[] = {{Controls_of(*form).VScroll4, "VScroll4"},
+                    {Controls_of(*form).VScroll5, "VScroll5"},
+                    {Controls_of(*form).VScroll6, "VScroll6"}};
         for (const auto& b : bars)
             connect(b.bar, &QScrollBar::valueChanged, form.get(),
                     [&log, &form, name = b.name](int v) {
                         log << QStringLiteral("%1=%2 (count %3)")
                                    .arg(name)
                                    .arg(v)
-                                   .arg(form->session.state.keyword_count);
+                                   .arg(form->Session().state.keyword_count);
                     });
         Either(*form, which, [&](Day_list_window& w) {
             connect(&w, &QDialog::finished, form.get(), [&log, &form](int r) {
                 log << QStringLiteral("closed %1 (count %2)")
                            .arg(r)
-                           .arg(form->session.state.keyword_count);
+                           .arg(form->Session().state.keyword_count);
             });
             w.VScroll1->triggerAction(
                 QAbstractSlider::SliderSingleStepAdd);  // the lower arrow lowers
@@ -736,7 +739,7 @@ private slots:
         QVERIFY(!left_open);
         QCOMPARE(log, QStringList({"VScroll4=2025 (count 3)", "VScroll5=3 (count 3)",
                                    "VScroll6=7 (count 3)", "closed 1 (count 0)"}));
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(form->Session().state.keyword_count, 0);
     }
 
     void A_recall_brings_an_odd_date_into_the_bars_ranges()
@@ -753,7 +756,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({1990, 12, 1}));
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2999");
@@ -761,7 +765,8 @@ private slots:
             w.Command1->click();
         });
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2100, 1, 31}));
     }
 
@@ -770,8 +775,9 @@ private slots:
         auto form = Start();
         QVERIFY(
             Write_bytes(folder->File("2026/keyword.txt"), Line("memo only") + Line("2026/12/071")));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         fake->Expect_box(QStringLiteral("この行には日付がないため、呼び出せません。"), Title,
                          Icon::Exclamation, Buttons::Ok, Answer::Ok);
         Memo(*form, [&](F_memo& w) {
@@ -785,7 +791,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -808,10 +815,11 @@ private slots:
         QFETCH(Closing, closing);
         auto form = Start();
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Memory_index));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
-            QVERIFY(form->session.state.keyword_count >= 6);
+            QVERIFY(form->Session().state.keyword_count >= 6);
             Click_row(w.Grid1, 2);
             switch (closing) {
             case Closing::End_button: {
@@ -827,9 +835,10 @@ private slots:
             QVERIFY(!w.isVisible());
             QCOMPARE(w.result(), int(QDialog::Rejected));
         });
-        QCOMPARE(form->session.state.keyword_count, 0);
+        QCOMPARE(form->Session().state.keyword_count, 0);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -846,7 +855,7 @@ private slots:
             Click_row(w.Grid1, 3);
             w.Command2->click();
         });
-        QCOMPARE(form->f_omoide, first);
+        QCOMPARE(Probe(*form).f_omoide, first);
         // The index changes between openings; the next opening reads it anew.
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Line("2026/08/081", "8a 43")));
         Omoide(*form, [&](F_omoide& w) {
@@ -855,7 +864,7 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2026"));
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "2026/08/08|海", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(form->Session().state.keyword_count, 1);
             QCOMPARE(w.focusWidget(), w.Command2);
             Expect_no_day();
             w.Command1->click();
@@ -874,7 +883,7 @@ private slots:
             first = &w;
             w.Text2->setText("Apple");
             w.Command3->click();
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(form->Session().state.keyword_count, 1);
             w.VScroll1->setValue(2031);
             Click_row(w.Grid1, 1);
             w.close();
@@ -886,7 +895,7 @@ private slots:
             QCOMPARE(w.VScroll1->value(), 2026);
             QCOMPARE(Rows(w.Grid1), QStringList({"年/月/日|メ　モ", "|"}));
             QCOMPARE(w.Grid1->currentRow(), 0);
-            QCOMPARE(form->session.state.keyword_count, 0);
+            QCOMPARE(form->Session().state.keyword_count, 0);
             QCOMPARE(w.focusWidget(), w.Text2);
             w.Command1->click();
         });
@@ -924,7 +933,8 @@ private slots:
             QVERIFY(header_place.bottom() < w.Grid1->viewport()->geometry().top());
             // Row r is still the r-th record.
             QCOMPARE(w.Grid1->item(120, 0)->text(), QStringLiteral("2026/12/10"));
-            QCOMPARE(form->session.state.keyword_lines.at(120), QStringLiteral("2026/12/101散歩"));
+            QCOMPARE(form->Session().state.keyword_lines.at(120),
+                     QStringLiteral("2026/12/101散歩"));
             w.Command2->click();
         });
     }
@@ -970,7 +980,7 @@ private slots:
                     expected << all.at(r);
                 expected << "|";
                 QVERIFY2(Rows(w.Grid1) == expected, qPrintable(keyword));
-                QCOMPARE(form->session.state.keyword_count, int(rows.size()));
+                QCOMPARE(form->Session().state.keyword_count, int(rows.size()));
             }
             w.Command1->click();
         });
@@ -979,10 +989,10 @@ private slots:
     void A_memo_with_an_emoji_is_found_and_listed_exactly()
     {
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("ケーキを焼いた。"));
-        form->Text6->setText(QStringLiteral("誕生日🎂"));
-        form->Check1->setChecked(true);
-        QCOMPARE(form->Save_day(), Main_form::Save_result::Saved);
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("ケーキを焼いた。"));
+        Controls_of(*form).Text6->setText(QStringLiteral("誕生日🎂"));
+        Controls_of(*form).Check1->setChecked(true);
+        QCOMPARE(Probe(*form).Save_day(), Main_form::Save_result::Saved);
         const QStringList found = {"年/月/日|メ　モ", "2026/12/07|誕生日🎂", "|"};
         Memo(*form, [&](F_memo& w) {
             w.Text2->setText(QStringLiteral("🎂"));
@@ -1017,13 +1027,14 @@ private slots:
             QCOMPARE(w.Text1->text(), QStringLiteral("2025"));
             w.Text2->setText("");
             QCOMPARE(Rows(w.Grid1), found);
-            QCOMPARE(form->session.state.keyword_count, 1);
+            QCOMPARE(form->Session().state.keyword_count, 1);
             Click_row(w.Grid1, 1);
             w.Command2->click();
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 1, 10}));
     }
 
@@ -1044,11 +1055,12 @@ private slots:
             });
             return d.exec();
         });
-        form->Menu_omoide->trigger();
-        QVERIFY(!form->f_omoide->isVisible());
-        QCOMPARE(form->f_omoide->result(), int(QDialog::Accepted));
+        Controls_of(*form).Menu_omoide->trigger();
+        QVERIFY(!Probe(*form).f_omoide->isVisible());
+        QCOMPARE(Probe(*form).f_omoide->result(), int(QDialog::Accepted));
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 12, 7}));
 
         fake->Expect_modal([&](QDialog& d) {
@@ -1062,10 +1074,10 @@ private slots:
             });
             return d.exec();
         });
-        form->Menu_memo->trigger();
-        QVERIFY(!form->f_memo->isVisible());
-        QCOMPARE(form->f_memo->result(), int(QDialog::Rejected));
-        QCOMPARE(form->session.state.keyword_count, 0);
+        Controls_of(*form).Menu_memo->trigger();
+        QVERIFY(!Probe(*form).f_memo->isVisible());
+        QCOMPARE(Probe(*form).f_memo->result(), int(QDialog::Rejected));
+        QCOMPARE(form->Session().state.keyword_count, 0);
     }
 };
 
