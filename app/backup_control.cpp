@@ -1,7 +1,7 @@
 #include "app/backup_control.h"
 
-#include "app/main_form.h"
 #include "dialogs/backup_settings_window.h"
+#include "diary/session.h"
 #include "platform/app_title.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
@@ -16,7 +16,8 @@
 #include <algorithm>
 #include <iterator>
 
-Backup_control::Backup_control(Main_form& main_form) : QObject(&main_form), form(main_form)
+Backup_control::Backup_control(QObject* parent, const Backup_host& host)
+    : QObject(parent), form(host)
 {
     Menu_backup = new QAction(QStringLiteral("バックアップを作成"), form.Menu_file);
     Menu_backup->setObjectName(QStringLiteral("Menu_backup"));
@@ -116,7 +117,7 @@ void Backup_control::Finished(const Backup_outcome& outcome)
 void Backup_control::Menu_backup_settings_Click()
 {
     Backup_settings settings = Read_backup_settings(form.session.App_dir());
-    Backup_settings_window window(form.Host(), settings);
+    Backup_settings_window window(form.dialog_host, settings);
     if (form.platform.Run_modal(window) != QDialog::Accepted)
         return;
     if (const Io_result r = Write_backup_settings(form.session.App_dir(), settings); !r.Ok())

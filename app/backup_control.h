@@ -5,18 +5,36 @@
 // tells how a backup failed (or, when the user asked for it, where it went).
 
 #include "diary/backup.h"
+#include "platform/platform.h"
+#include "ui/placement.h"
 
 #include <QObject>
 
-class Main_form;
+class Diary_session;
 class QAction;
 class QLabel;
+class QMenu;
+class QPushButton;
+
+// What the backups get of the main window: its platform and session, the
+// host of the settings window, the menus their items go into, and the two
+// buttons of the bottom row that the progress sits between.
+struct Backup_host {
+    Platform& platform;
+    Diary_session& session;
+    Dialog_host dialog_host;
+    QMenu* Menu_file;
+    QAction* Menu_end;
+    QMenu* Menu_settei;
+    QPushButton* Command2;
+    QPushButton* Command4;
+};
 
 class Backup_control : public QObject {
     Q_OBJECT
 
 public:
-    explicit Backup_control(Main_form& main_form);
+    Backup_control(QObject* parent, const Backup_host& host);
 
     // After start-up: on the first start of a day, with daily backups on,
     // a backup starts in the background.
@@ -46,7 +64,7 @@ private:
     void Finished(const Backup_outcome& outcome);
     void Place_label();
 
-    Main_form& form;
+    Backup_host form;
     Backup_job job;
     bool asked_by_user = false;
     int percent_shown = 0;

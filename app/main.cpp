@@ -181,6 +181,6 @@ int main(int argc, char* argv[])
 
     form.Show_window();
     recovery.Offer_earlier();
-    form.backup->Start_of_day();
+    form.Backup()->Start_of_day();
     return app.exec();
 }

@@ -35,6 +35,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class Navigation_filter;
+struct Recovery_host;
 
 class Main_form : public QMainWindow {
     Q_OBJECT
@@ -54,6 +55,47 @@ public:
     // maximized).
     void Show_window();
 
+    // The ending with nobody to ask (SIGTERM, SIGHUP, the session ending):
+    // saves what it can (an open 明日へ window's message too), writes what
+    // it could not save to a rescue file in the program folder or, when
+    // that refuses it, in the user's own data folder, closes every modal
+    // window still open, and ends.
+    void End_without_user();
+    // The session asks the program to save its data (it may or may not end
+    // afterwards): saves as End_without_user does, without ending.
+    void Save_for_session();
+    bool Ended() const { return ended; }
+    // The file the last ending without a save wrote the day to, or empty.
+    QString Rescue_path() const { return rescue_path; }
+
+    // The diary session this window shows.
+    Diary_session& Session() { return session; }
+    // What the dialogs get of this window.
+    Dialog_host Host();
+    // Backups of the whole diary: their menu items, progress and messages.
+    Backup_control* Backup() const { return backup; }
+    // What the recovery record gets of this window.
+    Recovery_host For_recovery();
+    // A paragraph "sorane --add" handed over (app/terminal_add.cpp): added
+    // to the panel when its day is being edited there, else written at once
+    // through the save; refused while a question or dialog is open.
+    Add_reply Add_from_terminal(const Add_request& request);
+
+signals:
+    // The program has ended; the application quits on it.
+    void Program_ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Tests and benchmarks reach the handlers and the view state through
+    // it (tests/support/main_form_probe.h); they find the controls by
+    // their object names.
+    friend struct Main_form_probe;
+
     // Writes the diary panel's day if it was edited; with Who::User a
     // failure is shown. Characters that code page 932 cannot hold are kept
     // exactly (see store/exact_text.h); Chars_note tells that the Windows
@@ -72,15 +114,6 @@ public:
     // The ending with a user to ask: saves settings and day; a failed save
     // lets the user stay. True when the program ends.
     bool Form_QueryUnload();
-    // The ending with nobody to ask (SIGTERM, SIGHUP, the session ending):
-    // saves what it can (an open 明日へ window's message too), writes what
-    // it could not save to a rescue file in the program folder or, when
-    // that refuses it, in the user's own data folder, closes every modal
-    // window still open, and ends.
-    void End_without_user();
-    // The session asks the program to save its data (it may or may not end
-    // afterwards): saves as End_without_user does, without ending.
-    void Save_for_session();
 
     void Form_Resize();
 
@@ -162,15 +195,6 @@ public:
     // conflict copy, or this program's); the plain title when there is none.
     void Show_other_versions();
 
-    // A paragraph "sorane --add" handed over (app/terminal_add.cpp): added
-    // to the panel when its day is being edited there, else written at once
-    // through the save; refused while a question or dialog is open.
-    Add_reply Add_from_terminal(const Add_request& request);
-
-    bool Ended() const { return ended; }
-    // The file the last ending without a save wrote the day to, or empty.
-    QString Rescue_path() const { return rescue_path; }
-
     Platform& platform;
     Diary_session session;
     // The fortune's generator; its state carries over from one fortune to
@@ -185,9 +209,6 @@ public:
     };
     Scroll_lock scroll_lock = Scroll_lock::On;
     bool resize_lock = false;
-
-    // What the dialogs get of this window.
-    Dialog_host Host();
 
     QPlainTextEdit* Text1 = nullptr;
     QPlainTextEdit* Text2 = nullptr;
@@ -233,7 +254,6 @@ public:
     QAction* Menu_fulltext = nullptr;
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
-    // Backups of the whole diary: their menu items, progress and messages.
     Backup_control* backup = nullptr;
 
     // Twips <-> pixels at this window's logical DPI.
@@ -265,7 +285,6 @@ public:
     // into its field, so that it is saved with the rest.
     void Commit_composition();
 
-private:
     friend class Navigation_filter;
     void Build_navigation();
     // Takes the navigation's event filter off the form and its fields, so
@@ -290,16 +309,6 @@ private:
     bool diary_moving = false;  // a diary bar's change is being handled
     int blocked_count = 0;      // modal windows that have blocked this one
 
-signals:
-    // The program has ended; the application quits on it.
-    void Program_ended();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
     void Build_controls();
     void Build_menus();
     void Apply_text2_height(double outer_height);
@@ -348,6 +357,7 @@ QString Changed_on_disk_question(const Diary_session::Day_plan& plan, const QStr
 QString History_question(const Diary_session::Day_plan& plan);
 // The question before an emptied day's files are removed: yes removes them,
 // no leaves them (the day's old text comes back), cancel goes back.
-QString Removal_question(const Diary_session::Day_plan& plan);
+// marked: the day has the 思い出 mark, on disk or in the panel.
+QString Removal_question(const Diary_session::Day_plan& plan, bool marked);
 // The window's title for a day with these other versions beside it.
 QString Title_with_other_versions(const QStringList& other_versions);

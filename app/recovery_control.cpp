@@ -78,7 +78,8 @@ QString Recovery_question(const Recovery_record& record)
 }
 
 Recovery_control::Recovery_control(Main_form& main_form, const QString& folder)
-    : form(main_form), files(main_form.session.App_dir(), main_form.session.Time().Now(), folder),
+    : form(main_form.For_recovery()),
+      files(form.session.App_dir(), form.session.Time().Now(), folder),
       writer(files.Own_path(), [this](const Io_result& result) {
           // Queued to this object: dropped once it is gone.
           QMetaObject::invokeMethod(
@@ -94,23 +95,23 @@ Recovery_control::Recovery_control(Main_form& main_form, const QString& folder)
     // A save that changes no field (保存, the endings) leaves the record
     // with nothing to keep.
     connect(form.Menu_save, &QAction::triggered, this, &Recovery_control::Record_now);
-    connect(&form, &Main_form::Program_ended, this, &Recovery_control::Record_now);
+    connect(&main_form, &Main_form::Program_ended, this, &Recovery_control::Record_now);
     // The window's own events only: its focus, and the 明日へ window made
     // as its child.
-    form.installEventFilter(this);
+    form.window->installEventFilter(this);
     last_date = form.session.Diary_date();
 }
 
 Recovery_control::~Recovery_control()
 {
-    form.removeEventFilter(this);
+    form.window->removeEventFilter(this);
     Record_now();
     writer.Wait();
 }
 
 bool Recovery_control::eventFilter(QObject* object, QEvent* event)
 {
-    if (object != &form)
+    if (object != form.window)
         return false;
     switch (event->type()) {
     case QEvent::WindowDeactivate:
@@ -281,8 +282,9 @@ bool Recovery_control::Put_back(const Recovery_record& record)
         form.Text2->moveCursor(QTextCursor::End);
         // The normal save: the version replaced goes to the history, a day
         // changed elsewhere asks, a failure is told.
-        const Main_form::Save_result saved = form.Save_day(Main_form::Who::User);
-        done = saved == Main_form::Save_result::Saved || saved == Main_form::Save_result::Unchanged;
+        const Diary_session::Save_result saved = form.Save_day(Diary_session::Who::User);
+        done = saved == Diary_session::Save_result::Saved ||
+               saved == Diary_session::Save_result::Unchanged;
     }
     if (record.message) {
         const Diary_session::Message_save saved =

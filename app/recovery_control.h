@@ -8,14 +8,40 @@
 // day through the normal save, written out to a file, or left for later.
 
 #include "diary/recovery.h"
+#include "diary/session.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class F_tomorrow;
 class Main_form;
+class Platform;
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
 class QTimer;
+class QWidget;
+
+// What the recovery record gets of the main window: the fields of the
+// diary panel and 保存 to watch, the open 明日へ window, and the moves and
+// the save that put a record back.
+struct Recovery_host {
+    Platform& platform;
+    Diary_session& session;
+    // Watched for its focus and for the 明日へ window made as its child.
+    QWidget* window;
+    QPlainTextEdit* Text2;
+    QLineEdit* Text6;
+    QCheckBox* Check1;
+    QAction* Menu_save;
+    const QPointer<F_tomorrow>& f_tomorrow;
+    std::function<bool()> Ended;
+    std::function<void(const Panel_date&)> Go_to_diary_day;
+    std::function<Diary_session::Save_result(Diary_session::Who)> Save_day;
+};
 
 // Owned beside the window, never by it, and destroyed before it: its last
 // act reads the window's fields.
@@ -52,7 +78,7 @@ private:
     // What of the record the files do not hold already.
     Recovery_record Not_on_disk(const Recovery_record& record);
 
-    Main_form& form;
+    Recovery_host form;
     Recovery_files files;
     Recovery_writer writer;
     QTimer* timer = nullptr;

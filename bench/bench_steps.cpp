@@ -45,6 +45,7 @@
 #include "platform/platform_real.h"
 #include "store/day_list.h"
 #include "store/line_file.h"
+#include "support/main_form_probe.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -199,15 +200,15 @@ void Note_days(const QString& row, const Size_band& band, const Day_pick& pick)
 // The diary panel to a day without saving or timing anything.
 void Show_diary_day(Main_form& form, const QDate& d)
 {
-    form.scroll_lock = Main_form::Scroll_lock::On;
-    form.VScroll1->setValue(d.year());
-    form.Text3->setText(QString::number(d.year()));
-    form.VScroll2->setValue(d.month());
-    form.Text4->setText(QString::number(d.month()));
-    form.VScroll3->setValue(d.day());
-    form.Text5->setText(QString::number(d.day()));
-    form.scroll_lock = Main_form::Scroll_lock::Off;
-    form.Load_diary_day(d.year(), d.month(), d.day());
+    Probe(form).scroll_lock = Main_form_probe::Scroll_lock::On;
+    Controls_of(form).VScroll1->setValue(d.year());
+    Controls_of(form).Text3->setText(QString::number(d.year()));
+    Controls_of(form).VScroll2->setValue(d.month());
+    Controls_of(form).Text4->setText(QString::number(d.month()));
+    Controls_of(form).VScroll3->setValue(d.day());
+    Controls_of(form).Text5->setText(QString::number(d.day()));
+    Probe(form).scroll_lock = Main_form_probe::Scroll_lock::Off;
+    Probe(form).Load_diary_day(d.year(), d.month(), d.day());
     Settle();
 }
 
@@ -215,7 +216,8 @@ void Show_diary_day(Main_form& form, const QDate& d)
 // gives it.
 Show_day Reference_shower(Main_form& form)
 {
-    return [&form](int year, int month, int day) { form.Show_reference_day(year, month, day); };
+    return
+        [&form](int year, int month, int day) { Probe(form).Show_reference_day(year, month, day); };
 }
 
 // ---- the floors ----
@@ -230,7 +232,7 @@ QByteArray Read_all(const QString& path)
 
 // Reads and decodes the day's text and its index record and sets them into
 // the panel's widgets: what any program showing that day must do.
-void Floor_load(Main_form& form, const QString& folder, const QDate& d)
+void Floor_load(const Main_form_controls& form, const QString& folder, const QDate& d)
 {
     QByteArray bytes = Read_all(Day_path(folder, d));
     if (bytes.endsWith("\r\n"))
@@ -337,6 +339,7 @@ struct Background_work {
 void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
                 const Size_band& band, int samples, const Background_work* busy = nullptr)
 {
+    const Main_form_controls controls = Controls_of(form);
     const auto pick = Pick_neighbours(days, band);
     if (!pick)
         Fail("the diary has no two neighbouring days that it opens");
@@ -363,15 +366,15 @@ void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_
         // The panel shows a; a step to b and back, then the floor's loads of
         // b and of a, each from the panel showing the other day.
         keep_busy();
-        value.push_back(Timed_ms([&] { form.VScroll3->setValue(b.day()); }));
+        value.push_back(Timed_ms([&] { controls.VScroll3->setValue(b.day()); }));
         keep_busy();
-        value.push_back(Timed_ms([&] { form.VScroll3->setValue(a.day()); }));
+        value.push_back(Timed_ms([&] { controls.VScroll3->setValue(a.day()); }));
         keep_busy();
-        floor.push_back(Timed_ms([&] { Floor_load(form, folder, b); }));
+        floor.push_back(Timed_ms([&] { Floor_load(controls, folder, b); }));
         keep_busy();
-        floor.push_back(Timed_ms([&] { Floor_load(form, folder, a); }));
+        floor.push_back(Timed_ms([&] { Floor_load(controls, folder, a); }));
     }
-    if (form.Text5->text() != QString::number(a.day()))
+    if (controls.Text5->text() != QString::number(a.day()))
         Fail("the day spinner did not move the panel");
     if (busy) {
         busy->cancel();
@@ -439,7 +442,7 @@ void Bench_backup(const QString& folder, const QString& backup_folder, int runs)
 // text, or taken away again.
 void Edit_end(Main_form& form, bool add)
 {
-    QTextCursor cursor(form.Text2->document());
+    QTextCursor cursor(Controls_of(form).Text2->document());
     cursor.movePosition(QTextCursor::End);
     if (add)
         cursor.insertText(QStringLiteral("。"));
@@ -451,6 +454,7 @@ void Edit_end(Main_form& form, bool add)
 void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
                 const Size_band& band, int samples)
 {
+    Main_form_probe probe(form);
     const auto pick = Pick_day(days, band);
     if (!pick)
         Fail("the diary has no day that it opens");
@@ -467,7 +471,7 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
     for (int i = 0; i < samples; ++i) {
         Edit_end(form, i % 2 == 0);
         Main_form::Save_result result{};
-        value.push_back(Timed_ms([&] { result = form.Save_day(Main_form::Who::User); }));
+        value.push_back(Timed_ms([&] { result = probe.Save_day(Main_form::Who::User); }));
         if (result != Main_form::Save_result::Saved)
             Fail("the edited day was not saved");
         // The floor writes files of the sizes just written.
@@ -481,7 +485,7 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
     // The day's text as it was before the first edit.
     if (samples % 2 == 1) {
         Edit_end(form, false);
-        if (form.Save_day(Main_form::Who::User) != Main_form::Save_result::Saved)
+        if (probe.Save_day(Main_form::Who::User) != Main_form::Save_result::Saved)
             Fail("the edited day was not saved back");
     }
     ::unlink(floor_day.constData());
@@ -495,6 +499,7 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
 void Bench_history_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
                         const Size_band& band, int samples)
 {
+    Main_form_probe probe(form);
     const auto pick = Pick_day(days, band);
     if (!pick)
         Fail("the diary has no day that it opens");
@@ -503,7 +508,8 @@ void Bench_history_save(Main_form& form, const QString& folder, const std::vecto
             .arg(Size_words(band, *pick), Nearest_words(band, *pick));
     Note_days(name, band, *pick);
     const QDate d = pick->days[0].date;
-    const QString history_folder = form.session.History().Day_folder(d.year(), d.month(), d.day());
+    const QString history_folder =
+        form.Session().History().Day_folder(d.year(), d.month(), d.day());
     const QStringList kept_before = QDir(history_folder).entryList(QDir::Files);
     Show_diary_day(form, d);
     std::vector<double> value;
@@ -513,16 +519,16 @@ void Bench_history_save(Main_form& form, const QString& folder, const std::vecto
         // character, the second takes it away.
         const bool first = i % 2 == 0;
         for (const bool history : {first, !first}) {
-            form.session.Set_keep_history(history);
+            form.Session().Set_keep_history(history);
             Edit_end(form, history == first);
             Main_form::Save_result result{};
-            const double ms = Timed_ms([&] { result = form.Save_day(Main_form::Who::User); });
+            const double ms = Timed_ms([&] { result = probe.Save_day(Main_form::Who::User); });
             if (result != Main_form::Save_result::Saved)
                 Fail("the edited day was not saved");
             (history ? value : floor).push_back(ms);
         }
     }
-    form.session.Set_keep_history(true);
+    form.Session().Set_keep_history(true);
     // Every pair added a character and took it away: the day is as it was.
     for (const QString& file : QDir(history_folder).entryList(QDir::Files)) {
         if (!kept_before.contains(file))
@@ -562,7 +568,7 @@ void Bench_memo_search(Main_form& form, const QString& folder, int wanted_year,
                              : QStringLiteral("memo search 「%1」, one year").arg(keyword);
     const int year = List_year(folder, wanted_year, name,
                                [&](const QString& line) { return Keyword_test(line, keyword); });
-    F_memo window(form.Host(), form.session, Reference_shower(form));
+    F_memo window(form.Host(), form.Session(), Reference_shower(form));
     window.Form_Load();
     window.show();
     window.Text1->setText(QString::number(year));
@@ -588,7 +594,7 @@ void Bench_memory_days(Main_form& form, const QString& folder, int wanted_year, 
 {
     const QString name = QStringLiteral("memory-days list, one year");
     const int year = List_year(folder, wanted_year, name, Memory_test);
-    F_omoide window(form.Host(), form.session, Reference_shower(form));
+    F_omoide window(form.Host(), form.Session(), Reference_shower(form));
     window.Form_Load();
     window.show();
     window.Text1->setText(QString::number(year));
@@ -636,21 +642,22 @@ qint64 Floor_this_day(const QString& folder, int month, int day)
 // painted.
 void Bench_this_day(Main_form& form, const QString& folder, const QDate& date, int samples)
 {
+    const Main_form_controls controls = Controls_of(form);
     const QString name =
         QStringLiteral("この日の百年, the page of %1/%2").arg(date.month()).arg(date.day());
     Show_diary_day(form, date);
     const auto first_start = Steady::now();
-    form.Menu_years->trigger();
+    controls.Menu_years->trigger();
     Settle();
     const double first_open = Ms_since(first_start);
-    Years_window* page = form.years_window;
+    Years_window* page = Probe(form).years_window;
     const int years = int(page->Years_shown().size());
     page->close();
     std::vector<double> value;
     std::vector<double> floor;
     qint64 sink = 0;
     for (int i = 0; i < samples; ++i) {
-        value.push_back(Timed_ms([&] { form.Menu_years->trigger(); }));
+        value.push_back(Timed_ms([&] { controls.Menu_years->trigger(); }));
         if (page->Years_shown().size() != years)
             Fail("the page changed between samples");
         page->close();
@@ -723,6 +730,7 @@ public:
 void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Size_band& band,
                    int samples)
 {
+    const Main_form_controls controls = Controls_of(form);
     const auto pick = Pick_day(days, band);
     if (!pick)
         Fail("the diary has no day that it opens");
@@ -734,15 +742,15 @@ void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Si
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < samples; ++i) {
-        Longest_wait generator(form.fortune_generator);
-        Timing_listener listener(form.platform);
+        Longest_wait generator(Probe(form).fortune_generator);
+        Timing_listener listener(Probe(form).platform);
         Settle();
         listener.start = Steady::now();
         // As the fortune window does: the text's length once per drawing.
-        const qint32 text_length = Fortune_text_length(form.Text2->toPlainText());
-        const auto busy = form.platform.Busy_pointer();
+        const qint32 text_length = Fortune_text_length(controls.Text2->toPlainText());
+        const auto busy = Probe(form).platform.Busy_pointer();
         Draw_fortune(
-            form.session.Time(), generator, [text_length] { return text_length; }, listener);
+            form.Session().Time(), generator, [text_length] { return text_length; }, listener);
         if (listener.passes != Passes)
             Fail("the wait phase did not take its longest road");
         value.push_back(listener.wait_ms);
@@ -753,7 +761,7 @@ void Bench_fortune(Main_form& form, const std::vector<Diary_day>& days, const Si
         qint64 sink = 0;
         for (int pass = 0; pass < Passes; ++pass) {
             sink += QDateTime::currentDateTime().time().second();
-            sink += form.Text2->document()->characterCount();
+            sink += controls.Text2->document()->characterCount();
             QCoreApplication::processEvents();
         }
         floor.push_back(Ms_since(start));
@@ -788,28 +796,29 @@ void Type_keys(QWidget* field, const QString& text)
 // 0, a record after every key.
 void Bench_typing(Main_form& form, const QString& state_folder, int delay_ms, int samples)
 {
+    const Main_form_controls controls = Controls_of(form);
     QString typed;
     const QString words = QStringLiteral("今日は朝から雨が降っていたので、家で本を読んだ。");
     while (typed.size() < 1000)
         typed += words;
     typed.truncate(1000);
-    const QString before = form.Text2->toPlainText();
+    const QString before = controls.Text2->toPlainText();
     std::vector<double> value;
     std::vector<double> floor;
     auto type = [&] {
-        form.Text2->moveCursor(QTextCursor::End);
-        return Timed_ms([&] { Type_keys(form.Text2, typed); });
+        controls.Text2->moveCursor(QTextCursor::End);
+        return Timed_ms([&] { Type_keys(controls.Text2, typed); });
     };
     auto with_record = [&] {
         Recovery_control recovery(form, state_folder);
         recovery.Set_delay(delay_ms);
         value.push_back(type());
-        form.Text2->setPlainText(before);
+        controls.Text2->setPlainText(before);
         Settle();
     };
     auto without = [&] {
         floor.push_back(type());
-        form.Text2->setPlainText(before);
+        controls.Text2->setPlainText(before);
         Settle();
     };
     // Each goes first every other sample.

@@ -47,6 +47,7 @@
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
 #include "platform/clock.h"
+#include "support/main_form_probe.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -266,22 +267,22 @@ public:
     // Types into the diary panel as a user would: the whole text replaced.
     void Write(const QString& text, const QString& memo, bool flag)
     {
-        form->Text2->setFocus();
-        form->Text2->selectAll();
-        form->Text2->insertPlainText(text);
-        form->Text6->selectAll();
-        form->Text6->insert(memo);
-        form->Check1->setChecked(flag);
+        Controls_of(*form).Text2->setFocus();
+        Controls_of(*form).Text2->selectAll();
+        Controls_of(*form).Text2->insertPlainText(text);
+        Controls_of(*form).Text6->selectAll();
+        Controls_of(*form).Text6->insert(memo);
+        Controls_of(*form).Check1->setChecked(flag);
     }
 
     // The panel goes back to what the files hold, which after a half-saved
     // day is the new memo with the old text.
     void Give_up_edit()
     {
-        const Day_entry on_disk = form->session.Loaded_day();
-        form->Text2->setPlainText(on_disk.text);
-        form->Text6->setText(on_disk.memo);
-        form->Check1->setChecked(on_disk.flag);
+        const Day_entry on_disk = form->Session().Loaded_day();
+        Controls_of(*form).Text2->setPlainText(on_disk.text);
+        Controls_of(*form).Text6->setText(on_disk.memo);
+        Controls_of(*form).Check1->setChecked(on_disk.flag);
     }
 
     // Moves the diary panel with one bar; tried again once after a failed
@@ -298,7 +299,8 @@ public:
         }
         if (!at_target())
             Out(QStringLiteral("STUCK %1/%2/%3 -> %4")
-                    .arg(form->Text3->text(), form->Text4->text(), form->Text5->text())
+                    .arg(Controls_of(*form).Text3->text(), Controls_of(*form).Text4->text(),
+                         Controls_of(*form).Text5->text())
                     .arg(value));
     }
 
@@ -309,7 +311,7 @@ public:
             return;
         }
         platform.tomorrow_message = message;
-        form->Command4->click();
+        Controls_of(*form).Command4->click();
     }
 
     void End()
@@ -320,7 +322,7 @@ public:
             // given up, and the ending asked again.
             if (i == 2)
                 Give_up_edit();
-            form->Command2->click();
+            Controls_of(*form).Command2->click();
         }
         Out(QStringLiteral("DONE ended=%1").arg(form->Ended() ? 1 : 0));
     }
@@ -390,30 +392,30 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("chars")) {
         driver.Write(QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目"), QStringLiteral("誕生日🎂"),
                      true);
-        driver.Move(form.VScroll3, other);
+        driver.Move(Controls_of(form).VScroll3, other);
         driver.Snapshot(QStringLiteral("chars"));
     } else if (mode == QLatin1String("type")) {
         platform.flush_boxes = true;
         if (part == QLatin1String("tomorrow")) {
             platform.hold_tomorrow = true;
-            form.Command4->click();
+            Controls_of(form).Command4->click();
         }
-        form.Text2->setFocus();
+        Controls_of(form).Text2->setFocus();
         if (part == QLatin1String("memo")) {
-            Type_keys(form.Text6, Typed_memo);
-            form.Check1->click();
+            Type_keys(Controls_of(form).Text6, Typed_memo);
+            Controls_of(form).Check1->click();
         } else if (part == QLatin1String("composed")) {
             // A word composed and committed by the input method, then the
             // next one still being composed when the kill comes.
             QInputMethodEvent composing(QStringLiteral("きょう"), {});
-            QCoreApplication::sendEvent(form.Text2, &composing);
+            QCoreApplication::sendEvent(Controls_of(form).Text2, &composing);
             QInputMethodEvent commit;
             commit.setCommitString(Typed_composed);
-            QCoreApplication::sendEvent(form.Text2, &commit);
+            QCoreApplication::sendEvent(Controls_of(form).Text2, &commit);
             QInputMethodEvent next(QStringLiteral("あした"), {});
-            QCoreApplication::sendEvent(form.Text2, &next);
+            QCoreApplication::sendEvent(Controls_of(form).Text2, &next);
         } else {
-            Type_keys(form.Text2, Typed_text);
+            Type_keys(Controls_of(form).Text2, Typed_text);
         }
         if (part == QLatin1String("question")) {
             // Another program writes the day meanwhile: leaving it asks.
@@ -424,39 +426,39 @@ int main(int argc, char* argv[])
                 return 2;
             day.close();
             platform.hold_question = true;
-            driver.Move(form.VScroll3, other);
+            driver.Move(Controls_of(form).VScroll3, other);
         }
         Wait_for_the_kill(QStringLiteral("TYPED"));
     } else if (mode == QLatin1String("recover")) {
         driver.Snapshot(QStringLiteral("recovered"));
     } else if (mode == QLatin1String("view")) {
-        driver.Move(form.VScroll3, other);
-        driver.Move(form.VScroll3, today.day());
-        form.VScroll6->setValue(other);
-        form.VScroll6->setValue(today.day());
+        driver.Move(Controls_of(form).VScroll3, other);
+        driver.Move(Controls_of(form).VScroll3, today.day());
+        Controls_of(form).VScroll6->setValue(other);
+        Controls_of(form).VScroll6->setValue(today.day());
         driver.Tomorrow(QString());
         driver.Snapshot(QStringLiteral("viewed"));
     } else if (mode == QLatin1String("heavy")) {
         for (int r = 1; r <= rounds; ++r) {
             driver.Write(Day_text(100 + r), QStringLiteral("第%1回").arg(r), r % 2 == 0);
-            driver.Move(form.VScroll3, other);
+            driver.Move(Controls_of(form).VScroll3, other);
             driver.Snapshot(QStringLiteral("round%1a").arg(r));
             driver.Write(Day_text(200 + r), QStringLiteral("隣の日%1").arg(r), r % 3 == 0);
-            driver.Move(form.VScroll3, today.day());
+            driver.Move(Controls_of(form).VScroll3, today.day());
             driver.Snapshot(QStringLiteral("round%1b").arg(r));
         }
     } else {
         driver.Write(Day_text(1), QStringLiteral("散歩"), true);
-        driver.Move(form.VScroll3, other);
+        driver.Move(Controls_of(form).VScroll3, other);
         driver.Snapshot(QStringLiteral("today"));
         driver.Write(Day_text(2), QStringLiteral("隣の日"), false);
-        driver.Move(form.VScroll3, today.day());
+        driver.Move(Controls_of(form).VScroll3, today.day());
         driver.Snapshot(QStringLiteral("other"));
         driver.Write(Day_text(3), QStringLiteral("散歩"), false);
-        driver.Move(form.VScroll1, today.year() + 1);
+        driver.Move(Controls_of(form).VScroll1, today.year() + 1);
         driver.Snapshot(QStringLiteral("today2"));
         driver.Write(Day_text(4), QStringLiteral("来年の同じ日"), true);
-        driver.Move(form.VScroll1, today.year());
+        driver.Move(Controls_of(form).VScroll1, today.year());
         driver.Snapshot(QStringLiteral("next_year"));
         driver.Tomorrow(QStringLiteral("明日のわたしへ。\n今日はよく歩いた。"));
         driver.Snapshot(QStringLiteral("tomorrow"));

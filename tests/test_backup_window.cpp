@@ -21,8 +21,8 @@ class Test_backup_window : public QObject, Diary_fixture {
     // Waits for the running backup to end; false when it did not.
     static bool Wait_for_backup(Main_form& form)
     {
-        QSignalSpy done(form.backup, &Backup_control::Backup_done);
-        return form.backup->Running() ? done.wait(20000) : false;
+        QSignalSpy done(form.Backup(), &Backup_control::Backup_done);
+        return form.Backup()->Running() ? done.wait(20000) : false;
     }
 
 private slots:
@@ -45,17 +45,17 @@ private slots:
             QVERIFY(Write_backup_settings(folder->Path(), {backups, start < 2}).Ok());
             fake->now = QDateTime(QDate(2026, 12, 7 + start), QTime(21, 30, 15));
             auto form = Start();
-            form->backup->Start_of_day();
-            QCOMPARE(form->backup->Running(), start < 2);
-            QCOMPARE(form->backup->Progress_label->isVisible(), start < 2);
+            form->Backup()->Start_of_day();
+            QCOMPARE(form->Backup()->Running(), start < 2);
+            QCOMPARE(form->Backup()->Progress_label->isVisible(), start < 2);
             if (start < 2)
                 QVERIFY(Wait_for_backup(*form));
-            QVERIFY(!form->backup->Progress_label->isVisible());
+            QVERIFY(!form->Backup()->Progress_label->isVisible());
             End(*form);
             // A second start the same day makes none; the menu item does.
             auto again = Start();
-            again->backup->Start_of_day();
-            QVERIFY(!again->backup->Running());
+            again->Backup()->Start_of_day();
+            QVERIFY(!again->Backup()->Running());
             if (start == 0) {
                 fake->Expect_box(
                     QStringLiteral(
@@ -63,10 +63,10 @@ private slots:
                         .arg(Diary_backup_folder(backups, folder->Path())),
                     App_title, Platform::Icon::Information, Platform::Buttons::Ok,
                     Platform::Answer::Ok);
-                again->backup->Menu_backup->trigger();
-                QVERIFY(!again->backup->Menu_backup->isEnabled());
+                again->Backup()->Menu_backup->trigger();
+                QVERIFY(!again->Backup()->Menu_backup->isEnabled());
                 QVERIFY(Wait_for_backup(*again));
-                QVERIFY(again->backup->Menu_backup->isEnabled());
+                QVERIFY(again->Backup()->Menu_backup->isEnabled());
             }
             End(*again);
         }
@@ -88,7 +88,7 @@ private slots:
                              .arg(backups),
                          App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
-        form->backup->Start_of_day();
+        form->Backup()->Start_of_day();
         QVERIFY(Wait_for_backup(*form));
         QCOMPARE(fake->calls.filter(QStringLiteral("box:")).size(), 1);
         QCOMPARE(Read_bytes(At("sorane.ini")), ini);
@@ -113,7 +113,7 @@ private slots:
             window.Ok->click();
             return dialog.result();
         });
-        form->backup->Menu_backup_settings->trigger();
+        form->Backup()->Menu_backup_settings->trigger();
         const Backup_settings settings = Read_backup_settings(folder->Path());
         QCOMPARE(settings.folder, QStringLiteral("/srv/バックアップ/"));
         QVERIFY(!settings.daily);
@@ -132,11 +132,11 @@ private slots:
                                     QByteArray(20000, 'a')));
         auto form = Start();
         Write_diary_entry(*form);
-        form->backup->Start_of_day();
-        QVERIFY(form->backup->Running());
+        form->Backup()->Start_of_day();
+        QVERIFY(form->Backup()->Running());
         End(*form);
-        QVERIFY(!form->backup->Running());
-        QVERIFY(!form->backup->Progress_label->isVisible());
+        QVERIFY(!form->Backup()->Running());
+        QVERIFY(!form->Backup()->Progress_label->isVisible());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         // Either nothing, or a whole archive the worker finished in time.
         const QStringList left = Entries(Diary_backup_folder(backups, folder->Path()));

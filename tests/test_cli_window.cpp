@@ -38,15 +38,15 @@ private slots:
                  QStringLiteral("2026/12/07 は画面で書きかけのため、端末からの文を日記の欄の最後に"
                                 "加えました。まだ保存していません（日を移るか、Ctrl+S か、終了で"
                                 "保存します）。"));
-        QCOMPARE(form->Text2->toPlainText(), Day_text + "\n\n" + Terminal_text);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text + "\n\n" + Terminal_text);
         QCOMPARE(File_tree(folder->Path()), before);
         auto* news = form->findChild<QLabel*>("News_line");
         QVERIFY(news && news->isVisible());
         QCOMPARE(news->text(),
                  QStringLiteral("端末からの文を最後に加えました（まだ保存していません）。"));
         // The next edit takes it away.
-        form->Text2->moveCursor(QTextCursor::End);
-        form->Text2->insertPlainText("。");
+        Controls_of(*form).Text2->moveCursor(QTextCursor::End);
+        Controls_of(*form).Text2->insertPlainText("。");
         QVERIFY(!news->isVisible());
         // The window's own save writes both, once.
         End(*form);
@@ -64,8 +64,8 @@ private slots:
         QCOMPARE(reply.message,
                  QStringLiteral("開いている日記の画面で、2026/12/08 の日記に追加しました。"));
         QCOMPARE(Read_bytes(At("2026/1208.txt")), Terminal_bytes + Hex("0d 0a"));
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QVERIFY(form->session.Edited({Day_text, Day_memo, true}));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QVERIFY(form->Session().Edited({Day_text, Day_memo, true}));
         // The panel's save later keeps the other day's index record.
         End(*form);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
@@ -79,8 +79,8 @@ private slots:
         QCOMPARE(int(form->Add_from_terminal({{2026, 12, 7}, Terminal_text}).kind),
                  int(Add_reply::Kind::Saved));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Terminal_bytes + Hex("0d 0a"));
-        QCOMPARE(form->Text2->toPlainText(), Terminal_text);
-        QVERIFY(!form->session.Edited({Terminal_text, QString(), false}));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Terminal_text);
+        QVERIFY(!form->Session().Edited({Terminal_text, QString(), false}));
         End(*form);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Terminal_bytes + Hex("0d 0a"));
     }
@@ -95,7 +95,7 @@ private slots:
                              QStringLiteral("\n\nこの日の日記は、ファイルを守るため保存しません。"),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("あ"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("あ"));
         // Readable now: a save of the day would still be followed by the
         // panel's reload, over what is typed.
         QVERIFY(QDir().rmdir(At("2026/1207.txt")));
@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(
             reply.message,
             QStringLiteral("2026/12/07 は画面で読み込めなかった日のため、追加しませんでした。"));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("あ"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("あ"));
         QVERIFY(!QFileInfo::exists(At("2026/1207.txt")));
         fake->Expect_box(
             QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") +

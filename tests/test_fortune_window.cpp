@@ -178,7 +178,7 @@ private slots:
                                     "2026/12/07", fortune_state.toUtf8()});
         QVERIFY(Write_bytes(At("sorane.ini"), ini));
         auto form = Start();
-        form->Text2->setPlainText(text);
+        Controls_of(*form).Text2->setPlainText(text);
         fake->calls.clear();
 
         QByteArray ini_when_opened;
@@ -195,12 +195,12 @@ private slots:
         case Gate_outcome::Opens:
             fake->Expect_modal([&](QDialog&) {
                 ini_when_opened = Read_bytes(At("sorane.ini"));
-                state_when_opened = form->session.State().settings.fortune_state.Word();
+                state_when_opened = form->Session().State().settings.fortune_state.Word();
                 return int(QDialog::Accepted);
             });
             break;
         }
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
 
         if (outcome == Gate_outcome::Opens) {
             QCOMPARE(fake->calls, QStringList({"modal:F_uranai"}));
@@ -209,11 +209,11 @@ private slots:
             QCOMPARE(state_when_opened, QStringLiteral("sumi"));
             QCOMPARE(ini_when_opened, Told_ini);
             QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
-            QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+            QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         } else {
             QCOMPARE(fake->calls.size(), 1);
             QVERIFY(fake->calls[0].startsWith(QStringLiteral("box:")));
-            QCOMPARE(form->session.State().settings.fortune_state.Word(), fortune_state);
+            QCOMPARE(form->Session().State().settings.fortune_state.Word(), fortune_state);
             QCOMPARE(Read_bytes(At("sorane.ini")), ini);
         }
     }
@@ -221,7 +221,7 @@ private slots:
     void The_button_tells_a_whole_fortune_with_the_programs_generator()
     {
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("晴れ"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
         QStringList shown;
         fake->Expect_modal([&](QDialog& dialog) {
             auto* window = qobject_cast<F_uranai*>(&dialog);
@@ -233,7 +233,7 @@ private slots:
             return window->result();
         });
         fake->calls.clear();
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
         QCOMPARE(shown.size(), 5);
         QCOMPARE(shown[0], QStringLiteral("2026年12月08日の運勢です"));
         QVERIFY(std::find(luck_table.begin(), luck_table.end(), shown[1]) != luck_table.end());
@@ -249,9 +249,9 @@ private slots:
     {
         {
             auto form = Start();
-            form->Text2->setPlainText(QStringLiteral("晴れ"));
+            Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
             fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
-            QTest::mouseClick(form->Command3, Qt::LeftButton);
+            QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
             // Killed: the window goes without any ending.
         }
         QCOMPARE(Read_bytes(At("sorane.ini")), Told_ini);
@@ -259,23 +259,23 @@ private slots:
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 0, 0));
         {
             auto form = Start();
-            form->Text2->setPlainText(QStringLiteral("晴れ"));
+            Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
             fake->Expect_box(Told_already_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
-            QTest::mouseClick(form->Command3, Qt::LeftButton);
+            QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
         }
         // The next day the fortune can be asked for again.
         fake->now = QDateTime(QDate(2026, 12, 8), QTime(7, 0, 0));
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("雨"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("雨"));
         fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
     }
 
     void A_failed_write_of_the_told_state_is_reported()
     {
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("晴れ"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
         QVERIFY(::chmod(QFile::encodeName(At("sorane.ini")).constData(), 0444) == 0);
         fake->calls.clear();
         fake->Expect_box(QStringLiteral("占いを済ませたことを設定ファイルに保存できませんでした。\n"
@@ -285,11 +285,11 @@ private slots:
                              .arg(At("sorane.ini")),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
         // Reported before the window opened; the fortune is still told.
         QCOMPARE(fake->calls.size(), 2);
         QCOMPARE(fake->calls[1], QStringLiteral("modal:F_uranai"));
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         QCOMPARE(Read_bytes(At("sorane.ini")), First_ini);
         QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
     }
@@ -300,8 +300,8 @@ private slots:
     {
         auto form = Start();
         Scripted_generator generator({});
-        F_uranai window(form->Host(), form->session.Time(), generator,
-                        Fortune_text_length(form->Text2->toPlainText()));
+        F_uranai window(form->Host(), form->Session().Time(), generator,
+                        Fortune_text_length(Controls_of(*form).Text2->toPlainText()));
         QCOMPARE(window.objectName(), QStringLiteral("F_uranai"));
         QCOMPARE(window.windowTitle(), Waiting_title);
         QCOMPARE(window.size(), QSize(Px(5070), Px(2760)));
@@ -376,10 +376,10 @@ private slots:
         QFETCH(double, first_reseed);
         auto form = Start();
         fake->now = now;
-        form->Text2->setPlainText(QStringLiteral("晴れ\n"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ\n"));
         Scripted_generator generator(Draws(wait_passes));
-        F_uranai window(form->Host(), form->session.Time(), generator,
-                        Fortune_text_length(form->Text2->toPlainText()));
+        F_uranai window(form->Host(), form->Session().Time(), generator,
+                        Fortune_text_length(Controls_of(*form).Text2->toPlainText()));
         QStringList seen;
         QList<int> busy_at_draws;
         generator.on_draw = [&](int) {
@@ -437,16 +437,17 @@ private slots:
     {
         QFETCH(Closing, closing);
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("晴れ"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
         fake->Expect_modal([](QDialog&) { return int(QDialog::Accepted); });
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
 
         // The window run for real, with a long wait; the user ends it
         // during the third pass.
         Scripted_generator generator(Draws(1999));
-        QPointer<F_uranai> window = new F_uranai(form->Host(), form->session.Time(), generator,
-                                                 Fortune_text_length(form->Text2->toPlainText()));
+        QPointer<F_uranai> window =
+            new F_uranai(form->Host(), form->Session().Time(), generator,
+                         Fortune_text_length(Controls_of(*form).Text2->toPlainText()));
         QString shown_at_close;
         bool started = false;
         generator.on_reseed = [&](int n) {
@@ -472,7 +473,7 @@ private slots:
         QCOMPARE(fake->calls.count(QStringLiteral("events")), 3);
         Verify_busy_balanced();
         QCOMPARE(fake->calls.last(), QStringLiteral("busy-"));
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         switch (closing) {
         case Closing::Ok_button:
         case Closing::Close_box:
@@ -490,16 +491,16 @@ private slots:
         }
         // Asking again the same day is refused.
         fake->Expect_box(Told_already_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command3, Qt::LeftButton);
     }
 
     void An_OK_after_the_wait_closes_once_all_four_are_shown()
     {
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("晴れ"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("晴れ"));
         Scripted_generator generator(Draws(2));
-        F_uranai window(form->Host(), form->session.Time(), generator,
-                        Fortune_text_length(form->Text2->toPlainText()));
+        F_uranai window(form->Host(), form->Session().Time(), generator,
+                        Fortune_text_length(Controls_of(*form).Text2->toPlainText()));
         bool visible_at_last_draw = false;
         generator.on_draw = [&](int n) {
             // OK is clicked while the luck is drawn; the click waits its
@@ -522,8 +523,8 @@ private slots:
     {
         auto form = Start();
         Scripted_generator generator(Draws(5));
-        F_uranai window(form->Host(), form->session.Time(), generator,
-                        Fortune_text_length(form->Text2->toPlainText()));
+        F_uranai window(form->Host(), form->Session().Time(), generator,
+                        Fortune_text_length(Controls_of(*form).Text2->toPlainText()));
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&window, &activate);
         window.reject();  // before the event loop's turn
@@ -541,10 +542,10 @@ private slots:
         Main_form form(platform, clock, folder->Path());
         QVERIFY(form.Form_Load());
         form.Show_window();
-        form.Text2->setPlainText(QStringLiteral("晴れ"));
+        Controls_of(form).Text2->setPlainText(QStringLiteral("晴れ"));
         Scripted_generator generator(Draws(1999));
-        F_uranai window(form.Host(), form.session.Time(), generator,
-                        Fortune_text_length(form.Text2->toPlainText()));
+        F_uranai window(form.Host(), form.Session().Time(), generator,
+                        Fortune_text_length(Controls_of(form).Text2->toPlainText()));
         QList<int> pointers;
         generator.on_reseed = [&](int n) {
             const QCursor* pointer = QGuiApplication::overrideCursor();

@@ -195,9 +195,10 @@ private slots:
         form_fake.screen_twips = QSizeF(28800, 16200);
         const std::unique_ptr<Main_form> form = Start_form(form_fake, folder->Path());
         QVERIFY(form);
-        QVERIFY(form->Menu_kensaku->actions().contains(form->Menu_fulltext));
-        QCOMPARE(form->Menu_fulltext->text(), QStringLiteral("全文検索"));
-        QCOMPARE(form->Menu_fulltext->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QVERIFY(
+            Controls_of(*form).Menu_kensaku->actions().contains(Controls_of(*form).Menu_fulltext));
+        QCOMPARE(Controls_of(*form).Menu_fulltext->text(), QStringLiteral("全文検索"));
+        QCOMPARE(Controls_of(*form).Menu_fulltext->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
         // Opened from the menu, a day recalled: the reference panel shows
         // it, and the main window carries on.
         qputenv("XDG_CACHE_HOME", cache->Path().toLocal8Bit());
@@ -212,10 +213,10 @@ private slots:
             search.Recall->click();
             return search.result();
         });
-        form->Menu_fulltext->trigger();
-        QCOMPARE(form->VScroll4->value(), 1999);
-        QCOMPARE(form->session.App_dir(), folder->Path());
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        Controls_of(*form).Menu_fulltext->trigger();
+        QCOMPARE(Controls_of(*form).VScroll4->value(), 1999);
+        QCOMPARE(form->Session().App_dir(), folder->Path());
+        QTest::mouseClick(Controls_of(*form).Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
         VERIFY_PLATFORM_CLEAN(form_fake);
     }

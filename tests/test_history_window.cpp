@@ -31,11 +31,11 @@ class Test_history_window : public QObject, Diary_fixture {
     Main_form::Save_result Save(Main_form& form, const QString& text, const QString& memo,
                                 bool flag, const QTime& at)
     {
-        form.Text2->setPlainText(text);
-        form.Text6->setText(memo);
-        form.Check1->setChecked(flag);
+        Controls_of(form).Text2->setPlainText(text);
+        Controls_of(form).Text6->setText(memo);
+        Controls_of(form).Check1->setChecked(flag);
         fake->now = QDateTime(QDate(2026, 12, 7), at);
-        return form.Save_day(Main_form::Who::User);
+        return Probe(form).Save_day(Main_form::Who::User);
     }
 
     // Opens この日の履歴 with body playing the user's part in the window.
@@ -52,7 +52,7 @@ class Test_history_window : public QObject, Diary_fixture {
             d.hide();
             return d.result();
         });
-        form.Menu_history->trigger();
+        Controls_of(form).Menu_history->trigger();
     }
 
     static int Marked(const QPlainTextEdit* edit) { return edit->extraSelections().size(); }
@@ -64,9 +64,9 @@ private slots:
     void Three_versions_are_listed_and_one_is_put_back()
     {
         auto form = Start();
-        QVERIFY(form->Menu_file->actions().indexOf(form->Menu_history) <
-                form->Menu_file->actions().indexOf(form->Menu_end));
-        QCOMPARE(form->Menu_history->text(), QStringLiteral("この日の履歴"));
+        QVERIFY(Controls_of(*form).Menu_file->actions().indexOf(Controls_of(*form).Menu_history) <
+                Controls_of(*form).Menu_file->actions().indexOf(Controls_of(*form).Menu_end));
+        QCOMPARE(Controls_of(*form).Menu_history->text(), QStringLiteral("この日の履歴"));
         using Result = Main_form::Save_result;
         QCOMPARE(Save(*form, Day_text, Day_memo, true, QTime(21, 30, 15)), Result::Saved);
         QCOMPARE(Save(*form, QStringLiteral("雨。"), Day_memo, true, QTime(21, 31, 0)),
@@ -100,10 +100,10 @@ private slots:
 
         // The version is the day again, in the panel and on the disk; the one
         // it replaced is kept in turn.
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
-        QVERIFY(form->Check1->isChecked());
-        QVERIFY(!form->Text2->document()->isModified());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
+        QVERIFY(Controls_of(*form).Check1->isChecked());
+        QVERIFY(!Controls_of(*form).Text2->document()->isModified());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
         QCOMPARE(Entries(At("history/2026/1207")),
@@ -119,7 +119,7 @@ private slots:
             w.List1->setCurrentRow(2);
             w.Close_button->click();
         });
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Entries(At("history/2026/1207")).size(), 5);
         End(*form);
@@ -134,9 +134,9 @@ private slots:
             QVERIFY(!w.Record_too->isChecked());
             w.Restore->click();
         });
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), QStringLiteral("雨"));
-        QVERIFY(!form->Check1->isChecked());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), QStringLiteral("雨"));
+        QVERIFY(!Controls_of(*form).Check1->isChecked());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Rain_record);
         End(*form);
@@ -150,7 +150,7 @@ private slots:
                                         "以前の版は、書き換えた日記を保存するたびに残ります。"),
                          App_title, Platform::Icon::Information, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
-        form->Menu_history->trigger();
+        Controls_of(*form).Menu_history->trigger();
         // The edit was saved before the history was looked at.
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QVERIFY(!fake->calls.contains(QStringLiteral("modal:History_window")));
@@ -175,11 +175,11 @@ private slots:
         QCOMPARE(Save(*form, QStringLiteral("雨。"), Day_memo, true, QTime(21, 31, 0)),
                  Main_form::Save_result::Declined);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨。"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雨。"));
         // Yes: saved without it.
         fake->Expect_box(question, App_title, Platform::Icon::Exclamation,
                          Platform::Buttons::Yes_no, Platform::Answer::Yes);
-        QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+        QCOMPARE(Probe(*form).Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Rain_file);
         QCOMPARE(Read_bytes(At("history")), QByteArray("x"));
         End(*form);

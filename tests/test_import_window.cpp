@@ -169,12 +169,12 @@ private slots:
                 return -1;
             return 0;
         });
-        form->Menu_import->trigger();
+        Controls_of(*form).Menu_import->trigger();
         QVERIFY(saved_first);
-        QCOMPARE(form->Text2->toPlainText(),
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(),
                  Day_text + QStringLiteral("\n\n――――― 取り込み 2026/12/07 ―――――\n取り込んだ日記"));
-        QVERIFY(!form->Text2->document()->isModified());
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(!Controls_of(*form).Text2->document()->isModified());
+        QTest::mouseClick(Controls_of(*form).Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
     }
 

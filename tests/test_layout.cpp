@@ -178,14 +178,14 @@ private slots:
         QFETCH(Places, places);
         QVERIFY(Write_bytes(At("sorane.ini"), Ini_with(screen_mode, "1")));
         auto form = Start();
-        form->Lay_out(w, h);
-        QCOMPARE(form->Text6->geometry(), Px(places.text6));
-        QCOMPARE(form->Text2->geometry(), Px(places.text2));
-        QCOMPARE(form->Text1->geometry(), Px(places.text1));
-        QCOMPARE(form->Command2->geometry(), Px(places.command2));
-        QCOMPARE(form->Text7->geometry(), Px(places.text7));
-        QCOMPARE(form->Command1->geometry(), Px(places.command1));
-        QCOMPARE(form->Text3->geometry(), Px(places.text3));
+        Probe(*form).Lay_out(w, h);
+        QCOMPARE(Controls_of(*form).Text6->geometry(), Px(places.text6));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(places.text2));
+        QCOMPARE(Controls_of(*form).Text1->geometry(), Px(places.text1));
+        QCOMPARE(Controls_of(*form).Command2->geometry(), Px(places.command2));
+        QCOMPARE(Controls_of(*form).Text7->geometry(), Px(places.text7));
+        QCOMPARE(Controls_of(*form).Command1->geometry(), Px(places.command1));
+        QCOMPARE(Controls_of(*form).Text3->geometry(), Px(places.text3));
         form.reset();
     }
 
@@ -194,15 +194,17 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("wide", "1")));
         auto form = Start();
         for (double h = 7020; h <= 12000; h += 7.5) {
-            form->Lay_out(9510, h);
-            QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
-            QCOMPARE(form->Text2->geometry().top(), Px(540));
-            QVERIFY(form->Text1->geometry().top() > form->Text2->geometry().top());
+            Probe(*form).Lay_out(9510, h);
+            QCOMPARE(Controls_of(*form).Text2->geometry().bottom(),
+                     Controls_of(*form).Text1->geometry().bottom());
+            QCOMPARE(Controls_of(*form).Text2->geometry().top(), Px(540));
+            QVERIFY(Controls_of(*form).Text1->geometry().top() >
+                    Controls_of(*form).Text2->geometry().top());
             // A 45-twip gap above the bottom row, which stands on its formula.
-            QCOMPARE(form->Command1->y(), Px(h - 7020 + 5820));
+            QCOMPARE(Controls_of(*form).Command1->y(), Px(h - 7020 + 5820));
         }
-        QVERIFY(form->centralWidget()->children().indexOf(form->Text2) >
-                form->centralWidget()->children().indexOf(form->Text1));
+        QVERIFY(form->centralWidget()->children().indexOf(Controls_of(*form).Text2) >
+                form->centralWidget()->children().indexOf(Controls_of(*form).Text1));
         form.reset();
     }
 
@@ -211,40 +213,40 @@ private slots:
         auto form = Start();
         // 67 pixels wider and 133 higher: 1005 and 1995 twips.
         Resize_outer(*form, 9510 + 1005, 7020 + 1995);
-        QCOMPARE(form->Outer_twips().width, 10515.0);
-        QCOMPARE(form->Outer_twips().height, 9015.0);
-        QCOMPARE(form->Text6->geometry(), Px(Twips_rect{4620, 60, 5760, 435}));
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 10380, 3652.5}));
-        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
-        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{8985, 7815, 1395, 435}));
-        QCOMPARE(form->Command4->geometry(), Px(Twips_rect{5460, 7815, 1275, 435}));
-        QCOMPARE(form->VScroll6->geometry(), Px(Twips_rect{2280, 7815, 375, 435}));
-        QCOMPARE(form->VScroll3->geometry(), Px(Twips_rect{2280, 60, 375, 435}));
+        QCOMPARE(Probe(*form).Outer_twips().width, 10515.0);
+        QCOMPARE(Probe(*form).Outer_twips().height, 9015.0);
+        QCOMPARE(Controls_of(*form).Text6->geometry(), Px(Twips_rect{4620, 60, 5760, 435}));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 10380, 3652.5}));
+        QCOMPARE(Controls_of(*form).Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
+        QCOMPARE(Controls_of(*form).Command2->geometry(), Px(Twips_rect{8985, 7815, 1395, 435}));
+        QCOMPARE(Controls_of(*form).Command4->geometry(), Px(Twips_rect{5460, 7815, 1275, 435}));
+        QCOMPARE(Controls_of(*form).VScroll6->geometry(), Px(Twips_rect{2280, 7815, 375, 435}));
+        QCOMPARE(Controls_of(*form).VScroll3->geometry(), Px(Twips_rect{2280, 60, 375, 435}));
 
         // Below the design size the window does not go.
         form->resize(Px(5000), Px(3000));
         QCoreApplication::processEvents();
-        QCOMPARE(form->Outer_twips().width, 9510.0);
-        QCOMPARE(form->Outer_twips().height, 7020.0);
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
-        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{7980, 5820, 1395, 435}));
+        QCOMPARE(Probe(*form).Outer_twips().width, 9510.0);
+        QCOMPARE(Probe(*form).Outer_twips().height, 7020.0);
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
+        QCOMPARE(Controls_of(*form).Command2->geometry(), Px(Twips_rect{7980, 5820, 1395, 435}));
         form.reset();
     }
 
     void At_a_height_of_540_the_height_layout_is_left_alone()
     {
         auto form = Start();
-        form->Lay_out(10510, 9020);
-        form->Lay_out(9510, 540);
+        Probe(*form).Lay_out(10510, 9020);
+        Probe(*form).Lay_out(9510, 540);
         // The widths follow; the heights stay as they were at 9020.
-        QCOMPARE(form->Text6->geometry(), Px(Twips_rect{4620, 60, 4755, 435}));
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 3655}));
-        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4240, 9375, 3535}));
-        QCOMPARE(form->Command2->geometry(), Px(Twips_rect{7980, 7820, 1395, 435}));
-        QCOMPARE(form->Command3->geometry(), Px(Twips_rect{4080, 7820, 1275, 435}));
+        QCOMPARE(Controls_of(*form).Text6->geometry(), Px(Twips_rect{4620, 60, 4755, 435}));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 3655}));
+        QCOMPARE(Controls_of(*form).Text1->geometry(), Px(Twips_rect{0, 4240, 9375, 3535}));
+        QCOMPARE(Controls_of(*form).Command2->geometry(), Px(Twips_rect{7980, 7820, 1395, 435}));
+        QCOMPARE(Controls_of(*form).Command3->geometry(), Px(Twips_rect{4080, 7820, 1275, 435}));
         // The mode switch at that height leaves the height too.
-        form->Command1_Click();
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
+        Probe(*form).Command1_Click();
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("wide"));
         for (const QRect& g : Geometries(*form))
             QVERIFY(g.width() >= 0 && g.height() >= 0);
         form.reset();
@@ -258,12 +260,12 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(form->isMinimized());
         Resize_outer(*form, 9510 + 1005, 7020 + 1995);
-        form->Form_Resize();
+        Probe(*form).Form_Resize();
         QCOMPARE(Geometries(*form), before);
 
         form->showNormal();
         QCoreApplication::processEvents();
-        QCOMPARE(form->Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
+        QCOMPARE(Controls_of(*form).Text1->geometry(), Px(Twips_rect{0, 4237.5, 10380, 3532.5}));
         form.reset();
     }
 
@@ -274,19 +276,20 @@ private slots:
         auto form = Start();
         Resize_outer(*form, 9510, 7020 + 2010);  // H = 9030, a whole number of pixels
         const QList<QRect> nomal = Geometries(*form);
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("nomal"));
 
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 7245}));
-        QCOMPARE(form->Text2->geometry().bottom(), form->Text1->geometry().bottom());
+        QTest::mouseClick(Controls_of(*form).Command1, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("wide"));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 7245}));
+        QCOMPARE(Controls_of(*form).Text2->geometry().bottom(),
+                 Controls_of(*form).Text1->geometry().bottom());
         QList<QRect> wide = Geometries(*form);
-        const int text2 = form->centralWidget()->children().indexOf(form->Text2);
+        const int text2 = form->centralWidget()->children().indexOf(Controls_of(*form).Text2);
         wide[text2] = nomal[text2];
         QCOMPARE(wide, nomal);  // nothing else moved
 
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
+        QTest::mouseClick(Controls_of(*form).Command1, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("nomal"));
         QCOMPARE(Geometries(*form), nomal);
         form.reset();
     }
@@ -294,15 +297,15 @@ private slots:
     void The_mode_is_kept_across_runs()
     {
         auto form = Start();
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command1, Qt::LeftButton);
         End(*form);
         form.reset();
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("wide", "1"));
 
         form = Start();
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("wide"));
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("wide"));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
+        QTest::mouseClick(Controls_of(*form).Command1, Qt::LeftButton);
         End(*form);
         form.reset();
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
@@ -312,10 +315,10 @@ private slots:
     {
         QVERIFY(Write_bytes(At("sorane.ini"), Ini_with("NOMAL", "1")));
         auto form = Start();
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->session.State().settings.screen_mode.Word(), QStringLiteral("nomal"));
-        QCOMPARE(form->Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 5235}));
+        QTest::mouseClick(Controls_of(*form).Command1, Qt::LeftButton);
+        QCOMPARE(form->Session().State().settings.screen_mode.Word(), QStringLiteral("nomal"));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), Px(Twips_rect{0, 540, 9375, 2655}));
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "1"));
     }
@@ -347,7 +350,7 @@ private slots:
                                                    "2025/12/7", "2026/12/07", "mada"})));
         auto form = Start();
         QCOMPARE(form->pos(), QPoint(Px(place.x()), Px(place.y())));
-        QCOMPARE(form->Outer_twips().width, 9510.0);
+        QCOMPARE(Probe(*form).Outer_twips().width, 9510.0);
         form.reset();
     }
 
@@ -416,9 +419,9 @@ private slots:
             }();
             return int(QDialog::Rejected);
         });
-        form->MENU_ref_default->trigger();
+        Controls_of(*form).MENU_ref_default->trigger();
         QCOMPARE(fake->calls, QStringList({"modal:F_ref_settei"}));
-        QCOMPARE(form->session.Reference_choice(), 1);
+        QCOMPARE(form->Session().Reference_choice(), 1);
         form.reset();
     }
 
@@ -431,16 +434,18 @@ private slots:
             dialog->Command2->click();
             return dialog->result();
         });
-        form->MENU_ref_default->trigger();
-        QCOMPARE(form->session.Reference_choice(), 2);
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        Controls_of(*form).MENU_ref_default->trigger();
+        QCOMPARE(form->Session().Reference_choice(), 2);
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  QStringList({"2025", "12", "7"}));  // the panel stays
         End(*form);
         form.reset();
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "2"));
 
         form = Start();
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  QStringList({"2026", "12", "6"}));
         form.reset();
     }
@@ -455,13 +460,14 @@ private slots:
             dialog->Command2->click();
             return dialog->result();
         });
-        form->MENU_ref_default->trigger();
-        form->Show_reference_day(2024, 3, 7);
+        Controls_of(*form).MENU_ref_default->trigger();
+        Probe(*form).Show_reference_day(2024, 3, 7);
         End(*form);
         form.reset();
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini_with("nomal", "3", "2024/3/7"));
         form = Start();
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  QStringList({"2024", "3", "7"}));
         form.reset();
     }
@@ -504,9 +510,9 @@ private slots:
                 dialog->Command2->click();
             return dialog->result();
         });
-        form->MENU_ref_default->trigger();
+        Controls_of(*form).MENU_ref_default->trigger();
         QCOMPARE(none_selected, kept < 1 || kept > 3);
-        QCOMPARE(form->session.Reference_choice(), kept);
+        QCOMPARE(form->Session().Reference_choice(), kept);
         End(*form);
         QCOMPARE(Read_bytes(At("sorane.ini")),
                  Ini_with("nomal", QByteArray::number(kept), reference));
@@ -515,7 +521,7 @@ private slots:
     void The_dialog_runs_modally_for_real()
     {
         auto form = Start();
-        int ref_mode = form->session.Reference_choice();
+        int ref_mode = form->Session().Reference_choice();
         for (const char* ending : {"ok", "close box"}) {
             F_ref_settei dialog(form->Host(), ref_mode);
             bool seen = false;
@@ -544,7 +550,7 @@ private slots:
         auto form = Start();
         QVERIFY(Write_bytes(At("yesterda.txt"), Hex("82 a0 0d 0a")));  // あ
         // Owned by the main window, which goes first.
-        auto* greeting = new F_yesterday(form->Host(), form->session.Store());
+        auto* greeting = new F_yesterday(form->Host(), form->Session().Store());
         QVERIFY(greeting->Form_Load());
         bool seen = false;
         When_modal<F_yesterday>(nullptr, [&](F_yesterday& shown) {
@@ -572,7 +578,7 @@ private slots:
         QVERIFY(Write_bytes(At("tomorrow.txt"), tomorrow));
         const auto files = QDir(folder->Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         // Owned by the main window, which goes first.
-        F_tomorrow& window = *new F_tomorrow(form->Host(), form->session);
+        F_tomorrow& window = *new F_tomorrow(form->Host(), form->Session());
         QVERIFY(window.Form_Load());
         window.show();
         QVERIFY(!window.Text2->isReadOnly());
@@ -606,7 +612,7 @@ private slots:
         });
         QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("コピー(&C)"));
         auto form = Start();
-        QMenu* menu = form->Text6->createStandardContextMenu();  // the field's own
+        QMenu* menu = Controls_of(*form).Text6->createStandardContextMenu();  // the field's own
         QStringList texts;
         for (const QAction* action : menu->actions())
             texts << action->text();
@@ -623,14 +629,14 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.txt"), "manual\n"));
         auto form = Start();
         fake->calls.clear();
-        form->Menu_tukaikata->trigger();
-        form->Menu_tukaikata->trigger();
+        Controls_of(*form).Menu_tukaikata->trigger();
+        Controls_of(*form).Menu_tukaikata->trigger();
         QCOMPARE(fake->calls,
                  QStringList({"open:" + At("sorane.txt"), "open:" + At("sorane.txt")}));
         QVERIFY(!QApplication::activeModalWidget());
-        form->Text2->setFocus();
-        QTest::keyClicks(form->Text2, "abc");
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("abc"));
+        Controls_of(*form).Text2->setFocus();
+        QTest::keyClicks(Controls_of(*form).Text2, "abc");
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("abc"));
         form.reset();
     }
 
@@ -650,7 +656,7 @@ private slots:
         fake->Expect_box(QStringLiteral("使い方のファイル（sorane.txt）が見つかりません。"),
                          QStringLiteral("使い方を表示できません"), Icon::Critical, Buttons::Ok,
                          Answer::Ok);
-        form->Menu_tukaikata->trigger();
+        Controls_of(*form).Menu_tukaikata->trigger();
         QCOMPARE(fake->calls.size(), 1);  // the box and nothing else
         form.reset();
     }
@@ -667,7 +673,7 @@ private slots:
                              .arg(At("sorane.txt")),
                          QStringLiteral("使い方を表示できません"), Icon::Critical, Buttons::Ok,
                          Answer::Ok);
-        form->Menu_tukaikata->trigger();
+        Controls_of(*form).Menu_tukaikata->trigger();
         QCOMPARE(fake->calls.first(), "open:" + At("sorane.txt"));
         form.reset();
     }

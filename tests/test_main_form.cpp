@@ -72,8 +72,8 @@ private:
     void End(Main_form& form, Ending ending)
     {
         switch (ending) {
-        case Ending::Button: QTest::mouseClick(form.Command2, Qt::LeftButton); break;
-        case Ending::Menu: form.Menu_end->trigger(); break;
+        case Ending::Button: QTest::mouseClick(Controls_of(form).Command2, Qt::LeftButton); break;
+        case Ending::Menu: Controls_of(form).Menu_end->trigger(); break;
         case Ending::Close_box: form.windowHandle()->close(); break;
         case Ending::Sigterm: {
             End_signals signals_in;
@@ -89,10 +89,11 @@ private:
     // left holds the word, the next day is empty.
     bool Leave_a_day_while_composing(Main_form& form)
     {
-        form.Text2->setFocus();
-        Send_input_method(form.Text2, {}, QStringLiteral("きょう"));
-        form.Menu_next_day->trigger();
-        return form.Text5->text() == QStringLiteral("8") && form.Text2->toPlainText().isEmpty() &&
+        Controls_of(form).Text2->setFocus();
+        Send_input_method(Controls_of(form).Text2, {}, QStringLiteral("きょう"));
+        Controls_of(form).Menu_next_day->trigger();
+        return Controls_of(form).Text5->text() == QStringLiteral("8") &&
+               Controls_of(form).Text2->toPlainText().isEmpty() &&
                Read_bytes(At("2026/1207.txt")) == Hex("82 ab 82 e5 82 a4 0d 0a");  // きょう
     }
 
@@ -115,19 +116,22 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("【ソラネ】Ver.2.0"));
         QCOMPARE(form->pos(), QPoint(Px(9645), Px(4590)));
         QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
-        QCOMPARE(QStringList({form->Text3->text(), form->Text4->text(), form->Text5->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text3->text(), Controls_of(*form).Text4->text(),
+                              Controls_of(*form).Text5->text()}),
                  QStringList({"2026", "12", "7"}));
         QCOMPARE(
-            QList<int>({form->VScroll1->value(), form->VScroll2->value(), form->VScroll3->value()}),
+            QList<int>({Controls_of(*form).VScroll1->value(), Controls_of(*form).VScroll2->value(),
+                        Controls_of(*form).VScroll3->value()}),
             QList<int>({2026, 12, 7}));
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  QStringList({"2025", "12", "7"}));
-        QVERIFY(form->Text2->toPlainText().isEmpty());
-        QVERIFY(form->Text1->toPlainText().isEmpty());
-        QVERIFY(form->Text6->text().isEmpty());
-        QVERIFY(!form->Check1->isChecked());
-        QCOMPARE(form->scroll_lock, Main_form::Scroll_lock::Off);
-        QCOMPARE(form->session.State().settings.last_run_date, QStringLiteral("2026/12/07"));
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+        QVERIFY(Controls_of(*form).Text1->toPlainText().isEmpty());
+        QVERIFY(Controls_of(*form).Text6->text().isEmpty());
+        QVERIFY(!Controls_of(*form).Check1->isChecked());
+        QCOMPARE(Probe(*form).scroll_lock, Main_form_probe::Scroll_lock::Off);
+        QCOMPARE(form->Session().State().settings.last_run_date, QStringLiteral("2026/12/07"));
 
         // Nothing edited: ending writes the settings only.
         End(*form, Ending::Button);
@@ -160,15 +164,16 @@ private slots:
         }
         // Text2 covers Text1 where they overlap; Shape1 lies under Check1.
         const QObjectList order = form->centralWidget()->children();
-        QVERIFY(order.indexOf(form->Text2) > order.indexOf(form->Text1));
-        QVERIFY(order.indexOf(form->Check1) > order.indexOf(form->Shape1));
+        QVERIFY(order.indexOf(Controls_of(*form).Text2) > order.indexOf(Controls_of(*form).Text1));
+        QVERIFY(order.indexOf(Controls_of(*form).Check1) >
+                order.indexOf(Controls_of(*form).Shape1));
 
-        QCOMPARE(form->Command1->text(), QStringLiteral("画面切替"));
-        QCOMPARE(form->Command2->text(), QStringLiteral("終了"));
-        QCOMPARE(form->Command3->text(), QStringLiteral("占い"));
-        QCOMPARE(form->Command4->text(), QStringLiteral("明日へ"));
-        QCOMPARE(form->Check1->text(), QStringLiteral("思い出"));
-        QCOMPARE(form->Label1->text(), QStringLiteral("メモ"));
+        QCOMPARE(Controls_of(*form).Command1->text(), QStringLiteral("画面切替"));
+        QCOMPARE(Controls_of(*form).Command2->text(), QStringLiteral("終了"));
+        QCOMPARE(Controls_of(*form).Command3->text(), QStringLiteral("占い"));
+        QCOMPARE(Controls_of(*form).Command4->text(), QStringLiteral("明日へ"));
+        QCOMPARE(Controls_of(*form).Check1->text(), QStringLiteral("思い出"));
+        QCOMPARE(Controls_of(*form).Label1->text(), QStringLiteral("メモ"));
         QStringList menus;
         for (QAction* top : form->menuBar()->actions()) {
             QStringList entries;
@@ -189,13 +194,13 @@ private slots:
                  "Menu_help=?[Menu_tukaikata=使い方]"}));
 
         QCOMPARE(form->centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 192));
-        QCOMPARE(form->Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
-        QCOMPARE(form->Text1->palette().color(QPalette::Base), QColor(255, 255, 255));
-        QCOMPARE(form->Text8->palette().color(QPalette::Text), QColor(0, 0, 255));
-        QVERIFY(form->Text1->isReadOnly());
-        QCOMPARE(form->Text2->font().family(), QStringLiteral("ＭＳ ゴシック"));
-        QCOMPARE(form->Text2->font().pointSizeF(), 11.25);
-        const QString shown = QFontInfo(form->Text2->font()).family();
+        QCOMPARE(Controls_of(*form).Text1->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QCOMPARE(Controls_of(*form).Text1->palette().color(QPalette::Base), QColor(255, 255, 255));
+        QCOMPARE(Controls_of(*form).Text8->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QVERIFY(Controls_of(*form).Text1->isReadOnly());
+        QCOMPARE(Controls_of(*form).Text2->font().family(), QStringLiteral("ＭＳ ゴシック"));
+        QCOMPARE(Controls_of(*form).Text2->font().pointSizeF(), 11.25);
+        const QString shown = QFontInfo(Controls_of(*form).Text2->font()).family();
         QVERIFY2(shown == "IPAGothic" || shown == "Noto Sans Mono CJK JP", qPrintable(shown));
         form.reset();
     }
@@ -209,11 +214,11 @@ private slots:
         QCOMPARE(form->pos(), QPoint(Px(2000), Px(1234.5)));
         QCOMPARE(form->centralWidget()->size(), QSize(Px(10390), Px(7285)));
         // 1000 twips higher: half of it goes to each text field.
-        QCOMPARE(form->Text2->height(), Px(3155));
-        QCOMPARE(form->Text1->geometry(),
+        QCOMPARE(Controls_of(*form).Text2->height(), Px(3155));
+        QCOMPARE(Controls_of(*form).Text1->geometry(),
                  QRect(0, Px(3740), Px(10375), Px(6775) - Px(3740)));  // edges rounded
-        QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(6820)));
-        QCOMPARE(form->session.State().settings.fortune_state.Word(),
+        QCOMPARE(Controls_of(*form).Command2->pos(), QPoint(Px(8980), Px(6820)));
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(),
                  QStringLiteral("sumi"));  // same day
         End(*form, Ending::Close_box);
         QCOMPARE(Read_bytes(At("sorane.ini")), ini);
@@ -223,16 +228,17 @@ private slots:
     {
         auto form = Start();
         form->resize(form->width() + Px(1000), form->height() + Px(2000));
-        QCOMPARE(form->Text6->width(), Px(5755));
-        QCOMPARE(form->Text2->geometry(), QRect(0, Px(540), Px(10375), Px(3655)));
-        QCOMPARE(form->Text1->geometry(), QRect(0, Px(4240), Px(10375), Px(7775) - Px(4240)));
-        QCOMPARE(form->Command2->pos(), QPoint(Px(8980), Px(7820)));
-        QCOMPARE(form->Command4->pos(), QPoint(Px(5460), Px(7820)));
-        QCOMPARE(form->Text3->pos(), QPoint(Px(60), Px(60)));
+        QCOMPARE(Controls_of(*form).Text6->width(), Px(5755));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), QRect(0, Px(540), Px(10375), Px(3655)));
+        QCOMPARE(Controls_of(*form).Text1->geometry(),
+                 QRect(0, Px(4240), Px(10375), Px(7775) - Px(4240)));
+        QCOMPARE(Controls_of(*form).Command2->pos(), QPoint(Px(8980), Px(7820)));
+        QCOMPARE(Controls_of(*form).Command4->pos(), QPoint(Px(5460), Px(7820)));
+        QCOMPARE(Controls_of(*form).Text3->pos(), QPoint(Px(60), Px(60)));
         // Smaller than the design size is not allowed.
         form->resize(Px(4000), Px(3000));
         QCOMPARE(form->centralWidget()->size(), QSize(Px(9390), Px(6285)));
-        QCOMPARE(form->Text2->geometry(), QRect(0, Px(540), Px(9375), Px(2655)));
+        QCOMPARE(Controls_of(*form).Text2->geometry(), QRect(0, Px(540), Px(9375), Px(2655)));
         form.reset();
     }
 
@@ -247,10 +253,11 @@ private slots:
         QCOMPARE(Read_bytes(At("2027/keyword.txt")),
                  Hex("32 30 32 37 2f 30 31 2f 30 31 30 0d 0a"));  // 2027/01/010
         QCOMPARE(Entries(At("2026")), QStringList());
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  QStringList({"2026", "1", "1"}));
-        QVERIFY(form->session.New_day());
-        QCOMPARE(form->Text2->height(), Px(5235));  // the wide mode
+        QVERIFY(form->Session().New_day());
+        QCOMPARE(Controls_of(*form).Text2->height(), Px(5235));  // the wide mode
         End(*form, Ending::Menu);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "wide",
                                                     "1", "2026/1/1", "2027/01/01", "mada"}));
@@ -308,13 +315,15 @@ private slots:
         QVERIFY(Write_bytes(At("sorane.ini"), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                    ref_mode, "2025/3/7", today_key, "mada"})));
         auto form = Start();
-        QCOMPARE(QStringList({form->Text7->text(), form->Text8->text(), form->Text9->text()}),
+        QCOMPARE(QStringList({Controls_of(*form).Text7->text(), Controls_of(*form).Text8->text(),
+                              Controls_of(*form).Text9->text()}),
                  shown);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({shown[0].toInt(), shown[1].toInt(), shown[2].toInt()}));
         QCOMPARE(Entries(folder->Path()), folders);
-        QVERIFY(form->Text1->toPlainText().isEmpty());
+        QVERIFY(Controls_of(*form).Text1->toPlainText().isEmpty());
         form.reset();
     }
 
@@ -324,8 +333,8 @@ private slots:
         QVERIFY(
             Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
         auto form = Start();
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩\nあ"));
-        QCOMPARE(form->Text1->document()->blockCount(), 2);
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("散歩\nあ"));
+        QCOMPARE(Controls_of(*form).Text1->document()->blockCount(), 2);
         form.reset();
     }
 
@@ -337,9 +346,9 @@ private slots:
                 "32 30 32 36 2f 31 32 2f 30 37 31 94 83 82 a2 95 a8 0d 0a");  // 2026/12/071買い物
         QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
         auto form = Start();
-        QCOMPARE(form->Text6->text(), QStringLiteral("買い物"));
-        QVERIFY(form->Check1->isChecked());
-        QVERIFY(form->Text2->toPlainText().isEmpty());
+        QCOMPARE(Controls_of(*form).Text6->text(), QStringLiteral("買い物"));
+        QVERIFY(Controls_of(*form).Check1->isChecked());
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), index);
         QCOMPARE(Entries(At("2026")), QStringList({"keyword.txt"}));
@@ -350,13 +359,13 @@ private slots:
         Start().reset();  // the first run
         {
             auto form = Start();
-            QVERIFY(!form->session.New_day());
-            form->session.Record_fortune_told();  // as telling the fortune leaves it
+            QVERIFY(!form->Session().New_day());
+            form->Session().Record_fortune_told();  // as telling the fortune leaves it
             End(*form, Ending::Button);
         }
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59));
         auto form = Start();
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                     "1", "2025/12/7", "2026/12/07", "sumi"}));
@@ -368,7 +377,7 @@ private slots:
                                                    "1", "2025/12/7", "2026/12/07", "sumi"})));
         fake->now = QDateTime(QDate(2026, 12, 1), QTime(9, 0, 0));
         auto form = Start();
-        QVERIFY(!form->session.New_day());
+        QVERIFY(!form->Session().New_day());
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                     "1", "2025/12/1", "2026/12/01", "sumi"}));
@@ -445,11 +454,11 @@ private slots:
         QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
         QVERIFY(Write_bytes(At("2026/1207.txt"), day_file));
         auto form = Start();
-        QCOMPARE(form->Text6->text(), QString());  // the later record's memo
-        QVERIFY(form->Check1->isChecked());
-        QVERIFY(!form->Text2->toPlainText().isEmpty());
+        QCOMPARE(Controls_of(*form).Text6->text(), QString());  // the later record's memo
+        QVERIFY(Controls_of(*form).Check1->isChecked());
+        QVERIFY(!Controls_of(*form).Text2->toPlainText().isEmpty());
         if (long_day)  // "あ" and a line break each, less the final one
-            QCOMPARE(form->Text2->toPlainText().size(), day_file.size() / 4 * 2 - 1);
+            QCOMPARE(Controls_of(*form).Text2->toPlainText().size(), day_file.size() / 4 * 2 - 1);
         End(*form, Ending::Close_box);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), day_file);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), index);
@@ -461,13 +470,13 @@ private slots:
         const QByteArray next_record = Hex("32 30 32 36 2f 31 32 2f 30 38 30 0d 0a");
         QVERIFY(QDir().mkpath(At("2026")));
         auto form = Start();
-        form->Text2->setPlainText(QStringLiteral("雨😀"));
-        form->Text6->setText(Day_memo);
-        form->Check1->setChecked(true);
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("雨😀"));
+        Controls_of(*form).Text6->setText(Day_memo);
+        Controls_of(*form).Check1->setChecked(true);
+        Controls_of(*form).Menu_next_day->trigger();
         QVERIFY(
             Write_bytes(At("2026/keyword.txt"), Read_bytes(At("2026/keyword.txt")) + next_record));
-        form->Menu_prev_day->trigger();
+        Controls_of(*form).Menu_prev_day->trigger();
         // The day's files: the settings file changes with every ending.
         const auto day_files = [&] {
             auto tree = File_tree(folder->Path());
@@ -476,9 +485,9 @@ private slots:
         };
         const auto tree = day_files();
         QVERIFY(QFile::exists(At("2026/1207.utf8.txt")));
-        form->Text2->clear();
-        form->Text6->clear();
-        form->Check1->setChecked(false);
+        Controls_of(*form).Text2->clear();
+        Controls_of(*form).Text6->clear();
+        Controls_of(*form).Check1->setChecked(false);
         // With nobody to ask, nothing goes.
         form->Save_for_session();
         QCOMPARE(day_files(), tree);
@@ -490,32 +499,32 @@ private slots:
             "「いいえ」：消さずに、前の日記をそのまま残します。\n"
             "「キャンセル」：日記の画面に戻ります。");
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::No);
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Menu_next_day->trigger();
         QCOMPARE(day_files(), tree);
-        form->Menu_prev_day->trigger();
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
+        Controls_of(*form).Menu_prev_day->trigger();
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雨😀"));
 
-        form->Text2->clear();
-        form->Text6->clear();
+        Controls_of(*form).Text2->clear();
+        Controls_of(*form).Text6->clear();
         fake->Expect_box(question, App_title, Icon::Question, Buttons::Yes_no_cancel, Answer::Yes);
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Menu_next_day->trigger();
         VERIFY_PLATFORM_CLEAN(*fake);
-        QCOMPARE(form->Text5->text(), QStringLiteral("8"));
+        QCOMPARE(Controls_of(*form).Text5->text(), QStringLiteral("8"));
         QVERIFY(!QFile::exists(At("2026/1207.txt")));
         QVERIFY(!QFile::exists(At("2026/1207.utf8.txt")));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), next_record);  // the rest byte for byte
         // The day removed is the history's newest version, exact text and all.
-        const QList<History_version> versions = form->session.History().Versions(2026, 12, 7);
+        const QList<History_version> versions = form->Session().History().Versions(2026, 12, 7);
         QCOMPARE(versions.size(), 1);
-        const History_read kept = form->session.History().Read(versions.front());
+        const History_read kept = form->Session().History().Read(versions.front());
         QCOMPARE(kept.file, Hex("89 4a 3f 0d 0a"));
         QCOMPARE(Read_bytes(versions.front().path.chopped(4) + ".utf8.txt"),
                  QStringLiteral("散歩\n雨😀").toUtf8());
         QCOMPARE(kept.memo, Day_memo);
         QVERIFY(kept.flag);
         // Gone, it is empty: nothing more is asked.
-        form->Menu_prev_day->trigger();
-        QVERIFY(form->Text2->toPlainText().isEmpty());
+        Controls_of(*form).Menu_prev_day->trigger();
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
         End(*form, Ending::Button);
         VERIFY_PLATFORM_CLEAN(*fake);
     }
@@ -529,7 +538,7 @@ private slots:
         QVERIFY(!form->Ended());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
-        form->Text6->setText(QStringLiteral("あ"));
+        Controls_of(*form).Text6->setText(QStringLiteral("あ"));
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 31 82 a0 0d 0a"));  // 2026/12/071あ
@@ -573,11 +582,11 @@ private slots:
             Back_to_text;
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Yes_no, Answer::No);
         QSignalSpy ended(form.get(), &Main_form::Program_ended);
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command2, Qt::LeftButton);
         QVERIFY(form->isVisible());
         QCOMPARE(ended.count(), 0);
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
         QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
 
@@ -621,7 +630,7 @@ private slots:
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start(missing);
         QVERIFY(form->isVisible());
-        QCOMPARE(form->Text3->text(), QStringLiteral("2026"));
+        QCOMPARE(Controls_of(*form).Text3->text(), QStringLiteral("2026"));
         form->End_without_user();
         QVERIFY(form->Ended());
         QVERIFY(!QFileInfo::exists(missing));
@@ -685,7 +694,7 @@ private slots:
                              QStringLiteral("\n\nこの日の日記は、ファイルを守るため保存しません。"),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("あ"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("あ"));
         fake->Expect_box(
             QStringLiteral("読み込めなかった日記を上書きしないよう、保存しませんでした。\n") +
                 reason +
@@ -707,13 +716,14 @@ private slots:
         auto* note = form->findChild<QLabel*>(QStringLiteral("Chars_note"));
         QVERIFY(note);
         QVERIFY(note->isHidden());
-        form->Text2->insertPlainText(QStringLiteral("絵文字😀と𠮷野家とcafé"));
-        form->Text6->setText(QStringLiteral("誕生日🎂"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("絵文字😀と𠮷野家とcafé"));
+        Controls_of(*form).Text6->setText(QStringLiteral("誕生日🎂"));
         // Told in the window, memo first, without a question.
         QVERIFY(!note->isHidden());
         QCOMPARE(note->text(), QStringLiteral("Windows版では「🎂😀𠮷é」が「?」で表示されます"));
-        QVERIFY(form->Text2->geometry().contains(note->geometry().translated(form->Text2->pos())));
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(Controls_of(*form).Text2->geometry().contains(
+            note->geometry().translated(Controls_of(*form).Text2->pos())));
+        QTest::mouseClick(Controls_of(*form).Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
         // The Shift_JIS files hold the substitutes, byte for byte.
         QCOMPARE(Read_bytes(At("2026/1207.txt")),
@@ -725,14 +735,14 @@ private slots:
         // Started again: the panel shows the day exactly, and the fortune
         // counts its text as typed (a surrogate pair is two).
         form = Start();
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("絵文字😀と𠮷野家とcafé"));
-        QCOMPARE(form->Text6->text(), QStringLiteral("誕生日🎂"));
-        QCOMPARE(Fortune_text_length(form->Text2->toPlainText()), 15);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("絵文字😀と𠮷野家とcafé"));
+        QCOMPARE(Controls_of(*form).Text6->text(), QStringLiteral("誕生日🎂"));
+        QCOMPARE(Fortune_text_length(Controls_of(*form).Text2->toPlainText()), 15);
         note = form->findChild<QLabel*>(QStringLiteral("Chars_note"));
         QVERIFY(!note->isHidden());
         // Gone with the last such character.
-        form->Text6->setText(QStringLiteral("誕生日"));
-        form->Text2->setPlainText(QStringLiteral("絵文字"));
+        Controls_of(*form).Text6->setText(QStringLiteral("誕生日"));
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("絵文字"));
         QVERIFY(note->isHidden());
         End(*form, Ending::Button);
         QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
@@ -767,8 +777,8 @@ private slots:
         QFETCH(Ending, ending);
         QFETCH(Im_answer, answer);
         auto form = Start();
-        QWidget* const text = form->Text2;
-        QWidget* const memo = form->Text6;
+        QWidget* const text = Controls_of(*form).Text2;
+        QWidget* const memo = Controls_of(*form).Text6;
         fake->input_method_answer = [answer, text, memo] {
             switch (answer) {
             case Im_answer::Nothing: break;
@@ -781,10 +791,11 @@ private slots:
                 break;
             }
         };
-        form->Text2->setFocus();
-        form->Text2->insertPlainText(QStringLiteral("今日は"));
-        Send_input_method(form->Text2, {}, QStringLiteral("きょう"));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("今日は"));  // not in the text yet
+        Controls_of(*form).Text2->setFocus();
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("今日は"));
+        Send_input_method(Controls_of(*form).Text2, {}, QStringLiteral("きょう"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(),
+                 QStringLiteral("今日は"));  // not in the text yet
 
         End(*form, ending);
         QVERIFY(form->Ended());
@@ -798,13 +809,13 @@ private slots:
     void A_word_composed_in_the_memo_is_saved_once_by_SIGTERM()
     {
         auto form = Start();
-        QWidget* const memo = form->Text6;
+        QWidget* const memo = Controls_of(*form).Text6;
         fake->input_method_answer = [memo] {
             Send_input_method(memo, QStringLiteral("日記"));
             Send_input_method(memo, QStringLiteral("日記"));
         };
-        form->Text6->setFocus();
-        Send_input_method(form->Text6, {}, QStringLiteral("日記"));
+        Controls_of(*form).Text6->setFocus();
+        Send_input_method(Controls_of(*form).Text6, {}, QStringLiteral("日記"));
         End(*form, Ending::Sigterm);
         QCOMPARE(fake->input_method_commits, 1);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
@@ -815,10 +826,12 @@ private slots:
     void Nothing_composed_asks_nothing_of_the_input_method()
     {
         auto form = Start();
-        form->Text2->setFocus();
-        form->Text2->insertPlainText(QStringLiteral("雨"));
-        Send_input_method(form->Text2, QStringLiteral("日記"), QStringLiteral("にっき"));
-        Send_input_method(form->Text2, QStringLiteral("にっき"));  // the composition committed
+        Controls_of(*form).Text2->setFocus();
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨"));
+        Send_input_method(Controls_of(*form).Text2, QStringLiteral("日記"),
+                          QStringLiteral("にっき"));
+        Send_input_method(Controls_of(*form).Text2,
+                          QStringLiteral("にっき"));  // the composition committed
         End(*form, Ending::Menu);
         QCOMPARE(fake->input_method_commits, 0);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 93 fa 8b 4c 82 c9 82 c1 82 ab 0d 0a"));
@@ -830,14 +843,14 @@ private slots:
     {
         auto form = Start();
         QVERIFY(Leave_a_day_while_composing(*form));
-        Send_input_method(form->Text2, {});  // nothing shown, nothing committed
-        Send_input_method(form->Text2, QStringLiteral("きょう"));  // the late copy
-        QCOMPARE(form->Text2->toPlainText(), QString());
-        Send_input_method(form->Text2, {}, QStringLiteral("あめ"));
-        Send_input_method(form->Text2, QStringLiteral("雨"));
+        Send_input_method(Controls_of(*form).Text2, {});  // nothing shown, nothing committed
+        Send_input_method(Controls_of(*form).Text2, QStringLiteral("きょう"));  // the late copy
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QString());
+        Send_input_method(Controls_of(*form).Text2, {}, QStringLiteral("あめ"));
+        Send_input_method(Controls_of(*form).Text2, QStringLiteral("雨"));
         // The watch is over: the same text once more is the user's.
-        Send_input_method(form->Text2, QStringLiteral("きょう"));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨きょう"));
+        Send_input_method(Controls_of(*form).Text2, QStringLiteral("きょう"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雨きょう"));
         End(*form, Ending::Button);
         QCOMPARE(Read_bytes(At("2026/1208.txt")), Hex("89 4a 82 ab 82 e5 82 a4 0d 0a"));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("82 ab 82 e5 82 a4 0d 0a"));
@@ -848,9 +861,9 @@ private slots:
         auto form = Start();
         QVERIFY(Leave_a_day_while_composing(*form));
         // Composed again and committed by the user: shown first, so not a copy.
-        Send_input_method(form->Text2, {}, QStringLiteral("きょう"));
-        Send_input_method(form->Text2, QStringLiteral("きょう"));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("きょう"));
+        Send_input_method(Controls_of(*form).Text2, {}, QStringLiteral("きょう"));
+        Send_input_method(Controls_of(*form).Text2, QStringLiteral("きょう"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("きょう"));
         End(*form, Ending::Sigterm);
         QCOMPARE(Read_bytes(At("2026/1208.txt")), Hex("82 ab 82 e5 82 a4 0d 0a"));
     }
@@ -874,15 +887,15 @@ private slots:
         fake->Expect_box(Changed_day_question(copy), App_title, Icon::Exclamation,
                          Buttons::Yes_no_cancel, answer);
         // A move of the day bar saves the day left first.
-        form->VScroll3->setValue(8);
-        QCOMPARE(form->VScroll3->value(), answer == Answer::Cancel ? 7 : 8);
+        Controls_of(*form).VScroll3->setValue(8);
+        QCOMPARE(Controls_of(*form).VScroll3->value(), answer == Answer::Cancel ? 7 : 8);
         if (answer == Answer::Cancel) {
-            QCOMPARE(form->Text2->toPlainText(), Day_text);
+            QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
             QCOMPARE(Entries(At("2026")), QStringList({"1207.txt", "keyword.txt"}));
             return;
         }
-        form->VScroll3->setValue(7);
-        QCOMPARE(form->Text2->toPlainText(),
+        Controls_of(*form).VScroll3->setValue(7);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(),
                  answer == Answer::Yes ? QStringLiteral("雨。") : Day_text);
         // The copy's memo and flag differ from those kept, so they head it.
         QCOMPARE(Read_bytes(At(copy)),
@@ -902,19 +915,19 @@ private slots:
         QApplication::setActiveWindow(form.get());
         QTRY_VERIFY(form->isActiveWindow());
         Write_diary_entry(*form);
-        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
-        QCOMPARE(form->session.Diary_date(), (Panel_date{2026, 12, 7}));
+        QCOMPARE(form->Session().Diary_date(), (Panel_date{2026, 12, 7}));
         // Changed elsewhere meanwhile: asked as a move would ask; going back
         // writes nothing.
         QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
-        form->Text2->insertPlainText(QStringLiteral("。"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("。"));
         fake->Expect_box(
             Changed_day_question(QStringLiteral("2026/1207.conflict-20261207-213015.txt")),
             App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::Cancel);
-        QTest::keyClick(form->Text2, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 81 42 0d 0a"));
-        QVERIFY(form->Text2->toPlainText().endsWith(QStringLiteral("。")));
+        QVERIFY(Controls_of(*form).Text2->toPlainText().endsWith(QStringLiteral("。")));
     }
 
     void The_recovery_record_goes_once_the_day_is_saved_or_the_edit_taken_back()
@@ -927,14 +940,14 @@ private slots:
             recovery.Wait();
             return Read_bytes(recovery.Own_path());
         };
-        form->Text2->insertPlainText(QStringLiteral("雨"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨"));
         QTRY_VERIFY(record().contains("\"text\": \"雨\""));
         // Taken back by hand: nothing left to keep.
-        form->Text2->setPlainText(QString());
+        Controls_of(*form).Text2->setPlainText(QString());
         QTRY_VERIFY(!QFile::exists(recovery.Own_path()));
-        form->Text6->setText(QStringLiteral("散歩"));
+        Controls_of(*form).Text6->setText(QStringLiteral("散歩"));
         QTRY_VERIFY(record().contains("\"memo\": \"散歩\""));
-        form->Menu_save->trigger();
+        Controls_of(*form).Menu_save->trigger();
         recovery.Wait();
         QVERIFY(!QFile::exists(recovery.Own_path()));
         QCOMPARE(QDir(state.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -954,18 +967,18 @@ private slots:
         QVERIFY(Write_bytes(At("2026/" + sync), Day_file_bytes));
         QApplication::setActiveWindow(form.get());
         QTRY_VERIFY(form->isActiveWindow());
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("雪。"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("雪。"));
         QCOMPARE(form->windowTitle(),
                  App_title + QStringLiteral("　（この日の別の版：2026/%1）").arg(sync));
         // An edited day stays as the user has it.
-        form->Text2->insertPlainText(QStringLiteral("雨"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨"));
         QApplication::setActiveWindow(&elsewhere);
         QVERIFY(Write_bytes(At("2026/1207.txt"), Hex("89 4a 81 42 0d 0a")));
         QApplication::setActiveWindow(form.get());
         QTRY_VERIFY(form->isActiveWindow());
-        QVERIFY(form->Text2->toPlainText().contains(QStringLiteral("雨")));
-        QVERIFY(form->Text2->toPlainText().contains(Day_text));
+        QVERIFY(Controls_of(*form).Text2->toPlainText().contains(QStringLiteral("雨")));
+        QVERIFY(Controls_of(*form).Text2->toPlainText().contains(Day_text));
     }
 };
 

@@ -103,7 +103,7 @@ private:
             closed = finished.count() == 1;
             return dialog.result();
         });
-        QTest::mouseClick(form.Command4, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(form).Command4, Qt::LeftButton);
         return ran && closed;
     }
     // Writes a message as the user would on the given day and ends.
@@ -227,7 +227,7 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("古い"));
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
-        QCOMPARE(form->session.State().settings.fortune_state.Word(), QStringLiteral("sumi"));
+        QCOMPARE(form->Session().State().settings.fortune_state.Word(), QStringLiteral("sumi"));
         End(*form);
     }
 
@@ -363,7 +363,7 @@ private slots:
                                         "受け渡しが済むまで、明日へのメッセージは書けません。"
                                         "次に起動するときに、もう一度受け渡します。"),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
-        form->Command4->click();
+        Controls_of(*form).Command4->click();
         form.reset();
         QCOMPARE(Read_bytes(At("tomorrow.txt")), New_file);
         QCOMPARE(Read_bytes(At("yesterda.txt")), Old_file);
@@ -460,7 +460,7 @@ private slots:
             open_after = dialog.isVisible();
             return result;
         });
-        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command4, Qt::LeftButton);
         QVERIFY(!open_after);
         QVERIFY(form->Ended());
         QCOMPARE(Read_bytes(At("tomorrow.txt")), file);
@@ -570,7 +570,7 @@ private slots:
                                         "理由: ファイルの場所に同じ名前のフォルダーがあります。")
                              .arg(At("tomorrow.txt")),
                          App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
-        QTest::mouseClick(form->Command4, Qt::LeftButton);  // no modal run follows
+        QTest::mouseClick(Controls_of(*form).Command4, Qt::LeftButton);  // no modal run follows
         QVERIFY(QFileInfo(At("tomorrow.txt")).isDir());
         End(*form);
     }
@@ -613,7 +613,7 @@ private slots:
         fake->Expect_modal([&](QDialog& dialog) {
             auto& g = static_cast<F_yesterday&>(dialog);
             auto& form = static_cast<Main_form&>(*dialog.parentWidget());
-            const auto px = [&form](double t) { return qRound(t * form.Dpi() / 1440.0); };
+            const auto px = [&form](double t) { return qRound(t * Probe(form).Dpi() / 1440.0); };
             check(dialog.objectName() == "F_yesterday", "F_yesterday name");
             check(dialog.windowTitle() == Greeting_title, "F_yesterday title");
             check(dialog.isModal(), "F_yesterday modal");
@@ -634,7 +634,7 @@ private slots:
             return dialog.result();
         });
         auto form = Start(Day1);
-        const auto px = [&form](double t) { return qRound(t * form->Dpi() / 1440.0); };
+        const auto px = [&form](double t) { return qRound(t * Probe(*form).Dpi() / 1440.0); };
         QVERIFY(Tomorrow(*form, [&](F_tomorrow& w) {
             check(w.objectName() == "F_tomorrow", "F_tomorrow name");
             check(w.windowTitle() == Tomorrow_title, "F_tomorrow title");
@@ -708,7 +708,7 @@ private slots:
             });
             return dialog.exec();
         });
-        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command4, Qt::LeftButton);
         QCOMPARE(after_copy, QStringLiteral("明日も頑張る元気？"));
         QVERIFY(focused);
         QCOMPARE(Read_bytes(At("tomorrow.txt")),
@@ -731,7 +731,7 @@ private slots:
             });
             return dialog.exec();
         });
-        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        QTest::mouseClick(Controls_of(*form).Command4, Qt::LeftButton);
         QVERIFY(!open_after_question);
         QVERIFY(!QFile::exists(At("tomorrow.txt")));
         End(*form);

@@ -73,12 +73,19 @@ class Test_navigation : public QObject, private Diary_fixture {
     Q_OBJECT
 
 private:
-    QStringList Diary_date(Main_form& f) { return Date_of(f.Text3, f.Text4, f.Text5); }
+    QStringList Diary_date(Main_form& f)
+    {
+        return Date_of(Controls_of(f).Text3, Controls_of(f).Text4, Controls_of(f).Text5);
+    }
     QList<int> Diary_bars(Main_form& f)
     {
-        return {f.VScroll1->value(), f.VScroll2->value(), f.VScroll3->value()};
+        return {Controls_of(f).VScroll1->value(), Controls_of(f).VScroll2->value(),
+                Controls_of(f).VScroll3->value()};
     }
-    QStringList Reference_date(Main_form& f) { return Date_of(f.Text7, f.Text8, f.Text9); }
+    QStringList Reference_date(Main_form& f)
+    {
+        return Date_of(Controls_of(f).Text7, Controls_of(f).Text8, Controls_of(f).Text9);
+    }
 
 private slots:
     void init() { QVERIFY(Set_up()); }
@@ -92,8 +99,10 @@ private slots:
         const struct {
             QScrollBar* bar;
             int low, high;
-        } bars[] = {{form->VScroll1, 1990, 2100}, {form->VScroll2, 1, 12}, {form->VScroll3, 1, 31},
-                    {form->VScroll4, 1990, 2100}, {form->VScroll5, 1, 12}, {form->VScroll6, 1, 31}};
+        } bars[] = {
+            {Controls_of(*form).VScroll1, 1990, 2100}, {Controls_of(*form).VScroll2, 1, 12},
+            {Controls_of(*form).VScroll3, 1, 31},      {Controls_of(*form).VScroll4, 1990, 2100},
+            {Controls_of(*form).VScroll5, 1, 12},      {Controls_of(*form).VScroll6, 1, 31}};
         for (const auto& b : bars) {
             QCOMPARE(b.bar->minimum(), b.low);
             QCOMPARE(b.bar->maximum(), b.high);
@@ -101,11 +110,12 @@ private slots:
             QCOMPARE(b.bar->pageStep(), 1);
         }
         for (QLineEdit* field :
-             {form->Text3, form->Text4, form->Text5, form->Text7, form->Text8, form->Text9})
+             {Controls_of(*form).Text3, Controls_of(*form).Text4, Controls_of(*form).Text5,
+              Controls_of(*form).Text7, Controls_of(*form).Text8, Controls_of(*form).Text9})
             QVERIFY2(field->isReadOnly(), qPrintable(field->objectName()));
 
         // Upper arrow up, lower arrow down, by one; the wheel turned up raises.
-        QScrollBar* month = form->VScroll5;
+        QScrollBar* month = Controls_of(*form).VScroll5;
         Up(month);
         QCOMPARE(month->value(), 12);  // at the end already: stays
         Down(month);
@@ -114,7 +124,7 @@ private slots:
         QCOMPARE(month->value(), 10);
         Up(month);
         QCOMPARE(month->value(), 11);
-        QCOMPARE(form->Text8->text(), QStringLiteral("11"));
+        QCOMPARE(Controls_of(*form).Text8->text(), QStringLiteral("11"));
         // The arrows fill the bar at its design size; a page step, where a
         // trough is clicked, moves by one the same way.
         month->triggerAction(QAbstractSlider::SliderPageStepSub);
@@ -127,13 +137,13 @@ private slots:
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(month, &wheel);
         QCOMPARE(month->value(), 6);
-        QCOMPARE(form->Text8->text(), QStringLiteral("6"));
+        QCOMPARE(Controls_of(*form).Text8->text(), QStringLiteral("6"));
 
         // A date field cannot be edited by hand.
-        form->Text5->setFocus();
-        QTest::keyClicks(form->Text5, "9");
-        QTest::keyClick(form->Text5, Qt::Key_Backspace);
-        QCOMPARE(form->Text5->text(), QStringLiteral("7"));
+        Controls_of(*form).Text5->setFocus();
+        QTest::keyClicks(Controls_of(*form).Text5, "9");
+        QTest::keyClick(Controls_of(*form).Text5, Qt::Key_Backspace);
+        QCOMPARE(Controls_of(*form).Text5->text(), QStringLiteral("7"));
         form.reset();
     }
 
@@ -141,20 +151,20 @@ private slots:
     {
         QVERIFY(QDir().mkpath(At("2026")));
         auto form = Start();
-        form->VScroll3->setValue(31);
+        Controls_of(*form).VScroll3->setValue(31);
         const auto tree = File_tree(folder->Path());
-        form->Text2->insertPlainText(QStringLiteral("あ"));
-        QSignalSpy changed(form->VScroll3, &QScrollBar::valueChanged);
-        Up(form->VScroll3);
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("あ"));
+        QSignalSpy changed(Controls_of(*form).VScroll3, &QScrollBar::valueChanged);
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(changed.count(), 0);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "31"}));
         QCOMPARE(File_tree(folder->Path()), tree);  // no step, so no save
-        form->VScroll1->setValue(2100);
-        Up(form->VScroll1);
-        QCOMPARE(form->Text3->text(), QStringLiteral("2100"));
-        form->VScroll2->setValue(1);
-        Down(form->VScroll2);
-        QCOMPARE(form->Text4->text(), QStringLiteral("1"));
+        Controls_of(*form).VScroll1->setValue(2100);
+        Up(Controls_of(*form).VScroll1);
+        QCOMPARE(Controls_of(*form).Text3->text(), QStringLiteral("2100"));
+        Controls_of(*form).VScroll2->setValue(1);
+        Down(Controls_of(*form).VScroll2);
+        QCOMPARE(Controls_of(*form).Text4->text(), QStringLiteral("1"));
         form.reset();
     }
 
@@ -170,22 +180,23 @@ private slots:
         QVERIFY(Write_bytes(At("2026/1208.txt"), Hex("82 a0 0d 0a")));
         auto form = Start();
         Write_diary_entry(*form);
-        form->Check1->setChecked(false);
+        Controls_of(*form).Check1->setChecked(false);
 
         QStringList effects;
         auto saved_now = [&] {
             return Read_bytes(At("2026/1207.txt")) == Day_file_bytes ? "saved" : "not saved";
         };
-        for (QLineEdit* field : {form->Text3, form->Text4, form->Text5, form->Text6})
+        for (QLineEdit* field : {Controls_of(*form).Text3, Controls_of(*form).Text4,
+                                 Controls_of(*form).Text5, Controls_of(*form).Text6})
             connect(field, &QLineEdit::textChanged, this, [&, field](const QString& text) {
                 effects << field->objectName() + "=" + text + " " + saved_now();
             });
-        connect(form->Check1, &QCheckBox::toggled, this,
+        connect(Controls_of(*form).Check1, &QCheckBox::toggled, this,
                 [&](bool on) { effects << QStringLiteral("Check1=%1").arg(on); });
-        connect(form->Text2, &QPlainTextEdit::textChanged, this,
-                [&] { effects << "Text2=" + form->Text2->toPlainText(); });
+        connect(Controls_of(*form).Text2, &QPlainTextEdit::textChanged, this,
+                [&] { effects << "Text2=" + Controls_of(*form).Text2->toPlainText(); });
 
-        Up(form->VScroll3);
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(effects,
                  QStringList({"Text5=8 saved", "Check1=1", "Text6=買い物 saved", "Text2=あ"}));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
@@ -196,10 +207,10 @@ private slots:
         // Back to the day written: it comes back from the files; the day
         // left was not edited, so nothing is written.
         const auto tree = File_tree(folder->Path());
-        Down(form->VScroll3);
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
-        QVERIFY(!form->Check1->isChecked());
+        Down(Controls_of(*form).VScroll3);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
+        QVERIFY(!Controls_of(*form).Check1->isChecked());
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -214,13 +225,13 @@ private slots:
         auto form = Start();
         const auto tree = File_tree(folder->Path());
         for (int i = 0; i < 4; ++i)
-            Up(form->VScroll3);
-        Down(form->VScroll2);
-        Down(form->VScroll1);
-        Up(form->VScroll1);
-        Up(form->VScroll2);
+            Up(Controls_of(*form).VScroll3);
+        Down(Controls_of(*form).VScroll2);
+        Down(Controls_of(*form).VScroll1);
+        Up(Controls_of(*form).VScroll1);
+        Up(Controls_of(*form).VScroll2);
         for (int i = 0; i < 4; ++i)
-            Down(form->VScroll3);
+            Down(Controls_of(*form).VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
@@ -230,11 +241,11 @@ private slots:
     {
         auto form = Start();
         Write_diary_entry(*form);
-        Up(form->VScroll1);  // 2027: no folder
+        Up(Controls_of(*form).VScroll1);  // 2027: no folder
         QCOMPARE(Diary_date(*form), QStringList({"2027", "12", "7"}));
-        QVERIFY(form->Text2->toPlainText().isEmpty());
-        QVERIFY(form->Text6->text().isEmpty());
-        QVERIFY(!form->Check1->isChecked());
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+        QVERIFY(Controls_of(*form).Text6->text().isEmpty());
+        QVERIFY(!Controls_of(*form).Check1->isChecked());
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
         QCOMPARE(Entries(folder->Path()), QStringList({"2025", "2026", "sorane.ini"}));
@@ -242,11 +253,11 @@ private slots:
         // A file standing where a year folder would be is no folder either.
         QVERIFY(Write_bytes(At("2028"), "x"));
         const auto tree = File_tree(folder->Path());
-        Up(form->VScroll1);
-        QVERIFY(form->Text2->toPlainText().isEmpty());
-        Up(form->VScroll1);
-        Down(form->VScroll1);
-        Down(form->VScroll1);
+        Up(Controls_of(*form).VScroll1);
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+        Up(Controls_of(*form).VScroll1);
+        Down(Controls_of(*form).VScroll1);
+        Down(Controls_of(*form).VScroll1);
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -257,15 +268,15 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         QVERIFY(Write_bytes(At("2026/0230.txt"), Hex("82 a0 0d 0a")));
         auto form = Start();
-        form->VScroll2->setValue(2);
-        form->VScroll3->setValue(30);
+        Controls_of(*form).VScroll2->setValue(2);
+        Controls_of(*form).VScroll3->setValue(30);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "2", "30"}));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("あ"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("あ"));
 
-        form->VScroll1->setValue(2000);
-        QVERIFY(form->Text2->toPlainText().isEmpty());
-        form->Text2->insertPlainText(QStringLiteral("雨"));
-        Down(form->VScroll3);  // to 2000/02/29: 2000/02/30 is saved
+        Controls_of(*form).VScroll1->setValue(2000);
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨"));
+        Down(Controls_of(*form).VScroll3);  // to 2000/02/29: 2000/02/30 is saved
         QCOMPARE(Entries(At("2000")), QStringList({"0230.txt", "keyword.txt"}));
         QCOMPARE(Read_bytes(At("2000/0230.txt")), Hex("89 4a 0d 0a"));
         QCOMPARE(Read_bytes(At("2000/keyword.txt")),
@@ -303,17 +314,17 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         QVERIFY(Write_bytes(At("2026/keyword.txt"), index));
         auto form = Start();
-        form->Check1->setChecked(true);  // the day left is ticked, with a memo
-        form->Text6->setText(QStringLiteral("雨"));
+        Controls_of(*form).Check1->setChecked(true);  // the day left is ticked, with a memo
+        Controls_of(*form).Text6->setText(QStringLiteral("雨"));
         const QByteArray saved_record = Hex("32 30 32 36 2f 31 32 2f 30 37 31 89 4a");
-        Up(form->VScroll3);
-        QCOMPARE(form->Check1->isChecked(), ticked);
-        QCOMPARE(form->Text6->text(), memo);
-        QVERIFY(form->Text2->toPlainText().isEmpty());
+        Up(Controls_of(*form).VScroll3);
+        QCOMPARE(Controls_of(*form).Check1->isChecked(), ticked);
+        QCOMPARE(Controls_of(*form).Text6->text(), memo);
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
         QVERIFY(Read_bytes(At("2026/keyword.txt")).contains(saved_record));
         // Leaving the day unedited writes nothing, duplicates included.
         const auto tree = File_tree(folder->Path());
-        Up(form->VScroll3);
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -326,12 +337,12 @@ private slots:
             Hex("32 30 32 36 2f 31 31 2f 30 37 31 8e 55 95 e0 0d 0a")));  // 2026/11/071散歩
         QVERIFY(Write_bytes(At("2026/1107.txt"), Hex("90 b0 82 ea 81 42 0d 0a")));  // 晴れ。
         auto form = Start();
-        Down(form->VScroll2);
+        Down(Controls_of(*form).VScroll2);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 11, 7}));
-        QCOMPARE(form->Text6->text(), QStringLiteral("散歩"));
-        QVERIFY(form->Check1->isChecked());
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("晴れ。"));
+        QCOMPARE(Controls_of(*form).Text6->text(), QStringLiteral("散歩"));
+        QVERIFY(Controls_of(*form).Check1->isChecked());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("晴れ。"));
         form.reset();
     }
 
@@ -340,22 +351,22 @@ private slots:
         auto form = Start();
         Write_diary_entry(*form);
         const auto tree = File_tree(folder->Path());
-        form->scroll_lock = Main_form::Scroll_lock::On;
-        form->VScroll3->setValue(20);
-        form->VScroll6->setValue(20);
-        form->scroll_lock = Main_form::Scroll_lock::Off;
+        Probe(*form).scroll_lock = Main_form_probe::Scroll_lock::On;
+        Controls_of(*form).VScroll3->setValue(20);
+        Controls_of(*form).VScroll6->setValue(20);
+        Probe(*form).scroll_lock = Main_form_probe::Scroll_lock::Off;
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Reference_date(*form), QStringList({"2025", "12", "7"}));
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
         QCOMPARE(File_tree(folder->Path()), tree);
 
         // Before start-up has set the lock it counts as "on".
         Main_form fresh(*fake, *fake, folder->Path());
-        fresh.Text2->setPlainText(QStringLiteral("あ"));
-        fresh.VScroll3->setValue(9);
-        fresh.VScroll4->setValue(2026);
-        QCOMPARE(fresh.Text5->text(), QStringLiteral("1"));
-        QCOMPARE(fresh.Text7->text(), QStringLiteral("1990"));
+        Controls_of(fresh).Text2->setPlainText(QStringLiteral("あ"));
+        Controls_of(fresh).VScroll3->setValue(9);
+        Controls_of(fresh).VScroll4->setValue(2026);
+        QCOMPARE(Controls_of(fresh).Text5->text(), QStringLiteral("1"));
+        QCOMPARE(Controls_of(fresh).Text7->text(), QStringLiteral("1990"));
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -373,27 +384,28 @@ private slots:
                 "理由: ファイルの場所に同じ名前のフォルダーがあります。")
                 .arg(At("2026/1207.txt"));
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
-        Up(form->VScroll3);
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
-        QVERIFY(form->Check1->isChecked());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
+        QVERIFY(Controls_of(*form).Check1->isChecked());
         VERIFY_PLATFORM_CLEAN(*fake);
 
         // Holding the arrow down does not go on trying once the message
         // was shown: one message, and the bar stays.
         fake->Expect_box(box, App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
-        const QPoint arrow = Part_of(form->VScroll2, QStyle::SC_ScrollBarAddLine).center();
-        QTest::mousePress(form->VScroll2, Qt::LeftButton, {}, arrow);
+        const QPoint arrow =
+            Part_of(Controls_of(*form).VScroll2, QStyle::SC_ScrollBarAddLine).center();
+        QTest::mousePress(Controls_of(*form).VScroll2, Qt::LeftButton, {}, arrow);
         QTest::qWait(900);
-        QTest::mouseRelease(form->VScroll2, Qt::LeftButton, {}, arrow);
+        QTest::mouseRelease(Controls_of(*form).VScroll2, Qt::LeftButton, {}, arrow);
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
         VERIFY_PLATFORM_CLEAN(*fake);
 
         // Once the way is clear the same move saves and goes on.
         QVERIFY(QDir(At("2026/1207.txt")).removeRecursively());
-        Up(form->VScroll3);
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
@@ -403,20 +415,20 @@ private slots:
     void Going_back_to_the_text_keeps_the_panel_on_its_day()
     {
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("雨😀"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨😀"));
         const QString question = Change_day_elsewhere();
         const auto tree = File_tree(folder->Path());
         fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
                          Answer::Cancel);
-        Down(form->VScroll1);
+        Down(Controls_of(*form).VScroll1);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雨😀"));
         QCOMPARE(File_tree(folder->Path()), tree);
 
         fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
                          Answer::No);
-        Down(form->VScroll1);
+        Down(Controls_of(*form).VScroll1);
         QCOMPARE(Diary_date(*form), QStringList({"2025", "12", "7"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 3f 0d 0a"));  // 雨?
         QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), QStringLiteral("\n雨😀").toUtf8());
@@ -426,18 +438,19 @@ private slots:
     void An_arrow_held_while_the_save_asks_moves_one_day()
     {
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("雨😀"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨😀"));
         const QString question = Change_day_elsewhere();
         // The user answers after 0.6 s, longer than the arrow's delay before
         // it repeats, with the button still held on the arrow.
         fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel, Answer::No,
                          [] { QTest::qWait(600); });
-        const QPoint arrow = Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center();
-        QTest::mousePress(form->VScroll3, Qt::LeftButton, {}, arrow);
+        const QPoint arrow =
+            Part_of(Controls_of(*form).VScroll3, QStyle::SC_ScrollBarSubLine).center();
+        QTest::mousePress(Controls_of(*form).VScroll3, Qt::LeftButton, {}, arrow);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 8}));
         QTest::qWait(200);
-        QTest::mouseRelease(form->VScroll3, Qt::LeftButton, {}, arrow);
+        QTest::mouseRelease(Controls_of(*form).VScroll3, Qt::LeftButton, {}, arrow);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 8}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 3f 0d 0a"));  // 雨?
@@ -455,9 +468,9 @@ private slots:
         QVERIFY(QDir().mkpath(At("2026")));
         QVERIFY(Write_bytes(At("2026/keyword.txt"), record));
         auto form = Start();
-        QCOMPARE(form->Text6->text().size(), 100000);
-        form->Text2->insertPlainText(QStringLiteral("雨"));
-        Up(form->VScroll3);
+        QCOMPARE(Controls_of(*form).Text6->text().size(), 100000);
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨"));
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("89 4a 0d 0a"));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")).size(), record.size());
@@ -470,19 +483,20 @@ private slots:
     void Composed_text_is_saved_with_the_rest()
     {
         auto form = Start();
-        form->Text2->setFocus();
-        form->Text2->insertPlainText(QStringLiteral("今日は"));
+        Controls_of(*form).Text2->setFocus();
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("今日は"));
         QInputMethodEvent composing(QStringLiteral("にっき"), {});
-        QCoreApplication::sendEvent(form->Text2, &composing);
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("今日は"));  // not in the text yet
-        Up(form->VScroll3);
+        QCoreApplication::sendEvent(Controls_of(*form).Text2, &composing);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(),
+                 QStringLiteral("今日は"));  // not in the text yet
+        Up(Controls_of(*form).VScroll3);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("8d a1 93 fa 82 cd 82 c9 82 c1 82 ab 0d 0a"));
 
         // In the memo, and ending the program.
-        form->Text6->setFocus();
+        Controls_of(*form).Text6->setFocus();
         QInputMethodEvent memo(QStringLiteral("日記"), {});
-        QCoreApplication::sendEvent(form->Text6, &memo);
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCoreApplication::sendEvent(Controls_of(*form).Text6, &memo);
+        QTest::mouseClick(Controls_of(*form).Command2, Qt::LeftButton);
         QVERIFY(form->Ended());
         QCOMPARE(Read_bytes(At("2026/keyword.txt")),
                  Hex("32 30 32 36 2f 31 32 2f 30 37 30 0d 0a"
@@ -500,44 +514,46 @@ private slots:
         auto form = Start();
         Write_diary_entry(*form);  // not saved by any of this
         const auto tree = File_tree(folder->Path());
-        QSignalSpy loads(form->Text1, &QPlainTextEdit::textChanged);
+        QSignalSpy loads(Controls_of(*form).Text1, &QPlainTextEdit::textChanged);
 
-        form->Show_reference_day(2024, 5, 7);  // year and month change
+        Probe(*form).Show_reference_day(2024, 5, 7);  // year and month change
         QCOMPARE(Reference_date(*form), QStringList({"2024", "5", "7"}));
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("あ"));
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("あ"));
         QCOMPARE(loads.count(), 2);
 
         loads.clear();
-        form->Show_reference_day(2024, 3, 7);  // only the month
+        Probe(*form).Show_reference_day(2024, 3, 7);  // only the month
         QCOMPARE(loads.count(), 1);
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩"));
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("散歩"));
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2024, 3, 7}));
 
         loads.clear();
-        form->Show_reference_day(2024, 3, 7);  // already there
+        Probe(*form).Show_reference_day(2024, 3, 7);  // already there
         QCOMPARE(loads.count(), 0);
 
         // By the arrows: a day without a file, a year without a folder.
-        Up(form->VScroll6);
+        Up(Controls_of(*form).VScroll6);
         QCOMPARE(Reference_date(*form), QStringList({"2024", "3", "8"}));
-        QVERIFY(form->Text1->toPlainText().isEmpty());
+        QVERIFY(Controls_of(*form).Text1->toPlainText().isEmpty());
         // Year, month, day in this order: the month comes in before the day.
         QStringList shown;
-        connect(form->Text1, &QPlainTextEdit::textChanged, this, [&] {
-            shown << Reference_date(*form).join('/') + "=" + form->Text1->toPlainText();
+        connect(Controls_of(*form).Text1, &QPlainTextEdit::textChanged, this, [&] {
+            shown << Reference_date(*form).join('/') + "=" +
+                         Controls_of(*form).Text1->toPlainText();
         });
-        form->Show_reference_day(2024, 5, 7);
+        Probe(*form).Show_reference_day(2024, 5, 7);
         QCOMPARE(shown, QStringList({"2024/5/8=", "2024/5/7=あ"}));
-        form->Show_reference_day(2030, 3, 7);
-        QVERIFY(form->Text1->toPlainText().isEmpty());
+        Probe(*form).Show_reference_day(2030, 3, 7);
+        QVERIFY(Controls_of(*form).Text1->toPlainText().isEmpty());
 
         // The diary panel is untouched and nothing is written or created.
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
-        QVERIFY(form->Check1->isChecked());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
+        QVERIFY(Controls_of(*form).Check1->isChecked());
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -551,13 +567,13 @@ private slots:
         QVERIFY(Write_bytes(At("2024/0507.txt"), long_day));
         auto form = Start();
         fake->calls.clear();
-        form->Show_reference_day(2024, 5, 7);
+        Probe(*form).Show_reference_day(2024, 5, 7);
         QVERIFY(fake->calls.isEmpty());  // no box
         // "あ" and a line break each, less the final one.
-        QCOMPARE(form->Text1->toPlainText().size(), long_day.size() / 4 * 2 - 1);
+        QCOMPARE(Controls_of(*form).Text1->toPlainText().size(), long_day.size() / 4 * 2 - 1);
         // A short day after it.
-        Up(form->VScroll6);
-        QVERIFY(form->Text1->toPlainText().isEmpty());
+        Up(Controls_of(*form).VScroll6);
+        QVERIFY(Controls_of(*form).Text1->toPlainText().isEmpty());
         QVERIFY(fake->calls.isEmpty());
         // Only shown: the file keeps its bytes.
         End(*form);
@@ -619,8 +635,8 @@ private slots:
             Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a 82 a0 0d 0a")));  // 散歩 / あ
         auto form = Start();
         QApplication::clipboard()->setText(QStringLiteral("貼り付け"));
-        form->Text1->setFocus();
-        form->Text1->selectAll();
+        Controls_of(*form).Text1->setFocus();
+        Controls_of(*form).Text1->selectAll();
         for (int i = 0; i < messages; ++i)
             fake->Expect_box(Read_only_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
         for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -628,11 +644,11 @@ private slots:
             const auto mods = Qt::KeyboardModifiers(modifiers[i]);
             // A shortcut check comes first, as the application sends it.
             QKeyEvent override(QEvent::ShortcutOverride, key, mods, texts[i]);
-            QCoreApplication::sendEvent(form->Text1, &override);
-            QTest::sendKeyEvent(QTest::Press, form->Text1, key, texts[i], mods);
-            QTest::sendKeyEvent(QTest::Release, form->Text1, key, texts[i], mods);
+            QCoreApplication::sendEvent(Controls_of(*form).Text1, &override);
+            QTest::sendKeyEvent(QTest::Press, Controls_of(*form).Text1, key, texts[i], mods);
+            QTest::sendKeyEvent(QTest::Release, Controls_of(*form).Text1, key, texts[i], mods);
         }
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩\nあ"));
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("散歩\nあ"));
         QCOMPARE(fake->calls.count("box:" + App_title + ":" + Read_only_text), messages);
         QCOMPARE(fake->calls.size(), messages);
         form.reset();
@@ -643,9 +659,9 @@ private slots:
     void A_menu_key_in_the_reference_text_opens_its_window()
     {
         auto form = Start();
-        form->Text1->setFocus();
+        Controls_of(*form).Text1->setFocus();
         fake->Expect_modal([](QDialog&) { return 0; });
-        QTest::keyClick(form->Text1, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClick(Controls_of(*form).Text1, Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(fake->calls, QStringList{QStringLiteral("modal:Fulltext_window")});
         form.reset();
     }
@@ -658,22 +674,22 @@ private slots:
         auto form = Start();
         const QString whole = QStringLiteral("散歩\nあ");
         QClipboard* clipboard = QApplication::clipboard();
-        form->Text1->setFocus();
+        Controls_of(*form).Text1->setFocus();
 
         // Select all and copy from the keyboard, both ways of copying.
         clipboard->setText(QStringLiteral("前"));
-        QTest::keyClick(form->Text1, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(form->Text1, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(Controls_of(*form).Text1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(Controls_of(*form).Text1, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), whole);
-        QTextCursor first_line(form->Text1->document());
+        QTextCursor first_line(Controls_of(*form).Text1->document());
         first_line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        form->Text1->setTextCursor(first_line);
-        QTest::keyClick(form->Text1, Qt::Key_Insert, Qt::ControlModifier);
+        Controls_of(*form).Text1->setTextCursor(first_line);
+        QTest::keyClick(Controls_of(*form).Text1, Qt::Key_Insert, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), QStringLiteral("散歩"));
 
         // The context menu's select all and copy.
         clipboard->setText(QStringLiteral("前"));
-        QMenu* menu = form->Text1->createStandardContextMenu();  // the field's own
+        QMenu* menu = Controls_of(*form).Text1->createStandardContextMenu();  // the field's own
         auto* select_all = menu->findChild<QAction*>(QStringLiteral("select-all"));
         auto* copy = menu->findChild<QAction*>(QStringLiteral("edit-copy"));
         QVERIFY(select_all && copy);
@@ -682,11 +698,11 @@ private slots:
         QCOMPARE(clipboard->text(), whole);
 
         // Copying changed nothing, and a letter is still refused.
-        QCOMPARE(form->Text1->toPlainText(), whole);
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), whole);
         QVERIFY(fake->calls.isEmpty());
         fake->Expect_box(Read_only_text, App_title, Icon::None, Buttons::Ok, Answer::Ok);
-        QTest::keyClick(form->Text1, Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(form->Text1->toPlainText(), whole);
+        QTest::keyClick(Controls_of(*form).Text1, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), whole);
         QCOMPARE(clipboard->text(), whole);
         form.reset();
     }
@@ -697,22 +713,22 @@ private slots:
         QVERIFY(Write_bytes(At("2025/1207.txt"), Hex("8e 55 95 e0 0d 0a")));  // 散歩
         auto form = Start();
         QApplication::clipboard()->setText(QStringLiteral("貼り付け"));
-        form->Text1->setFocus();
-        form->Text1->selectAll();
-        form->Text1->paste();
-        form->Text1->cut();
+        Controls_of(*form).Text1->setFocus();
+        Controls_of(*form).Text1->selectAll();
+        Controls_of(*form).Text1->paste();
+        Controls_of(*form).Text1->cut();
         QInputMethodEvent composing(QStringLiteral("にっき"), {});
-        QCoreApplication::sendEvent(form->Text1, &composing);
+        QCoreApplication::sendEvent(Controls_of(*form).Text1, &composing);
         QInputMethodEvent commit;
         commit.setCommitString(QStringLiteral("日記"));
-        QCoreApplication::sendEvent(form->Text1, &commit);
+        QCoreApplication::sendEvent(Controls_of(*form).Text1, &commit);
         // The menu belongs to the field and goes with it.
-        QMenu* menu = form->Text1->createStandardContextMenu();
+        QMenu* menu = Controls_of(*form).Text1->createStandardContextMenu();
         for (QAction* action : menu->actions())
             if (action->isEnabled())
                 action->trigger();
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("散歩"));
-        QVERIFY(!form->Text1->testAttribute(Qt::WA_InputMethodEnabled));
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("散歩"));
+        QVERIFY(!Controls_of(*form).Text1->testAttribute(Qt::WA_InputMethodEnabled));
         form.reset();
     }
 
@@ -728,8 +744,8 @@ private slots:
         auto form = Start();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         Write_diary_entry(*form);
-        const QPoint arrow = form->VScroll3->mapToGlobal(
-            Part_of(form->VScroll3, QStyle::SC_ScrollBarSubLine).center());
+        const QPoint arrow = Controls_of(*form).VScroll3->mapToGlobal(
+            Part_of(Controls_of(*form).VScroll3, QStyle::SC_ScrollBarSubLine).center());
         QCOMPARE(QProcess::execute(xdotool, {"mousemove", QString::number(arrow.x()),
                                              QString::number(arrow.y()), "click", "1"}),
                  0);

@@ -68,12 +68,12 @@ private slots:
 
         // A day saved, then changed and saved again: its first version goes
         // into the history.
-        form->Text2->setPlainText(Day_text);
-        form->Text6->setText(Day_memo);
-        QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+        Controls_of(*form).Text2->setPlainText(Day_text);
+        Controls_of(*form).Text6->setText(Day_memo);
+        QCOMPARE(Probe(*form).Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
         fake->now = fake->now.addSecs(60);
-        form->Text2->setPlainText(QStringLiteral("雨。"));
-        QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+        Controls_of(*form).Text2->setPlainText(QStringLiteral("雨。"));
+        QCOMPARE(Probe(*form).Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
         QVERIFY(!Entries(At("history/2026/1207")).isEmpty());
 
         // A backup from the menu.
@@ -82,8 +82,8 @@ private slots:
         fake->Expect_box(QStringLiteral("バックアップを作成しました。\nファイル: %1").arg(archive),
                          App_title, Platform::Icon::Information, Platform::Buttons::Ok,
                          Platform::Answer::Ok);
-        QSignalSpy done(form->backup, &Backup_control::Backup_done);
-        form->backup->Menu_backup->trigger();
+        QSignalSpy done(form->Backup(), &Backup_control::Backup_done);
+        form->Backup()->Menu_backup->trigger();
         QVERIFY(done.wait(20000));
         QVERIFY(QFileInfo::exists(archive));
 
@@ -110,10 +110,11 @@ private slots:
 
         // Rescue files: in the diary folder, and in the user's state folder.
         const Day_entry entry{QStringLiteral("雪。"), QString(), false};
-        QVERIFY(!form->session.Write_rescue_file(form->session.New_rescue_path(), entry)
+        QVERIFY(!form->Session()
+                     .Write_rescue_file(form->Session().New_rescue_path(), entry)
                      .path.isEmpty());
         const QString own = Diary_session::User_rescue_folder() + "sorane-rescue-x.txt";
-        QCOMPARE(form->session.Write_rescue_file(own, entry).path, own);
+        QCOMPARE(form->Session().Write_rescue_file(own, entry).path, own);
 
         // A PDF printed into a file the user named.
         const QList<Export_day> days{{2026, 12, 7, false, QString(), QStringLiteral("雨。")}};

@@ -165,9 +165,9 @@ private:
             return d.result();
         });
         if constexpr (std::is_same_v<W, F_omoide>)
-            form.Menu_omoide->trigger();
+            Controls_of(form).Menu_omoide->trigger();
         else
-            form.Menu_memo->trigger();
+            Controls_of(form).Menu_memo->trigger();
     }
     void Omoide(Main_form& form, std::function<void(F_omoide&)> body) { Run<F_omoide>(form, body); }
     void Memo(Main_form& form, std::function<void(F_memo&)> body) { Run<F_memo>(form, body); }
@@ -189,8 +189,8 @@ private:
     static int Count(Main_form& form, Window which)
     {
         const Day_list_window* w = which == Window::Omoide
-                                       ? static_cast<Day_list_window*>(form.f_omoide)
-                                       : static_cast<Day_list_window*>(form.f_memo);
+                                       ? static_cast<Day_list_window*>(Probe(form).f_omoide)
+                                       : static_cast<Day_list_window*>(Probe(form).f_memo);
         return w ? w->Keyword_count() : -1;
     }
     void Expect_no_day()
@@ -434,7 +434,7 @@ private slots:
             }
             w.Command2->click();
         });
-        QCOMPARE(form->f_omoide->Keyword_count(), 0);
+        QCOMPARE(Probe(*form).f_omoide->Keyword_count(), 0);
         // Only read.
         QCOMPARE(Read_bytes(folder->File("2026/keyword.txt")), Memory_index);
         QCOMPARE(Entries(folder->File("2026")), QStringList({"keyword.txt"}));
@@ -467,11 +467,11 @@ private slots:
             bool flag;
         } saves[] = {{"晴れ。", "散歩", true}, {"曇り。", "散歩", true}, {"雨。", "雨", false}};
         for (const auto& save : saves) {
-            form->Text2->setPlainText(QString::fromUtf8(save.text));
-            form->Text6->setText(QString::fromUtf8(save.memo));
-            form->Check1->setChecked(save.flag);
+            Controls_of(*form).Text2->setPlainText(QString::fromUtf8(save.text));
+            Controls_of(*form).Text6->setText(QString::fromUtf8(save.memo));
+            Controls_of(*form).Check1->setChecked(save.flag);
             fake->now = fake->now.addSecs(60);
-            QCOMPARE(form->Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
+            QCOMPARE(Probe(*form).Save_day(Main_form::Who::User), Main_form::Save_result::Saved);
         }
         QCOMPARE(Entries(At("history/2026")), QStringList{"1207"});
         QCOMPARE(Entries(At("history/2026/1207")).size(), 3);
@@ -500,7 +500,7 @@ private slots:
         });
         // Nor is either taken for another version of the day.
         QCOMPARE(form->windowTitle(), Title);
-        QCOMPARE(form->session.Other_versions({2026, 12, 7}), QStringList());
+        QCOMPARE(form->Session().Other_versions({2026, 12, 7}), QStringList());
         End(*form);
     }
 
@@ -582,7 +582,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 12, 31}));
     }
 
@@ -637,8 +638,9 @@ private slots:
         QFETCH(Window, which);
         auto form = Start();
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Memory_index));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
             auto* recall =
                 w.findChild<QPushButton*>(which == Window::Omoide ? "Command1" : "Command2");
@@ -682,7 +684,8 @@ private slots:
             w.reject();
         });
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -705,15 +708,15 @@ private slots:
         QVERIFY(Write_bytes(folder->File("2025/keyword.txt"), Line("2025/12/011", "8a 43") +
                                                                   Line("2025/03/071", "89 4a") +
                                                                   Line("2025/01/201")));
-        form->VScroll4->setValue(2000);
-        form->VScroll5->setValue(1);
-        form->VScroll6->setValue(1);
+        Controls_of(*form).VScroll4->setValue(2000);
+        Controls_of(*form).VScroll5->setValue(1);
+        Controls_of(*form).VScroll6->setValue(1);
         const struct {
             QScrollBar* bar;
             const char* name;
-        } bars[] = {{form->VScroll4, "VScroll4"},
-                    {form->VScroll5, "VScroll5"},
-                    {form->VScroll6, "VScroll6"}};
+        } bars[] = {{Controls_of(*form).VScroll4, "VScroll4"},
+                    {Controls_of(*form).VScroll5, "VScroll5"},
+                    {Controls_of(*form).VScroll6, "VScroll6"}};
         for (const auto& b : bars)
             connect(b.bar, &QScrollBar::valueChanged, form.get(),
                     [&log, &form, which, name = b.name](int v) {
@@ -759,7 +762,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({1990, 12, 1}));
         Omoide(*form, [&](F_omoide& w) {
             w.Text1->setText("2999");
@@ -767,7 +771,8 @@ private slots:
             w.Command1->click();
         });
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2100, 1, 31}));
     }
 
@@ -776,8 +781,9 @@ private slots:
         auto form = Start();
         QVERIFY(
             Write_bytes(folder->File("2026/keyword.txt"), Line("memo only") + Line("2026/12/071")));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         fake->Expect_box(QStringLiteral("この行には日付がないため、呼び出せません。"), Title,
                          Icon::Exclamation, Buttons::Ok, Answer::Ok);
         Memo(*form, [&](F_memo& w) {
@@ -791,7 +797,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -814,8 +821,9 @@ private slots:
         QFETCH(Closing, closing);
         auto form = Start();
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Memory_index));
-        const QList<int> reference = {form->VScroll4->value(), form->VScroll5->value(),
-                                      form->VScroll6->value()};
+        const QList<int> reference = {Controls_of(*form).VScroll4->value(),
+                                      Controls_of(*form).VScroll5->value(),
+                                      Controls_of(*form).VScroll6->value()};
         Either(*form, which, [&](Day_list_window& w) {
             QVERIFY(w.Keyword_count() >= 6);
             Click_row(w.Grid1, 2);
@@ -835,7 +843,8 @@ private slots:
         });
         QCOMPARE(Count(*form, which), 0);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             reference);
     }
 
@@ -852,7 +861,7 @@ private slots:
             Click_row(w.Grid1, 3);
             w.Command2->click();
         });
-        QCOMPARE(form->f_omoide, first);
+        QCOMPARE(Probe(*form).f_omoide, first);
         // The index changes between openings; the next opening reads it anew.
         QVERIFY(Write_bytes(folder->File("2026/keyword.txt"), Line("2026/08/081", "8a 43")));
         Omoide(*form, [&](F_omoide& w) {
@@ -985,10 +994,10 @@ private slots:
     void A_memo_with_an_emoji_is_found_and_listed_exactly()
     {
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("ケーキを焼いた。"));
-        form->Text6->setText(QStringLiteral("誕生日🎂"));
-        form->Check1->setChecked(true);
-        QCOMPARE(form->Save_day(), Main_form::Save_result::Saved);
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("ケーキを焼いた。"));
+        Controls_of(*form).Text6->setText(QStringLiteral("誕生日🎂"));
+        Controls_of(*form).Check1->setChecked(true);
+        QCOMPARE(Probe(*form).Save_day(), Main_form::Save_result::Saved);
         const QStringList found = {"年/月/日|メ　モ", "2026/12/07|誕生日🎂", "|"};
         Memo(*form, [&](F_memo& w) {
             w.Text2->setText(QStringLiteral("🎂"));
@@ -1029,7 +1038,8 @@ private slots:
         });
         QVERIFY(!left_open);
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 1, 10}));
     }
 
@@ -1050,11 +1060,12 @@ private slots:
             });
             return d.exec();
         });
-        form->Menu_omoide->trigger();
-        QVERIFY(!form->f_omoide->isVisible());
-        QCOMPARE(form->f_omoide->result(), int(QDialog::Accepted));
+        Controls_of(*form).Menu_omoide->trigger();
+        QVERIFY(!Probe(*form).f_omoide->isVisible());
+        QCOMPARE(Probe(*form).f_omoide->result(), int(QDialog::Accepted));
         QCOMPARE(
-            QList<int>({form->VScroll4->value(), form->VScroll5->value(), form->VScroll6->value()}),
+            QList<int>({Controls_of(*form).VScroll4->value(), Controls_of(*form).VScroll5->value(),
+                        Controls_of(*form).VScroll6->value()}),
             QList<int>({2026, 12, 7}));
 
         fake->Expect_modal([&](QDialog& d) {
@@ -1068,10 +1079,10 @@ private slots:
             });
             return d.exec();
         });
-        form->Menu_memo->trigger();
-        QVERIFY(!form->f_memo->isVisible());
-        QCOMPARE(form->f_memo->result(), int(QDialog::Rejected));
-        QCOMPARE(form->f_memo->Keyword_count(), 0);
+        Controls_of(*form).Menu_memo->trigger();
+        QVERIFY(!Probe(*form).f_memo->isVisible());
+        QCOMPARE(Probe(*form).f_memo->result(), int(QDialog::Rejected));
+        QCOMPARE(Probe(*form).f_memo->Keyword_count(), 0);
     }
 };
 

@@ -58,16 +58,18 @@ private:
     }
     Years_window* Open_page(Main_form& form)
     {
-        form.Menu_years->trigger();
-        return form.years_window;
+        Controls_of(form).Menu_years->trigger();
+        return Probe(form).years_window;
     }
     static QStringList Diary_date(Main_form& f)
     {
-        return {f.Text3->text(), f.Text4->text(), f.Text5->text()};
+        return {Controls_of(f).Text3->text(), Controls_of(f).Text4->text(),
+                Controls_of(f).Text5->text()};
     }
     static QList<int> Diary_bars(Main_form& f)
     {
-        return {f.VScroll1->value(), f.VScroll2->value(), f.VScroll3->value()};
+        return {Controls_of(f).VScroll1->value(), Controls_of(f).VScroll2->value(),
+                Controls_of(f).VScroll3->value()};
     }
     static bool Activate(QWidget& window)
     {
@@ -155,7 +157,7 @@ private slots:
         QVERIFY(Put("2020/0229.txt", Fine_file));
         QVERIFY(Put("2023/0228.txt", Rain_file));
         auto form = Start();
-        form->Go_to_diary_day({2024, 2, 29});
+        Probe(*form).Go_to_diary_day({2024, 2, 29});
         QCOMPARE(Diary_date(*form), QStringList({"2024", "2", "29"}));
         Years_window* page = Open_page(*form);
         QCOMPARE(page->Years_shown(), (QList<int>{2024, 2020}));
@@ -167,7 +169,7 @@ private slots:
     void A_date_without_entries_says_so()
     {
         auto form = Start();
-        form->Go_to_diary_day({2026, 3, 15});
+        Probe(*form).Go_to_diary_day({2026, 3, 15});
         Years_window* page = Open_page(*form);
         QVERIFY(page->Years_shown().isEmpty());
         QCOMPARE(page->Text1->toPlainText(),
@@ -203,17 +205,17 @@ private slots:
         Years_window* page = Open_page(*form);
         QVERIFY(Activate(*page));
         Click_heading(*page, 2018);
-        QCOMPARE(form->Text7->text(), QStringLiteral("2018"));
-        QCOMPARE(form->Text1->toPlainText(), QStringLiteral("晴れ\n風"));
-        QCOMPARE(form->session.Reference_date(), (Panel_date{2018, 12, 7}));
+        QCOMPARE(Controls_of(*form).Text7->text(), QStringLiteral("2018"));
+        QCOMPARE(Controls_of(*form).Text1->toPlainText(), QStringLiteral("晴れ\n風"));
+        QCOMPARE(form->Session().Reference_date(), (Panel_date{2018, 12, 7}));
         // Selecting text by dragging over a heading moves nothing.
         Click_heading(*page, 2025);
-        QCOMPARE(form->Text7->text(), QStringLiteral("2025"));
+        QCOMPARE(Controls_of(*form).Text7->text(), QStringLiteral("2025"));
         page->Text1->selectAll();
         const QRect first = page->Text1->cursorRect(QTextCursor(page->Text1->document()));
         QTest::mouseRelease(page->Text1->viewport(), Qt::LeftButton, {},
                             QPoint(20, first.center().y()));
-        QCOMPARE(form->Text7->text(), QStringLiteral("2025"));
+        QCOMPARE(Controls_of(*form).Text7->text(), QStringLiteral("2025"));
         page->close();
     }
 
@@ -223,16 +225,16 @@ private slots:
         QVERIFY(Put("2019/1208.txt", Fine_file));
         auto form = Start();
         Years_window* page = Open_page(*form);
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Menu_next_day->trigger();
         QCOMPARE(page->windowTitle(), QStringLiteral("この日の百年　12月8日"));
         QCOMPARE(page->Years_shown(), (QList<int>{2019}));
         // Moved by its bars too.
-        form->VScroll2->setValue(11);
-        QCOMPARE(form->Text4->text(), QStringLiteral("11"));
+        Controls_of(*form).VScroll2->setValue(11);
+        QCOMPARE(Controls_of(*form).Text4->text(), QStringLiteral("11"));
         QCOMPARE(page->windowTitle(), QStringLiteral("この日の百年　11月8日"));
         // Hidden, it is left alone until it is opened again.
         page->close();
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Menu_next_day->trigger();
         QCOMPARE(page->Month() * 100 + page->Day(), 1108);
         Open_page(*form);
         QCOMPARE(page->Month() * 100 + page->Day(), 1109);
@@ -246,27 +248,27 @@ private slots:
         auto form = Start();
         QVERIFY(Activate(*form));
         Write_diary_entry(*form);
-        QTest::keyClick(form->Text2, Qt::Key_Right, Qt::AltModifier);
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_Right, Qt::AltModifier);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 8}));
-        QVERIFY(form->Text2->toPlainText().isEmpty());
-        QTest::keyClick(form->Text2, Qt::Key_PageUp, Qt::ControlModifier);
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_PageUp, Qt::ControlModifier);
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
-        QCOMPARE(form->Text2->toPlainText(), Day_text);
-        QCOMPARE(form->Text6->text(), Day_memo);
-        QVERIFY(form->Check1->isChecked());
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        QCOMPARE(Controls_of(*form).Text6->text(), Day_memo);
+        QVERIFY(Controls_of(*form).Check1->isChecked());
 
         // Over the end of a year and back.
-        form->Go_to_diary_day({2026, 12, 31});
-        QTest::keyClick(form->Text2, Qt::Key_PageDown, Qt::ControlModifier);
+        Probe(*form).Go_to_diary_day({2026, 12, 31});
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(Diary_bars(*form), QList<int>({2027, 1, 1}));
-        QTest::keyClick(form->Text2, Qt::Key_Left, Qt::AltModifier);
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_Left, Qt::AltModifier);
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 31}));
         // The last day the diary holds goes no further.
-        form->Go_to_diary_day({2100, 12, 31});
-        QTest::keyClick(form->Text2, Qt::Key_Right, Qt::AltModifier);
+        Probe(*form).Go_to_diary_day({2100, 12, 31});
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_Right, Qt::AltModifier);
         QCOMPARE(Diary_bars(*form), QList<int>({2100, 12, 31}));
         QCOMPARE(fake->calls.count(QStringLiteral("beep")), 1);
         QVERIFY(!QFileInfo::exists(At("2101")));
@@ -275,15 +277,15 @@ private slots:
     void A_declined_save_keeps_the_panel_on_its_day()
     {
         auto form = Start();
-        form->Text2->insertPlainText(QStringLiteral("雨😀"));
+        Controls_of(*form).Text2->insertPlainText(QStringLiteral("雨😀"));
         const QString question = Change_day_elsewhere();
         const auto tree = File_tree(folder->Path());
         fake->Expect_box(question, App_title, Icon::Exclamation, Buttons::Yes_no_cancel,
                          Answer::Cancel);
-        form->Menu_next_day->trigger();
+        Controls_of(*form).Menu_next_day->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 7}));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("雨😀"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雨😀"));
         QCOMPARE(File_tree(folder->Path()), tree);
         form.reset();
     }
@@ -291,16 +293,16 @@ private slots:
     void Today_brings_the_panel_back_saving_first()
     {
         auto form = Start();
-        form->Go_to_diary_day({2020, 5, 5});
+        Probe(*form).Go_to_diary_day({2020, 5, 5});
         Write_diary_entry(*form);
-        form->Menu_today->trigger();
+        Controls_of(*form).Menu_today->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
         QCOMPARE(Read_bytes(At("2020/0505.txt")), Day_file_bytes);
         // Past midnight, today is the clock's new day.
         fake->now = QDateTime(QDate(2026, 12, 8), QTime(0, 5));
-        form->Menu_today->trigger();
+        Controls_of(*form).Menu_today->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
-        QCOMPARE(form->Menu_today->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
+        QCOMPARE(Controls_of(*form).Menu_today->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
     }
 
     void The_calendar_marks_entries_and_memory_days_and_moves_the_panel()
@@ -336,14 +338,14 @@ private slots:
             window.Date1->setDate(QDate(2026, 11, 10));
             return int(QDialog::Accepted);
         });
-        form->Menu_calendar->trigger();
+        Controls_of(*form).Menu_calendar->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "10"}));
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("晴れ\n風"));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("晴れ\n風"));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
 
         // Cancelled: nothing moves.
         fake->Expect_modal([](QDialog&) { return int(QDialog::Rejected); });
-        form->Menu_calendar->trigger();
+        Controls_of(*form).Menu_calendar->trigger();
         QCOMPARE(Diary_date(*form), QStringList({"2026", "11", "10"}));
     }
 
@@ -354,13 +356,13 @@ private slots:
         QVERIFY(Put("2026/1207.txt", Fine_file));
         auto form = Start();
         QVERIFY(Activate(*form));
-        QCOMPARE(QApplication::focusWidget(), form->Text2);
-        QVERIFY(form->Text2->textCursor().atEnd());
-        QTest::keyClick(form->Text2, Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("晴れ\n風\t"));
-        QTest::keyClick(form->Text2, Qt::Key_Tab);
-        QCOMPARE(form->Text2->toPlainText(), QStringLiteral("晴れ\n風\t"));
-        QVERIFY(QApplication::focusWidget() != form->Text2);
+        QCOMPARE(QApplication::focusWidget(), Controls_of(*form).Text2);
+        QVERIFY(Controls_of(*form).Text2->textCursor().atEnd());
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("晴れ\n風\t"));
+        QTest::keyClick(Controls_of(*form).Text2, Qt::Key_Tab);
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("晴れ\n風\t"));
+        QVERIFY(QApplication::focusWidget() != Controls_of(*form).Text2);
         form.reset();
     }
 };

@@ -9,10 +9,10 @@
 
 void Write_diary_entry(Main_form& form)
 {
-    form.Text2->setFocus();
-    form.Text2->insertPlainText(Day_text);
-    form.Text6->insert(Day_memo);
-    form.Check1->setChecked(true);
+    Controls_of(form).Text2->setFocus();
+    Controls_of(form).Text2->insertPlainText(Day_text);
+    Controls_of(form).Text6->insert(Day_memo);
+    Controls_of(form).Check1->setChecked(true);
 }
 
 std::unique_ptr<Main_form> Start_form(Fake_platform& fake, const QString& app_dir)
@@ -49,7 +49,7 @@ void Diary_fixture::Verify_clean(const QStringList& allowed) const
 
 void Diary_fixture::End(Main_form& form)
 {
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QTest::mouseClick(Controls_of(form).Command2, Qt::LeftButton);
     QVERIFY(form.Ended());
 }
 

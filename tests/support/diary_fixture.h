@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 #include "support/fake_platform.h"
+#include "support/main_form_probe.h"
 #include "support/temp_folder.h"
 
 #include <QApplication>
