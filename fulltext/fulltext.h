@@ -16,6 +16,7 @@
 // search reads the files themselves, so no search ever misses a word.
 
 #include "fulltext/fold.h"
+#include "fulltext/watch.h"
 #include "store/io_result.h"
 
 #include <QHash>
@@ -143,15 +144,9 @@ private:
         Rebuild,  // it must be built again
     };
     Update Bring_up_to_date(QString& trouble);
-    // The year folders to list again before a search: those the watch on
-    // the folders saw change (none when nothing changed), or every one
-    // (nothing) when the watch cannot tell.
-    std::optional<QSet<int>> Years_to_check();
-    void Watch_folders();
     // Takes the year folders' digests just stored into the open index's
     // record; dropped years have none.
     void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);
-    void Stop_watching();
     // The index's answer; false when SQLite failed (db->last_code says how).
     bool Query_index(const Fulltext_search& search, Fulltext_result& result);
 
@@ -161,9 +156,7 @@ private:
     Fold_options options;
     Start start_mode;
     std::unique_ptr<Db> db;
-    int watch_fd = -1;              // inotify on the diary and year folders
-    QHash<int, int> watched_years;  // watch -> year
-    qint64 last_full_check_ms = 0;
+    Folder_watch watch;
     QString unavailable;
     QString last_trouble;  // why the index was last built again
 
