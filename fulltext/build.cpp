@@ -3,6 +3,7 @@
 #include "fulltext/index_db.h"
 #include "fulltext/listing.h"
 #include "fulltext/scan.h"
+#include "platform/background_job.h"
 #include "store/store.h"
 
 #include <QFile>
@@ -10,8 +11,7 @@
 using File_sig = Fulltext_index::File_sig;
 
 bool Build_index(const QString& path, const QString& app_dir, const Fold_options& options,
-                 const std::atomic<bool>& cancel, std::atomic<int>& done, std::atomic<int>& total,
-                 QString& trouble)
+                 const Job_control& job, QString& trouble)
 {
     QFile::remove(path);
     Fulltext_index::Db db;
@@ -20,8 +20,9 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
         return false;
     }
     const std::vector<Listed_file> files = List_diary(app_dir);
-    total = int(files.size());
-    done = 0;
+    const int total = int(files.size());
+    int done = 0;
+    job.Progress(done, total);
     Diary_store store(app_dir);
     if (!db.Exec("BEGIN")) {
         trouble = db.Error();
@@ -32,11 +33,11 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
     QSet<int> failed_years;
     bool ok = true;
     For_each_day_of_years(store, Dates_by_year(files, 0, 9999), options, nullptr, &failed_days,
-                          &failed_years, &cancel, [&](const Day_row& row) {
+                          &failed_years, &job.Cancel_flag(), [&](const Day_row& row) {
                               ok = ok && db.Insert_day(inserts, row);
-                              ++done;
+                              job.Progress(++done, total);
                           });
-    if (!ok || cancel) {
+    if (!ok || job.Cancelled()) {
         trouble = ok ? QStringLiteral("cancelled") : db.Error();
         return false;
     }
@@ -62,6 +63,6 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
         trouble = db.Error();
         return false;
     }
-    done = total.load();
+    job.Progress(total, total);
     return true;
 }

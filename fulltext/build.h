@@ -5,10 +5,11 @@
 #include "fulltext/fold.h"
 
 #include <QString>
-#include <atomic>
+
+class Job_control;
 
 // Builds an index from nothing into the file at path (which must not be in
-// use): every day of the diary.
+// use): every day of the diary. The job is told how far the build is, and
+// the build stops when the job is cancelled.
 bool Build_index(const QString& path, const QString& app_dir, const Fold_options& options,
-                 const std::atomic<bool>& cancel, std::atomic<int>& done, std::atomic<int>& total,
-                 QString& trouble);
+                 const Job_control& job, QString& trouble);

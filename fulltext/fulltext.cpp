@@ -70,51 +70,41 @@ void Fulltext_index::Start_build()
     Stop_build();
     Drop_cache(last_trouble);
     Remove_stale_builds(cache_folder, cache_path);
-    cancel = false;
-    finished = false;
-    progress_done = 0;
-    progress_total = 0;
-    worker_ok = false;
     const QString building = cache_path + QStringLiteral(".%1.building").arg(qint64(::getpid()));
-    auto job = [this, building] {
-        worker_ok = Build_index(building, app_dir, options, cancel, progress_done, progress_total,
-                                worker_trouble) &&
-                    ::rename(QFile::encodeName(building).constData(),
-                             QFile::encodeName(cache_path).constData()) == 0;
-        if (!worker_ok)
+    auto work = [building, path = cache_path, diary = app_dir,
+                 fold = options](const Job_control& job) {
+        Build_outcome outcome;
+        outcome.ok = Build_index(building, diary, fold, job, outcome.trouble) &&
+                     ::rename(QFile::encodeName(building).constData(),
+                              QFile::encodeName(path).constData()) == 0;
+        if (!outcome.ok)
             QFile::remove(building);
-        finished = true;
+        return outcome;
     };
     if (start_mode == Start::Foreground) {
-        job();
-        if (worker_ok)
+        // In this thread, with a control of its own that nothing cancels.
+        if (work(Job_control(std::make_shared<Job_control::State>(), 0)).ok)
             Open_existing();
         return;
     }
-    worker = std::thread([job] {
+    build.Start([work](const Job_control& job) {
         // The build gives way to the window and to anything else running.
         ::setpriority(PRIO_PROCESS, ::gettid(), 10);
-        job();
+        return work(job);
     });
 }
 
-void Fulltext_index::Stop_build()
-{
-    if (!worker.joinable())
-        return;
-    cancel = true;
-    worker.join();
-}
+void Fulltext_index::Stop_build() { build.Cancel(); }
 
-bool Fulltext_index::Building() const { return worker.joinable() && !finished.load(); }
+bool Fulltext_index::Building() const { return build.Running() && !build.Finished(); }
 
 bool Fulltext_index::Take_finished_build()
 {
-    if (!worker.joinable() || !finished.load())
+    const std::optional<Build_outcome> outcome = build.Take();
+    if (!outcome)
         return false;
-    worker.join();
-    if (!worker_ok) {
-        last_trouble = worker_trouble;
+    if (!outcome->ok) {
+        last_trouble = outcome->trouble;
         return false;
     }
     return Open_existing();

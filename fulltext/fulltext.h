@@ -17,16 +17,15 @@
 
 #include "fulltext/fold.h"
 #include "fulltext/watch.h"
+#include "platform/background_job.h"
 #include "store/io_result.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 class Diary_store;
@@ -117,8 +116,8 @@ public:
 
     // The build in the background: running, and how far.
     bool Building() const;
-    int Build_done() const { return progress_done.load(); }
-    int Build_total() const { return progress_total.load(); }
+    int Build_done() const { return build.Progress_done(); }
+    int Build_total() const { return build.Progress_total(); }
     // Takes a finished build in; true when one was taken in.
     bool Take_finished_build();
     // Why the index is not used (no FTS5, no cache folder), or
@@ -160,11 +159,11 @@ private:
     QString unavailable;
     QString last_trouble;  // why the index was last built again
 
-    std::thread worker;
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> finished{false};
-    std::atomic<int> progress_done{0};
-    std::atomic<int> progress_total{0};
-    bool worker_ok = false;
-    QString worker_trouble;
+    // A build from nothing: whether the new index took its place, and why
+    // not.
+    struct Build_outcome {
+        bool ok = false;
+        QString trouble;
+    };
+    Background_job<Build_outcome> build;
 };
