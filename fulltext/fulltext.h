@@ -14,6 +14,14 @@
 // and again at least once a minute, for changes no watch sees. A missing, damaged or older index, or one made with other folding,
 // is built again from nothing in the background; until it is there, each
 // search reads the files themselves, so no search ever misses a word.
+//
+// This header is the part's face. Inside: listing.h (the year folders and
+// day files as the index sees them), scan.h (reading the days, the plain
+// search), index_db.h (the SQLite database and its statements),
+// tokenizer.h, cache_files.h (the index's place and modes), build.h (the
+// build from nothing), watch.h (inotify on the folders), index_update.cpp
+// (bringing the index up to date before a search), fold_settings.cpp (the
+// folding options in the settings file).
 
 #include "fulltext/fold.h"
 #include "fulltext/watch.h"
