@@ -1,25 +1,22 @@
 #include "dialogs/fulltext_window.h"
 
+#include "dialogs/fulltext_hits_delegate.h"
+#include "dialogs/fulltext_hits_model.h"
 #include "diary/panel_date.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/look.h"
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
-#include <QDate>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,193 +27,6 @@ namespace {
 constexpr int Pause_ms = 250;
 constexpr double Client_width = 11400;  // twips
 constexpr double Client_height = 7800;
-
-enum Column {
-    Date_column,
-    Memory_column,
-    Memo_column,
-    Text_column,
-    Column_count
-};
-
-// A role that hands the delegate the marks of a cell's text.
-constexpr int Marks_role = Qt::UserRole + 1;
-
-QString Date_with_weekday(int date)
-{
-    const QDate d(date / 10000, date / 100 % 100, date % 100);
-    // A day the calendar does not have (30 February, from the date bars or
-    // a diary from Windows) has no weekday.
-    if (!d.isValid())
-        return QStringLiteral("%1/%2/%3")
-            .arg(date / 10000, 4, 10, QLatin1Char('0'))
-            .arg(date / 100 % 100, 2, 10, QLatin1Char('0'))
-            .arg(date % 100, 2, 10, QLatin1Char('0'));
-    static const QString weekdays = QStringLiteral("月火水木金土日");
-    return QStringLiteral("%1/%2/%3 (%4)")
-        .arg(d.year(), 4, 10, QLatin1Char('0'))
-        .arg(d.month(), 2, 10, QLatin1Char('0'))
-        .arg(d.day(), 2, 10, QLatin1Char('0'))
-        .arg(weekdays.at(d.dayOfWeek() - 1));
-}
-
-}  // namespace
-
-// The days found. The lines around the words are made only for the rows
-// the view asks for, so a search that finds every day lists at once.
-class Hit_model : public QAbstractTableModel {
-public:
-    explicit Hit_model(QObject* parent) : QAbstractTableModel(parent) {}
-
-    void Set(Fulltext_index* source, const Fulltext_result& result)
-    {
-        beginResetModel();
-        source_index = source;
-        hits = result.hits;
-        words = result.words;
-        snippets.clear();
-        memos.clear();
-        endResetModel();
-    }
-    const Fulltext_hit* Hit(int row) const
-    {
-        return row >= 0 && size_t(row) < hits.size() ? &hits[size_t(row)] : nullptr;
-    }
-    const std::vector<Fulltext_hit>& Hits() const { return hits; }
-
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : int(hits.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : Column_count;
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return {};
-        static const char16_t* const captions[] = {u"年/月/日", u"思い出", u"メ　モ", u"本　文"};
-        return QString::fromUtf16(captions[section]);
-    }
-    QVariant data(const QModelIndex& cell, int role) const override
-    {
-        const Fulltext_hit* hit = Hit(cell.row());
-        if (!hit)
-            return {};
-        if (role == Qt::TextAlignmentRole)
-            return int(cell.column() == Memory_column ? Qt::AlignCenter
-                                                      : Qt::AlignLeft | Qt::AlignVCenter);
-        if (role != Qt::DisplayRole && role != Marks_role)
-            return {};
-        switch (cell.column()) {
-        case Date_column:
-            return role == Qt::DisplayRole ? QVariant(Date_with_weekday(hit->date)) : QVariant();
-        case Memory_column:
-            return role == Qt::DisplayRole && hit->memory ? QVariant(QStringLiteral("★"))
-                                                          : QVariant();
-        case Memo_column: return Marked_cell(Memo_of(*hit), role);
-        case Text_column: return Marked_cell(Snippet_of_hit(*hit), role);
-        }
-        return {};
-    }
-
-    // The line around the words for the day (made once).
-    const Snippet& Snippet_of_hit(const Fulltext_hit& hit) const
-    {
-        auto it = snippets.find(hit.date);
-        if (it == snippets.end())
-            it = snippets.insert(hit.date, source_index ? source_index->Snippet_for(hit.date, words)
-                                                        : Snippet{});
-        return *it;
-    }
-
-private:
-    const Snippet& Memo_of(const Fulltext_hit& hit) const
-    {
-        auto it = memos.find(hit.date);
-        if (it == memos.end())
-            it = memos.insert(hit.date, source_index
-                                            ? Marked(hit.memo, words, source_index->Options())
-                                            : Snippet{hit.memo, {}});
-        return *it;
-    }
-    static QVariant Marked_cell(const Snippet& snippet, int role)
-    {
-        if (role == Qt::DisplayRole)
-            return snippet.text;
-        QVariantList marks;
-        for (const Snippet::Mark& mark : snippet.marks)
-            marks.append(QPoint(int(mark.start), int(mark.length)));
-        return marks;
-    }
-
-    Fulltext_index* source_index = nullptr;
-    std::vector<Fulltext_hit> hits;
-    QStringList words;
-    mutable QHash<int, Snippet> snippets;
-    mutable QHash<int, Snippet> memos;
-};
-
-namespace {
-
-// Draws a cell's text with the words found on a marker background.
-class Marked_delegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& cell) const override
-    {
-        const QVariantList marks = cell.data(Marks_role).toList();
-        if (marks.isEmpty()) {
-            QStyledItemDelegate::paint(painter, option, cell);
-            return;
-        }
-        QStyleOptionViewItem plain = option;
-        initStyleOption(&plain, cell);
-        const QString text = plain.text;
-        const QFont font = plain.font;
-        plain.text.clear();
-        QStyledItemDelegate::paint(painter, plain, QModelIndex());
-        painter->save();
-        painter->setFont(font);
-        const QFontMetrics metrics(font);
-        const QRect area = option.rect.adjusted(4, 0, -2, 0);
-        painter->setClipRect(area);
-        const bool selected = option.state & QStyle::State_Selected;
-        const QColor ink =
-            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-        int x = area.left();
-        const int baseline =
-            area.top() + (area.height() + metrics.ascent() - metrics.descent()) / 2;
-        int at = 0;
-        const auto draw = [&](const QString& part, bool marked) {
-            const int width = metrics.horizontalAdvance(part);
-            if (marked) {
-                painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2),
-                                  QColor(255, 224, 64));
-                painter->setPen(Qt::black);
-            } else {
-                painter->setPen(ink);
-            }
-            painter->drawText(x, baseline, part);
-            x += width;
-        };
-        for (const QVariant& value : marks) {
-            const QPoint mark = value.toPoint();
-            if (mark.x() > at)
-                draw(text.mid(at, mark.x() - at), false);
-            draw(text.mid(mark.x(), mark.y()), true);
-            at = mark.x() + mark.y();
-            if (x > area.right())
-                break;
-        }
-        if (at < text.size() && x <= area.right())
-            draw(text.mid(at), false);
-        painter->restore();
-    }
-};
 
 }  // namespace
 
@@ -260,12 +70,12 @@ Fulltext_window::Fulltext_window(const Dialog_host& main_host, const QString& ap
     Fold_case->setChecked(options.letter_case);
     Fold_kana->setChecked(options.kana);
 
-    model = new Hit_model(this);
+    model = new Fulltext_hits_model(this);
     Results = new QTableView(this);
     Results->setObjectName(QStringLiteral("Results"));
     Results->setModel(model);
     Results->setFont(list_font);
-    Results->setItemDelegate(new Marked_delegate(Results));
+    Results->setItemDelegate(new Fulltext_hits_delegate(Results));
     Results->setSelectionBehavior(QAbstractItemView::SelectRows);
     Results->setSelectionMode(QAbstractItemView::SingleSelection);
     Results->setEditTriggers(QAbstractItemView::NoEditTriggers);

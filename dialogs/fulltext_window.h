@@ -24,7 +24,7 @@ class QPushButton;
 class QSpinBox;
 class QTableView;
 class QTimer;
-class Hit_model;
+class Fulltext_hits_model;
 
 class Fulltext_window : public QDialog {
     Q_OBJECT
@@ -57,7 +57,7 @@ public:
     QProgressBar* Progress = nullptr;
     QPushButton* Recall = nullptr;
     QPushButton* Close = nullptr;
-    Hit_model* model = nullptr;
+    Fulltext_hits_model* model = nullptr;
 
     Fulltext_index& Index() { return *index; }
 

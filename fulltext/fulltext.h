@@ -14,18 +14,26 @@
 // and again at least once a minute, for changes no watch sees. A missing, damaged or older index, or one made with other folding,
 // is built again from nothing in the background; until it is there, each
 // search reads the files themselves, so no search ever misses a word.
+//
+// This header is the part's face. Inside: listing.h (the year folders and
+// day files as the index sees them), scan.h (reading the days, the plain
+// search), index_db.h (the SQLite database and its statements),
+// tokenizer.h, cache_files.h (the index's place and modes), build.h (the
+// build from nothing), watch.h (inotify on the folders), index_update.cpp
+// (bringing the index up to date before a search), fold_settings.cpp (the
+// folding options in the settings file).
 
 #include "fulltext/fold.h"
+#include "fulltext/watch.h"
+#include "platform/background_job.h"
 #include "store/io_result.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 class Diary_store;
@@ -116,8 +124,8 @@ public:
 
     // The build in the background: running, and how far.
     bool Building() const;
-    int Build_done() const { return progress_done.load(); }
-    int Build_total() const { return progress_total.load(); }
+    int Build_done() const { return build.Progress_done(); }
+    int Build_total() const { return build.Progress_total(); }
     // Takes a finished build in; true when one was taken in.
     bool Take_finished_build();
     // Why the index is not used (no FTS5, no cache folder), or
@@ -143,15 +151,9 @@ private:
         Rebuild,  // it must be built again
     };
     Update Bring_up_to_date(QString& trouble);
-    // The year folders to list again before a search: those the watch on
-    // the folders saw change (none when nothing changed), or every one
-    // (nothing) when the watch cannot tell.
-    std::optional<QSet<int>> Years_to_check();
-    void Watch_folders();
     // Takes the year folders' digests just stored into the open index's
     // record; dropped years have none.
     void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);
-    void Stop_watching();
     // The index's answer; false when SQLite failed (db->last_code says how).
     bool Query_index(const Fulltext_search& search, Fulltext_result& result);
 
@@ -161,17 +163,15 @@ private:
     Fold_options options;
     Start start_mode;
     std::unique_ptr<Db> db;
-    int watch_fd = -1;              // inotify on the diary and year folders
-    QHash<int, int> watched_years;  // watch -> year
-    qint64 last_full_check_ms = 0;
+    Folder_watch watch;
     QString unavailable;
     QString last_trouble;  // why the index was last built again
 
-    std::thread worker;
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> finished{false};
-    std::atomic<int> progress_done{0};
-    std::atomic<int> progress_total{0};
-    bool worker_ok = false;
-    QString worker_trouble;
+    // A build from nothing: whether the new index took its place, and why
+    // not.
+    struct Build_outcome {
+        bool ok = false;
+        QString trouble;
+    };
+    Background_job<Build_outcome> build;
 };

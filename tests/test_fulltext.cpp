@@ -401,6 +401,33 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Answered_by_index(index, search, expected), 20000);
     }
 
+    void A_build_in_the_background_says_how_far_it_is_and_stops_with_the_index()
+    {
+        Generate_diary(*store, 2024, 3, 5);
+        int files = 0;
+        for (const int year : {2024, 2025, 2026})
+            files += int(QDir(store->Year_folder(year))
+                             .entryList({QStringLiteral("????.txt"), QStringLiteral("keyword.txt")},
+                                        QDir::Files)
+                             .size());
+        QString path;
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{});
+            path = index.Cache_path();
+            QTRY_VERIFY_WITH_TIMEOUT(!index.Building(), 20000);
+            QCOMPARE(index.Build_total(), files);
+            QCOMPARE(index.Build_done(), files);
+            QVERIFY(index.Take_finished_build());
+            QVERIFY(!index.Take_finished_build());
+            QVERIFY(!index.Search({QStringLiteral("鍋"), 0, 9999, true}).scanned);
+        }
+        // Closed while its build runs: the build stops and leaves no file.
+        QVERIFY(QFile::remove(path));
+        for (int round = 0; round < 3; ++round)
+            Fulltext_index(diary->Path(), cache->Path(), Fold_options{});
+        QCOMPARE(Entries(cache->Path()).filter(QStringLiteral(".building")), QStringList());
+    }
+
     void Other_folding_builds_the_index_again()
     {
         Write_day(*store, QDate(2026, 5, 5), QStringLiteral("ひらがな"));

@@ -1,0 +1,258 @@
+#include "fulltext/index_db.h"
+
+#include "fulltext/cache_files.h"
+#include "fulltext/scan.h"
+#include "fulltext/tokenizer.h"
+
+#include <QFile>
+#include <sys/stat.h>
+
+const QString Index_format = QStringLiteral("sorane-fulltext 5");
+
+bool Damage_code(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT ||
+           primary == SQLITE_SCHEMA;
+}
+
+QString Index_query(const QStringList& words)
+{
+    QStringList phrases;
+    for (QString word : words) {
+        word.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        phrases.append(QLatin1Char('"') + word + QLatin1Char('"'));
+    }
+    phrases.removeDuplicates();
+    return phrases.join(QStringLiteral(" AND "));
+}
+
+Fulltext_index::Db::~Db()
+{
+    snippet_text.reset();
+    sqlite3_close_v2(handle);
+}
+
+bool Fulltext_index::Db::Open(const QString& path, bool create)
+{
+    // The index holds the whole diary: it is the user's alone, whatever
+    // the umask. A new one is made 0600 before SQLite opens it, and
+    // SQLite gives its journal, -wal and -shm files the same mode.
+    if (!(create ? Make_private_file(path) : Make_private(path))) {
+        last_code = SQLITE_CANTOPEN;
+        return false;
+    }
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    last_code = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    if (last_code != SQLITE_OK)
+        return false;
+    sqlite3_extended_result_codes(handle, 1);
+    sqlite3_busy_timeout(handle, 3000);
+    if (!Register_tokenizer(handle)) {
+        last_code = SQLITE_ERROR;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        inode = st.st_ino;
+    return true;
+}
+
+bool Fulltext_index::Db::Exec(const char* sql)
+{
+    last_code = sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+    return last_code == SQLITE_OK;
+}
+
+bool Fulltext_index::Db::Done(Statement& statement, bool ok)
+{
+    if (!ok)
+        last_code = sqlite3_extended_errcode(handle);
+    (void)statement;
+    return ok;
+}
+
+QString Fulltext_index::Db::Error() const
+{
+    return QString::fromUtf8(sqlite3_errstr(last_code)) + QStringLiteral(" (") +
+           QString::number(last_code) + QLatin1Char(')');
+}
+
+bool Fulltext_index::Db::Create_schema(const QString& app_dir, const Fold_options& options)
+{
+    if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+              "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+              // What a search lists is kept apart from the texts, so
+              // that listing thousands of days reads a few pages.
+              "CREATE TABLE days(id INTEGER PRIMARY KEY, memory INTEGER NOT NULL,"
+              " memo TEXT NOT NULL);"
+              "CREATE TABLE texts(id INTEGER PRIMARY KEY, fmemo TEXT NOT NULL,"
+              " ftext TEXT NOT NULL);"
+              "CREATE TABLE originals(id INTEGER PRIMARY KEY, text TEXT NOT NULL);"
+              "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
+              " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
+              // A digest of each year folder's listing as last read, so
+              // that a year whose listing is the same is not compared
+              // file by file.
+              "CREATE TABLE years(year INTEGER PRIMARY KEY, digest INTEGER NOT NULL);"
+              "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='texts',"
+              " content_rowid='id', tokenize='sorane_pairs');"))
+        return false;
+    Statement meta(handle, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
+    const std::pair<QString, QString> values[] = {
+        {QStringLiteral("format"), Index_format},
+        {QStringLiteral("folding"), options.Name()},
+        {QStringLiteral("diary"), app_dir},
+    };
+    for (const auto& [key, value] : values) {
+        meta.Bind(1, key);
+        meta.Bind(2, value);
+        if (!Done(meta, meta.Run()))
+            return false;
+    }
+    return true;
+}
+
+QString Fulltext_index::Db::Meta(const QString& key)
+{
+    Statement statement(handle, "SELECT value FROM meta WHERE key = ?1");
+    if (!statement) {
+        last_code = sqlite3_extended_errcode(handle);
+        return {};
+    }
+    statement.Bind(1, key);
+    const int rc = statement.Step();
+    if (rc == SQLITE_ROW)
+        return statement.Text(0);
+    if (rc != SQLITE_DONE)
+        last_code = sqlite3_extended_errcode(handle);
+    return {};
+}
+
+bool Fulltext_index::Db::Load_year_digests()
+{
+    year_digests.clear();
+    loaded_years.clear();
+    files.clear();
+    Statement statement(handle, "SELECT year, digest FROM years");
+    if (!statement)
+        return Done(statement, false);
+    int rc;
+    while ((rc = statement.Step()) == SQLITE_ROW)
+        year_digests.insert(int(statement.Int(0)), quint64(statement.Int(1)));
+    return Done(statement, rc == SQLITE_DONE);
+}
+
+bool Fulltext_index::Db::Load_year_files(int year)
+{
+    if (loaded_years.contains(year))
+        return true;
+    const QString first = QStringLiteral("%1/").arg(year, 4, 10, QLatin1Char('0'));
+    Statement statement(handle, "SELECT path, size, mtime, inode FROM files"
+                                " WHERE path >= ?1 AND path < ?2");
+    if (!statement)
+        return Done(statement, false);
+    statement.Bind(1, first);
+    statement.Bind(2, first.left(4) + QLatin1Char('0'));
+    int rc;
+    while ((rc = statement.Step()) == SQLITE_ROW)
+        files.insert(statement.Text(0),
+                     {statement.Int(1), statement.Int(2), quint64(statement.Int(3))});
+    if (rc != SQLITE_DONE)
+        return Done(statement, false);
+    loaded_years.insert(year);
+    return true;
+}
+
+bool Fulltext_index::Db::Store_year_digests(const QHash<int, quint64>& digests,
+                                            const QSet<int>& gone)
+{
+    Statement put(handle, "INSERT OR REPLACE INTO years(year, digest) VALUES(?1, ?2)");
+    for (auto it = digests.cbegin(); it != digests.cend(); ++it) {
+        put.Bind(1, qint64(it.key()));
+        put.Bind(2, qint64(it.value()));
+        if (!Done(put, put.Run()))
+            return false;
+    }
+    Statement drop(handle, "DELETE FROM years WHERE year = ?1");
+    for (const int year : gone) {
+        drop.Bind(1, qint64(year));
+        if (!Done(drop, drop.Run()))
+            return false;
+    }
+    return true;
+}
+
+bool Fulltext_index::Db::Remove_day(int date)
+{
+    Statement old(handle, "SELECT ftext, fmemo FROM texts WHERE id = ?1");
+    old.Bind(1, qint64(date));
+    const int rc = old.Step();
+    if (rc == SQLITE_DONE)
+        return true;
+    if (rc != SQLITE_ROW)
+        return Done(old, false);
+    Statement unindex(handle,
+                      "INSERT INTO fts(fts, rowid, ftext, fmemo) VALUES('delete', ?1, ?2, ?3)");
+    unindex.Bind(1, qint64(date));
+    unindex.Bind(2, old.Text(0));
+    unindex.Bind(3, old.Text(1));
+    old.Reset();
+    if (!Done(unindex, unindex.Run()))
+        return false;
+    for (const char* sql : {"DELETE FROM days WHERE id = ?1", "DELETE FROM texts WHERE id = ?1",
+                            "DELETE FROM originals WHERE id = ?1"}) {
+        Statement drop(handle, sql);
+        drop.Bind(1, qint64(date));
+        if (!Done(drop, drop.Run()))
+            return false;
+    }
+    return true;
+}
+
+bool Fulltext_index::Db::Insert_day(Inserts& inserts, const Day_row& row)
+{
+    inserts.day.Bind(1, qint64(row.date));
+    inserts.day.Bind(2, qint64(row.memory));
+    inserts.day.Bind(3, row.memo);
+    if (!Done(inserts.day, inserts.day.Run()))
+        return false;
+    inserts.text.Bind(1, qint64(row.date));
+    inserts.text.Bind(2, row.folded_memo);
+    inserts.text.Bind(3, row.folded_text);
+    if (!Done(inserts.text, inserts.text.Run()))
+        return false;
+    // The text as written is kept only where folding changed it.
+    if (row.folded_text != row.text) {
+        inserts.original.Bind(1, qint64(row.date));
+        inserts.original.Bind(2, row.text);
+        if (!Done(inserts.original, inserts.original.Run()))
+            return false;
+    }
+    inserts.index.Bind(1, qint64(row.date));
+    inserts.index.Bind(2, row.folded_text);
+    inserts.index.Bind(3, row.folded_memo);
+    return Done(inserts.index, inserts.index.Run());
+}
+
+bool Fulltext_index::Db::Store_files(const std::vector<std::pair<QString, File_sig>>& changed,
+                                     const QStringList& removed)
+{
+    Statement put(handle,
+                  "INSERT OR REPLACE INTO files(path, size, mtime, inode) VALUES(?1, ?2, ?3, ?4)");
+    for (const auto& [path, sig] : changed) {
+        put.Bind(1, path);
+        put.Bind(2, sig.size);
+        put.Bind(3, sig.mtime_ns);
+        put.Bind(4, qint64(sig.inode));
+        if (!Done(put, put.Run()))
+            return false;
+    }
+    Statement drop(handle, "DELETE FROM files WHERE path = ?1");
+    for (const QString& path : removed) {
+        drop.Bind(1, path);
+        if (!Done(drop, drop.Run()))
+            return false;
+    }
+    return true;
+}

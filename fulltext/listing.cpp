@@ -1,0 +1,109 @@
+#include "fulltext/listing.h"
+
+#include "store/diary_files.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+
+using File_sig = Fulltext_index::File_sig;
+
+namespace {
+
+bool Digits(const char* s, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
+
+int Number(const char* s, int n)
+{
+    int value = 0;
+    for (int i = 0; i < n; ++i)
+        value = value * 10 + (s[i] - '0');
+    return value;
+}
+
+}  // namespace
+
+quint64 File_digest(const QString& path, const File_sig& sig)
+{
+    return quint64(qHashMulti(0x5bd1e995, path, sig.size, sig.mtime_ns, sig.inode)) *
+               0x9e3779b97f4a7c15ull +
+           1;
+}
+
+// The year folders "YYYY" in the diary folder.
+std::vector<int> List_years(const QString& app_dir)
+{
+    std::vector<int> years;
+    const Folder_listing listing =
+        List_folder(app_dir, Listing_detail::Types,
+                    [](const char* name) { return std::strlen(name) == 4 && Digits(name, 4); });
+    for (const Folder_entry& entry : listing.entries) {
+        // A year folder reached through a link is the user's own.
+        struct stat st {};
+        if (entry.type == Entry_type::Folder ||
+            (entry.type == Entry_type::Link &&
+             ::stat(QFile::encodeName(app_dir + QLatin1Char('/') + QFile::decodeName(entry.name))
+                        .constData(),
+                    &st) == 0 &&
+             S_ISDIR(st.st_mode)))
+            years.push_back(Number(entry.name.constData(), 4));
+    }
+    std::sort(years.begin(), years.end());
+    return years;
+}
+
+std::vector<Listed_file> List_diary(const QString& app_dir,
+                                    const std::optional<QSet<int>>& only_years)
+{
+    std::vector<Listed_file> files;
+    std::vector<int> years;
+    if (only_years)
+        years.assign(only_years->cbegin(), only_years->cend());
+    else
+        years = List_years(app_dir);
+    files.reserve(years.size() * 366);
+    for (const int year : years) {
+        const QString year_name = QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+        const Folder_listing listing = List_folder(
+            Diary_store(app_dir).App_dir() + year_name, Listing_detail::Full, [](const char* name) {
+                const std::size_t length = std::strlen(name);
+                return (length == 8 && Digits(name, 4)) || length == 11;
+            });
+        for (const Folder_entry& entry : listing.entries) {
+            const Name_class name = Classify_year_name(entry.name);
+            int date = -1;
+            if (name.kind == Diary_name::Day_file && Is_diary_day(name.month, name.day))
+                date = Date_number(year, name.month, name.day);
+            else if (name.kind == Diary_name::Index)
+                date = 0;
+            if (date < 0)
+                continue;
+            files.push_back({year_name + QLatin1Char('/') + QFile::decodeName(entry.name),
+                             {entry.size, entry.mtime_ns, entry.inode},
+                             year,
+                             date});
+        }
+    }
+    return files;
+}
+
+std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, int first_year,
+                                       int last_year)
+{
+    std::map<int, QSet<int>> years;
+    for (const Listed_file& file : files) {
+        if (file.year < first_year || file.year > last_year)
+            continue;
+        QSet<int>& dates = years[file.year];
+        if (file.date != 0)
+            dates.insert(file.date);
+    }
+    return years;
+}

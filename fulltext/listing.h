@@ -1,0 +1,39 @@
+#pragma once
+// The diary's day files and year indexes as the full-text index sees them:
+// the year folders, and in each the day files and the year's index with
+// what the folder's listing says of each (size, change time, inode).
+
+#include "fulltext/fulltext.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <map>
+#include <optional>
+#include <vector>
+
+struct Listed_file {
+    QString path;  // "2026/1209.txt", as the folder names it
+    Fulltext_index::File_sig sig;
+    int year = 0;
+    int date = 0;  // Date_number of a day file; 0 for the year's index
+};
+
+// The year folders "YYYY" in the diary folder, in order.
+std::vector<int> List_years(const QString& app_dir);
+
+// Every day file ("MMDD.txt", either case) and every year index of the year
+// folders given (all of them when none are), with what the folder's listing
+// says of each. A link at such a name is listed too: reading it is refused,
+// and the search names it.
+std::vector<Listed_file> List_diary(const QString& app_dir,
+                                    const std::optional<QSet<int>>& only_years = std::nullopt);
+
+// The listing of a year folder as one number, whatever the order the
+// folder lists its files in: the sum of its files' digests.
+quint64 File_digest(const QString& path, const Fulltext_index::File_sig& sig);
+
+// The dates of the day files listed, by year, of the years from first_year
+// to last_year; a year with only an index has an empty set.
+std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, int first_year,
+                                       int last_year);

@@ -1,0 +1,106 @@
+#include "fulltext/scan.h"
+
+#include "fulltext/listing.h"
+#include "platform/cp932.h"
+#include "store/day_list.h"
+#include "store/diary_files.h"
+#include "store/exact_text.h"
+#include "store/line_file.h"
+#include "store/store.h"
+
+#include <algorithm>
+
+QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* error)
+{
+    QHash<int, Day_memo> memos;
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read = Read_file_bytes(store.Keyword_file_path(year), bytes, exists);
+    if (!read.Ok()) {
+        if (error)
+            *error = read;
+        return memos;
+    }
+    For_each_line(bytes, [&](QByteArrayView line) {
+        const QString text = cp932::Decode_text(line);
+        const std::optional<Key_date> key = Key_date_of(text);
+        if (!key || key->year != year || !Is_diary_day(key->month, key->day))
+            return;
+        Day_memo& memo = memos[Date_number(key->year, key->month, key->day)];
+        memo.memory = memo.memory || (text.size() > 10 && text.at(10) == u'1');
+        memo.memo = text.mid(11);
+        if (memo.memo.contains(u'?')) {
+            // The exact memo, from the day's companion while it matches.
+            Day_record record;
+            record.found = true;
+            record.memo_bytes = line.sliced(std::min<qsizetype>(11, line.size())).toByteArray();
+            const auto exact =
+                Read_companion_of(store.Day_file_path(key->year, key->month, key->day));
+            if (exact && Memo_matches(exact->memo, record))
+                memo.memo = exact->memo;
+        }
+    });
+    return memos;
+}
+
+Day_row Row_of(int date, const QString& text, const Day_memo& memo, const Fold_options& options)
+{
+    return {date, text, Fold(text, options), memo.memo, Fold(memo.memo, options), memo.memory};
+}
+
+void Note_unreadable(Fulltext_result& result, const Io_result& error)
+{
+    if (error.Ok())
+        return;
+    if (result.unreadable++ == 0)
+        result.first_unreadable = error;
+}
+
+namespace {
+
+void Sort_hits(std::vector<Fulltext_hit>& hits, bool newest_first)
+{
+    std::sort(hits.begin(), hits.end(),
+              [newest_first](const Fulltext_hit& a, const Fulltext_hit& b) {
+                  return newest_first ? a.date > b.date : a.date < b.date;
+              });
+}
+
+}  // namespace
+
+QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io_result* error)
+{
+    const QString path = store.Day_file_path(year, month, day);
+    const Text_read read = store.Read_text_file(path);
+    if (error)
+        *error = read.result;
+    if (!read.result.Ok())
+        return QString();
+    // A "?" may stand for a character Shift_JIS cannot hold: the companion's
+    // exact text is what is searched, while it matches the file.
+    if (read.text.contains(u'?')) {
+        if (const auto exact = Read_companion_of(path);
+            exact && Text_matches(exact->text, read.bytes))
+            return exact->text;
+    }
+    return read.text;
+}
+
+Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,
+                           const Fold_options& options)
+{
+    Fulltext_result result;
+    result.scanned = true;
+    result.words = Search_words(search.typed, options);
+    if (result.words.isEmpty())
+        return result;
+    Diary_store store(app_dir);
+    For_each_day_of_years(
+        store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
+        options, &result, nullptr, nullptr, nullptr, [&](const Day_row& row) {
+            if (All_words_in(result.words, row.folded_text, row.folded_memo))
+                result.hits.push_back({row.date, row.memory, row.memo});
+        });
+    Sort_hits(result.hits, search.newest_first);
+    return result;
+}

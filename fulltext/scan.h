@@ -1,0 +1,86 @@
+#pragma once
+// The days as every full-text search reads them from the files: a day's
+// text, the memos and memory flags of a year's index, and the row the index
+// holds for a day (its text and memo, as written and folded). The plain
+// search (Scan_diary) and the index's build both read the days here.
+
+#include "fulltext/fulltext.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <algorithm>
+#include <atomic>
+#include <map>
+
+class Diary_store;
+
+struct Day_memo {
+    bool memory = false;
+    QString memo;
+};
+
+// The memo and memory flag of every day of the year, from its index: a day
+// with several lines is marked when any of them is, and has the last one's
+// memo, as the main window reads it.
+QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* error);
+
+// A day as the index holds it.
+struct Day_row {
+    int date = 0;
+    QString text;  // as written
+    QString folded_text;
+    QString memo;
+    QString folded_memo;
+    bool memory = false;
+};
+
+Day_row Row_of(int date, const QString& text, const Day_memo& memo, const Fold_options& options);
+
+// Counts a file that could not be read, naming the first.
+void Note_unreadable(Fulltext_result& result, const Io_result& error);
+
+// Hands each day of the years given a row read from the files: a day with a
+// file (one of file_dates) or an index record has a row. A day whose file
+// cannot be read, and a year whose index cannot be, are noted in result and
+// in failed_days / failed_years, and the day gets no row.
+template <typename Each>
+void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& dates_by_year,
+                           const Fold_options& options, Fulltext_result* result,
+                           QSet<int>* failed_days, QSet<int>* failed_years,
+                           const std::atomic<bool>* cancel, Each&& each)
+{
+    for (const auto& [year, file_dates] : dates_by_year) {
+        if (cancel && cancel->load())
+            return;
+        Io_result memo_error;
+        const QHash<int, Day_memo> memos = Read_year_memos(store, year, &memo_error);
+        if (!memo_error.Ok()) {
+            if (result)
+                Note_unreadable(*result, memo_error);
+            if (failed_years)
+                failed_years->insert(year);
+        }
+        QList<int> dates(file_dates.cbegin(), file_dates.cend());
+        for (auto it = memos.cbegin(); it != memos.cend(); ++it)
+            if (!file_dates.contains(it.key()))
+                dates.append(it.key());
+        std::sort(dates.begin(), dates.end());
+        for (const int date : dates) {
+            QString text;
+            if (file_dates.contains(date)) {
+                Io_result error;
+                text =
+                    Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100, &error);
+                if (!error.Ok()) {
+                    if (result)
+                        Note_unreadable(*result, error);
+                    if (failed_days)
+                        failed_days->insert(date);
+                    continue;
+                }
+            }
+            each(Row_of(date, text, memos.value(date), options));
+        }
+    }
+}
