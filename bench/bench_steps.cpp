@@ -40,6 +40,7 @@
 #include "diary/backup.h"
 #include "fortune/draw_fortune.h"
 #include "fulltext/fulltext.h"
+#include "platform/background_job.h"
 #include "platform/clock_real.h"
 #include "platform/cp932.h"
 #include "platform/platform_real.h"
@@ -411,14 +412,21 @@ void Bench_backup(const QString& folder, const QString& backup_folder, int runs)
     const QStringList files = Diary_files(folder, error);
     if (!error.Ok())
         Fail("the diary's files could not be listed");
-    Backup_job job;
+    // As the main window runs it: progress and the end delivered here.
+    QObject context;
+    Background_job<Backup_outcome> job(&context);
     Backup_outcome last;
-    QObject::connect(&job, &Backup_job::Finished, [&](const Backup_outcome& o) { last = o; });
     std::vector<double> value;
     std::vector<double> floor;
     for (int i = 0; i < runs; ++i) {
         value.push_back(Timed_ms([&] {
-            job.Start(folder, backup_folder, QDate::currentDate());
+            job.Start(
+                [&](const Job_control& control) {
+                    return Write_backup(
+                        folder, backup_folder, QDate::currentDate(), control.Cancel_flag(),
+                        [&control](int percent) { control.Progress(percent, 100); });
+                },
+                [&last](const Backup_outcome& outcome) { last = outcome; }, [](int, int) {});
             while (job.Running())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         }));
@@ -964,10 +972,18 @@ int main(int argc, char* argv[])
                  Fail("no folder for the backups");
              const QString into = backup_folder.path() + QLatin1Char('/');
              Bench_backup(folder, into, std::max(3, samples / 8));
-             Backup_job job;
+             // As the main window runs it: its end delivered on this thread.
+             QObject context;
+             Background_job<Backup_outcome> job(&context);
              const Background_work busy{QStringLiteral(" while a backup runs"),
                                         QStringLiteral("backups"), [&job] { return job.Running(); },
-                                        [&] { job.Start(folder, into, QDate::currentDate()); },
+                                        [&] {
+                                            job.Start([folder, into](const Job_control& control) {
+                                                return Write_backup(folder, into,
+                                                                    QDate::currentDate(),
+                                                                    control.Cancel_flag());
+                                            });
+                                        },
                                         [&job] { job.Cancel(); }};
              for (const Size_band& band : step_sizes)
                  Bench_step(form, folder, days, band, samples, &busy);
