@@ -29,6 +29,16 @@ const QString First_note =
     QStringLiteral("取り込むものを選んで「読み込む」を押すと、取り込む日の一覧が出ます。"
                    "空いている日にはそのまま入り、日記が書いてある日は書き換えません。");
 
+// Progress of a reading, told to its job; false once the job is asked to
+// stop.
+Import_progress Told_to(const Job_control& control)
+{
+    return [&control](int done, int total) {
+        control.Progress(done, total);
+        return !control.Cancelled();
+    };
+}
+
 }  // namespace
 
 QString Import_preview(const QString& text)
@@ -164,11 +174,7 @@ bool Import_window::Read_source()
     reading.Start(
         [kind, path](const Job_control& control) {
             Read_end end;
-            end.source = kind == Daily_notes ? Read_daily_notes(path,
-                                                                [&control](int done, int total) {
-                                                                    control.Progress(done, total);
-                                                                    return !control.Cancelled();
-                                                                })
+            end.source = kind == Daily_notes ? Read_daily_notes(path, Told_to(control))
                                              : Read_journal_json(path);
             return end;
         },
@@ -188,10 +194,7 @@ void Import_window::Source_taken(const Read_end& end)
             // The run's own store: the plan only reads the diary.
             Diary_store store(diary);
             Read_end planned;
-            planned.plan = Plan_import(store, source.days, [&control](int done, int total) {
-                control.Progress(done, total);
-                return !control.Cancelled();
-            });
+            planned.plan = Plan_import(store, source.days, Told_to(control));
             planned.source = source;
             return planned;
         },
