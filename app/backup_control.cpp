@@ -17,8 +17,9 @@
 #include <iterator>
 
 Backup_control::Backup_control(QObject* parent, const Backup_host& host)
-    : QObject(parent), form(host)
+    : QObject(parent), form(host), job(this)
 {
+    qRegisterMetaType<Backup_outcome>("Backup_outcome");
     Menu_backup = new QAction(QStringLiteral("バックアップを作成"), form.Menu_file);
     Menu_backup->setObjectName(QStringLiteral("Menu_backup"));
     form.Menu_file->insertAction(form.Menu_end, Menu_backup);
@@ -40,9 +41,6 @@ Backup_control::Backup_control(QObject* parent, const Backup_host& host)
     Progress_label->hide();
     form.Command2->installEventFilter(this);
     form.Command4->installEventFilter(this);
-
-    connect(&job, &Backup_job::Progress, this, &Backup_control::Show_progress);
-    connect(&job, &Backup_job::Finished, this, &Backup_control::Finished);
 }
 
 void Backup_control::Start_of_day()
@@ -56,7 +54,16 @@ void Backup_control::Menu_backup_Click() { Start(true); }
 void Backup_control::Start(bool asked)
 {
     const Backup_settings settings = Read_backup_settings(form.session.App_dir());
-    if (!job.Start(form.session.App_dir(), settings.folder, form.session.Time().Now().date()))
+    const QString app_dir = form.session.App_dir();
+    const QDate today = form.session.Time().Now().date();
+    const bool started = job.Start(
+        [app_dir, folder = settings.folder, today](const Job_control& control) {
+            return Write_backup(app_dir, folder, today, control.Cancel_flag(),
+                                [&control](int percent) { control.Progress(percent, 100); });
+        },
+        [this](const Backup_outcome& outcome) { Finished(outcome); },
+        [this](int percent, int) { Show_progress(percent); });
+    if (!started)
         return;
     asked_by_user = asked;
     Menu_backup->setEnabled(false);

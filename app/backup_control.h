@@ -5,6 +5,7 @@
 // tells how a backup failed (or, when the user asked for it, where it went).
 
 #include "diary/backup.h"
+#include "platform/background_job.h"
 #include "platform/platform.h"
 #include "ui/placement.h"
 
@@ -65,7 +66,9 @@ private:
     void Place_label();
 
     Backup_host form;
-    Backup_job job;
+    // The backup itself, off the window's thread: progress and its end come
+    // back here; the program's end cancels it and waits for its thread.
+    Background_job<Backup_outcome> job;
     bool asked_by_user = false;
     int percent_shown = 0;
 };

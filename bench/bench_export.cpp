@@ -12,6 +12,7 @@
 // untimed export, the two take turns at going first, so that neither
 // always meets the caches and the disk as the other left them.
 
+#include "bench/harness.h"
 #include "diary/export.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -29,25 +30,6 @@
 #include <vector>
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-double Ms_since(Steady::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-struct Spread {
-    double median = 0;
-    double low = 0;
-    double high = 0;
-};
-
-Spread Spread_of(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples.front(), samples.back()};
-}
 
 // Reads and decodes what the export reads, and writes the bytes it wrote.
 qint64 Floor(const QString& diary, const QString& out, const QMap<QString, QByteArray>& files)

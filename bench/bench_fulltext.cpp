@@ -20,6 +20,7 @@
 // The index goes into a temporary cache folder; the diary is only read.
 
 #include "app/main_form.h"
+#include "bench/harness.h"
 #include "bench/main_window_shown.h"
 #include "dialogs/fulltext_window.h"
 #include "fulltext/fulltext.h"
@@ -47,54 +48,6 @@
 #include <vector>
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
-
-double Ms_since(Steady::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-void Settle()
-{
-    for (int pass = 0; pass < 4; ++pass)
-        QCoreApplication::processEvents();
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-QString Spread(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return QStringLiteral("min %1, max %2").arg(v.front(), 0, 'f', 1).arg(v.back(), 0, 'f', 1);
-}
-
-[[noreturn]] void Fail(const char* what)
-{
-    std::fprintf(stderr, "bench_fulltext: %s\n", what);
-    std::exit(1);
-}
-
-QStringList notes;
-
-void Row(const QString& name, double value, double floor, const char* unit, double goal,
-         const std::vector<double>& values)
-{
-    const int met =
-        int(std::count_if(values.begin(), values.end(), [goal](double v) { return v <= goal; }));
-    std::printf("| %s | %.1f %s | %.1f %s | %.2f × | ≤ %.0f %s | %s |\n", qPrintable(name), value,
-                unit, floor, unit, value / floor, goal, unit, value <= goal ? "met" : "MISSED");
-    notes << QStringLiteral("%1: %2 samples, %3 %4; goal met by %5 of %2")
-                 .arg(name)
-                 .arg(values.size())
-                 .arg(Spread(values), QLatin1String(unit))
-                 .arg(met);
-    std::fflush(stdout);
-}
 
 long Peak_kib()
 {
@@ -192,11 +145,11 @@ void Bench_build(const QString& folder, const QString& cache, int runs)
             Fail("the index was not built");
         floor.push_back(Floor_read_all(folder) / 1000);
         if (i == 0)
-            notes
+            Notes()
                 << QStringLiteral("index file: %1 bytes").arg(QFileInfo(index.Cache_path()).size());
     }
-    Row(QStringLiteral("full-text index built from nothing, every day file"), Median(value),
-        Median(floor), "s", 10, value);
+    Bound_row(QStringLiteral("full-text index built from nothing, every day file"), Median(value),
+              Median(floor), "s", 10, value);
 }
 
 void Bench_first_search(const QString& folder, const QString& cache, int runs)
@@ -214,8 +167,8 @@ void Bench_first_search(const QString& folder, const QString& cache, int runs)
             Fail("the first search did not use the index");
         floor.push_back(Floor_listing(folder));
     }
-    Row(QStringLiteral("first full-text search after start 「散歩」, diary unchanged"),
-        Median(value), Median(floor), "ms", 150, value);
+    Bound_row(QStringLiteral("first full-text search after start 「散歩」, diary unchanged"),
+              Median(value), Median(floor), "ms", 150, value);
 }
 
 void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const QString& words,
@@ -227,7 +180,7 @@ void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const 
     for (int i = 0; i < samples; ++i) {
         window.Words->setText(QString());
         window.Run_search();
-        Settle();
+        Pass_events(4);
         const auto start = Steady::now();
         window.Words->setText(words);
         window.Run_search();
@@ -235,7 +188,7 @@ void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const 
         const int rows = std::min(200, window.Results->model()->rowCount());
         for (int row = 0; row < rows; ++row)
             window.Results->model()->data(window.Results->model()->index(row, 3), Qt::DisplayRole);
-        Settle();
+        Pass_events(4);
         value.push_back(Ms_since(start));
         found = window.Results->model()->rowCount();
         floor.push_back(memory.Search(Search_words(words, Fold_options{})));
@@ -254,17 +207,17 @@ void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const 
             window.Index().Snippet_for(result.hits[row].date, result.words);
         lines.push_back(Ms_since(start));
     }
-    notes << QStringLiteral("「%1」: the index's search alone (no window), median %2 ms; "
-                            "the lines of 200 rows %3 ms")
-                 .arg(words)
-                 .arg(Median(core), 0, 'f', 1)
-                 .arg(lines.empty() ? 0.0 : Median(lines), 0, 'f', 1);
+    Notes() << QStringLiteral("「%1」: the index's search alone (no window), median %2 ms; "
+                              "the lines of 200 rows %3 ms")
+                   .arg(words)
+                   .arg(Median(core), 0, 'f', 1)
+                   .arg(lines.empty() ? 0.0 : Median(lines), 0, 'f', 1);
     if (!window.Index().Building() && !window.Status->text().isEmpty())
         Fail(qPrintable(window.Status->text()));
-    Row(QStringLiteral("full-text search 「%1」 (%2 days found), first 200 rows shown")
-            .arg(words)
-            .arg(found),
-        Median(value), Median(floor), "ms", 50, value);
+    Bound_row(QStringLiteral("full-text search 「%1」 (%2 days found), first 200 rows shown")
+                  .arg(words)
+                  .arg(found),
+              Median(value), Median(floor), "ms", 50, value);
 }
 
 }  // namespace
@@ -309,18 +262,18 @@ int main(int argc, char* argv[])
     Main_form form(platform, clock, folder);
     if (!Start_and_show(form))
         Fail("start-up failed");
-    Settle();
+    Pass_events(4);
     const long usual_peak = Peak_kib();
     Fulltext_window window(form.Host(), folder, cache, [](int, int, int) {});
     window.Form_Load();
     window.show();
-    Settle();
+    Pass_events(4);
     if (parser.isSet(memory_option)) {
         for (const QString& words : searches) {
             window.Words->setText(words);
             window.Run_search();
             window.Results->scrollToBottom();
-            Settle();
+            Pass_events(4);
         }
         std::printf("%ld %ld\n", usual_peak, Peak_kib());
         return 0;
@@ -329,8 +282,6 @@ int main(int argc, char* argv[])
     const Texts_in_memory memory(folder);
     for (const QString& words : searches)
         Bench_search(window, memory, words, samples);
-    std::printf("\nFull-text search runs:\n");
-    for (const QString& note : notes)
-        std::printf("- %s\n", qPrintable(note));
+    Print_notes("Full-text search runs:");
     return 0;
 }

@@ -88,12 +88,7 @@ Export_window::Export_window(const Dialog_host& main_host, const QString& app_di
 
 Export_window::~Export_window() { Stop_worker(); }
 
-void Export_window::Stop_worker()
-{
-    cancel = true;
-    if (worker.joinable())
-        worker.join();
-}
+void Export_window::Stop_worker() { job.Cancel(); }
 
 void Export_window::Browse_Click()
 {
@@ -141,27 +136,28 @@ void Export_window::Run_worker(int format, const QString& out_dir, const QDate& 
     Close->setText(QStringLiteral("キャンセル"));
     Status->setText(QStringLiteral("書き出しています…"));
     Progress->setRange(0, 0);
-    cancel = false;
-    worker = std::thread([this, format, out_dir, from, to, replace, diary = diary_dir] {
-        // The worker's own store: it only reads the diary.
-        Diary_store store(diary);
-        const Export_report report = Run_export(
-            store, Export_format(format), out_dir, {from, to},
-            [this](int done, int total) {
-                QMetaObject::invokeMethod(
-                    this, [this, done, total] { Show_progress(done, total); },
-                    Qt::QueuedConnection);
-                return !cancel.load();
-            },
-            replace ? Existing_files::Replace : Existing_files::Keep);
-        const QString summary = Export_summary(report);
-        // A cancel is the user's own choice: no warning for it.
-        const bool ok = report.error.Ok() && report.unreadable.isEmpty();
-        const QStringList kept = report.cancelled || !ok ? QStringList() : report.kept_files;
-        QMetaObject::invokeMethod(
-            this, [=, this] { Export_ended(summary, ok, kept, out_dir, from, to, format); },
-            Qt::QueuedConnection);
-    });
+    job.Start(
+        [format, out_dir, from, to, replace, diary = diary_dir](const Job_control& control) {
+            // The run's own store: it only reads the diary.
+            Diary_store store(diary);
+            const Export_report report = Run_export(
+                store, Export_format(format), out_dir, {from, to},
+                [&control](int done, int total) {
+                    control.Progress(done, total);
+                    return !control.Cancelled();
+                },
+                replace ? Existing_files::Replace : Existing_files::Keep);
+            Run_end end;
+            end.summary = Export_summary(report);
+            // A cancel is the user's own choice: no warning for it.
+            end.ok = report.error.Ok() && report.unreadable.isEmpty();
+            end.kept = report.cancelled || !end.ok ? QStringList() : report.kept_files;
+            return end;
+        },
+        [=, this](const Run_end& end) {
+            Export_ended(end.summary, end.ok, end.kept, out_dir, from, to, format);
+        },
+        [this](int done, int total) { Show_progress(done, total); });
 }
 
 void Export_window::Show_progress(int done, int total)
@@ -175,8 +171,6 @@ void Export_window::Export_ended(const QString& summary, bool ok, const QStringL
                                  const QString& out_dir, const QDate& from, const QDate& to,
                                  int format)
 {
-    if (worker.joinable())
-        worker.join();
     if (!kept.isEmpty()) {
         // Everything else is written; the files someone else made there
         // are written over only when the user says so.
@@ -209,7 +203,7 @@ void Export_window::reject()
     // キャンセル while it runs stops the export; the files written so far
     // are whole, and the window stays open with the report.
     if (Running()) {
-        cancel = true;
+        job.Ask_to_stop();
         Status->setText(QStringLiteral("取り消しています…"));
         return;
     }

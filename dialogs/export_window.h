@@ -4,11 +4,11 @@
 // The export runs beside the window, which shows how far it is and can
 // cancel it; the report at the end names any day that could not be read.
 
+#include "platform/background_job.h"
 #include "ui/placement.h"
 
 #include <QDialog>
-#include <atomic>
-#include <thread>
+#include <QStringList>
 
 class QButtonGroup;
 class QCheckBox;
@@ -30,7 +30,7 @@ public:
     // Checks the choices and starts the export; false, with the reason
     // told, when it does not start.
     bool Start();
-    bool Running() const { return worker.joinable(); }
+    bool Running() const { return job.Running(); }
 
     QComboBox* Format = nullptr;
     QCheckBox* Whole_diary = nullptr;
@@ -62,8 +62,14 @@ private:
                       const QString& out_dir, const QDate& from, const QDate& to, int format);
     void Stop_worker();
 
+    // What the export's run hands back to the window.
+    struct Run_end {
+        QString summary;
+        bool ok = false;
+        QStringList kept;
+    };
+
     Dialog_host host;
     QString diary_dir;
-    std::thread worker;
-    std::atomic<bool> cancel{false};
+    Background_job<Run_end> job{this};
 };

@@ -29,6 +29,16 @@ const QString First_note =
     QStringLiteral("取り込むものを選んで「読み込む」を押すと、取り込む日の一覧が出ます。"
                    "空いている日にはそのまま入り、日記が書いてある日は書き換えません。");
 
+// Progress of a reading, told to its job; false once the job is asked to
+// stop.
+Import_progress Told_to(const Job_control& control)
+{
+    return [&control](int done, int total) {
+        control.Progress(done, total);
+        return !control.Cancelled();
+    };
+}
+
 }  // namespace
 
 QString Import_preview(const QString& text)
@@ -111,12 +121,7 @@ Import_window::Import_window(const Dialog_host& main_host, Diary_session& diary_
 
 Import_window::~Import_window() { Stop_reading(); }
 
-void Import_window::Stop_reading()
-{
-    cancel = true;
-    if (reading.joinable())
-        reading.join();
-}
+void Import_window::Stop_reading() { reading.Cancel(); }
 
 void Import_window::Browse_Click()
 {
@@ -166,30 +171,37 @@ bool Import_window::Read_source()
     Set_busy(true);
     Progress->setRange(0, 0);
     Status->setText(QStringLiteral("読み込んでいます…"));
-    cancel = false;
-    reading = std::thread([this, kind, path, diary = session.App_dir()] {
-        const auto progress = [this](const QString& doing) {
-            return [this, doing](int done, int total) {
-                QMetaObject::invokeMethod(
-                    this, [this, done, total, doing] { Show_progress(done, total, doing); },
-                    Qt::QueuedConnection);
-                return !cancel.load();
-            };
-        };
-        const Import_source source =
-            kind == Daily_notes ? Read_daily_notes(path, progress(QStringLiteral("読み込み")))
-                                : Read_journal_json(path);
-        Import_plan read_plan;
-        if (source.error.isEmpty() && !cancel) {
-            // The worker's own store: the plan only reads the diary.
-            Diary_store store(diary);
-            read_plan = Plan_import(store, source.days, progress(QStringLiteral("日記との照合")));
-        }
-        QMetaObject::invokeMethod(
-            this, [this, source, read_plan] { Source_read(source, read_plan); },
-            Qt::QueuedConnection);
-    });
+    reading.Start(
+        [kind, path](const Job_control& control) {
+            Read_end end;
+            end.source = kind == Daily_notes ? Read_daily_notes(path, Told_to(control))
+                                             : Read_journal_json(path);
+            return end;
+        },
+        [this](const Read_end& end) { Source_taken(end); },
+        [this](int done, int total) { Show_progress(done, total, QStringLiteral("読み込み")); });
     return true;
+}
+
+void Import_window::Source_taken(const Read_end& end)
+{
+    if (!end.source.error.isEmpty() || reading.Stop_asked()) {
+        Source_read(end.source, {});
+        return;
+    }
+    reading.Start(
+        [source = end.source, diary = session.App_dir()](const Job_control& control) {
+            // The run's own store: the plan only reads the diary.
+            Diary_store store(diary);
+            Read_end planned;
+            planned.plan = Plan_import(store, source.days, Told_to(control));
+            planned.source = source;
+            return planned;
+        },
+        [this](const Read_end& planned) { Source_read(planned.source, planned.plan); },
+        [this](int done, int total) {
+            Show_progress(done, total, QStringLiteral("日記との照合"));
+        });
 }
 
 void Import_window::Show_progress(int done, int total, const QString& doing)
@@ -206,9 +218,7 @@ void Import_window::Show_progress(int done, int total, const QString& doing)
 
 void Import_window::Source_read(const Import_source& source, const Import_plan& read_plan)
 {
-    if (reading.joinable())
-        reading.join();
-    const bool cancelled = cancel.load();
+    const bool cancelled = reading.Stop_asked();
     plan = cancelled ? Import_plan{} : read_plan;
     report = {};
     report.unreadable = source.unreadable;
@@ -336,6 +346,7 @@ void Import_window::reject()
     // キャンセル while it runs stops after the day being written; every day
     // written is whole, and the window stays open with the report.
     if (Busy()) {
+        reading.Ask_to_stop();
         cancel = true;
         Status->setText(QStringLiteral("取り消しています…"));
         return;

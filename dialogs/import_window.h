@@ -8,12 +8,11 @@
 // bar and キャンセル. The report at the end says what was done.
 
 #include "diary/import.h"
+#include "platform/background_job.h"
 #include "ui/placement.h"
 
 #include <QDialog>
-#include <atomic>
 #include <functional>
-#include <thread>
 
 class QComboBox;
 class QLabel;
@@ -43,7 +42,7 @@ public:
     bool Read_source();
     // Writes the days of the list; false when there is nothing to write.
     bool Start_import();
-    bool Busy() const { return reading.joinable() || importing; }
+    bool Busy() const { return reading.Running() || importing; }
     const Import_plan& Plan() const { return plan; }
 
     QComboBox* Source = nullptr;
@@ -69,6 +68,12 @@ protected:
 private:
     void Browse_Click();
     void Show_progress(int done, int total, const QString& doing);
+    // What the reading hands back: the source read, then the plan made of it.
+    struct Read_end {
+        Import_source source;
+        Import_plan plan;
+    };
+    void Source_taken(const Read_end& end);
     void Source_read(const Import_source& source, const Import_plan& read_plan);
     void Import_step();
     void Import_ended();
@@ -78,8 +83,11 @@ private:
     Dialog_host host;
     Diary_session& session;
     std::function<void()> day_back;
-    std::thread reading;
-    std::atomic<bool> cancel{false};
+    // The source read and planned off the window's thread, in two runs:
+    // the reading of the source, then its comparison with the diary.
+    Background_job<Read_end> reading{this};
+    // キャンセル asked while the days are written.
+    bool cancel = false;
     Import_plan plan;
     Import_report report;
     bool importing = false;

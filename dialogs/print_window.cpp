@@ -1,12 +1,14 @@
 #include "dialogs/print_window.h"
 
 #include "platform/app_title.h"
+#include "platform/background_job.h"
 #include "platform/platform.h"
 #include "store/store.h"
 #include "ui/date_range.h"
 #include "ui/look.h"
 #include "ui/print_document.h"
 
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QFormLayout>
@@ -98,8 +100,8 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
         from = Export_date_number(From->date(), 0);
         to = Export_date_number(To->date(), 0);
     }
-    // A long range takes a while to read: its progress shows, and it can
-    // be cancelled.
+    // A long range takes a while to read: it is read off the window's
+    // thread, its progress shows, and it can be cancelled.
     QProgressDialog progress(QStringLiteral("日記を読んでいます…"), QStringLiteral("キャンセル"), 0,
                              1, this);
     progress.setWindowTitle(QStringLiteral("印刷"));
@@ -107,23 +109,44 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    Diary_store store(diary_dir);
-    Export_report report;
-    QList<Export_day> days;
-    Read_export_days(
-        store, from, to, report,
+    progress.setValue(0);
+    struct Read_end {
+        Export_report report;
+        QList<Export_day> days;
+    };
+    std::optional<Read_end> read;
+    Background_job<Read_end> job(this);
+    job.Start(
+        [from, to, diary = diary_dir](const Job_control& control) {
+            Diary_store store(diary);
+            Read_end end;
+            Read_export_days(
+                store, from, to, end.report,
+                [&control](int done, int total) {
+                    control.Progress(done, total);
+                    return !control.Cancelled();
+                },
+                [&end](int, QList<Export_day>& year_days) {
+                    end.days += year_days;
+                    return true;
+                });
+            return end;
+        },
+        [&read](Read_end end) { read = std::move(end); },
         [&progress](int done, int total) {
-            // Once shown, the progress window (modal over this one) lets the
-            // events through; before, no click reaches a window here.
             progress.setMaximum(std::max(total, 1));
             progress.setValue(done);
-            return !progress.wasCanceled();
-        },
-        [&days](int, QList<Export_day>& year_days) {
-            days += year_days;
-            return true;
         });
+    connect(&progress, &QProgressDialog::canceled, this, [&job] { job.Ask_to_stop(); });
+    // Until the progress window shows (modal over this one), no click
+    // reaches a window here: they wait for the reading's end.
+    while (!read)
+        QCoreApplication::processEvents(
+            QEventLoop::WaitForMoreEvents |
+            (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
     progress.close();
+    const Export_report& report = read->report;
+    QList<Export_day>& days = read->days;
     if (report.cancelled)
         return std::nullopt;
     if (!report.unreadable.isEmpty()) {

@@ -11,13 +11,11 @@
 
 #include <QDate>
 #include <QList>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <optional>
-#include <thread>
 
 // A backup's file name: "sorane-20261209.zip" for the first of a day,
 // "sorane-20261209-2.zip", "-3", ... for later ones the same day.
@@ -79,39 +77,9 @@ struct Backup_outcome {
 // Makes one backup of the diary in app_dir into its own folder inside folder
 // (Diary_backup_folder; both made when missing, but not folder's parents),
 // then rotates the old backups there. Runs on the
-// calling thread; progress is told in percent as the files go in, and
-// cancel stops it between two pieces of writing, leaving no file behind.
+// calling thread (the main window runs it as a Background_job); progress is
+// told in percent as the files go in, and cancel stops it between two
+// pieces of writing, leaving no file behind.
 Backup_outcome Write_backup(const QString& app_dir, const QString& folder, QDate today,
                             const std::atomic<bool>& cancel,
                             const std::function<void(int percent)>& progress = {});
-
-// A backup on a worker thread. Progress and the end are signalled on the
-// thread that owns the job; the job can be cancelled at any time, and its
-// destruction cancels and waits for the worker, which stops within one
-// piece of writing.
-class Backup_job : public QObject {
-    Q_OBJECT
-
-public:
-    explicit Backup_job(QObject* parent = nullptr);
-    ~Backup_job() override;
-
-    // False when a backup is running already.
-    bool Start(const QString& app_dir, const QString& folder, QDate today);
-    bool Running() const { return worker.joinable(); }
-    // Stops the running backup and waits for its worker; its temporary
-    // file is gone when this returns. Finished is not signalled.
-    void Cancel();
-
-signals:
-    void Progress(int percent);
-    void Finished(const Backup_outcome& outcome);
-
-private:
-    void Worker_done(const Backup_outcome& outcome);
-    std::thread worker;
-    std::atomic<bool> cancel_flag{false};
-    // Bumped by every start and cancel, so that a late word from a worker
-    // that was cancelled is dropped.
-    int generation = 0;
-};

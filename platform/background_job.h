@@ -128,6 +128,12 @@ public:
             Deliver_result();
         }
     }
+    // Asks the run to stop at its next look at the cancel flag, without
+    // waiting: its end is still delivered (or left to Take), so that the
+    // window can tell what was done before it stopped.
+    void Ask_to_stop() { state->cancel = true; }
+    // The current or last run was asked to stop (or cancelled).
+    bool Stop_asked() const { return state->cancel.load(); }
     // Stops the run and waits for its thread; its end is not delivered.
     void Cancel()
     {
@@ -153,8 +159,12 @@ private:
             std::lock_guard lock(result_mutex);
             value = std::exchange(result, std::nullopt);
         }
-        if (value && on_done)
-            on_done(std::move(*value));
+        // A copy: the end may start the job's next run, which replaces
+        // on_done while this call is still running.
+        if (value && on_done) {
+            const On_done done = on_done;
+            done(std::move(*value));
+        }
     }
 
     std::shared_ptr<Job_control::State> state;

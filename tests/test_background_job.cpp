@@ -69,6 +69,32 @@ private slots:
         QTRY_COMPARE(ends, 2);
     }
 
+    void A_run_asked_to_stop_still_ends_and_its_end_may_start_the_next()
+    {
+        QObject context;
+        Background_job<int> job(&context);
+        QList<int> ends;
+        std::function<void(int)> on_end = [&](int value) {
+            ends << value;
+            if (value == 7)  // the stopped run's end starts the next run
+                QVERIFY(job.Start(
+                    [](const Job_control& control) { return control.Cancelled() ? -1 : 8; },
+                    on_end));
+        };
+        job.Start(
+            [](const Job_control& control) {
+                while (!control.Cancelled())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return 7;
+            },
+            on_end);
+        job.Ask_to_stop();
+        QVERIFY(job.Stop_asked());
+        QTRY_COMPARE(ends, (QList<int>{7, 8}));
+        QVERIFY(!job.Stop_asked());
+        QTRY_VERIFY(!job.Running());
+    }
+
     void A_job_destroyed_mid_run_waits_and_its_end_is_dropped()
     {
         auto context = std::make_unique<QObject>();
