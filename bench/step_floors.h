@@ -3,6 +3,7 @@
 // actions, only the work that any program doing it cannot avoid, on the
 // same files and with the same widgets.
 
+#include "support/main_form_probe.h"
 #include <QByteArray>
 #include <QDate>
 #include <QString>
