@@ -12,11 +12,6 @@
 #include <QStringDecoder>
 #include <QTextStream>
 
-bool Is_add_command(int argc, const char* const* argv)
-{
-    return Has_command_option(argc, argv, "add");
-}
-
 QString Text_with_paragraph(const QString& text, const QString& paragraph)
 {
     if (text.isEmpty())

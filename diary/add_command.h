@@ -30,8 +30,6 @@ class Clock;
 class QIODevice;
 class QTextStream;
 
-bool Is_add_command(int argc, const char* const* argv);
-
 // The day's text with the paragraph added: the paragraph alone on an empty
 // day; otherwise after the old text and one blank line (nothing more when
 // the text already ends in a blank line, one line break when it ends in

@@ -5,18 +5,6 @@
 #include <QTextStream>
 #include <cstring>
 
-bool Has_command_option(int argc, const char* const* argv, const char* name)
-{
-    const std::size_t length = std::strlen(name);
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (std::strncmp(argument, "--", 2) == 0 && std::strncmp(argument + 2, name, length) == 0 &&
-            (argument[2 + length] == '\0' || argument[2 + length] == '='))
-            return true;
-    }
-    return false;
-}
-
 QCommandLineOption Diary_option()
 {
     return QCommandLineOption(

@@ -1,8 +1,8 @@
 #pragma once
 // What the commands run without a window (the search, the export, the
-// addition and the display of a day) share: spotting their option before
-// any window is made, the help, the diary folder option, the dates, and
-// the reading of the arguments with every message in Japanese.
+// addition and the display of a day) share: the help, the diary folder
+// option, the dates, and the reading of the arguments with every message in
+// Japanese. Which command runs is decided in diary/program_help.h.
 
 #include "diary/panel_date.h"
 
@@ -14,9 +14,6 @@
 #include <optional>
 
 class QTextStream;
-
-// True when "--name" or "--name=..." is among the arguments.
-bool Has_command_option(int argc, const char* const* argv, const char* name);
 
 // "--diary DIR", and "-h", "--help".
 QCommandLineOption Diary_option();

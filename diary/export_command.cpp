@@ -9,11 +9,6 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
-bool Is_export_command(int argc, const char* const* argv)
-{
-    return Has_command_option(argc, argv, "export");
-}
-
 namespace {
 
 // "2026/12/09" (or "2026-12-09"), four digits of year, two of month and

@@ -15,8 +15,6 @@
 
 class QTextStream;
 
-bool Is_export_command(int argc, const char* const* argv);
-
 // arguments as QCoreApplication::arguments() gives them, the program's name
 // first; program_folder is the diary when --diary is not given.
 int Run_export_command(const QStringList& arguments, const QString& program_folder,

@@ -10,11 +10,6 @@
 #include <QDir>
 #include <QTextStream>
 
-bool Is_show_command(int argc, const char* const* argv)
-{
-    return Has_command_option(argc, argv, "show");
-}
-
 int Run_show_command(const QStringList& arguments, const QString& program_folder, Clock& clock,
                      const std::function<QString(const Io_result&)>& reason, QTextStream& out,
                      QTextStream& err)

@@ -18,8 +18,6 @@
 class Clock;
 class QTextStream;
 
-bool Is_show_command(int argc, const char* const* argv);
-
 int Run_show_command(const QStringList& arguments, const QString& program_folder, Clock& clock,
                      const std::function<QString(const Io_result&)>& reason, QTextStream& out,
                      QTextStream& err);

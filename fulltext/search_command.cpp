@@ -9,11 +9,6 @@
 #include <QCommandLineParser>
 #include <QTextStream>
 
-bool Is_search_command(int argc, const char* const* argv)
-{
-    return Has_command_option(argc, argv, "search");
-}
-
 namespace {
 
 QString Date_text(int date)

@@ -15,9 +15,6 @@
 
 class QTextStream;
 
-// True when the arguments ask for the command-line search (and no window).
-bool Is_search_command(int argc, const char* const* argv);
-
 // arguments as QCoreApplication::arguments() gives them, the program's name
 // first; program_folder is the diary when --diary is not given.
 int Run_search_command(const QStringList& arguments, const QString& program_folder,
