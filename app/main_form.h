@@ -6,6 +6,7 @@
 // messages.
 
 #include "diary/add_command.h"
+#include "diary/reminder.h"
 #include "diary/session.h"
 #include "fortune/generator.h"
 #include "platform/platform.h"
@@ -16,6 +17,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QSize>
+#include <functional>
 
 class Backup_control;
 class Chars_note;
@@ -255,6 +257,28 @@ private:
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     Backup_control* backup = nullptr;
+
+    // ---- Habits (habits.cpp) ----
+    // 時刻を挿入 (Ctrl+;), 設定 → お知らせ… and 設定 → 新しい日のひな形…,
+    // and the weekday beside each panel's date.
+    void Build_habits();
+    // The time (HH:MM, from the session's clock) at the caret in Text2.
+    void Menu_time_Click();
+    // Installs or removes the schedule that runs "sorane --remind", then
+    // keeps the choice in the own settings.
+    void Menu_reminder_Click();
+    void Menu_template_Click();
+    // Today's empty day gets the template in Text2 before it counts as
+    // shown, so that the untouched template is never saved.
+    void Put_day_template();
+    void Show_weekdays();
+    QAction* Menu_time = nullptr;
+    QAction* Menu_reminder = nullptr;
+    QAction* Menu_template = nullptr;
+    QLabel* Label_weekday1 = nullptr;  // the diary panel's, in the memo row
+    QLabel* Label_weekday2 = nullptr;  // the reference panel's, in the bottom row
+    // Where the reminder's schedule goes and how systemd is reached.
+    std::function<Reminder_places()> reminder_places;
 
     // Twips <-> pixels at this window's logical DPI.
     double Dpi() const;
