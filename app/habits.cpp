@@ -59,7 +59,7 @@ QString Weekday_of(const QString& year, const QString& month, const QString& day
 
 void Main_form::Build_habits()
 {
-    Menu_time = new QAction(QStringLiteral("時刻を挿入"), this);
+    Menu_time = new QAction(QStringLiteral("時刻を挿入"), Menu_file);
     Menu_time->setObjectName(QStringLiteral("Menu_time"));
     Menu_time->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Semicolon));
     Menu_time->setShortcutContext(Qt::WindowShortcut);

@@ -61,6 +61,9 @@ struct Main_form_controls {
     QAction* Menu_calendar;
     QAction* MENU_ref_default;
     QAction* Menu_tukaikata;
+    QAction* Menu_time;
+    QAction* Menu_reminder;
+    QAction* Menu_template;
 };
 
 namespace main_form_probe {
@@ -128,6 +131,9 @@ inline Main_form_controls Controls_of(const Main_form& form)
     Find(bar, c.Menu_calendar, "Menu_calendar", Qt::FindChildrenRecursively);
     Find(bar, c.MENU_ref_default, "MENU_ref_default", Qt::FindChildrenRecursively);
     Find(bar, c.Menu_tukaikata, "Menu_tukaikata", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_time, "Menu_time", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_reminder, "Menu_reminder", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_template, "Menu_template", Qt::FindChildrenRecursively);
     return c;
 }
 
