@@ -1,5 +1,6 @@
 #include "app/reminder_command.h"
 
+#include "app/single_instance.h"
 #include "diary/command_line.h"
 #include "diary/reminder.h"
 #include "platform/clock.h"
@@ -41,9 +42,8 @@ public slots:
     {
         if (which != id)
             return;
-        if (action == QLatin1String("default") || action == QLatin1String("open"))
-            QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                                    {QStringLiteral("--diary"), diary});
+        if (action == QLatin1String("default"))
+            Open_diary();
         loop.quit();
     }
     void Closed(uint which, uint)
@@ -53,6 +53,20 @@ public slots:
     }
 
 private:
+    // A window open on the folder is asked to come forward (no second
+    // start, which would tell the user it is open already); otherwise the
+    // program starts, on today.
+    void Open_diary()
+    {
+        {
+            Single_instance instance(diary, Default_lock_folder());
+            if (instance.Take_folder() == Single_instance::Start::Already_open)
+                return;
+        }
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                {QStringLiteral("--diary"), diary});
+    }
+
     uint id;
     QString diary;
     QEventLoop loop;

@@ -25,6 +25,7 @@ public:
     QStringList summaries;
     QStringList bodies;
     QList<QStringList> actions;
+    bool click = false;  // the user clicks the notification, or it times out
 
 public slots:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
@@ -34,7 +35,11 @@ public slots:
         bodies << body;
         actions << action_list;
         const uint id = uint(summaries.size());
-        QTimer::singleShot(100, this, [this, id] { emit NotificationClosed(id, 1); });
+        QTimer::singleShot(100, this, [this, id] {
+            if (click)
+                emit ActionInvoked(id, QStringLiteral("default"));
+            emit NotificationClosed(id, click ? 2 : 1);
+        });
         return id;
     }
 
@@ -51,12 +56,16 @@ private:
     QString address;
     Notification_listener listener;
 
-    int Run(const QStringList& arguments, QByteArray* err = nullptr)
+    int Run(const QStringList& arguments, QByteArray* err = nullptr,
+            const QString& runtime = QString())
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
         env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!runtime.isEmpty())
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(SORANE_EXE), arguments);
         // The event loop runs meanwhile: the listener answers on the bus.
@@ -107,6 +116,33 @@ private slots:
         QCOMPARE(listener.summaries.size(), 1);
     }
 
+    void a_click_opens_the_diary()
+    {
+        Temp_folder folder;
+        Temp_folder runtime;
+        listener.click = true;
+        QCOMPARE(Run({"--remind", "--diary", folder.Path()}, nullptr, runtime.Path()), 0);
+        listener.click = false;
+        QCOMPARE(listener.summaries.size(), 2);
+        // The window's program holds the folder's lock (its pid inside)
+        // and has started on today.
+        const QString year = QString::number(QDate::currentDate().year());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder.File(year + "/keyword.txt")), 20000);
+        QString lock;
+        QTRY_VERIFY((lock =
+                         [&] {
+                             const QStringList locks =
+                                 QDir(runtime.Path()).entryList({"*.lock"}, QDir::Files);
+                             return locks.isEmpty() ? QString() : runtime.File(locks.constFirst());
+                         }())
+                        .size() > 0);
+        QByteArray pid_line;
+        QTRY_VERIFY((pid_line = Read_bytes(lock).split('\n').constFirst()).toInt() > 0);
+        const qint64 pid = pid_line.toLongLong();
+        QCOMPARE(QProcess::execute("kill", {QString::number(pid)}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)), 20000);
+    }
+
     void refusals()
     {
         Temp_folder folder;
@@ -116,7 +152,7 @@ private slots:
                  "時刻は 00:00 から 23:59 までの HH:MM で指定してください: 24:00\n");
         QCOMPARE(Run({"--remind", "--when", "--diary", folder.Path()}, &err), 2);
         QVERIFY(QString::fromUtf8(err).startsWith("不明なオプションです: --when\n"));
-        QCOMPARE(listener.summaries.size(), 1);
+        QCOMPARE(listener.summaries.size(), 2);
     }
 
     void both_layouts_installed_and_removed()
