@@ -79,6 +79,10 @@ void Main_form::Build_habits()
     Label_weekday1->setObjectName(QStringLiteral("Label_weekday1"));
     Label_weekday1->setAlignment(Qt::AlignCenter);
     Label_weekday1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Grey, so that it is not taken for a memo's text.
+    QPalette grey = Label_weekday1->palette();
+    grey.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    Label_weekday1->setPalette(grey);
     Label_weekday2 = new QLabel(centralWidget());
     Label_weekday2->setObjectName(QStringLiteral("Label_weekday2"));
     Label_weekday2->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
