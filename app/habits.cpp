@@ -99,11 +99,13 @@ void Main_form::Build_habits()
         connect(field, &QLineEdit::textChanged, this, &Main_form::Show_weekdays);
     Show_weekdays();
 
-    reminder_places = [this] {
-        return Reminder_places{
-            Config_home(), QCoreApplication::applicationFilePath(), session.App_dir(),
-            Systemd_user_available() ? std::function<bool(const QStringList&)>(Run_systemctl)
-                                     : std::function<bool(const QStringList&)>()};
+    reminder_job = std::make_unique<Background_job<Io_result>>(this);
+    reminder_places = [diary = session.App_dir(),
+                       program = QCoreApplication::applicationFilePath()] {
+        return Reminder_places{Config_home(), program, diary,
+                               Systemd_user_available()
+                                   ? std::function<bool(const QStringList&)>(Run_systemctl)
+                                   : std::function<bool(const QStringList&)>()};
     };
 }
 
@@ -145,20 +147,27 @@ void Main_form::Menu_reminder_Click()
         return;
     const bool on = window.On();
     const QTime chosen = window.At();
-    const Reminder_places places = reminder_places();
-    const Io_result done = on ? Install_reminder(places, chosen) : Remove_reminder(places);
-    if (!done.Ok()) {
-        Show_failure(on ? QStringLiteral("お知らせの予定を登録できませんでした。")
-                        : QStringLiteral("お知らせの予定を取り消せませんでした。"),
-                     done);
-        return;
-    }
-    const Io_result kept = Change_own_settings(session.App_dir(), [&](Own_settings& values) {
-        values.reminder_on = on;
-        values.reminder_time = chosen.toString(QStringLiteral("HH:mm"));
+    // systemctl answers off the window's thread; the item waits meanwhile.
+    Menu_reminder->setEnabled(false);
+    const auto work = [on, chosen, places_of = reminder_places](const Job_control&) {
+        const Reminder_places places = places_of();
+        return on ? Install_reminder(places, chosen) : Remove_reminder(places);
+    };
+    reminder_job->Start(work, [this, on, chosen](Io_result done) {
+        Menu_reminder->setEnabled(true);
+        if (!done.Ok()) {
+            Show_failure(on ? QStringLiteral("お知らせの予定を登録できませんでした。")
+                            : QStringLiteral("お知らせの予定を取り消せませんでした。"),
+                         done);
+            return;
+        }
+        const Io_result kept = Change_own_settings(session.App_dir(), [&](Own_settings& values) {
+            values.reminder_on = on;
+            values.reminder_time = chosen.toString(QStringLiteral("HH:mm"));
+        });
+        if (!kept.Ok())
+            Show_failure(QStringLiteral("お知らせの設定を保存できませんでした。"), kept);
     });
-    if (!kept.Ok())
-        Show_failure(QStringLiteral("お知らせの設定を保存できませんでした。"), kept);
 }
 
 void Main_form::Menu_template_Click()

@@ -9,6 +9,7 @@
 #include "diary/reminder.h"
 #include "diary/session.h"
 #include "fortune/generator.h"
+#include "platform/background_job.h"
 #include "platform/platform.h"
 #include "platform/twips.h"
 #include "ui/placement.h"
@@ -277,8 +278,10 @@ private:
     QAction* Menu_template = nullptr;
     QLabel* Label_weekday1 = nullptr;  // the diary panel's, in the memo row
     QLabel* Label_weekday2 = nullptr;  // the reference panel's, in the bottom row
-    // Where the reminder's schedule goes and how systemd is reached.
+    // Where the reminder's schedule goes and how systemd is reached; called
+    // on the job's thread, as asking systemd may take a while.
     std::function<Reminder_places()> reminder_places;
+    std::unique_ptr<Background_job<Io_result>> reminder_job;
 
     // Twips <-> pixels at this window's logical DPI.
     double Dpi() const;

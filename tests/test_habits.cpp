@@ -4,12 +4,15 @@
 // weekdays beside both panels' dates.
 
 #include "app/main_form.h"
+#include "dialogs/reminder_window.h"
 #include "store/own_settings.h"
 #include "support/diary_fixture.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QTimeEdit>
 #include <QtTest>
 
 class Test_habits : public QObject, private Diary_fixture {
@@ -63,6 +66,30 @@ private slots:
         // A written day never gets the template.
         form = Start();
         QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("天気：\n気分：晴れ"));
+        End(*form);
+    }
+
+    void The_reminder_is_installed_then_kept_in_the_settings()
+    {
+        Temp_folder config;
+        auto form = Start();
+        Probe(*form).reminder_places = [&config, this] {
+            return Reminder_places{config.Path(), "/usr/bin/sorane", folder->Path(), {}};
+        };
+        When_modal<Reminder_window>(form.get(), [](Reminder_window& window) {
+            QVERIFY(!window.Check_on->isChecked());
+            QCOMPARE(window.Time_at->time(), QTime(21, 0));
+            window.Check_on->setChecked(true);
+            window.Time_at->setTime(QTime(6, 45));
+            window.accept();
+        });
+        Controls_of(*form).Menu_reminder->trigger();
+        QTRY_VERIFY(Controls_of(*form).Menu_reminder->isEnabled());
+        QVERIFY(
+            Read_bytes(config.File("autostart/sorane-reminder.desktop")).contains("--at 06:45"));
+        const Own_settings own = Read_own_settings(folder->Path()).values;
+        QVERIFY(own.reminder_on);
+        QCOMPARE(own.reminder_time, QStringLiteral("06:45"));
         End(*form);
     }
 
