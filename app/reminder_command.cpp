@@ -116,16 +116,6 @@ bool Remind_once(const QString& diary, Clock& clock, QTextStream& err)
     return true;
 }
 
-// Milliseconds from now until the next time of day at (today's when it is
-// still ahead, else at once when today's check has not run yet).
-qint64 Wait_until(const QDateTime& now, QTime at, bool checked_today)
-{
-    QDateTime next(now.date(), at);
-    if (checked_today || next < now)
-        next = checked_today ? QDateTime(now.date().addDays(1), at) : now;
-    return std::max<qint64>(0, now.msecsTo(next));
-}
-
 }  // namespace
 
 int Run_remind_command(const QStringList& arguments, const QString& program_folder, Clock& clock,
@@ -174,7 +164,7 @@ int Run_remind_command(const QStringList& arguments, const QString& program_fold
     QDate checked;
     for (;;) {
         const QDateTime now = clock.Now();
-        const qint64 wait = Wait_until(now, *at, checked == now.date());
+        const qint64 wait = Reminder_wait_ms(now, *at, checked == now.date());
         if (wait > 0) {
             QEventLoop loop;
             // Wakes at least hourly: a suspended machine's timer does not

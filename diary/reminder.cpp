@@ -19,6 +19,13 @@ std::optional<QTime> Reminder_time_of(const QString& text)
     return QTime(m.captured(1).toInt(), m.captured(2).toInt());
 }
 
+qint64 Reminder_wait_ms(const QDateTime& now, QTime at, bool checked_today)
+{
+    if (checked_today)
+        return std::max<qint64>(0, now.msecsTo(QDateTime(now.date().addDays(1), at)));
+    return std::max<qint64>(0, now.msecsTo(QDateTime(now.date(), at)));
+}
+
 Today_read Read_day_written(const QString& diary, const QDate& day)
 {
     Today_read read;

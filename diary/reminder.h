@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <functional>
@@ -18,6 +19,11 @@
 
 // "21:00" (hours 0-23, minutes 0-59, two digits each); nothing otherwise.
 std::optional<QTime> Reminder_time_of(const QString& text);
+
+// How long "--remind --at" waits from now: until today's time while it is
+// ahead; at once when it has passed and today was not checked yet (a
+// desktop started after the time); until tomorrow's once today's check ran.
+qint64 Reminder_wait_ms(const QDateTime& now, QTime at, bool checked_today);
 
 struct Today_read {
     bool written = false;  // text, memo or the 思い出 mark

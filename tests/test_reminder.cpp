@@ -155,6 +155,15 @@ private slots:
         QCOMPARE(listener.summaries.size(), 2);
     }
 
+    void the_autostart_entry_waits_for_the_time()
+    {
+        const QDateTime morning(QDate(2026, 12, 7), QTime(8, 0));
+        QCOMPARE(Reminder_wait_ms(morning, QTime(21, 0), false), 13 * 3600 * 1000LL);
+        QCOMPARE(Reminder_wait_ms(morning.addSecs(14 * 3600), QTime(21, 0), false), 0LL);
+        QCOMPARE(Reminder_wait_ms(morning.addSecs(14 * 3600), QTime(21, 0), true),
+                 23 * 3600 * 1000LL);
+    }
+
     void both_layouts_installed_and_removed()
     {
         Temp_folder home;
