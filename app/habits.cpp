@@ -128,6 +128,7 @@ void Main_form::Menu_time_Click()
 
 void Main_form::Put_day_template()
 {
+    template_shown.clear();
     if (!(session.Diary_date() == Panel_date::Of(session.Today())) || !session.Day_readable() ||
         !(Current_entry() == Day_entry{}))
         return;
@@ -135,7 +136,14 @@ void Main_form::Put_day_template()
     if (text.isEmpty())
         return;
     Text2->setPlainText(text);
+    template_shown = Text2->toPlainText();
     Put_caret_at_end();
+}
+
+bool Main_form::Template_untouched() const
+{
+    return !template_shown.isEmpty() && Text2->toPlainText() == template_shown &&
+           !session.Edited(Current_entry());
 }
 
 void Main_form::Menu_reminder_Click()

@@ -272,6 +272,10 @@ private:
     // Today's empty day gets the template in Text2 before it counts as
     // shown, so that the untouched template is never saved.
     void Put_day_template();
+    // The panel holds the template as it was put there, unchanged: no
+    // writing yet, for the fortune as for the save.
+    bool Template_untouched() const;
+    QString template_shown;  // the template put into the panel's day, or empty
     void Show_weekdays();
     QAction* Menu_time = nullptr;
     QAction* Menu_reminder = nullptr;

@@ -47,6 +47,12 @@ private slots:
         QCOMPARE(text->toPlainText(), QString());
         Controls_of(*form).Menu_today->trigger();
         QCOMPARE(text->toPlainText(), QStringLiteral("天気：\n気分："));
+        // Nor is it writing to tell a fortune from.
+        fake->Expect_box(QStringLiteral("この占いは、今日の日記の内容を解析して明日の運気を予測す"
+                                        "るものです。\rまず、今日の日記をつけて下さい。"),
+                         QStringLiteral("【ソラネ】Ver.2.0"), Platform::Icon::None,
+                         Platform::Buttons::Ok, Platform::Answer::Ok);
+        Controls_of(*form).Command3->click();
         End(*form);
         QVERIFY(!QFileInfo::exists(At("2026/1207.txt")));
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_only);
