@@ -33,6 +33,7 @@ void Main_form::Load_diary_day(int year, int month, int day)
 {
     const Diary_session::Day_read read = session.Load_diary_day({year, month, day});
     Show_entry(session.Loaded_day());
+    Put_day_template();
     session.Day_shown(Current_entry());
     Text2->document()->setModified(false);
     Show_other_versions();

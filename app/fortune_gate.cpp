@@ -16,7 +16,8 @@ void Main_form::Command3_Click()
         return;
     }
     // Only the exactly empty text is refused; blanks or a line break pass.
-    if (Text2->toPlainText().isEmpty()) {
+    // The new day's template left as it was is no writing either.
+    if (Text2->toPlainText().isEmpty() || Template_untouched()) {
         // The two sentences are joined by a lone carriage return; the
         // platform layer shows it as a line break.
         platform.Message_box(

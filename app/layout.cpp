@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -91,14 +92,15 @@ void Main_form::Lay_out(double w, double h)
     Set_horizontal(Text2, 0, dw + 9375, dpi);
     Set_horizontal(Text1, 0, dw + 9375, dpi);
     Set_horizontal(Command2, dw + 7980, 1395, dpi);
+    Show_weekdays();
 
     if (h == Unlaid_height)
         return;
     const double dh = std::max(h, Design_height) - Design_height;
     Apply_text2_height(h);
     Set_vertical(Text1, dh / 2 + 3240, dh / 2 + 2535, dpi);
-    QWidget* const bottom_row[] = {Text7,    VScroll4, Text8,    VScroll5, Text9,
-                                   VScroll6, Command1, Command3, Command4, Command2};
+    QWidget* const bottom_row[] = {Text7,    VScroll4, Text8,    VScroll5, Text9,         VScroll6,
+                                   Command1, Command3, Command4, Command2, Label_weekday2};
     for (QWidget* control : bottom_row)
         Set_vertical(control, dh + 5820, 435, dpi);
 }

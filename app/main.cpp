@@ -4,6 +4,7 @@
 #include "app/end_signals.h"
 #include "app/main_form.h"
 #include "app/recovery_control.h"
+#include "app/reminder_command.h"
 #include "app/single_instance.h"
 #include "app/terminal_add.h"
 #include "diary/add_command.h"
@@ -92,6 +93,7 @@ int Run_command(int argc, char* argv[], Program_command command)
                                       Io_reason};
         return Run_add_command(arguments, folder, links, out, err);
     }
+    case Program_command::Remind: return Run_remind_command(arguments, folder, clock, out, err);
     case Program_command::Search:
     case Program_command::Window: break;
     }

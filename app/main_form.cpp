@@ -32,6 +32,7 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Build_menus();
     Build_controls();
     Build_navigation();
+    Build_habits();
     backup = new Backup_control(
         this, {platform, session, Host(), Menu_file, Menu_end, Menu_settei, Command2, Command4});
 }

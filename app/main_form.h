@@ -6,8 +6,10 @@
 // messages.
 
 #include "diary/add_command.h"
+#include "diary/reminder.h"
 #include "diary/session.h"
 #include "fortune/generator.h"
+#include "platform/background_job.h"
 #include "platform/platform.h"
 #include "platform/twips.h"
 #include "ui/placement.h"
@@ -16,6 +18,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QSize>
+#include <functional>
 
 class Backup_control;
 class Chars_note;
@@ -255,6 +258,34 @@ private:
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     Backup_control* backup = nullptr;
+
+    // ---- Habits (habits.cpp) ----
+    // 時刻を挿入 (Ctrl+;), 設定 → お知らせ… and 設定 → 新しい日のひな形…,
+    // and the weekday beside each panel's date.
+    void Build_habits();
+    // The time (HH:MM, from the session's clock) at the caret in Text2.
+    void Menu_time_Click();
+    // Installs or removes the schedule that runs "sorane --remind", then
+    // keeps the choice in the own settings.
+    void Menu_reminder_Click();
+    void Menu_template_Click();
+    // Today's empty day gets the template in Text2 before it counts as
+    // shown, so that the untouched template is never saved.
+    void Put_day_template();
+    // The panel holds the template as it was put there, unchanged: no
+    // writing yet, for the fortune as for the save.
+    bool Template_untouched() const;
+    QString template_shown;  // the template put into the panel's day, or empty
+    void Show_weekdays();
+    QAction* Menu_time = nullptr;
+    QAction* Menu_reminder = nullptr;
+    QAction* Menu_template = nullptr;
+    QLabel* Label_weekday1 = nullptr;  // the diary panel's, in the memo row
+    QLabel* Label_weekday2 = nullptr;  // the reference panel's, in the bottom row
+    // Where the reminder's schedule goes and how systemd is reached; called
+    // on the job's thread, as asking systemd may take a while.
+    std::function<Reminder_places()> reminder_places;
+    std::unique_ptr<Background_job<Io_result>> reminder_job;
 
     // Twips <-> pixels at this window's logical DPI.
     double Dpi() const;

@@ -330,6 +330,7 @@ void Main_form::Load_diary_position()
         // No year folder: an empty day. Nothing is created by looking.
         session.Load_empty_day(date);
         Show_entry(session.Loaded_day());
+        Put_day_template();
         session.Day_shown(Current_entry());
         Text2->document()->setModified(false);
         return;

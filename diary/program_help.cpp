@@ -17,7 +17,8 @@ Program_command Command_of(int argc, const char* const* argv)
     } commands[] = {{"search", Program_command::Search},
                     {"export", Program_command::Export},
                     {"add", Program_command::Add},
-                    {"show", Program_command::Show}};
+                    {"show", Program_command::Show},
+                    {"remind", Program_command::Remind}};
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--") == 0)
@@ -52,6 +53,8 @@ QString Program_help_text()
         "  sorane --export FORMAT OUT_DIR [--from yyyy/mm/dd] [--to yyyy/mm/dd] [--force] "
         "[--diary DIR]\n"
         "      日記を UTF-8 のファイル（markdown、html、json、text）に書き出します。\n"
+        "  sorane --remind [--at HH:MM] [--diary DIR]\n"
+        "      今日の日記に何も書かれていなければ、デスクトップに通知を出します。\n"
         "\n"
         "オプション:\n"
         "  --diary DIR         日記のフォルダー（省略時は環境変数 SORANE_HOME、プログラムの"
@@ -61,6 +64,7 @@ QString Program_help_text()
         "  --to yyyy/mm/dd     --search と --export の期間の終わりの日\n"
         "  --memory            --search で思い出の日だけを探します\n"
         "  --force             --export で、この書き出しが作ったのではないファイルも上書きします\n"
+        "  --at HH:MM          --remind で、その時刻まで待ってから毎日知らせます\n"
         "  -h, --help          この説明を表示します（コマンドと一緒なら、そのコマンドの説明）\n"
         "  -v, --version       版を表示します\n"
         "\n"

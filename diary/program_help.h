@@ -15,9 +15,10 @@ enum class Program_command {
     Export,
     Add,
     Show,
+    Remind,
 };
 
-// The first of --search, --export, --add and --show among the arguments
+// The first of --search, --export, --add, --show and --remind among the arguments
 // (before a "--"); Window when there is none.
 Program_command Command_of(int argc, const char* const* argv);
 

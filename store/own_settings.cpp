@@ -28,6 +28,9 @@ const Field Fields[] = {
     {"fulltext", "width", &Own_settings::fulltext_width, nullptr},
     {"fulltext", "case", &Own_settings::fulltext_case, nullptr},
     {"fulltext", "kana", &Own_settings::fulltext_kana, nullptr},
+    {"reminder", "on", &Own_settings::reminder_on, nullptr},
+    {"reminder", "time", nullptr, &Own_settings::reminder_time},
+    {"template", "text", nullptr, &Own_settings::day_template},
 };
 
 // A value as the file writes it: plain when it is safe so, else quoted with

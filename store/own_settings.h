@@ -17,12 +17,15 @@
 #include <functional>
 
 struct Own_settings {
-    QString backup_folder;               // backup/folder: empty for the default
-    bool backup_daily = true;            // backup/daily
-    bool this_day_oldest_first = false;  // this_day/oldest_first
-    bool fulltext_width = true;          // fulltext/width
-    bool fulltext_case = true;           // fulltext/case
-    bool fulltext_kana = false;          // fulltext/kana
+    QString backup_folder;                            // backup/folder: empty for the default
+    bool backup_daily = true;                         // backup/daily
+    bool this_day_oldest_first = false;               // this_day/oldest_first
+    bool fulltext_width = true;                       // fulltext/width
+    bool fulltext_case = true;                        // fulltext/case
+    bool fulltext_kana = false;                       // fulltext/kana
+    bool reminder_on = false;                         // reminder/on
+    QString reminder_time = QStringLiteral("21:00");  // reminder/time, "HH:MM"
+    QString day_template;                             // template/text: put into an empty today
     bool operator==(const Own_settings&) const = default;
 };
 

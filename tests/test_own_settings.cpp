@@ -42,7 +42,8 @@ private slots:
         ::umask(old_mask);
         QCOMPARE(Read_bytes(path),
                  QByteArray("[backup]\ndaily=true\n\n[this_day]\noldest_first=true\n"
-                            "\n[fulltext]\nwidth=true\ncase=true\nkana=false\n"));
+                            "\n[fulltext]\nwidth=true\ncase=true\nkana=false\n"
+                            "\n[reminder]\non=false\ntime=21:00\n"));
         QCOMPARE(Mode_of(path) & 0777, 0600);
 
         QVERIFY(Write_bytes(path, "; kept\n[backup]\ndaily=true\n\n[window]\nsize=1\n"));
@@ -50,12 +51,16 @@ private slots:
                     s.backup_daily = false;
                     s.backup_folder = QStringLiteral(" @日記\"\\");
                     s.fulltext_case = false;
+                    s.day_template = QStringLiteral("a:\n\tb:");
                 }).Ok());
         QCOMPARE(Read_bytes(path),
                  QByteArray("; kept\n[backup]\ndaily=false\n"
                             "folder=\" @\xe6\x97\xa5\xe8\xa8\x98\\\"\\\\\"\n"
                             "\n[window]\nsize=1\n\n[this_day]\noldest_first=false\n"
-                            "\n[fulltext]\nwidth=true\ncase=false\nkana=false\n"));
+                            "\n[fulltext]\nwidth=true\ncase=false\nkana=false\n"
+                            "\n[reminder]\non=false\ntime=21:00\n"
+                            "\n[template]\ntext=\"a:\\n\\tb:\"\n"));
+        QCOMPARE(Read_own_settings(folder.Path()).values.day_template, QStringLiteral("a:\n\tb:"));
         QCOMPARE(Read_own_settings(folder.Path()).values.backup_folder,
                  QStringLiteral(" @日記\"\\"));
         // Nothing changed: nothing written.

@@ -61,6 +61,9 @@ struct Main_form_controls {
     QAction* Menu_calendar;
     QAction* MENU_ref_default;
     QAction* Menu_tukaikata;
+    QAction* Menu_time;
+    QAction* Menu_reminder;
+    QAction* Menu_template;
 };
 
 namespace main_form_probe {
@@ -128,6 +131,9 @@ inline Main_form_controls Controls_of(const Main_form& form)
     Find(bar, c.Menu_calendar, "Menu_calendar", Qt::FindChildrenRecursively);
     Find(bar, c.MENU_ref_default, "MENU_ref_default", Qt::FindChildrenRecursively);
     Find(bar, c.Menu_tukaikata, "Menu_tukaikata", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_time, "Menu_time", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_reminder, "Menu_reminder", Qt::FindChildrenRecursively);
+    Find(bar, c.Menu_template, "Menu_template", Qt::FindChildrenRecursively);
     return c;
 }
 
@@ -136,7 +142,7 @@ struct Main_form_probe {
         : form(main_form), platform(main_form.platform),
           fortune_generator(main_form.fortune_generator), scroll_lock(main_form.scroll_lock),
           f_omoide(main_form.f_omoide), f_memo(main_form.f_memo),
-          years_window(main_form.years_window)
+          years_window(main_form.years_window), reminder_places(main_form.reminder_places)
     {}
 
     Main_form::Save_result Save_day(Main_form::Who who = Main_form::Who::User)
@@ -163,6 +169,7 @@ struct Main_form_probe {
     F_omoide*& f_omoide;
     F_memo*& f_memo;
     Years_window*& years_window;
+    std::function<Reminder_places()>& reminder_places;
 };
 
 inline Main_form_probe Probe(Main_form& form) { return Main_form_probe(form); }
