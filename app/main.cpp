@@ -13,6 +13,7 @@
 #include "diary/program_folder.h"
 #include "diary/program_help.h"
 #include "diary/show_command.h"
+#include "diary/stats_command.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
 #include "platform/app_title.h"
@@ -94,6 +95,7 @@ int Run_command(int argc, char* argv[], Program_command command)
         return Run_add_command(arguments, folder, links, out, err);
     }
     case Program_command::Remind: return Run_remind_command(arguments, folder, clock, out, err);
+    case Program_command::Stats: return Run_stats_command(arguments, folder, Io_reason, out, err);
     case Program_command::Search:
     case Program_command::Window: break;
     }

@@ -81,6 +81,8 @@ void Main_form::Build_menus()
     Menu_fulltext->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     Menu_fulltext->setShortcutContext(Qt::WindowShortcut);
     Menu_years = add_action(Menu_kensaku, "Menu_years", QStringLiteral("この日の百年"));
+    connect(add_action(Menu_kensaku, "Menu_records", QStringLiteral("記録")), &QAction::triggered,
+            this, &Main_form::Menu_records_Click);
     Menu_go = add_menu("Menu_go", QStringLiteral("移動"));
     Menu_today = add_action(Menu_go, "Menu_today", QStringLiteral("今日"));
     Menu_prev_day = add_action(Menu_go, "Menu_prev_day", QStringLiteral("前の日"));

@@ -178,6 +178,10 @@ private:
     // index kept in the user's cache folder; made on first use and kept.
     void Menu_fulltext_Click();
     Fulltext_window* fulltext_window = nullptr;
+    // 検索 → 記録 (records.cpp): how much was written in every year; made
+    // on first use and kept, modeless.
+    void Menu_records_Click();
+    class Records_window* records_window = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;
     // The 占い button: the once-a-day gate, then the fortune window.

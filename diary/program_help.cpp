@@ -14,11 +14,9 @@ Program_command Command_of(int argc, const char* const* argv)
     static const struct {
         const char* name;
         Program_command command;
-    } commands[] = {{"search", Program_command::Search},
-                    {"export", Program_command::Export},
-                    {"add", Program_command::Add},
-                    {"show", Program_command::Show},
-                    {"remind", Program_command::Remind}};
+    } commands[] = {{"search", Program_command::Search}, {"export", Program_command::Export},
+                    {"add", Program_command::Add},       {"show", Program_command::Show},
+                    {"remind", Program_command::Remind}, {"stats", Program_command::Stats}};
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--") == 0)
@@ -55,6 +53,8 @@ QString Program_help_text()
         "      日記を UTF-8 のファイル（markdown、html、json、text）に書き出します。\n"
         "  sorane --remind [--at HH:MM] [--diary DIR]\n"
         "      今日の日記に何も書かれていなければ、デスクトップに通知を出します。\n"
+        "  sorane --stats [--diary DIR]\n"
+        "      年ごとに「年<タブ>書いた日数<タブ>文字数」を、最後に合計を表示します。\n"
         "\n"
         "オプション:\n"
         "  --diary DIR         日記のフォルダー（省略時は環境変数 SORANE_HOME、プログラムの"

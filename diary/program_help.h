@@ -16,9 +16,10 @@ enum class Program_command {
     Add,
     Show,
     Remind,
+    Stats,
 };
 
-// The first of --search, --export, --add, --show and --remind among the arguments
+// The first of --search, --export, --add, --show, --remind and --stats among the arguments
 // (before a "--"); Window when there is none.
 Program_command Command_of(int argc, const char* const* argv);
 

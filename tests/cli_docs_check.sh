@@ -25,7 +25,7 @@ BASH_COMPLETION_USER_DIR=$work bash -c '
   _completion_loader sorane
   [ "$(complete -p sorane)" = "complete -F _sorane sorane" ]
   # What is offered alone, and after each command.
-  for command in "" "--add x" "--show" "--search x" "--export json out" "--remind"; do
+  for command in "" "--add x" "--show" "--search x" "--export json out" "--remind" "--stats"; do
     COMP_WORDS=(sorane $command --); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _sorane
     printf "%s\n" "${COMPREPLY[@]}"
   done' >"$work/offered"

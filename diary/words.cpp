@@ -1,0 +1,210 @@
+#include "diary/words.h"
+
+#include "store/diary_files.h"
+#include "store/exact_text.h"
+#include "store/store.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QLibrary>
+#include <mutex>
+
+namespace {
+
+// The few calls of the library's C interface the analyser makes; the
+// library is opened at the first analyser, never at start-up.
+struct Mecab_calls {
+    using New2 = void* (*)(const char*);
+    using Sparse_tostr2 = const char* (*)(void*, const char*, size_t);
+    using Destroy = void (*)(void*);
+    using Strerror = const char* (*)(void*);
+    New2 new2 = nullptr;
+    Sparse_tostr2 sparse_tostr2 = nullptr;
+    Destroy destroy = nullptr;
+    Strerror strerror = nullptr;
+    bool loaded = false;
+};
+
+const Mecab_calls& Mecab()
+{
+    static Mecab_calls calls;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static QLibrary library(QStringLiteral("mecab"), 2);
+        if (!library.load())
+            return;
+        calls.new2 = reinterpret_cast<Mecab_calls::New2>(library.resolve("mecab_new2"));
+        calls.sparse_tostr2 =
+            reinterpret_cast<Mecab_calls::Sparse_tostr2>(library.resolve("mecab_sparse_tostr2"));
+        calls.destroy = reinterpret_cast<Mecab_calls::Destroy>(library.resolve("mecab_destroy"));
+        calls.strerror = reinterpret_cast<Mecab_calls::Strerror>(library.resolve("mecab_strerror"));
+        calls.loaded = calls.new2 && calls.sparse_tostr2 && calls.destroy && calls.strerror;
+    });
+    return calls;
+}
+
+// The IPA dictionary in UTF-8 where Debian puts it; the system's default
+// dictionary (which may be the EUC-JP one) only when it is not there.
+const char* const Utf8_dictionary = "/var/lib/mecab/dic/ipadic-utf8";
+
+const QString No_dictionary =
+    QStringLiteral("言葉を調べるための辞書が見つかりません。\n"
+                   "パッケージ mecab-ipadic-utf8 を入れてから、もう一度開いてください。\n"
+                   "（sudo apt-get install mecab-ipadic-utf8）");
+
+// The function words that every diary is full of.
+const QStringList Common_words{
+    QStringLiteral("する"),   QStringLiteral("いる"),   QStringLiteral("ある"),
+    QStringLiteral("なる"),   QStringLiteral("できる"), QStringLiteral("いう"),
+    QStringLiteral("くる"),   QStringLiteral("おる"),   QStringLiteral("れる"),
+    QStringLiteral("られる"), QStringLiteral("せる"),   QStringLiteral("させる"),
+    QStringLiteral("やる"),   QStringLiteral("こと"),   QStringLiteral("もの"),
+    QStringLiteral("よう"),   QStringLiteral("ため"),   QStringLiteral("とき"),
+};
+
+}  // namespace
+
+Word_analyser::Word_analyser()
+{
+    const Mecab_calls& calls = Mecab();
+    if (!calls.loaded) {
+        error = QStringLiteral("言葉を調べるための MeCab が見つかりません。\n"
+                               "パッケージ libmecab2 と mecab-ipadic-utf8 を入れてから、"
+                               "もう一度開いてください。\n"
+                               "（sudo apt-get install libmecab2 mecab-ipadic-utf8）");
+        return;
+    }
+    const QByteArray argument = QFileInfo::exists(QString::fromLatin1(Utf8_dictionary))
+                                    ? QByteArray("-d ") + Utf8_dictionary
+                                    : QByteArray();
+    tagger = calls.new2(argument.constData());
+    if (!tagger) {
+        error = No_dictionary;
+        return;
+    }
+    // A dictionary in another encoding gives back no word the program can
+    // read.
+    const QList<Morpheme> probe = Analyse(u"雨");
+    if (probe.size() != 1 || probe[0].base != QStringLiteral("雨")) {
+        calls.destroy(tagger);
+        tagger = nullptr;
+        error = No_dictionary;
+    }
+}
+
+Word_analyser::~Word_analyser()
+{
+    if (tagger)
+        Mecab().destroy(tagger);
+}
+
+QList<Morpheme> Word_analyser::Analyse(QStringView text)
+{
+    QList<Morpheme> out;
+    if (!tagger)
+        return out;
+    const QByteArray bytes = text.toUtf8();
+    const char* result = Mecab().sparse_tostr2(tagger, bytes.constData(), size_t(bytes.size()));
+    if (!result)
+        return out;
+    // A line per word, "surface<TAB>part,detail,...,base,reading,sound",
+    // then "EOS".
+    const QByteArrayView all(result);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        const QByteArrayView line = all.sliced(start, end - start);
+        start = end + 1;
+        const qsizetype tab = line.indexOf('\t');
+        if (tab < 0)
+            continue;
+        const QList<QByteArray> features = line.sliced(tab + 1).toByteArray().split(',');
+        Morpheme m;
+        m.surface = QString::fromUtf8(line.first(tab));
+        m.part = QString::fromUtf8(features.value(0));
+        m.detail = QString::fromUtf8(features.value(1));
+        const QByteArray base = features.value(6);
+        m.base = base.isEmpty() || base == "*" ? m.surface : QString::fromUtf8(base);
+        out.append(std::move(m));
+    }
+    return out;
+}
+
+QString Counted_word(const Morpheme& m, unsigned parts)
+{
+    bool wanted = false;
+    if (m.part == QStringLiteral("名詞"))
+        wanted = (parts & Nouns) && m.detail != QStringLiteral("非自立") &&
+                 m.detail != QStringLiteral("代名詞") && m.detail != QStringLiteral("数") &&
+                 m.detail != QStringLiteral("接尾") && m.detail != QStringLiteral("特殊");
+    else if (m.part == QStringLiteral("動詞"))
+        wanted = (parts & Verbs) && m.detail == QStringLiteral("自立");
+    else if (m.part == QStringLiteral("形容詞"))
+        wanted = (parts & Adjectives) && m.detail == QStringLiteral("自立");
+    if (!wanted || Common_words.contains(m.base))
+        return {};
+    // A lone kana or sign is no word to look back on.
+    if (m.base.size() == 1 && !m.base[0].isLetter())
+        return {};
+    if (m.base.size() == 1 && m.base[0].unicode() >= 0x3040 && m.base[0].unicode() < 0x3100)
+        return {};
+    return m.base;
+}
+
+QList<Word_count> Count_words(Word_analyser& analyser, const QStringList& texts, unsigned parts,
+                              int limit, const std::atomic<bool>* cancel)
+{
+    QHash<QString, qsizetype> index;
+    QList<Word_count> words;
+    for (const QString& text : texts) {
+        if (cancel && cancel->load())
+            return {};
+        for (const Morpheme& m : analyser.Analyse(text)) {
+            const QString word = Counted_word(m, parts);
+            if (word.isEmpty())
+                continue;
+            const auto found = index.constFind(word);
+            if (found != index.cend()) {
+                ++words[*found].count;
+            } else {
+                index.insert(word, words.size());
+                words.append({word, m.part, 1});
+            }
+        }
+    }
+    std::stable_sort(words.begin(), words.end(),
+                     [](const Word_count& a, const Word_count& b) { return a.count > b.count; });
+    if (limit >= 0 && words.size() > limit)
+        words.resize(limit);
+    return words;
+}
+
+QStringList Texts_of(Diary_store& store, int year, int month, QList<Io_result>* unreadable)
+{
+    QStringList texts;
+    const Year_files files = Read_year_files(store, year);
+    if (!files.folder_error.Ok() && unreadable)
+        unreadable->append(files.folder_error);
+    QList<int> numbers;
+    for (const QByteArray& name : files.names) {
+        const Name_class c = Classify_year_name(name);
+        if (c.kind == Diary_name::Day_file && Is_diary_day(c.month, c.day) &&
+            (month == 0 || c.month == month))
+            numbers.append(c.month * 100 + c.day);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    for (const int number : numbers) {
+        const Exact_day day = Read_exact_day(store, year, number / 100, number % 100, files);
+        if (!day.text_error.Ok()) {
+            if (unreadable)
+                unreadable->append(day.text_error);
+            continue;
+        }
+        if (!day.text.isEmpty())
+            texts.append(day.text);
+    }
+    return texts;
+}
