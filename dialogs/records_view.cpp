@@ -69,6 +69,7 @@ Records_view::Records_view(QWidget* parent) : QWidget(parent)
 void Records_view::Set_years(QList<Year_tally> counted, const QDate& now)
 {
     today = now;
+    shown_once = true;
     QList<qint64> all_days;
     for (const Year_tally& tally : counted)
         all_days += Written_days(tally);
@@ -256,6 +257,9 @@ void Records_view::Draw(QPainter& painter, const QRect& area) const
 {
     painter.fillRect(area, Qt::white);
     painter.setPen(Qt::black);
+    // Nothing to say before the first count.
+    if (!shown_once)
+        return;
     if (area.top() < Chart_top) {
         painter.drawText(QRect(Margin, Margin, View_width, Line), Qt::AlignLeft | Qt::AlignVCenter,
                          Summary_text());

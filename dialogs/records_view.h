@@ -64,5 +64,6 @@ private:
     int chart_year = 0;
     int longest_all = 0;
     int current_all = 0;
-    QList<int> longest_of;  // by index in years
+    QList<int> longest_of;    // by index in years
+    bool shown_once = false;  // the first count has come
 };

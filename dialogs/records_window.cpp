@@ -64,7 +64,7 @@ Records_window::Records_window(const Dialog_host& main_host, Diary_store& diary_
     Scroll1->setWidget(View1);
     Scroll1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Words1 = new Words_panel(store, std::move(search_word), this);
-    auto* split = new QSplitter(this);
+    split = new QSplitter(this);
     split->addWidget(Scroll1);
     split->addWidget(Words1);
     split->setStretchFactor(0, 1);
@@ -105,7 +105,11 @@ void Records_window::Open()
     if (!placed) {
         // Over the main window, as wide as the picture; the user may
         // resize it.
-        resize(View1->sizeHint().width() + 280, 680);
+        const int picture = View1->sizeHint().width() +
+                            Scroll1->verticalScrollBar()->sizeHint().width() +
+                            2 * Scroll1->frameWidth() + 4;
+        resize(picture + 260, 680);
+        split->setSizes({picture, 250});
         if (host.window) {
             const QRect main = host.window->frameGeometry();
             move(main.center() - QPoint(width() / 2, height() / 2));
@@ -176,11 +180,13 @@ void Records_window::Counted(QList<Year_tally> counted)
                         unreadable.join(QStringLiteral("、")));
         Label1->show();
     }
-    const int chosen = Combo1->currentData().toInt();
+    // The year chosen before, or at first this year when it has a folder.
+    const QDate today = current_day ? current_day() : QDate::currentDate();
+    const int chosen = Combo1->count() > 0 ? Combo1->currentData().toInt() : today.year();
     QList<int> year_numbers;
     for (const Year_tally& tally : counted)
         year_numbers.append(tally.year);
-    View1->Set_years(std::move(counted), current_day ? current_day() : QDate::currentDate());
+    View1->Set_years(std::move(counted), today);
     {
         const QSignalBlocker block(Combo1);
         Combo1->clear();

@@ -61,6 +61,7 @@ public:
     QScrollArea* Scroll1 = nullptr;
     Records_view* View1 = nullptr;
     Words_panel* Words1 = nullptr;
+    class QSplitter* split = nullptr;
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -143,14 +143,16 @@ QString Counted_word(const Morpheme& m, unsigned parts)
         wanted = (parts & Verbs) && m.detail == QStringLiteral("自立");
     else if (m.part == QStringLiteral("形容詞"))
         wanted = (parts & Adjectives) && m.detail == QStringLiteral("自立");
-    if (!wanted || Common_words.contains(m.base))
+    const QString word = m.base.trimmed();
+    if (!wanted || Common_words.contains(word))
         return {};
-    // A lone kana or sign is no word to look back on.
-    if (m.base.size() == 1 && !m.base[0].isLetter())
+    // Signs and numbers the dictionary does not know ("②") and lone kana
+    // are no words to look back on.
+    if (std::none_of(word.cbegin(), word.cend(), [](QChar c) { return c.isLetter(); }))
         return {};
-    if (m.base.size() == 1 && m.base[0].unicode() >= 0x3040 && m.base[0].unicode() < 0x3100)
+    if (word.size() == 1 && word[0].unicode() >= 0x3040 && word[0].unicode() < 0x3100)
         return {};
-    return m.base;
+    return word;
 }
 
 QList<Word_count> Count_words(Word_analyser& analyser, const QStringList& texts, unsigned parts,

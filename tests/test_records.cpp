@@ -327,6 +327,10 @@ private slots:
             Count_words(analyser, year, Nouns | Verbs | Adjectives, 100);
         QCOMPARE(with_adjectives.size(), expected.size() + 1);
         QVERIFY(with_adjectives.contains(Word_count{"楽しい", "形容詞", 1}));
+        // A circled number after a full-width blank, as the analyser gives it.
+        QCOMPARE(analyser.Analyse(u"①洗濯　②掃除").size(), 4);
+        QCOMPARE(Counted_word(analyser.Analyse(u"①洗濯　②掃除")[2], Nouns), QString());
+        QCOMPARE(Counted_word(analyser.Analyse(u"①洗濯　②掃除")[3], Nouns), QStringLiteral("掃除"));
         QCOMPARE(Count_words(analyser, march, Verbs, 100),
                  (QList<Word_count>{{"降る", "動詞", 2}, {"買う", "動詞", 1}}));
 
