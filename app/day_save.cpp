@@ -171,6 +171,8 @@ Main_form::Save_result Main_form::Save_day(Who who)
     if (ended)
         return Save_result::Declined;
     const Save_result result = Run_plan(plan);
+    if (result == Save_result::Saved)
+        Records_follow_save();
     if (result == Save_result::Failed && who == Who::User) {
         if (plan.failure == Diary_session::Failure::Changed_before_removal)
             platform.Message_box(Save_failure_headline(plan), App_title,

@@ -181,6 +181,8 @@ private:
     // 検索 → 記録 (records.cpp): how much was written in every year; made
     // on first use and kept, modeless.
     void Menu_records_Click();
+    // A day was saved: the window, when shown, counts what changed.
+    void Records_follow_save();
     class Records_window* records_window = nullptr;
     // The 明日へ window while it is open.
     QPointer<F_tomorrow> f_tomorrow;

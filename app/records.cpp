@@ -30,3 +30,9 @@ void Main_form::Menu_records_Click()
     }
     records_window->Open();
 }
+
+void Main_form::Records_follow_save()
+{
+    if (records_window && records_window->isVisible())
+        records_window->Refresh();
+}

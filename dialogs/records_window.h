@@ -6,7 +6,7 @@
 // private file of the cache folder between runs, so that an opening counts
 // only the years whose folder changed since (a day saved, here or
 // elsewhere). The window is modeless and is counted again each time it
-// comes to the front. Beside the picture, the words of the chosen year
+// comes to the front and each time the main window saves a day. Beside the picture, the words of the chosen year
 // (dialogs/words_panel.h).
 
 #include "dialogs/day_list_window.h"

@@ -90,7 +90,7 @@ private slots:
         // Today written and saved in the diary panel: the next count has it.
         Write_diary_entry(*form);
         c.Menu_save->trigger();
-        window->Refresh();
+        QVERIFY(window->Counting());
         window->Wait_for_counts();
         QCOMPARE(view->Years()[0].days_written, 1);
         QCOMPARE(view->Years()[0].characters, 8);  // 晴れ。 / 散歩した。
