@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLibrary>
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -98,13 +99,17 @@ Word_analyser::~Word_analyser()
         Mecab().destroy(tagger);
 }
 
+const char* Word_analyser::Raw(const QByteArray& utf8)
+{
+    if (!tagger)
+        return nullptr;
+    return Mecab().sparse_tostr2(tagger, utf8.constData(), size_t(utf8.size()));
+}
+
 QList<Morpheme> Word_analyser::Analyse(QStringView text)
 {
     QList<Morpheme> out;
-    if (!tagger)
-        return out;
-    const QByteArray bytes = text.toUtf8();
-    const char* result = Mecab().sparse_tostr2(tagger, bytes.constData(), size_t(bytes.size()));
+    const char* result = Raw(text.toUtf8());
     if (!result)
         return out;
     // A line per word, "surface<TAB>part,detail,...,base,reading,sound",
@@ -158,22 +163,84 @@ QString Counted_word(const Morpheme& m, unsigned parts)
 QList<Word_count> Count_words(Word_analyser& analyser, const QStringList& texts, unsigned parts,
                               int limit, const std::atomic<bool>* cancel)
 {
-    QHash<QString, qsizetype> index;
-    QList<Word_count> words;
+    // The analyser's lines are read as bytes: a part of speech is compared
+    // as bytes, and a word becomes text once, when it is first met.
+    struct Tally {
+        QString word;  // empty: a form that is not counted
+        QString part;
+        int count = 0;
+        qsizetype first = 0;
+    };
+    QHash<QByteArray, Tally> tallies;
+    qsizetype order = 0;
     for (const QString& text : texts) {
         if (cancel && cancel->load())
             return {};
-        for (const Morpheme& m : analyser.Analyse(text)) {
-            const QString word = Counted_word(m, parts);
-            if (word.isEmpty())
+        const QByteArray bytes = text.toUtf8();
+        const char* result = analyser.Raw(bytes);
+        if (!result)
+            continue;
+        const QByteArrayView all(result);
+        qsizetype start = 0;
+        while (start < all.size()) {
+            qsizetype end = all.indexOf('\n', start);
+            if (end < 0)
+                end = all.size();
+            const QByteArrayView line = all.sliced(start, end - start);
+            start = end + 1;
+            const qsizetype tab = line.indexOf('\t');
+            if (tab < 0)
                 continue;
-            const auto found = index.constFind(word);
-            if (found != index.cend()) {
-                ++words[*found].count;
-            } else {
-                index.insert(word, words.size());
-                words.append({word, m.part, 1});
+            // part,detail,...: the first two and the seventh field.
+            QByteArrayView fields[7];
+            qsizetype from = tab + 1;
+            int n = 0;
+            while (n < 7) {
+                const qsizetype comma = line.indexOf(',', from);
+                fields[n++] = line.sliced(from, (comma < 0 ? line.size() : comma) - from);
+                if (comma < 0)
+                    break;
+                from = comma + 1;
             }
+            const QByteArrayView part = fields[0];
+            if (part != QByteArrayView("名詞") && part != QByteArrayView("動詞") &&
+                part != QByteArrayView("形容詞"))
+                continue;
+            const QByteArrayView base =
+                n == 7 && fields[6] != QByteArrayView("*") ? fields[6] : line.first(tab);
+            // The key holds the part and its division: they decide whether
+            // the form counts.
+            QByteArray key;
+            key.reserve(part.size() + fields[1].size() + base.size() + 2);
+            key.append(part).append('\t').append(fields[1]).append('\t').append(base);
+            auto found = tallies.find(key);
+            if (found == tallies.end()) {
+                Morpheme m;
+                m.part = QString::fromUtf8(part);
+                m.detail = QString::fromUtf8(fields[1]);
+                m.base = QString::fromUtf8(base);
+                found = tallies.insert(key, {Counted_word(m, parts), m.part, 0, order++});
+            }
+            ++found->count;
+        }
+    }
+    // One word may come from several forms ("雨" as 一般 and as 副詞可能).
+    QHash<QString, qsizetype> index;
+    QList<Word_count> words;
+    QList<qsizetype> firsts;
+    QList<const Tally*> sorted;
+    for (const Tally& t : tallies)
+        if (!t.word.isEmpty())
+            sorted.append(&t);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Tally* a, const Tally* b) { return a->first < b->first; });
+    for (const Tally* t : sorted) {
+        const auto at = index.constFind(t->word);
+        if (at != index.cend()) {
+            words[*at].count += t->count;
+        } else {
+            index.insert(t->word, words.size());
+            words.append({t->word, t->part, t->count});
         }
     }
     std::stable_sort(words.begin(), words.end(),

@@ -53,6 +53,10 @@ public:
     const QString& Error() const { return error; }
 
     QList<Morpheme> Analyse(QStringView text);
+    // The analyser's own output for UTF-8 text: a line per word,
+    // "surface<TAB>part,detail,...,base,reading,sound", then "EOS"; valid
+    // until the next call.
+    const char* Raw(const QByteArray& utf8);
 
 private:
     void* tagger = nullptr;
