@@ -143,8 +143,11 @@ void Records_window::Refresh()
         [this, first](const Job_control& control) {
             if (first && !cache_path.isEmpty())
                 cache->Load(cache_path);
+            // A store of its own: the window's thread keeps using the
+            // session's.
+            Diary_store own(store.App_dir());
             QList<Year_tally> counted =
-                cache->Refresh(store, &control.Cancel_flag(),
+                cache->Refresh(own, &control.Cancel_flag(),
                                [&control](int done, int total) { control.Progress(done, total); });
             // The kept counts only spare the next opening its reading; a
             // cache folder that takes no file costs time, never a day.

@@ -119,7 +119,10 @@ void Words_panel::Refresh()
     Label2->setText(QStringLiteral("言葉を数えています…"));
     job.Start(
         [this, year, month, parts](const Job_control& control) {
-            return Find_words(store, year, month, parts, Words_listed, &control.Cancel_flag());
+            // A store of its own: the window's thread keeps using the
+            // session's.
+            Diary_store own(store.App_dir());
+            return Find_words(own, year, month, parts, Words_listed, &control.Cancel_flag());
         },
         [this](Words_found found) { Show(std::move(found)); });
 }
