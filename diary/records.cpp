@@ -102,10 +102,12 @@ Year_tally Count_year(Diary_store& store, int year)
     return tally;
 }
 
-QList<int> Year_folders(Diary_store& store)
+QList<int> Year_folders(Diary_store& store, Io_result* error)
 {
     QList<int> years;
     const Folder_listing listing = List_folder(store.App_dir());
+    if (error)
+        *error = listing.error;
     for (const Folder_entry& entry : listing.entries) {
         if (Classify_top_name(entry.name).kind != Diary_name::Year_folder)
             continue;

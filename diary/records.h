@@ -52,8 +52,9 @@ QByteArray Year_signature(const QString& year_folder);
 // Counts one year from its folder (which exists).
 Year_tally Count_year(Diary_store& store, int year);
 
-// The years from 1990 to 2100 that have a folder, oldest first.
-QList<int> Year_folders(Diary_store& store);
+// The years from 1990 to 2100 that have a folder, oldest first; error,
+// when given, receives a diary folder that could not be listed whole.
+QList<int> Year_folders(Diary_store& store, Io_result* error = nullptr);
 
 // The longest run of written days (consecutive calendar days) among days,
 // given as Julian day numbers in any order.

@@ -38,7 +38,15 @@ int Run_stats_command(const QStringList& arguments, const QString& program_folde
     int total_days = 0;
     qint64 total_characters = 0;
     QList<Io_result> unreadable;
-    for (const int year : Year_folders(store)) {
+    Io_result listing;
+    const QList<int> years = Year_folders(store, &listing);
+    if (!listing.Ok()) {
+        err << QStringLiteral("日記のフォルダーを読み込めませんでした。\nフォルダー: %1\n理由: %2")
+                   .arg(QDir::toNativeSeparators(listing.path), reason(listing))
+            << Qt::endl;
+        return 2;
+    }
+    for (const int year : years) {
         const Year_tally tally = Count_year(store, year);
         out << year << '\t' << tally.days_written << '\t' << tally.characters << '\n';
         total_days += tally.days_written;

@@ -218,6 +218,32 @@ private slots:
                                      .arg(diary + "2026/1210.txt")));
     }
 
+    void Folders_that_cannot_be_listed_are_named()
+    {
+        if (QString failure; Rerun_as_nobody(failure)) {
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            return;
+        }
+        QVERIFY(QDir().mkpath(diary + "2025"));
+        QVERIFY(Write_bytes(diary + "2025/0101.txt", Hex("89 4a")));
+        Diary_store store(diary);
+        const auto owner_only =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        QVERIFY(QFile::setPermissions(diary + "2025", QFileDevice::Permissions()));
+        const Year_tally tally = Count_year(store, 2025);
+        QVERIFY(QFile::setPermissions(diary + "2025", owner_only));
+        QCOMPARE(tally.unreadable.size(), 1);
+        QCOMPARE(tally.unreadable[0].path + QLatin1Char('/'), store.Year_folder(2025) + '/');
+        QCOMPARE(tally.days_written, 0);
+
+        QVERIFY(QFile::setPermissions(diary, QFileDevice::ExeOwner));
+        Io_result error;
+        const QList<int> years = Year_folders(store, &error);
+        QVERIFY(QFile::setPermissions(diary, owner_only));
+        QVERIFY(years.isEmpty());
+        QVERIFY(!error.Ok());
+    }
+
     void Runs_cross_years_and_29_February()
     {
         auto jd = [](int y, int m, int d) { return QDate(y, m, d).toJulianDay(); };
