@@ -139,7 +139,7 @@ void Records_window::Refresh()
     again = false;
     const bool first = !cache_loaded;
     cache_loaded = true;
-    const bool started = job.Start(
+    job.Start(
         [this, first](const Job_control& control) {
             if (first && !cache_path.isEmpty())
                 cache->Load(cache_path);
@@ -164,7 +164,6 @@ void Records_window::Refresh()
                 Progress1->show();
             }
         });
-    Q_UNUSED(started);
 }
 
 void Records_window::Counted(QList<Year_tally> counted)

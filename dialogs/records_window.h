@@ -44,7 +44,8 @@ public:
     void Open();
     // Counts again what changed; the picture follows when done.
     void Refresh();
-    // The counting under way has ended and its result is shown (tests).
+    // A count is under way (or its result not shown yet); the wait ends
+    // when the last count asked for is shown.
     bool Counting() const;
     void Wait_for_counts();
     // 画像を保存…: the whole picture to a PNG file the user names.
