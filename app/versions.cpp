@@ -87,6 +87,7 @@ void Main_form::Menu_versions_Click()
     }
     if (chosen.choice != Versions_window::Choice::Keep_current) {
         Show_entry(chosen.entry);
+        Put_caret_at_end();
         const Save_result saved = Save_day(Who::User);
         if (ended || saved == Save_result::Failed || saved == Save_result::Declined)
             return;
