@@ -124,11 +124,7 @@ QList<Other_version> Read_other_versions(Diary_session& session, const Panel_dat
             v.record_known = true;
             // The day file it stands for: the text with the substitutes
             // Windows writes.
-            v.file = cp932::Encode(
-                         QString(exact->text).replace(QLatin1Char('\n'), QStringLiteral("\r\n")))
-                         .bytes;
-            if (!v.file.isEmpty())
-                v.file += "\r\n";
+            v.file = Diary_store::File_bytes_of(cp932::Encode(exact->text).bytes);
             v.own_lines = Record_lines(date.Key(), v.entry.flag,
                                        cp932::Encode(One_line_memo(exact->memo)).bytes);
         } else {

@@ -4,6 +4,7 @@
 // not kept in the history before the copy goes; a year's copies of
 // keyword.txt are merged record by record. Files are compared as bytes.
 
+#include "dialogs/history_window.h"
 #include "dialogs/versions_window.h"
 #include "support/diary_fixture.h"
 
@@ -160,6 +161,50 @@ private slots:
             QCOMPARE(History_files(*form), QList<QByteArray>({Other_file, Day_file_bytes}));
             break;
         }
+    }
+
+    void Our_copy_brings_its_memo_and_a_copy_of_the_exact_text_its_characters()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/1207.txt"), Day_file_bytes));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), Today_record_saved));  // 散歩, 思い出
+        // This program's copy: メモ：雨, 思い出：なし, an empty line, 雨。
+        const QString own = QStringLiteral("2026/1207.conflict-20261207-101010.txt");
+        QVERIFY(Write_bytes(At(own), Hex("83 81 83 82 81 46 89 4a 0d 0a"
+                                         "8e 76 82 a2 8f 6f 81 46 82 c8 82 b5 0d 0a 0d 0a") +
+                                         Rain_file));
+        // A sync tool's copy of the day's exact text: memo 🎂, text 雪😀.
+        const QString exact = QStringLiteral("2026/1207.utf8.sync-conflict-20261207-101010-X.txt");
+        QVERIFY(Write_bytes(At(exact), QStringLiteral("🎂\n雪😀").toUtf8()));
+        auto form = Start();
+        const auto take = [&](const QString& name, const QString& record) {
+            fake->Expect_modal([name, record](QDialog& d) {
+                auto* w = qobject_cast<Versions_window*>(&d);
+                if (!w || w->List1->findItems(name, Qt::MatchExactly).size() != 1)
+                    return -1;
+                w->List1->setCurrentItem(w->List1->findItems(name, Qt::MatchExactly).front());
+                if (w->Other_record->text() != record)
+                    return -1;
+                w->Take_button->click();
+                return d.result();
+            });
+            Versions_menu(*form)->trigger();
+            VERIFY_PLATFORM_CLEAN(*fake);
+        };
+        take(own, Record_line(QStringLiteral("雨"), false));
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Rain_file);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 0d 0a"));  // 2026/12/070雨
+        QVERIFY(!QFile::exists(At(own)));
+        take(exact, Record_line(QStringLiteral("🎂"), false));
+        // The files with the substitutes Windows writes, the exact text beside.
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Hex("90 e1 3f 0d 0a"));
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")),
+                 Hex("32 30 32 36 2f 31 32 2f 30 37 30 3f 0d 0a"));
+        QCOMPARE(Read_bytes(At("2026/1207.utf8.txt")), QStringLiteral("🎂\n雪😀").toUtf8());
+        QVERIFY(!QFile::exists(At(exact)));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("雪😀"));
+        QCOMPARE(form->windowTitle(), App_title);
     }
 
     void Closing_the_window_removes_nothing()
