@@ -56,6 +56,7 @@ void Main_form::Show_other_versions()
     const QString title = Title_with_other_versions(session.Other_versions(session.Diary_date()));
     if (windowTitle() != title)
         setWindowTitle(title);
+    Watch_diary_folders();
 }
 
 void Main_form::Load_reference_text()

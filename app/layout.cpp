@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -112,8 +113,10 @@ void Main_form::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
     // Back from another window or program: the files may have changed.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         Show_changes_on_disk();
+        QTimer::singleShot(0, this, &Main_form::Ask_about_change_on_disk);
+    }
 }
 
 void Main_form::Bring_onto_screen()

@@ -33,6 +33,7 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Build_controls();
     Build_navigation();
     Build_habits();
+    Build_disk_watch();
     backup = new Backup_control(
         this, {platform, session, Host(), Menu_file, Menu_end, Menu_settei, Command2, Command4});
 }
@@ -68,6 +69,7 @@ void Main_form::Build_menus()
     Menu_save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Menu_save->setShortcutContext(Qt::WindowShortcut);
     Menu_history = add_action(Menu_file, "Menu_history", QStringLiteral("この日の履歴"));
+    Menu_versions = add_action(Menu_file, "Menu_versions", QStringLiteral("ほかの版…"));
     Menu_export = add_action(Menu_file, "Menu_export", QStringLiteral("エクスポート…"));
     Menu_import = add_action(Menu_file, "Menu_import", QStringLiteral("インポート…"));
     Menu_print = add_action(Menu_file, "Menu_print", QStringLiteral("印刷…"));
@@ -98,6 +100,7 @@ void Main_form::Build_menus()
     connect(Menu_memo, &QAction::triggered, this, &Main_form::Menu_memo_Click);
     Connect_year_actions();
     connect(Menu_history, &QAction::triggered, this, &Main_form::Menu_history_Click);
+    connect(Menu_versions, &QAction::triggered, this, &Main_form::Menu_versions_Click);
     connect(Menu_export, &QAction::triggered, this, &Main_form::Menu_export_Click);
     connect(Menu_import, &QAction::triggered, this, &Main_form::Menu_import_Click);
     connect(Menu_print, &QAction::triggered, this, &Main_form::Menu_print_Click);

@@ -158,6 +158,11 @@ private:
     // ファイル → 印刷…: the day is saved when edited, then the panel's day or
     // a range of days is printed after a preview (dialogs/print_window.h).
     void Menu_print_Click();
+    // ファイル → ほかの版… (versions.cpp): the copies of the panel's day
+    // that synchronising tools or this program left, and the year's copies
+    // of keyword.txt merged first.
+    void Menu_versions_Click();
+    QAction* Menu_versions = nullptr;
     F_omoide* f_omoide = nullptr;
     F_memo* f_memo = nullptr;
     // 検索 → この日の百年 and the 移動 menu (years.cpp). The page is made on
@@ -293,6 +298,21 @@ private:
     std::function<Reminder_places()> reminder_places;
     std::unique_ptr<Background_job<Io_result>> reminder_job;
 
+    // ---- Another computer writing now (disk_watch.cpp) ----
+    // A watch on the diary folder and the diary panel's year folder. A
+    // change there is looked at once it has settled: an unedited day, the
+    // reference day and the title's other versions are shown as the files
+    // hold them; a day being edited here that changed on disk is told at
+    // once, with the question its save would ask (once for each state of
+    // its files), while this window is active, else when it becomes active.
+    void Build_disk_watch();
+    void Watch_diary_folders();
+    void Disk_settled();
+    void Ask_about_change_on_disk();
+    class QFileSystemWatcher* disk_watch = nullptr;
+    class QTimer* disk_settle = nullptr;
+    QByteArray disk_change_told;  // the files' state last asked about
+
     // Twips <-> pixels at this window's logical DPI.
     double Dpi() const;
     QRect Pixels(const Twips_rect& r) const { return To_pixels(r, Dpi()); }
@@ -396,5 +416,7 @@ QString History_question(const Diary_session::Day_plan& plan);
 // no leaves them (the day's old text comes back), cancel goes back.
 // marked: the day has the 思い出 mark, on disk or in the panel.
 QString Removal_question(const Diary_session::Day_plan& plan, bool marked);
+// What merging a year's copies of keyword.txt did, told to the user.
+QString Index_merge_message(const struct Index_merge& merge, int year, const QString& app_dir);
 // The window's title for a day with these other versions beside it.
 QString Title_with_other_versions(const QStringList& other_versions);

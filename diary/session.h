@@ -256,6 +256,15 @@ public:
     // day, as "2026/1209.sync-conflict-….txt".
     QStringList Other_versions(const Panel_date& date);
 
+    // A digest of the diary panel's day's files when they changed on disk
+    // since the day was loaded and can be read now; empty otherwise. Two
+    // changes to the same bytes give the same digest.
+    QByteArray Diary_day_change_on_disk();
+    // The bytes of a conflict copy of a version: its day file, after the
+    // memo and the memory flag when they differ from those that stay.
+    static QByteArray Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
+                                          bool flag, bool record_differs);
+
     // The earlier versions of the days, kept by every save that replaces a
     // day (on unless turned off, as the benchmarks do to compare).
     const Day_history& History() const { return history; }
@@ -321,10 +330,6 @@ private:
     Day_on_disk Read_day_on_disk(const Panel_date& date);
     // The files hold something else than when the day was loaded.
     bool Changed_since_load(const Day_on_disk& now) const;
-    // The bytes of a conflict copy of a version: its day file, after the
-    // memo and the memory flag when they differ from those that stay.
-    static QByteArray Conflict_copy_bytes(const QByteArray& file, const QByteArray& memo_bytes,
-                                          bool flag, bool record_differs);
     Save_result Keep_version(Day_plan& plan);
     // Write_day for a plan that removes the day.
     Save_result Remove_day(Day_plan& plan);

@@ -78,6 +78,10 @@ Diary_name Kind_after_stem(QByteArrayView rest, Diary_name own)
         return Diary_name::Nextcloud_conflict;
     if (Starts_with(rest, " (") && rest.endsWith(')')) {
         const QByteArray inside = rest.toByteArray().toLower();
+        // Nextcloud's client names no one: " (conflicted copy 2026-12-09
+        // 101010)"; Dropbox names the computer or person first.
+        if (inside.startsWith(" (conflicted copy"))
+            return Diary_name::Nextcloud_conflict;
         return inside.contains("conflicted copy") ? Diary_name::Dropbox_conflict
                                                   : Diary_name::Numbered_copy;
     }

@@ -33,7 +33,8 @@ enum class Diary_name {
     Own_conflict,        // "1209.conflict-20261209-211503.txt"
     Syncthing_conflict,  // "1209.sync-conflict-20261209-101010-ABCDEFG.txt"
     Dropbox_conflict,    // "1209 (Taro's conflicted copy 2026-12-09).txt"
-    Nextcloud_conflict,  // "1209_conflict-20261209-101010.txt" (also ownCloud's)
+    Nextcloud_conflict,  // "1209 (conflicted copy 2026-12-09 101010).txt",
+                         // "1209_conflict-20261209-101010.txt" (also ownCloud's)
     Numbered_copy,       // "1209 (1).txt": a copy a sync tool or file manager made
     Settings,            // "sorane.ini"
     Own_settings,        // "sorane-linux.ini"

@@ -37,6 +37,7 @@ private slots:
              "1209"},
             {year, "1209 (Taro's conflicted copy 2026-12-09).txt", N::Dropbox_conflict, "1209"},
             {year, "1209_conflict-20261209-101010.txt", N::Nextcloud_conflict, "1209"},
+            {year, "1209 (conflicted copy 2026-12-09 101010).txt", N::Nextcloud_conflict, "1209"},
             {year, "keyword_conflict-20261209-101010.txt", N::Nextcloud_conflict, "keyword"},
             {year, "1209 (1).txt", N::Numbered_copy, "1209"},
             {year, ".sorane-tmp-Ab12Cd", N::Temporary, ""},
