@@ -107,7 +107,7 @@ private:
             picture.fill(Qt::transparent);
             QPainter painter(&picture);
             QFont face = emoji;
-            face.setPixelSize(side * 3 / 4);
+            face.setPixelSize(side * 7 / 8);
             painter.setFont(face);
             painter.drawText(picture.rect(), Qt::AlignCenter, cluster);
             painter.end();
