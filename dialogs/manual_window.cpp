@@ -57,6 +57,7 @@ Manual_window::Manual_window(const Dialog_host& main_host)
         Find_words->setFocus();
         Find_words->selectAll();
     });
+    setMinimumWidth(Twips_to_pixels(4500, Dpi_of(*main_host.window)));
     Set_accessible_texts(*this, Manual_window_texts);
     Name_the_rest(*this);
 }

@@ -62,12 +62,17 @@ private:
 }  // namespace
 
 Twips_rect Beside_main(const Twips_rect& main_outer, double outer_width, double outer_height,
-                       double screen_width, double screen_height)
+                       double screen_width, double screen_height, double min_width)
 {
     const Twips_rect& m = main_outer;
+    const auto fitted = [&](double room) {
+        return room < outer_width && room >= min_width && min_width > 0 ? room : outer_width;
+    };
+    const double right = fitted(screen_width - m.left - m.width);
+    const double left = fitted(m.left);
     const Twips_rect tries[] = {
-        {m.left + m.width, m.top, outer_width, outer_height},       // right
-        {m.left - outer_width, m.top, outer_width, outer_height},   // left
+        {m.left + m.width, m.top, right, outer_height},             // right
+        {m.left - left, m.top, left, outer_height},                 // left
         {m.left, m.top + m.height, outer_width, outer_height},      // below
         {m.left, m.top - outer_height, outer_width, outer_height},  // above
     };
@@ -130,11 +135,16 @@ void Place_reader_window(QWidget& window, const Dialog_host& host, QString Own_s
         keeper->given = Place_text({window.pos(), window.size()});
         return;
     }
-    window.resize(client_size);
+    // The least width the window takes beside the diary: its own, or what
+    // its layout needs.
+    const int narrowest = std::max(window.minimumWidth(), window.minimumSizeHint().width());
+    const double least = narrowest > 0 ? Pixels_to_twips(narrowest, dpi) + Dialog_frame_width : 0;
     const Twips_rect outer = Beside_main(
         host.outer_twips(), Pixels_to_twips(client_size.width(), dpi) + Dialog_frame_width,
         Pixels_to_twips(client_size.height(), dpi) + Dialog_frame_height, screen.width(),
-        screen.height());
+        screen.height(), least);
+    window.resize(std::max(narrowest, Twips_to_pixels(outer.width - Dialog_frame_width, dpi)),
+                  client_size.height());
     window.move(Twips_to_pixels(outer.left, dpi), Twips_to_pixels(outer.top, dpi));
     if (keeper)
         keeper->given = Place_text({window.pos(), window.size()});

@@ -15,8 +15,10 @@ class QWidget;
 // The outer rectangle for a window of the given outer size: right of the
 // main window, else left, below or above, each moved inside the screen
 // (origin 0,0); of these the first that covers the least of the main window.
+// A side a little too narrow for the window takes it narrower, down to
+// min_width, rather than over the main window.
 Twips_rect Beside_main(const Twips_rect& main_outer, double outer_width, double outer_height,
-                       double screen_width, double screen_height);
+                       double screen_width, double screen_height, double min_width = 0);
 
 // A kept place as "x y width height" (pixels: the frame's top left and the
 // client size), and back; an empty rectangle when the text is none.
