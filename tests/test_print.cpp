@@ -133,7 +133,7 @@ private slots:
         if (pdftotext.isEmpty() || pdffonts.isEmpty() || pdftoppm.isEmpty())
             QSKIP("poppler-utils is not installed");
         Pdf_of({{2026, 12, 9, false, QStringLiteral("誕生日🎂"),
-                 QStringLiteral("𠮷野家で😀\n掃除🧹した")}},
+                 QStringLiteral("𠮷野家で😀\n掃除🧹した𠮟")}},
                "emoji.pdf");
         const auto run = [](const QString& program, const QStringList& arguments) {
             QProcess process;
@@ -145,7 +145,9 @@ private slots:
         const QString fonts = run(pdffonts, {out->File("emoji.pdf")});
         QVERIFY2(!fonts.contains("ColorEmoji") && fonts.contains("IPAGothic"), qPrintable(fonts));
         const QString text = run(pdftotext, {out->File("emoji.pdf"), "-"});
-        QVERIFY2(text.contains(QStringLiteral("メモ：誕生日")) && text.contains("した"),
+        QVERIFY2(text.contains(QStringLiteral("メモ：誕生日")) &&
+                     text.contains(QStringLiteral("𠮷野家で")) &&
+                     text.contains(QStringLiteral("した𠮟")),
                  qPrintable(text));
         // The three emoji are drawn, in colour, where the text has them: the
         // page holds red and yellow, which black letters never give.

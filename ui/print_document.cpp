@@ -1,6 +1,7 @@
 #include "ui/print_document.h"
 
 #include "diary/export.h"
+#include "ui/pdf_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -214,6 +215,20 @@ QString Print_to(QTextDocument& document, QPrinter& printer)
     const std::unique_ptr<QTextDocument> paper(document.clone());
     Colour_emoji(*paper, document.defaultFont()).Replace_all();
     paper->print(&printer);
+    if (!pdf.isEmpty() && printer.printerState() != QPrinter::Error) {
+        // 𠮷 and the other characters beyond the Basic Multilingual Plane
+        // get their text in the PDF (see ui/pdf_text.h). Left out, they are
+        // still drawn.
+        QList<char32_t> beyond;
+        for (const char32_t c : paper->toPlainText().toUcs4())
+            if (c > 0xFFFF && !beyond.contains(c))
+                beyond << c;
+        const QString family = document.defaultFont().family();
+        QStringList chain = QFont::substitutes(family);
+        if (chain.isEmpty())
+            chain << family;
+        Add_text_beyond_the_plane(pdf, beyond, chain);
+    }
     if (printer.printerState() == QPrinter::Error ||
         (!pdf.isEmpty() && QFileInfo(pdf).size() == 0)) {
         if (made)
