@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 
 #include "dialogs/f_ref_settei.h"
+#include "dialogs/manual_window.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -166,13 +167,8 @@ void Main_form::Menu_tukaikata_Click()
         return;
     }
     // The desktop opens the manual in its own program; the diary does not
-    // wait for it. When the desktop cannot even start that, nobody else
-    // would tell the user.
+    // wait for it. A desktop without a program for text files gets the
+    // manual in a window of the diary's own.
     if (!platform.Open_with_default_program(path))
-        platform.Message_box(
-            QStringLiteral("使い方のファイルを開くプログラムを起動できませんでした。\n"
-                           "ファイル: %1\n"
-                           "テキストエディターでこのファイルを開いてください。")
-                .arg(path),
-            title, Platform::Icon::Critical, Platform::Buttons::Ok);
+        Show_manual_window(Host(), path);
 }

@@ -32,8 +32,10 @@
 namespace {
 
 // Qt's own note that it chose a runtime folder itself (no XDG_RUNTIME_DIR,
-// as under "su -") is no news to a user of a command: the lock's folder is
-// this program's business. Every other message passes to Qt's own handler.
+// as under "su -") is no news to a user, of a command or of the window,
+// and nothing they can act on: the lock's folder is this program's
+// business, and a lock that cannot be made is told in the program's own
+// words. Every other message passes to Qt's own handler.
 QtMessageHandler qt_handler = nullptr;
 void Quiet_standard_paths(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
@@ -49,7 +51,6 @@ void Quiet_standard_paths(QtMsgType type, const QMessageLogContext& context, con
 // or holds the folder itself while it writes.
 int Run_command(int argc, char* argv[], Program_command command)
 {
-    qt_handler = qInstallMessageHandler(Quiet_standard_paths);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -118,6 +119,7 @@ std::optional<int> Check_window_start(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    qt_handler = qInstallMessageHandler(Quiet_standard_paths);
     if (const Program_command command = Command_of(argc, argv); command != Program_command::Window)
         return Run_command(argc, argv, command);
     if (const std::optional<int> ended = Check_window_start(argc, argv))

@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 
+#include "app/accessible_names.h"
 #include "app/backup_control.h"
 #include "app/recovery_control.h"
 #include "dialogs/f_tomorrow.h"
@@ -36,6 +37,7 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Build_disk_watch();
     backup = new Backup_control(
         this, {platform, session, Host(), Menu_file, Menu_end, Menu_settei, Command2, Command4});
+    Name_main_form_controls(*this);
 }
 
 Main_form::~Main_form()
@@ -254,7 +256,7 @@ void Main_form::Show_failure(const QString& headline, const Io_result& result, c
 
 Dialog_host Main_form::Host()
 {
-    return {this, platform, [this] { return Outer_twips(); }};
+    return {this, platform, [this] { return Outer_twips(); }, session.App_dir()};
 }
 
 Recovery_host Main_form::For_recovery()

@@ -357,6 +357,11 @@ private:
     // the day being left, then load the asked one. bar and field are the
     // bar that moved and its date field, or null for a move by the menu.
     void Move_diary_panel(const Panel_date& asked, QScrollBar* bar, QLineEdit* field);
+    // The date fields take a typed number: Enter moves the bar beside the
+    // field there, through its change handler (date_fields.cpp).
+    void Build_date_fields();
+    void Date_field_entered(QLineEdit* field, QScrollBar* bar);
+    void Show_date_fields();
     // The shortcuts and handlers of the year page and the moves (years.cpp).
     void Connect_year_actions();
     // The diary panel has moved to another day: the year page follows it.

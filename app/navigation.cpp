@@ -218,11 +218,7 @@ void Main_form::Build_navigation()
     Text2->installEventFilter(navigation_filter);
     Text6->installEventFilter(navigation_filter);
 
-    // The date fields only show the bars' values. The day a save writes is
-    // the session's, not the fields': a hand edit would show one day and
-    // write another, so it must not be possible.
-    for (QLineEdit* field : {Text3, Text4, Text5, Text7, Text8, Text9})
-        field->setReadOnly(true);
+    Build_date_fields();
     // The reference text is read-only: paste, cut, Delete, drops, the
     // context menu and input methods cannot change it.
     Text1->setReadOnly(true);

@@ -2,7 +2,9 @@
 
 #include "dialogs/fulltext_hits_model.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QTextLayout>
 
 void Fulltext_hits_delegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                    const QModelIndex& cell) const
@@ -12,44 +14,52 @@ void Fulltext_hits_delegate::paint(QPainter* painter, const QStyleOptionViewItem
         QStyledItemDelegate::paint(painter, option, cell);
         return;
     }
+    // The style draws the cell without its text (background, selection,
+    // focus), then the text goes where the style puts a cell's text, in the
+    // cell's font and ink, laid out in one piece as the other columns are:
+    // only the words found stand on the marker.
     QStyleOptionViewItem plain = option;
     initStyleOption(&plain, cell);
     const QString text = plain.text;
-    const QFont font = plain.font;
     plain.text.clear();
-    QStyledItemDelegate::paint(painter, plain, QModelIndex());
-    painter->save();
-    painter->setFont(font);
-    const QFontMetrics metrics(font);
-    const QRect area = option.rect.adjusted(4, 0, -2, 0);
-    painter->setClipRect(area);
-    const bool selected = option.state & QStyle::State_Selected;
-    const QColor ink = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    int x = area.left();
-    const int baseline = area.top() + (area.height() + metrics.ascent() - metrics.descent()) / 2;
-    int at = 0;
-    const auto draw = [&](const QString& part, bool marked) {
-        const int width = metrics.horizontalAdvance(part);
-        if (marked) {
-            painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2),
-                              QColor(255, 224, 64));
-            painter->setPen(Qt::black);
-        } else {
-            painter->setPen(ink);
-        }
-        painter->drawText(x, baseline, part);
-        x += width;
-    };
+    const QWidget* view = option.widget;
+    QStyle* style = view ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, view);
+
+    plain.text = text;
+    const QRect area =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &plain, view)
+            .adjusted(style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1, 0, 0, 0);
+    QList<QTextLayout::FormatRange> ranges;
     for (const QVariant& value : marks) {
         const QPoint mark = value.toPoint();
-        if (mark.x() > at)
-            draw(text.mid(at, mark.x() - at), false);
-        draw(text.mid(mark.x(), mark.y()), true);
-        at = mark.x() + mark.y();
-        if (x > area.right())
-            break;
+        QTextLayout::FormatRange range;
+        range.start = mark.x();
+        range.length = mark.y();
+        range.format.setBackground(QColor(255, 224, 64));
+        range.format.setForeground(QColor(Qt::black));
+        ranges << range;
     }
-    if (at < text.size() && x <= area.right())
-        draw(text.mid(at), false);
+    QTextLayout layout(text, plain.font);
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(wrap);
+    layout.setFormats(ranges);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setLineWidth(1e6);
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+
+    painter->save();
+    painter->setClipRect(area);
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->setPen(option.palette.color(option.state & QStyle::State_Enabled ? QPalette::Normal
+                                                                              : QPalette::Disabled,
+                                         selected ? QPalette::HighlightedText : QPalette::Text));
+    const qreal top = area.top() + (area.height() - line.height()) / 2;
+    layout.draw(painter, QPointF(area.left(), top));
     painter->restore();
 }

@@ -5,7 +5,9 @@
 #include "diary/panel_date.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
+#include "ui/accessible.h"
 #include "ui/look.h"
+#include "ui/reader_place.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -190,9 +192,17 @@ void Fulltext_window::Open_index()
 
 void Fulltext_window::Form_Load()
 {
-    Centre_over_main(*this, host, Client_width, Client_height);
-    setMinimumSize(size());
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (!placed) {
+        // Beside the main window, or where the user left it; reopened, where
+        // it was closed.
+        const double dpi = Dpi_of(*host.window);
+        const QSize design(Twips_to_pixels(Client_width, dpi), Twips_to_pixels(Client_height, dpi));
+        setMinimumSize(design);
+        Place_reader_window(*this, host, &Own_settings::place_fulltext, design);
+        Set_accessible_texts(*this, Fulltext_window_texts);
+        Name_the_rest(*this);
+        placed = true;
+    }
     if (!index)
         Open_index();
     Words->setFocus();

@@ -73,6 +73,7 @@ private:
 
     Dialog_host host;
     QString diary_folder;
+    bool placed = false;
     QString cache;
     Show_day show_reference_day;
     std::unique_ptr<Fulltext_index> index;

@@ -3,8 +3,10 @@
 #include "diary/line_diff.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
+#include "ui/accessible.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
+#include "ui/reader_place.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -122,10 +124,11 @@ History_window::History_window(const Dialog_host& main_host, const Day_history& 
     versions = history.Versions(day.year, day.month, day.day);
     for (const History_version& v : versions)
         List1->addItem(Version_row_text(v));
-    // A little smaller than the main window, over its middle.
-    const QRect main = host.window ? host.window->frameGeometry() : QRect(0, 0, 900, 640);
-    resize(std::max(760, main.width() - 40), std::max(520, main.height() - 40));
-    move(main.center() - rect().center());
+    // Beside the main window where the screen has room, or where the user
+    // left it.
+    Place_reader_window(*this, host, &Own_settings::place_history, QSize(760, 520));
+    Set_accessible_texts(*this, History_window_texts);
+    Name_the_rest(*this);
     if (!versions.isEmpty())
         List1->setCurrentRow(0);
     List1->setFocus();

@@ -4,7 +4,9 @@
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "store/store.h"
+#include "ui/accessible.h"
 #include "ui/look.h"
+#include "ui/reader_place.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -109,7 +111,9 @@ Import_window::Import_window(const Dialog_host& main_host, Diary_session& diary_
     layout->addWidget(Progress);
     layout->addWidget(Status);
     layout->addLayout(buttons);
-    resize(760, 520);
+    Place_reader_window(*this, host, &Own_settings::place_import, QSize(760, 520));
+    Set_accessible_texts(*this, Import_window_texts);
+    Name_the_rest(*this);
     List->setColumnWidth(0, 150);
     List->setColumnWidth(1, 280);
 

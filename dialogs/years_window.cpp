@@ -1,5 +1,8 @@
 #include "dialogs/years_window.h"
 
+#include "ui/accessible.h"
+#include "ui/reader_place.h"
+
 #include "platform/platform.h"
 #include "store/own_settings.h"
 #include "store/store.h"
@@ -116,26 +119,16 @@ void Years_window::Show_date(int month, int day)
         Text1->verticalScrollBar()->setValue(scrolled);
 }
 
-// At first beside the main window, on the side where the screen has room,
-// so that the diary panel stays in sight while the page follows it; over
-// it when neither side has room. Where the user puts the window and how
-// large it is made stays afterwards.
+// Beside the main window, so that the diary panel stays in sight while the
+// page follows it, or where the user left it.
 void Years_window::Place_beside_main()
 {
-    Centre_over_main(*this, host, Client_width, Client_height);
-    const double dpi = Dpi_of(*this);
+    const double dpi = Dpi_of(*host.window);
     setMinimumSize(Twips_to_pixels(4000, dpi), Twips_to_pixels(3000, dpi));
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    const Twips_rect main_outer = host.outer_twips();
-    const double screen_width = host.platform.Screen_size_twips().width();
-    const double width = Client_width + Dialog_frame_width;
-    double left = -1;
-    if (main_outer.left + main_outer.width + width <= screen_width)
-        left = main_outer.left + main_outer.width;
-    else if (main_outer.left - width >= 0)
-        left = main_outer.left - width;
-    if (left >= 0)
-        move(Twips_to_pixels(left, dpi), Twips_to_pixels(main_outer.top, dpi));
+    Place_reader_window(*this, host, &Own_settings::place_years,
+                        {Twips_to_pixels(Client_width, dpi), Twips_to_pixels(Client_height, dpi)});
+    Set_accessible_texts(*this, Years_window_texts);
+    Name_the_rest(*this);
 }
 
 void Years_window::Fill()

@@ -51,7 +51,7 @@ public:
                                Buttons buttons) = 0;
     virtual void Beep() = 0;
     // Opens the file with the desktop's default program; false when the
-    // desktop refused.
+    // desktop refused or has no program for files of its kind.
     virtual bool Open_with_default_program(const QString& path) = 0;
     [[nodiscard]] virtual std::unique_ptr<Busy_guard> Busy_pointer() = 0;
     virtual void Process_events_once() = 0;

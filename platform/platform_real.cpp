@@ -4,12 +4,16 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputMethod>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QScreen>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -49,6 +53,39 @@ void Make_room_for_title(QMessageBox& box)
 }
 
 }  // namespace
+
+// Qt hands a file to xdg-open, which reports nothing back once it has
+// started: with no program set for the file's kind, nothing opens and the
+// call still succeeds. So the desktop is asked first. Without xdg-open
+// nothing can open the file; without xdg-mime to ask, Qt's call decides.
+bool Desktop_has_program_for(const QString& path)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return false;
+    const QString mime_tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (mime_tool.isEmpty())
+        return true;
+    QProcess query;
+    query.setStandardErrorFile(QProcess::nullDevice());
+    query.start(mime_tool, {QStringLiteral("query"), QStringLiteral("default"),
+                            QMimeDatabase().mimeTypeForFile(path).name()});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true;
+    }
+    const QString entry = QString::fromUtf8(query.readAllStandardOutput().trimmed());
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0 || entry.isEmpty())
+        return false;
+    // xdg-open starts a program that runs in a terminal (an editor such as
+    // vim) without one: nothing would be seen.
+    QFile desktop_entry(QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry));
+    if (desktop_entry.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : desktop_entry.read(1 << 20).split('\n'))
+            if (line.trimmed() == "Terminal=true")
+                return false;
+    return true;
+}
 
 Platform::Answer Real_platform::Message_box(const QString& text, const QString& title, Icon icon,
                                             Buttons buttons)
@@ -102,6 +139,8 @@ void Real_platform::Beep() { QApplication::beep(); }
 
 bool Real_platform::Open_with_default_program(const QString& path)
 {
+    if (!Desktop_has_program_for(path))
+        return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -14,3 +14,8 @@ public:
     QSizeF Screen_size_twips() override;
     void Commit_input_method() override;
 };
+
+// Whether the desktop has a program to open the file with: xdg-open is
+// there, and xdg-mime names a default program for the file's kind (when
+// xdg-mime is there to ask).
+bool Desktop_has_program_for(const QString& path);

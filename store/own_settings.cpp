@@ -31,6 +31,11 @@ const Field Fields[] = {
     {"reminder", "on", &Own_settings::reminder_on, nullptr},
     {"reminder", "time", nullptr, &Own_settings::reminder_time},
     {"template", "text", nullptr, &Own_settings::day_template},
+    {"windows", "years", nullptr, &Own_settings::place_years},
+    {"windows", "fulltext", nullptr, &Own_settings::place_fulltext},
+    {"windows", "history", nullptr, &Own_settings::place_history},
+    {"windows", "import", nullptr, &Own_settings::place_import},
+    {"windows", "manual", nullptr, &Own_settings::place_manual},
 };
 
 // A value as the file writes it: plain when it is safe so, else quoted with

@@ -26,6 +26,13 @@ struct Own_settings {
     bool reminder_on = false;                         // reminder/on
     QString reminder_time = QStringLiteral("21:00");  // reminder/time, "HH:MM"
     QString day_template;                             // template/text: put into an empty today
+    // windows/<name>: where the user left a window read beside the diary,
+    // "x y width height" in pixels; empty until it was moved
+    QString place_years;
+    QString place_fulltext;
+    QString place_history;
+    QString place_import;
+    QString place_manual;
     bool operator==(const Own_settings&) const = default;
 };
 

@@ -1,7 +1,8 @@
 // The command line run for real, without a display: the help and version,
 // the option faults in Japanese, --add (bytes on disk, the history, the
 // exact-text companion, and the hand-over to a window that holds the
-// folder), --show, and --search's range and 思い出 filter.
+// folder), --show, and --search's range and 思い出 filter; a window
+// started without a runtime folder keeps Qt's note about it to itself.
 
 #include "diary/folder_lock.h"
 #include "support/temp_folder.h"
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -294,6 +296,38 @@ private slots:
         // With the window gone, the command writes the day itself.
         QCOMPARE(Run({"--add", "後で", "--date", "2026/12/09", "--diary", diary}).out,
                  QStringLiteral("2026/12/09 の日記に追加しました。\n"));
+    }
+
+    void A_window_started_without_a_runtime_folder_says_nothing_of_it()
+    {
+        QVERIFY(QDir().mkpath(diary));
+        // Without XDG_RUNTIME_DIR Qt picks a folder under the temporary
+        // folder itself; the lock's server lands there.
+        const QString temporary = root->File("tmp");
+        QVERIFY(QDir().mkpath(temporary));
+        const QByteArray runtime_before = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray temporary_before = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        qputenv("XDG_RUNTIME_DIR", runtime_before);
+        qputenv("TMPDIR", temporary_before);
+        QVERIFY(fallback.startsWith(temporary));
+
+        QProcess window;
+        QProcessEnvironment environment = Environment();
+        environment.remove("XDG_RUNTIME_DIR");
+        environment.insert("TMPDIR", temporary);
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        window.setProcessEnvironment(environment);
+        window.start(QStringLiteral(SORANE_EXE), {"--diary", diary});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(Folder_lock(diary, fallback).Server_path()),
+                                 20000);
+        window.terminate();
+        QVERIFY(window.waitForFinished(20000));
+        const QString said = QString::fromUtf8(window.readAllStandardError());
+        QVERIFY2(!said.contains("XDG_RUNTIME_DIR") && !said.contains("QStandardPaths"),
+                 qPrintable(said));
     }
 };
 

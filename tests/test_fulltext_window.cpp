@@ -3,10 +3,13 @@
 // folding options kept in the program's own settings file, and the menu
 // item that opens it.
 
+#include "dialogs/fulltext_hits_delegate.h"
+#include "dialogs/fulltext_hits_model.h"
 #include "dialogs/fulltext_window.h"
 #include "platform/cp932.h"
 #include "store/store.h"
 #include "support/diary_fixture.h"
+#include "ui/look.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -14,10 +17,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
 
@@ -185,6 +190,52 @@ private slots:
         Fulltext_window again(Dialog_host{main_window.get(), *fake, [] { return Twips_rect{}; }},
                               folder->Path(), cache->Path(), [](int, int, int) {});
         QVERIFY(again.Fold_kana->isChecked());
+    }
+
+    void A_marked_cell_draws_its_letters_as_an_unmarked_one()
+    {
+        // The same text in a cell with the words 散歩 marked and in one
+        // without marks: left of the marker the letters are the same pixels.
+        QTableView view;
+        view.setFont(List_font());
+        QStandardItemModel cells(2, 1);
+        const QString text = QStringLiteral("雪が降った日に散歩した");
+        cells.setData(cells.index(0, 0), text);
+        cells.setData(cells.index(1, 0), text);
+        cells.setData(cells.index(1, 0), QVariantList{QPoint(7, 2)}, Marks_role);
+        view.setModel(&cells);
+        Fulltext_hits_delegate delegate;
+        const auto drawn = [&](int row) {
+            QStyleOptionViewItem option;
+            option.initFrom(view.viewport());
+            option.widget = &view;
+            option.font = view.font();
+            option.rect = QRect(0, 0, 400, QFontMetrics(view.font()).height() + 4);
+            option.state = QStyle::State_Enabled;
+            QImage image(option.rect.size(), QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            delegate.paint(&painter, option, cells.index(row, 0));
+            return image;
+        };
+        const QImage plain = drawn(0);
+        const QImage marked = drawn(1);
+        const int before_mark = QFontMetrics(view.font()).horizontalAdvance(text.left(7)) - 2;
+        QVERIFY(before_mark > 40);
+        int ink = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < before_mark; ++x) {
+                QCOMPARE(QColor(marked.pixel(x, y)), QColor(plain.pixel(x, y)));
+                ink += qGray(plain.pixel(x, y)) < 128;
+            }
+        QVERIFY(ink > 30);
+        // The marked words stand on the marker.
+        const QColor marker(255, 224, 64);
+        int on_marker = 0;
+        for (int y = 0; y < marked.height(); ++y)
+            for (int x = before_mark; x < marked.width(); ++x)
+                on_marker += QColor(marked.pixel(x, y)) == marker;
+        QVERIFY(on_marker > 50);
     }
 
     void The_search_menu_opens_it_with_a_shortcut()

@@ -6,6 +6,7 @@
 #include "dialogs/f_ref_settei.h"
 #include "dialogs/f_tomorrow.h"
 #include "dialogs/f_yesterday.h"
+#include "dialogs/manual_window.h"
 #include "support/diary_fixture.h"
 #include "ui/look.h"
 
@@ -21,6 +22,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTimer>
 #include <QTranslator>
@@ -661,20 +663,33 @@ private slots:
         form.reset();
     }
 
-    void Help_the_desktop_cannot_open_is_told()
+    void Help_the_desktop_cannot_open_is_shown_in_a_window_of_its_own()
     {
-        QVERIFY(Write_bytes(At("sorane.txt"), "manual\n"));
+        QVERIFY(Write_bytes(At("sorane.txt"), "使い方\n\n日記を書く。\n検索する。\n"));
         auto form = Start();
         fake->calls.clear();
         fake->open_succeeds = false;
-        fake->Expect_box(QStringLiteral("使い方のファイルを開くプログラムを起動できませんでした。\n"
-                                        "ファイル: %1\n"
-                                        "テキストエディターでこのファイルを開いてください。")
-                             .arg(At("sorane.txt")),
-                         QStringLiteral("使い方を表示できません"), Icon::Critical, Buttons::Ok,
-                         Answer::Ok);
         Controls_of(*form).Menu_tukaikata->trigger();
-        QCOMPARE(fake->calls.first(), "open:" + At("sorane.txt"));
+        QCOMPARE(fake->calls, QStringList({"open:" + At("sorane.txt")}));
+        auto* window = form->findChild<Manual_window*>("Manual_window");
+        QVERIFY(window && window->isVisible() && !window->isModal());
+        QCOMPARE(window->Text1->toPlainText(),
+                 QStringLiteral("使い方\n\n日記を書く。\n検索する。\n"));
+        QVERIFY(window->Text1->isReadOnly());
+        // Its search finds the words, and rings for words it lacks.
+        window->Find_words->setText(QStringLiteral("検索"));
+        QTest::mouseClick(window->Find_next, Qt::LeftButton);
+        QCOMPARE(window->Text1->textCursor().selectedText(), QStringLiteral("検索"));
+        window->Find_words->setText(QStringLiteral("写真"));
+        QTest::mouseClick(window->Find_next, Qt::LeftButton);
+        QCOMPARE(fake->calls.last(), QStringLiteral("beep"));
+        // The diary stays usable beside it; a second 使い方 reuses it.
+        Controls_of(*form).Text2->setFocus();
+        QTest::keyClicks(Controls_of(*form).Text2, "abc");
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), QStringLiteral("abc"));
+        Controls_of(*form).Menu_tukaikata->trigger();
+        QCOMPARE(form->findChildren<Manual_window*>().size(), 1);
+        window->close();
         form.reset();
     }
 

@@ -109,10 +109,16 @@ private slots:
             QCOMPARE(b.bar->singleStep(), 1);
             QCOMPARE(b.bar->pageStep(), 1);
         }
+        // The date fields take digits only, up to the range's width.
         for (QLineEdit* field :
              {Controls_of(*form).Text3, Controls_of(*form).Text4, Controls_of(*form).Text5,
-              Controls_of(*form).Text7, Controls_of(*form).Text8, Controls_of(*form).Text9})
-            QVERIFY2(field->isReadOnly(), qPrintable(field->objectName()));
+              Controls_of(*form).Text7, Controls_of(*form).Text8, Controls_of(*form).Text9}) {
+            QVERIFY2(!field->isReadOnly(), qPrintable(field->objectName()));
+            QString typed = QStringLiteral("2a0261");
+            int at = 0;
+            field->validator()->validate(typed, at);
+            QCOMPARE(field->validator()->validate(typed, at), QValidator::Invalid);
+        }
 
         // Upper arrow up, lower arrow down, by one; the wheel turned up raises.
         QScrollBar* month = Controls_of(*form).VScroll5;
@@ -409,6 +415,78 @@ private slots:
         QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "8"}));
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        form.reset();
+    }
+
+    void A_typed_date_and_Enter_move_as_the_arrows_do()
+    {
+        auto form = Start();
+        Write_diary_entry(*form);
+        QLineEdit* day = Controls_of(*form).Text5;
+        // Typed, then left without Enter: nothing moves, nothing is written,
+        // the field shows the panel's day again.
+        const auto tree = File_tree(folder->Path());
+        day->setFocus();
+        day->selectAll();
+        QTest::keyClicks(day, "15");
+        Controls_of(*form).Text2->setFocus();
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "7"}));
+        QCOMPARE(File_tree(folder->Path()), tree);
+
+        // Enter: the day left is saved, then the day typed is shown.
+        day->setFocus();
+        day->selectAll();
+        QTest::keyClicks(day, "15");
+        QTest::keyClick(day, Qt::Key_Return);
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "15"}));
+        QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 15}));
+        QVERIFY(Controls_of(*form).Text2->toPlainText().isEmpty());
+
+        // A day the bar does not have: a beep, and the field shows 15 again.
+        day->selectAll();
+        QTest::keyClicks(day, "32");
+        fake->calls.clear();
+        QTest::keyClick(day, Qt::Key_Return);
+        QCOMPARE(fake->calls, QStringList({"beep"}));
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "15"}));
+        // Escape gives the typed year up.
+        QLineEdit* year = Controls_of(*form).Text3;
+        year->setFocus();
+        year->selectAll();
+        QTest::keyClicks(year, "2030");
+        QTest::keyClick(year, Qt::Key_Escape);
+        QCOMPARE(year->text(), QStringLiteral("2026"));
+
+        // A save that fails keeps the panel, the bars and the field on the
+        // day written, as an arrow does.
+        Controls_of(*form).Text2->setPlainText(Day_text);
+        Controls_of(*form).Text6->setText(Day_memo);
+        QVERIFY(QDir().mkpath(At("2026/1215.txt")));
+        fake->Expect_box(QStringLiteral("メモと思い出は保存しましたが、本文は保存できませんでした。"
+                                        "\nファイル: %1\n"
+                                        "理由: ファイルの場所に同じ名前のフォルダーがあります。")
+                             .arg(At("2026/1215.txt")),
+                         App_title, Icon::Exclamation, Buttons::Ok, Answer::Ok);
+        QLineEdit* month = Controls_of(*form).Text4;
+        month->setFocus();
+        month->selectAll();
+        QTest::keyClicks(month, "3");
+        QTest::keyClick(month, Qt::Key_Enter);
+        VERIFY_PLATFORM_CLEAN(*fake);
+        QCOMPARE(Diary_date(*form), QStringList({"2026", "12", "15"}));
+        QCOMPARE(Diary_bars(*form), QList<int>({2026, 12, 15}));
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+
+        // The reference panel's fields move it the same way, without a save.
+        QLineEdit* reference_year = Controls_of(*form).Text7;
+        reference_year->setFocus();
+        reference_year->selectAll();
+        QTest::keyClicks(reference_year, "2001");
+        QTest::keyClick(reference_year, Qt::Key_Return);
+        QCOMPARE(Controls_of(*form).VScroll4->value(), 2001);
+        QCOMPARE(Reference_date(*form), QStringList({"2001", "12", "7"}));
         form.reset();
     }
 

@@ -1,7 +1,8 @@
 // Printing: the days laid out under their headings in the windows' font, a
 // PDF written through the printer whose pages grow with a long day, a PDF
-// that cannot be written told in words; the print window's days read from
-// the disk exactly, and nothing to print told.
+// that cannot be written told in words, emoji drawn in colour in the PDF;
+// the print window's days read from the disk exactly, and nothing to print
+// told.
 
 #include "dialogs/print_window.h"
 #include "platform/app_title.h"
@@ -13,9 +14,12 @@
 #include "ui/print_document.h"
 
 #include <QDateEdit>
+#include <QImage>
 #include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
@@ -119,6 +123,44 @@ private slots:
             Pdf_pages(Pdf_of({{2026, 12, 9, false, QString(), Lines(400)}}, "longer.pdf"));
         QVERIFY2(long_pages >= 3, qPrintable(QString::number(long_pages)));
         QVERIFY2(longer_pages > long_pages + 1, qPrintable(QString::number(longer_pages)));
+    }
+
+    void Emoji_and_rare_kanji_reach_the_pdf()
+    {
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        const QString pdffonts = QStandardPaths::findExecutable("pdffonts");
+        const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+        if (pdftotext.isEmpty() || pdffonts.isEmpty() || pdftoppm.isEmpty())
+            QSKIP("poppler-utils is not installed");
+        Pdf_of({{2026, 12, 9, false, QStringLiteral("誕生日🎂"),
+                 QStringLiteral("𠮷野家で😀\n掃除🧹した𠮟")}},
+               "emoji.pdf");
+        const auto run = [](const QString& program, const QStringList& arguments) {
+            QProcess process;
+            process.start(program, arguments);
+            process.waitForFinished(30000);
+            return QString::fromUtf8(process.readAllStandardOutput());
+        };
+        // No colour font that the writer could only leave blank.
+        const QString fonts = run(pdffonts, {out->File("emoji.pdf")});
+        QVERIFY2(!fonts.contains("ColorEmoji") && fonts.contains("IPAGothic"), qPrintable(fonts));
+        const QString text = run(pdftotext, {out->File("emoji.pdf"), "-"});
+        QVERIFY2(text.contains(QStringLiteral("メモ：誕生日")) &&
+                     text.contains(QStringLiteral("𠮷野家で")) &&
+                     text.contains(QStringLiteral("した𠮟")),
+                 qPrintable(text));
+        // The three emoji are drawn, in colour, where the text has them: the
+        // page holds red and yellow, which black letters never give.
+        QVERIFY(QProcess::execute(pdftoppm, {"-r", "60", "-png", "-singlefile",
+                                             out->File("emoji.pdf"), out->File("page")}) == 0);
+        const QImage page(out->File("page.png"));
+        QVERIFY(!page.isNull());
+        int coloured = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (QColor(page.pixel(x, y)).hsvSaturation() > 120)
+                    ++coloured;
+        QVERIFY2(coloured > 40, qPrintable(QString::number(coloured)));
     }
 
     void A_pdf_that_cannot_be_written_is_told()

@@ -7,6 +7,7 @@
 
 #include "platform/twips.h"
 
+#include <QString>
 #include <functional>
 #include <span>
 
@@ -19,6 +20,9 @@ struct Dialog_host {
     QWidget* window = nullptr;
     Platform& platform;
     std::function<Twips_rect()> outer_twips;
+    // The diary folder, whose own settings keep where the windows read
+    // beside the diary were left; empty keeps nothing.
+    QString app_dir = {};
 };
 
 // The logical DPI a window's twips are converted at.

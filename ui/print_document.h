@@ -17,7 +17,8 @@ struct Export_day;
 // hold something).
 std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font);
 
-// Prints the document on the printer, page numbers at the foot. Returns
+// Prints the document on the printer, page numbers at the foot; emoji that
+// only the colour emoji font has go on paper as pictures of themselves. Returns
 // the failure in words for the user, empty when it printed: a PDF file that
 // could not be written, a printer that refused.
 QString Print_to(QTextDocument& document, QPrinter& printer);
