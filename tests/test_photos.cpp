@@ -191,7 +191,7 @@ private slots:
         auto form = Start();
         QCOMPARE(Control(*form)->Add_files({At("in/a.png"), At("in/b.jpg")}), 2);
         auto* strip = form->findChild<Photo_strip*>(QStringLiteral("Photos2"));
-        QCOMPARE(strip->count(), 2);
+        QCOMPARE(int(strip->Paths().size()), 2);
         const QStringList names = Entries(Day_folder());
         auto question = [&](const QString& name) {
             return QStringLiteral("この写真を2026年12月7日の日記から外しますか？\n%1\n"
@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(Read_bytes(At("history/2026/1207/photos/") + names[0]),
                  names[0].endsWith(".png") ? png : Turned_jpeg());
         QCOMPARE(Mode_of(At("history/2026/1207/photos")) & 0777, 0700);
-        QCOMPARE(strip->count(), 1);
+        QCOMPARE(int(strip->Paths().size()), 1);
         QCOMPARE(strip->Paths(), QStringList{Day_folder() + names[1]});
         // The picture of the same name removed again keeps both.
         QVERIFY(Put(Day_folder() + names[0], "again"));
@@ -233,10 +233,9 @@ private slots:
         auto* strip = form->findChild<Photo_strip*>(QStringLiteral("Photos2"));
         QTRY_COMPARE(strip->Ready_count(), 2);
         QCOMPARE(strip->Placeholder_count(), 1);
-        QVERIFY(strip->item(0)->toolTip().startsWith(
-            QStringLiteral("20261207-000000-00000000-broken.jpg\n")));
+        QVERIFY(strip->Tip(0).startsWith(QStringLiteral("20261207-000000-00000000-broken.jpg\n")));
         // Last year's day below has its own.
-        QCOMPARE(form->findChild<Photo_strip*>(QStringLiteral("Photos1"))->count(), 1);
+        QCOMPARE(form->findChild<Photo_strip*>(QStringLiteral("Photos1"))->Paths().size(), 1);
 
         Photo_window window(form->Host(), strip->Paths(), 0, QStringLiteral("2026年12月7日"));
         QVERIFY(window.Image().isNull());

@@ -3,9 +3,12 @@
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
 
 namespace {
 
@@ -19,40 +22,28 @@ struct Margin_setter : QAbstractScrollArea {
     }
 };
 
-QIcon Waiting_icon(int size, qreal ratio)
-{
-    QPixmap pixmap(qRound(size * ratio), qRound(size * ratio));
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(QColor(0xEE, 0xEE, 0xEE));
-    return QIcon(pixmap);
-}
+// Each picture's cell: the thumbnail's square and a gap below it.
+constexpr int Gap = 6;
+constexpr int Cell = Photo_strip::Thumb_size + Gap;
+constexpr int Left = (Photo_strip::Column_width - Photo_strip::Thumb_size) / 2;
 
 }  // namespace
 
 Photo_strip::Photo_strip(QPlainTextEdit* text, bool removable)
-    : QListWidget(text), text_box(text), text_view(text->viewport()), can_remove(removable),
+    : QWidget(text), text_box(text), text_view(text->viewport()), can_remove(removable),
       loader(this)
 {
-    setViewMode(QListView::IconMode);
-    setFlow(QListView::TopToBottom);
-    setWrapping(false);
-    setMovement(QListView::Static);
-    setResizeMode(QListView::Adjust);
-    setIconSize(QSize(Thumb_size, Thumb_size));
-    setSpacing(2);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setFrameShape(QFrame::NoFrame);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setFocusPolicy(Qt::ClickFocus);
     setAccessibleName(QStringLiteral("この日の写真"));
+    setCursor(Qt::PointingHandCursor);
+    // The column paints every pixel of itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
     text_view->installEventFilter(this);
     connect(&loader, &Thumbnail_loader::Ready, this, &Photo_strip::Thumbnail_ready);
-    connect(this, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { emit Open_requested(row(item)); });
-    connect(this, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { emit Open_requested(row(item)); });
+    request_timer.setSingleShot(true);
+    request_timer.setInterval(Request_delay_ms);
+    connect(&request_timer, &QTimer::timeout, this,
+            [this] { loader.Request(photo_paths, qRound(Thumb_size * devicePixelRatioF())); });
 }
 
 void Photo_strip::Show_photos(const QStringList& paths)
@@ -62,47 +53,136 @@ void Photo_strip::Show_photos(const QStringList& paths)
     photo_paths = paths;
     ready = 0;
     placeholders = 0;
-    clear();
+    scroll = 0;
+    pixmaps = QList<QPixmap>(paths.size());
+    tips.clear();
+    for (const QString& path : paths)
+        tips.append(path.mid(path.lastIndexOf(u'/') + 1));
+    request_timer.stop();
+    // What the last day asked for is of no use any more.
+    loader.Request({}, 0);
     if (paths.isEmpty()) {
-        loader.Request({}, 0);
         Set_margin(0);
         hide();
         return;
     }
-    const qreal ratio = devicePixelRatioF();
-    const QIcon waiting = Waiting_icon(Thumb_size, ratio);
-    for (const QString& path : paths) {
-        auto* item = new QListWidgetItem(waiting, QString(), this);
-        item->setToolTip(QFileInfo(path).fileName());
-        item->setSizeHint(QSize(Thumb_size + 6, Thumb_size + 6));
-    }
     Set_margin(Column_width);
     show();
-    loader.Request(paths, qRound(Thumb_size * ratio));
+    update();
+    request_timer.start();
 }
 
 void Photo_strip::Thumbnail_ready(int index, const Thumbnail& thumbnail)
 {
-    QListWidgetItem* const it = item(index);
-    if (!it)
+    if (index < 0 || index >= pixmaps.size())
         return;
     ++ready;
     const qreal ratio = devicePixelRatioF();
     if (thumbnail.image.isNull()) {
         ++placeholders;
-        const QString name = QFileInfo(photo_paths.value(index)).fileName();
-        it->setIcon(QIcon(QPixmap::fromImage(Photo_placeholder(name, Thumb_size, ratio))));
-        it->setToolTip(name + QStringLiteral("\n") + thumbnail.error);
-        return;
+        pixmaps[index] = QPixmap::fromImage(Photo_placeholder(tips[index], Thumb_size, ratio));
+        tips[index] += QStringLiteral("\n") + thumbnail.error;
+    } else {
+        pixmaps[index] = QPixmap::fromImage(thumbnail.image);
+        pixmaps[index].setDevicePixelRatio(ratio);
     }
-    QPixmap pixmap = QPixmap::fromImage(thumbnail.image);
-    pixmap.setDevicePixelRatio(ratio);
-    it->setIcon(QIcon(pixmap));
+    update(0, index * Cell - scroll, width(), Cell);
+}
+
+int Photo_strip::Content_height() const { return int(photo_paths.size()) * Cell + Gap; }
+
+int Photo_strip::Index_at(const QPoint& point) const
+{
+    const int y = point.y() + scroll - Gap;
+    if (y < 0 || point.x() < Left || point.x() >= Left + Thumb_size)
+        return -1;
+    const int index = y / Cell;
+    if (index >= photo_paths.size() || y % Cell >= Thumb_size)
+        return -1;
+    return index;
+}
+
+void Photo_strip::Scroll_to(int offset)
+{
+    const int most = std::max(0, Content_height() - height());
+    const int now = std::clamp(offset, 0, most);
+    if (now != scroll) {
+        scroll = now;
+        update();
+    }
+}
+
+void Photo_strip::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Base));
+    const int first = std::max(0, (event->rect().top() + scroll - Gap) / Cell);
+    for (int i = first; i < pixmaps.size(); ++i) {
+        const int top = Gap + i * Cell - scroll;
+        if (top > event->rect().bottom())
+            break;
+        const QRect square(Left, top, Thumb_size, Thumb_size);
+        const QPixmap& pixmap = pixmaps[i];
+        if (pixmap.isNull()) {
+            painter.fillRect(square, QColor(0xEE, 0xEE, 0xEE));
+            continue;
+        }
+        const QSizeF size = pixmap.deviceIndependentSize();
+        painter.drawPixmap(QPointF(square.left() + (Thumb_size - size.width()) / 2,
+                                   square.top() + (Thumb_size - size.height()) / 2),
+                           pixmap);
+    }
+    // More pictures than the column shows: a small triangle at the cut edge,
+    // pointing to them (the wheel scrolls the column).
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x40, 0x40, 0x40));
+    const int middle = width() / 2;
+    if (scroll > 0)
+        painter.drawPolygon(
+            QPolygon({QPoint(middle - 6, 8), QPoint(middle + 6, 8), QPoint(middle, 2)}));
+    if (scroll + height() < Content_height()) {
+        const int bottom = height() - 2;
+        painter.drawPolygon(QPolygon({QPoint(middle - 6, bottom - 6),
+                                      QPoint(middle + 6, bottom - 6), QPoint(middle, bottom)}));
+    }
+}
+
+void Photo_strip::mousePressEvent(QMouseEvent* event)
+{
+    const int index = Index_at(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index >= 0)
+        emit Open_requested(index);
+    else
+        QWidget::mousePressEvent(event);
+}
+
+void Photo_strip::wheelEvent(QWheelEvent* event)
+{
+    Scroll_to(scroll - event->angleDelta().y() * Cell / 120);
+    event->accept();
+}
+
+bool Photo_strip::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int index = Index_at(help->pos());
+        if (index >= 0)
+            QToolTip::showText(help->globalPos(), tips[index], this);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void Photo_strip::Set_margin(int right)
 {
-    Margin_setter::Set(text_box, QMargins(0, 0, right, 0));
+    // The same margin again would lay the text box's children out anew.
+    if (margin != right) {
+        Margin_setter::Set(text_box, QMargins(0, 0, right, 0));
+        margin = right;
+    }
     Place();
 }
 
@@ -110,21 +190,21 @@ void Photo_strip::Place()
 {
     const QRect view = text_view->geometry();
     setGeometry(view.right() + 1, view.top(), Column_width, view.height());
+    Scroll_to(scroll);
 }
 
 bool Photo_strip::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == text_view && event->type() == QEvent::Resize && isVisible())
         Place();
-    return QListWidget::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void Photo_strip::contextMenuEvent(QContextMenuEvent* event)
 {
-    QListWidgetItem* const it = itemAt(event->pos());
-    if (!it)
+    const int index = Index_at(event->pos());
+    if (index < 0)
         return;
-    const int index = row(it);
     QMenu menu(this);
     menu.addAction(QStringLiteral("表示"), this, [this, index] { emit Open_requested(index); });
     if (can_remove)

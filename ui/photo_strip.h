@@ -9,11 +9,13 @@
 
 #include "ui/photo_thumbnails.h"
 
-#include <QListWidget>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
 
 class QPlainTextEdit;
 
-class Photo_strip : public QListWidget {
+class Photo_strip : public QWidget {
     Q_OBJECT
 
 public:
@@ -24,6 +26,11 @@ public:
     // whole width back). Never waits for a picture.
     void Show_photos(const QStringList& paths);
     const QStringList& Paths() const { return photo_paths; }
+    // The tip a picture shows under the pointer: its name, and why it
+    // cannot be shown when it cannot.
+    QString Tip(int index) const { return tips.value(index); }
+    // The picture under a point of the column, or -1.
+    int Index_at(const QPoint& point) const;
     // Thumbnails ready so far, and the ones shown as placeholders.
     int Ready_count() const { return ready; }
     int Placeholder_count() const { return placeholders; }
@@ -32,6 +39,8 @@ public:
     // The column's width, in the text box's pixels.
     static constexpr int Column_width = 92;
     static constexpr int Thumb_size = 76;
+    // The pause between a day shown and its thumbnails asked for, in ms.
+    static constexpr int Request_delay_ms = 80;
 
 signals:
     void Open_requested(int index);
@@ -39,18 +48,32 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void Thumbnail_ready(int index, const Thumbnail& thumbnail);
     void Place();
     void Set_margin(int right);
+    int Content_height() const;
+    void Scroll_to(int offset);
 
     QPlainTextEdit* text_box;
     QWidget* text_view;  // its viewport, known once: it is only compared with
     bool can_remove;
     QStringList photo_paths;
+    QList<QPixmap> pixmaps;  // null until ready
+    QStringList tips;
+    int margin = 0;  // the text box's right viewport margin, as set here
+    int scroll = 0;  // pixels of the column scrolled off at the top
     Thumbnail_loader loader;
+    // The thumbnails are asked for a moment after the day is shown: the
+    // step is painted first, and days passed quickly (an arrow key held)
+    // never have their pictures read.
+    QTimer request_timer;
     int ready = 0;
     int placeholders = 0;
 };

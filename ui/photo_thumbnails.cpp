@@ -10,7 +10,10 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QThread>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +27,25 @@ QString Cache_name(const QString& path, const struct stat& st, int size)
                  QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' +
                  QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(size));
     return QString::fromLatin1(hash.result().toHex()) + QStringLiteral(".png");
+}
+
+// Puts the thumbnail in the cache whole (a temporary name, then a rename),
+// readable by its user alone. Not flushed to the disk: a thumbnail lost or
+// cut by a crash does not read as a picture and is made again, and the
+// window's thread shares the disk with these writes.
+void Keep_in_cache(const QString& path, const QByteArray& png)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp = target + ".tmp-" + QByteArray::number(qint64(::getpid())) + '-' +
+                            QByteArray::number(quintptr(QThread::currentThreadId()), 16);
+    const int fd =
+        ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const bool written = ::write(fd, png.constData(), size_t(png.size())) == png.size();
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.constData(), target.constData()) != 0)
+        ::unlink(temp.constData());
 }
 
 QString Reader_error(const QImageReader& reader)
@@ -75,9 +97,8 @@ Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_fol
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        // Only a cache: a thumbnail that cannot be kept is made again.
         if (out.image.save(&buffer, "PNG"))
-            (void)Replace_file(cached, png);
+            Keep_in_cache(cached, png);
     }
     return out;
 }
