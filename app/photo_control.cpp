@@ -78,6 +78,8 @@ Photo_control::Photo_control(QObject* parent, const Photo_host& photo_host)
     connect(Menu_photo_add, &QAction::triggered, this, &Photo_control::Menu_photo_add_Click);
 
     host.diary_text->installEventFilter(this);
+    // Back in the window: pictures a synchronising tool brought meanwhile.
+    host.host.window->installEventFilter(this);
     diary_view->installEventFilter(this);
 }
 
@@ -213,6 +215,8 @@ void Photo_control::Open_photo(bool diary_panel, int index)
 
 bool Photo_control::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == host.host.window && event->type() == QEvent::WindowActivate)
+        Refresh_both();
     if (watched == host.diary_text && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
         // A picture alone on the clipboard goes to the day; text is pasted

@@ -75,6 +75,13 @@ Photo_window::Photo_window(const Dialog_host& main_host, const QStringList& phot
         Fit();
     });
     connect(Command4, &QPushButton::clicked, this, &QDialog::accept);
+    // The arrows go to the other pictures: nothing in the window takes the
+    // focus (a button would move the focus with them, the view would scroll).
+    for (QWidget* w : std::initializer_list<QWidget*>{Command1, Command2, Command3, Command4, area})
+        w->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    // The room the picture has is known once the layout has placed the view.
+    area->viewport()->installEventFilter(this);
     Centre_over_main(*this, main_host, Photo_window_width, Photo_window_height);
     Show_photo(start);
 }
@@ -124,20 +131,16 @@ void Photo_window::Fit()
 
 void Photo_window::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Left) {
-        Show_photo(index - 1);
-        return;
-    }
-    if (event->key() == Qt::Key_Right) {
-        Show_photo(index + 1);
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+        Show_photo(index + (event->key() == Qt::Key_Left ? -1 : 1));
         return;
     }
     QDialog::keyPressEvent(event);
 }
 
-void Photo_window::resizeEvent(QResizeEvent* event)
+bool Photo_window::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (!actual_size)
+    if (watched == area->viewport() && event->type() == QEvent::Resize && !actual_size)
         Fit();
+    return QDialog::eventFilter(watched, event);
 }
