@@ -122,9 +122,10 @@ int Photo_control::Add_files(const QStringList& files)
     {
         const auto busy = host.platform.Busy_pointer();
         for (const QString& file : files) {
+            // Only a regular file is opened: a pipe would hold the window.
             QImageReader reader(file);
             reader.setDecideFormatFromContent(true);
-            if (QFileInfo(file).isDir() || !reader.canRead()) {
+            if (!QFileInfo(file).isFile() || !reader.canRead()) {
                 not_pictures.append(QFileInfo(file).fileName());
                 continue;
             }

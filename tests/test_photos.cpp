@@ -9,6 +9,7 @@
 #include "diary/photos.h"
 #include "support/diary_fixture.h"
 #include "ui/photo_strip.h"
+#include "ui/photo_thumbnails.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -126,11 +127,12 @@ private slots:
         QCOMPARE(Mode_of(At("cache/sorane/thumbnails/") + thumbnails[0]) & 0777, 0600);
 
         // What is no picture is told and not copied, nor is a folder or a pipe.
-        fake->Expect_box(QStringLiteral("写真として読めないファイルは入れませんでした。\nnote.txt"),
-                         App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
-                         Platform::Answer::Ok);
-        Drop(*form, {QUrl::fromLocalFile(At("in/note.txt"))});
         QVERIFY(::mkfifo(QFile::encodeName(At("in/pipe")).constData(), 0600) == 0);
+        fake->Expect_box(
+            QStringLiteral("写真として読めないファイルは入れませんでした。\nnote.txt\npipe\nin"),
+            App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok, Platform::Answer::Ok);
+        Drop(*form, {QUrl::fromLocalFile(At("in/note.txt")), QUrl::fromLocalFile(At("in/pipe")),
+                     QUrl::fromLocalFile(At("in"))});
         const Panel_date day{2026, 12, 7};
         QCOMPARE(Add_photo_file(folder->Path(), day, At("in/pipe"), "jpg", fake->now).result.step,
                  Io_step::Not_a_regular_file);
@@ -251,6 +253,34 @@ private slots:
         QCOMPARE(window.Index(), 0);
         QCOMPARE(Make_thumbnail(turned, 10, QString()).image.size(), QSize(5, 10));
         End(*form);
+    }
+
+    void Names_keep_only_plain_characters_and_a_changed_photo_gets_a_new_thumbnail()
+    {
+        const QDateTime at(QDate(2026, 12, 9), QTime(21, 15, 3));
+        QCOMPARE(New_photo_name(at, 0x3f9a1c2e, "/home/u/写真 1.JPEG", "JPG"),
+                 QStringLiteral("20261209-211503-3f9a1c2e-___1.jpg"));
+        QCOMPARE(New_photo_name(at, 10, QString(), "../x"),
+                 QStringLiteral("20261209-211503-0000000a.img"));
+        QCOMPARE(New_photo_name(at, 1, QString(50, u'a') + ".png", "png"),
+                 QStringLiteral("20261209-211503-00000001-") + QString(40, u'a') + ".png");
+
+        // The cache never shows the picture a file held before.
+        const QString path = At("photos/2026/1207/20261207-000000-00000000-a.jpg");
+        const QString cache = At("thumbs");
+        QVERIFY(Put(path, Turned_jpeg()));
+        QCOMPARE(Make_thumbnail(path, 8, cache).image.pixelColor(2, 2).red() > 200, true);
+        QImage blue(16, 16, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        QVERIFY(Put(path, Png_of(blue)));
+        const Thumbnail again = Make_thumbnail(path, 8, cache);
+        QCOMPARE(again.image.size(), QSize(8, 8));
+        QCOMPARE(again.image.pixelColor(4, 4), QColor(Qt::blue));
+        QCOMPARE(Entries(cache).size(), 2);
+        // A thumbnail cut short in the cache is made again.
+        for (const QString& name : Entries(cache))
+            QVERIFY(Put(cache + "/" + name, "\x89PNG"));
+        QCOMPARE(Make_thumbnail(path, 8, cache).image.pixelColor(4, 4), QColor(Qt::blue));
     }
 };
 
