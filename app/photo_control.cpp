@@ -74,7 +74,13 @@ Photo_control::Photo_control(QObject* parent, const Photo_host& photo_host)
 
     Menu_photo_add = new QAction(QStringLiteral("写真を追加…"), host.file_menu);
     Menu_photo_add->setObjectName(QStringLiteral("Menu_photo_add"));
-    host.file_menu->insertAction(host.before, Menu_photo_add);
+    // With the file menu's other items, above the line before 終了.
+    QAction* before = host.before;
+    const QList<QAction*> items = host.file_menu->actions();
+    const qsizetype at = items.indexOf(before);
+    if (at > 0 && items[at - 1]->isSeparator())
+        before = items[at - 1];
+    host.file_menu->insertAction(before, Menu_photo_add);
     connect(Menu_photo_add, &QAction::triggered, this, &Photo_control::Menu_photo_add_Click);
 
     host.diary_text->installEventFilter(this);
