@@ -291,3 +291,20 @@ QStringList Photo_files(const QString& app_dir, Io_result& error)
     }
     return files;
 }
+
+QMap<int, QStringList> Year_photos(const QString& app_dir, int year)
+{
+    QMap<int, QStringList> out;
+    const QString year_part =
+        QLatin1String(Photos_folder_name) + QLatin1Char('/') + QString::number(year) + u'/';
+    const Folder_listing days = List_folder(app_dir + year_part);
+    for (const Folder_entry& d : days.entries) {
+        if (d.type != Entry_type::Folder || !All_digits(d.name, 4))
+            continue;
+        const int number = d.name.toInt();
+        const Photo_listing listing = List_photos(app_dir, {year, number / 100, number % 100});
+        for (const QString& path : listing.paths)
+            out[number].append(path.mid(app_dir.size()));
+    }
+    return out;
+}

@@ -23,6 +23,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -82,3 +83,8 @@ QStringList Photo_files(const QString& app_dir, Io_result& error);
 
 // True when the day has any picture (one look at its folder).
 bool Day_has_photos(const QString& app_dir, const Panel_date& date);
+
+// The pictures of a year's days, by month * 100 + day: their paths relative
+// to app_dir ("photos/2026/1209/…"), oldest first. One look at the year's
+// folder; a day's folder only when it is there.
+QMap<int, QStringList> Year_photos(const QString& app_dir, int year);
