@@ -30,7 +30,7 @@ namespace {
 const struct {
     const char* mime;
     const char* suffix;
-} Kept_formats[] = {{"image/png", "png"}, {"image/jpeg", "jpg"}, {"image/webp", "webp"}};
+} Kept_formats[] = {{"image/png", "png"}, {"image/jpeg", "jpg"}};
 
 QString Day_caption(const Panel_date& date)
 {
