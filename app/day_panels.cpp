@@ -3,6 +3,8 @@
 
 #include "app/main_form.h"
 
+#include "app/photo_control.h"
+
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -37,6 +39,8 @@ void Main_form::Load_diary_day(int year, int month, int day)
     session.Day_shown(Current_entry());
     Text2->document()->setModified(false);
     Show_other_versions();
+    if (photos)
+        photos->Diary_day_shown();
     Tell_day_read(read, QStringLiteral("日記を読み込めませんでした。"),
                   QStringLiteral("この日の日記は、ファイルを守るため保存しません。"));
 }
@@ -63,5 +67,7 @@ void Main_form::Load_reference_text()
 {
     Diary_session::Day_read read;
     Text1->setPlainText(session.Load_reference_text(read));
+    if (photos)
+        photos->Reference_day_shown();
     Tell_day_read(read, QStringLiteral("参照する日記を読み込めませんでした。"), QString());
 }

@@ -5,6 +5,7 @@
 
 #include "app/accessible_names.h"
 #include "app/backup_control.h"
+#include "app/photo_control.h"
 #include "app/recovery_control.h"
 #include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
@@ -38,6 +39,8 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     backup = new Backup_control(
         this, {platform, session, Host(), Menu_file, Menu_end, Menu_settei, Command2, Command4});
     Name_main_form_controls(*this);
+    photos =
+        new Photo_control(this, {platform, session, Host(), Text2, Text1, Menu_file, Menu_end});
 }
 
 Main_form::~Main_form()

@@ -38,6 +38,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class Navigation_filter;
+class Photo_control;
 struct Recovery_host;
 
 class Main_form : public QMainWindow {
@@ -269,6 +270,7 @@ private:
     QAction* MENU_ref_default = nullptr;
     QAction* Menu_tukaikata = nullptr;
     Backup_control* backup = nullptr;
+    Photo_control* photos = nullptr;  // the days' pictures (photo_control.*)
 
     // ---- Habits (habits.cpp) ----
     // 時刻を挿入 (Ctrl+;), 設定 → お知らせ… and 設定 → 新しい日のひな形…,

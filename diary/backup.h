@@ -40,8 +40,9 @@ QList<Backup_name> Backups_to_remove(const QList<Backup_name>& existing, QDate t
 // files (MMDD.txt), keyword.txt, their exact texts and every conflict copy
 // (this program's and the sync tools'), sorane.ini, the messages with theirs,
 // and rescue files: every file that may hold the user's text. Entries ending
-// in "/" are the year folders themselves. Temporary files, links, the
-// history and other folders are left out.
+// in "/" are the year folders themselves. The pictures of the days
+// (photos/, see diary/photos.h) go in too, their folders before them.
+// Temporary files, links, the history and other folders are left out.
 QStringList Diary_files(const QString& app_dir, Io_result& error);
 
 // The folder of one diary's backups inside the chosen backup folder:

@@ -1,6 +1,7 @@
 #include "diary/backup.h"
 #include "diary/backup_internal.h"
 
+#include "diary/photos.h"
 #include "store/diary_files.h"
 
 #include <QFile>
@@ -191,6 +192,10 @@ QStringList Diary_files(const QString& app_dir, Io_result& error)
             files.append(name);
         }
     }
+    // The pictures kept with the days.
+    files += Photo_files(dir, error);
+    if (!error.Ok())
+        return {};
     files.sort();
     return files;
 }

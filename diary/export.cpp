@@ -1,6 +1,7 @@
 #include "diary/export.h"
 
 #include "diary/panel_date.h"
+#include "diary/photos.h"
 #include "diary/program_folder.h"
 #include "diary/this_day.h"
 #include "store/exact_text.h"
@@ -14,7 +15,9 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <QUrl>
 #include <algorithm>
+#include <cerrno>
 #include <sys/stat.h>
 
 std::optional<Export_format> Export_format_named(const QString& name)
@@ -141,6 +144,15 @@ QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
             out += '\n';
             Append_text_lines(out, day.text);
         }
+        if (!day.photos.isEmpty())
+            out += '\n';
+        for (const QString& photo : day.photos) {
+            out += "![";
+            Append_utf8(out, photo.section(u'/', -1));
+            out += "](";
+            Append_utf8(out, QString::fromLatin1(QUrl::toPercentEncoding(photo, "/")));
+            out += ")\n";
+        }
     }
     return out;
 }
@@ -162,6 +174,7 @@ QByteArray Html_of_year(int year, const QList<Export_day>& days)
                                     ".memo { color: #555; }\n"
                                     ".text { white-space: pre-wrap; }\n"
                                     "section { break-inside: avoid-page; }\n"
+                                    ".photo img { max-width: 100%; height: auto; }\n"
                                     "</style>\n"
                                     "</head>\n"
                                     "<body>\n"
@@ -177,6 +190,9 @@ QByteArray Html_of_year(int year, const QList<Export_day>& days)
             out += "<p class=\"memo\">メモ：" + Html_escaped(day.memo).toUtf8() + "</p>\n";
         if (!day.text.isEmpty())
             out += "<div class=\"text\">" + Html_escaped(day.text).toUtf8() + "</div>\n";
+        for (const QString& photo : day.photos)
+            out += "<p class=\"photo\"><img src=\"" + QUrl::toPercentEncoding(photo, "/") +
+                   "\" alt=\"" + Html_escaped(photo.section(u'/', -1)).toUtf8() + "\"></p>\n";
         out += "</section>\n";
     }
     out += "</body>\n</html>\n";
@@ -204,6 +220,16 @@ QByteArray Json_of_days(const QList<Export_day>& days)
         // The memo apart, so that an import tells it from the text's first line.
         out += ",\n      \"memo\": ";
         Append_json_string(out, day.memo);
+        // The pictures by their place in the diary folder, only for a day
+        // that has any.
+        if (!day.photos.isEmpty()) {
+            out += ",\n      \"photos\": [";
+            for (qsizetype i = 0; i < day.photos.size(); ++i) {
+                out += i == 0 ? "" : ", ";
+                Append_json_string(out, day.photos[i]);
+            }
+            out += "]";
+        }
         out += "\n    }";
     }
     out += first ? "]\n}\n" : "\n  ]\n}\n";
@@ -378,6 +404,7 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
     }
     for (const Year_days& year : years) {
         QList<Export_day> days;
+        const QMap<int, QStringList> photos = Year_photos(store.App_dir(), year.year);
         // The folder listed and the index read once for the year's days.
         for (const int number : year.numbers) {
             const Exact_day exact =
@@ -388,8 +415,8 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
                 report.unreadable_days.append(
                     Diary_store::Date_key(year.year, number / 100, number % 100));
             } else if (!exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag) {
-                days.append(
-                    {year.year, number / 100, number % 100, exact.flag, exact.memo, exact.text});
+                days.append({year.year, number / 100, number % 100, exact.flag, exact.memo,
+                             exact.text, photos.value(number)});
             }
             if (progress && done % 64 == 0 && !progress(done, total)) {
                 report.cancelled = true;
@@ -440,17 +467,45 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
         record_changed = true;
         return true;
     };
+    // The pictures the Markdown and HTML files link, copied byte for byte
+    // to the same place below the output folder. One that cannot be read is
+    // named in the report, and the rest is written.
+    auto copy_photos = [&](const QList<Export_day>& days) {
+        for (const Export_day& day : days) {
+            for (const QString& photo : day.photos) {
+                QByteArray bytes;
+                bool exists = false;
+                const Io_result read = Read_file_bytes(store.App_dir() + photo, bytes, exists);
+                if (!read.Ok() || !exists) {
+                    report.unreadable.append(read.Ok() ? Io_result::Failure(Io_step::Open, ENOENT,
+                                                                            store.App_dir() + photo)
+                                                       : read);
+                    continue;
+                }
+                const Io_result folder = Make_folders(out + photo.section(u'/', 0, -2));
+                if (!folder.Ok() && folder.step != Io_step::Sync_folder) {
+                    report.error = folder;
+                    return false;
+                }
+                if (!write(photo, bytes))
+                    return false;
+            }
+        }
+        return true;
+    };
     auto write_year = [&](int year, QList<Export_day>& days) {
         const QString name = QString::number(year);
         int left = 0;  // days in a file that was kept
         switch (format) {
         case Export_format::Markdown:
-            if (!write(name + QStringLiteral(".md"), Markdown_of_year(year, days)))
+            if (!copy_photos(days) ||
+                !write(name + QStringLiteral(".md"), Markdown_of_year(year, days)))
                 return false;
             left = kept ? int(days.size()) : 0;
             break;
         case Export_format::Html:
-            if (!write(name + QStringLiteral(".html"), Html_of_year(year, days)))
+            if (!copy_photos(days) ||
+                !write(name + QStringLiteral(".html"), Html_of_year(year, days)))
                 return false;
             left = kept ? int(days.size()) : 0;
             break;

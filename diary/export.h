@@ -37,6 +37,10 @@ struct Export_day {
     bool memory = false;  // 思い出
     QString memo;
     QString text;  // "\n" line breaks
+    // The day's pictures, relative to the diary folder and to the export's
+    // folder alike ("photos/2026/1209/…"): Markdown and HTML link their
+    // copies, JSON lists them.
+    QStringList photos = {};
 };
 
 // "2026年12月9日（水）"; without the weekday for a date the calendar lacks.

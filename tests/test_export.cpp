@@ -140,6 +140,49 @@ private slots:
                  QStringLiteral("3 日分を 2 個のファイルに書き出しました。"));
     }
 
+    void Markdown_and_html_link_copies_of_the_days_photos_and_json_lists_them()
+    {
+        Small_diary();
+        const QByteArray jpg = Hex("ff d8 ff e0 00 10 4a 46 49 46");
+        const QByteArray png = Hex("89 50 4e 47 0d 0a 1a 0a");
+        const QString a = "photos/2026/0102/20260102-101010-0000000a-a.jpg";
+        const QString b = "photos/2026/0102/20260102-101011-0000000b-b b.png";
+        QVERIFY(Put(a, jpg) && Put(b, png));
+        // A day that holds nothing but a picture is no day of the export.
+        QVERIFY(Put("photos/2026/0110/20260110-000000-00000000-c.jpg", jpg));
+
+        QVERIFY(Export(Export_format::Markdown).Ok());
+        QCOMPARE(Read_bytes(out->File("2026.md")),
+                 QStringLiteral("# 2026年\n\n## 2026年1月2日（金）\n\n晴れ。\n散歩した。\n\n"
+                                "![20260102-101010-0000000a-a.jpg](%1)\n"
+                                "![20260102-101011-0000000b-b b.png]"
+                                "(photos/2026/0102/20260102-101011-0000000b-b%20b.png)\n"
+                                "\n## 2026年1月3日（土）\n\nメモ：休み\n")
+                     .arg(a)
+                     .toUtf8());
+        QCOMPARE(Read_bytes(out->File(a)), jpg);
+        QCOMPARE(Read_bytes(out->File(b)), png);
+        QVERIFY(!QFileInfo::exists(out->File("photos/2026/0110")));
+        QCOMPARE(Mode_of(out->File(a)) & 0777, 0600);
+        QCOMPARE(Mode_of(out->File("photos/2026/0102")) & 0777, 0700);
+        // Exported again, the copies are the export's own and are replaced.
+        QVERIFY(Export(Export_format::Markdown).Ok());
+
+        QVERIFY(Export(Export_format::Html).Ok());
+        QVERIFY(Read_bytes(out->File("2026.html"))
+                    .contains(QStringLiteral("<p class=\"photo\"><img src=\"%1\" "
+                                             "alt=\"20260102-101010-0000000a-a.jpg\"></p>\n")
+                                  .arg(a)
+                                  .toUtf8()));
+
+        QVERIFY(Export(Export_format::Json).Ok());
+        QVERIFY(Read_bytes(out->File("diary.json"))
+                    .contains(QStringLiteral("      \"memo\": \"\",\n      \"photos\": [\"%1\", "
+                                             "\"%2\"]\n    }")
+                                  .arg(a, b)
+                                  .toUtf8()));
+    }
+
     void Html_escapes_the_text_and_carries_its_own_style()
     {
         QVERIFY(Put("2026/1209.txt", Hex("3c 62 3e 26 22 0d 0a")));  // <b>&"

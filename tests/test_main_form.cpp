@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(
             menus,
             QStringList(
-                {"Menu_file=ﾌｧｲﾙ[Menu_save=保存,Menu_time=時刻を挿入,Menu_history=この日の履歴,Menu_versions=ほかの版…,Menu_export=エクスポート…,Menu_import=インポート…,Menu_print=印刷…,Menu_backup=バックアップを作成,=,Menu_end=終了]",
+                {"Menu_file=ﾌｧｲﾙ[Menu_save=保存,Menu_time=時刻を挿入,Menu_history=この日の履歴,Menu_versions=ほかの版…,Menu_export=エクスポート…,Menu_import=インポート…,Menu_print=印刷…,Menu_backup=バックアップを作成,Menu_photo_add=写真を追加…,=,Menu_end=終了]",
                  "Menu_kensaku=検索[Menu_omoide=思い出の日,Menu_memo=メモ,Menu_fulltext=全文検索,"
                  "Menu_years=この日の百年,Menu_records=記録]",
                  "Menu_go=移動[Menu_today=今日,Menu_prev_day=前の日,"

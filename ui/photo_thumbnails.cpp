@@ -1,0 +1,159 @@
+#include "ui/photo_thumbnails.h"
+
+#include "store/safe_replace.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QThread>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString Cache_name(const QString& path, const struct stat& st, int size)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QFile::encodeName(path));
+    hash.addData(QByteArrayLiteral("\n"));
+    hash.addData(QByteArray::number(qint64(st.st_size)) + ' ' +
+                 QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+                 QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' +
+                 QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(size));
+    return QString::fromLatin1(hash.result().toHex()) + QStringLiteral(".png");
+}
+
+// Puts the thumbnail in the cache whole (a temporary name, then a rename),
+// readable by its user alone. Not flushed to the disk: a thumbnail lost or
+// cut by a crash does not read as a picture and is made again, and the
+// window's thread shares the disk with these writes.
+void Keep_in_cache(const QString& path, const QByteArray& png)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temp = target + ".tmp-" + QByteArray::number(qint64(::getpid())) + '-' +
+                            QByteArray::number(quintptr(QThread::currentThreadId()), 16);
+    const int fd =
+        ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    const bool written = ::write(fd, png.constData(), size_t(png.size())) == png.size();
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.constData(), target.constData()) != 0)
+        ::unlink(temp.constData());
+}
+
+QString Reader_error(const QImageReader& reader)
+{
+    switch (reader.error()) {
+    case QImageReader::FileNotFoundError: return QStringLiteral("ファイルが見つかりません");
+    case QImageReader::DeviceError: return QStringLiteral("ファイルを読めません");
+    case QImageReader::UnsupportedFormatError: return QStringLiteral("画像の形式がわかりません");
+    default: return QStringLiteral("画像が壊れています");
+    }
+}
+
+}  // namespace
+
+QString Thumbnail_cache_folder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/sorane/thumbnails");
+}
+
+Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_folder)
+{
+    Thumbnail out;
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        out.error = QStringLiteral("ファイルを読めません");
+        return out;
+    }
+    const QString cached =
+        cache_folder.isEmpty() ? QString() : cache_folder + u'/' + Cache_name(path, st, size);
+    if (!cached.isEmpty() && QFileInfo(cached).isFile()) {
+        out.image.load(cached, "PNG");
+        if (!out.image.isNull())
+            return out;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize full = reader.size();
+    if (full.isValid() && (full.width() > size || full.height() > size))
+        reader.setScaledSize(full.scaled(size, size, Qt::KeepAspectRatio));
+    out.image = reader.read();
+    if (out.image.isNull()) {
+        out.error = Reader_error(reader);
+        return out;
+    }
+    if (out.image.width() > size || out.image.height() > size)
+        out.image = out.image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!cached.isEmpty() && Make_private_folders(cache_folder)) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (out.image.save(&buffer, "PNG"))
+            Keep_in_cache(cached, png);
+    }
+    return out;
+}
+
+QImage Photo_placeholder(const QString& name, int size, qreal device_pixel_ratio)
+{
+    const int pixels = qRound(size * device_pixel_ratio);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(device_pixel_ratio);
+    image.fill(QColor(0xE0, 0xE0, 0xE0));
+    QPainter painter(&image);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRectF(0.5, 0.5, size - 1, size - 1));
+    QFont font = painter.font();
+    font.setPixelSize(std::max(8, size / 9));
+    painter.setFont(font);
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.drawText(QRectF(3, 3, size - 6, size - 6), Qt::AlignCenter | Qt::TextWrapAnywhere,
+                     QStringLiteral("表示できません\n") + name);
+    return image;
+}
+
+Thumbnail_loader::Thumbnail_loader(QObject* parent)
+    : QObject(parent), generation(std::make_shared<std::atomic<int>>(0)),
+      cache_folder(Thumbnail_cache_folder())
+{
+    // One picture at a time: a large PNG is decoded whole, and the window
+    // shares the machine.
+    pool.setMaxThreadCount(1);
+}
+
+Thumbnail_loader::~Thumbnail_loader()
+{
+    ++*generation;
+    pool.clear();
+    pool.waitForDone();
+}
+
+void Thumbnail_loader::Request(const QStringList& paths, int size)
+{
+    const int run = ++*generation;
+    pool.clear();
+    for (int i = 0; i < paths.size(); ++i) {
+        pool.start(
+            [this, run, i, size, path = paths[i], shared = generation, folder = cache_folder] {
+                if (shared->load() != run)
+                    return;
+                Thumbnail thumbnail = Make_thumbnail(path, size, folder);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run, i, shared, thumbnail = std::move(thumbnail)] {
+                        if (shared->load() == run)
+                            emit Ready(i, thumbnail);
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
+}
