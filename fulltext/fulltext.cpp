@@ -67,6 +67,9 @@ void Fulltext_index::Drop_cache(const QString& why)
 
 void Fulltext_index::Start_build()
 {
+    // The index, even a damaged one, is left for the window to build again.
+    if (start_mode == Start::Never)
+        return;
     Stop_build();
     Drop_cache(last_trouble);
     Remove_stale_builds(cache_folder, cache_path);
@@ -188,9 +191,17 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
     QList<Io_result> errors;
     if (!db || Building())
         return errors;
+    // A year whose every file the index took in has its listing's digest
+    // recorded: only the others can hold a file it could not read.
+    QSet<int> years;
+    for (const int year : List_years(app_dir))
+        if (year >= first_year && year <= last_year && !db->year_digests.contains(year))
+            years.insert(year);
+    if (years.isEmpty())
+        return errors;
     Diary_store store(app_dir);
-    for (const Listed_file& file : List_diary(app_dir)) {
-        if (file.year < first_year || file.year > last_year || !db->Load_year_files(file.year))
+    for (const Listed_file& file : List_diary(app_dir, years)) {
+        if (!db->Load_year_files(file.year))
             continue;
         // A file taken in may have lost its read permission since (which
         // changes neither its size nor its time): it is read again too.

@@ -97,6 +97,10 @@ public:
     enum class Start {
         Background,  // a build from nothing runs in a thread of its own
         Foreground,  // ... in the caller's thread, before the first search
+        // None here: without a usable index every search reads the files,
+        // and the building is left to a window (a command that prints and
+        // ends must not make its user wait for it).
+        Never,
     };
     // The index of the diary in app_dir, kept in cache_folder as
     // "<hash of the diary folder's real path>.sqlite".
@@ -135,7 +139,10 @@ public:
     struct Db;
     struct File_sig {
         qint64 size = -1;
-        qint64 mtime_ns = 0;
+        // The change time, not the modification time: a program may set
+        // the latter back (a sync tool does), and a chmod changes only the
+        // former.
+        qint64 ctime_ns = 0;
         quint64 inode = 0;
         bool operator==(const File_sig&) const = default;
     };
@@ -151,6 +158,9 @@ private:
         Rebuild,  // it must be built again
     };
     Update Bring_up_to_date(QString& trouble);
+    Update Update_from_listing(const std::optional<QSet<int>>& scope, QString& trouble);
+    // The index file open is still the one at cache_path.
+    bool Same_index_file();
     // Takes the year folders' digests just stored into the open index's
     // record; dropped years have none.
     void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);

@@ -95,6 +95,7 @@ struct Fulltext_index::Db {
     bool Create_schema(const QString& app_dir, const Fold_options& options);
     // A value of the index's record of itself (format, folding, diary).
     QString Meta(const QString& key);
+    bool Set_meta(const QString& key, const QString& value);
     // The digest of every year folder as the index last read it.
     bool Load_year_digests();
     // The files of a year as the index last read them, into files.

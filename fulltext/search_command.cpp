@@ -85,7 +85,7 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
         return 2;
     }
     Fulltext_index index(diary, cache_folder, Read_fold_options(diary),
-                         Fulltext_index::Start::Foreground);
+                         Fulltext_index::Start::Never);
     Fulltext_result result = index.Search(search);
     // The index leaves out a file it could not read, and tries it again at
     // the next search; the answer is the one the reading of the files gives.
