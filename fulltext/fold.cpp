@@ -51,8 +51,16 @@ char16_t Fold_one(char16_t c, const Fold_options& options)
         else if (c >= 0xFF61 && c <= 0xFF9F)
             c = Half_width_kana[c - 0xFF61];
     }
-    if (options.letter_case && !QChar::isSurrogate(c))
-        c = char16_t(QChar::toLower(char32_t(c)));
+    if (options.letter_case) {
+        // ASCII, and kana and kanji (U+3000 to U+9FFF, no character with
+        // a case), without the table: they are most of a diary.
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z')
+                c = char16_t(c + 0x20);
+        } else if ((c < 0x3000 || c > 0x9FFF) && !QChar::isSurrogate(c)) {
+            c = char16_t(QChar::toLower(char32_t(c)));
+        }
+    }
     if (options.kana) {
         if (c >= 0x3041 && c <= 0x3096)
             c = char16_t(c + 0x60);
@@ -103,13 +111,18 @@ QString Fold(QStringView text, const Fold_options& options)
 Folded_text Fold_mapped(QStringView text, const Fold_options& options)
 {
     Folded_text folded;
-    folded.text.reserve(text.size());
-    folded.origin.reserve(size_t(text.size()) + 1);
-    Fold_each(text, options, [&folded](char16_t c, qsizetype from) {
-        folded.text.append(QChar(c));
-        folded.origin.push_back(from);
+    folded.text.resize(text.size());
+    folded.origin.resize(size_t(text.size()) + 1);
+    char16_t* const start = reinterpret_cast<char16_t*>(folded.text.data());
+    char16_t* to = start;
+    Fold_each(text, options, [&](char16_t c, qsizetype from) {
+        folded.origin[size_t(to - start)] = from;
+        *to++ = c;
     });
-    folded.origin.push_back(text.size());
+    const size_t length = size_t(to - start);
+    folded.text.truncate(qsizetype(length));
+    folded.origin[length] = text.size();
+    folded.origin.resize(length + 1);
     return folded;
 }
 

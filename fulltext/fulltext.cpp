@@ -179,7 +179,7 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     query.Bind(3, Index_query(result.words));
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
-        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2)});
+        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt});
     if (rc == SQLITE_DONE)
         return true;
     db->last_code = sqlite3_extended_errcode(db->handle);
@@ -218,6 +218,20 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
             errors.append(error);
     }
     return errors;
+}
+
+std::vector<Snippet> Fulltext_index::Snippets_for(const std::vector<int>& dates,
+                                                  const QStringList& words)
+{
+    // One read transaction for them all, rather than one each.
+    const bool reading = db && !Building() && db->Exec("BEGIN");
+    std::vector<Snippet> snippets;
+    snippets.reserve(dates.size());
+    for (const int date : dates)
+        snippets.push_back(Snippet_for(date, words));
+    if (reading)
+        db->Exec("COMMIT");
+    return snippets;
 }
 
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)

@@ -51,6 +51,9 @@ struct Fulltext_hit {
     int date = 0;  // Date_number
     bool memory = false;
     QString memo;
+    // Made as the day was read, when the search asked for it and the files
+    // were read.
+    std::optional<Snippet> snippet;
 };
 
 struct Fulltext_search {
@@ -63,6 +66,9 @@ struct Fulltext_search {
     // and pending set, and the caller asks again when the build is done (a
     // window, which must not stop for the reading of every file).
     bool wait_for_index = false;
+    // When the files are read: each hit's snippet made from the text just
+    // read, for a caller that shows every hit (the command line).
+    bool snippets = false;
 };
 
 struct Fulltext_result {
@@ -122,6 +128,8 @@ public:
     // The line shown for a day found: the text around the first word found,
     // or the memo when only the memo holds the words.
     Snippet Snippet_for(int date, const QStringList& words);
+    // The same for many days, read from the index in one go.
+    std::vector<Snippet> Snippets_for(const std::vector<int>& dates, const QStringList& words);
 
     const Fold_options& Options() const { return options; }
     QString Cache_path() const { return cache_path; }

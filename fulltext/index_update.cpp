@@ -258,7 +258,9 @@ const QString Folders_key = QStringLiteral("folders");
 // folder has changed since, say the index is current without a listing.
 Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
 {
-    const std::optional<QSet<int>> scope = watch.Years_to_check(app_dir);
+    // A command line ends after its search: no watch would tell it anything.
+    const std::optional<QSet<int>> scope =
+        start_mode == Start::Never ? std::nullopt : watch.Years_to_check(app_dir);
     if (scope)
         return Update_from_listing(scope, trouble);
     const Folder_times folders = Year_folder_times(app_dir);

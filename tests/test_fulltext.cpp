@@ -138,6 +138,20 @@ private slots:
         QCOMPARE(Fold(u"𠮷Ａ", Fold_options{}), QStringLiteral("𠮷a"));
     }
 
+    void Case_folds_every_character_as_the_unicode_table_does()
+    {
+        const Fold_options case_only{false, true, false};
+        for (char32_t c = 0; c <= 0xFFFF; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString one = QChar(char16_t(c));
+            const QChar expected(char16_t(QChar::toLower(c)));
+            if (Fold(one, case_only) != QString(expected) ||
+                Fold_mapped(one, case_only).text != QString(expected))
+                QFAIL(qPrintable(QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0'))));
+        }
+    }
+
     void Folded_positions_lead_back_to_the_original()
     {
         const Folded_text folded = Fold_mapped(u"aｶﾞＢ", Fold_options{});
