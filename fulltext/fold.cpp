@@ -151,16 +151,17 @@ namespace {
 
 // The marks of every occurrence of the words in the folded text, in the
 // original's positions, sorted by start; overlapping marks merged.
-QList<Snippet::Mark> Occurrences(const Folded_text& folded, const QStringList& words)
+// origin null: the text is its own folded form.
+QList<Snippet::Mark> Occurrences(QStringView folded, const std::vector<qsizetype>* origin,
+                                 const QStringList& words)
 {
     QList<Snippet::Mark> marks;
     for (const QString& word : words) {
         if (word.isEmpty())
             continue;
-        for (qsizetype at = folded.text.indexOf(word); at >= 0;
-             at = folded.text.indexOf(word, at + 1)) {
-            const qsizetype start = folded.origin[size_t(at)];
-            const qsizetype end = folded.origin[size_t(at + word.size())];
+        for (qsizetype at = folded.indexOf(word); at >= 0; at = folded.indexOf(word, at + 1)) {
+            const qsizetype start = origin ? (*origin)[size_t(at)] : at;
+            const qsizetype end = origin ? (*origin)[size_t(at + word.size())] : at + word.size();
             marks.append({start, end - start});
         }
     }
@@ -196,13 +197,9 @@ Snippet Window_of(QStringView text, const QList<Snippet::Mark>& marks, qsizetype
     return snippet;
 }
 
-}  // namespace
-
-Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
-                   qsizetype before, qsizetype length)
+Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
+                            qsizetype length)
 {
-    const Folded_text folded = Fold_mapped(text, options);
-    const QList<Snippet::Mark> marks = Occurrences(folded, words);
     qsizetype from = marks.isEmpty() ? 0 : std::max<qsizetype>(0, marks.first().start - before);
     // A window that would end past the text starts earlier, so that the
     // line stays full.
@@ -213,7 +210,24 @@ Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_option
     return Window_of(text, marks, from, length);
 }
 
+}  // namespace
+
+Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
+                   qsizetype before, qsizetype length)
+{
+    const Folded_text folded = Fold_mapped(text, options);
+    return Window_around_first(text, Occurrences(folded.text, &folded.origin, words), before,
+                               length);
+}
+
+Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before,
+                            qsizetype length)
+{
+    return Window_around_first(text, Occurrences(text, nullptr, words), before, length);
+}
+
 Snippet Marked(QStringView text, const QStringList& words, const Fold_options& options)
 {
-    return Window_of(text, Occurrences(Fold_mapped(text, options), words), 0, text.size());
+    const Folded_text folded = Fold_mapped(text, options);
+    return Window_of(text, Occurrences(folded.text, &folded.origin, words), 0, text.size());
 }

@@ -239,13 +239,18 @@ Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
     if (db && !Building()) {
         if (!db->snippet_text)
             db->snippet_text = std::make_unique<Statement>(
-                db->handle, "SELECT coalesce(o.text, t.ftext) FROM texts t LEFT JOIN originals o"
-                            " ON o.id = t.id WHERE t.id = ?1");
+                db->handle, "SELECT coalesce(o.text, t.ftext), o.text IS NULL FROM texts t"
+                            " LEFT JOIN originals o ON o.id = t.id WHERE t.id = ?1");
         Statement& statement = *db->snippet_text;
         statement.Bind(1, qint64(date));
         const bool found = statement && statement.Step() == SQLITE_ROW;
         const QString text = found ? statement.Text(0) : QString();
+        // Kept only where folding changed it: otherwise the text is its own
+        // folded form, and is not folded again.
+        const bool unfolded = found && statement.Int(1) != 0;
         statement.Reset();
+        if (unfolded)
+            return Snippet_of_unfolded(text, words);
         if (found)
             return Snippet_of(text, words, options);
     }

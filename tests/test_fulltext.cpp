@@ -196,11 +196,27 @@ private slots:
             int found_any = 0;
             for (const QString& query : Queries) {
                 for (const bool newest_first : {true, false}) {
-                    const Fulltext_search search{query, 2024, 2026, newest_first};
+                    Fulltext_search search{query, 2024, 2026, newest_first};
+                    search.snippets = true;
                     const Fulltext_result indexed = index.Search(search);
                     const Fulltext_result scanned = Scan_diary(diary->Path(), search, options);
                     QVERIFY2(!indexed.scanned, qPrintable(indexed.index_trouble));
                     QCOMPARE(Dates_of(indexed), Dates_of(scanned));
+                    // Each line shown, from the index, is the one made from
+                    // the day's file as it was read.
+                    std::vector<int> dates;
+                    for (const Fulltext_hit& hit : indexed.hits)
+                        dates.push_back(hit.date);
+                    const std::vector<Snippet> lines = index.Snippets_for(dates, indexed.words);
+                    for (size_t i = 0; i < lines.size(); ++i) {
+                        QVERIFY(scanned.hits[i].snippet);
+                        QCOMPARE(lines[i].text, scanned.hits[i].snippet->text);
+                        QCOMPARE(lines[i].marks.size(), scanned.hits[i].snippet->marks.size());
+                        for (qsizetype m = 0; m < lines[i].marks.size(); ++m)
+                            QCOMPARE(std::pair(lines[i].marks[m].start, lines[i].marks[m].length),
+                                     std::pair(scanned.hits[i].snippet->marks[m].start,
+                                               scanned.hits[i].snippet->marks[m].length));
+                    }
                     found_any += indexed.hits.empty() ? 0 : 1;
                 }
             }
