@@ -244,7 +244,7 @@ Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
         Statement& statement = *db->snippet_text;
         statement.Bind(1, qint64(date));
         const bool found = statement && statement.Step() == SQLITE_ROW;
-        const QString text = found ? statement.Text(0) : QString();
+        const QString text = found ? statement.Text_from_utf8(0) : QString();
         // Kept only where folding changed it: otherwise the text is its own
         // folded form, and is not folded again.
         const bool unfolded = found && statement.Int(1) != 0;
