@@ -63,42 +63,15 @@ namespace {
 
 const QString Memory_mark = QStringLiteral("★思い出");
 
-// Appends text as UTF-8 straight into out, in one pass without a copy of
-// its own: a year of a long-kept diary is a few hundred thousand
-// characters, most of them three bytes each. A surrogate without its pair
-// becomes U+FFFD, as Qt's own encoder writes it.
+// Appends text as UTF-8 straight into out, without a copy of its own: a
+// year of a long-kept diary is a few hundred thousand characters.
 void Append_utf8(QByteArray& out, QStringView text)
 {
     const qsizetype at = out.size();
     out.resize(at + text.size() * 3);
-    auto* to = reinterpret_cast<unsigned char*>(out.data() + at);
-    const char16_t* from = text.utf16();
-    const char16_t* const end = from + text.size();
-    while (from < end) {
-        const char32_t c = *from++;
-        if (c < 0x80) {
-            *to++ = static_cast<unsigned char>(c);
-        } else if (c < 0x800) {
-            *to++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-            *to++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        } else if (c < 0xD800 || c > 0xDFFF) {
-            *to++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-            *to++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *to++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        } else if (c < 0xDC00 && from < end && *from >= 0xDC00 && *from <= 0xDFFF) {
-            // A pair: four bytes in the room of its two units' six.
-            const char32_t u = 0x10000 + ((c - 0xD800) << 10) + (*from++ - 0xDC00);
-            *to++ = static_cast<unsigned char>(0xF0 | (u >> 18));
-            *to++ = static_cast<unsigned char>(0x80 | ((u >> 12) & 0x3F));
-            *to++ = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-            *to++ = static_cast<unsigned char>(0x80 | (u & 0x3F));
-        } else {
-            *to++ = 0xEF;
-            *to++ = 0xBF;
-            *to++ = 0xBD;
-        }
-    }
-    out.resize(reinterpret_cast<char*>(to) - out.constData());
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char* const end = utf8.appendToBuffer(out.data() + at, text);
+    out.resize(end - out.constData());
 }
 
 void Append_text_lines(QByteArray& out, const QString& text)
