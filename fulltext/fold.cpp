@@ -43,6 +43,12 @@ char16_t Voiced(char16_t base, char16_t mark)
 
 char16_t Fold_one(char16_t c, const Fold_options& options)
 {
+    // Kana and kanji, most of a diary: neither width nor case touch them.
+    if (c > 0x3000 && c <= 0x9FFF) {
+        if (options.kana && ((c >= 0x3041 && c <= 0x3096) || c == 0x309D || c == 0x309E))
+            return char16_t(c + 0x60);
+        return c;
+    }
     if (options.width) {
         if (c >= 0xFF01 && c <= 0xFF5E)
             c = char16_t(c - 0xFF01 + 0x21);
