@@ -203,8 +203,9 @@ Snippet Window_of(QStringView text, const QList<Snippet::Mark>& marks, qsizetype
     return snippet;
 }
 
-Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
-                            qsizetype length)
+// Where the line shown starts: a little before the first mark.
+qsizetype Window_start(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
+                       qsizetype length)
 {
     qsizetype from = marks.isEmpty() ? 0 : std::max<qsizetype>(0, marks.first().start - before);
     // A window that would end past the text starts earlier, so that the
@@ -213,7 +214,13 @@ Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks,
     // Never begin inside a surrogate pair.
     if (from > 0 && text[from].isLowSurrogate())
         --from;
-    return Window_of(text, marks, from, length);
+    return from;
+}
+
+Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
+                            qsizetype length)
+{
+    return Window_of(text, marks, Window_start(text, marks, before, length), length);
 }
 
 }  // namespace
@@ -221,9 +228,29 @@ Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks,
 Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
                    qsizetype before, qsizetype length)
 {
-    const Folded_text folded = Fold_mapped(text, options);
-    return Window_around_first(text, Occurrences(folded.text, &folded.origin, words), before,
-                               length);
+    // Only the beginning of a long text is folded, as far as the line
+    // needs: a first word found there, and room after the line for every
+    // mark that reaches into it (a folded character stands for at most two
+    // of the text's), with one more at the cut, where a voicing mark may
+    // have been parted from its kana.
+    qsizetype longest = 0;
+    for (const QString& word : words)
+        longest = std::max(longest, word.size());
+    const qsizetype margin = 4 * longest + 4;
+    for (qsizetype prefix = 512;; prefix *= 4) {
+        if (prefix >= text.size()) {
+            const Folded_text folded = Fold_mapped(text, options);
+            return Window_around_first(text, Occurrences(folded.text, &folded.origin, words),
+                                       before, length);
+        }
+        const Folded_text folded = Fold_mapped(text.first(prefix), options);
+        const QList<Snippet::Mark> marks = Occurrences(folded.text, &folded.origin, words);
+        if (marks.isEmpty() || marks.first().start + marks.first().length > prefix - margin)
+            continue;
+        const qsizetype from = Window_start(text, marks, before, length);
+        if (from + length + margin <= prefix)
+            return Window_of(text, marks, from, length);
+    }
 }
 
 Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before,

@@ -166,6 +166,66 @@ private slots:
         QCOMPARE(snippet.marks[0].length, 5);
     }
 
+    void A_long_text_gives_the_line_its_whole_folding_gives()
+    {
+        // The line worked out here from the marks of the whole text.
+        const auto expected = [](const QString& text, const QStringList& words,
+                                 const Fold_options& options) {
+            const Snippet all = Marked(text, words, options);
+            qsizetype from =
+                all.marks.isEmpty() ? 0 : std::max<qsizetype>(0, all.marks[0].start - 16);
+            from = std::max<qsizetype>(0, std::min(from, text.size() - 80));
+            if (from > 0 && text[from].isLowSurrogate())
+                --from;
+            QString line = text.mid(from, 80);
+            for (const char16_t c : {u'\n', u'\r', u'\t'})
+                line.replace(QChar(c), u' ');
+            QStringList marks;
+            for (const Snippet::Mark& mark : all.marks) {
+                const qsizetype start = std::max(mark.start, from);
+                const qsizetype end = std::min(mark.start + mark.length, from + 80);
+                if (start < end)
+                    marks << QStringLiteral("%1+%2").arg(start - from).arg(end - start);
+            }
+            return line + u'|' + marks.join(u',');
+        };
+        const auto made = [](const Snippet& snippet) {
+            QStringList marks;
+            for (const Snippet::Mark& mark : snippet.marks)
+                marks << QStringLiteral("%1+%2").arg(mark.start).arg(mark.length);
+            return snippet.text + u'|' + marks.join(u',');
+        };
+        // A line that ends where the folding first stops, with a word
+        // across that end.
+        for (const qsizetype end : {qsizetype(512), qsizetype(2048)}) {
+            for (qsizetype second = end - 8; second <= end + 2; ++second) {
+                QString text(4000, u'あ');
+                text.replace(end - 80 + 16, 4, QStringLiteral("ｶﾞｲﾄﾞ").left(4));
+                text.replace(second, 5, QStringLiteral("ｶﾞｲﾄﾞ"));
+                const QStringList words = Search_words(u"ガイ", Fold_options{});
+                QCOMPARE(made(Snippet_of(text, words, Fold_options{})),
+                         expected(text, words, Fold_options{}));
+            }
+        }
+        // Words at every place around the lengths folded first, parted
+        // voicing marks, a word twice across the line's end, none at all.
+        std::mt19937 random(31);
+        for (int round = 0; round < 400; ++round) {
+            const int size = std::uniform_int_distribution<int>(0, 9000)(random);
+            QString text = Random_text(random, 1 + size / 3).left(size);
+            const int at = std::uniform_int_distribution<int>(0, int(text.size()))(random);
+            const QString word = round % 3 == 0   ? QStringLiteral("ｶﾞｲﾄﾞ")
+                                 : round % 3 == 1 ? QStringLiteral("ＡＢＣ鍋")
+                                                  : QStringLiteral("存在しない");
+            if (round % 5 != 0)
+                text.insert(at, word + QStringLiteral("あいう") + word);
+            for (const Fold_options& options : {Fold_options{}, Fold_options{true, true, true}}) {
+                const QStringList words = Search_words(word, options);
+                QCOMPARE(made(Snippet_of(text, words, options)), expected(text, words, options));
+            }
+        }
+    }
+
     void Snippets_start_near_the_first_word_and_mark_every_word()
     {
         const QString text =
