@@ -140,22 +140,6 @@ private slots:
                  QStringLiteral("3 日分を 2 個のファイルに書き出しました。"));
     }
 
-    void Markdown_writes_every_kind_of_character_as_utf8()
-    {
-        // One, two, three and four bytes; the last of the plane and the
-        // user-defined area; surrogates without their pair (alone, before a
-        // letter, at the end) each become U+FFFD.
-        QString text = QStringLiteral("a\u00e9\u3042\uffff\ue000\U0001F600");
-        text += QChar(0xDC00);
-        text += QChar(0xD800);
-        text += u'x';
-        text += QChar(0xD83D);
-        const QByteArray written = Markdown_of_year(2026, {{2026, 12, 9, false, QString(), text}});
-        const QByteArray head = Utf8("# 2026年\n\n## 2026年12月9日（水）\n\n");
-        QCOMPARE(written, head + QByteArray::fromHex("61 c3a9 e38182 efbfbf ee8080 f09f9880"
-                                                     " efbfbd efbfbd 78 efbfbd 0a"));
-    }
-
     void Html_escapes_the_text_and_carries_its_own_style()
     {
         QVERIFY(Put("2026/1209.txt", Hex("3c 62 3e 26 22 0d 0a")));  // <b>&"
