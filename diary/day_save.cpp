@@ -249,12 +249,13 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
     // The kept version's name is on the disk before the day file goes.
     if (const Io_result r = history_sync.Run(); !r.Ok())
         return failed(Failure::History, r);
-    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+    const bool unlinked = ::unlink(QFile::encodeName(path).constData()) == 0;
+    if (!unlinked && errno != ENOENT)
         return failed(Failure::Write, Io_result::Failure(Io_step::Remove, errno, path));
     loaded_disk.file.clear();
     loaded.text.clear();
     // The exact text goes with its day, and the folder is synced for both.
-    if (const Io_result r = Finish_companion(path, false); !r.Ok())
+    if (const Io_result r = Finish_companion(path, false, unlinked); !r.Ok())
         return failed(Failure::Write, r);
     loaded = plan.entry;
     return Save_result::Saved;

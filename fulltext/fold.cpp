@@ -43,6 +43,12 @@ char16_t Voiced(char16_t base, char16_t mark)
 
 char16_t Fold_one(char16_t c, const Fold_options& options)
 {
+    // Kana and kanji, most of a diary: neither width nor case touch them.
+    if (c > 0x3000 && c <= 0x9FFF) {
+        if (options.kana && ((c >= 0x3041 && c <= 0x3096) || c == 0x309D || c == 0x309E))
+            return char16_t(c + 0x60);
+        return c;
+    }
     if (options.width) {
         if (c >= 0xFF01 && c <= 0xFF5E)
             c = char16_t(c - 0xFF01 + 0x21);
@@ -51,8 +57,16 @@ char16_t Fold_one(char16_t c, const Fold_options& options)
         else if (c >= 0xFF61 && c <= 0xFF9F)
             c = Half_width_kana[c - 0xFF61];
     }
-    if (options.letter_case && !QChar::isSurrogate(c))
-        c = char16_t(QChar::toLower(char32_t(c)));
+    if (options.letter_case) {
+        // ASCII, and kana and kanji (U+3000 to U+9FFF, no character with
+        // a case), without the table: they are most of a diary.
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z')
+                c = char16_t(c + 0x20);
+        } else if ((c < 0x3000 || c > 0x9FFF) && !QChar::isSurrogate(c)) {
+            c = char16_t(QChar::toLower(char32_t(c)));
+        }
+    }
     if (options.kana) {
         if (c >= 0x3041 && c <= 0x3096)
             c = char16_t(c + 0x60);
@@ -103,13 +117,18 @@ QString Fold(QStringView text, const Fold_options& options)
 Folded_text Fold_mapped(QStringView text, const Fold_options& options)
 {
     Folded_text folded;
-    folded.text.reserve(text.size());
-    folded.origin.reserve(size_t(text.size()) + 1);
-    Fold_each(text, options, [&folded](char16_t c, qsizetype from) {
-        folded.text.append(QChar(c));
-        folded.origin.push_back(from);
+    folded.text.resize(text.size());
+    folded.origin.resize(size_t(text.size()) + 1);
+    char16_t* const start = reinterpret_cast<char16_t*>(folded.text.data());
+    char16_t* to = start;
+    Fold_each(text, options, [&](char16_t c, qsizetype from) {
+        folded.origin[size_t(to - start)] = from;
+        *to++ = c;
     });
-    folded.origin.push_back(text.size());
+    const size_t length = size_t(to - start);
+    folded.text.truncate(qsizetype(length));
+    folded.origin[length] = text.size();
+    folded.origin.resize(length + 1);
     return folded;
 }
 
@@ -138,16 +157,17 @@ namespace {
 
 // The marks of every occurrence of the words in the folded text, in the
 // original's positions, sorted by start; overlapping marks merged.
-QList<Snippet::Mark> Occurrences(const Folded_text& folded, const QStringList& words)
+// origin null: the text is its own folded form.
+QList<Snippet::Mark> Occurrences(QStringView folded, const std::vector<qsizetype>* origin,
+                                 const QStringList& words)
 {
     QList<Snippet::Mark> marks;
     for (const QString& word : words) {
         if (word.isEmpty())
             continue;
-        for (qsizetype at = folded.text.indexOf(word); at >= 0;
-             at = folded.text.indexOf(word, at + 1)) {
-            const qsizetype start = folded.origin[size_t(at)];
-            const qsizetype end = folded.origin[size_t(at + word.size())];
+        for (qsizetype at = folded.indexOf(word); at >= 0; at = folded.indexOf(word, at + 1)) {
+            const qsizetype start = origin ? (*origin)[size_t(at)] : at;
+            const qsizetype end = origin ? (*origin)[size_t(at + word.size())] : at + word.size();
             marks.append({start, end - start});
         }
     }
@@ -183,13 +203,10 @@ Snippet Window_of(QStringView text, const QList<Snippet::Mark>& marks, qsizetype
     return snippet;
 }
 
-}  // namespace
-
-Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
-                   qsizetype before, qsizetype length)
+// Where the line shown starts: a little before the first mark.
+qsizetype Window_start(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
+                       qsizetype length)
 {
-    const Folded_text folded = Fold_mapped(text, options);
-    const QList<Snippet::Mark> marks = Occurrences(folded, words);
     qsizetype from = marks.isEmpty() ? 0 : std::max<qsizetype>(0, marks.first().start - before);
     // A window that would end past the text starts earlier, so that the
     // line stays full.
@@ -197,10 +214,53 @@ Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_option
     // Never begin inside a surrogate pair.
     if (from > 0 && text[from].isLowSurrogate())
         --from;
-    return Window_of(text, marks, from, length);
+    return from;
+}
+
+Snippet Window_around_first(QStringView text, const QList<Snippet::Mark>& marks, qsizetype before,
+                            qsizetype length)
+{
+    return Window_of(text, marks, Window_start(text, marks, before, length), length);
+}
+
+}  // namespace
+
+Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
+                   qsizetype before, qsizetype length)
+{
+    // Only the beginning of a long text is folded, as far as the line
+    // needs: a first word found there, and room after the line for every
+    // mark that reaches into it (a folded character stands for at most two
+    // of the text's), with one more at the cut, where a voicing mark may
+    // have been parted from its kana.
+    qsizetype longest = 0;
+    for (const QString& word : words)
+        longest = std::max(longest, word.size());
+    const qsizetype margin = 4 * longest + 4;
+    for (qsizetype prefix = 512;; prefix *= 4) {
+        if (prefix >= text.size()) {
+            const Folded_text folded = Fold_mapped(text, options);
+            return Window_around_first(text, Occurrences(folded.text, &folded.origin, words),
+                                       before, length);
+        }
+        const Folded_text folded = Fold_mapped(text.first(prefix), options);
+        const QList<Snippet::Mark> marks = Occurrences(folded.text, &folded.origin, words);
+        if (marks.isEmpty() || marks.first().start + marks.first().length > prefix - margin)
+            continue;
+        const qsizetype from = Window_start(text, marks, before, length);
+        if (from + length + margin <= prefix)
+            return Window_of(text, marks, from, length);
+    }
+}
+
+Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before,
+                            qsizetype length)
+{
+    return Window_around_first(text, Occurrences(text, nullptr, words), before, length);
 }
 
 Snippet Marked(QStringView text, const QStringList& words, const Fold_options& options)
 {
-    return Window_of(text, Occurrences(Fold_mapped(text, options), words), 0, text.size());
+    const Folded_text folded = Fold_mapped(text, options);
+    return Window_of(text, Occurrences(folded.text, &folded.origin, words), 0, text.size());
 }

@@ -52,5 +52,8 @@ struct Snippet {
 };
 Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
                    qsizetype before = 16, qsizetype length = 80);
+// The same for a text that folding leaves as it is (its own folded form).
+Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before = 16,
+                            qsizetype length = 80);
 // Where the words occur in a short text such as a memo, marked as above.
 Snippet Marked(QStringView text, const QStringList& words, const Fold_options& options);

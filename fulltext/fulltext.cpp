@@ -67,6 +67,9 @@ void Fulltext_index::Drop_cache(const QString& why)
 
 void Fulltext_index::Start_build()
 {
+    // The index, even a damaged one, is left for the window to build again.
+    if (start_mode == Start::Never)
+        return;
     Stop_build();
     Drop_cache(last_trouble);
     Remove_stale_builds(cache_folder, cache_path);
@@ -176,7 +179,7 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     query.Bind(3, Index_query(result.words));
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
-        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2)});
+        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt});
     if (rc == SQLITE_DONE)
         return true;
     db->last_code = sqlite3_extended_errcode(db->handle);
@@ -188,9 +191,17 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
     QList<Io_result> errors;
     if (!db || Building())
         return errors;
+    // A year whose every file the index took in has its listing's digest
+    // recorded: only the others can hold a file it could not read.
+    QSet<int> years;
+    for (const int year : List_years(app_dir))
+        if (year >= first_year && year <= last_year && !db->year_digests.contains(year))
+            years.insert(year);
+    if (years.isEmpty())
+        return errors;
     Diary_store store(app_dir);
-    for (const Listed_file& file : List_diary(app_dir)) {
-        if (file.year < first_year || file.year > last_year || !db->Load_year_files(file.year))
+    for (const Listed_file& file : List_diary(app_dir, years)) {
+        if (!db->Load_year_files(file.year))
             continue;
         // A file taken in may have lost its read permission since (which
         // changes neither its size nor its time): it is read again too.
@@ -209,18 +220,37 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
     return errors;
 }
 
+std::vector<Snippet> Fulltext_index::Snippets_for(const std::vector<int>& dates,
+                                                  const QStringList& words)
+{
+    // One read transaction for them all, rather than one each.
+    const bool reading = db && !Building() && db->Exec("BEGIN");
+    std::vector<Snippet> snippets;
+    snippets.reserve(dates.size());
+    for (const int date : dates)
+        snippets.push_back(Snippet_for(date, words));
+    if (reading)
+        db->Exec("COMMIT");
+    return snippets;
+}
+
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
     if (db && !Building()) {
         if (!db->snippet_text)
             db->snippet_text = std::make_unique<Statement>(
-                db->handle, "SELECT coalesce(o.text, t.ftext) FROM texts t LEFT JOIN originals o"
-                            " ON o.id = t.id WHERE t.id = ?1");
+                db->handle, "SELECT coalesce(o.text, t.ftext), o.text IS NULL FROM texts t"
+                            " LEFT JOIN originals o ON o.id = t.id WHERE t.id = ?1");
         Statement& statement = *db->snippet_text;
         statement.Bind(1, qint64(date));
         const bool found = statement && statement.Step() == SQLITE_ROW;
-        const QString text = found ? statement.Text(0) : QString();
+        const QString text = found ? statement.Text_from_utf8(0) : QString();
+        // Kept only where folding changed it: otherwise the text is its own
+        // folded form, and is not folded again.
+        const bool unfolded = found && statement.Int(1) != 0;
         statement.Reset();
+        if (unfolded)
+            return Snippet_of_unfolded(text, words);
         if (found)
             return Snippet_of(text, words, options);
     }

@@ -51,6 +51,9 @@ struct Fulltext_hit {
     int date = 0;  // Date_number
     bool memory = false;
     QString memo;
+    // Made as the day was read, when the search asked for it and the files
+    // were read.
+    std::optional<Snippet> snippet;
 };
 
 struct Fulltext_search {
@@ -63,6 +66,9 @@ struct Fulltext_search {
     // and pending set, and the caller asks again when the build is done (a
     // window, which must not stop for the reading of every file).
     bool wait_for_index = false;
+    // When the files are read: each hit's snippet made from the text just
+    // read, for a caller that shows every hit (the command line).
+    bool snippets = false;
 };
 
 struct Fulltext_result {
@@ -97,6 +103,10 @@ public:
     enum class Start {
         Background,  // a build from nothing runs in a thread of its own
         Foreground,  // ... in the caller's thread, before the first search
+        // None here: without a usable index every search reads the files,
+        // and the building is left to a window (a command that prints and
+        // ends must not make its user wait for it).
+        Never,
     };
     // The index of the diary in app_dir, kept in cache_folder as
     // "<hash of the diary folder's real path>.sqlite".
@@ -118,6 +128,8 @@ public:
     // The line shown for a day found: the text around the first word found,
     // or the memo when only the memo holds the words.
     Snippet Snippet_for(int date, const QStringList& words);
+    // The same for many days, read from the index in one go.
+    std::vector<Snippet> Snippets_for(const std::vector<int>& dates, const QStringList& words);
 
     const Fold_options& Options() const { return options; }
     QString Cache_path() const { return cache_path; }
@@ -135,7 +147,10 @@ public:
     struct Db;
     struct File_sig {
         qint64 size = -1;
-        qint64 mtime_ns = 0;
+        // The change time, not the modification time: a program may set
+        // the latter back (a sync tool does), and a chmod changes only the
+        // former.
+        qint64 ctime_ns = 0;
         quint64 inode = 0;
         bool operator==(const File_sig&) const = default;
     };
@@ -151,6 +166,9 @@ private:
         Rebuild,  // it must be built again
     };
     Update Bring_up_to_date(QString& trouble);
+    Update Update_from_listing(const std::optional<QSet<int>>& scope, QString& trouble);
+    // The index file open is still the one at cache_path.
+    bool Same_index_file();
     // Takes the year folders' digests just stored into the open index's
     // record; dropped years have none.
     void Note_digests(const QHash<int, quint64>& digests, const QSet<int>& dropped);

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <sys/stat.h>
 
-const QString Index_format = QStringLiteral("sorane-fulltext 5");
+const QString Index_format = QStringLiteral("sorane-fulltext 6");
 
 bool Damage_code(int code)
 {
@@ -129,6 +129,14 @@ QString Fulltext_index::Db::Meta(const QString& key)
     return {};
 }
 
+bool Fulltext_index::Db::Set_meta(const QString& key, const QString& value)
+{
+    Statement statement(handle, "INSERT OR REPLACE INTO meta(key, value) VALUES(?1, ?2)");
+    statement.Bind(1, key);
+    statement.Bind(2, value);
+    return Done(statement, statement && statement.Run());
+}
+
 bool Fulltext_index::Db::Load_year_digests()
 {
     year_digests.clear();
@@ -243,7 +251,7 @@ bool Fulltext_index::Db::Store_files(const std::vector<std::pair<QString, File_s
     for (const auto& [path, sig] : changed) {
         put.Bind(1, path);
         put.Bind(2, sig.size);
-        put.Bind(3, sig.mtime_ns);
+        put.Bind(3, sig.ctime_ns);
         put.Bind(4, qint64(sig.inode));
         if (!Done(put, put.Run()))
             return false;

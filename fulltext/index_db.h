@@ -68,6 +68,13 @@ struct Statement {
         const int bytes = sqlite3_column_bytes16(handle, column);
         return text ? QString(static_cast<const QChar*>(text), bytes / 2) : QString();
     }
+    // The same, from the UTF-8 the index keeps, decoded by Qt (faster for
+    // long texts than SQLite's own conversion).
+    QString Text_from_utf8(int column) const
+    {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(handle, column));
+        return text ? QString::fromUtf8(text, sqlite3_column_bytes(handle, column)) : QString();
+    }
     qint64 Int(int column) const { return sqlite3_column_int64(handle, column); }
 };
 
@@ -95,6 +102,7 @@ struct Fulltext_index::Db {
     bool Create_schema(const QString& app_dir, const Fold_options& options);
     // A value of the index's record of itself (format, folding, diary).
     QString Meta(const QString& key);
+    bool Set_meta(const QString& key, const QString& value);
     // The digest of every year folder as the index last read it.
     bool Load_year_digests();
     // The files of a year as the index last read them, into files.

@@ -8,9 +8,13 @@
 #include "fulltext/index_db.h"
 #include "fulltext/listing.h"
 #include "fulltext/scan.h"
+#include "store/diary_files.h"
 #include "store/store.h"
 
 #include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <ctime>
 #include <map>
 #include <sys/stat.h>
 
@@ -192,9 +196,99 @@ void Leave_unread_for_next_time(Changes& changes, QHash<int, quint64>& digests,
 
 }  // namespace
 
+namespace {
+
+// How long a whole listing vouches for the files: an edit made in place (a
+// write into a day file, a chmod), which changes no folder, is found by
+// the first search after this.
+constexpr qint64 Listing_trusted_ns = 60'000'000'000;
+// A folder changed this recently may change again within the same tick of
+// its file system's clock, and keep its times: it is not vouched for.
+constexpr qint64 Settling_ns = 2'000'000'000;
+
+qint64 Now_ns()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The year folders' own times, as one number: a file made, removed or
+// renamed in a folder (every save) changes them.
+struct Folder_times {
+    quint64 digest = 0;
+    qint64 taken_ns = 0;
+    bool settled = false;  // listed whole, and none changed a moment ago
+};
+
+Folder_times Year_folder_times(const QString& app_dir)
+{
+    Folder_times out;
+    out.taken_ns = Now_ns();
+    const Folder_listing listing = List_folder(
+        app_dir, Listing_detail::Types, [](const char* name) { return std::strlen(name) == 4; });
+    if (!listing.exists || !listing.error.Ok())
+        return out;
+    out.settled = true;
+    const QByteArray base = QFile::encodeName(app_dir);
+    for (const Folder_entry& entry : listing.entries) {
+        struct stat st {};
+        // A year folder reached through a link has the times of the folder.
+        if (::stat((base + '/' + entry.name).constData(), &st) != 0) {
+            out.settled = false;
+            continue;
+        }
+        const qint64 ctime_ns = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+        const qint64 mtime_ns = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        if (std::max(ctime_ns, mtime_ns) > out.taken_ns - Settling_ns)
+            out.settled = false;
+        out.digest += quint64(qHashMulti(0x2545f491, entry.name, ctime_ns, mtime_ns,
+                                         quint64(st.st_ino), quint64(st.st_dev))) *
+                          0x9e3779b97f4a7c15ull +
+                      1;
+    }
+    return out;
+}
+
+const QString Folders_key = QStringLiteral("folders");
+
+}  // namespace
+
+// The year folders' times, when every file was listed a moment ago and no
+// folder has changed since, say the index is current without a listing.
+Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
+{
+    // A command line ends after its search: no watch would tell it anything.
+    const std::optional<QSet<int>> scope =
+        start_mode == Start::Never ? std::nullopt : watch.Years_to_check(app_dir);
+    if (scope)
+        return Update_from_listing(scope, trouble);
+    const Folder_times folders = Year_folder_times(app_dir);
+    const QStringList recorded = db->Meta(Folders_key).split(QLatin1Char(' '));
+    if (folders.settled && recorded.size() == 2 && recorded[0] == QString::number(folders.digest)) {
+        const qint64 age = folders.taken_ns - recorded[1].toLongLong();
+        if (age >= 0 && age < Listing_trusted_ns && Same_index_file())
+            return Update::Current;
+    }
+    const Update update = Update_from_listing(scope, trouble);
+    // Recorded only as taken before the listing: a folder changed since has
+    // other times, and the next search lists it.
+    if (update == Update::Current && folders.settled)
+        db->Set_meta(Folders_key,
+                     QStringLiteral("%1 %2").arg(folders.digest).arg(folders.taken_ns));
+    return update;
+}
+
+bool Fulltext_index::Same_index_file()
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(cache_path).constData(), &st) == 0 && st.st_ino == db->inode;
+}
+
 // Reads again what changed on disk since the index was brought up to date.
 // Anything but Current: the index cannot be used now (trouble says why).
-Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
+Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<QSet<int>>& scope,
+                                                           QString& trouble)
 {
     const auto Failed = [this, &trouble] {
         trouble = db->Error();
@@ -211,7 +305,6 @@ Fulltext_index::Update Fulltext_index::Bring_up_to_date(QString& trouble)
         return Update::Rebuild;
     }
 
-    const std::optional<QSet<int>> scope = watch.Years_to_check(app_dir);
     if (scope && scope->isEmpty())
         return Update::Current;
     std::vector<Listed_file> listed = List_diary(app_dir, scope);

@@ -32,7 +32,7 @@ int Number(const char* s, int n)
 
 quint64 File_digest(const QString& path, const File_sig& sig)
 {
-    return quint64(qHashMulti(0x5bd1e995, path, sig.size, sig.mtime_ns, sig.inode)) *
+    return quint64(qHashMulti(0x5bd1e995, path, sig.size, sig.ctime_ns, sig.inode)) *
                0x9e3779b97f4a7c15ull +
            1;
 }
@@ -86,7 +86,7 @@ std::vector<Listed_file> List_diary(const QString& app_dir,
             if (date < 0)
                 continue;
             files.push_back({year_name + QLatin1Char('/') + QFile::decodeName(entry.name),
-                             {entry.size, entry.mtime_ns, entry.inode},
+                             {entry.size, entry.ctime_ns, entry.inode},
                              year,
                              date});
         }

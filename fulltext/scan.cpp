@@ -98,8 +98,11 @@ Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search
     For_each_day_of_years(
         store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
         options, &result, nullptr, nullptr, nullptr, [&](const Day_row& row) {
-            if (All_words_in(result.words, row.folded_text, row.folded_memo))
-                result.hits.push_back({row.date, row.memory, row.memo});
+            if (!All_words_in(result.words, row.folded_text, row.folded_memo))
+                return;
+            result.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
+            if (search.snippets)
+                result.hits.back().snippet = Snippet_of(row.text, result.words, options);
         });
     Sort_hits(result.hits, search.newest_first);
     return result;

@@ -8,6 +8,8 @@
 
 #include <QCommandLineParser>
 #include <QTextStream>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -78,14 +80,15 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     if (!folder)
         return 2;
     const QString& diary = *folder;
-    const Fulltext_search search{parser.value(search_option), first_date / 10000, last_date / 10000,
-                                 false};
+    Fulltext_search search{parser.value(search_option), first_date / 10000, last_date / 10000,
+                           false};
+    search.snippets = true;
     if (Search_words(search.typed, {}).isEmpty()) {
         err << QStringLiteral("探す言葉がありません。") << Qt::endl;
         return 2;
     }
     Fulltext_index index(diary, cache_folder, Read_fold_options(diary),
-                         Fulltext_index::Start::Foreground);
+                         Fulltext_index::Start::Never);
     Fulltext_result result = index.Search(search);
     // The index leaves out a file it could not read, and tries it again at
     // the next search; the answer is the one the reading of the files gives.
@@ -102,12 +105,25 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
         return hit.date < first_date || hit.date > last_date ||
                (parser.isSet(memory_option) && !hit.memory);
     });
-    for (const Fulltext_hit& hit : result.hits) {
-        Snippet snippet = index.Snippet_for(hit.date, result.words);
-        // A day found by its memo alone shows the memo.
-        if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
-            snippet = Marked(hit.memo, result.words, index.Options());
-        out << Date_text(hit.date) << '\t' << snippet.text << '\n';
+    // Printed as they are made, a few hundred at a time; the index is read
+    // once for each batch.
+    constexpr size_t Batch = 512;
+    for (size_t first = 0; first < result.hits.size(); first += Batch) {
+        const size_t end = std::min(result.hits.size(), first + Batch);
+        std::vector<int> from_index;
+        for (size_t i = first; i < end; ++i)
+            if (!result.hits[i].snippet)
+                from_index.push_back(result.hits[i].date);
+        const std::vector<Snippet> read = index.Snippets_for(from_index, result.words);
+        auto next_read = read.cbegin();
+        for (size_t i = first; i < end; ++i) {
+            const Fulltext_hit& hit = result.hits[i];
+            Snippet snippet = hit.snippet ? *hit.snippet : *next_read++;
+            // A day found by its memo alone shows the memo.
+            if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
+                snippet = Marked(hit.memo, result.words, index.Options());
+            out << Date_text(hit.date) << '\t' << snippet.text << '\n';
+        }
     }
     out.flush();
     if (result.unreadable > 0) {

@@ -240,6 +240,7 @@ Folder_listing List_folder(const QString& folder, Listing_detail detail,
             if (detail == Listing_detail::Full) {
                 e.size = qint64(st.st_size);
                 e.mtime_ns = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+                e.ctime_ns = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
                 e.inode = quint64(st.st_ino);
                 e.mode = st.st_mode;
             }

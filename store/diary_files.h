@@ -102,6 +102,7 @@ struct Folder_entry {
     // With Listing_detail::Full only; -1 otherwise.
     qint64 size = -1;
     qint64 mtime_ns = 0;
+    qint64 ctime_ns = 0;  // the inode's change time: any write, chmod or link
     quint64 inode = 0;
     mode_t mode = 0;
 };

@@ -59,10 +59,14 @@ Io_result Rename(const QString& from, const QString& to)
     return Io_result::Success();
 }
 
-// Removes the file; a missing one is a success.
-Io_result Remove(const QString& path)
+// Removes the file; a missing one is a success. removed, when given, says
+// whether there was one.
+Io_result Remove(const QString& path, bool* removed = nullptr)
 {
-    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+    const bool gone = ::unlink(QFile::encodeName(path).constData()) == 0;
+    if (removed)
+        *removed = gone;
+    if (!gone && errno != ENOENT)
         return Io_result::Failure(Io_step::Remove, errno, path);
     return Io_result::Success();
 }
@@ -330,13 +334,17 @@ Io_result Stage_companion(const QString& file_path, const Exact_text& exact)
     return Replace_file(Staged_companion_path(file_path), Companion_bytes(exact));
 }
 
-Io_result Finish_companion(const QString& file_path, bool staged)
+Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed)
 {
     const QString companion = Companion_path(file_path);
+    bool changed = staged;
     const Io_result r =
-        staged ? Rename(Staged_companion_path(file_path), companion) : Remove(companion);
+        staged ? Rename(Staged_companion_path(file_path), companion) : Remove(companion, &changed);
     if (!r.Ok())
         return r;
+    // A folder that nothing changed since its last sync is not synced again.
+    if (!changed && !folder_changed)
+        return Io_result::Success();
     return Sync_folder(Folder_of(companion));
 }
 
@@ -368,9 +376,10 @@ Io_result Remove_exact_text_file(const QString& path, const QDateTime& now)
         return r;
     if (const Io_result r = Settle_companions(path, old_bytes, nullptr, now); !r.Ok())
         return r;
-    if (const Io_result r = Remove(path); !r.Ok())
+    bool removed = false;
+    if (const Io_result r = Remove(path, &removed); !r.Ok())
         return r;
-    return Finish_companion(path, false);
+    return Finish_companion(path, false, removed);
 }
 
 Io_result Move_companion(const QString& from_path, const QString& to_path)

@@ -126,7 +126,9 @@ Io_result Settle_companions(const QString& file_path, const QByteArray& file_byt
 Io_result Stage_companion(const QString& file_path, const Exact_text& exact);
 // 3. After the Shift_JIS files: the staged companion takes the companion's
 //    name, or, when none was staged, the companion of the old text goes.
-Io_result Finish_companion(const QString& file_path, bool staged);
+//    The folder is synced when this changed it, or when folder_changed
+//    says the caller changed it and left its sync to this step.
+Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed = false);
 
 // A message file written with its companion, in the steps above, and
 // removed with it.

@@ -4,8 +4,13 @@
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
+#include <QFile>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -182,6 +187,35 @@ Settings_read Read_settings(const QString& path, const Settings& first_values)
 
 namespace {
 
+// True when the regular file at path (not a link), writable by its owner,
+// holds exactly bytes. A pipe in its place is not waited on.
+bool Holds_already(const QString& path, QByteArrayView bytes)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) != 0 &&
+                st.st_size == bytes.size();
+    if (same) {
+        // One byte more than expected is asked for, to see the end.
+        QByteArray held(bytes.size() + 1, Qt::Uninitialized);
+        qsizetype got = 0;
+        while (got < held.size()) {
+            const ssize_t n = ::read(fd, held.data() + got, size_t(held.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        same = got == bytes.size() && QByteArrayView(held.constData(), got) == bytes;
+    }
+    ::close(fd);
+    return same;
+}
+
 // The lines as they go into the file: code page 932, each followed by CR LF,
 // reserved lines as read where their text is unchanged.
 Io_result Settings_file_bytes(const Settings& settings, const QString& path, QByteArray& bytes)
@@ -214,5 +248,9 @@ Io_result Write_settings(const QString& path, const Settings& settings)
     const Io_result encoded = Settings_file_bytes(settings, path, bytes);
     if (!encoded.Ok())
         return encoded;
+    // Most endings change nothing: the file is then left as it is. One the
+    // user made read-only goes on to the replace, which says so.
+    if (Holds_already(path, bytes))
+        return Io_result::Success();
     return Replace_file(path, bytes);
 }

@@ -138,6 +138,20 @@ private slots:
         QCOMPARE(Fold(u"𠮷Ａ", Fold_options{}), QStringLiteral("𠮷a"));
     }
 
+    void Case_folds_every_character_as_the_unicode_table_does()
+    {
+        const Fold_options case_only{false, true, false};
+        for (char32_t c = 0; c <= 0xFFFF; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const QString one = QChar(char16_t(c));
+            const QChar expected(char16_t(QChar::toLower(c)));
+            if (Fold(one, case_only) != QString(expected) ||
+                Fold_mapped(one, case_only).text != QString(expected))
+                QFAIL(qPrintable(QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0'))));
+        }
+    }
+
     void Folded_positions_lead_back_to_the_original()
     {
         const Folded_text folded = Fold_mapped(u"aｶﾞＢ", Fold_options{});
@@ -150,6 +164,66 @@ private slots:
         QCOMPARE(snippet.marks.size(), 1);
         QCOMPARE(snippet.marks[0].start, 3);
         QCOMPARE(snippet.marks[0].length, 5);
+    }
+
+    void A_long_text_gives_the_line_its_whole_folding_gives()
+    {
+        // The line worked out here from the marks of the whole text.
+        const auto expected = [](const QString& text, const QStringList& words,
+                                 const Fold_options& options) {
+            const Snippet all = Marked(text, words, options);
+            qsizetype from =
+                all.marks.isEmpty() ? 0 : std::max<qsizetype>(0, all.marks[0].start - 16);
+            from = std::max<qsizetype>(0, std::min(from, text.size() - 80));
+            if (from > 0 && text[from].isLowSurrogate())
+                --from;
+            QString line = text.mid(from, 80);
+            for (const char16_t c : {u'\n', u'\r', u'\t'})
+                line.replace(QChar(c), u' ');
+            QStringList marks;
+            for (const Snippet::Mark& mark : all.marks) {
+                const qsizetype start = std::max(mark.start, from);
+                const qsizetype end = std::min(mark.start + mark.length, from + 80);
+                if (start < end)
+                    marks << QStringLiteral("%1+%2").arg(start - from).arg(end - start);
+            }
+            return line + u'|' + marks.join(u',');
+        };
+        const auto made = [](const Snippet& snippet) {
+            QStringList marks;
+            for (const Snippet::Mark& mark : snippet.marks)
+                marks << QStringLiteral("%1+%2").arg(mark.start).arg(mark.length);
+            return snippet.text + u'|' + marks.join(u',');
+        };
+        // A line that ends where the folding first stops, with a word
+        // across that end.
+        for (const qsizetype end : {qsizetype(512), qsizetype(2048)}) {
+            for (qsizetype second = end - 8; second <= end + 2; ++second) {
+                QString text(4000, u'あ');
+                text.replace(end - 80 + 16, 4, QStringLiteral("ｶﾞｲﾄﾞ").left(4));
+                text.replace(second, 5, QStringLiteral("ｶﾞｲﾄﾞ"));
+                const QStringList words = Search_words(u"ガイ", Fold_options{});
+                QCOMPARE(made(Snippet_of(text, words, Fold_options{})),
+                         expected(text, words, Fold_options{}));
+            }
+        }
+        // Words at every place around the lengths folded first, parted
+        // voicing marks, a word twice across the line's end, none at all.
+        std::mt19937 random(31);
+        for (int round = 0; round < 400; ++round) {
+            const int size = std::uniform_int_distribution<int>(0, 9000)(random);
+            QString text = Random_text(random, 1 + size / 3).left(size);
+            const int at = std::uniform_int_distribution<int>(0, int(text.size()))(random);
+            const QString word = round % 3 == 0   ? QStringLiteral("ｶﾞｲﾄﾞ")
+                                 : round % 3 == 1 ? QStringLiteral("ＡＢＣ鍋")
+                                                  : QStringLiteral("存在しない");
+            if (round % 5 != 0)
+                text.insert(at, word + QStringLiteral("あいう") + word);
+            for (const Fold_options& options : {Fold_options{}, Fold_options{true, true, true}}) {
+                const QStringList words = Search_words(word, options);
+                QCOMPARE(made(Snippet_of(text, words, options)), expected(text, words, options));
+            }
+        }
     }
 
     void Snippets_start_near_the_first_word_and_mark_every_word()
@@ -182,11 +256,27 @@ private slots:
             int found_any = 0;
             for (const QString& query : Queries) {
                 for (const bool newest_first : {true, false}) {
-                    const Fulltext_search search{query, 2024, 2026, newest_first};
+                    Fulltext_search search{query, 2024, 2026, newest_first};
+                    search.snippets = true;
                     const Fulltext_result indexed = index.Search(search);
                     const Fulltext_result scanned = Scan_diary(diary->Path(), search, options);
                     QVERIFY2(!indexed.scanned, qPrintable(indexed.index_trouble));
                     QCOMPARE(Dates_of(indexed), Dates_of(scanned));
+                    // Each line shown, from the index, is the one made from
+                    // the day's file as it was read.
+                    std::vector<int> dates;
+                    for (const Fulltext_hit& hit : indexed.hits)
+                        dates.push_back(hit.date);
+                    const std::vector<Snippet> lines = index.Snippets_for(dates, indexed.words);
+                    for (size_t i = 0; i < lines.size(); ++i) {
+                        QVERIFY(scanned.hits[i].snippet);
+                        QCOMPARE(lines[i].text, scanned.hits[i].snippet->text);
+                        QCOMPARE(lines[i].marks.size(), scanned.hits[i].snippet->marks.size());
+                        for (qsizetype m = 0; m < lines[i].marks.size(); ++m)
+                            QCOMPARE(std::pair(lines[i].marks[m].start, lines[i].marks[m].length),
+                                     std::pair(scanned.hits[i].snippet->marks[m].start,
+                                               scanned.hits[i].snippet->marks[m].length));
+                    }
                     found_any += indexed.hits.empty() ? 0 : 1;
                 }
             }
@@ -499,11 +589,8 @@ private slots:
         QVERIFY(Write_bytes(cache->File("a file"), "x"));  // no index there: the files are read
         // The first index takes the day in while it can still be read.
         QVERIFY(Write_bytes(day, "x"));
-        QString none;
-        QTextStream none_stream(&none);
-        QCOMPARE(Run_search_command({"sorane", "--search", "鍋"}, diary->Path(), cache->File("1"),
-                                    none_stream, none_stream),
-                 0);
+        Fulltext_index(diary->Path(), cache->File("1"), Fold_options{},
+                       Fulltext_index::Start::Foreground);
         const QList<std::pair<QString, std::function<bool()>>> faults{
             {day, [&] { return ::chmod(QFile::encodeName(day), 0) == 0; }},
             {day,
@@ -521,8 +608,11 @@ private slots:
         for (const auto& [path, make] : faults) {
             QVERIFY(make());
             const QString index_cache = cache->File(QString::number(++n));
-            // The index built (or updated), then brought up to date, then the
+            // The index built (by a window, which the command line leaves the
+            // building to) or updated, then brought up to date, then the
             // files read.
+            Fulltext_index(diary->Path(), index_cache, Fold_options{},
+                           Fulltext_index::Start::Foreground);
             for (const QString& cache_folder : {index_cache, index_cache, cache->File("a file")}) {
                 QString out;
                 QString err;
@@ -536,6 +626,42 @@ private slots:
                          QStringLiteral("読めないファイルが 1 件ありました（%1）。\n").arg(path));
             }
         }
+    }
+
+    void A_moment_old_listing_vouches_for_the_files_until_a_folder_changes()
+    {
+        Write_day(*store, QDate(2026, 12, 1), QStringLiteral("鍋"));
+        Fulltext_index(diary->Path(), cache->Path(), Fold_options{},
+                       Fulltext_index::Start::Foreground);
+        // Each search in an index of its own, as each command line is.
+        const auto find = [this] {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Never);
+            const Fulltext_result result = index.Search({QStringLiteral("鍋"), 0, 9999, false});
+            return result.scanned ? QStringList{QStringLiteral("read the files")}
+                                  : Dates_of(result);
+        };
+        // Folders changed a moment ago are not vouched for: the first search
+        // after they settle lists every file.
+        QTest::qWait(2100);
+        QCOMPARE(find(), QStringList{QStringLiteral("20261201 0 ")});
+        // An edit in place changes no folder: the listing just made still
+        // vouches for it (for a minute at most).
+        {
+            QFile file(store->Day_file_path(2026, 12, 1));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.write(cp932::Encode(u"肉").bytes) == 2);
+        }
+        QCOMPARE(find(), QStringList{QStringLiteral("20261201 0 ")});
+        // A new year folder, settled: every file is listed again, the edit
+        // in place found too.
+        Write_day(*store, QDate(2027, 1, 1), QStringLiteral("寄せ鍋"));
+        QTest::qWait(2100);
+        QCOMPARE(find(), QStringList{QStringLiteral("20270101 0 ")});
+        // A save in a year folder, found at once.
+        Write_day(*store, QDate(2026, 12, 2), QStringLiteral("鍋"));
+        QCOMPARE(find(),
+                 (QStringList{QStringLiteral("20261202 0 "), QStringLiteral("20270101 0 ")}));
     }
 
     void The_program_searches_without_a_display()
@@ -554,9 +680,18 @@ private slots:
         QCOMPARE(program.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()),
                  QStringLiteral("2026/12/09\t寄せ鍋\n"));
-        QVERIFY(QDir(cache->File(QStringLiteral("sorane")))
-                    .entryList({QStringLiteral("*.sqlite")}, QDir::Files)
-                    .size() == 1);
+        // The files were read; the building is left to a window.
+        const QDir index_folder(cache->File(QStringLiteral("sorane")));
+        QCOMPARE(index_folder.entryList({QStringLiteral("*.sqlite*")}, QDir::Files), QStringList());
+        Fulltext_index(diary->Path(), index_folder.path(), Fold_options{},
+                       Fulltext_index::Start::Foreground);
+        QCOMPARE(index_folder.entryList({QStringLiteral("*.sqlite")}, QDir::Files).size(), 1);
+        program.start(QStringLiteral(SORANE_EXE), {QStringLiteral("--search"), QStringLiteral("鍋"),
+                                                   QStringLiteral("--diary"), diary->Path()});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()),
+                 QStringLiteral("2026/12/09\t寄せ鍋\n"));
         program.start(QStringLiteral(SORANE_EXE),
                       {QStringLiteral("--search"), QStringLiteral("すき焼き"),
                        QStringLiteral("--diary"), diary->Path()});

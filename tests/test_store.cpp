@@ -442,6 +442,46 @@ private slots:
         QCOMPARE(Settings_lines(back.values), Settings_lines(s));
     }
 
+    void Settings_that_change_nothing_leave_the_file_alone()
+    {
+        const auto inode = [](const QString& path) {
+            struct stat st {};
+            return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+        };
+        const QString path = store->Settings_path();
+        Settings s = Settings::First_values(4365.5f, 7020, QStringLiteral("2026/12/07"));
+        QVERIFY(store->Write_settings(s).Ok());
+        const QByteArray first = Read_bytes(path);
+        const ino_t written = inode(path);
+        QVERIFY(store->Write_settings(s).Ok());
+        QCOMPARE(inode(path), written);
+        QCOMPARE(Read_bytes(path), first);
+
+        // One value changed: the file is replaced, every byte as it should be.
+        s.screen_mode.Set(Screen_mode::Wide);
+        QVERIFY(store->Write_settings(s).Ok());
+        QVERIFY(inode(path) != written);
+        QByteArray wide = first;
+        wide.replace("nomal", "wide");
+        QCOMPARE(Read_bytes(path), wide);
+
+        // A byte more, or one byte other, at the same size: replaced.
+        QByteArray other = wide;
+        other[0] = '1';
+        for (const QByteArray& held : {wide + "x", other}) {
+            QVERIFY(Write_bytes(path, held));
+            const ino_t before = inode(path);
+            QVERIFY(store->Write_settings(s).Ok());
+            QVERIFY(inode(path) != before);
+            QCOMPARE(Read_bytes(path), wide);
+        }
+        // The same bytes in a file the user made read-only: refused as any
+        // write to it is.
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0400) == 0);
+        QCOMPARE(store->Write_settings(s).step, Io_step::Read_only);
+        QCOMPARE(Read_bytes(path), wide);
+    }
+
     void Settings_written_elsewhere_are_read_leniently()
     {
         // Blanks around numbers, a date without leading zeros, a reserved
