@@ -137,12 +137,8 @@ int Run_remind_command(const QStringList& arguments, const QString& program_fold
             Parse_command(parser, {remind_option, at_option, Diary_option(), Help_option()}, help,
                           arguments, out, err))
         return *ended;
-    if (!parser.positionalArguments().isEmpty()) {
-        err << QStringLiteral("余分な引数があります: %1")
-                   .arg(parser.positionalArguments().join(QLatin1Char(' ')))
-            << Qt::endl;
+    if (Refuse_extra_arguments(parser, 0, err))
         return 2;
-    }
     std::optional<QTime> at;
     if (parser.isSet(at_option)) {
         at = Reminder_time_of(parser.value(at_option));

@@ -1,10 +1,10 @@
 #include "dialogs/history_window.h"
 
-#include "diary/line_diff.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/accessible.h"
 #include "ui/io_message.h"
+#include "ui/line_marks.h"
 #include "ui/look.h"
 #include "ui/reader_place.h"
 
@@ -16,32 +16,6 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-
-namespace {
-
-// The background of a line that the other side does not have: the old
-// version's in red, the current one's in green.
-const QColor Old_only(255, 200, 200);
-const QColor New_only(190, 240, 190);
-
-void Mark_lines(QPlainTextEdit& edit, const QList<bool>& changed, const QColor& colour)
-{
-    QList<QTextEdit::ExtraSelection> marks;
-    QTextBlock block = edit.document()->firstBlock();
-    for (qsizetype i = 0; i < changed.size() && block.isValid(); ++i, block = block.next()) {
-        if (!changed[i])
-            continue;
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(block);
-        mark.format.setBackground(colour);
-        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
-        marks.append(mark);
-    }
-    edit.setExtraSelections(marks);
-}
-
-}  // namespace
 
 QString Version_row_text(const History_version& version)
 {
@@ -166,10 +140,7 @@ void History_window::List1_Click()
 
 void History_window::Mark_differences()
 {
-    const Changed_lines changed = Mark_changed_lines(shown.text.split(QLatin1Char('\n')),
-                                                     current.text.split(QLatin1Char('\n')));
-    Mark_lines(*Old_text, changed.in_old, Old_only);
-    Mark_lines(*Current_text, changed.in_new, New_only);
+    Mark_line_differences(*Old_text, shown.text, *Current_text, current.text);
 }
 
 void History_window::Restore_Click()

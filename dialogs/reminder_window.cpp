@@ -36,11 +36,7 @@ Reminder_window::Reminder_window(const Dialog_host& host, bool on, QTime at) : Q
     time_row->addWidget(new QLabel(QStringLiteral("時刻："), this));
     time_row->addWidget(Time_at);
     time_row->addStretch();
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = Ok_cancel_buttons(*this);
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(note);

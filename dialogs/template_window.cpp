@@ -26,11 +26,7 @@ Template_window::Template_window(const Dialog_host& host, const QString& text)
     Text_template->setFont(Diary_font());
     Text_template->setPlainText(text);
     Text_template->setMinimumSize(360, 160);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* buttons = Ok_cancel_buttons(*this);
 
     auto* column = new QVBoxLayout(this);
     column->addWidget(note);

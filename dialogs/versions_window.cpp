@@ -1,9 +1,9 @@
 #include "dialogs/versions_window.h"
 
 #include "dialogs/history_window.h"
-#include "diary/line_diff.h"
 #include "platform/platform.h"
 #include "ui/io_message.h"
+#include "ui/line_marks.h"
 #include "ui/look.h"
 
 #include <QGridLayout>
@@ -12,32 +12,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-
-namespace {
-
-// As この日の履歴 marks them: the other version's lines in red, the
-// current day's in green.
-const QColor Other_only(255, 200, 200);
-const QColor Current_only(190, 240, 190);
-
-void Mark_lines(QPlainTextEdit& edit, const QList<bool>& changed, const QColor& colour)
-{
-    QList<QTextEdit::ExtraSelection> marks;
-    QTextBlock block = edit.document()->firstBlock();
-    for (qsizetype i = 0; i < changed.size() && block.isValid(); ++i, block = block.next()) {
-        if (!changed[i])
-            continue;
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(block);
-        mark.format.setBackground(colour);
-        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
-        marks.append(mark);
-    }
-    edit.setExtraSelections(marks);
-}
-
-}  // namespace
 
 Versions_window::Versions_window(const Dialog_host& main_host, const Panel_date& day,
                                  const QList<Other_version>& other_versions,
@@ -154,11 +128,8 @@ void Versions_window::Current_changed()
 
 void Versions_window::Mark_differences()
 {
-    const Changed_lines changed =
-        Mark_changed_lines(Other_text->toPlainText().split(QLatin1Char('\n')),
-                           Current_text->toPlainText().split(QLatin1Char('\n')));
-    Mark_lines(*Other_text, changed.in_old, Other_only);
-    Mark_lines(*Current_text, changed.in_new, Current_only);
+    Mark_line_differences(*Other_text, Other_text->toPlainText(), *Current_text,
+                          Current_text->toPlainText());
 }
 
 void Versions_window::Choose(Choice choice, const Day_entry& entry)

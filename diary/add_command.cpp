@@ -261,12 +261,8 @@ int Run_add_command(const QStringList& arguments, const QString& program_folder,
             Parse_command(parser, {add_option, date_option, Diary_option(), Help_option()}, help,
                           arguments, out, err))
         return *ended;
-    if (!parser.positionalArguments().isEmpty()) {
-        err << QStringLiteral("余分な引数があります: %1")
-                   .arg(parser.positionalArguments().join(QLatin1Char(' ')))
-            << Qt::endl;
+    if (Refuse_extra_arguments(parser, 0, err))
         return 2;
-    }
     std::optional<Panel_date> date = Panel_date::Of(links.clock.Now().date());
     if (parser.isSet(date_option))
         date = Diary_date_argument(parser.value(date_option));

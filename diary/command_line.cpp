@@ -131,6 +131,17 @@ std::optional<int> Parse_command(QCommandLineParser& parser,
     return std::nullopt;
 }
 
+bool Refuse_extra_arguments(const QCommandLineParser& parser, qsizetype allowed, QTextStream& err)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() <= allowed)
+        return false;
+    err << QStringLiteral("余分な引数があります: %1")
+               .arg(positional.mid(allowed).join(QLatin1Char(' ')))
+        << Qt::endl;
+    return true;
+}
+
 std::optional<QString> Diary_folder_of(const QCommandLineParser& parser,
                                        const QString& program_folder, QTextStream& err)
 {

@@ -44,6 +44,10 @@ QString Argument_fault(const QList<QCommandLineOption>& options, const QStringLi
 // The options' lines of a help text: the names, the value, the description.
 QString Option_lines(const QList<QCommandLineOption>& options);
 
+// True after telling "余分な引数があります" when the command was given more
+// than allowed arguments besides its options (those past allowed named).
+bool Refuse_extra_arguments(const QCommandLineParser& parser, qsizetype allowed, QTextStream& err);
+
 // The diary folder: --diary, or program_folder without it; nothing, with
 // the error written, when it is no folder.
 std::optional<QString> Diary_folder_of(const QCommandLineParser& parser,

@@ -35,12 +35,8 @@ int Run_show_command(const QStringList& arguments, const QString& program_folder
             parser, {show_option, Diary_option(), Help_option()}, help, given, out, err))
         return *ended;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1) {
-        err << QStringLiteral("余分な引数があります: %1")
-                   .arg(positional.mid(1).join(QLatin1Char(' ')))
-            << Qt::endl;
+    if (Refuse_extra_arguments(parser, 1, err))
         return 2;
-    }
     std::optional<Panel_date> date = Panel_date::Of(clock.Now().date());
     if (!positional.isEmpty())
         date = Diary_date_argument(positional.constFirst());

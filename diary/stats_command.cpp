@@ -25,12 +25,8 @@ int Run_stats_command(const QStringList& arguments, const QString& program_folde
     if (const std::optional<int> ended = Parse_command(
             parser, {stats_option, Diary_option(), Help_option()}, help, arguments, out, err))
         return *ended;
-    if (!parser.positionalArguments().isEmpty()) {
-        err << QStringLiteral("余分な引数があります: %1")
-                   .arg(parser.positionalArguments().join(QLatin1Char(' ')))
-            << Qt::endl;
+    if (Refuse_extra_arguments(parser, 0, err))
         return 2;
-    }
     const std::optional<QString> diary = Diary_folder_of(parser, program_folder, err);
     if (!diary)
         return 2;

@@ -63,6 +63,41 @@ const QStringList Common_words{
     QStringLiteral("よう"),   QStringLiteral("ため"),   QStringLiteral("とき"),
 };
 
+// The analyser's answer: a line per word,
+// "surface<TAB>part,detail,...,base,reading,sound", then "EOS". Calls
+// word(surface, part, detail, base) for each word's line; the base is the
+// surface where the dictionary gives none.
+template <typename Word>
+void For_each_word(const char* result, Word&& word)
+{
+    const QByteArrayView all(result);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        const QByteArrayView line = all.sliced(start, end - start);
+        start = end + 1;
+        const qsizetype tab = line.indexOf('\t');
+        if (tab < 0)
+            continue;
+        // part,detail,...: the first two and the seventh field.
+        QByteArrayView fields[7];
+        qsizetype from = tab + 1;
+        int n = 0;
+        while (n < 7) {
+            const qsizetype comma = line.indexOf(',', from);
+            fields[n++] = line.sliced(from, (comma < 0 ? line.size() : comma) - from);
+            if (comma < 0)
+                break;
+            from = comma + 1;
+        }
+        const QByteArrayView surface = line.first(tab);
+        const bool has_base = n == 7 && !fields[6].isEmpty() && fields[6] != QByteArrayView("*");
+        word(surface, fields[0], fields[1], has_base ? fields[6] : surface);
+    }
+}
+
 }  // namespace
 
 Word_analyser::Word_analyser()
@@ -112,28 +147,11 @@ QList<Morpheme> Word_analyser::Analyse(QStringView text)
     const char* result = Raw(text.toUtf8());
     if (!result)
         return out;
-    // A line per word, "surface<TAB>part,detail,...,base,reading,sound",
-    // then "EOS".
-    const QByteArrayView all(result);
-    qsizetype start = 0;
-    while (start < all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
-        const QByteArrayView line = all.sliced(start, end - start);
-        start = end + 1;
-        const qsizetype tab = line.indexOf('\t');
-        if (tab < 0)
-            continue;
-        const QList<QByteArray> features = line.sliced(tab + 1).toByteArray().split(',');
-        Morpheme m;
-        m.surface = QString::fromUtf8(line.first(tab));
-        m.part = QString::fromUtf8(features.value(0));
-        m.detail = QString::fromUtf8(features.value(1));
-        const QByteArray base = features.value(6);
-        m.base = base.isEmpty() || base == "*" ? m.surface : QString::fromUtf8(base);
-        out.append(std::move(m));
-    }
+    For_each_word(result, [&out](QByteArrayView surface, QByteArrayView part, QByteArrayView detail,
+                                 QByteArrayView base) {
+        out.append({QString::fromUtf8(surface), QString::fromUtf8(part), QString::fromUtf8(detail),
+                    QString::fromUtf8(base)});
+    });
     return out;
 }
 
@@ -180,49 +198,26 @@ QList<Word_count> Count_words(Word_analyser& analyser, const QStringList& texts,
         const char* result = analyser.Raw(bytes);
         if (!result)
             continue;
-        const QByteArrayView all(result);
-        qsizetype start = 0;
-        while (start < all.size()) {
-            qsizetype end = all.indexOf('\n', start);
-            if (end < 0)
-                end = all.size();
-            const QByteArrayView line = all.sliced(start, end - start);
-            start = end + 1;
-            const qsizetype tab = line.indexOf('\t');
-            if (tab < 0)
-                continue;
-            // part,detail,...: the first two and the seventh field.
-            QByteArrayView fields[7];
-            qsizetype from = tab + 1;
-            int n = 0;
-            while (n < 7) {
-                const qsizetype comma = line.indexOf(',', from);
-                fields[n++] = line.sliced(from, (comma < 0 ? line.size() : comma) - from);
-                if (comma < 0)
-                    break;
-                from = comma + 1;
-            }
-            const QByteArrayView part = fields[0];
+        For_each_word(result, [&](QByteArrayView, QByteArrayView part, QByteArrayView detail,
+                                  QByteArrayView base) {
             if (part != QByteArrayView("名詞") && part != QByteArrayView("動詞") &&
                 part != QByteArrayView("形容詞"))
-                continue;
-            const QByteArrayView base =
-                n == 7 && fields[6] != QByteArrayView("*") ? fields[6] : line.first(tab);
+                return;
             // The key holds the part and its division: they decide whether
             // the form counts.
             QByteArray key;
-            key.reserve(part.size() + fields[1].size() + base.size() + 2);
-            key.append(part).append('\t').append(fields[1]).append('\t').append(base);
+            key.reserve(part.size() + detail.size() + base.size() + 2);
+            key.append(part).append('\t').append(detail).append('\t').append(base);
             auto found = tallies.find(key);
             if (found == tallies.end()) {
                 Morpheme m;
                 m.part = QString::fromUtf8(part);
-                m.detail = QString::fromUtf8(fields[1]);
+                m.detail = QString::fromUtf8(detail);
                 m.base = QString::fromUtf8(base);
                 found = tallies.insert(key, {Counted_word(m, parts), m.part, 0, order++});
             }
             ++found->count;
-        }
+        });
     }
     // One word may come from several forms ("雨" as 一般 and as 副詞可能).
     QHash<QString, qsizetype> index;

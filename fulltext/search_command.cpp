@@ -46,12 +46,8 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             {search_option, from_option, to_option, memory_option, Diary_option(), Help_option()},
             help, arguments, out, err))
         return *ended;
-    if (!parser.positionalArguments().isEmpty()) {
-        err << QStringLiteral("余分な引数があります: %1")
-                   .arg(parser.positionalArguments().join(QLatin1Char(' ')))
-            << Qt::endl;
+    if (Refuse_extra_arguments(parser, 0, err))
         return 2;
-    }
     // The range, as date numbers (yyyymmdd); every year without one.
     int first_date = 101;
     int last_date = 9999 * 10000 + 1231;

@@ -7,6 +7,8 @@
 #include <QFont>
 
 class QCoreApplication;
+class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 // "ＭＳ ゴシック" and "ＭＳ Ｐゴシック" stand for fonts Debian ships; once
@@ -19,6 +21,8 @@ QFont Diary_font();
 QFont List_font();
 // The window's background takes the colour and its font the diary font.
 void Set_window_look(QWidget& window, const QColor& background);
+// The settings windows' OK and キャンセル, accepting and rejecting the dialog.
+QDialogButtonBox* Ok_cancel_buttons(QDialog& dialog);
 // Qt's own texts (the text fields' context menus, the standard buttons) in
 // Japanese, whatever the desktop's language: the translator is installed on
 // the application, which owns it. False when Qt's Japanese translations are
