@@ -190,7 +190,7 @@ void History_window::Set_up_removed_photos(QGridLayout& grid, int row)
     Removed_list->setMovement(QListView::Static);
     const int side = 64;
     Removed_list->setIconSize(QSize(side, side));
-    Removed_list->setGridSize(QSize(side + 56, side + QFontMetrics(font()).height() * 2 + 8));
+    Removed_list->setGridSize(QSize(side + 104, side + QFontMetrics(font()).height() * 2 + 8));
     Removed_list->setFixedHeight(Removed_list->gridSize().height() +
                                  Removed_list->horizontalScrollBar()->sizeHint().height() + 6);
     Removed_list->setWordWrap(true);
