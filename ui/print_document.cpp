@@ -1,6 +1,7 @@
 #include "ui/print_document.h"
 
 #include "diary/export.h"
+#include "store/diary_files.h"
 #include "ui/pdf_text.h"
 
 #include <QBuffer>
@@ -171,7 +172,19 @@ void Fit_pictures(QTextDocument& paper, QPrinter& printer)
 Print_picture Prepare_print_picture(const QString& path)
 {
     Print_picture out;
-    QImageReader reader(path);
+    // Read as every diary file is (a regular file, never through a link
+    // at its name), then decoded from memory.
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read = Read_diary_file(path, bytes, exists);
+    if (!read.Ok() || !exists) {
+        out.error = !exists ? QStringLiteral("ファイルが見つかりません")
+                            : QStringLiteral("ファイルを読めません");
+        return out;
+    }
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     // The side before turning: a picture turned a quarter keeps its sides.
     QSize full = reader.size();
@@ -180,9 +193,7 @@ Print_picture Prepare_print_picture(const QString& path)
             full.scaled(Print_picture_side, Print_picture_side, Qt::KeepAspectRatio));
     QImage image = reader.read();
     if (image.isNull()) {
-        out.error = reader.error() == QImageReader::FileNotFoundError
-                        ? QStringLiteral("ファイルが見つかりません")
-                        : QStringLiteral("画像として読めません");
+        out.error = QStringLiteral("画像として読めません");
         return out;
     }
     if (std::max(image.width(), image.height()) > Print_picture_side)
