@@ -565,8 +565,9 @@ void Import_pictures(const QString& app_dir, const Import_item& item, const QDat
     const auto fail = [&](const QString& picture, const QString& why) {
         report.failed_pictures.append({d.Key() + QStringLiteral("：") + picture, why});
     };
-    QList<QByteArray> held;
-    bool held_read = false;
+    // The day's pictures, each read when compared and let go (their sizes
+    // on disk need not be those of the bytes read).
+    QStringList held = List_photos(app_dir, d).paths;
     for (const QString& picture : item.incoming.pictures) {
         if (picture.startsWith(QLatin1Char('?'))) {
             fail(picture.mid(1), Import_picture_reasons[1]);
@@ -589,16 +590,12 @@ void Import_pictures(const QString& app_dir, const Import_item& item, const QDat
             continue;
         }
         // An import done again brings no second copy.
-        if (!held_read) {
-            held_read = true;
-            for (const QString& path : List_photos(app_dir, d).paths) {
-                QByteArray have;
-                bool there = false;
-                if (Read_diary_file(path, have, there).Ok() && there)
-                    held.append(have);
-            }
-        }
-        if (held.contains(bytes))
+        const bool there = std::any_of(held.cbegin(), held.cend(), [&bytes](const QString& path) {
+            QByteArray have;
+            bool have_it = false;
+            return Read_diary_file(path, have, have_it).Ok() && have_it && have == bytes;
+        });
+        if (there)
             continue;
         const QString name = QFileInfo(picture).fileName();
         const Photo_added added =
@@ -608,7 +605,7 @@ void Import_pictures(const QString& app_dir, const Import_item& item, const QDat
                               .arg(QDir::toNativeSeparators(added.result.path)));
             continue;
         }
-        held.append(bytes);
+        held.append(added.path);
         ++report.pictures;
     }
 }
