@@ -9,6 +9,7 @@
 #include "dialogs/fulltext_hits_model.h"
 #include "dialogs/history_window.h"
 #include "dialogs/photo_window.h"
+#include "dialogs/years_window.h"
 #include "diary/photo_days.h"
 #include "diary/photos.h"
 #include "support/diary_fixture.h"
@@ -384,6 +385,18 @@ private slots:
         QCOMPARE(model.data(model.index(0, Memory_column), Qt::ToolTipRole).toString(),
                  QStringLiteral("写真あり"));
         QVERIFY(model.data(model.index(1, Memory_column), Qt::DecorationRole).isNull());
+
+        // この日の百年: the mark after the heading of a year whose day has any.
+        QVERIFY(Put(At("2025/1207.txt"), Day_file_bytes));
+        Controls_of(*form).Menu_years->trigger();
+        Years_window* page = Probe(*form).years_window;
+        QVERIFY(page && page->isVisible());
+        const QStringList lines = page->Text1->toPlainText().split('\n');
+        QCOMPARE(lines.filter(QStringLiteral("2026年12月7日")),
+                 QStringList{QStringLiteral("2026年12月7日（月）　今年　★思い出　写真あり")});
+        QCOMPARE(lines.filter(QStringLiteral("2025年12月7日")),
+                 QStringList{QStringLiteral("2025年12月7日（日）　1年前")});
+        page->close();
         End(*form);
     }
 
