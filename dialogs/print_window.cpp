@@ -130,7 +130,8 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
                 [&end](int, QList<Export_day>& year_days) {
                     end.days += year_days;
                     return true;
-                });
+                },
+                true);
             // The pictures are read here too, off the window's thread: a
             // large one takes a moment to decode.
             int count = 0;

@@ -286,6 +286,14 @@ private slots:
             QString::fromLatin1(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)[2];
         QVERIFY2(qAbs(wide.simplified().split(' ')[12].toDouble() - 40 / (257 / 25.4)) < 0.2,
                  qPrintable(wide));
+
+        // A day that holds nothing but a picture prints it under its date.
+        QVERIFY(QDir().mkpath(diary->File("photos/2026/1211")));
+        QVERIFY(Write_bytes(diary->File("photos/2026/1211/20261211-100000-00000003-a.jpg"), jpeg));
+        const auto only_picture = Window({2026, 12, 11});
+        QVERIFY(only_picture->Build_document());
+        QCOMPARE(only_picture->Document()->toPlainText(),
+                 QStringLiteral("2026年12月11日（金）\n") + QChar::ObjectReplacementCharacter);
     }
 
     void More_than_a_year_of_days_is_asked_about_first()
