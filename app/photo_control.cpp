@@ -3,10 +3,12 @@
 #include "dialogs/photo_window.h"
 #include "diary/photos.h"
 #include "diary/session.h"
+#include "platform/background_job.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "ui/io_message.h"
 #include "ui/photo_strip.h"
+#include "ui/photo_thumbnails.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +23,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -87,7 +90,20 @@ Photo_control::Photo_control(QObject* parent, const Photo_host& photo_host)
     // Back in the window: pictures a synchronising tool brought meanwhile.
     host.host.window->installEventFilter(this);
     diary_view->installEventFilter(this);
+
+    // The thumbnail cache is pruned off the window's thread, a while after
+    // the start, when the first days' thumbnails are made.
+    prune = std::make_unique<Background_job<Thumbnail_prune>>(this);
+    QTimer::singleShot(30000, this, [this] {
+        prune->Start(
+            [folder = Thumbnail_cache_folder()](const Job_control& control) {
+                return Prune_thumbnail_cache(folder, Thumbnail_cache_limit, &control.Cancel_flag());
+            },
+            [](Thumbnail_prune) {});
+    });
 }
+
+Photo_control::~Photo_control() = default;
 
 void Photo_control::Diary_day_shown()
 {

@@ -11,8 +11,12 @@
 
 #include <QObject>
 #include <QStringList>
+#include <memory>
 
+template <class Result>
+class Background_job;
 class Diary_session;
+struct Thumbnail_prune;
 class Photo_strip;
 class Platform;
 class QAction;
@@ -35,6 +39,7 @@ class Photo_control : public QObject {
 
 public:
     Photo_control(QObject* parent, const Photo_host& photo_host);
+    ~Photo_control() override;
 
     // The panels have moved to another day: their columns follow.
     void Diary_day_shown();
@@ -66,4 +71,6 @@ private:
     Photo_strip* strip2 = nullptr;
     Photo_strip* strip1 = nullptr;
     QAction* Menu_photo_add = nullptr;
+    // The thumbnail cache's pruning, once a while after the start.
+    std::unique_ptr<Background_job<Thumbnail_prune>> prune;
 };

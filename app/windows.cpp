@@ -2,6 +2,7 @@
 // start, the search windows and the day's history.
 
 #include "app/main_form.h"
+#include "app/photo_control.h"
 #include "dialogs/export_window.h"
 #include "dialogs/f_memo.h"
 #include "dialogs/f_omoide.h"
@@ -11,6 +12,7 @@
 #include "dialogs/history_window.h"
 #include "dialogs/import_window.h"
 #include "dialogs/print_window.h"
+#include "diary/photos.h"
 #include "platform/clock.h"
 #include "ui/io_message.h"
 
@@ -121,7 +123,8 @@ void Main_form::Menu_history_Click()
     if (!Day_saved_for_a_window())
         return;
     const Panel_date date = session.Diary_date();
-    if (session.History().Versions(date.year, date.month, date.day).isEmpty()) {
+    if (session.History().Versions(date.year, date.month, date.day).isEmpty() &&
+        List_removed_photos(session.App_dir(), date).paths.isEmpty()) {
         platform.Message_box(QStringLiteral("%1年%2月%3日の日記には、以前の版がありません。\n"
                                             "以前の版は、書き換えた日記を保存するたびに残ります。")
                                  .arg(date.year)
@@ -132,6 +135,8 @@ void Main_form::Menu_history_Click()
     }
     History_window window(Host(), session.History(), date, Current_entry());
     platform.Run_modal(window);
+    if (window.Photos_put_back() && photos && !ended)
+        photos->Diary_day_shown();
     if (ended || !window.Chosen())
         return;
     // The version chosen is an edit of the day like any other: its save

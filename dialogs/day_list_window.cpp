@@ -1,10 +1,12 @@
 #include "dialogs/day_list_window.h"
 
+#include "diary/photo_days.h"
 #include "diary/session.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
+#include "ui/photo_mark.h"
 #include "ui/spinner.h"
 
 #include <QCloseEvent>
@@ -119,6 +121,15 @@ void Day_list_window::Fill_list(const QStringList& lines, int count)
     for (int r = 1; r <= count; ++r) {
         const Row_text row = Row_text_of(lines.at(r));
         Set_row(r, row.date, row.memo, fixed);
+        // A day with pictures has the camera before its memo.
+        const std::optional<Key_date> date = Key_date_of(lines.at(r));
+        if (date && date->year == photo_year &&
+            photo_days.contains(date->month * 100 + date->day)) {
+            QTableWidgetItem* memo = Grid1->item(r, 1);
+            memo->setIcon(Photo_mark_icon());
+            memo->setToolTip(Photo_mark_words());
+            memo->setData(Qt::AccessibleDescriptionRole, Photo_mark_words());
+        }
     }
     Set_row(count + 1, QString(), QString(), fixed);
     Grid1->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
@@ -155,6 +166,11 @@ void Day_list_window::Rebuild_day_list(const Record_test& test)
                      read.error);
         return;
     }
+    // One listing of the year's pictures, kept from the last opening.
+    const std::optional<QString> year_name = Year_folder_name(Text1->text());
+    photo_year = year_name ? year_name->toInt() : 0;
+    photo_days =
+        photo_year ? Shared_photo_days(session.App_dir()).Of_year(photo_year) : QSet<int>();
     // Position 0 stands for the header row and holds no record.
     QStringList lines{QString()};
     lines.reserve(read.records.size() + 1);

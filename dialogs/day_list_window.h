@@ -15,6 +15,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 
@@ -76,6 +77,8 @@ private:
     Diary_session& session;
     Show_day show_reference_day;
     QStringList keyword_lines;  // the index records listed, from position 1
+    int photo_year = 0;         // the year of the list, and its days with pictures
+    QSet<int> photo_days;
     int keyword_count = 0;
     double client_width;
     double client_height;

@@ -1,5 +1,7 @@
 #include "dialogs/fulltext_hits_model.h"
 
+#include "ui/photo_mark.h"
+
 #include <QDate>
 #include <QPoint>
 
@@ -33,6 +35,7 @@ void Fulltext_hits_model::Set(Fulltext_index* source, const Fulltext_result& res
     words = result.words;
     snippets.clear();
     memos.clear();
+    photo_years.clear();
     endResetModel();
 }
 
@@ -52,6 +55,12 @@ QVariant Fulltext_hits_model::data(const QModelIndex& cell, int role) const
     if (role == Qt::TextAlignmentRole)
         return int(cell.column() == Memory_column ? Qt::AlignCenter
                                                   : Qt::AlignLeft | Qt::AlignVCenter);
+    if (cell.column() == Memory_column && Has_photos(hit->date)) {
+        if (role == Qt::DecorationRole)
+            return Photo_mark_icon();
+        if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole)
+            return Photo_mark_words();
+    }
     if (role != Qt::DisplayRole && role != Marks_role)
         return {};
     switch (cell.column()) {
@@ -63,6 +72,17 @@ QVariant Fulltext_hits_model::data(const QModelIndex& cell, int role) const
     case Text_column: return Marked_cell(Snippet_of_hit(*hit), role);
     }
     return {};
+}
+
+bool Fulltext_hits_model::Has_photos(int date) const
+{
+    if (!photo_days_of)
+        return false;
+    const int year = date / 10000;
+    auto it = photo_years.find(year);
+    if (it == photo_years.end())
+        it = photo_years.insert(year, photo_days_of(year));
+    return it->contains(date % 10000);
 }
 
 const Snippet& Fulltext_hits_model::Snippet_of_hit(const Fulltext_hit& hit) const

@@ -7,7 +7,9 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 enum Column {
@@ -28,6 +30,13 @@ public:
     explicit Fulltext_hits_model(QObject* parent) : QAbstractTableModel(parent) {}
 
     void Set(Fulltext_index* source, const Fulltext_result& result);
+    // The days of a year with pictures (month * 100 + day), asked once per
+    // year a result lists; their rows have the camera in the 思い出 column.
+    void Set_photo_days(std::function<QSet<int>(int year)> days_of_year)
+    {
+        photo_days_of = std::move(days_of_year);
+    }
+    bool Has_photos(int date) const;
     const Fulltext_hit* Hit(int row) const
     {
         return row >= 0 && size_t(row) < hits.size() ? &hits[size_t(row)] : nullptr;
@@ -57,4 +66,6 @@ private:
     QStringList words;
     mutable QHash<int, Snippet> snippets;
     mutable QHash<int, Snippet> memos;
+    std::function<QSet<int>(int year)> photo_days_of;
+    mutable QHash<int, QSet<int>> photo_years;
 };

@@ -3,6 +3,7 @@
 #include "dialogs/fulltext_hits_delegate.h"
 #include "dialogs/fulltext_hits_model.h"
 #include "diary/panel_date.h"
+#include "diary/photo_days.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/accessible.h"
@@ -73,6 +74,8 @@ Fulltext_window::Fulltext_window(const Dialog_host& main_host, const QString& ap
     Fold_kana->setChecked(options.kana);
 
     model = new Fulltext_hits_model(this);
+    model->Set_photo_days(
+        [diary = diary_folder](int year) { return Shared_photo_days(diary).Of_year(year); });
     Results = new QTableView(this);
     Results->setObjectName(QStringLiteral("Results"));
     Results->setModel(model);

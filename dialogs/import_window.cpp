@@ -337,8 +337,8 @@ void Import_window::Import_ended()
     Set_busy(false);
     const QString summary = Import_summary(report);
     Status->setText(summary);
-    const bool ok =
-        report.failed.isEmpty() && report.unreadable.isEmpty() && report.unreadable_days.isEmpty();
+    const bool ok = report.failed.isEmpty() && report.unreadable.isEmpty() &&
+                    report.unreadable_days.isEmpty() && report.failed_pictures.isEmpty();
     host.platform.Message_box(summary, App_title,
                               ok ? Platform::Icon::Information : Platform::Icon::Exclamation,
                               Platform::Buttons::Ok);

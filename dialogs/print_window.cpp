@@ -113,6 +113,7 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
     struct Read_end {
         Export_report report;
         QList<Export_day> days;
+        QHash<QString, Print_picture> pictures;
     };
     std::optional<Read_end> read;
     Background_job<Read_end> job(this);
@@ -129,7 +130,23 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
                 [&end](int, QList<Export_day>& year_days) {
                     end.days += year_days;
                     return true;
-                });
+                },
+                true);
+            // The pictures are read here too, off the window's thread: a
+            // large one takes a moment to decode.
+            int count = 0;
+            for (const Export_day& day : end.days)
+                count += int(day.photos.size());
+            int done = 0;
+            for (const Export_day& day : end.days)
+                for (const QString& photo : day.photos) {
+                    if (control.Cancelled()) {
+                        end.report.cancelled = true;
+                        return end;
+                    }
+                    end.pictures.insert(photo, Prepare_print_picture(diary + photo));
+                    control.Progress(++done, count);
+                }
             return end;
         },
         [&read](Read_end end) { read = std::move(end); },
@@ -145,6 +162,7 @@ std::optional<QList<Export_day>> Print_window::Days_chosen()
             QEventLoop::WaitForMoreEvents |
             (progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents));
     progress.close();
+    pictures = std::move(read->pictures);
     const Export_report& report = read->report;
     QList<Export_day>& days = read->days;
     if (report.cancelled)
@@ -187,7 +205,7 @@ bool Print_window::Build_document()
             Platform::Buttons::Yes_no) != Platform::Answer::Yes)
         return false;
     const auto busy = host.platform.Busy_pointer();
-    document = Print_document(*days, Diary_font());
+    document = Print_document(*days, Diary_font(), pictures);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "diary/export.h"
 #include "diary/panel_date.h"
 #include "ui/placement.h"
+#include "ui/print_document.h"
 
 #include <QDialog>
 #include <optional>
@@ -51,4 +52,6 @@ private:
     QString diary_dir;
     Panel_date panel_day;
     std::unique_ptr<QTextDocument> document;
+    // The chosen days' pictures, made ready for paper with the days.
+    QHash<QString, Print_picture> pictures;
 };

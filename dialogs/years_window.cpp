@@ -3,11 +3,13 @@
 #include "ui/accessible.h"
 #include "ui/reader_place.h"
 
+#include "diary/photo_days.h"
 #include "platform/platform.h"
 #include "store/own_settings.h"
 #include "store/store.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
+#include "ui/photo_mark.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -147,6 +149,7 @@ void Years_window::Fill()
     QTextCharFormat note = plain;
     note.setForeground(Qt::darkRed);
 
+    Photo_days& photos = Shared_photo_days(store.App_dir());
     QList<const Year_of_day*> order;
     for (const Year_of_day& y : page.years)
         order.append(&y);
@@ -167,6 +170,14 @@ void Years_window::Fill()
         }
         new_block(heading);
         cursor.insertText(Heading_of(*y, page.month, page.day, this_year));
+        if (photos.Has(y->year * 10000 + page.month * 100 + page.day)) {
+            // Beside the heading, not part of the link.
+            QTextCharFormat mark = heading;
+            mark.setFontUnderline(false);
+            mark.setForeground(QColor(0x2F, 0x6F, 0xA8));
+            cursor.insertText(QStringLiteral("　") + Photo_mark_words(), mark);
+            cursor.setCharFormat(heading);
+        }
         cursor.block().setUserState(y->year);
         if (!y->index_error.Ok()) {
             new_block(note);

@@ -370,7 +370,8 @@ int Export_date_number(const QDate& date, int open_end)
 }
 
 bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
-                      const Export_progress& progress, const Export_year_sink& on_year)
+                      const Export_progress& progress, const Export_year_sink& on_year,
+                      bool picture_days)
 {
     // The days with a file or a record that holds something: each year
     // folder listed once and its index read once.
@@ -390,6 +391,12 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
             if (number >= from && number <= to)
                 entry.numbers.append(it.key());
         }
+        if (picture_days)
+            for (const int day : Year_photos(store.App_dir(), year).keys()) {
+                const int number = year * 10000 + day;
+                if (number >= from && number <= to && !entry.numbers.contains(day))
+                    entry.numbers.append(day);
+            }
         if (entry.numbers.isEmpty())
             continue;
         std::sort(entry.numbers.begin(), entry.numbers.end());
@@ -414,7 +421,8 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
                 report.unreadable.append(exact.text_error);
                 report.unreadable_days.append(
                     Diary_store::Date_key(year.year, number / 100, number % 100));
-            } else if (!exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag) {
+            } else if (!exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag ||
+                       (picture_days && !photos.value(number).isEmpty())) {
                 days.append({year.year, number / 100, number % 100, exact.flag, exact.memo,
                              exact.text, photos.value(number)});
             }

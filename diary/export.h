@@ -108,10 +108,12 @@ using Export_progress = std::function<bool(int done, int total)>;
 // the calendar lacks (30 February) that has a file is found too. Each
 // year's days go to on_year, which returns false to stop (a write failed).
 // A day that cannot be read is named in the report and left out. Returns
-// false when stopped or cancelled (report.cancelled).
+// false when stopped or cancelled (report.cancelled). picture_days: a day
+// that holds nothing but pictures is one of them too (the print's).
 using Export_year_sink = std::function<bool(int year, QList<Export_day>& days)>;
 bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
-                      const Export_progress& progress, const Export_year_sink& on_year);
+                      const Export_progress& progress, const Export_year_sink& on_year,
+                      bool picture_days = false);
 // yyyymmdd of a date; open_end for an invalid one.
 int Export_date_number(const QDate& date, int open_end);
 

@@ -1,5 +1,7 @@
 #include "diary/import.h"
 
+#include "diary/photos.h"
+#include "platform/clock.h"
 #include "platform/cp932.h"
 #include "store/diary_files.h"
 #include "store/exact_text.h"
@@ -59,7 +61,54 @@ void Add_entry(QList<Import_day>& days, const Import_day& entry)
         day.text = day.text.isEmpty() ? entry.text : day.text + QStringLiteral("\n\n") + entry.text;
     Add_memo(day.memo, entry.memo);
     day.memory = day.memory || entry.memory;
+    for (const QString& picture : entry.pictures)
+        if (!day.pictures.contains(picture))
+            day.pictures.append(picture);
 }
+
+const QStringList Picture_suffixes = {
+    QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("gif"),
+    QStringLiteral("webp"), QStringLiteral("bmp"),  QStringLiteral("tif"), QStringLiteral("tiff"),
+    QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("avif")};
+
+bool Picture_name(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 && Picture_suffixes.contains(name.mid(dot + 1).toLower());
+}
+
+// "a%20b.jpg" as the file's name; a "%" not followed by two hexadecimal
+// digits stays as it is.
+QString Percent_decoded(const QString& link)
+{
+    if (!link.contains(QLatin1Char('%')))
+        return link;
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(link.toUtf8()));
+}
+
+// A link's target as a file name: no web address, no data, no query.
+QString Link_target(QString target, bool escaped)
+{
+    target = target.trimmed();
+    if (target.isEmpty() || target.startsWith(QLatin1String("//")))
+        return QString();
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(target).hasMatch()) {
+        if (!target.startsWith(QLatin1String("file://")))
+            return QString();
+        target = target.mid(7);
+        escaped = true;
+    }
+    if (escaped)
+        target = Percent_decoded(target);
+    return Picture_name(target) ? target : QString();
+}
+
+const QString Import_picture_reasons[] = {
+    QStringLiteral("見つかりません"),
+    QStringLiteral("取り込むフォルダーの外にあるため、取り込みませんでした"),
+    QStringLiteral("画像ではありません"),
+};
 
 bool Holds_something(const Import_day& day) { return !day.text.isEmpty() || !day.memo.isEmpty(); }
 
@@ -154,6 +203,74 @@ Io_result Read_note_bytes(const QString& path, QByteArray& bytes)
 
 }  // namespace
 
+QStringList Linked_pictures(const QString& text)
+{
+    // ![alt](target "title") or ![alt](<target>); ![[target|size]];
+    // <img ... src="target" ...>.
+    static const QRegularExpression links(
+        QStringLiteral(
+            R"re(!\[[^\]\n]*\]\(\s*(?:<([^>\n]+)>|([^)\s]+))(?:\s+(?:"[^"\n]*"|'[^'\n]*'))?\s*\))re"
+            R"re(|!\[\[([^\]\n|#]+)(?:[|#][^\]\n]*)?\]\])re"
+            R"re(|<img\b[^>]*?\bsrc\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>]+)))re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList found;
+    for (auto it = links.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString target;
+        if (m.hasCaptured(1) || m.hasCaptured(2))
+            target = Link_target(m.captured(1) + m.captured(2), true);
+        else if (m.hasCaptured(3))
+            target = Link_target(m.captured(3), false);
+        else {
+            QString src = m.captured(4) + m.captured(5) + m.captured(6);
+            src.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+            target = Link_target(src, true);
+        }
+        if (!target.isEmpty() && !found.contains(target))
+            found.append(target);
+    }
+    return found;
+}
+
+QString Linked_picture_path(const QString& root, const QString& note_folder, const QString& link)
+{
+    const QString base = QDir::cleanPath(root);
+    const auto inside = [&base](const QString& path) {
+        return path.startsWith(base + QLatin1Char('/')) ? path : QString();
+    };
+    const QString beside = QDir::cleanPath(QDir(note_folder).filePath(link));
+    // Obsidian writes a bare name wherever the picture is in the vault;
+    // the place it keeps them by default is the vault's top.
+    if (!link.contains(QLatin1Char('/')) && !QFileInfo::exists(beside)) {
+        const QString top = QDir::cleanPath(QDir(base).filePath(link));
+        if (QFileInfo::exists(top))
+            return inside(top);
+    }
+    const QString path = inside(beside);
+    if (path.isEmpty())
+        return path;
+    // Through a link to a folder outside, it is outside too.
+    const QString real = QFileInfo(QFileInfo(path).path()).canonicalFilePath();
+    const QString real_base = QFileInfo(base).canonicalFilePath();
+    if (!real.isEmpty() && !real_base.isEmpty() && real != real_base &&
+        !real.startsWith(real_base + QLatin1Char('/')))
+        return QString();
+    return path;
+}
+
+bool Looks_like_picture(const QByteArray& b)
+{
+    const auto at = [&b](qsizetype i, const char* s) {
+        return b.mid(i, qsizetype(strlen(s))) == s;
+    };
+    return b.startsWith("\xFF\xD8\xFF") || b.startsWith("\x89PNG\r\n\x1A\n") ||
+           b.startsWith("GIF87a") || b.startsWith("GIF89a") ||
+           (b.startsWith("RIFF") && at(8, "WEBP")) || b.startsWith("BM") ||
+           b.startsWith(QByteArray("II*\0", 4)) || b.startsWith(QByteArray("MM\0*", 4)) ||
+           (at(4, "ftyp") && (at(8, "heic") || at(8, "heix") || at(8, "mif1") || at(8, "msf1") ||
+                              at(8, "avif") || at(8, "heif")));
+}
+
 QString Import_refusal(const QString& diary_dir, const QString& folder)
 {
     const QString diary = QFileInfo(diary_dir).canonicalFilePath();
@@ -229,8 +346,16 @@ Import_source Read_daily_notes(const QString& folder, const Import_progress& pro
             source.unreadable.append({path, why});
             continue;
         }
-        if (!text->isEmpty())
-            Add_entry(source.days, {note.date, *text, QString(), false});
+        // A picture that cannot be taken (outside the folder chosen) keeps
+        // its link's place as written, so that the import names it.
+        QStringList pictures;
+        const QString note_folder = QFileInfo(path).path();
+        for (const QString& link : Linked_pictures(*text)) {
+            const QString picture = Linked_picture_path(folder, note_folder, link);
+            pictures.append(picture.isEmpty() ? QStringLiteral("?") + link : picture);
+        }
+        if (!text->isEmpty() || !pictures.isEmpty())
+            Add_entry(source.days, {note.date, *text, QString(), false, pictures});
     }
     if (progress)
         progress(done, int(notes.size()));
@@ -430,8 +555,80 @@ Day_entry Entry_after_import(const Import_item& item, const QDate& on)
     return entry;
 }
 
+namespace {
+
+// Copies the day's linked pictures into it, but for those it holds already.
+void Import_pictures(const QString& app_dir, const Import_item& item, const QDateTime& now,
+                     Import_report& report)
+{
+    const Panel_date& d = item.incoming.date;
+    const auto fail = [&](const QString& picture, const QString& why) {
+        report.failed_pictures.append({d.Key() + QStringLiteral("：") + picture, why});
+    };
+    // The day's pictures, each read when compared and let go (their sizes
+    // on disk need not be those of the bytes read).
+    QStringList held = List_photos(app_dir, d).paths;
+    for (const QString& picture : item.incoming.pictures) {
+        if (picture.startsWith(QLatin1Char('?'))) {
+            fail(picture.mid(1), Import_picture_reasons[1]);
+            continue;
+        }
+        QByteArray bytes;
+        bool exists = false;
+        const Io_result read = Read_diary_file(picture, bytes, exists);
+        if (!read.Ok() || !exists) {
+            fail(picture, !exists ? Import_picture_reasons[0]
+                          : read.step == Io_step::Too_large
+                              ? QStringLiteral("大きすぎるファイルです")
+                          : read.step == Io_step::Link_not_read
+                              ? QStringLiteral("リンクのため、リンク先を読みませんでした")
+                              : QStringLiteral("読み込めませんでした"));
+            continue;
+        }
+        if (!Looks_like_picture(bytes)) {
+            fail(picture, Import_picture_reasons[2]);
+            continue;
+        }
+        // An import done again brings no second copy.
+        const bool there = std::any_of(held.cbegin(), held.cend(), [&bytes](const QString& path) {
+            QByteArray have;
+            bool have_it = false;
+            return Read_diary_file(path, have, have_it).Ok() && have_it && have == bytes;
+        });
+        if (there)
+            continue;
+        const QString name = QFileInfo(picture).fileName();
+        const Photo_added added =
+            Add_photo_bytes(app_dir, d, bytes, name, QFileInfo(name).suffix(), now);
+        if (added.path.isEmpty()) {
+            fail(picture, QStringLiteral("日記のフォルダーに書き込めませんでした（%1）")
+                              .arg(QDir::toNativeSeparators(added.result.path)));
+            continue;
+        }
+        held.append(added.path);
+        ++report.pictures;
+    }
+}
+
+void Import_text(Diary_session& session, const Import_item& item, const QDate& on,
+                 Import_report& report);
+
+}  // namespace
+
 void Import_one(Diary_session& session, const Import_item& item, const QDate& on,
                 Import_report& report)
+{
+    const qsizetype failed_before = report.failed.size();
+    Import_text(session, item, on, report);
+    const bool declined = item.kind == Import_kind::Append && !item.chosen;
+    if (!declined && report.failed.size() == failed_before && !item.incoming.pictures.isEmpty())
+        Import_pictures(session.App_dir(), item, session.Time().Now(), report);
+}
+
+namespace {
+
+void Import_text(Diary_session& session, const Import_item& item, const QDate& on,
+                 Import_report& report)
 {
     if (item.kind == Import_kind::Same || (item.kind == Import_kind::Append && !item.chosen)) {
         ++report.skipped;
@@ -476,6 +673,8 @@ void Import_one(Diary_session& session, const Import_item& item, const QDate& on
              .arg(QDir::toNativeSeparators(plan.error.path)));
 }
 
+}  // namespace
+
 QString Import_summary(const Import_report& report)
 {
     QStringList parts;
@@ -488,6 +687,16 @@ QString Import_summary(const Import_report& report)
                      .arg(report.left);
     if (!report.failed.isEmpty())
         parts << QStringLiteral("取り込めなかった日：\n") + report.failed.join(QLatin1Char('\n'));
+    if (report.pictures > 0)
+        parts << QStringLiteral("写真を%1枚、その日に加えました。").arg(report.pictures);
+    if (!report.failed_pictures.isEmpty()) {
+        QStringList pictures;
+        for (const Unreadable_file& file : report.failed_pictures)
+            pictures
+                << QStringLiteral("%1（%2）").arg(QDir::toNativeSeparators(file.path), file.reason);
+        parts << QStringLiteral("取り込めなかった写真（その日の本文は取り込みました）：\n") +
+                     pictures.join(QLatin1Char('\n'));
+    }
     if (!report.unreadable_days.isEmpty())
         parts << QStringLiteral("日記を読み込めなかったため、そのままにした日：%1")
                      .arg(report.unreadable_days.join(QStringLiteral("、")));

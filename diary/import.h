@@ -27,6 +27,9 @@ struct Import_day {
     QString text;  // "\n" line breaks
     QString memo;
     bool memory = false;  // 思い出
+    // The pictures the note links, as found beside it: absolute paths, in
+    // the order the text has them; one that is not there is still named.
+    QStringList pictures = {};
 };
 
 // A file of the source that could not be read, and why, in words.
@@ -69,9 +72,28 @@ std::optional<QString> Note_text(const QByteArray& bytes, QString* why = nullptr
 // Empty when it may.
 QString Import_refusal(const QString& diary_dir, const QString& folder);
 
+// The pictures a note's text links, as written (Markdown ![alt](x.jpg
+// "title") and ![](<a b.png>), Obsidian ![[x.png]] and ![[x.png|200]],
+// HTML <img src="x.jpg">), percent escapes of Markdown and HTML decoded,
+// in the order of the text, each once. Only names with a picture's suffix
+// (jpg, jpeg, png, gif, webp, bmp, tif, tiff, heic, heif, avif); never a
+// web address or data.
+QStringList Linked_pictures(const QString& text);
+
+// Where a linked picture is taken from: beside the note (relative to
+// note_folder), else, for a bare name as Obsidian writes them, at that
+// place below the folder chosen (root). Empty when it lies outside root
+// (a picture is taken only from inside the folder chosen).
+QString Linked_picture_path(const QString& root, const QString& note_folder, const QString& link);
+
+// True when the bytes begin as a picture file does (JPEG, PNG, GIF, WebP,
+// BMP, TIFF, HEIF/AVIF).
+bool Looks_like_picture(const QByteArray& bytes);
+
 // Every daily note in the folder and its subfolders. Notes of one date are
 // joined in the order of their names, with a blank line between. A link at
-// a note's name is never followed: it is named as unreadable.
+// a note's name is never followed: it is named as unreadable. The pictures
+// each note links come with its day (Import_day::pictures).
 Import_source Read_daily_notes(const QString& folder, const Import_progress& progress = {});
 
 // A JSON export in the common journal layout ({"entries": [{"date",
@@ -127,12 +149,19 @@ struct Import_report {
     QStringList ignored_names;  // as Import_source has them
     int left = 0;               // days not done because the import was cancelled
     bool cancelled = false;
+    int pictures = 0;  // pictures copied into their days
+    // "2026/12/09" and the picture of each that could not be brought, and
+    // why (the day's text came in all the same).
+    QList<Unreadable_file> failed_pictures = {};
 };
 
 // Writes one day of the plan through the session's save (loading the day
 // first, so that a day changed since the plan is planned again and never
 // written over), and counts it in the report. The session's diary day is
-// this day afterwards: the caller loads its own day again.
+// this day afterwards: the caller loads its own day again. Then the day's
+// linked pictures are copied into it byte for byte (read and written
+// through the store's own functions), but for one the day holds already
+// (the same bytes), and for a day the user chose not to append to.
 void Import_one(Diary_session& session, const Import_item& item, const QDate& on,
                 Import_report& report);
 

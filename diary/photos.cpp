@@ -69,6 +69,20 @@ Io_result Copy_bytes(int fd_in, int fd_out, qint64 size, const QString& source,
     return Io_result::Success();
 }
 
+Io_result Write_all(int fd, QByteArrayView bytes, const QString& target)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + written, std::size_t(bytes.size() - written));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return Io_result::Failure(Io_step::Write, w < 0 ? errno : ENOSPC, target);
+        written += w;
+    }
+    return Io_result::Success();
+}
+
 // Writes the picture under a new name through write_into (given the
 // temporary file's descriptor and the final path).
 template <class Write>
@@ -191,19 +205,8 @@ Photo_added Add_photo_file(const QString& app_dir, const Panel_date& date, const
 Photo_added Add_photo_bytes(const QString& app_dir, const Panel_date& date, QByteArrayView bytes,
                             const QString& name, const QString& suffix, const QDateTime& now)
 {
-    return Put_photo(app_dir, date, name, suffix, now, [&](int out, const QString& target) {
-        qsizetype written = 0;
-        while (written < bytes.size()) {
-            const ssize_t w =
-                ::write(out, bytes.data() + written, std::size_t(bytes.size() - written));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return Io_result::Failure(Io_step::Write, w < 0 ? errno : ENOSPC, target);
-            written += w;
-        }
-        return Io_result::Success();
-    });
+    return Put_photo(app_dir, date, name, suffix, now,
+                     [&](int out, const QString& target) { return Write_all(out, bytes, target); });
 }
 
 Photo_removed Remove_photo(const QString& app_dir, const Panel_date& date, const QString& path)
@@ -254,6 +257,63 @@ Photo_removed Remove_photo(const QString& app_dir, const Panel_date& date, const
         return out;
     }
     out.result = Io_result::Failure(Io_step::Rename, EEXIST, path);
+    return out;
+}
+
+Photo_listing List_removed_photos(const QString& app_dir, const Panel_date& date)
+{
+    Photo_listing out;
+    const QString folder = Removed_photo_folder(app_dir, date);
+    const Folder_listing listing = List_folder(folder, Listing_detail::Types, Picture_name);
+    out.error = listing.error;
+    for (const Folder_entry& e : listing.entries)
+        if (e.type == Entry_type::Regular)
+            out.paths.append(folder + QFile::decodeName(e.name));
+    out.paths.sort();
+    return out;
+}
+
+Photo_added Put_back_photo(const QString& app_dir, const Panel_date& date, const QString& kept_path)
+{
+    Photo_added out;
+    const QString kept_folder = Removed_photo_folder(app_dir, date);
+    const QString name = kept_path.mid(kept_folder.size());
+    if (!kept_path.startsWith(kept_folder) || name.isEmpty() || name.contains(QLatin1Char('/')) ||
+        name.startsWith(QLatin1Char('.'))) {
+        out.result = Io_result::Failure(Io_step::Open, EINVAL, kept_path);
+        return out;
+    }
+    QByteArray bytes;
+    bool exists = false;
+    out.result = Read_diary_file(kept_path, bytes, exists);
+    if (!out.result.Ok())
+        return out;
+    if (!exists) {
+        out.result = Io_result::Failure(Io_step::Open, ENOENT, kept_path);
+        return out;
+    }
+    const QString folder = Photo_day_folder(app_dir, date);
+    const QString target = folder + name;
+    const Io_result made = Make_folders(folder);
+    if (!made.Ok() && made.step != Io_step::Sync_folder) {
+        out.result = made;
+        return out;
+    }
+    struct stat st {};
+    if (::lstat(QFile::encodeName(target).constData(), &st) == 0) {
+        out.result = Io_result::Failure(Io_step::Rename, EEXIST, target);
+        return out;
+    }
+    Temp_file temp;
+    out.result = temp.Open(folder, target);
+    if (!out.result.Ok())
+        return out;
+    out.result = Write_all(temp.Fd(), bytes, target);
+    if (!out.result.Ok())
+        return out;
+    out.result = temp.Commit(target);
+    if (out.result.Ok() || out.result.step == Io_step::Sync_folder)
+        out.path = target;
     return out;
 }
 

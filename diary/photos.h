@@ -75,6 +75,18 @@ struct Photo_removed {
 // then syncs both folders. Only a picture of that day's folder is moved.
 Photo_removed Remove_photo(const QString& app_dir, const Panel_date& date, const QString& path);
 
+// The pictures removed from the day and kept in its history, oldest first.
+Photo_listing List_removed_photos(const QString& app_dir, const Panel_date& date);
+
+// Puts a removed picture back into the day's folder under the name it has
+// in the history: a durable copy (the bytes read and written through the
+// store's own reading and temporary file, so whatever the store does to a
+// diary file's bytes it does here too); the history keeps its own. A name
+// the day's folder holds already is refused (Rename with EEXIST): the
+// picture is back. Only a picture of that day's history folder is copied.
+Photo_added Put_back_photo(const QString& app_dir, const Panel_date& date,
+                           const QString& kept_path);
+
 // Every picture in the photos folder, for the backups: paths relative to
 // app_dir, each folder ("photos/", "photos/2026/", "photos/2026/1209/")
 // before its files. Links and other files are left out; folders named

@@ -6,6 +6,7 @@
 
 #include "diary/export.h"
 #include "diary/import.h"
+#include "diary/photos.h"
 #include "store/exact_text.h"
 #include "store/store.h"
 #include "support/session_fixture.h"
@@ -333,6 +334,64 @@ private slots:
         // A day with a memo alone has no text file to carry it.
         QCOMPARE(text_only.take("2026/0103.txt"), QByteArray("\r\n"));
         QCOMPARE(from_text, text_only);
+    }
+
+    void Linked_pictures_come_in_byte_for_byte_and_a_missing_one_is_named()
+    {
+        QCOMPARE(Linked_pictures(QStringLiteral(
+                     "![夕焼け](img/sun%20set.JPG \"空\")\n![[cat.png|200]] ![[Note]]\n"
+                     "<p><img alt=x src='a&amp;b.webp'></p> ![](https://x/y.png) "
+                     "![](<my dog.jpeg>) ![](img/sun%20set.JPG)")),
+                 (QStringList{"img/sun set.JPG", "cat.png", "a&b.webp", "my dog.jpeg"}));
+
+        Make_this_year();
+        const QByteArray jpeg = Hex("ff d8 ff e0 00 10 4a 46 49 46 00 01 ff d9");
+        const QByteArray png = Hex("89 50 4e 47 0d 0a 1a 0a 00 00 00 0d 49 48 44 52");
+        const QByteArray webp = QByteArray("RIFF\x08\0\0\0WEBPVP8 ", 16);
+        QVERIFY(Put(notes->File("daily/2026-12-08.md"),
+                    "海へ。\n![](img/sea%201.jpg)\n![[cat.png]]\n"));
+        QVERIFY(Put(notes->File("daily/img/sea 1.jpg"), jpeg));
+        QVERIFY(Put(notes->File("cat.png"), png));  // Obsidian's bare name: the vault's top
+        QVERIFY(Put(notes->File("2026-12-10.md"),
+                    "<img src=\"b.webp\"> <img src=\"gone.jpg\"> ![](fake.png) "
+                    "![](../../outside.png)\n"));
+        QVERIFY(Put(notes->File("b.webp"), webp));
+        QVERIFY(Put(notes->File("fake.png"), "no picture"));
+        QVERIFY(Put(notes->File("../outside.png"), png));
+
+        const auto import = [&] {
+            Import_plan plan = Plan_import(session->Store(), Read_daily_notes(notes->Path()).days);
+            return Import_all(*session, plan, false);
+        };
+        const Import_report report = import();
+        const QString tenth = notes->File("2026-12-10.md").section('/', 0, -2);
+        QCOMPARE(Import_summary(report),
+                 QStringLiteral("2日を追加、0日に追記、0日はそのままにしました。\n\n"
+                                "写真を3枚、その日に加えました。\n\n"
+                                "取り込めなかった写真（その日の本文は取り込みました）：\n"
+                                "2026/12/10：%1/gone.jpg（見つかりません）\n"
+                                "2026/12/10：%1/fake.png（画像ではありません）\n"
+                                "2026/12/10：../../outside.png（取り込むフォルダーの外にあるため、"
+                                "取り込みませんでした）")
+                     .arg(tenth));
+        // The text as written, and each picture a byte-exact copy in its day,
+        // named after the original.
+        QCOMPARE(Read_exact_day(session->Store(), 2026, 12, 8).text,
+                 QStringLiteral("海へ。\n![](img/sea%201.jpg)\n![[cat.png]]"));
+        const QStringList eighth = List_photos(folder->Path(), {2026, 12, 8}).paths;
+        QCOMPARE(eighth.size(), 2);
+        QVERIFY2((eighth[0].endsWith("-sea_1.jpg") && eighth[1].endsWith("-cat.png")) ||
+                     (eighth[1].endsWith("-sea_1.jpg") && eighth[0].endsWith("-cat.png")),
+                 qPrintable(eighth.join(' ')));
+        QCOMPARE(Read_bytes(eighth[0]), eighth[0].endsWith(".jpg") ? jpeg : png);
+        QCOMPARE(Read_bytes(eighth[1]), eighth[1].endsWith(".jpg") ? jpeg : png);
+        const QStringList tenth_photos = List_photos(folder->Path(), {2026, 12, 10}).paths;
+        QCOMPARE(tenth_photos.size(), 1);
+        QCOMPARE(Read_bytes(tenth_photos[0]), webp);
+
+        // Brought in again, nothing is copied twice.
+        QCOMPARE(import().pictures, 0);
+        QCOMPARE(List_photos(folder->Path(), {2026, 12, 8}).paths, eighth);
     }
 };
 

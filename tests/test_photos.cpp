@@ -5,7 +5,12 @@
 // shows a placeholder with its name; EXIF orientation is respected.
 
 #include "app/photo_control.h"
+#include "dialogs/f_omoide.h"
+#include "dialogs/fulltext_hits_model.h"
+#include "dialogs/history_window.h"
 #include "dialogs/photo_window.h"
+#include "dialogs/years_window.h"
+#include "diary/photo_days.h"
 #include "diary/photos.h"
 #include "support/diary_fixture.h"
 #include "ui/photo_strip.h"
@@ -14,13 +19,18 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QImageReader>
 #include <QLabel>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QUrl>
 #include <QtTest>
 #include <sys/stat.h>
+#include <utime.h>
 
 namespace {
 
@@ -281,6 +291,153 @@ private slots:
         for (const QString& name : Entries(cache))
             QVERIFY(Put(cache + "/" + name, "\x89PNG"));
         QCOMPARE(Make_thumbnail(path, 8, cache).image.pixelColor(4, 4), QColor(Qt::blue));
+    }
+
+    void A_removed_picture_is_listed_in_the_days_history_and_put_back()
+    {
+        QImage small(6, 4, QImage::Format_RGB32);
+        small.fill(Qt::darkGreen);
+        const QByteArray png = Png_of(small);
+        const QString name = QStringLiteral("20261207-100000-00000001-a.png");
+        QVERIFY(Put(Day_folder() + name, png));
+        const Panel_date day{2026, 12, 7};
+        QVERIFY(Remove_photo(folder->Path(), day, Day_folder() + name).result.Ok());
+        QCOMPARE(Entries(Day_folder()), QStringList());
+        auto form = Start();
+        // The day has no earlier text, only the removed picture: the window
+        // opens all the same.
+        fake->Expect_modal([&](QDialog& d) {
+            auto* w = qobject_cast<History_window*>(&d);
+            if (!w || !w->Removed_list || w->Removed_list->count() != 1 ||
+                !w->Put_back->isEnabled())
+                return -1;
+            w->Put_back->click();
+            if (Read_bytes(Day_folder() + name) != png || w->Photos_put_back() != 1 ||
+                w->Put_back->isEnabled() ||
+                !w->Removed_list->item(0)->text().endsWith(QStringLiteral("（日記にあります）")))
+                return -2;
+            w->Put_back->click();  // disabled: nothing more
+            return w->Photos_put_back() == 1 ? 0 : -3;
+        });
+        Controls_of(*form).Menu_history->trigger();
+        QCOMPARE(Entries(Day_folder()), QStringList{name});
+        QCOMPARE(Mode_of(Day_folder() + name) & 0777, 0600);
+        // The history keeps its own; the text, its index and history are untouched.
+        QCOMPARE(Read_bytes(At("history/2026/1207/photos/") + name), png);
+        QCOMPARE(Entries(At("history/2026/1207")), QStringList{"photos"});
+        QCOMPARE(Read_bytes(At("2026/1207.txt")), Day_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
+        auto* strip = form->findChild<Photo_strip*>(QStringLiteral("Photos2"));
+        QCOMPARE(strip->Paths(), QStringList{Day_folder() + name});
+        // Put back again: the name is taken, nothing is written over; a
+        // path outside the day's history is refused.
+        const Photo_added again =
+            Put_back_photo(folder->Path(), day, At("history/2026/1207/photos/") + name);
+        QVERIFY(again.path.isEmpty());
+        QCOMPARE(again.result.step, Io_step::Rename);
+        QCOMPARE(again.result.error_number, EEXIST);
+        QVERIFY(Put_back_photo(folder->Path(), day, At("2026/1207.txt")).path.isEmpty());
+        QCOMPARE(Entries(Day_folder()), QStringList{name});
+        End(*form);
+    }
+
+    void Days_with_pictures_are_marked_and_a_year_is_listed_once()
+    {
+        QVERIFY(Put(At("2026/keyword.txt"),
+                    QByteArray("2026/12/051\r\n") + Today_record_saved));  // 5 December, 思い出
+        QVERIFY(Put(Day_folder() + "20261207-100000-00000001-a.jpg", Turned_jpeg()));
+        QVERIFY(QDir().mkpath(At("photos/2026/1203")));  // a day whose pictures were all removed
+        Photo_days& days = Shared_photo_days(folder->Path());
+        auto form = Start();
+        const auto marks = [&] {
+            QStringList marked;
+            fake->Expect_modal([&](QDialog& d) {
+                auto* w = qobject_cast<F_omoide*>(&d);
+                if (!w)
+                    return -1;
+                for (int r = 1; r <= w->Keyword_count(); ++r) {
+                    const QTableWidgetItem* memo = w->Grid1->item(r, 1);
+                    marked << w->Grid1->item(r, 0)->text() +
+                                  (memo->icon().isNull() ? QString() : memo->toolTip());
+                }
+                return 0;
+            });
+            Controls_of(*form).Menu_omoide->trigger();
+            return marked;
+        };
+        QCOMPARE(marks(), (QStringList{"2026/12/05", "2026/12/07写真あり"}));
+        const int read = days.Day_folders_read();
+        QCOMPARE(marks(), (QStringList{"2026/12/05", "2026/12/07写真あり"}));
+        QCOMPARE(days.Day_folders_read(), read);  // nothing changed: no day folder read again
+        QVERIFY(Add_photo_bytes(folder->Path(), {2026, 12, 5}, "x", "b.png", "png", fake->now)
+                    .result.Ok());
+        QCOMPARE(marks(), (QStringList{"2026/12/05写真あり", "2026/12/07写真あり"}));
+        QCOMPARE(days.Day_folders_read(), read + 1);
+        QVERIFY(days.Has(20261205) && !days.Has(20261203) && !days.Has(20251207));
+
+        // The full-text search's rows: the camera in the 思い出 column.
+        Fulltext_hits_model model(nullptr);
+        model.Set_photo_days([&days](int year) { return days.Of_year(year); });
+        Fulltext_result result;
+        result.hits = {{20261207, true, QString(), {}}, {20261206, false, QString(), {}}};
+        model.Set(nullptr, result);
+        QVERIFY(!model.data(model.index(0, Memory_column), Qt::DecorationRole).isNull());
+        QCOMPARE(model.data(model.index(0, Memory_column), Qt::ToolTipRole).toString(),
+                 QStringLiteral("写真あり"));
+        QVERIFY(model.data(model.index(1, Memory_column), Qt::DecorationRole).isNull());
+
+        // この日の百年: the mark after the heading of a year whose day has any.
+        QVERIFY(Put(At("2025/1207.txt"), Day_file_bytes));
+        Controls_of(*form).Menu_years->trigger();
+        Years_window* page = Probe(*form).years_window;
+        QVERIFY(page && page->isVisible());
+        const QStringList lines = page->Text1->toPlainText().split('\n');
+        QCOMPARE(lines.filter(QStringLiteral("2026年12月7日")),
+                 QStringList{QStringLiteral("2026年12月7日（月）　今年　★思い出　写真あり")});
+        QCOMPARE(lines.filter(QStringLiteral("2025年12月7日")),
+                 QStringList{QStringLiteral("2025年12月7日（日）　1年前")});
+        page->close();
+        End(*form);
+    }
+
+    void Pruning_drops_thumbnails_of_pictures_gone_and_keeps_the_newest()
+    {
+        const QString cache = At("thumbs");
+        QStringList pictures;
+        for (int i = 0; i < 4; ++i) {
+            pictures << Day_folder() + QStringLiteral("p%1.jpg").arg(i);
+            QVERIFY(Put(pictures.back(), Turned_jpeg()));
+            QVERIFY(!Make_thumbnail(pictures.back(), 16, cache).image.isNull());
+        }
+        QStringList thumbnails = Entries(cache);
+        QCOMPARE(thumbnails.size(), 4);
+        // Used long ago, the oldest first: p0 .. p3.
+        const auto name_of = [&](int i) {
+            for (const QString& t : Entries(cache))
+                if (QImageReader(cache + "/" + t).text("Sorane-Source") == pictures[i])
+                    return t;
+            return QString();
+        };
+        QStringList by_picture;
+        for (int i = 0; i < 4; ++i) {
+            by_picture << name_of(i);
+            const utimbuf times{::time(nullptr) - 86400 * (10 - i),
+                                ::time(nullptr) - 86400 * (10 - i)};
+            QVERIFY(::utime(QFile::encodeName(cache + "/" + by_picture[i]).constData(), &times) ==
+                    0);
+        }
+        QVERIFY(
+            Put(cache + "/0123.png", Png_of(QImage(2, 2, QImage::Format_RGB32))));  // says nothing
+        QVERIFY(QFile::remove(pictures[1]));
+        QVERIFY(Put(pictures[2], "changed"));
+        // Shown again: young again, though the oldest by its time.
+        QVERIFY(!Make_thumbnail(pictures[0], 16, cache).image.isNull());
+        const qint64 one = QFileInfo(cache + "/" + by_picture[3]).size();
+        const Thumbnail_prune pruned = Prune_thumbnail_cache(cache, one + one / 2);
+        QCOMPARE(pruned.gone, 3);
+        QCOMPARE(pruned.too_many, 1);
+        QCOMPARE(Entries(cache), QStringList{by_picture[0]});
+        QCOMPARE(pruned.bytes, QFileInfo(cache + "/" + by_picture[0]).size());
     }
 };
 

@@ -13,6 +13,7 @@
 #include "ui/look.h"
 #include "ui/print_document.h"
 
+#include <QBuffer>
 #include <QDateEdit>
 #include <QImage>
 #include <QPrinter>
@@ -228,6 +229,71 @@ private slots:
                 .arg(out->File("無い/日記.pdf")),
             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok, Platform::Answer::Ok);
         QVERIFY(!window->Print(printer));
+    }
+
+    void A_days_pictures_go_on_the_page_turned_and_as_wide_as_the_text()
+    {
+        const QString pdfimages = QStandardPaths::findExecutable("pdfimages");
+        if (pdfimages.isEmpty())
+            QSKIP("poppler-utils is not installed");
+        // 20 x 40 pixels stored, EXIF orientation 6: 40 x 20 when turned.
+        QImage stored(20, 40, QImage::Format_RGB32);
+        stored.fill(QColor(200, 30, 30));
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(stored.save(&buffer, "JPEG"));
+        jpeg.insert(2, Hex("ff e1 00 22 45 78 69 66 00 00 4d 4d 00 2a 00 00 00 08 00 01"
+                           "01 12 00 03 00 00 00 01 00 06 00 00 00 00 00 00"));
+        QVERIFY(QDir().mkpath(diary->File("2026")));
+        QVERIFY(Write_bytes(diary->File("2026/1209.txt"), Hex("90 b0 0d 0a")));  // 晴
+        const QString day_folder = diary->File("photos/2026/1209/");
+        QVERIFY(QDir().mkpath(day_folder));
+        QVERIFY(Write_bytes(day_folder + "20261209-100000-00000001-turned.jpg", jpeg));
+        QVERIFY(Write_bytes(day_folder + "20261209-100001-00000002-broken.png", "\x89PNG"));
+
+        const auto window = Window({2026, 12, 9});
+        QVERIFY(window->Build_document());
+        QCOMPARE(window->Document()->toPlainText(),
+                 QStringLiteral("2026年12月9日（水）\n晴\n") + QChar::ObjectReplacementCharacter +
+                     QStringLiteral("\n（写真を印刷できません：20261209-100001-00000002-broken."
+                                    "png　画像として読めません）"));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(out->File("photo.pdf"));
+        QVERIFY(window->Print(printer));
+        QProcess list;
+        list.start(pdfimages, {"-list", out->File("photo.pdf")});
+        QVERIFY(list.waitForFinished(30000));
+        // page num type width height color comp bpc enc interp object ID x-ppi y-ppi ...
+        const QStringList rows =
+            QString::fromLatin1(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);
+        const QStringList image = rows[2].simplified().split(' ');
+        QCOMPARE(image.mid(3, 2), (QStringList{"40", "20"}));
+        QCOMPARE(image[5], QStringLiteral("rgb"));
+        // 40 pixels across A4's 170 mm between the 2 cm margins: 6 to the inch.
+        QVERIFY2(qAbs(image[12].toDouble() - 40 / (170 / 25.4)) < 0.2, qPrintable(rows[2]));
+
+        // Printed landscape, the picture takes the wider text.
+        printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setOutputFileName(out->File("wide.pdf"));
+        QVERIFY(window->Print(printer));
+        list.start(pdfimages, {"-list", out->File("wide.pdf")});
+        QVERIFY(list.waitForFinished(30000));
+        const QString wide =
+            QString::fromLatin1(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)[2];
+        QVERIFY2(qAbs(wide.simplified().split(' ')[12].toDouble() - 40 / (257 / 25.4)) < 0.2,
+                 qPrintable(wide));
+
+        // A day that holds nothing but a picture prints it under its date.
+        QVERIFY(QDir().mkpath(diary->File("photos/2026/1211")));
+        QVERIFY(Write_bytes(diary->File("photos/2026/1211/20261211-100000-00000003-a.jpg"), jpeg));
+        const auto only_picture = Window({2026, 12, 11});
+        QVERIFY(only_picture->Build_document());
+        QCOMPARE(only_picture->Document()->toPlainText(),
+                 QStringLiteral("2026年12月11日（金）\n") + QChar::ObjectReplacementCharacter);
     }
 
     void More_than_a_year_of_days_is_asked_about_first()

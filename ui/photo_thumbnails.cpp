@@ -1,5 +1,6 @@
 #include "ui/photo_thumbnails.h"
 
+#include "store/diary_files.h"
 #include "store/safe_replace.h"
 
 #include <QBuffer>
@@ -11,9 +12,12 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,6 +37,11 @@ QString Cache_name(const QString& path, const struct stat& st, int size)
 // readable by its user alone. Not flushed to the disk: a thumbnail lost or
 // cut by a crash does not read as a picture and is made again, and the
 // window's thread shares the disk with these writes.
+// The picture a thumbnail shows and the size asked for, in its PNG's text,
+// for the pruning to tell whether it is still wanted.
+const QString Source_key = QStringLiteral("Sorane-Source");
+const QString Size_key = QStringLiteral("Sorane-Size");
+
 void Keep_in_cache(const QString& path, const QByteArray& png)
 {
     const QByteArray target = QFile::encodeName(path);
@@ -78,8 +87,16 @@ Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_fol
         cache_folder.isEmpty() ? QString() : cache_folder + u'/' + Cache_name(path, st, size);
     if (!cached.isEmpty() && QFileInfo(cached).isFile()) {
         out.image.load(cached, "PNG");
-        if (!out.image.isNull())
+        if (!out.image.isNull()) {
+            // Used now: the pruning removes the least lately used first.
+            // Touched at most once an hour, not at every day step.
+            struct stat cache_st {};
+            const QByteArray name = QFile::encodeName(cached);
+            if (::stat(name.constData(), &cache_st) == 0 &&
+                cache_st.st_mtim.tv_sec < ::time(nullptr) - 3600)
+                ::utimensat(AT_FDCWD, name.constData(), nullptr, 0);
             return out;
+        }
     }
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -97,8 +114,69 @@ Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_fol
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        if (out.image.save(&buffer, "PNG"))
+        QImage kept = out.image;
+        kept.setText(Source_key, path);
+        kept.setText(Size_key, QString::number(size));
+        if (kept.save(&buffer, "PNG"))
             Keep_in_cache(cached, png);
+    }
+    return out;
+}
+
+Thumbnail_prune Prune_thumbnail_cache(const QString& cache_folder, qint64 max_bytes,
+                                      const std::atomic<bool>* cancel)
+{
+    Thumbnail_prune out;
+    struct Kept {
+        QByteArray path;
+        qint64 size;
+        qint64 mtime_ns;
+    };
+    std::vector<Kept> kept;
+    const Folder_listing listing = List_folder(cache_folder, Listing_detail::Full);
+    const qint64 hour_ago_ns = (qint64(::time(nullptr)) - 3600) * 1000000000;
+    for (const Folder_entry& e : listing.entries) {
+        if (cancel && cancel->load())
+            return out;
+        if (e.type != Entry_type::Regular)
+            continue;
+        const QString path = cache_folder + u'/' + QFile::decodeName(e.name);
+        const QByteArray native = QFile::encodeName(path);
+        // A write cut short leaves its temporary file; one under way is
+        // younger than an hour.
+        if (e.name.contains(".tmp-")) {
+            if (e.mtime_ns < hour_ago_ns && ::unlink(native.constData()) == 0)
+                ++out.gone;
+            continue;
+        }
+        if (!e.name.endsWith(".png"))
+            continue;
+        QImageReader reader(path, "PNG");
+        const QString source = reader.text(Source_key);
+        bool size_ok = false;
+        const int size = reader.text(Size_key).toInt(&size_ok);
+        struct stat st {};
+        const bool wanted = !source.isEmpty() && size_ok &&
+                            ::lstat(QFile::encodeName(source).constData(), &st) == 0 &&
+                            S_ISREG(st.st_mode) &&
+                            Cache_name(source, st, size) == QFile::decodeName(e.name);
+        if (!wanted) {
+            if (::unlink(native.constData()) == 0)
+                ++out.gone;
+            continue;
+        }
+        kept.push_back({native, e.size, e.mtime_ns});
+        out.bytes += e.size;
+    }
+    std::sort(kept.begin(), kept.end(),
+              [](const Kept& a, const Kept& b) { return a.mtime_ns < b.mtime_ns; });
+    for (const Kept& k : kept) {
+        if (out.bytes <= max_bytes || (cancel && cancel->load()))
+            break;
+        if (::unlink(k.path.constData()) == 0) {
+            out.bytes -= k.size;
+            ++out.too_many;
+        }
     }
     return out;
 }

@@ -25,6 +25,22 @@ struct Thumbnail {
 // keeps it there. Safe on any thread. cache_folder empty: no cache.
 Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_folder);
 
+// Keeps the cache small: removes the thumbnails of pictures no longer there
+// (or changed since: their thumbnail has another name now), those that do
+// not say which picture they show (made by an earlier version), leftovers
+// of writes cut short, and then the oldest until the rest take at most
+// max_bytes. A thumbnail shown is made young again (see Make_thumbnail), so
+// "oldest" is the one least lately used. cancel stops between files. Meant
+// for a thread of its own.
+struct Thumbnail_prune {
+    int gone = 0;      // of pictures no longer there, or unknown
+    int too_many = 0;  // the oldest, for the size
+    qint64 bytes = 0;  // what the cache holds afterwards
+};
+inline constexpr qint64 Thumbnail_cache_limit = 200ll * 1024 * 1024;
+Thumbnail_prune Prune_thumbnail_cache(const QString& cache_folder, qint64 max_bytes,
+                                      const std::atomic<bool>* cancel = nullptr);
+
 // What a picture that cannot be shown looks like: a grey square with its
 // name, size x size pixels.
 QImage Photo_placeholder(const QString& name, int size, qreal device_pixel_ratio);

@@ -1,11 +1,14 @@
 #include "ui/print_document.h"
 
 #include "diary/export.h"
+#include "store/diary_files.h"
 #include "ui/pdf_text.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 #include <QPrinter>
 #include <QRawFont>
@@ -131,9 +134,85 @@ private:
     QSet<QString> made;
 };
 
+const QString Photo_scheme = QStringLiteral("sorane-photo");
+
+// Each picture of the paper's copy as wide as the text on the printer's
+// page. QTextDocument::print lays a document without a page size out on
+// the printer with 2 cm margins, and an image's size is in pixels of 96
+// to the inch, scaled to the printer's resolution.
+void Fit_pictures(QTextDocument& paper, QPrinter& printer)
+{
+    const qreal margin_x = int(2 / 2.54 * printer.logicalDpiY());
+    const qreal margin_y = margin_x;
+    const qreal width = (printer.width() - 2 * margin_x) * 96.0 / printer.logicalDpiX() - 1;
+    const qreal height = (printer.height() - 2 * margin_y) * 96.0 / printer.logicalDpiY() * 0.85;
+    if (width <= 0 || height <= 0)
+        return;
+    QTextCursor cursor(&paper);
+    for (QTextBlock block = paper.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            if (!image.isValid() || !image.name().startsWith(Photo_scheme))
+                continue;
+            const QSize size = image.property(QTextFormat::UserProperty).toSize();
+            if (size.isEmpty())
+                continue;
+            const QSizeF fitted = QSizeF(size).scaled(QSizeF(width, height), Qt::KeepAspectRatio);
+            image.setWidth(fitted.width());
+            image.setHeight(fitted.height());
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(image);
+        }
+}
+
 }  // namespace
 
-std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font)
+Print_picture Prepare_print_picture(const QString& path)
+{
+    Print_picture out;
+    // Read as every diary file is (a regular file, never through a link
+    // at its name), then decoded from memory.
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read = Read_diary_file(path, bytes, exists);
+    if (!read.Ok() || !exists) {
+        out.error = !exists ? QStringLiteral("ファイルが見つかりません")
+                            : QStringLiteral("ファイルを読めません");
+        return out;
+    }
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
+    QImageReader reader(&file);
+    reader.setAutoTransform(true);
+    // The side before turning: a picture turned a quarter keeps its sides.
+    QSize full = reader.size();
+    if (full.isValid() && std::max(full.width(), full.height()) > Print_picture_side)
+        reader.setScaledSize(
+            full.scaled(Print_picture_side, Print_picture_side, Qt::KeepAspectRatio));
+    QImage image = reader.read();
+    if (image.isNull()) {
+        out.error = QStringLiteral("画像として読めません");
+        return out;
+    }
+    if (std::max(image.width(), image.height()) > Print_picture_side)
+        image = image.scaled(Print_picture_side, Print_picture_side, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
+    QBuffer buffer(&out.encoded);
+    buffer.open(QIODevice::WriteOnly);
+    const bool alpha = image.hasAlphaChannel();
+    if (!image.save(&buffer, alpha ? "PNG" : "JPEG", alpha ? -1 : 92)) {
+        out.encoded.clear();
+        out.error = QStringLiteral("画像として読めません");
+        return out;
+    }
+    out.size = image.size();
+    return out;
+}
+
+std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font,
+                                              const QHash<QString, Print_picture>& pictures)
 {
     auto document = std::make_unique<QTextDocument>();
     document->setDefaultFont(font);
@@ -183,6 +262,33 @@ std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, con
             // and tabs are kept as typed.
             cursor.insertText(day.text, plain);
         }
+        // The pictures after the text, one paragraph each, in their own
+        // size until the print fits them to the page.
+        for (const QString& photo : day.photos) {
+            const auto found = pictures.constFind(photo);
+            QTextBlockFormat picture_block;
+            picture_block.setTopMargin(line * 0.5);
+            if (found == pictures.cend() || found->encoded.isEmpty()) {
+                cursor.insertBlock(text_block, memo);
+                cursor.insertText(QStringLiteral("（写真を印刷できません：%1　%2）")
+                                      .arg(photo.section(QLatin1Char('/'), -1),
+                                           found == pictures.cend()
+                                               ? QStringLiteral("読み込めませんでした")
+                                               : found->error),
+                                  memo);
+                continue;
+            }
+            cursor.insertBlock(picture_block, plain);
+            const QUrl name(Photo_scheme + QLatin1Char(':') +
+                            QString::fromLatin1(photo.toUtf8().toHex()));
+            document->addResource(QTextDocument::ImageResource, name, found->encoded);
+            QTextImageFormat image;
+            image.setName(name.toString());
+            image.setWidth(found->size.width());
+            image.setHeight(found->size.height());
+            image.setProperty(QTextFormat::UserProperty, found->size);
+            cursor.insertImage(image);
+        }
     }
     return document;
 }
@@ -214,6 +320,7 @@ QString Print_to(QTextDocument& document, QPrinter& printer)
     // The paper's copy has its colour emoji as pictures.
     const std::unique_ptr<QTextDocument> paper(document.clone());
     Colour_emoji(*paper, document.defaultFont()).Replace_all();
+    Fit_pictures(*paper, printer);
     paper->print(&printer);
     if (!pdf.isEmpty() && printer.printerState() != QPrinter::Error) {
         // 𠮷 and the other characters beyond the Basic Multilingual Plane

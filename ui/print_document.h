@@ -3,8 +3,11 @@
 // the memo, then the text as written, wrapped to the page. Long days run on
 // across pages; each page has its number at the foot.
 
+#include <QByteArray>
 #include <QFont>
+#include <QHash>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -12,12 +15,30 @@ class QPrinter;
 class QTextDocument;
 struct Export_day;
 
+// A day's picture made ready for paper: turned as its EXIF orientation
+// says, at most Print_picture_side pixels on its longer side (enough for
+// the page's width at some 250 dots an inch), kept encoded (JPEG, or PNG
+// for one with transparency) so that many pictures do not fill the memory.
+struct Print_picture {
+    QByteArray encoded;  // empty when the picture could not be read
+    QSize size;          // of the encoded picture
+    QString error;       // why not, in Japanese
+};
+inline constexpr int Print_picture_side = 2000;
+// Reads the picture at path; safe on any thread.
+Print_picture Prepare_print_picture(const QString& path);
+
 // The document of the days, in the font given (the windows' own Japanese
 // font); empty days are none of its business (the caller passes days that
-// hold something).
-std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font);
+// hold something). A day's pictures (Export_day::photos) follow its text,
+// each in a paragraph of its own, from pictures (by the same relative
+// path); one missing there or unreadable is named instead.
+std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font,
+                                              const QHash<QString, Print_picture>& pictures = {});
 
-// Prints the document on the printer, page numbers at the foot; emoji that
+// Prints the document on the printer, page numbers at the foot; each picture
+// as wide as the text on the page (and never taller than most of a page),
+// whatever the paper and its orientation; emoji that
 // only the colour emoji font has go on paper as pictures of themselves. Returns
 // the failure in words for the user, empty when it printed: a PDF file that
 // could not be written, a printer that refused.
