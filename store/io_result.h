@@ -23,6 +23,8 @@ enum class Io_step {
     Link_not_read,       // a symbolic link stands where a file is to be read
     Too_large,           // a file far larger than any diary file: File_size_limit
     Encode,              // text that code page 932 cannot hold
+    Locked,              // a sealed file of a locked diary, and no key to open it
+    Damaged_lock,        // a sealed file that does not open: cut, changed or of another key
 };
 
 // The most the store reads of one file, in bytes. A day of a diary is a few

@@ -40,6 +40,8 @@ const char* Step_name(Io_step step)
     case Io_step::Link_not_read: return "Link_not_read";
     case Io_step::Too_large: return "Too_large";
     case Io_step::Encode: return "Encode";
+    case Io_step::Locked: return "Locked";
+    case Io_step::Damaged_lock: return "Damaged_lock";
     }
     return "?";
 }

@@ -51,6 +51,11 @@ QString Step_reason(Io_step step)
         return QStringLiteral("ファイルが大きすぎます（%1MBを超えています）。")
             .arg(File_size_limit / (1024 * 1024));
     case Io_step::Encode: return QStringLiteral("シフトJISで表せない文字があります。");
+    case Io_step::Locked:
+        return QStringLiteral("鍵のかかった日記のファイルです。パスワードを入れないと読めません。");
+    case Io_step::Damaged_lock:
+        return QStringLiteral(
+            "鍵のかかったファイルが壊れているか、書き換えられています。中身は読みません。");
     case Io_step::Open: return QStringLiteral("ファイルを開けませんでした。");
     case Io_step::Read: return QStringLiteral("ファイルを読み込めませんでした。");
     case Io_step::Write: return QStringLiteral("ファイルに書き込めませんでした。");
@@ -79,7 +84,9 @@ QString Io_reason(const Io_result& result)
     case Io_step::Is_a_link:
     case Io_step::Link_not_read:
     case Io_step::Too_large:
-    case Io_step::Encode: return Step_reason(result.step);
+    case Io_step::Encode:
+    case Io_step::Locked:
+    case Io_step::Damaged_lock: return Step_reason(result.step);
     default: break;
     }
     if (result.error_number != 0)
