@@ -82,7 +82,7 @@ QString New_password_problem(const QString& password, const QString& again)
 
 Password_window::Password_window(QWidget* parent, Purpose purpose, const QString& folder,
                                  Checker checker, const Keyring_offer& keyring)
-    : QDialog(parent), check(std::move(checker)), job(this)
+    : QDialog(parent), check(std::move(checker)), purpose_shown(purpose), job(this)
 {
     setObjectName(QStringLiteral("Password_window"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -166,7 +166,7 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
 
 bool Password_window::Remember() const
 {
-    return Remember_tick->isVisible() && Remember_tick->isEnabled() && Remember_tick->isChecked();
+    return purpose_shown != Purpose::Unlock && keyring_offered && Remember_tick->isChecked();
 }
 
 void Password_window::Ok_Click()

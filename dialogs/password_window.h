@@ -84,6 +84,7 @@ private:
     void Set_checking(bool checking);
 
     Checker check;
+    Purpose purpose_shown;
     bool keyring_offered = false;
     QByteArray opened_with;
     Background_job<Key_check> job;

@@ -1,0 +1,337 @@
+// The lock in the window: the password at start (right, wrong, the recovery
+// key), locking and unlocking from the menu, the idle lock saving first,
+// and the desktop keyring, a real gnome-keyring-daemon on a D-Bus of the
+// test's own.
+
+#include "app/keyring.h"
+#include "app/lock_control.h"
+#include "app/lock_start.h"
+#include "dialogs/lock_setup_window.h"
+#include "dialogs/password_window.h"
+#include "dialogs/recovery_key_window.h"
+#include "dialogs/work_window.h"
+#include "store/lock.h"
+#include "support/diary_fixture.h"
+
+#include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+const QByteArray Password = "yama-no-hi 2026";
+const QByteArray New_password = "umi-no-hi 2027";
+
+// Runs the checks of a scripted modal window (QTRY macros return on a
+// failure) and hands back the window's result.
+template <class Checks>
+int Played(QDialog& dialog, Checks checks)
+{
+    dialog.show();
+    checks();
+    const int result = dialog.result();
+    dialog.hide();
+    return result;
+}
+
+void Type_and_ok(QLineEdit* field, const QByteArray& text, QPushButton* ok)
+{
+    field->clear();
+    QTest::keyClicks(field, QString::fromUtf8(text));
+    QTest::mouseClick(ok, Qt::LeftButton);
+}
+
+}  // namespace
+
+class Test_lock_window : public QObject, Diary_fixture {
+    Q_OBJECT
+
+    QTemporaryDir keyring_home;
+    QProcess bus;
+    QProcess keyring_daemon;
+    QString keyring_missing;  // why the keyring could not be started
+
+    // A locked diary folder written by the test: the key file (fastest
+    // limits) and 7 December's day and index record sealed with its key.
+    lock::Diary_key Make_locked_folder(QString& recovery_text)
+    {
+        lock::Diary_key key;
+        const lock::Key_file file =
+            lock::New_key_file(Password, key, recovery_text, lock::Fastest_limits());
+        [&] {
+            QVERIFY(lock::Write_key_file(folder->Path(), file).Ok());
+            QVERIFY(QDir().mkpath(At(QStringLiteral("2026"))));
+            QVERIFY(
+                Write_bytes(At(QStringLiteral("2026/1207.txt")), lock::Seal(key, Day_file_bytes)));
+            QVERIFY(Write_bytes(At(QStringLiteral("2026/keyword.txt")),
+                                lock::Seal(key, Today_record_saved)));
+        }();
+        return key;
+    }
+    QByteArray Opened(const QString& relative, const lock::Diary_key& key)
+    {
+        QByteArray plain;
+        const QByteArray sealed = Read_bytes(At(relative));
+        if (!lock::Is_sealed(sealed) || !lock::Open_sealed(key, sealed, plain))
+            return "(not sealed with the key)";
+        return plain;
+    }
+    bool Key_registered() const
+    {
+        lock::Diary_key key;
+        return lock::Key_for(At(QStringLiteral("2026/1207.txt")), key) && key.Valid();
+    }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init() { QVERIFY(Set_up()); }
+    void cleanup()
+    {
+        lock::Forget_keys();
+        Verify_clean();
+    }
+
+    void start_asks_and_a_wrong_password_writes_nothing();
+    void start_with_the_recovery_key_sets_a_new_password();
+    void idle_lock_saves_the_day_first();
+    void keyring_keeps_finds_and_forgets();
+};
+
+void Test_lock_window::initTestCase()
+{
+    // A session bus and a Secret Service of this test's own, so that the
+    // user's keyring is never touched; both end with the test.
+    if (QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+        keyring_missing = QStringLiteral("gnome-keyring-daemon or dbus-daemon is not installed");
+        return;
+    }
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"),
+               QStringLiteral("--print-address")});
+    QVERIFY(bus.waitForReadyRead(10000));
+    const QByteArray address = bus.readLine().trimmed();
+    QVERIFY(!address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), keyring_home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), keyring_home.path() + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), keyring_home.path());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(address));
+    keyring_daemon.setProcessEnvironment(env);
+    keyring_daemon.start(QStringLiteral("gnome-keyring-daemon"),
+                         {QStringLiteral("--unlock"), QStringLiteral("--components=secrets"),
+                          QStringLiteral("--foreground")});
+    QVERIFY(keyring_daemon.waitForStarted(10000));
+    keyring_daemon.write("keyring of the test");
+    keyring_daemon.closeWriteChannel();
+    const auto registered = [] {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.secrets"));
+    };
+    if (!QTest::qWaitFor(registered, 15000))
+        keyring_missing = QStringLiteral("gnome-keyring-daemon did not take the Secret Service: ") +
+                          QString::fromLocal8Bit(keyring_daemon.readAllStandardError());
+}
+
+void Test_lock_window::cleanupTestCase()
+{
+    for (QProcess* process : {&keyring_daemon, &bus}) {
+        process->terminate();
+        process->waitForFinished(5000);
+    }
+}
+
+void Test_lock_window::start_asks_and_a_wrong_password_writes_nothing()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    const QMap<QString, QByteArray> before = File_tree(folder->Path());
+
+    // キャンセル ends the start with nothing written and no key.
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            QCOMPARE(dialog.objectName(), QStringLiteral("Password_window"));
+            QTest::mouseClick(static_cast<Password_window&>(dialog).Cancel, Qt::LeftButton);
+        });
+    });
+    Desktop_keyring keyring;
+    QVERIFY(!Open_locked_diary(*fake, folder->Path(), keyring));
+    QVERIFY(!lock::Any_key_registered());
+    QCOMPARE(File_tree(folder->Path()), before);
+
+    // A wrong password is told in the window, which stays for another try.
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Password_window&>(dialog);
+            Type_and_ok(window.Password_field, "yama-no-hi 2025", window.Ok);
+            QTRY_COMPARE(window.Status->text(), Wrong_password_text());
+            QVERIFY(dialog.isVisible());
+            QVERIFY(window.Password_field->text().isEmpty());
+            QVERIFY(!lock::Any_key_registered());
+            QCOMPARE(File_tree(folder->Path()), before);
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    QVERIFY(Open_locked_diary(*fake, folder->Path(), keyring));
+    QVERIFY(Key_registered());
+    QCOMPARE(File_tree(folder->Path()), before);
+
+    // The session reads the day through the key.
+    auto form = Start();
+    QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+    QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+    End(*form);
+}
+
+void Test_lock_window::start_with_the_recovery_key_sets_a_new_password()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    const QByteArray day_before = Read_bytes(At(QStringLiteral("2026/1207.txt")));
+
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            QTest::mouseClick(static_cast<Password_window&>(dialog).Recovery, Qt::LeftButton);
+        });
+    });
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Recovery_window&>(dialog);
+            QTest::keyClicks(window.Recovery_field, QStringLiteral("AAAA-BBBB"));
+            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QTRY_COMPARE(window.Status->text(), Wrong_recovery_key_text());
+            // Lower case and no hyphens are the same key.
+            window.Recovery_field->setText(recovery.toLower().remove(QLatin1Char('-')));
+            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+            QTest::keyClicks(window.New_password_again, QStringLiteral("other one"));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QCOMPARE(
+                window.Status->text(),
+                QStringLiteral("2回入力したパスワードが一致しません。もう一度入力してください。"));
+            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    fake->Expect_box(QStringLiteral("新しいパスワードを設定しました。\n"
+                                    "次からは新しいパスワードで日記を開いてください。"),
+                     App_title, Platform::Icon::Information, Platform::Buttons::Ok,
+                     Platform::Answer::Ok);
+    Desktop_keyring keyring;
+    QVERIFY(Open_locked_diary(*fake, folder->Path(), keyring));
+    QVERIFY(Key_registered());
+
+    // The same key under the new password; the old one no longer opens it,
+    // the recovery key still does, and no day was touched.
+    lock::Key_file file;
+    QVERIFY(lock::Read_key_file(folder->Path(), file).Ok());
+    lock::Diary_key opened;
+    QCOMPARE(lock::Open_with_password(file, Password, opened), lock::Open_result::Wrong_password);
+    QCOMPARE(lock::Open_with_password(file, New_password, opened), lock::Open_result::Opened);
+    QCOMPARE(opened.Id(), key.Id());
+    QCOMPARE(lock::Open_with_recovery_key(file, recovery, opened), lock::Open_result::Opened);
+    QCOMPARE(Read_bytes(At(QStringLiteral("2026/1207.txt"))), day_before);
+}
+
+void Test_lock_window::idle_lock_saves_the_day_first()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    QVERIFY(QFile::remove(At(QStringLiteral("2026/1207.txt"))));
+    QVERIFY(
+        Write_bytes(At(QStringLiteral("2026/keyword.txt")), lock::Seal(key, Today_record_only)));
+    Register_diary_key(folder->Path(), key);
+    auto form = Start();
+    Write_diary_entry(*form);
+    auto* control = form->findChild<Lock_control*>();
+    QVERIFY(control);
+
+    bool asked = false;
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            asked = true;
+            // Saved before the key went: the day's files hold what was typed.
+            QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+            QCOMPARE(Opened(QStringLiteral("2026/keyword.txt"), key), Today_record_saved);
+            QVERIFY(!lock::Any_key_registered());
+            QVERIFY(control->Covered());
+            auto* cover = form->findChild<QWidget*>(QStringLiteral("Lock_cover"));
+            QVERIFY(cover && cover->isVisible());
+            QCOMPARE(cover->geometry(), form->rect());
+            auto& window = static_cast<Password_window&>(dialog);
+            QCOMPARE(window.Cancel->text(), QStringLiteral("終了"));
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    control->Set_idle_ms(50);
+    QTRY_VERIFY(asked);
+    QTRY_VERIFY(!control->Covered());
+    QVERIFY(Key_registered());
+    QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+    End(*form);
+    QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+}
+
+void Test_lock_window::keyring_keeps_finds_and_forgets()
+{
+    if (!keyring_missing.isEmpty())
+        QSKIP(qPrintable(keyring_missing));
+    QString recovery;
+    Make_locked_folder(recovery);
+    Desktop_keyring keyring;
+    QVERIFY(keyring.Available());
+    QVERIFY(keyring.Look_up(folder->Path()).isEmpty());
+
+    // Ticked: kept after the right password.
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Password_window&>(dialog);
+            QVERIFY(window.Remember_tick->isEnabled());
+            QVERIFY(!window.Remember_tick->isChecked());
+            QTest::mouseClick(window.Remember_tick, Qt::LeftButton);
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    QVERIFY(Open_locked_diary(*fake, folder->Path(), keyring));
+    QCOMPARE(keyring.Look_up(folder->Path()), Password);
+
+    // The next start asks nothing (an unscripted window would fail).
+    lock::Forget_keys();
+    QVERIFY(Open_locked_diary(*fake, folder->Path(), keyring));
+    QVERIFY(Key_registered());
+
+    // The tick cleared takes it out of the keyring.
+    lock::Forget_keys();
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Password_window&>(dialog);
+            QVERIFY(window.Remember_tick->isChecked());
+            QTest::mouseClick(window.Remember_tick, Qt::LeftButton);
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    QVERIFY(
+        Ask_for_key(*fake, nullptr, Password_window::Purpose::Idle, folder->Path(), keyring, true));
+    QVERIFY(keyring.Look_up(folder->Path()).isEmpty());
+    fake->Expect_modal([](QDialog& dialog) { return Played(dialog, [&] { dialog.reject(); }); });
+    QVERIFY(!Open_locked_diary(*fake, folder->Path(), keyring));
+}
+
+QTEST_MAIN(Test_lock_window)
+#include "test_lock_window.moc"
