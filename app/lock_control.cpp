@@ -131,7 +131,9 @@ void Lock_control::Lock_now()
     Cover();
     lock::Forget_keys();
     QString unused;
-    const bool kept = keyring.Available(&unused) && !keyring.Look_up(folder).isEmpty();
+    QByteArray found = keyring.Available(&unused) ? keyring.Look_up(folder) : QByteArray();
+    const bool kept = !found.isEmpty();
+    found.fill('\0');
     const std::optional<lock::Diary_key> key =
         Ask_for_key(platform, &form, Password_window::Purpose::Idle, folder, keyring, kept);
     if (!key) {

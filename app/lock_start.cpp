@@ -4,6 +4,7 @@
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/io_message.h"
+#include "ui/look.h"
 
 #include <QDir>
 #include <memory>
@@ -161,6 +162,9 @@ bool Open_locked_diary(Platform& platform, const QString& diary_folder, Desktop_
 {
     if (!lock::Folder_is_locked(diary_folder))
         return true;
+    // The password window comes before the main window: the windows' font
+    // is set up here first.
+    Install_font_substitutions();
     lock::Key_file file;
     if (const Io_result r = lock::Read_key_file(diary_folder, file); !r.Ok()) {
         Show_failure(platform,
@@ -171,14 +175,15 @@ bool Open_locked_diary(Platform& platform, const QString& diary_folder, Desktop_
     // A password the keyring keeps opens the diary without a question; one
     // that no longer opens it (changed on another computer) is asked anew.
     lock::Diary_key key;
-    const QByteArray kept = keyring.Look_up(diary_folder);
+    QByteArray kept = keyring.Look_up(diary_folder);
     bool opened = false;
     if (!kept.isEmpty())
         opened = lock::Open_with_password(file, kept, key) == lock::Open_result::Opened;
+    const bool was_kept = !kept.isEmpty();
+    kept.fill('\0');
     if (!opened) {
-        std::optional<lock::Diary_key> asked =
-            Ask_for_key(platform, nullptr, Password_window::Purpose::Start, diary_folder, keyring,
-                        !kept.isEmpty());
+        std::optional<lock::Diary_key> asked = Ask_for_key(
+            platform, nullptr, Password_window::Purpose::Start, diary_folder, keyring, was_kept);
         if (!asked)
             return false;
         key = *asked;
@@ -198,7 +203,7 @@ bool Finish_left_conversion(Platform& platform, const QString& diary_folder, con
         QStringLiteral("前回、日記に鍵をかける（または外す）作業が途中で止まっています。\n"
                        "このプログラムではその続きを行えないため、日記を開けません。\n"
                        "日記のフォルダー: %1")
-            .arg(QDir::toNativeSeparators(diary_folder)),
+            .arg(QDir::toNativeSeparators(QDir::cleanPath(diary_folder))),
         App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
     return false;
 }

@@ -21,7 +21,7 @@ QString Lock_warning_text(const QString& folder)
                "・パスワードと、このあと表示する回復キーの両方をなくすと、"
                "日記は誰にも（あなたにも）二度と読めなくなります。\n\n"
                "日記のフォルダー: %1")
-        .arg(QDir::toNativeSeparators(folder));
+        .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)));
 }
 
 Lock_setup_window::Lock_setup_window(const Dialog_host& main_host, const QString& folder)

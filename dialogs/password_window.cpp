@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -90,7 +91,7 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     Set_window_look(*this, look::Main_green);
     setWindowTitle(App_title);
 
-    const QString place = QDir::toNativeSeparators(folder);
+    const QString place = QDir::toNativeSeparators(QDir::cleanPath(folder));
     QString intro;
     switch (purpose) {
     case Purpose::Start:
@@ -153,7 +154,13 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     buttons->addWidget(Cancel);
     grid->addLayout(buttons, 5, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
-    Intro->setMaximumWidth(Intro->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 50);
+    // Each line of the intro on one line where the screen allows.
+    int widest = 0;
+    for (const QString& line : Intro->text().split(QLatin1Char('\n')))
+        widest = std::max(widest, Intro->fontMetrics().horizontalAdvance(line));
+    const int most = Intro->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 56;
+    Intro->setMinimumWidth(std::min(widest + 2, most));
+    Intro->setMaximumWidth(most);
 
     connect(Ok, &QPushButton::clicked, this, &Password_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &Password_window::reject);

@@ -33,7 +33,7 @@ QFont Key_font(double points)
 Recovery_key_window::Recovery_key_window(const Dialog_host& main_host, const QString& recovery_text,
                                          const QString& folder)
     : QDialog(main_host.window), host(main_host), key_text(recovery_text),
-      folder_shown(QDir::toNativeSeparators(folder))
+      folder_shown(QDir::toNativeSeparators(QDir::cleanPath(folder)))
 {
     setObjectName(QStringLiteral("Recovery_key_window"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
