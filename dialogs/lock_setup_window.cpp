@@ -14,12 +14,12 @@
 QString Lock_warning_text(const QString& folder)
 {
     return QStringLiteral(
-               "日記に鍵をかけると、日記のフォルダーのファイルはすべて暗号化され、"
+               "日記に鍵をかけると、日記のフォルダーのファイルはすべて暗号化され、\n"
                "パスワードを知っている人がこのプログラムで開いたときにしか読めなくなります。\n\n"
-               "・Windows 版のソラネや、テキストエディターなどほかのプログラムでは、"
-               "このフォルダーの日記を読めなくなります。\n"
-               "・パスワードと、このあと表示する回復キーの両方をなくすと、"
-               "日記は誰にも（あなたにも）二度と読めなくなります。\n\n"
+               "・Windows 版のソラネや、テキストエディターなどほかのプログラムでは、\n"
+               "　このフォルダーの日記を読めなくなります。\n"
+               "・パスワードと、このあと表示する回復キーの両方をなくすと、\n"
+               "　日記は誰にも（あなたにも）二度と読めなくなります。\n\n"
                "日記のフォルダー: %1")
         .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)));
 }
@@ -35,13 +35,10 @@ Lock_setup_window::Lock_setup_window(const Dialog_host& main_host, const QString
 
     Warning = new QLabel(Lock_warning_text(folder), this);
     Warning->setObjectName(QStringLiteral("Warning"));
-    Warning->setWordWrap(true);
-    Warning->setMaximumWidth(Warning->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 52);
     Password_field = new QLineEdit(this);
     Again_field = new QLineEdit(this);
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
-    Status->setWordWrap(true);
     QPalette red = Status->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
     Status->setPalette(red);

@@ -68,7 +68,7 @@ QString Wrong_password_text()
 
 QString Wrong_recovery_key_text()
 {
-    return QStringLiteral("回復キーが違います。書き留めた回復キーを確かめて、"
+    return QStringLiteral("回復キーが違います。\n書き留めた回復キーを確かめて、"
                           "もう一度入力してください。");
 }
 
@@ -105,7 +105,7 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
         break;
     case Purpose::Unlock:
         intro = QStringLiteral("日記の鍵を外します。\n"
-                               "鍵を外すと、日記のファイルはすべて暗号化されない元の形に戻り、"
+                               "鍵を外すと、日記のファイルはすべて暗号化されない元の形に戻り、\n"
                                "このパソコンを使えるほかの人やほかのプログラムからも"
                                "読めるようになります。\n"
                                "よろしければ、パスワードを入力してください。");
@@ -113,7 +113,6 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     }
     Intro = new QLabel(intro, this);
     Intro->setObjectName(QStringLiteral("Intro"));
-    Intro->setWordWrap(true);
     Password_field = Secret_field(this, "Password_field");
     auto* label = new QLabel(QStringLiteral("パスワード(&P):"), this);
     label->setBuddy(Password_field);
@@ -129,7 +128,6 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     Remember_tick->setVisible(purpose != Purpose::Unlock);
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
-    Status->setWordWrap(true);
     Working = Busy_bar(this);
     Recovery = Button(this, "Recovery", QStringLiteral("回復キーを使う…"));
     Recovery->setVisible(purpose != Purpose::Unlock);
@@ -154,13 +152,6 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     buttons->addWidget(Cancel);
     grid->addLayout(buttons, 5, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
-    // Each line of the intro on one line where the screen allows.
-    int widest = 0;
-    for (const QString& line : Intro->text().split(QLatin1Char('\n')))
-        widest = std::max(widest, Intro->fontMetrics().horizontalAdvance(line));
-    const int most = Intro->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 56;
-    Intro->setMinimumWidth(std::min(widest + 2, most));
-    Intro->setMaximumWidth(most);
 
     connect(Ok, &QPushButton::clicked, this, &Password_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &Password_window::reject);
@@ -231,13 +222,11 @@ Recovery_window::Recovery_window(QWidget* parent, Checker checker)
     Set_window_look(*this, look::Main_green);
     setWindowTitle(App_title);
 
-    auto* intro = new QLabel(QStringLiteral("日記に鍵をかけたときに書き留めた回復キーを入力し、"
+    auto* intro = new QLabel(QStringLiteral("日記に鍵をかけたときに書き留めた回復キーを入力し、\n"
                                             "新しいパスワードを決めてください。\n"
                                             "回復キーは、区切りの「-」や空白を省いても、"
                                             "小文字で入力してもかまいません。"),
                              this);
-    intro->setWordWrap(true);
-    intro->setMaximumWidth(intro->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 50);
     Recovery_field = new QLineEdit(this);
     Recovery_field->setObjectName(QStringLiteral("Recovery_field"));
     Recovery_field->setMinimumWidth(
@@ -246,7 +235,6 @@ Recovery_window::Recovery_window(QWidget* parent, Checker checker)
     New_password_again = Secret_field(this, "New_password_again");
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
-    Status->setWordWrap(true);
     Working = Busy_bar(this);
     Ok = Button(this, "Ok", QStringLiteral("OK"));
     Cancel = Button(this, "Cancel", QStringLiteral("キャンセル"));

@@ -43,13 +43,10 @@ Recovery_key_window::Recovery_key_window(const Dialog_host& main_host, const QSt
 
     auto* intro = new QLabel(
         QStringLiteral("日記に鍵をかけました。\n"
-                       "下の回復キーは、パスワードを忘れたときに日記を開く、ただ一つの方法です。"
-                       "回復キーが表示されるのは今だけです。紙に書き留めるか印刷して、"
-                       "日記とは別の安全な場所にしまってください。"),
+                       "下の回復キーは、パスワードを忘れたときに日記を開く、ただ一つの方法です。\n"
+                       "回復キーが表示されるのは今だけです。\n"
+                       "紙に書き留めるか印刷して、日記とは別の安全な場所にしまってください。"),
         this);
-    intro->setWordWrap(true);
-    intro->setMaximumWidth(intro->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 52);
-    Key = new QLabel(key_text, this);
     Key->setObjectName(QStringLiteral("Key"));
     Key->setFont(Key_font(14));
     Key->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
