@@ -41,8 +41,7 @@ Lock_control::Lock_control(Main_form& main_form)
     Menu_lock_settings = settei->addAction(QStringLiteral("鍵の設定…"));
     Menu_lock_settings->setObjectName(QStringLiteral("Menu_lock_settings"));
     connect(Menu_lock_settings, &QAction::triggered, this, &Lock_control::Menu_lock_settings_Click);
-    connect(settei, &QMenu::aboutToShow, this,
-            [this] { Menu_lock_settings->setEnabled(lock::Folder_is_locked(Folder())); });
+    Build_lock_menu(settei);  // lock_menu.cpp
 
     idle_minutes = Minutes_of(Read_own_settings(Folder()).values.lock_minutes);
     idle = new QTimer(this);

@@ -46,6 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Build_lock_menu(QMenu* settei);
     void Lock_diary();
     void Unlock_diary();
     void Update_menu();

@@ -195,15 +195,3 @@ bool Open_locked_diary(Platform& platform, const QString& diary_folder, Desktop_
     // that conversion ends now, before the diary is read.
     return Finish_left_conversion(platform, diary_folder, key, file.state);
 }
-
-bool Finish_left_conversion(Platform& platform, const QString& diary_folder, const lock::Diary_key&,
-                            lock::Key_state)
-{
-    platform.Message_box(
-        QStringLiteral("前回、日記に鍵をかける（または外す）作業が途中で止まっています。\n"
-                       "このプログラムではその続きを行えないため、日記を開けません。\n"
-                       "日記のフォルダー: %1")
-            .arg(QDir::toNativeSeparators(QDir::cleanPath(diary_folder))),
-        App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
-    return false;
-}

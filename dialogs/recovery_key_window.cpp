@@ -47,6 +47,7 @@ Recovery_key_window::Recovery_key_window(const Dialog_host& main_host, const QSt
                        "回復キーが表示されるのは今だけです。\n"
                        "紙に書き留めるか印刷して、日記とは別の安全な場所にしまってください。"),
         this);
+    Key = new QLabel(key_text, this);
     Key->setObjectName(QStringLiteral("Key"));
     Key->setFont(Key_font(14));
     Key->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

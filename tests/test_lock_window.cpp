@@ -11,14 +11,18 @@
 #include "dialogs/recovery_key_window.h"
 #include "dialogs/work_window.h"
 #include "store/lock.h"
+#include "store/own_settings.h"
 #include "support/diary_fixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -46,6 +50,14 @@ void Type_and_ok(QLineEdit* field, const QByteArray& text, QPushButton* ok)
     field->clear();
     QTest::keyClicks(field, QString::fromUtf8(text));
     QTest::mouseClick(ok, Qt::LeftButton);
+}
+
+// The work window runs by itself once shown; it closes when done.
+void Expect_work(Fake_platform& fake)
+{
+    fake.Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] { QTRY_VERIFY_WITH_TIMEOUT(dialog.isHidden(), 30000); });
+    });
 }
 
 }  // namespace
@@ -101,6 +113,7 @@ private slots:
 
     void start_asks_and_a_wrong_password_writes_nothing();
     void start_with_the_recovery_key_sets_a_new_password();
+    void lock_and_unlock_from_the_menu();
     void idle_lock_saves_the_day_first();
     void keyring_keeps_finds_and_forgets();
 };
@@ -244,6 +257,97 @@ void Test_lock_window::start_with_the_recovery_key_sets_a_new_password()
     QCOMPARE(opened.Id(), key.Id());
     QCOMPARE(lock::Open_with_recovery_key(file, recovery, opened), lock::Open_result::Opened);
     QCOMPARE(Read_bytes(At(QStringLiteral("2026/1207.txt"))), day_before);
+}
+
+void Test_lock_window::lock_and_unlock_from_the_menu()
+{
+    // The backup made before the lock goes to a folder of the test's own.
+    QTemporaryDir backups;
+    QVERIFY(Change_own_settings(folder->Path(), [&](Own_settings& s) {
+                s.backup_folder = backups.path() + QLatin1Char('/');
+            }).Ok());
+    auto form = Start();
+    Write_diary_entry(*form);
+    auto* control = form->findChild<Lock_control*>();
+    QVERIFY(control);
+    QCOMPARE(control->Menu_lock->text(), QStringLiteral("日記に鍵をかける…"));
+
+    QString shown_key;
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Lock_setup_window&>(dialog);
+            QVERIFY(window.Warning->text().contains(QStringLiteral("Windows 版のソラネ")));
+            QVERIFY(window.Warning->text().contains(QStringLiteral("二度と読めなくなります")));
+            QTest::keyClicks(window.Password_field, QStringLiteral("short"));
+            QTest::keyClicks(window.Again_field, QStringLiteral("short"));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QCOMPARE(window.Status->text(),
+                     QStringLiteral("パスワードは8文字以上にしてください。"));
+            QTest::keyClicks(window.Password_field, QString::fromUtf8(Password));
+            QTest::keyClicks(window.Again_field, QString::fromUtf8(Password));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QVERIFY(dialog.isHidden());
+        });
+    });
+    Expect_work(*fake);
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Recovery_key_window&>(dialog);
+            shown_key = window.Key->text();
+            // Not to be clicked away before the key is kept.
+            QVERIFY(!window.Close->isEnabled());
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(window.isVisible());
+            QTest::mouseClick(window.Copy, Qt::LeftButton);
+            QCOMPARE(QApplication::clipboard()->text(), shown_key);
+            QTest::mouseClick(window.Print, Qt::LeftButton);
+            QTest::mouseClick(window.Written_down, Qt::LeftButton);
+            QTest::mouseClick(window.Close, Qt::LeftButton);
+            QVERIFY(dialog.isHidden());
+        });
+    });
+    // 印刷… prints the key: here into a PDF, read back as text.
+    const QString pdf = backups.filePath(QStringLiteral("key.pdf"));
+    fake->Expect_modal([&](QDialog& dialog) {
+        static_cast<QPrintDialog&>(dialog).printer()->setOutputFileName(pdf);
+        return int(QDialog::Accepted);
+    });
+    control->Menu_lock_Click();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(20000));
+    QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(shown_key));
+
+    // The day typed was saved first, then sealed; the key shown opens the
+    // key file and the window goes on reading through the key.
+    QCOMPARE(control->Menu_lock->text(), QStringLiteral("鍵を外す…"));
+    lock::Key_file file;
+    QVERIFY(lock::Read_key_file(folder->Path(), file).Ok());
+    lock::Diary_key key;
+    QCOMPARE(lock::Open_with_recovery_key(file, shown_key, key), lock::Open_result::Opened);
+    QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+    QVERIFY(Key_registered());
+
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Password_window&>(dialog);
+            QVERIFY(window.Intro->text().contains(QStringLiteral("読めるようになります")));
+            QVERIFY(!window.Recovery->isVisible());
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    Expect_work(*fake);
+    fake->Expect_box(QStringLiteral("日記の鍵を外しました。\n"
+                                    "日記のファイルは、暗号化されない元の形に戻りました。"),
+                     App_title, Platform::Icon::Information, Platform::Buttons::Ok,
+                     Platform::Answer::Ok);
+    control->Menu_lock_Click();
+    QCOMPARE(Read_bytes(At(QStringLiteral("2026/1207.txt"))), Day_file_bytes);
+    QVERIFY(!QFile::exists(At(QString::fromLatin1(lock::Key_file_name))));
+    QVERIFY(!lock::Any_key_registered());
+    QCOMPARE(control->Menu_lock->text(), QStringLiteral("日記に鍵をかける…"));
+    End(*form);
 }
 
 void Test_lock_window::idle_lock_saves_the_day_first()
