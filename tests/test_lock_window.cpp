@@ -113,6 +113,7 @@ private slots:
 
     void start_asks_and_a_wrong_password_writes_nothing();
     void start_with_the_recovery_key_sets_a_new_password();
+    void start_finishes_a_lock_left_halfway();
     void lock_and_unlock_from_the_menu();
     void idle_lock_saves_the_day_first();
     void keyring_keeps_finds_and_forgets();
@@ -257,6 +258,35 @@ void Test_lock_window::start_with_the_recovery_key_sets_a_new_password()
     QCOMPARE(opened.Id(), key.Id());
     QCOMPARE(lock::Open_with_recovery_key(file, recovery, opened), lock::Open_result::Opened);
     QCOMPARE(Read_bytes(At(QStringLiteral("2026/1207.txt"))), day_before);
+}
+
+void Test_lock_window::start_finishes_a_lock_left_halfway()
+{
+    // A lock stopped after its key file: the day is still plain.
+    lock::Diary_key key;
+    QString recovery;
+    lock::Key_file file = lock::New_key_file(Password, key, recovery, lock::Fastest_limits());
+    file.state = lock::Key_state::Locking;
+    QVERIFY(lock::Write_key_file(folder->Path(), file).Ok());
+    QVERIFY(QDir().mkpath(At(QStringLiteral("2026"))));
+    QVERIFY(Write_bytes(At(QStringLiteral("2026/1207.txt")), Day_file_bytes));
+    QVERIFY(Write_bytes(At(QStringLiteral("2026/keyword.txt")), Today_record_saved));
+
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Password_window&>(dialog);
+            Type_and_ok(window.Password_field, Password, window.Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    Expect_work(*fake);
+    Desktop_keyring keyring;
+    QVERIFY(Open_locked_diary(*fake, folder->Path(), keyring));
+    QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+    QCOMPARE(Opened(QStringLiteral("2026/keyword.txt"), key), Today_record_saved);
+    QVERIFY(lock::Read_key_file(folder->Path(), file).Ok());
+    QVERIFY(file.state == lock::Key_state::Locked);
+    QVERIFY(Key_registered());
 }
 
 void Test_lock_window::lock_and_unlock_from_the_menu()
