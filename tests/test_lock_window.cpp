@@ -6,6 +6,7 @@
 #include "app/keyring.h"
 #include "app/lock_control.h"
 #include "app/lock_start.h"
+#include "dialogs/lock_settings_window.h"
 #include "dialogs/lock_setup_window.h"
 #include "dialogs/password_window.h"
 #include "dialogs/recovery_key_window.h"
@@ -25,6 +26,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -115,6 +117,7 @@ private slots:
     void start_with_the_recovery_key_sets_a_new_password();
     void start_finishes_a_lock_left_halfway();
     void lock_and_unlock_from_the_menu();
+    void lock_settings_keep_the_idle_minutes();
     void idle_lock_saves_the_day_first();
     void keyring_keeps_finds_and_forgets();
 };
@@ -377,6 +380,31 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
     QVERIFY(!QFile::exists(At(QString::fromLatin1(lock::Key_file_name))));
     QVERIFY(!lock::Any_key_registered());
     QCOMPARE(control->Menu_lock->text(), QStringLiteral("日記に鍵をかける…"));
+    End(*form);
+}
+
+void Test_lock_window::lock_settings_keep_the_idle_minutes()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    Register_diary_key(folder->Path(), key);
+    auto form = Start();
+    auto* control = form->findChild<Lock_control*>();
+    QVERIFY(control);
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Lock_settings_window&>(dialog);
+            QCOMPARE(window.Minutes->value(), 10);
+            window.Minutes->setValue(3);
+            dialog.accept();
+        });
+    });
+    control->Menu_lock_settings_Click();
+    // Kept sealed beside the diary, as every file of a locked diary.
+    QCOMPARE(Opened(QStringLiteral("sorane-linux.ini"), key),
+             QByteArray("[backup]\ndaily=true\n\n[this_day]\noldest_first=false\n\n"
+                        "[fulltext]\nwidth=true\ncase=true\nkana=false\n\n"
+                        "[reminder]\non=false\ntime=21:00\n\n[lock]\nidle_minutes=3\n"));
     End(*form);
 }
 
