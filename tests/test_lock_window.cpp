@@ -113,6 +113,7 @@ private slots:
         Verify_clean();
     }
 
+    void password_window_in_a_real_modal_run();
     void start_asks_and_a_wrong_password_writes_nothing();
     void start_with_the_recovery_key_sets_a_new_password();
     void start_finishes_a_lock_left_halfway();
@@ -165,6 +166,30 @@ void Test_lock_window::cleanupTestCase()
         process->terminate();
         process->waitForFinished(5000);
     }
+}
+
+void Test_lock_window::password_window_in_a_real_modal_run()
+{
+    QString recovery;
+    Make_locked_folder(recovery);
+    lock::Diary_key key;
+    Password_window window(
+        nullptr, Password_window::Purpose::Start, folder->Path(),
+        [&](const QByteArray& typed) { return Check_password(folder->Path(), typed, key); },
+        {false, QStringLiteral("no keyring here"), false});
+    QVERIFY(!window.Remember_tick->isEnabled());
+    QCOMPARE(window.Remember_tick->toolTip(), QStringLiteral("no keyring here"));
+    When_modal<Password_window>(&window, [](Password_window& shown) {
+        Type_and_ok(shown.Password_field, "not the password", shown.Ok);
+        QVERIFY(shown.Checking());
+        QVERIFY(!shown.Ok->isEnabled());
+        QTRY_COMPARE(shown.Status->text(), Wrong_password_text());
+        Type_and_ok(shown.Password_field, Password, shown.Ok);
+    });
+    QCOMPARE(window.exec(), int(QDialog::Accepted));
+    QVERIFY(key.Valid());
+    QCOMPARE(window.Password(), Password);
+    QVERIFY(!window.Remember());
 }
 
 void Test_lock_window::start_asks_and_a_wrong_password_writes_nothing()
