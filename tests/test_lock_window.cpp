@@ -29,6 +29,8 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -132,6 +134,9 @@ void Test_lock_window::initTestCase()
         keyring_missing = QStringLiteral("gnome-keyring-daemon or dbus-daemon is not installed");
         return;
     }
+    // Both end with the test, even with a test that crashed.
+    for (QProcess* process : {&bus, &keyring_daemon})
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     bus.start(QStringLiteral("dbus-daemon"),
               {QStringLiteral("--session"), QStringLiteral("--nofork"),
                QStringLiteral("--print-address")});
