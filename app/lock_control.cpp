@@ -127,6 +127,7 @@ void Lock_control::Lock_now()
     // Saved as when the program ends: nothing the user wrote stays only
     // in the window while the key is gone.
     form.Save_for_session();
+    form.Suspend_saving(true);
     Cover();
     lock::Forget_keys();
     QString unused;
@@ -136,12 +137,14 @@ void Lock_control::Lock_now()
     const std::optional<lock::Diary_key> key =
         Ask_for_key(platform, &form, Password_window::Purpose::Idle, folder, keyring, kept);
     if (!key) {
-        // 終了: the day was saved before the lock.
+        // 終了: the day was saved before the lock, and nothing more is
+        // written without the key.
         Uncover();
         form.End_without_user();
         return;
     }
     Register_diary_key(folder, *key);
+    form.Suspend_saving(false);
     Uncover();
     Restart_idle();
 }

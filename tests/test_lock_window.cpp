@@ -474,7 +474,21 @@ void Test_lock_window::idle_lock_saves_the_day_first()
     QTRY_VERIFY(!control->Covered());
     QVERIFY(Key_registered());
     QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
-    End(*form);
+
+    // 終了 at the next idle lock ends the program without a plain byte
+    // written: every file but the key file stays sealed.
+    fake->Expect_modal([](QDialog& dialog) {
+        return Played(dialog, [&] {
+            QTest::mouseClick(static_cast<Password_window&>(dialog).Cancel, Qt::LeftButton);
+        });
+    });
+    control->Lock_now();
+    QVERIFY(form->Ended());
+    const QMap<QString, QByteArray> tree = File_tree(folder->Path());
+    for (auto file = tree.begin(); file != tree.end(); ++file)
+        QVERIFY2(file.value() == "<dir>" || file.key() == QLatin1String(lock::Key_file_name) ||
+                     lock::Is_sealed(file.value()),
+                 qPrintable(file.key()));
     QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
 }
 
