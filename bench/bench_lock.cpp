@@ -1,15 +1,16 @@
 // A locked diary: the unlock (the key file read, Argon2id of the password
 // with the file's limits, the diary key unwrapped) against Argon2id alone,
-// then the day step and the save in the locked diary against their floors
-// (the same floors as bench_steps: the file's bytes read or written raw,
-// here the sealed bytes, so that sealing and opening are all in the ratio).
+// then the day step and the save in the locked diary against the plain
+// diary's floors (bench_steps' floors, run on an identical plain twin of
+// the diary: the plain bytes read and decoded, or written, raw), taking
+// turns in one process, so that sealing and opening are all in the ratio.
 //
-//   bench_lock [--samples N] [--unlocks N] <program folder>
+//   bench_lock [--samples N] [--unlocks N] <program folder> <plain twin>
 //
 // A plain folder is locked first (the time of the whole conversion is a
 // note), so it is given a copy of a diary, as bench_steps is; the
-// conversion's backup goes to a temporary folder. A folder this program
-// locked before is used as it is. The days are picked by their plain sizes.
+// conversion's backup goes to a temporary folder. A folder locked by an
+// earlier run (with the same password) is used as it is.
 
 #include "app/main_form.h"
 #include "bench/bench_days.h"
@@ -41,28 +42,21 @@ int main(int argc, char* argv[])
     parser.addOption(samples_option);
     parser.addOption(unlocks_option);
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("A copy of a diary."));
+    parser.addPositionalArgument(QStringLiteral("twin"),
+                                 QStringLiteral("Another copy, left plain, for the floors."));
     parser.process(app);
-    if (parser.positionalArguments().size() != 1)
-        Fail("give one program folder");
-    QString folder = parser.positionalArguments().first();
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+    if (parser.positionalArguments().size() != 2)
+        Fail("give the folder to lock and its plain twin");
+    QString folder = parser.positionalArguments()[0];
+    QString twin = parser.positionalArguments()[1];
+    for (QString* f : {&folder, &twin})
+        if (!f->endsWith(QLatin1Char('/')))
+            *f += QLatin1Char('/');
     const int samples = std::max(3, parser.value(samples_option).toInt());
     const int unlocks = std::max(3, parser.value(unlocks_option).toInt());
     const QByteArray password = QByteArrayLiteral("ベンチの合言葉");
 
-    const QString days_file = folder + QStringLiteral("../bench-lock-days");
-    std::vector<Diary_day> days;
     if (!lock::Folder_is_locked(folder)) {
-        // The days as bench_steps picks them, kept beside the folder for the
-        // runs after this one.
-        days = Openable_days(folder);
-        QFile kept(days_file);
-        if (!kept.open(QIODevice::WriteOnly))
-            Fail("the days could not be kept");
-        for (const Diary_day& d : days)
-            kept.write(d.date.toString(Qt::ISODate).toLatin1() + ' ' + QByteArray::number(d.bytes) +
-                       '\n');
         QTemporaryDir backups;
         if (!backups.isValid())
             Fail("no folder for the backup");
@@ -126,20 +120,12 @@ int main(int argc, char* argv[])
     if (!Start_and_show(form))
         Fail("start-up failed");
     Settle();
-    if (days.empty()) {
-        QFile kept(days_file);
-        if (!kept.open(QIODevice::ReadOnly))
-            Fail("a folder locked before, without the days of its first run");
-        for (const QByteArray& line : kept.readAll().split('\n'))
-            if (const QList<QByteArray> f = line.split(' '); f.size() == 2)
-                days.push_back(
-                    {QDate::fromString(QString::fromLatin1(f[0]), Qt::ISODate), f[1].toLongLong()});
-    }
+    const std::vector<Diary_day> days = Openable_days(twin);
     const std::vector<Size_band> bands{{1500, 2600}, {26000, 32000}};
     for (const Size_band& band : bands)
-        Bench_step(form, folder, days, band, samples);
+        Bench_step(form, twin, days, band, samples);
     for (const Size_band& band : bands)
-        Bench_save(form, folder, days, band, samples);
+        Bench_save(form, twin, days, band, samples);
     Print_notes("Locked diary:");
     return 0;
 }

@@ -209,6 +209,24 @@ int Run_lock_command(const QStringList& arguments, const QString& program_folder
         }
     }
 
+    // A hundred years take minutes: on a terminal, how far it has come.
+    lock::Conversion_progress progress;
+    if (::isatty(STDERR_FILENO) == 1) {
+        progress = [&err, locking, shown = -1](int done_files, int all) mutable {
+            const int percent = all > 0 ? done_files * 100 / all : 100;
+            if (percent != shown) {
+                shown = percent;
+                err << QStringLiteral("\r%1 %2% (%3 / %4)")
+                           .arg(locking ? QStringLiteral("鍵をかけています…")
+                                        : QStringLiteral("鍵を外しています…"))
+                           .arg(percent)
+                           .arg(done_files)
+                           .arg(all)
+                    << (done_files == all ? "\n" : "") << Qt::flush;
+            }
+            return true;
+        };
+    }
     lock::Conversion done;
     QString recovery;
     if (locking && !has_key_file) {
@@ -217,7 +235,7 @@ int Run_lock_command(const QStringList& arguments, const QString& program_folder
             err << QStringLiteral("パスワードが空です。鍵はかけませんでした。") << Qt::endl;
             return 2;
         }
-        done = lock::Lock_folder(folder, password.View(), recovery);
+        done = lock::Lock_folder(folder, password.View(), recovery, progress);
     } else if (locking && file.state == lock::Key_state::Locked) {
         err << QStringLiteral("この日記にはすでに鍵がかかっています: %1").arg(Shown(folder))
             << Qt::endl;
@@ -232,7 +250,8 @@ int Run_lock_command(const QStringList& arguments, const QString& program_folder
         lock::Diary_key key;
         if (!Open_key(folder, file, err, key))
             return 2;
-        done = locking ? lock::Finish_conversion(folder, key) : lock::Unlock_folder(folder, key);
+        done = locking ? lock::Finish_conversion(folder, key, progress)
+                       : lock::Unlock_folder(folder, key, progress);
     }
 
     switch (done.status) {

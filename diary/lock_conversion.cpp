@@ -70,17 +70,32 @@ Io_result Look_at(const QString& path, File_now& out)
 }
 
 // The file's new bytes in place, with its old modification time: a day
-// locked was still written when it was written.
+// locked was still written when it was written. The folder is synced by
+// the caller once its files are done (Sync_folders).
 Io_result Put(const QString& path, const QByteArray& bytes, const timespec& mtime, int& step)
 {
-    const Io_result r = Replace_file_as_is(path, bytes);
-    if (!r.Ok() && r.step != Io_step::Sync_folder)
+    const Io_result r = Replace_file_as_is(path, bytes, Folder_sync::Later);
+    if (!r.Ok())
         return r;
     const timespec times[2] = {{0, UTIME_OMIT}, mtime};
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW);
     if (Hook())
         Hook()(++step);
     return Io_result::Success();
+}
+
+QString Folder_of(const QString& path) { return path.left(path.lastIndexOf(QLatin1Char('/'))); }
+
+// Makes the renames of the files done so far durable: each folder once.
+// A folder that cannot be synced is told; its files hold their new bytes.
+Io_result Sync_folders(QStringList& unsynced)
+{
+    Io_result first;
+    for (const QString& folder : unsynced)
+        if (const Io_result r = Sync_folder(folder); !r.Ok() && first.Ok())
+            first = r;
+    unsynced.clear();
+    return first;
 }
 
 Io_result Put_key_file(const QString& folder, const Key_file& file, int& step)
@@ -102,6 +117,10 @@ Io_result Convert(const QStringList& files, const Diary_key& key, bool to_sealed
     done = 0;
     stopped = false;
     const int all = int(files.size());
+    // The folders whose renames are not yet synced: the files are sorted,
+    // so a folder is done when the next file is in another one.
+    QStringList unsynced;
+    auto sync_all = [&] { return Sync_folders(unsynced); };
     for (int i = 0; i < all; ++i) {
         const QString& path = files[i];
         File_now now;
@@ -124,15 +143,25 @@ Io_result Convert(const QStringList& files, const Diary_key& key, bool to_sealed
             continue;
         }
         if (!checked_only) {
-            if (const Io_result r = Put(path, wanted, now.mtime, step); !r.Ok())
+            const QString folder = Folder_of(path);
+            if (!unsynced.isEmpty() && unsynced.last() != folder)
+                if (const Io_result r = sync_all(); !r.Ok())
+                    return r;
+            if (const Io_result r = Put(path, wanted, now.mtime, step); !r.Ok()) {
+                sync_all();
                 return r;
+            }
+            if (unsynced.isEmpty())
+                unsynced.append(folder);
             ++done;
             if (progress && !progress(i + 1, all)) {
                 stopped = true;
-                return Io_result::Success();
+                return sync_all();
             }
         }
     }
+    if (const Io_result r = sync_all(); !r.Ok())
+        return r;
     if (!checked_only && progress)
         progress(all, all);
     return Io_result::Success();

@@ -244,9 +244,11 @@ Diary_key Diary_key::Of(QByteArrayView key_bytes, QByteArrayView key_id)
 
 Kdf_limits Default_limits()
 {
-    // libsodium's "moderate" limits: about half a second for one password
-    // on the development machine (bench_lock), 256 MiB of memory.
-    return {crypto_pwhash_OPSLIMIT_MODERATE, crypto_pwhash_MEMLIMIT_MODERATE};
+    // Three passes over 192 MiB: about 0.35 s for one password on the
+    // development machine when idle, 0.5 to 0.7 s with its two cores
+    // shared (bench_lock); libsodium's "moderate" 256 MiB took up to 0.94 s
+    // there.
+    return {3, std::size_t(192) * 1024 * 1024};
 }
 
 Kdf_limits Fastest_limits() { return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN}; }

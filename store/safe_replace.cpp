@@ -163,6 +163,11 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes)
 
 Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes)
 {
+    return Replace_file_as_is(path, bytes, Folder_sync::Now);
+}
+
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_sync sync)
+{
     const QByteArray target = QFile::encodeName(path);
     if (target.isEmpty() || target.endsWith('/'))
         return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
@@ -257,6 +262,8 @@ Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes)
     // The new content is in place. Syncing the folder makes the rename
     // survive a crash; if that fails the caller is told, but the file
     // already holds the new content and nothing is to be undone.
+    if (sync == Folder_sync::Later)
+        return Io_result::Success();
     if (const int error = Fsync_folder(folder))
         return Io_result::Failure(Io_step::Sync_folder, error, path);
     return Io_result::Success();

@@ -34,6 +34,14 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes);
 // Replace_file with the bytes exactly as given, sealed or not, whatever key
 // is registered: for the conversion of a diary between plain and sealed.
 Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes);
+// The same, leaving the folder's sync to a caller that replaces many files
+// of one folder and syncs it once (Sync_folder) before it relies on the new
+// names: until then a crash may bring back the old file, whole.
+enum class Folder_sync {
+    Now,
+    Later
+};
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_sync sync);
 
 // Creates the folder (0700, whatever the umask) and makes the new entry
 // durable by syncing the parent folder. An existing folder is left alone;
