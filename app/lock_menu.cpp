@@ -16,6 +16,7 @@
 #include "ui/io_message.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,15 @@ lock::Conversion Converted(
     if (recovery_text)
         *recovery_text = std::exchange(outcome->recovery_text, QString());
     return outcome->conversion;
+}
+
+QString Plain_backup_text(const QString& path)
+{
+    return QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
+                          "ファイル: %1\n"
+                          "このバックアップには鍵がかかっていません。"
+                          "要らなくなったら消してください。")
+        .arg(QDir::toNativeSeparators(QDir::cleanPath(path)));
 }
 
 const QString Files_whole = QStringLiteral("日記のファイルは、どれも元の形か暗号化された形のまま"
@@ -153,6 +163,10 @@ void Lock_control::Lock_diary()
     }
     Recovery_key_window shown(form.Host(), recovery_text, folder);
     platform.Run_modal(shown);
+    // The backup made before the lock holds the diary as it was: plain.
+    if (!done.backup_path.isEmpty())
+        platform.Message_box(Plain_backup_text(done.backup_path), App_title,
+                             Platform::Icon::Exclamation, Platform::Buttons::Ok);
 }
 
 void Lock_control::Unlock_diary()

@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -364,6 +365,20 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
             QTest::mouseClick(window.Copy, Qt::LeftButton);
             QCOMPARE(QApplication::clipboard()->text(), shown_key);
             QTest::mouseClick(window.Print, Qt::LeftButton);
+            // The backup made before the lock is plain, and said so next.
+            QStringList zips;
+            for (QDirIterator it(backups.path(), {QStringLiteral("*.zip")}, QDir::Files,
+                                 QDirIterator::Subdirectories);
+                 it.hasNext();)
+                zips << it.next();
+            QCOMPARE(zips.size(), 1);
+            fake->Expect_box(QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
+                                            "ファイル: %1\n"
+                                            "このバックアップには鍵がかかっていません。"
+                                            "要らなくなったら消してください。")
+                                 .arg(zips[0]),
+                             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
+                             Platform::Answer::Ok);
             QTest::mouseClick(window.Written_down, Qt::LeftButton);
             QTest::mouseClick(window.Close, Qt::LeftButton);
             QVERIFY(dialog.isHidden());
