@@ -113,7 +113,7 @@ bool Main_form::Form_QueryUnload()
 
 void Main_form::Save_for_session()
 {
-    if (ended)
+    if (ended || saving_suspended)
         return;
     Commit_composition();
     Save_open_message();

@@ -2,6 +2,8 @@
 
 #include "app/backup_control.h"
 #include "app/end_signals.h"
+#include "app/keyring.h"
+#include "app/lock_start.h"
 #include "app/main_form.h"
 #include "app/recovery_control.h"
 #include "app/reminder_command.h"
@@ -159,6 +161,10 @@ int main(int argc, char* argv[])
     // last save is done (the form is destroyed before the instance).
     Single_instance instance(folder.path, Default_lock_folder());
     if (!Open_as_only_program(instance, platform, QFile::decodeName(folder.bytes)))
+        return 0;
+    // A locked diary opens with its password before anything of it is read.
+    Desktop_keyring keyring;
+    if (!Open_locked_diary(platform, folder.path, keyring))
         return 0;
     Real_clock clock;
     Main_form form(platform, clock, folder.path);

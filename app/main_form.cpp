@@ -5,6 +5,7 @@
 
 #include "app/accessible_names.h"
 #include "app/backup_control.h"
+#include "app/lock_control.h"
 #include "app/photo_control.h"
 #include "app/recovery_control.h"
 #include "dialogs/f_tomorrow.h"
@@ -41,6 +42,7 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
     Name_main_form_controls(*this);
     photos =
         new Photo_control(this, {platform, session, Host(), Text2, Text1, Menu_file, Menu_end});
+    new Lock_control(*this);  // 設定's lock items and the idle lock (lock_control.*)
 }
 
 Main_form::~Main_form()

@@ -68,6 +68,10 @@ public:
     // The session asks the program to save its data (it may or may not end
     // afterwards): saves as End_without_user does, without ending.
     void Save_for_session();
+    // While a locked diary's key is gone (the idle lock), everything was
+    // saved before and nothing can be written sealed: the endings and the
+    // session's save write nothing.
+    void Suspend_saving(bool suspended) { saving_suspended = suspended; }
     bool Ended() const { return ended; }
     // The file the last ending without a save wrote the day to, or empty.
     QString Rescue_path() const { return rescue_path; }
@@ -407,6 +411,7 @@ private:
     bool placed = false;
 
     bool ended = false;
+    bool saving_suspended = false;
     bool in_query = false;
     QString rescue_path;
 };

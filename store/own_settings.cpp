@@ -31,6 +31,7 @@ const Field Fields[] = {
     {"reminder", "on", &Own_settings::reminder_on, nullptr},
     {"reminder", "time", nullptr, &Own_settings::reminder_time},
     {"template", "text", nullptr, &Own_settings::day_template},
+    {"lock", "idle_minutes", nullptr, &Own_settings::lock_minutes},
     {"windows", "years", nullptr, &Own_settings::place_years},
     {"windows", "fulltext", nullptr, &Own_settings::place_fulltext},
     {"windows", "history", nullptr, &Own_settings::place_history},

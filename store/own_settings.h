@@ -26,6 +26,7 @@ struct Own_settings {
     bool reminder_on = false;                         // reminder/on
     QString reminder_time = QStringLiteral("21:00");  // reminder/time, "HH:MM"
     QString day_template;                             // template/text: put into an empty today
+    QString lock_minutes;                             // lock/idle_minutes: empty for 10, 0 never
     // windows/<name>: where the user left a window read beside the diary,
     // "x y width height" in pixels; empty until it was moved
     QString place_years;
