@@ -16,6 +16,7 @@
 #include <sodium.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -30,6 +31,36 @@ QHash<sqlite3*, Open_index>& Open_indexes()
 {
     static QHash<sqlite3*, Open_index> open;
     return open;
+}
+
+// A finished build's database, handed to the next open of the index it was
+// sealed into (the same file, by its inode), so that the window's thread
+// does not read and open again what the build's thread had in memory.
+struct Handed_over {
+    QString path;
+    ino_t inode = 0;
+    unsigned char* image = nullptr;
+    sqlite3_int64 size = 0;
+};
+Handed_over& Hand_over()  // under registry_lock
+{
+    static Handed_over handed;
+    return handed;
+}
+void Drop_hand_over()  // under registry_lock
+{
+    Handed_over& handed = Hand_over();
+    if (handed.image) {
+        sodium_memzero(handed.image, size_t(handed.size));
+        sqlite3_free(handed.image);
+    }
+    handed = {};
+}
+
+ino_t Inode_of(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
 // "<index>.<pid>.building" -> "<index>".
@@ -149,6 +180,15 @@ bool Open_sealed_index(Fulltext_index::Db& db, const QString& path, bool create)
     unsigned char* image = nullptr;
     qint64 size = 0;
     if (!create) {
+        const std::lock_guard<std::mutex> guard(registry_lock);
+        Handed_over& handed = Hand_over();
+        if (handed.image && handed.path == path && handed.inode == Inode_of(path)) {
+            image = std::exchange(handed.image, nullptr);
+            size = handed.size;
+        }
+        Drop_hand_over();
+    }
+    if (!create && !image) {
         QByteArray sealed;
         if (!Read_whole_file(path, sealed))
             return false;
@@ -201,5 +241,12 @@ void Close_sealed_index(Fulltext_index::Db& db)
         lock::Seal(key, QByteArrayView(reinterpret_cast<const char*>(image), qsizetype(size)));
     // Its place is the cache folder, where nothing is registered: the bytes
     // go as they are, already sealed.
-    Replace_file(open.path, sealed);
+    if (!Replace_file(open.path, sealed).Ok())
+        return;
+    Handed_over handed{Index_of(open.path), Inode_of(open.path), nullptr, 0};
+    handed.image = sqlite3_serialize(db.handle, "main", &handed.size, 0);
+    const std::lock_guard<std::mutex> guard(registry_lock);
+    Drop_hand_over();
+    if (handed.image)
+        Hand_over() = handed;
 }
