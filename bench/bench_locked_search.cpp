@@ -14,6 +14,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
@@ -104,6 +106,11 @@ int main(int argc, char** argv)
         }));
     }
     Print("build and first search", words.first(), builds, hits);
+    {
+        Fulltext_index index(folder, cache.path(), Fold_options{}, Fulltext_index::Start::Never);
+        std::printf("index file\t%s\t%lld bytes\n", index.Cache_path().toUtf8().constData(),
+                    qint64(QFileInfo(index.Cache_path()).size()));
+    }
 
     for (const QString& word : words) {
         std::vector<double> cold;
@@ -123,5 +130,12 @@ int main(int argc, char** argv)
         Print("cold", word, cold, hits);
         Print("warm", word, warm, hits);
     }
+    // The most memory the process held: the index in memory, and for a
+    // locked diary the sealed file and its opened bytes while loading.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                std::printf("peak memory\t%s\n", line.mid(6).trimmed().constData());
     return 0;
 }

@@ -33,14 +33,14 @@ QHash<sqlite3*, Open_index>& Open_indexes()
     return open;
 }
 
-// A finished build's database, handed to the next open of the index it was
-// sealed into (the same file, by its inode), so that the window's thread
-// does not read and open again what the build's thread had in memory.
+// A finished build's connection, handed to the next open of the index it
+// was sealed into (the same file, by its inode): the window's thread then
+// neither reads nor opens again what the build's thread had in memory, and
+// the index is never held twice.
 struct Handed_over {
     QString path;
     ino_t inode = 0;
-    unsigned char* image = nullptr;
-    sqlite3_int64 size = 0;
+    sqlite3* handle = nullptr;
 };
 Handed_over& Hand_over()  // under registry_lock
 {
@@ -49,12 +49,8 @@ Handed_over& Hand_over()  // under registry_lock
 }
 void Drop_hand_over()  // under registry_lock
 {
-    Handed_over& handed = Hand_over();
-    if (handed.image) {
-        sodium_memzero(handed.image, size_t(handed.size));
-        sqlite3_free(handed.image);
-    }
-    handed = {};
+    sqlite3_close_v2(Hand_over().handle);
+    Hand_over() = {};
 }
 
 ino_t Inode_of(const QString& path)
@@ -138,7 +134,12 @@ bool Index_must_close(const QString& path, const QString& app_dir)
     if (sealed != lock::Folder_is_locked(app_dir))
         return true;
     lock::Diary_key key;
-    return sealed && !Key_of_index(path, key);
+    if (!sealed || Key_of_index(path, key))
+        return false;
+    // Locked again: a build's index waiting to be taken goes too.
+    const std::lock_guard<std::mutex> guard(registry_lock);
+    Drop_hand_over();
+    return true;
 }
 
 bool Is_sealed_index(const QString& path)
@@ -182,13 +183,16 @@ bool Open_sealed_index(Fulltext_index::Db& db, const QString& path, bool create)
     if (!create) {
         const std::lock_guard<std::mutex> guard(registry_lock);
         Handed_over& handed = Hand_over();
-        if (handed.image && handed.path == path && handed.inode == Inode_of(path)) {
-            image = std::exchange(handed.image, nullptr);
-            size = handed.size;
+        if (handed.handle && handed.path == path && handed.inode == Inode_of(path)) {
+            db.handle = std::exchange(handed.handle, nullptr);
+            db.inode = handed.inode;
+            Open_indexes().insert(db.handle, {path, false});
+            Drop_hand_over();
+            return true;
         }
         Drop_hand_over();
     }
-    if (!create && !image) {
+    if (!create) {
         QByteArray sealed;
         if (!Read_whole_file(path, sealed))
             return false;
@@ -237,16 +241,15 @@ void Close_sealed_index(Fulltext_index::Db& db)
         sqlite3_serialize(db.handle, "main", &size, SQLITE_SERIALIZE_NOCOPY);
     if (!image || size <= 0)
         return;
-    const QByteArray sealed =
-        lock::Seal(key, QByteArrayView(reinterpret_cast<const char*>(image), qsizetype(size)));
-    // Its place is the cache folder, where nothing is registered: the bytes
-    // go as they are, already sealed.
-    if (!Replace_file(open.path, sealed).Ok())
-        return;
-    Handed_over handed{Index_of(open.path), Inode_of(open.path), nullptr, 0};
-    handed.image = sqlite3_serialize(db.handle, "main", &handed.size, 0);
+    {
+        const QByteArray sealed =
+            lock::Seal(key, QByteArrayView(reinterpret_cast<const char*>(image), qsizetype(size)));
+        // Its place is the cache folder, where nothing is registered: the
+        // bytes go as they are, already sealed.
+        if (!Replace_file(open.path, sealed).Ok())
+            return;
+    }
     const std::lock_guard<std::mutex> guard(registry_lock);
     Drop_hand_over();
-    if (handed.image)
-        Hand_over() = handed;
+    Hand_over() = {Index_of(open.path), Inode_of(open.path), std::exchange(db.handle, nullptr)};
 }
