@@ -10,6 +10,7 @@
 #include "diary/add_command.h"
 #include "diary/export_command.h"
 #include "diary/folder_lock.h"
+#include "diary/lock_command.h"
 #include "diary/program_folder.h"
 #include "diary/program_help.h"
 #include "diary/show_command.h"
@@ -97,6 +98,10 @@ int Run_command(int argc, char* argv[], Program_command command)
     }
     case Program_command::Remind: return Run_remind_command(arguments, folder, clock, out, err);
     case Program_command::Stats: return Run_stats_command(arguments, folder, Io_reason, out, err);
+    case Program_command::Lock:
+    case Program_command::Unlock:
+        return Run_lock_command(arguments, folder, Default_lock_folder(),
+                                command == Program_command::Lock, out, err);
     case Program_command::Search:
     case Program_command::Window: break;
     }

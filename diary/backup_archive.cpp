@@ -22,11 +22,14 @@ using backup_internal::With_slash;
 
 // A file of the diary that a backup takes: what holds the user's text in
 // any form (days, indexes, messages, their exact texts, conflict copies of
-// every kind, rescue files) and the settings, never a link.
+// every kind, rescue files), the settings and a locked diary's key file,
+// never a link. The files are taken as they are on the disk: a locked
+// diary's backup holds its sealed files and the key that opens them.
 bool Backed_up(const Folder_entry& entry, Diary_name kind)
 {
     return entry.type == Entry_type::Regular &&
-           (Holds_diary_text(kind) || kind == Diary_name::Settings);
+           (Holds_diary_text(kind) || kind == Diary_name::Settings ||
+            kind == Diary_name::Lock_file);
 }
 
 // The archive being written, freed however the backup ends.

@@ -1,5 +1,7 @@
 #include "diary/command_line.h"
 
+#include "diary/lock_command.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -105,9 +107,15 @@ QString Option_lines(const QList<QCommandLineOption>& options)
 }
 
 std::optional<int> Parse_command(QCommandLineParser& parser,
-                                 const QList<QCommandLineOption>& options, const Command_help& help,
-                                 const QStringList& arguments, QTextStream& out, QTextStream& err)
+                                 const QList<QCommandLineOption>& command_options,
+                                 const Command_help& help, const QStringList& arguments,
+                                 QTextStream& out, QTextStream& err)
 {
+    // Every command on a diary folder opens a locked one with the password.
+    QList<QCommandLineOption> options = command_options;
+    for (const QCommandLineOption& option : command_options)
+        if (option.names().contains(QStringLiteral("diary")))
+            options << Password_stdin_option();
     parser.addOptions(options);
     for (qsizetype i = 1; i < arguments.size() && arguments[i] != QLatin1String("--"); ++i) {
         if (Is_help(arguments[i])) {
@@ -152,6 +160,8 @@ std::optional<QString> Diary_folder_of(const QCommandLineParser& parser,
         err << QStringLiteral("日記のフォルダーがありません: %1").arg(diary) << Qt::endl;
         return std::nullopt;
     }
+    if (!Open_locked_diary(parser, diary, err))
+        return std::nullopt;
     return diary;
 }
 

@@ -49,7 +49,9 @@ QString Option_lines(const QList<QCommandLineOption>& options);
 bool Refuse_extra_arguments(const QCommandLineParser& parser, qsizetype allowed, QTextStream& err);
 
 // The diary folder: --diary, or program_folder without it; nothing, with
-// the error written, when it is no folder.
+// the error written, when it is no folder. A locked diary is opened with
+// the password of --password-stdin (which every command given
+// Diary_option() takes); without it, or with a wrong one, nothing.
 std::optional<QString> Diary_folder_of(const QCommandLineParser& parser,
                                        const QString& program_folder, QTextStream& err);
 

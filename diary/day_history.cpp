@@ -4,6 +4,7 @@
 #include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
+#include "store/lock.h"
 #include "store/safe_replace.h"
 #include "store/store.h"
 
@@ -309,7 +310,9 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         bool linked = false;
         struct stat st {};
         if (!file.isEmpty() && ::lstat(QFile::encodeName(day_path).constData(), &st) == 0 &&
-            S_ISREG(st.st_mode) && st.st_size == file.size()) {
+            S_ISREG(st.st_mode) &&
+            (st.st_size == file.size() ||
+             (lock::Any_key_registered() && lock::Plain_size(st.st_size) == file.size()))) {
             if (::link(QFile::encodeName(day_path).constData(), txt_name.constData()) == 0)
                 linked = true;
             else if (errno == EEXIST)

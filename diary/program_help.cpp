@@ -16,7 +16,8 @@ Program_command Command_of(int argc, const char* const* argv)
         Program_command command;
     } commands[] = {{"search", Program_command::Search}, {"export", Program_command::Export},
                     {"add", Program_command::Add},       {"show", Program_command::Show},
-                    {"remind", Program_command::Remind}, {"stats", Program_command::Stats}};
+                    {"remind", Program_command::Remind}, {"stats", Program_command::Stats},
+                    {"lock", Program_command::Lock},     {"unlock", Program_command::Unlock}};
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--") == 0)
@@ -55,6 +56,10 @@ QString Program_help_text()
         "      今日の日記に何も書かれていなければ、デスクトップに通知を出します。\n"
         "  sorane --stats [--diary DIR]\n"
         "      年ごとに「年<タブ>書いた日数<タブ>文字数」を、最後に合計を表示します。\n"
+        "  sorane --lock [--diary DIR] --password-stdin\n"
+        "      バックアップを作ってから日記に鍵をかけ、回復キーを一度だけ表示します。\n"
+        "  sorane --unlock [--diary DIR] --password-stdin\n"
+        "      日記の鍵を外し、すべてのファイルを鍵のないファイルに戻します。\n"
         "\n"
         "オプション:\n"
         "  --diary DIR         日記のフォルダー（省略時は環境変数 SORANE_HOME、プログラムの"
@@ -65,6 +70,7 @@ QString Program_help_text()
         "  --memory            --search で思い出の日だけを探します\n"
         "  --force             --export で、この書き出しが作ったのではないファイルも上書きします\n"
         "  --at HH:MM          --remind で、その時刻まで待ってから毎日知らせます\n"
+        "  --password-stdin    鍵のかかった日記のパスワードを標準入力の一行目から読みます\n"
         "  -h, --help          この説明を表示します（コマンドと一緒なら、そのコマンドの説明）\n"
         "  -v, --version       版を表示します\n"
         "\n"

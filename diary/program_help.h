@@ -17,9 +17,12 @@ enum class Program_command {
     Show,
     Remind,
     Stats,
+    Lock,
+    Unlock,
 };
 
-// The first of --search, --export, --add, --show, --remind and --stats among the arguments
+// The first of --search, --export, --add, --show, --remind, --stats, --lock
+// and --unlock among the arguments
 // (before a "--"); Window when there is none.
 Program_command Command_of(int argc, const char* const* argv);
 

@@ -1,5 +1,6 @@
 #include "store/diary_files.h"
 
+#include "store/lock.h"
 #include "store/safe_replace.h"
 
 #include <QFile>
@@ -138,6 +139,8 @@ Name_class Classify_top_name(QByteArrayView name)
         return {Diary_name::Settings, {}, 0, 0};
     if (name == "sorane-linux.ini")
         return {Diary_name::Own_settings, {}, 0, 0};
+    if (name == lock::Key_file_name)
+        return {Diary_name::Lock_file, {}, 0, 0};
     if (name == ".sorane-handover")
         return {Diary_name::Hand_over_record, {}, 0, 0};
     if (name == "history")
@@ -306,6 +309,14 @@ Io_result Open_diary_file(const QString& path, int& fd, bool& exists, struct sta
 }
 
 Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists)
+{
+    const Io_result read = Read_diary_file_as_is(path, bytes, exists);
+    if (!read.Ok() || !lock::Is_sealed(bytes))
+        return read;
+    return lock::Open_read_bytes(path, bytes);
+}
+
+Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists)
 {
     bytes.clear();
     int fd = -1;

@@ -44,6 +44,7 @@ enum class Diary_name {
     History_folder,      // "history"
     History_version,     // "20261209-211503.txt" (or "-2.txt") in a day's history folder
     History_record,      // "20261209-211503.rec": the index lines kept with a version
+    Lock_file,           // "sorane-lock.ini": the wrapped key of a locked diary
 };
 
 // What a name says, and for the names of one day (or a message, or the
@@ -131,8 +132,14 @@ Folder_listing List_folder(const QString& folder, Listing_detail detail = Listin
 // no error: fd is -1 and exists false. A link is Io_step::Link_not_read, a
 // folder Not_a_file, a pipe, device or socket Not_a_regular_file, a file
 // over the limit Too_large; on any failure exists is true. st receives the
-// open file's status.
+// open file's status. The descriptor reads the bytes as they are on the
+// disk: a sealed file is opened by Read_diary_file only.
 Io_result Open_diary_file(const QString& path, int& fd, bool& exists, struct stat* st = nullptr);
 
-// The whole file, opened as Open_diary_file opens it.
+// The whole file, opened as Open_diary_file opens it. A sealed file (see
+// store/lock.h) is opened with its place's key: the bytes are its plain
+// bytes. Without a key it is Io_step::Locked, and when it does not open
+// Io_step::Damaged_lock; bytes are then empty.
 Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists);
+// The file's bytes as they are on the disk, sealed or not.
+Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists);

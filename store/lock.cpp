@@ -244,9 +244,9 @@ Diary_key Diary_key::Of(QByteArrayView key_bytes, QByteArrayView key_id)
 
 Kdf_limits Default_limits()
 {
-    // Measured on the development machine (bench/bench_lock): about half a
-    // second for one password.
-    return {3, std::size_t(128) * 1024 * 1024};
+    // libsodium's "moderate" limits: about half a second for one password
+    // on the development machine (bench_lock), 256 MiB of memory.
+    return {crypto_pwhash_OPSLIMIT_MODERATE, crypto_pwhash_MEMLIMIT_MODERATE};
 }
 
 Kdf_limits Fastest_limits() { return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN}; }

@@ -1,6 +1,7 @@
 #include "store/safe_replace.h"
 
 #include "store/diary_files.h"
+#include "store/lock.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -113,7 +115,53 @@ void Remove_leftovers(const QByteArray& folder)
 
 }  // namespace
 
+namespace {
+
+// The key file of a locked diary is read before any key is known: it is
+// never sealed, wherever it is.
+bool Never_sealed(const QString& path)
+{
+    return path.endsWith(QLatin1String(lock::Key_file_name)) &&
+           (path.size() == qsizetype(sizeof lock::Key_file_name - 1) ||
+            path[path.size() - qsizetype(sizeof lock::Key_file_name)] == QLatin1Char('/'));
+}
+
+// Writes all of bytes to fd; a write that makes no progress is a full disk.
+int Write_all(int fd, QByteArrayView bytes)
+{
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, std::size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC;
+        data += n;
+        left -= n;
+    }
+    return 0;
+}
+
+}  // namespace
+
 Io_result Replace_file(const QString& path, QByteArrayView bytes)
+{
+    lock::Diary_key key;
+    if (lock::Any_key_registered() && !Never_sealed(path) && lock::Key_for(path, key)) {
+        const QByteArray sealed = lock::Seal(key, bytes);
+        // What could not be read again is not written.
+        if (sealed.size() > File_size_limit)
+            return Io_result::Failure(Io_step::Too_large, EFBIG, path);
+        return Replace_file_as_is(path, sealed);
+    }
+    return Replace_file_as_is(path, bytes);
+}
+
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes)
 {
     const QByteArray target = QFile::encodeName(path);
     if (target.isEmpty() || target.endsWith('/'))
@@ -191,20 +239,8 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes)
 
     // Write everything. A short write is continued; a write that returns 0
     // makes no progress and counts as a full disk.
-    const char* data = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(temp.fd, data, std::size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(Io_step::Write, errno);
-        }
-        if (n == 0)
-            return fail(Io_step::Write, ENOSPC);
-        data += n;
-        left -= n;
-    }
+    if (const int error = Write_all(temp.fd, bytes))
+        return fail(Io_step::Write, error);
 
     // The data must be on the disk before the new name points at it;
     // otherwise a crash right after the rename can leave an empty file.
@@ -285,6 +321,19 @@ Io_result Temp_file::Open(const QString& folder, const QString& path)
         folder_name.chop(1);
     Remove_leftovers(folder_name);
     name = folder_name + '/' + Temp_prefix + "XXXXXX";
+    // Under a locked place the caller's plain bytes go to memory, never to
+    // the disk; Commit seals them into the file.
+    if (lock::Any_key_registered() && !Never_sealed(path) && lock::Key_for(path, seal_key)) {
+        fd = ::memfd_create("sorane-sealing", MFD_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            name.clear();
+            seal_key = {};
+            return Io_result::Failure(Io_step::Open, error, path);
+        }
+        sealing = true;
+        return Io_result::Success();
+    }
     fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
@@ -309,6 +358,42 @@ Io_result Temp_file::Commit(const QString& path)
         Discard();
         return Io_result::Failure(step, error, path);
     };
+    if (sealing) {
+        // The plain bytes, from memory, sealed into the temporary file.
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
+            return fail(Io_step::Read, errno);
+        if (st.st_size > File_size_limit)
+            return fail(Io_step::Too_large, EFBIG);
+        QByteArray plain(qsizetype(st.st_size), Qt::Uninitialized);
+        qsizetype got = 0;
+        while (got < plain.size()) {
+            const ssize_t n = ::pread(fd, plain.data() + got, std::size_t(plain.size() - got), got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return fail(Io_step::Read, n < 0 ? errno : EIO);
+            got += n;
+        }
+        const QByteArray sealed = lock::Seal(seal_key, plain);
+        plain.fill('\0');
+        if (sealed.size() > File_size_limit)
+            return fail(Io_step::Too_large, EFBIG);
+        ::close(fd);
+        sealing = false;
+        seal_key = {};
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) {
+            const int error = errno;
+            name.clear();
+            return Io_result::Failure(Io_step::Open, error, path);
+        }
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+            return fail(Io_step::Open, errno);
+        if (const int error = Write_all(fd, sealed))
+            return fail(Io_step::Write, error);
+    }
     if (::fdatasync(fd) != 0)
         return fail(Io_step::Sync, errno);
     const int closing = fd;
@@ -339,7 +424,10 @@ void Temp_file::Discard()
     if (fd >= 0)
         ::close(fd);
     fd = -1;
-    if (!name.isEmpty())
+    // A memory file has no name on the disk.
+    if (!name.isEmpty() && !sealing)
         ::unlink(name.constData());
     name.clear();
+    sealing = false;
+    seal_key = {};
 }

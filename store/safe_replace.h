@@ -6,6 +6,7 @@
 // content or its new content, whole.
 
 #include "store/io_result.h"
+#include "store/lock.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -26,7 +27,13 @@
 // Io_step::Sync_folder is the one failure that comes after the new content
 // is in place: the file holds the new bytes, only their durability across a
 // crash is in doubt.
+//
+// Under a place with a key registered (store/lock.h) the bytes are sealed
+// with that key first; the key file of a locked diary never is.
 Io_result Replace_file(const QString& path, QByteArrayView bytes);
+// Replace_file with the bytes exactly as given, sealed or not, whatever key
+// is registered: for the conversion of a diary between plain and sealed.
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes);
 
 // Creates the folder (0700, whatever the umask) and makes the new entry
 // durable by syncing the parent folder. An existing folder is left alone;
@@ -51,7 +58,10 @@ Io_result Sync_folder(const QString& folder);
 // A new file written in pieces by its caller (an archive too large to hold
 // in memory), put in place as Replace_file puts its files: written to a
 // temporary file in the target's folder, flushed, renamed, folder synced.
-// A file that is not committed is removed when the object goes.
+// A file that is not committed is removed when the object goes. Under a
+// place with a key registered the caller writes into memory (Fd() is a
+// memory file) and Commit seals the whole into the temporary file; the
+// plain bytes never reach the disk.
 class Temp_file {
 public:
     Temp_file() = default;
@@ -74,6 +84,8 @@ public:
 private:
     int fd = -1;
     QByteArray name;
+    bool sealing = false;  // fd is a memory file, sealed with seal_key at Commit
+    lock::Diary_key seal_key;
 };
 
 // Prefix of the temporary files Replace_file makes; a name with it is never

@@ -1,4 +1,6 @@
 #include "store/settings.h"
+#include "store/diary_files.h"
+#include "store/lock.h"
 
 #include "platform/cp932.h"
 #include "store/line_file.h"
@@ -191,6 +193,16 @@ namespace {
 // holds exactly bytes. A pipe in its place is not waited on.
 bool Holds_already(const QString& path, QByteArrayView bytes)
 {
+    // A locked diary's file holds its bytes sealed: it is opened to compare.
+    if (lock::Diary_key key; lock::Any_key_registered() && lock::Key_for(path, key)) {
+        QByteArray held;
+        bool exists = false;
+        struct stat st {};
+        return Read_diary_file_as_is(path, held, exists).Ok() && lock::Is_sealed(held) &&
+               ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+               (st.st_mode & S_IWUSR) != 0 && lock::Open_read_bytes(path, held).Ok() &&
+               held == bytes;
+    }
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)

@@ -8,7 +8,7 @@ exe=$1 page=$2 completion=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help >"$work/help"
-options=$(grep -o -- '--[a-z]*' "$work/help" | sort -u)
+options=$(grep -o -- '--[a-z][a-z-]*' "$work/help" | sort -u)
 [ -n "$options" ]
 
 MANWIDTH=80 man -l "$page" >"$work/page" 2>"$work/warnings"
@@ -25,7 +25,7 @@ BASH_COMPLETION_USER_DIR=$work bash -c '
   _completion_loader sorane
   [ "$(complete -p sorane)" = "complete -F _sorane sorane" ]
   # What is offered alone, and after each command.
-  for command in "" "--add x" "--show" "--search x" "--export json out" "--remind" "--stats"; do
+  for command in "" "--add x" "--show" "--search x" "--export json out" "--remind" "--stats" "--lock"; do
     COMP_WORDS=(sorane $command --); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _sorane
     printf "%s\n" "${COMPREPLY[@]}"
   done' >"$work/offered"
