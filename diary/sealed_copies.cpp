@@ -94,14 +94,17 @@ bool Key_of(const QString& path, lock::Diary_key& key)
 
 QString Copy_path(const QString& plain_path, const QString& diary_folder)
 {
-    if (!lock::Folder_is_locked(diary_folder)) {
-        Tie(plain_path, diary_folder);
-        return plain_path;
-    }
     const qsizetype slash = plain_path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = plain_path.lastIndexOf(QLatin1Char('.'));
     const QString sealed =
         (dot > slash ? plain_path.left(dot) : plain_path) + QLatin1String(Sealed_suffix);
+    if (!lock::Folder_is_locked(diary_folder)) {
+        // Unlocked since: the sealed copy is of no use any more.
+        if (sealed != plain_path)
+            QFile::remove(sealed);
+        Tie(plain_path, diary_folder);
+        return plain_path;
+    }
     // The diary was locked after this copy was made: its words go.
     if (sealed != plain_path)
         QFile::remove(plain_path);

@@ -36,8 +36,8 @@ bool Locked(const QString& path);
 
 // The name of a copy: plain_path for a plain diary; for a locked one,
 // plain_path with its suffix (".dat", ".sqlite", ...) replaced by ".sealed",
-// the plain file of an earlier run removed. Ties the returned path to the
-// diary.
+// the plain file of an earlier run removed (and the other way round after
+// an unlock). Ties the returned path to the diary.
 QString Copy_path(const QString& plain_path, const QString& diary_folder);
 
 // Puts bytes at path through Replace_file: sealed when the tied diary is

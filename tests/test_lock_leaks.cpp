@@ -394,6 +394,34 @@ private slots:
         QVERIFY(locked.hits.empty());
         QCOMPARE(locked.first_unreadable.step, Io_step::Locked);
     }
+
+    // The 全文検索 window's index, open while the diary is locked and then
+    // unlocked: each time its file changes with the diary, and the other
+    // one is removed.
+    void An_open_index_follows_the_lock()
+    {
+        QVERIFY(Write_bytes(At("sorane.ini"), First_ini));
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/1201.txt"), Words()[0].cp932 + "\r\n"));
+        Fulltext_index index(folder->Path(), Default_fulltext_cache_folder(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        const QString plain = index.Cache_path();
+        const QString sealed = plain.chopped(7) + ".sealed";
+        QVERIFY(plain.endsWith(".sqlite") && QFileInfo::exists(plain));
+        Lock();
+        const Fulltext_result locked = index.Search({Words()[0].text, 0, 9999, true});
+        QCOMPARE(locked.hits.size(), size_t(1));
+        QVERIFY(!locked.scanned);
+        QCOMPARE(index.Cache_path(), sealed);
+        QVERIFY(!QFileInfo::exists(plain) && QFileInfo::exists(sealed));
+
+        lock::Diary_key key;
+        QVERIFY(lock::Key_for(folder->Path(), key));
+        QVERIFY(lock::Unlock_folder(folder->Path(), key).Ok());
+        QCOMPARE(index.Search({Words()[0].text, 0, 9999, true}).hits.size(), size_t(1));
+        QCOMPARE(index.Cache_path(), plain);
+        QVERIFY(QFileInfo::exists(plain) && !QFileInfo::exists(sealed));
+    }
 };
 
 QTEST_MAIN(Test_lock_leaks)
