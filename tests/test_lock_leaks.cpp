@@ -27,6 +27,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -50,18 +51,6 @@ const QList<Word>& Words()
     return words;
 }
 
-QByteArray Utf16(const QString& text, bool big_endian)
-{
-    QByteArray out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const char high = char(u >> 8), low = char(u & 0xff);
-        out += big_endian ? QByteArray{&high, 1} + QByteArray{&low, 1}
-                          : QByteArray{&low, 1} + QByteArray{&high, 1};
-    }
-    return out;
-}
-
 // "file: word (encoding)" for each word found in bytes.
 QStringList Found_in(const QString& where, const QByteArray& bytes)
 {
@@ -69,8 +58,8 @@ QStringList Found_in(const QString& where, const QByteArray& bytes)
     for (const Word& word : Words()) {
         const std::pair<const char*, QByteArray> forms[] = {
             {"UTF-8", word.text.toUtf8()},
-            {"UTF-16LE", Utf16(word.text, false)},
-            {"UTF-16BE", Utf16(word.text, true)},
+            {"UTF-16LE", QStringEncoder(QStringConverter::Utf16LE).encode(word.text)},
+            {"UTF-16BE", QStringEncoder(QStringConverter::Utf16BE).encode(word.text)},
             {"CP932", word.cp932},
         };
         for (const auto& [encoding, form] : forms)
@@ -137,15 +126,13 @@ class Test_lock_leaks : public QObject, Diary_fixture {
 
     QString Home(const QString& relative) const { return home->File(relative); }
 
-    // The diary's key opened with the password and registered, as the
-    // window does after asking.
-    void Open_key()
+    // A plain diary of one day (秘密基地) with a memo (鍋奉行).
+    void Write_plain_diary()
     {
-        lock::Key_file file;
-        QVERIFY(lock::Read_key_file(folder->Path(), file).Ok());
-        lock::Diary_key key;
-        QCOMPARE(lock::Open_with_password(file, Password, key), lock::Open_result::Opened);
-        lock::Register_key(folder->Path(), key);
+        QVERIFY(Write_bytes(At("sorane.ini"), First_ini));
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(At("2026/1201.txt"), Words()[0].cp932 + "\r\n"));
+        QVERIFY(Write_bytes(At("2026/keyword.txt"), "2026/12/011" + Words()[1].cp932 + "\r\n"));
     }
 
     // The diary locked by the conversion (its backup before the lock goes
@@ -207,10 +194,7 @@ private slots:
     {
         // A plain diary first, searched and counted: its index and counts
         // in the cache hold the words until the diary is locked.
-        QVERIFY(Write_bytes(At("sorane.ini"), First_ini));
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/1201.txt"), Words()[0].cp932 + "\r\n"));
-        QVERIFY(Write_bytes(At("2026/keyword.txt"), "2026/12/011" + Words()[1].cp932 + "\r\n"));
+        Write_plain_diary();
         const QString cache = Default_fulltext_cache_folder();
         {
             Fulltext_index index(folder->Path(), cache, Fold_options{},
@@ -223,7 +207,6 @@ private slots:
         QVERIFY(records.Save(Records_cache_path(cache, folder->Path())).Ok());
 
         Lock();
-        Open_key();
         QVERIFY(Write_backup_settings(folder->Path(), {Home("backups/"), false}).Ok());
 
         auto form = Start();
@@ -363,9 +346,7 @@ private slots:
     // closed (the idle lock), so nothing answers from it.
     void The_sealed_index_is_used_whole_and_with_its_key_only()
     {
-        QVERIFY(Write_bytes(At("sorane.ini"), First_ini));
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/1201.txt"), Words()[0].cp932 + "\r\n"));
+        Write_plain_diary();
         Lock();
         const QString cache = Default_fulltext_cache_folder();
         Fulltext_index open(folder->Path(), cache, Fold_options{},
@@ -400,9 +381,7 @@ private slots:
     // one is removed.
     void An_open_index_follows_the_lock()
     {
-        QVERIFY(Write_bytes(At("sorane.ini"), First_ini));
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(At("2026/1201.txt"), Words()[0].cp932 + "\r\n"));
+        Write_plain_diary();
         Fulltext_index index(folder->Path(), Default_fulltext_cache_folder(), Fold_options{},
                              Fulltext_index::Start::Foreground);
         const QString plain = index.Cache_path();
