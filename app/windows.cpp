@@ -1,6 +1,7 @@
 // The windows the main window opens: the messages of 明日へ and of the
 // start, the search windows and the day's history.
 
+#include "app/locked_export.h"
 #include "app/main_form.h"
 #include "app/photo_control.h"
 #include "dialogs/export_window.h"
@@ -148,7 +149,7 @@ void Main_form::Menu_history_Click()
 void Main_form::Menu_export_Click()
 {
     // The files hold the panel's day as it is shown.
-    if (!Day_saved_for_a_window())
+    if (!Day_saved_for_a_window() || !Plain_export_agreed(platform, session.App_dir()))
         return;
     Export_window window(Host(), session.App_dir(), session.Time().Now().date());
     platform.Run_modal(window);

@@ -1,7 +1,9 @@
 #include "dialogs/photo_window.h"
 
 #include "ui/look.h"
+#include "ui/sealed_picture.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -94,9 +96,18 @@ void Photo_window::Show_photo(int i)
     index = ((i % count) + count) % count;
     const QString path = paths[index];
     const QString name = QFileInfo(path).fileName();
-    QImageReader reader(path);
+    // A locked diary's picture is opened into memory and shown from there.
+    QByteArray opened;
+    QString sealed_error;
+    const Picture_place place = Open_picture(path, opened, sealed_error);
+    QBuffer opened_buffer(&opened);
+    QImageReader reader;
+    if (place == Picture_place::Memory && opened_buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&opened_buffer);
+    else if (place == Picture_place::File)
+        reader.setFileName(path);
     reader.setAutoTransform(true);
-    image = reader.read();
+    image = place == Picture_place::Failed ? QImage() : reader.read();
     Label2->setText(
         QStringLiteral("%1　%2（%3／%4）").arg(caption, name).arg(index + 1).arg(count));
     Command1->setEnabled(count > 1);
@@ -104,8 +115,10 @@ void Photo_window::Show_photo(int i)
     Command3->setEnabled(!image.isNull());
     if (image.isNull()) {
         Label1->setPixmap(QPixmap());
-        Label1->setText(
-            QStringLiteral("この写真は表示できません。\n%1\n%2").arg(name, Read_failure(reader)));
+        Label1->setText(QStringLiteral("この写真は表示できません。\n%1\n%2")
+                            .arg(name, place == Picture_place::Failed
+                                           ? sealed_error + QStringLiteral("。")
+                                           : Read_failure(reader)));
     }
     Fit();
 }

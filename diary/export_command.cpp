@@ -2,6 +2,7 @@
 
 #include "diary/command_line.h"
 #include "diary/export.h"
+#include "store/lock.h"
 #include "store/safe_replace.h"
 #include "store/store.h"
 
@@ -20,6 +21,25 @@ QDate Date_argument(const QString& text)
     if (!m.hasMatch())
         return QDate();
     return QDate(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+}
+
+// A locked diary is exported only with its key open (--password-stdin),
+// and the user is told that what is written is not locked.
+bool Locked_export_allowed(const QString& diary, QTextStream& err)
+{
+    if (!lock::Folder_is_locked(diary))
+        return true;
+    lock::Diary_key key;
+    if (!lock::Key_for(diary, key)) {
+        err << QStringLiteral("この日記には鍵がかかっています。書き出すには --password-stdin を"
+                              "付けて、パスワードを標準入力から渡してください。")
+            << Qt::endl;
+        return false;
+    }
+    err << QStringLiteral("この日記には鍵がかかっていますが、書き出すファイルには鍵がかかりません。"
+                          "パスワードを知らない人でも読めます。")
+        << Qt::endl;
+    return true;
 }
 
 }  // namespace
@@ -88,6 +108,8 @@ int Run_export_command(const QStringList& arguments, const QString& program_fold
     }
     const std::optional<QString> diary = Diary_folder_of(parser, program_folder, err);
     if (!diary)
+        return 2;
+    if (!Locked_export_allowed(*diary, err))
         return 2;
     const QString out_dir = parser.positionalArguments().constFirst();
     const QString refusal = Export_refusal(*diary, out_dir);

@@ -2,6 +2,7 @@
 
 #include "diary/folder_lock.h"
 #include "diary/panel_date.h"
+#include "diary/sealed_copies.h"
 #include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/safe_replace.h"
@@ -209,7 +210,7 @@ void Records_cache::Load(const QString& path)
 {
     QByteArray bytes;
     bool exists = false;
-    if (!Read_diary_file(path, bytes, exists).Ok() || !exists)
+    if (!sealed_copies::Read(path, bytes, exists).Ok() || !exists)
         return;
     QDataStream in(bytes);
     in.setVersion(QDataStream::Qt_6_4);
@@ -266,7 +267,7 @@ Io_result Records_cache::Save(const QString& path)
     const QString folder = QFileInfo(path).path();
     if (!Make_private_folders(folder))
         return Make_folders(folder);
-    const Io_result written = Replace_file(path, bytes);
+    const Io_result written = sealed_copies::Write(path, bytes);
     if (written.Ok())
         changed = false;
     return written;
@@ -274,6 +275,7 @@ Io_result Records_cache::Save(const QString& path)
 
 QString Records_cache_path(const QString& cache_folder, const QString& app_dir)
 {
-    return cache_folder + QStringLiteral("/records-") + Folder_key(app_dir) +
-           QStringLiteral(".dat");
+    return sealed_copies::Copy_path(cache_folder + QStringLiteral("/records-") +
+                                        Folder_key(app_dir) + QStringLiteral(".dat"),
+                                    app_dir);
 }

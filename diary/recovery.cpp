@@ -1,6 +1,7 @@
 #include "diary/recovery.h"
 
 #include "diary/folder_lock.h"
+#include "diary/sealed_copies.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
 
@@ -84,6 +85,8 @@ Recovery_files::Recovery_files(const QString& diary_folder, const QDateTime& sta
     own_path = folder_path + QLatin1Char('/') + prefix +
                start.toString(QStringLiteral("yyyyMMdd-hhmmss")) +
                QStringLiteral("-%1.json").arg(::getpid());
+    // The records of a locked diary are sealed with its key.
+    sealed_copies::Tie(folder_path, diary_folder);
 }
 
 QString Recovery_files::Default_folder() { return Diary_session::User_rescue_folder(); }
@@ -107,7 +110,7 @@ Io_result Recovery_files::Read(const QString& path, std::optional<Recovery_recor
     QByteArray bytes;
     bool exists = false;
     record.reset();
-    const Io_result read = Read_file_bytes(path, bytes, exists);
+    const Io_result read = sealed_copies::Read(path, bytes, exists);
     if (read.Ok() && exists)
         record = Parse_recovery(bytes);
     return read;
@@ -124,7 +127,7 @@ Io_result Recovery_files::Write(const QString& path, const QByteArray& bytes)
         if (!made.Ok() && made.step != Io_step::Sync_folder)
             return made;
     }
-    return Replace_file(path, bytes);
+    return sealed_copies::Write(path, bytes);
 }
 
 Io_result Recovery_files::Remove(const QString& path)

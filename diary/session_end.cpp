@@ -1,4 +1,5 @@
 #include "diary/path_checks.h"
+#include "diary/sealed_copies.h"
 #include "diary/session.h"
 #include "platform/app_title.h"
 #include "platform/clock.h"
@@ -67,8 +68,11 @@ Diary_session::Rescue_write Diary_session::Write_rescue_text(const QString& path
         const Io_result made = Make_folders(own.chopped(1));
         return made.step == Io_step::Sync_folder ? Io_result::Success() : made;
     };
+    // A locked diary's rescue file in the user's own folder is sealed with
+    // its key, as the diary folder's files are.
+    sealed_copies::Tie(own, store.App_dir());
     auto write = [&out, &text](const QString& to) {
-        out.result = Replace_file(to, text.toUtf8());
+        out.result = sealed_copies::Write(to, text.toUtf8());
         if (out.result.Ok() || out.result.step == Io_step::Sync_folder)
             out.path = to;
         return !out.path.isEmpty();

@@ -5,6 +5,7 @@
 #include "fulltext/cache_files.h"
 #include "fulltext/index_db.h"
 #include "fulltext/listing.h"
+#include "fulltext/locked_index.h"
 #include "fulltext/scan.h"
 #include "store/store.h"
 
@@ -27,7 +28,7 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
                                      "索引を使わずに日記のファイルを直接検索しています。");
         return;
     }
-    cache_path = cache_folder + QLatin1Char('/') + Folder_key(app_dir) + QStringLiteral(".sqlite");
+    cache_path = Index_path_for(cache_folder, app_dir);
     Remove_stale_builds(cache_folder, cache_path);
     if (!Open_existing())
         Start_build();
@@ -123,6 +124,13 @@ void Fulltext_index::Note_digests(const QHash<int, quint64>& digests, const QSet
 
 Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
 {
+    // The diary was locked or unlocked while this index was open, or its
+    // key was closed (the idle lock): the index in memory goes.
+    if (Index_must_close(cache_path, app_dir)) {
+        Stop_build();
+        db.reset();
+        cache_path = Index_path_for(cache_folder, app_dir);
+    }
     Take_finished_build();
     if (!db && !Building() && unavailable.isEmpty() && !Open_existing())
         Start_build();

@@ -1,6 +1,7 @@
 #include "fulltext/index_db.h"
 
 #include "fulltext/cache_files.h"
+#include "fulltext/locked_index.h"
 #include "fulltext/scan.h"
 #include "fulltext/tokenizer.h"
 
@@ -30,11 +31,14 @@ QString Index_query(const QStringList& words)
 Fulltext_index::Db::~Db()
 {
     snippet_text.reset();
+    Close_sealed_index(*this);
     sqlite3_close_v2(handle);
 }
 
 bool Fulltext_index::Db::Open(const QString& path, bool create)
 {
+    if (Is_sealed_index(path))
+        return Open_sealed_index(*this, path, create);
     // The index holds the whole diary: it is the user's alone, whatever
     // the umask. A new one is made 0600 before SQLite opens it, and
     // SQLite gives its journal, -wal and -shm files the same mode.

@@ -2,6 +2,7 @@
 
 #include "store/diary_files.h"
 #include "store/safe_replace.h"
+#include "ui/sealed_picture.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -57,6 +59,23 @@ void Keep_in_cache(const QString& path, const QByteArray& png)
         ::unlink(temp.constData());
 }
 
+// The first sealed picture of a run takes away every thumbnail kept on
+// disk: some may show pictures of this diary from before it was locked. The
+// folder is only a cache; the pictures of other diaries get theirs again.
+void Remove_plain_thumbnails(const QString& cache_folder)
+{
+    static std::once_flag once;
+    if (cache_folder.isEmpty())
+        return;
+    std::call_once(once, [&cache_folder] {
+        const Folder_listing listing = List_folder(cache_folder);
+        for (const Folder_entry& entry : listing.entries)
+            if (entry.type == Entry_type::Regular)
+                ::unlink(QFile::encodeName(cache_folder + u'/' + QFile::decodeName(entry.name))
+                             .constData());
+    });
+}
+
 QString Reader_error(const QImageReader& reader)
 {
     switch (reader.error()) {
@@ -83,8 +102,17 @@ Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_fol
         out.error = QStringLiteral("ファイルを読めません");
         return out;
     }
-    const QString cached =
-        cache_folder.isEmpty() ? QString() : cache_folder + u'/' + Cache_name(path, st, size);
+    // A sealed picture is opened into memory, and its thumbnail is kept
+    // nowhere on disk.
+    QByteArray opened;
+    const Picture_place place = Open_picture(path, opened, out.error);
+    if (place == Picture_place::Failed)
+        return out;
+    if (place == Picture_place::Memory)
+        Remove_plain_thumbnails(cache_folder);
+    const QString cached = cache_folder.isEmpty() || place == Picture_place::Memory
+                               ? QString()
+                               : cache_folder + u'/' + Cache_name(path, st, size);
     if (!cached.isEmpty() && QFileInfo(cached).isFile()) {
         out.image.load(cached, "PNG");
         if (!out.image.isNull()) {
@@ -98,7 +126,12 @@ Thumbnail Make_thumbnail(const QString& path, int size, const QString& cache_fol
             return out;
         }
     }
-    QImageReader reader(path);
+    QBuffer opened_buffer(&opened);
+    QImageReader reader;
+    if (place == Picture_place::Memory && opened_buffer.open(QIODevice::ReadOnly))
+        reader.setDevice(&opened_buffer);
+    else
+        reader.setFileName(path);
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     if (full.isValid() && (full.width() > size || full.height() > size))

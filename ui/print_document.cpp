@@ -3,6 +3,7 @@
 #include "diary/export.h"
 #include "store/diary_files.h"
 #include "ui/pdf_text.h"
+#include "ui/private_spool.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -317,6 +318,8 @@ QString Print_to(QTextDocument& document, QPrinter& printer)
         ::close(fd);
         made = !existed;
     }
+    // A locked diary's pages never wait for the printer on disk.
+    const Private_spool spool(pdf.isEmpty());
     // The paper's copy has its colour emoji as pictures.
     const std::unique_ptr<QTextDocument> paper(document.clone());
     Colour_emoji(*paper, document.defaultFont()).Replace_all();

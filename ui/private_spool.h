@@ -1,0 +1,20 @@
+#pragma once
+// While a locked diary is open, a print to a printer spools its pages (the
+// PDF that the print engine writes for CUPS, then removes) into the user's
+// runtime folder, which is held in memory (tmpfs) and closed to others,
+// rather than into the temporary folder on disk. For the time of one print.
+
+#include <QByteArray>
+
+class Private_spool {
+public:
+    explicit Private_spool(bool to_printer);
+    ~Private_spool();
+    Private_spool(const Private_spool&) = delete;
+    Private_spool& operator=(const Private_spool&) = delete;
+
+private:
+    bool set = false;
+    bool had = false;
+    QByteArray old;
+};
