@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache,
@@ -167,7 +168,7 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
 {
     // The days the index finds hold every word: nothing is read to check.
     QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2"
-                     " AND id IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
+                     " AND doc IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
     sql += search.newest_first ? " ORDER BY id DESC" : " ORDER BY id";
     Statement query(db->handle, sql);
     if (!query) {
@@ -223,37 +224,32 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
 std::vector<Snippet> Fulltext_index::Snippets_for(const std::vector<int>& dates,
                                                   const QStringList& words)
 {
-    // One read transaction for them all, rather than one each.
-    const bool reading = db && !Building() && db->Exec("BEGIN");
-    std::vector<Snippet> snippets;
-    snippets.reserve(dates.size());
-    for (const int date : dates)
-        snippets.push_back(Snippet_for(date, words));
-    if (reading)
-        db->Exec("COMMIT");
+    // Each line is made from its day file, read and folded: with many, half
+    // of them on a second thread.
+    std::vector<Snippet> snippets(dates.size());
+    const auto make = [&](size_t first, size_t end) {
+        Diary_store store(app_dir);
+        for (size_t i = first; i < end; ++i) {
+            const int date = dates[i];
+            snippets[i] =
+                Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100),
+                           words, options);
+        }
+    };
+    const size_t half =
+        dates.size() >= 64 && std::thread::hardware_concurrency() > 1 ? dates.size() / 2 : 0;
+    std::thread other;
+    if (half > 0)
+        other = std::thread(make, half, dates.size());
+    make(0, half > 0 ? half : dates.size());
+    if (other.joinable())
+        other.join();
     return snippets;
 }
 
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
-    if (db && !Building()) {
-        if (!db->snippet_text)
-            db->snippet_text = std::make_unique<Statement>(
-                db->handle, "SELECT coalesce(o.text, t.ftext), o.text IS NULL FROM texts t"
-                            " LEFT JOIN originals o ON o.id = t.id WHERE t.id = ?1");
-        Statement& statement = *db->snippet_text;
-        statement.Bind(1, qint64(date));
-        const bool found = statement && statement.Step() == SQLITE_ROW;
-        const QString text = found ? statement.Text_from_utf8(0) : QString();
-        // Kept only where folding changed it: otherwise the text is its own
-        // folded form, and is not folded again.
-        const bool unfolded = found && statement.Int(1) != 0;
-        statement.Reset();
-        if (unfolded)
-            return Snippet_of_unfolded(text, words);
-        if (found)
-            return Snippet_of(text, words, options);
-    }
+    // The index keeps no text: the line is made from the day file.
     Diary_store store(app_dir);
     return Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100), words,
                       options);

@@ -4,9 +4,9 @@
 // Japanese folding of fold.h.
 //
 // The day files stay the only truth. The index is a cache in the user's
-// cache folder (an SQLite database with an FTS5 index of every character and every
-// pair of characters), never in the
-// diary folder, and it never writes a diary file. Before each search it is
+// cache folder (an SQLite database with an FTS5 index of every pair of
+// characters, and no copy of the texts: the lines shown are made from the
+// day files), never in the diary folder, and it never writes a diary file. Before each search it is
 // brought up to date from the year folders' listings (name, size, change
 // time, inode of every day file and index): only what changed is read
 // again. A watch on the folders (inotify) says which year folders changed,
@@ -63,8 +63,8 @@ struct Fulltext_search {
     bool newest_first = true;
     // While the index is being built: false reads the files for this
     // search (the command line); true answers at once with nothing found
-    // and pending set, and the caller asks again when the build is done (a
-    // window, which must not stop for the reading of every file).
+    // and pending set, and the caller reads the files on a thread of its
+    // own (a window, which must not stop for the reading of every file).
     bool wait_for_index = false;
     // When the files are read: each hit's snippet made from the text just
     // read, for a caller that shows every hit (the command line).
