@@ -58,8 +58,7 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
     for (const int year : incomplete)
         digests.remove(year);
     if (!db.Store_files(recorded, {}) || !db.Store_year_digests(digests, {}) ||
-        !db.Store_doc_counts() || !db.Exec("COMMIT") ||
-        !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
+        !db.Exec("COMMIT") || !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
         // The pages the optimize freed are given back.
         !db.Exec("VACUUM") || !db.Exec("PRAGMA journal_mode=WAL")) {
         trouble = db.Error();

@@ -167,9 +167,13 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
 bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result& result)
 {
     // The days the index finds hold every word: nothing is read to check.
-    QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2"
-                     " AND doc IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
-    sql += search.newest_first ? " ORDER BY id DESC" : " ORDER BY id";
+    // The documents come in date order from the index itself; each is
+    // looked up by its date, and one of an older generation is no day's.
+    QByteArray sql = "SELECT d.id, d.memory, d.memo FROM fts CROSS JOIN days d"
+                     " ON d.id = fts.rowid / 1000 AND d.gen = fts.rowid % 1000"
+                     " WHERE fts MATCH ?3 AND fts.rowid BETWEEN ?1 * 1000 AND ?2 * 1000 + 999";
+    static_assert(Db::Generations == 1000);
+    sql += search.newest_first ? " ORDER BY fts.rowid DESC" : " ORDER BY fts.rowid";
     Statement query(db->handle, sql);
     if (!query) {
         db->last_code = sqlite3_extended_errcode(db->handle);

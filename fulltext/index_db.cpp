@@ -83,13 +83,18 @@ bool Fulltext_index::Db::Create_schema(const QString& app_dir, const Fold_option
 {
     if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-              // What a search lists, and the document of the index that
-              // holds the day's words now. The index keeps no text (the
-              // snippets are made from the day files): a day read again
-              // gets a new document, and the old one, whose words the index
-              // cannot take out without its text, is no longer any day's.
-              "CREATE TABLE days(id INTEGER PRIMARY KEY, doc INTEGER NOT NULL UNIQUE,"
+              // What a search lists, and the generation of the day's
+              // document in the index: the document date * 1000 +
+              // generation holds the day's words, so that the index lists
+              // its documents in date order. The index keeps no text (the
+              // lines shown are made from the day files): a day read
+              // again gets a document of the next generation, and the old
+              // one, whose words the index cannot take out without its
+              // text, is no longer any day's.
+              "CREATE TABLE days(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL,"
               " memory INTEGER NOT NULL, memo TEXT NOT NULL);"
+              // The generation the next document of a day read again takes.
+              "CREATE TABLE generations(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL);"
               "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
               " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
               // A digest of each year folder's listing as last read, so
@@ -194,58 +199,68 @@ bool Fulltext_index::Db::Store_year_digests(const QHash<int, quint64>& digests,
 
 bool Fulltext_index::Db::Remove_day(int date)
 {
+    Statement old(handle, "SELECT gen FROM days WHERE id = ?1");
+    old.Bind(1, qint64(date));
+    const int rc = old.Step();
+    if (rc == SQLITE_DONE)
+        return true;
+    if (rc != SQLITE_ROW)
+        return Done(old, false);
+    const qint64 next = old.Int(0) + 1;
+    old.Reset();
+    Statement keep(handle, "INSERT OR REPLACE INTO generations(id, gen) VALUES(?1, ?2)");
+    keep.Bind(1, qint64(date));
+    keep.Bind(2, next);
     Statement drop(handle, "DELETE FROM days WHERE id = ?1");
     drop.Bind(1, qint64(date));
-    if (!Done(drop, drop.Run()))
+    if (!Done(keep, keep.Run()) || !Done(drop, drop.Run()))
         return false;
-    dropped_docs += sqlite3_changes(handle);
+    ++dropped_docs;
     return true;
 }
 
 bool Fulltext_index::Db::Insert_day(Inserts& inserts, const Day_row& row)
 {
-    if (next_doc <= 0) {
-        Statement last(handle, "SELECT max(doc) FROM days");
-        if (last.Step() != SQLITE_ROW)
-            return Done(last, false);
-        // Documents no longer any day's may stand above the greatest
-        // still used: the count of every document made is kept too.
-        next_doc = std::max(last.Int(0), Meta(QStringLiteral("docs")).toLongLong()) + 1;
+    inserts.generation.Bind(1, qint64(row.date));
+    const int rc = inserts.generation.Step();
+    const qint64 gen = rc == SQLITE_ROW ? inserts.generation.Int(0) : 0;
+    inserts.generation.Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return Done(inserts.generation, false);
+    if (gen >= Generations) {
+        // No document number is left for the day: the index is made anew.
+        last_code = SQLITE_CORRUPT;
+        return false;
     }
-    const qint64 doc = next_doc++;
     inserts.day.Bind(1, qint64(row.date));
-    inserts.day.Bind(2, doc);
+    inserts.day.Bind(2, gen);
     inserts.day.Bind(3, qint64(row.memory));
     inserts.day.Bind(4, row.memo);
     if (!Done(inserts.day, inserts.day.Run()))
         return false;
-    inserts.index.Bind(1, doc);
+    inserts.index.Bind(1, qint64(row.date) * Generations + gen);
     inserts.index.Bind(2, row.folded_text);
     inserts.index.Bind(3, row.folded_memo);
     return Done(inserts.index, inserts.index.Run());
 }
 
-bool Fulltext_index::Db::Store_doc_counts()
+bool Fulltext_index::Db::Store_dropped()
 {
-    if (next_doc > 0 && !Set_meta(QStringLiteral("docs"), QString::number(next_doc - 1)))
-        return false;
-    if (dropped_docs == 0) {
-        next_doc = 0;
+    if (dropped_docs == 0)
         return true;
-    }
     const qint64 dropped = Meta(QStringLiteral("dropped")).toLongLong() + dropped_docs;
     if (!Set_meta(QStringLiteral("dropped"), QString::number(dropped)))
         return false;
     dropped_docs = 0;
-    // Read again in the next transaction: another copy of the program may
-    // add documents in between.
-    next_doc = 0;
     return true;
 }
 
 bool Fulltext_index::Db::Mostly_dropped()
 {
     const qint64 dropped = Meta(QStringLiteral("dropped")).toLongLong();
+    Statement most(handle, "SELECT max(gen) FROM generations");
+    if (most.Step() == SQLITE_ROW && most.Int(0) > Generations * 9 / 10)
+        return true;
     if (dropped < 500)
         return false;
     Statement days(handle, "SELECT count(*) FROM days");

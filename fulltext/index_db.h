@@ -112,22 +112,24 @@ struct Fulltext_index::Db {
     bool Remove_day(int date);
 
     struct Inserts {
-        Statement day, index;
+        Statement generation, day, index;
         explicit Inserts(sqlite3* db)
-            : day(db, "INSERT INTO days(id, doc, memory, memo) VALUES(?1, ?2, ?3, ?4)"),
+            : generation(db, "SELECT gen FROM generations WHERE id = ?1"),
+              day(db, "INSERT INTO days(id, gen, memory, memo) VALUES(?1, ?2, ?3, ?4)"),
               index(db, "INSERT INTO fts(rowid, ftext, fmemo) VALUES(?1, ?2, ?3)")
         {}
     };
 
+    // A day's documents in the index: date * Generations + generation.
+    static constexpr qint64 Generations = 1000;
     // The day's row, and a new document of its words in the index.
     bool Insert_day(Inserts& inserts, const Day_row& row);
-    // Records the documents made and dropped since the last call, inside
-    // the transaction that made them.
-    bool Store_doc_counts();
-    // True when the documents no longer any day's are so many that the
-    // index is better built again.
+    // Adds the documents dropped since the last call to the index's count,
+    // inside the transaction that dropped them.
+    bool Store_dropped();
+    // True when the documents no longer any day's are so many, or a day's
+    // generations so nearly used up, that the index is better made anew.
     bool Mostly_dropped();
-    qint64 next_doc = 0;  // 0: not read yet
     qint64 dropped_docs = 0;
     bool Store_files(const std::vector<std::pair<QString, File_sig>>& changed,
                      const QStringList& removed);

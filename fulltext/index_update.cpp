@@ -373,7 +373,6 @@ Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<Q
     if (!Add_days_of_changed_indexes(*db, app_dir, changes) || !db->Exec("BEGIN IMMEDIATE"))
         return Failed();
     Unread unread;
-    db->next_doc = 0;
     db->dropped_docs = 0;
     bool ok = Read_days_again(*db, app_dir, options, changes.dirty, changes.memo_only, unread);
     Leave_unread_for_next_time(changes, digests, unread);
@@ -386,13 +385,11 @@ Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<Q
     for (auto it = compared.cbegin(); it != compared.cend(); ++it)
         undigested.remove(it.key());
     ok = ok && db->Store_files(changes.changed, changes.removed) &&
-         db->Store_year_digests(compared, undigested) && db->Store_doc_counts() &&
-         db->Exec("COMMIT");
+         db->Store_year_digests(compared, undigested) && db->Store_dropped() && db->Exec("COMMIT");
     if (!ok) {
         const Update failed = Failed();
         db->Exec("ROLLBACK");
         db->Load_year_digests();
-        db->next_doc = 0;
         db->dropped_docs = 0;
         return failed;
     }
