@@ -188,7 +188,8 @@ void Fulltext_window::Open_index()
                                Fold_kana->isChecked()};
     scan.Cancel();
     index.reset();
-    index = std::make_unique<Fulltext_index>(diary_folder, cache, options);
+    index = std::make_unique<Fulltext_index>(diary_folder, cache, options,
+                                             Fulltext_index::Start::After_first_scan);
     Show_progress();
 }
 
@@ -268,6 +269,9 @@ void Fulltext_window::Run_search()
             [this, trouble](Fulltext_result read) {
                 read.index_trouble = trouble;
                 Show_result(read);
+                // The index is built once the user has the answer.
+                index->Start_pending_build();
+                Show_progress();
             });
         Show_progress();
         return;

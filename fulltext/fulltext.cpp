@@ -74,6 +74,23 @@ void Fulltext_index::Start_build()
     Stop_build();
     Drop_cache(last_trouble);
     Remove_stale_builds(cache_folder, cache_path);
+    if (start_mode == Start::After_first_scan) {
+        build_pending = true;
+        return;
+    }
+    Run_build();
+}
+
+void Fulltext_index::Start_pending_build()
+{
+    if (!build_pending)
+        return;
+    build_pending = false;
+    Run_build();
+}
+
+void Fulltext_index::Run_build()
+{
     const QString building = cache_path + QStringLiteral(".%1.building").arg(qint64(::getpid()));
     auto work = [building, path = cache_path, diary = app_dir,
                  fold = options](const Job_control& job) {
@@ -98,9 +115,16 @@ void Fulltext_index::Start_build()
     });
 }
 
-void Fulltext_index::Stop_build() { build.Cancel(); }
+void Fulltext_index::Stop_build()
+{
+    build.Cancel();
+    build_pending = false;
+}
 
-bool Fulltext_index::Building() const { return build.Running() && !build.Finished(); }
+bool Fulltext_index::Building() const
+{
+    return build_pending || (build.Running() && !build.Finished());
+}
 
 bool Fulltext_index::Take_finished_build()
 {
@@ -154,6 +178,7 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
     }
     // No usable index (being built, or gone wrong): the files themselves.
     result = Scan_diary(app_dir, search, options);
+    Start_pending_build();
     if (!unavailable.isEmpty())
         result.index_trouble = unavailable;
     else if (Building())

@@ -107,6 +107,10 @@ public:
         // and the building is left to a window (a command that prints and
         // ends must not make its user wait for it).
         Never,
+        // As Background, but the build begins at Start_pending_build(): a
+        // window reads the files for the search its user waits for first,
+        // and builds after that.
+        After_first_scan,
     };
     // The index of the diary in app_dir, kept in cache_folder as
     // "<hash of the diary folder's real path>.sqlite".
@@ -134,8 +138,11 @@ public:
     const Fold_options& Options() const { return options; }
     QString Cache_path() const { return cache_path; }
 
-    // The build in the background: running, and how far.
+    // The build in the background: running (or waiting for
+    // Start_pending_build), and how far.
     bool Building() const;
+    // Begins the build an After_first_scan index is waiting to make.
+    void Start_pending_build();
     int Build_done() const { return build.Progress_done(); }
     int Build_total() const { return build.Progress_total(); }
     // Takes a finished build in; true when one was taken in.
@@ -158,6 +165,7 @@ public:
 private:
     bool Open_existing();
     void Start_build();
+    void Run_build();
     void Stop_build();
     void Drop_cache(const QString& why);
     enum class Update {
@@ -192,4 +200,5 @@ private:
         QString trouble;
     };
     Background_job<Build_outcome> build;
+    bool build_pending = false;  // After_first_scan: a build is wanted
 };

@@ -146,6 +146,8 @@ private slots:
         fresh.Form_Load();
         QVERIFY(fresh.Index().Building());
         QCOMPARE(fresh.Count->text(), QStringLiteral("日記のファイルを読んで探しています…"));
+        // The build waits for the files to be read for this answer.
+        QCOMPARE(fresh.Index().Build_total(), 0);
         const QStringList found{QStringLiteral("2026/12/09 (水)|★|夕食|夜は寄せ鍋にした。"),
                                 QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")};
         QTRY_COMPARE_WITH_TIMEOUT(Rows(fresh.Results), found, 20000);
