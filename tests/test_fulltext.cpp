@@ -197,7 +197,7 @@ private slots:
         };
         // A line that ends where the folding first stops, with a word
         // across that end.
-        for (const qsizetype end : {qsizetype(512), qsizetype(2048)}) {
+        for (const qsizetype end : {qsizetype(128), qsizetype(512), qsizetype(2048)}) {
             for (qsizetype second = end - 8; second <= end + 2; ++second) {
                 QString text(4000, u'あ');
                 text.replace(end - 80 + 16, 4, QStringLiteral("ｶﾞｲﾄﾞ").left(4));
