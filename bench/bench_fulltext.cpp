@@ -6,6 +6,8 @@
 //   by the build: opening it, the check for changes, the search) against
 //   the check's floor, a listing of every year folder with each file's
 //   size and time;
+// - the window's first search with no index yet (the files read while the
+//   build begins) against a plain scan of the same words;
 // - searches with the index up to date, in the 全文検索 window as the user
 //   sees them (the words typed, the list filled, its first 200 rows' lines
 //   made and the window painted), against a search of every day's text
@@ -222,6 +224,55 @@ void Bench_search(Fulltext_window& window, const Texts_in_memory& memory, const 
               Median(value), Median(floor), "ms", 50, value);
 }
 
+// The window opened on a diary with no index yet: from the opening with the
+// words in the field to the days found listed (the files read on the
+// window's thread for it, the build starting beside it), against the plain
+// scan of the same words in this thread. Value and floor take turns.
+void Bench_search_without_index(const Dialog_host& host, const QString& folder,
+                                const QString& words, int samples)
+{
+    std::vector<double> value;
+    std::vector<double> floor;
+    qsizetype found = 0;
+    for (int i = 0; i < samples; ++i) {
+        {
+            // The window, and the build it begins after its answer, end
+            // before the floor's turn.
+            QTemporaryDir empty_cache;
+            Fulltext_window window(host, folder, empty_cache.path(), [](int, int, int) {});
+            window.Words->setText(words);
+            const auto start = Steady::now();
+            window.Form_Load();
+            const bool answered_at_once = !window.Count->text().endsWith(u'…');
+            // Waits for the answer without spinning: the reading has the
+            // processor to itself, as in the window's own event loop.
+            while (window.Count->text().endsWith(u'…'))
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            value.push_back(Ms_since(start));
+            if (answered_at_once)
+                Notes() << QStringLiteral("「%1」 without an index: sample %2 answered before the "
+                                          "files were read")
+                               .arg(words)
+                               .arg(i);
+            found = window.Results->model()->rowCount();
+        }
+        const auto scan_start = Steady::now();
+        const Fulltext_result scanned = Scan_diary(folder, {words, 0, 9999, true}, Fold_options{});
+        floor.push_back(Ms_since(scan_start));
+        if (qsizetype(scanned.hits.size()) != found)
+            Fail("the window and the plain scan found different days");
+    }
+    Row(QStringLiteral("first full-text search 「%1」 with no index yet (%2 days found), the "
+                       "files read")
+            .arg(words)
+            .arg(found),
+        Median(value), Median(floor), "ms", 1.10);
+    Notes() << QStringLiteral("「%1」 with no index yet: %2 samples, %3 ms; plain scan %4 ms")
+                   .arg(words)
+                   .arg(samples)
+                   .arg(Min_max_words(value), Min_max_words(floor));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -288,6 +339,8 @@ int main(int argc, char* argv[])
         return 0;
     }
     Bench_first_search(folder, cache, std::max(5, samples / 3));
+    for (const QString& words : searches.mid(0, 2))
+        Bench_search_without_index(form.Host(), folder, words, std::max(3, samples / 8));
     const Texts_in_memory memory(folder);
     for (const QString& words : searches)
         Bench_search(window, memory, words, samples);

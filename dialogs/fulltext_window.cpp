@@ -4,6 +4,7 @@
 #include "dialogs/fulltext_hits_model.h"
 #include "diary/panel_date.h"
 #include "diary/photo_days.h"
+#include "fulltext/scan.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/accessible.h"
@@ -188,8 +189,10 @@ void Fulltext_window::Open_index()
 {
     const Fold_options options{Fold_width->isChecked(), Fold_case->isChecked(),
                                Fold_kana->isChecked()};
+    scan.Cancel();
     index.reset();
-    index = std::make_unique<Fulltext_index>(diary_folder, cache, options);
+    index = std::make_unique<Fulltext_index>(diary_folder, cache, options,
+                                             Fulltext_index::Start::After_first_scan);
     Show_progress();
 }
 
@@ -255,7 +258,28 @@ void Fulltext_window::Run_search()
     search.last_year = std::max(First_year_box->value(), Last_year_box->value());
     search.newest_first = true;
     search.wait_for_index = true;
-    Show_result(index->Search(search));
+    scan.Cancel();
+    Fulltext_result result = index->Search(search);
+    if (result.pending) {
+        // No index to answer yet: the files are read, away from the
+        // window, and the list shows what they hold when they are read.
+        Count->setText(QStringLiteral("日記のファイルを読んで探しています…"));
+        const QString trouble = result.index_trouble;
+        scan.Start(
+            [folder = diary_folder, search, options = index->Options()](const Job_control& job) {
+                return Scan_diary_until(folder, search, options, &job.Cancel_flag());
+            },
+            [this, trouble](Fulltext_result read) {
+                read.index_trouble = trouble;
+                Show_result(read);
+                // The index is built once the user has the answer.
+                index->Start_pending_build();
+                Show_progress();
+            });
+        Show_progress();
+        return;
+    }
+    Show_result(result);
     Show_progress();
 }
 
@@ -275,8 +299,6 @@ void Fulltext_window::Show_result(const Fulltext_result& result)
     }
     if (result.words.isEmpty())
         Count->clear();
-    else if (result.pending)
-        Count->setText(QStringLiteral("索引ができしだい、見つかった日を表示します"));
     else if (result.hits.empty())
         Count->setText(QStringLiteral("見つかりませんでした"));
     else

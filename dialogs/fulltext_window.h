@@ -7,10 +7,12 @@
 // search windows do.
 //
 // The window keeps its index open while the program runs; while the index
-// is being built it shows how far, and its searches read the files.
+// is being built it shows how far, and its searches read the files on a
+// thread of their own, so that no search waits for the index.
 
 #include "dialogs/day_list_window.h"
 #include "fulltext/fulltext.h"
+#include "platform/background_job.h"
 
 #include <QDialog>
 #include <memory>
@@ -79,4 +81,6 @@ private:
     std::unique_ptr<Fulltext_index> index;
     QTimer* pause = nullptr;     // the short pause after typing
     QTimer* progress = nullptr;  // watches a build in the background
+    // The files read for a search the index cannot answer yet.
+    Background_job<Fulltext_result> scan{this};
 };

@@ -59,7 +59,8 @@ bool Build_index(const QString& path, const QString& app_dir, const Fold_options
         digests.remove(year);
     if (!db.Store_files(recorded, {}) || !db.Store_year_digests(digests, {}) ||
         !db.Exec("COMMIT") || !db.Exec("INSERT INTO fts(fts) VALUES('optimize')") ||
-        !db.Exec("PRAGMA journal_mode=WAL")) {
+        // The pages the optimize freed are given back.
+        !db.Exec("VACUUM") || !db.Exec("PRAGMA journal_mode=WAL")) {
         trouble = db.Error();
         return false;
     }

@@ -237,7 +237,7 @@ Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_option
     for (const QString& word : words)
         longest = std::max(longest, word.size());
     const qsizetype margin = 4 * longest + 4;
-    for (qsizetype prefix = 512;; prefix *= 4) {
+    for (qsizetype prefix = 128;; prefix *= 4) {
         if (prefix >= text.size()) {
             const Folded_text folded = Fold_mapped(text, options);
             return Window_around_first(text, Occurrences(folded.text, &folded.origin, words),

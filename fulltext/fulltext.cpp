@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache,
@@ -74,6 +75,23 @@ void Fulltext_index::Start_build()
     Stop_build();
     Drop_cache(last_trouble);
     Remove_stale_builds(cache_folder, cache_path);
+    if (start_mode == Start::After_first_scan) {
+        build_pending = true;
+        return;
+    }
+    Run_build();
+}
+
+void Fulltext_index::Start_pending_build()
+{
+    if (!build_pending)
+        return;
+    build_pending = false;
+    Run_build();
+}
+
+void Fulltext_index::Run_build()
+{
     const QString building = cache_path + QStringLiteral(".%1.building").arg(qint64(::getpid()));
     auto work = [building, path = cache_path, diary = app_dir,
                  fold = options](const Job_control& job) {
@@ -98,9 +116,16 @@ void Fulltext_index::Start_build()
     });
 }
 
-void Fulltext_index::Stop_build() { build.Cancel(); }
+void Fulltext_index::Stop_build()
+{
+    build.Cancel();
+    build_pending = false;
+}
 
-bool Fulltext_index::Building() const { return build.Running() && !build.Finished(); }
+bool Fulltext_index::Building() const
+{
+    return build_pending || (build.Running() && !build.Finished());
+}
 
 bool Fulltext_index::Take_finished_build()
 {
@@ -161,6 +186,7 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
     }
     // No usable index (being built, or gone wrong): the files themselves.
     result = Scan_diary(app_dir, search, options);
+    Start_pending_build();
     if (!unavailable.isEmpty())
         result.index_trouble = unavailable;
     else if (Building())
@@ -174,9 +200,13 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
 bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result& result)
 {
     // The days the index finds hold every word: nothing is read to check.
-    QByteArray sql = "SELECT id, memory, memo FROM days WHERE id BETWEEN ?1 AND ?2"
-                     " AND id IN (SELECT rowid FROM fts WHERE fts MATCH ?3)";
-    sql += search.newest_first ? " ORDER BY id DESC" : " ORDER BY id";
+    // The documents come in date order from the index itself; each is
+    // looked up by its date, and one of an older generation is no day's.
+    QByteArray sql = "SELECT d.id, d.memory, d.memo FROM fts CROSS JOIN days d"
+                     " ON d.id = fts.rowid / 1000 AND d.gen = fts.rowid % 1000"
+                     " WHERE fts MATCH ?3 AND fts.rowid BETWEEN ?1 * 1000 AND ?2 * 1000 + 999";
+    static_assert(Db::Generations == 1000);
+    sql += search.newest_first ? " ORDER BY fts.rowid DESC" : " ORDER BY fts.rowid";
     Statement query(db->handle, sql);
     if (!query) {
         db->last_code = sqlite3_extended_errcode(db->handle);
@@ -231,37 +261,32 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
 std::vector<Snippet> Fulltext_index::Snippets_for(const std::vector<int>& dates,
                                                   const QStringList& words)
 {
-    // One read transaction for them all, rather than one each.
-    const bool reading = db && !Building() && db->Exec("BEGIN");
-    std::vector<Snippet> snippets;
-    snippets.reserve(dates.size());
-    for (const int date : dates)
-        snippets.push_back(Snippet_for(date, words));
-    if (reading)
-        db->Exec("COMMIT");
+    // Each line is made from its day file, read and folded: with many, half
+    // of them on a second thread.
+    std::vector<Snippet> snippets(dates.size());
+    const auto make = [&](size_t first, size_t end) {
+        Diary_store store(app_dir);
+        for (size_t i = first; i < end; ++i) {
+            const int date = dates[i];
+            snippets[i] =
+                Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100),
+                           words, options);
+        }
+    };
+    const size_t half =
+        dates.size() >= 64 && std::thread::hardware_concurrency() > 1 ? dates.size() / 2 : 0;
+    std::thread other;
+    if (half > 0)
+        other = std::thread(make, half, dates.size());
+    make(0, half > 0 ? half : dates.size());
+    if (other.joinable())
+        other.join();
     return snippets;
 }
 
 Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
-    if (db && !Building()) {
-        if (!db->snippet_text)
-            db->snippet_text = std::make_unique<Statement>(
-                db->handle, "SELECT coalesce(o.text, t.ftext), o.text IS NULL FROM texts t"
-                            " LEFT JOIN originals o ON o.id = t.id WHERE t.id = ?1");
-        Statement& statement = *db->snippet_text;
-        statement.Bind(1, qint64(date));
-        const bool found = statement && statement.Step() == SQLITE_ROW;
-        const QString text = found ? statement.Text_from_utf8(0) : QString();
-        // Kept only where folding changed it: otherwise the text is its own
-        // folded form, and is not folded again.
-        const bool unfolded = found && statement.Int(1) != 0;
-        statement.Reset();
-        if (unfolded)
-            return Snippet_of_unfolded(text, words);
-        if (found)
-            return Snippet_of(text, words, options);
-    }
+    // The index keeps no text: the line is made from the day file.
     Diary_store store(app_dir);
     return Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100), words,
                       options);

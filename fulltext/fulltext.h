@@ -4,9 +4,9 @@
 // Japanese folding of fold.h.
 //
 // The day files stay the only truth. The index is a cache in the user's
-// cache folder (an SQLite database with an FTS5 index of every character and every
-// pair of characters), never in the
-// diary folder, and it never writes a diary file. Before each search it is
+// cache folder (an SQLite database with an FTS5 index of every pair of
+// characters, and no copy of the texts: the lines shown are made from the
+// day files), never in the diary folder, and it never writes a diary file. Before each search it is
 // brought up to date from the year folders' listings (name, size, change
 // time, inode of every day file and index): only what changed is read
 // again. A watch on the folders (inotify) says which year folders changed,
@@ -63,8 +63,8 @@ struct Fulltext_search {
     bool newest_first = true;
     // While the index is being built: false reads the files for this
     // search (the command line); true answers at once with nothing found
-    // and pending set, and the caller asks again when the build is done (a
-    // window, which must not stop for the reading of every file).
+    // and pending set, and the caller reads the files on a thread of its
+    // own (a window, which must not stop for the reading of every file).
     bool wait_for_index = false;
     // When the files are read: each hit's snippet made from the text just
     // read, for a caller that shows every hit (the command line).
@@ -107,6 +107,10 @@ public:
         // and the building is left to a window (a command that prints and
         // ends must not make its user wait for it).
         Never,
+        // As Background, but the build begins at Start_pending_build(): a
+        // window reads the files for the search its user waits for first,
+        // and builds after that.
+        After_first_scan,
     };
     // The index of the diary in app_dir, kept in cache_folder as
     // "<hash of the diary folder's real path>.sqlite".
@@ -134,8 +138,11 @@ public:
     const Fold_options& Options() const { return options; }
     QString Cache_path() const { return cache_path; }
 
-    // The build in the background: running, and how far.
+    // The build in the background: running (or waiting for
+    // Start_pending_build), and how far.
     bool Building() const;
+    // Begins the build an After_first_scan index is waiting to make.
+    void Start_pending_build();
     int Build_done() const { return build.Progress_done(); }
     int Build_total() const { return build.Progress_total(); }
     // Takes a finished build in; true when one was taken in.
@@ -158,6 +165,7 @@ public:
 private:
     bool Open_existing();
     void Start_build();
+    void Run_build();
     void Stop_build();
     void Drop_cache(const QString& why);
     enum class Update {
@@ -192,4 +200,5 @@ private:
         QString trouble;
     };
     Background_job<Build_outcome> build;
+    bool build_pending = false;  // After_first_scan: a build is wanted
 };

@@ -8,7 +8,7 @@
 #include <QFile>
 #include <sys/stat.h>
 
-const QString Index_format = QStringLiteral("sorane-fulltext 6");
+const QString Index_format = QStringLiteral("sorane-fulltext 7");
 
 bool Damage_code(int code)
 {
@@ -21,8 +21,13 @@ QString Index_query(const QStringList& words)
 {
     QStringList phrases;
     for (QString word : words) {
+        // One character is the first of the pair it begins, or the last
+        // character alone: every token beginning with it.
+        const bool one_character =
+            word.size() == 1 || (word.size() == 2 && word.at(0).isHighSurrogate());
         word.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        phrases.append(QLatin1Char('"') + word + QLatin1Char('"'));
+        phrases.append(QLatin1Char('"') + word + QLatin1Char('"') +
+                       (one_character ? QStringLiteral(" *") : QString()));
     }
     phrases.removeDuplicates();
     return phrases.join(QStringLiteral(" AND "));
@@ -30,7 +35,6 @@ QString Index_query(const QStringList& words)
 
 Fulltext_index::Db::~Db()
 {
-    snippet_text.reset();
     Close_sealed_index(*this);
     sqlite3_close_v2(handle);
 }
@@ -86,21 +90,26 @@ bool Fulltext_index::Db::Create_schema(const QString& app_dir, const Fold_option
 {
     if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-              // What a search lists is kept apart from the texts, so
-              // that listing thousands of days reads a few pages.
-              "CREATE TABLE days(id INTEGER PRIMARY KEY, memory INTEGER NOT NULL,"
-              " memo TEXT NOT NULL);"
-              "CREATE TABLE texts(id INTEGER PRIMARY KEY, fmemo TEXT NOT NULL,"
-              " ftext TEXT NOT NULL);"
-              "CREATE TABLE originals(id INTEGER PRIMARY KEY, text TEXT NOT NULL);"
+              // What a search lists, and the generation of the day's
+              // document in the index: the document date * 1000 +
+              // generation holds the day's words, so that the index lists
+              // its documents in date order. The index keeps no text (the
+              // lines shown are made from the day files): a day read
+              // again gets a document of the next generation, and the old
+              // one, whose words the index cannot take out without its
+              // text, is no longer any day's.
+              "CREATE TABLE days(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL,"
+              " memory INTEGER NOT NULL, memo TEXT NOT NULL);"
+              // The generation the next document of a day read again takes.
+              "CREATE TABLE generations(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL);"
               "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
               " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
               // A digest of each year folder's listing as last read, so
               // that a year whose listing is the same is not compared
               // file by file.
               "CREATE TABLE years(year INTEGER PRIMARY KEY, digest INTEGER NOT NULL);"
-              "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='texts',"
-              " content_rowid='id', tokenize='sorane_pairs');"))
+              "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='', columnsize=0,"
+              " tokenize='sorane_pairs');"))
         return false;
     Statement meta(handle, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
     const std::pair<QString, QString> values[] = {
@@ -197,54 +206,72 @@ bool Fulltext_index::Db::Store_year_digests(const QHash<int, quint64>& digests,
 
 bool Fulltext_index::Db::Remove_day(int date)
 {
-    Statement old(handle, "SELECT ftext, fmemo FROM texts WHERE id = ?1");
+    Statement old(handle, "SELECT gen FROM days WHERE id = ?1");
     old.Bind(1, qint64(date));
     const int rc = old.Step();
     if (rc == SQLITE_DONE)
         return true;
     if (rc != SQLITE_ROW)
         return Done(old, false);
-    Statement unindex(handle,
-                      "INSERT INTO fts(fts, rowid, ftext, fmemo) VALUES('delete', ?1, ?2, ?3)");
-    unindex.Bind(1, qint64(date));
-    unindex.Bind(2, old.Text(0));
-    unindex.Bind(3, old.Text(1));
+    const qint64 next = old.Int(0) + 1;
     old.Reset();
-    if (!Done(unindex, unindex.Run()))
+    Statement keep(handle, "INSERT OR REPLACE INTO generations(id, gen) VALUES(?1, ?2)");
+    keep.Bind(1, qint64(date));
+    keep.Bind(2, next);
+    Statement drop(handle, "DELETE FROM days WHERE id = ?1");
+    drop.Bind(1, qint64(date));
+    if (!Done(keep, keep.Run()) || !Done(drop, drop.Run()))
         return false;
-    for (const char* sql : {"DELETE FROM days WHERE id = ?1", "DELETE FROM texts WHERE id = ?1",
-                            "DELETE FROM originals WHERE id = ?1"}) {
-        Statement drop(handle, sql);
-        drop.Bind(1, qint64(date));
-        if (!Done(drop, drop.Run()))
-            return false;
-    }
+    ++dropped_docs;
     return true;
 }
 
 bool Fulltext_index::Db::Insert_day(Inserts& inserts, const Day_row& row)
 {
+    inserts.generation.Bind(1, qint64(row.date));
+    const int rc = inserts.generation.Step();
+    const qint64 gen = rc == SQLITE_ROW ? inserts.generation.Int(0) : 0;
+    inserts.generation.Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return Done(inserts.generation, false);
+    if (gen >= Generations) {
+        // No document number is left for the day: the index is made anew.
+        last_code = SQLITE_CORRUPT;
+        return false;
+    }
     inserts.day.Bind(1, qint64(row.date));
-    inserts.day.Bind(2, qint64(row.memory));
-    inserts.day.Bind(3, row.memo);
+    inserts.day.Bind(2, gen);
+    inserts.day.Bind(3, qint64(row.memory));
+    inserts.day.Bind(4, row.memo);
     if (!Done(inserts.day, inserts.day.Run()))
         return false;
-    inserts.text.Bind(1, qint64(row.date));
-    inserts.text.Bind(2, row.folded_memo);
-    inserts.text.Bind(3, row.folded_text);
-    if (!Done(inserts.text, inserts.text.Run()))
-        return false;
-    // The text as written is kept only where folding changed it.
-    if (row.folded_text != row.text) {
-        inserts.original.Bind(1, qint64(row.date));
-        inserts.original.Bind(2, row.text);
-        if (!Done(inserts.original, inserts.original.Run()))
-            return false;
-    }
-    inserts.index.Bind(1, qint64(row.date));
+    inserts.index.Bind(1, qint64(row.date) * Generations + gen);
     inserts.index.Bind(2, row.folded_text);
     inserts.index.Bind(3, row.folded_memo);
     return Done(inserts.index, inserts.index.Run());
+}
+
+bool Fulltext_index::Db::Store_dropped()
+{
+    if (dropped_docs == 0)
+        return true;
+    const qint64 dropped = Meta(QStringLiteral("dropped")).toLongLong() + dropped_docs;
+    if (!Set_meta(QStringLiteral("dropped"), QString::number(dropped)))
+        return false;
+    dropped_docs = 0;
+    return true;
+}
+
+bool Fulltext_index::Db::Mostly_dropped()
+{
+    const qint64 dropped = Meta(QStringLiteral("dropped")).toLongLong();
+    Statement most(handle, "SELECT max(gen) FROM generations");
+    if (most.Step() == SQLITE_ROW && most.Int(0) > Generations * 9 / 10)
+        return true;
+    if (dropped < 500)
+        return false;
+    Statement days(handle, "SELECT count(*) FROM days");
+    return days.Step() == SQLITE_ROW && dropped > 500 + days.Int(0) / 8;
 }
 
 bool Fulltext_index::Db::Store_files(const std::vector<std::pair<QString, File_sig>>& changed,

@@ -2,8 +2,8 @@
 // The index's database: one SQLite connection, its schema, and the
 // statements that read and write the days, the files and the year folders'
 // digests. The days' texts are folded (fold.h) and indexed by FTS5 with the
-// tokenizer of tokenizer.h; what a search lists (date, memory flag, memo) is
-// kept in a table apart from the texts.
+// tokenizer of tokenizer.h, in a table that keeps no text; what a search
+// lists (date, memory flag, memo) is kept in a table of its own.
 
 #include "fulltext/fulltext.h"
 
@@ -85,7 +85,6 @@ struct Fulltext_index::Db {
     QHash<QString, File_sig> files;  // what the index read, of loaded_years
     QSet<int> loaded_years;
     QHash<int, quint64> year_digests;
-    std::unique_ptr<Statement> snippet_text;
 
     ~Db();
 
@@ -108,20 +107,30 @@ struct Fulltext_index::Db {
     // The files of a year as the index last read them, into files.
     bool Load_year_files(int year);
     bool Store_year_digests(const QHash<int, quint64>& digests, const QSet<int>& gone);
-    // Removes the day's row, if any, from the table and the index.
+    // Removes the day's row, if any: its document in the index is then no
+    // day's.
     bool Remove_day(int date);
 
     struct Inserts {
-        Statement day, text, original, index;
+        Statement generation, day, index;
         explicit Inserts(sqlite3* db)
-            : day(db, "INSERT INTO days(id, memory, memo) VALUES(?1, ?2, ?3)"),
-              text(db, "INSERT INTO texts(id, fmemo, ftext) VALUES(?1, ?2, ?3)"),
-              original(db, "INSERT INTO originals(id, text) VALUES(?1, ?2)"),
+            : generation(db, "SELECT gen FROM generations WHERE id = ?1"),
+              day(db, "INSERT INTO days(id, gen, memory, memo) VALUES(?1, ?2, ?3, ?4)"),
               index(db, "INSERT INTO fts(rowid, ftext, fmemo) VALUES(?1, ?2, ?3)")
         {}
     };
 
+    // A day's documents in the index: date * Generations + generation.
+    static constexpr qint64 Generations = 1000;
+    // The day's row, and a new document of its words in the index.
     bool Insert_day(Inserts& inserts, const Day_row& row);
+    // Adds the documents dropped since the last call to the index's count,
+    // inside the transaction that dropped them.
+    bool Store_dropped();
+    // True when the documents no longer any day's are so many, or a day's
+    // generations so nearly used up, that the index is better made anew.
+    bool Mostly_dropped();
+    qint64 dropped_docs = 0;
     bool Store_files(const std::vector<std::pair<QString, File_sig>>& changed,
                      const QStringList& removed);
 };

@@ -81,6 +81,7 @@ struct Changes {
     QSet<int> memo_years;                               // years whose index changed
     std::vector<std::pair<QString, File_sig>> changed;  // new or changed files
     QStringList removed;                                // files gone
+    QSet<int> memo_only;  // dates read again for their year's index alone
 };
 
 // listed holds the files of the years compared only.
@@ -120,6 +121,7 @@ bool Add_days_of_changed_indexes(Db& db, const QString& app_dir, Changes& change
 {
     for (const int year : changes.memo_years) {
         QSet<int>& dates = changes.dirty[year];
+        const QSet<int> file_changed = dates;
         Statement rows(db.handle, "SELECT id FROM days WHERE id BETWEEN ?1 AND ?2");
         rows.Bind(1, qint64(Date_number(year, 1, 1)));
         rows.Bind(2, qint64(Date_number(year, 12, 31)));
@@ -134,6 +136,9 @@ bool Add_days_of_changed_indexes(Db& db, const QString& app_dir, Changes& change
         const QHash<int, Day_memo> memos = Read_year_memos(store, year, nullptr);
         for (auto it = memos.cbegin(); it != memos.cend(); ++it)
             dates.insert(it.key());
+        for (const int date : dates)
+            if (!file_changed.contains(date))
+                changes.memo_only.insert(date);
     }
     return true;
 }
@@ -147,8 +152,34 @@ struct Unread {
 // Reads the days again into the index, inside the transaction already
 // begun; false when SQLite failed. A day whose file cannot be read keeps its
 // old row.
+// A day whose file is as the index read it, and whose memo is the same,
+// keeps its document (only its memory flag is written): a save changes the
+// year's index, and every day of the year would otherwise be read again.
+// False when the day must be read again; ok false when SQLite failed.
+bool Memo_unchanged(Db& db, int date, const Day_memo& memo, bool& ok)
+{
+    Statement row(db.handle, "SELECT memory, memo FROM days WHERE id = ?1");
+    row.Bind(1, qint64(date));
+    const int rc = row.Step();
+    if (rc != SQLITE_ROW) {
+        ok = db.Done(row, rc == SQLITE_DONE);
+        return false;
+    }
+    if (row.Text(1) != memo.memo)
+        return false;
+    if ((row.Int(0) != 0) != memo.memory) {
+        row.Reset();
+        Statement flag(db.handle, "UPDATE days SET memory = ?2 WHERE id = ?1");
+        flag.Bind(1, qint64(date));
+        flag.Bind(2, qint64(memo.memory));
+        ok = db.Done(flag, flag.Run());
+    }
+    return true;
+}
+
 bool Read_days_again(Db& db, const QString& app_dir, const Fold_options& options,
-                     const std::map<int, QSet<int>>& dirty, Unread& unread)
+                     const std::map<int, QSet<int>>& dirty, const QSet<int>& memo_only,
+                     Unread& unread)
 {
     Diary_store store(app_dir);
     Db::Inserts inserts(db.handle);
@@ -161,6 +192,9 @@ bool Read_days_again(Db& db, const QString& app_dir, const Fold_options& options
         for (const int date : dates) {
             const int month = date / 100 % 100;
             const int day = date % 100;
+            if (ok && memo_only.contains(date) && memos.contains(date) &&
+                Memo_unchanged(db, date, memos.value(date), ok))
+                continue;
             const bool has_file = Diary_store::File_exists(store.Day_file_path(year, month, day));
             Io_result error;
             const QString text =
@@ -339,7 +373,8 @@ Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<Q
     if (!Add_days_of_changed_indexes(*db, app_dir, changes) || !db->Exec("BEGIN IMMEDIATE"))
         return Failed();
     Unread unread;
-    bool ok = Read_days_again(*db, app_dir, options, changes.dirty, unread);
+    db->dropped_docs = 0;
+    bool ok = Read_days_again(*db, app_dir, options, changes.dirty, changes.memo_only, unread);
     Leave_unread_for_next_time(changes, digests, unread);
 
     QHash<int, quint64> compared;
@@ -350,11 +385,12 @@ Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<Q
     for (auto it = compared.cbegin(); it != compared.cend(); ++it)
         undigested.remove(it.key());
     ok = ok && db->Store_files(changes.changed, changes.removed) &&
-         db->Store_year_digests(compared, undigested) && db->Exec("COMMIT");
+         db->Store_year_digests(compared, undigested) && db->Store_dropped() && db->Exec("COMMIT");
     if (!ok) {
         const Update failed = Failed();
         db->Exec("ROLLBACK");
         db->Load_year_digests();
+        db->dropped_docs = 0;
         return failed;
     }
     for (const auto& [path, sig] : changes.changed)
@@ -362,5 +398,12 @@ Fulltext_index::Update Fulltext_index::Update_from_listing(const std::optional<Q
     for (const QString& path : changes.removed)
         db->files.remove(path);
     Note_digests(compared, undigested);
+    // The words of days read again stay in the index under documents no
+    // longer any day's; when they are many, the index is made anew.
+    // A command line that prints and ends uses it as it is.
+    if (start_mode != Start::Never && db->Mostly_dropped()) {
+        trouble = QStringLiteral("索引を整理するため、作り直しています。");
+        return Update::Rebuild;
+    }
     return Update::Current;
 }

@@ -89,6 +89,12 @@ QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io
 Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,
                            const Fold_options& options)
 {
+    return Scan_diary_until(app_dir, search, options, nullptr);
+}
+
+Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& search,
+                                 const Fold_options& options, const std::atomic<bool>* cancel)
+{
     Fulltext_result result;
     result.scanned = true;
     result.words = Search_words(search.typed, options);
@@ -97,7 +103,7 @@ Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search
     Diary_store store(app_dir);
     For_each_day_of_years(
         store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
-        options, &result, nullptr, nullptr, nullptr, [&](const Day_row& row) {
+        options, &result, nullptr, nullptr, cancel, [&](const Day_row& row) {
             if (!All_words_in(result.words, row.folded_text, row.folded_memo))
                 return;
             result.hits.push_back({row.date, row.memory, row.memo, std::nullopt});

@@ -37,6 +37,11 @@ struct Day_row {
 
 Day_row Row_of(int date, const QString& text, const Day_memo& memo, const Fold_options& options);
 
+// Scan_diary for a thread of its own: it stops between years when cancel
+// is set, and its result is then incomplete.
+Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& search,
+                                 const Fold_options& options, const std::atomic<bool>* cancel);
+
 // Counts a file that could not be read, naming the first.
 void Note_unreadable(Fulltext_result& result, const Io_result& error);
 

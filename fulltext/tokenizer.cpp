@@ -43,15 +43,12 @@ int Pairs_tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, i
         }
         return SQLITE_OK;
     }
+    // Each character with the next one; the last character alone.
     for (int at = 0; at < size;) {
         const int next = Utf8_next(text, size, at);
-        if (const int rc = token(context, 0, text + at, next - at, at, next))
+        const int end = next < size ? Utf8_next(text, size, next) : next;
+        if (const int rc = token(context, 0, text + at, end - at, at, end))
             return rc;
-        if (next < size) {
-            const int end = Utf8_next(text, size, next);
-            if (const int rc = token(context, FTS5_TOKEN_COLOCATED, text + at, end - at, at, end))
-                return rc;
-        }
         at = next;
     }
     return SQLITE_OK;

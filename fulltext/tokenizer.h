@@ -1,10 +1,12 @@
 #pragma once
 // The index's tokenizer. A text gives, at each character, the character
-// itself and, at the same position, the character with the next one: every
-// word of one character is a token, and a longer word is the phrase of its
-// character pairs at consecutive positions. So every word, of any length,
-// is found exactly by the index, and no text is read to check it. The text
-// comes folded already (fold.h): the tokenizer changes nothing.
+// with the next one, and the last character alone: a word of two or more
+// characters is the phrase of its character pairs at consecutive
+// positions, and a word of one character is every token that begins with
+// it (a prefix query, Index_query). So every word, of any length, is found
+// exactly by the index, and no text is read to check it. One token per
+// character keeps the index about the size of the texts. The text comes
+// folded already (fold.h): the tokenizer changes nothing.
 
 struct sqlite3;
 

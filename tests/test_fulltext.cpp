@@ -197,7 +197,7 @@ private slots:
         };
         // A line that ends where the folding first stops, with a word
         // across that end.
-        for (const qsizetype end : {qsizetype(512), qsizetype(2048)}) {
+        for (const qsizetype end : {qsizetype(128), qsizetype(512), qsizetype(2048)}) {
             for (qsizetype second = end - 8; second <= end + 2; ++second) {
                 QString text(4000, u'あ');
                 text.replace(end - 80 + 16, 4, QStringLiteral("ｶﾞｲﾄﾞ").left(4));
@@ -438,6 +438,49 @@ private slots:
         QCOMPARE(Dates_of(index.Search({QStringLiteral("ケーキ?!"), 0, 9999, false})),
                  QStringList{QStringLiteral("20261209 1 誕生日🎂")});
         QVERIFY(index.Search({QStringLiteral("😀"), 0, 9999, false}).hits.empty());
+    }
+
+    void The_index_keeps_no_text_and_forgets_the_words_a_day_lost()
+    {
+        const QString sentence = QStringLiteral("quick brown fox jumps");
+        Write_day(*store, QDate(2026, 12, 1), QStringLiteral("寄せ鍋と湯豆腐。") + sentence);
+        Write_day(*store, QDate(2026, 12, 2), QStringLiteral("雨"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/010夕食\r\n2026/12/020\r\n").bytes));
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        const auto find = [&index](const QString& words) {
+            return Dates_of(index.Search({words, 0, 9999, false}));
+        };
+        QCOMPARE(find(QStringLiteral("湯豆腐")), QStringList{QStringLiteral("20261201 0 夕食")});
+        QCOMPARE(find(QStringLiteral("x")), QStringList{QStringLiteral("20261201 0 夕食")});
+        // Neither the text nor the memo as written is kept in the cache.
+        QByteArray cached;
+        for (const QString& name : Entries(cache->Path()))
+            cached += Read_bytes(cache->Path() + QLatin1Char('/') + name);
+        QVERIFY(!cached.isEmpty());
+        QVERIFY(!cached.contains(sentence.toUtf8()));
+        QVERIFY(!cached.contains(QStringLiteral("湯豆腐").toUtf8()));
+        // Changed again and again: only the words of its last text are found.
+        for (const QString& text :
+             {QStringLiteral("晴れ"), QStringLiteral("曇り"), QStringLiteral("湯豆腐")}) {
+            Write_day(*store, QDate(2026, 12, 2), text);
+            QCOMPARE(find(text),
+                     (QStringList{QStringLiteral("20261201 0 夕食"), QStringLiteral("20261202 0 ")})
+                         .mid(text == u"湯豆腐" ? 0 : 1));
+        }
+        for (const QString& lost : {QStringLiteral("雨"), QStringLiteral("晴れ"),
+                                    QStringLiteral("曇"), QStringLiteral("り")})
+            QCOMPARE(find(lost), QStringList());
+        // A flag set and a memo changed in the year's index; the texts are the
+        // same.
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/12/011夕食\r\n2026/12/020鍋\r\n").bytes));
+        QCOMPARE(find(QStringLiteral("湯豆腐")),
+                 (QStringList{QStringLiteral("20261201 1 夕食"), QStringLiteral("20261202 0 鍋")}));
+        QCOMPARE(find(QStringLiteral("鍋")),
+                 (QStringList{QStringLiteral("20261201 1 夕食"), QStringLiteral("20261202 0 鍋")}));
+        QCOMPARE(find(QStringLiteral("夕食 fox")), QStringList{QStringLiteral("20261201 1 夕食")});
     }
 
     void The_diary_folder_is_never_written()

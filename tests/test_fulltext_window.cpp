@@ -127,6 +127,42 @@ private slots:
         QTRY_COMPARE(window->Count->text(), QStringLiteral("見つかりませんでした"));
     }
 
+    void The_first_search_reads_the_files_while_the_index_is_built()
+    {
+        // Enough days that the build outlasts the reading of the files.
+        Diary_store store(folder->Path());
+        for (int year = 1990; year < 1996; ++year) {
+            QVERIFY(store.Ensure_year_folder(year).Ok());
+            for (QDate d(year, 1, 1); d.year() == year; d = d.addDays(1))
+                QVERIFY(store
+                            .Write_text_file(store.Day_file_path(year, d.month(), d.day()),
+                                             QStringLiteral("今日も晴れ。").repeated(20))
+                            .Ok());
+        }
+        Temp_folder other_cache;
+        Fulltext_window fresh(Dialog_host{main_window.get(), *fake, [] { return Twips_rect{}; }},
+                              folder->Path(), other_cache.Path(), [](int, int, int) {});
+        fresh.Words->setText(QStringLiteral("鍋"));
+        fresh.Form_Load();
+        QVERIFY(fresh.Index().Building());
+        QCOMPARE(fresh.Count->text(), QStringLiteral("日記のファイルを読んで探しています…"));
+        // The build waits for the files to be read for this answer.
+        QCOMPARE(fresh.Index().Build_total(), 0);
+        const QStringList found{QStringLiteral("2026/12/09 (水)|★|夕食|夜は寄せ鍋にした。"),
+                                QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")};
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(fresh.Results), found, 20000);
+        QCOMPARE(fresh.Count->text(), QStringLiteral("2日見つかりました（2年にわたって）"));
+        // Typed again at once: the reading begun is dropped for the new words.
+        fresh.Words->setText(QStringLiteral("晴れ"));
+        fresh.Run_search();
+        fresh.Words->setText(QStringLiteral("重い"));
+        fresh.Run_search();
+        QTRY_COMPARE_WITH_TIMEOUT(Rows(fresh.Results), found.mid(1), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!fresh.Index().Building(), 30000);
+        fresh.Run_search();
+        QCOMPARE(Rows(fresh.Results), found.mid(1));
+    }
+
     void Thirty_February_is_listed_without_a_weekday_and_recalled()
     {
         // The date bars allow the day; the calendar has no weekday for it.
@@ -171,15 +207,16 @@ private slots:
         window->Run_search();
         QCOMPARE(window->Results->model()->rowCount(), 0);
         window->Fold_kana->setChecked(true);
-        // The index is built again for the new folding; the window says so
-        // and shows the days by itself when it is done.
+        // The index is built again for the new folding; meanwhile the files
+        // are read, and the window says so; the status line goes with the
+        // build.
         const QStringList found{QStringLiteral("1999/01/02 (土)|||ナベを買った。 鍋は重い。")};
         if (window->Index().Building())
-            QCOMPARE(window->Count->text(),
-                     QStringLiteral("索引ができしだい、見つかった日を表示します"));
+            QCOMPARE(window->Count->text(), QStringLiteral("日記のファイルを読んで探しています…"));
         QTRY_COMPARE_WITH_TIMEOUT(Rows(window->Results), found, 20000);
         QCOMPARE(window->Count->text(), QStringLiteral("1日見つかりました（1年にわたって）"));
-        QVERIFY(window->Status->text().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(window->Status->text().isEmpty(), 20000);
+        QCOMPARE(Rows(window->Results), found);
         // The choice is kept beside the diary, never in the Windows
         // program's settings.
         const QSettings kept(folder->File("sorane-linux.ini"), QSettings::IniFormat);
