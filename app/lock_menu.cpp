@@ -67,7 +67,7 @@ lock::Conversion Converted(
 
 QString Plain_backups_question(const QString& folder, qsizetype count)
 {
-    return QStringLiteral("鍵をかける前の日記のバックアップを作りました。"
+    return QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
                           "このバックアップと、それより前に作ったバックアップには"
                           "鍵がかかっていないため、誰でも読めます。\n"
                           "フォルダー: %1\n"

@@ -231,7 +231,7 @@ Recovery_window::Recovery_window(QWidget* parent, Checker checker, Opened_by ope
                                     "小文字で入力してもかまいません。")
                    : QStringLiteral("今のパスワードを入力し、新しいパスワードを決めてください。\n"
                                     "日記のファイルはそのままで、鍵のファイルだけが"
-                                    "書き換わります。回復キーは今までのものが使えます。"),
+                                    "書き換わります。\n回復キーは今までのものが使えます。"),
         this);
     if (recovering) {
         Recovery_field = new QLineEdit(this);

@@ -377,7 +377,7 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
                 zips << it.next();
             QCOMPARE(zips.size(), 1);
             // Offered for deletion, いいえ first; はい deletes it.
-            fake->Expect_box(QStringLiteral("鍵をかける前の日記のバックアップを作りました。"
+            fake->Expect_box(QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
                                             "このバックアップと、それより前に作ったバックアップには"
                                             "鍵がかかっていないため、誰でも読めます。\n"
                                             "フォルダー: %1\n"
