@@ -68,7 +68,7 @@ lock::Conversion Converted(
 QString Plain_backups_question(const QString& folder, qsizetype count)
 {
     return QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
-                          "このバックアップと、それより前に作ったバックアップには"
+                          "このバックアップと、それより前のバックアップには\n"
                           "鍵がかかっていないため、誰でも読めます。\n"
                           "フォルダー: %1\n"
                           "鍵のかかっていないこの日記のバックアップ %2 個を消しますか？")

@@ -378,7 +378,7 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
             QCOMPARE(zips.size(), 1);
             // Offered for deletion, いいえ first; はい deletes it.
             fake->Expect_box(QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
-                                            "このバックアップと、それより前に作ったバックアップには"
+                                            "このバックアップと、それより前のバックアップには\n"
                                             "鍵がかかっていないため、誰でも読めます。\n"
                                             "フォルダー: %1\n"
                                             "鍵のかかっていないこの日記のバックアップ 1 個を"
