@@ -4,6 +4,8 @@
 #include "app/main_form.h"
 #include "app/recovery_control.h"
 #include "dialogs/lock_settings_window.h"
+#include "dialogs/password_window.h"
+#include "dialogs/work_window.h"
 #include "platform/app_title.h"
 #include "store/lock.h"
 #include "store/own_settings.h"
@@ -107,6 +109,9 @@ bool Lock_control::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Resize:
         if (cover && watched == &form)
             cover->setGeometry(form.rect());
+        for (const Covered_window& c : covered)
+            if (c.window == watched && c.sheet)
+                c.sheet->setGeometry(c.window->rect());
         break;
     default: break;
     }
@@ -118,9 +123,11 @@ void Lock_control::Lock_now()
     const QString folder = Folder();
     if (Covered() || form.Ended() || !lock::Folder_is_locked(folder))
         return;
-    // A question or a window waiting for an answer is not taken away from
-    // under the user: the lock waits for it to close.
-    if (QApplication::activeModalWidget()) {
+    // Work under way (a conversion, a backup with its progress) or a
+    // password already asked for: the lock waits for it to end. A question
+    // or another window waiting for an answer is covered with the rest,
+    // unanswered, and is there again as it was after the password.
+    if (Work_under_way()) {
         idle->start(30 * 1000);
         return;
     }
@@ -149,27 +156,57 @@ void Lock_control::Lock_now()
     Restart_idle();
 }
 
+bool Lock_control::Work_under_way() const
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() &&
+            (qobject_cast<Work_window*>(window) || qobject_cast<Password_window*>(window)))
+            return true;
+    return false;
+}
+
+namespace {
+
+// A plain green sheet over the whole of window, above everything in it.
+QWidget* New_cover(QWidget& window)
+{
+    auto* sheet = new QWidget(&window);
+    sheet->setObjectName(QStringLiteral("Lock_cover"));
+    Set_window_look(*sheet, look::Main_green);
+    sheet->setAutoFillBackground(true);
+    auto* label = new QLabel(QStringLiteral("日記に鍵がかかっています"), sheet);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    auto* column = new QVBoxLayout(sheet);
+    column->addWidget(label);
+    sheet->setGeometry(window.rect());
+    sheet->raise();
+    sheet->show();
+    return sheet;
+}
+
+}  // namespace
+
 void Lock_control::Cover()
 {
     // The windows read beside the diary are hidden; the main window stays
-    // where it is, its text covered.
+    // where it is, its text covered. A window waiting for an answer is
+    // covered where it is, not hidden: hiding would end its wait as if it
+    // had been cancelled, and a question is never answered for the user.
     hidden.clear();
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != &form && window->isVisible()) {
+    covered.clear();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == &form || !window->isVisible())
+            continue;
+        if (window->isModal()) {
+            covered.push_back({window, New_cover(*window)});
+            window->installEventFilter(this);
+        } else {
             hidden.emplace_back(window);
             window->hide();
         }
-    cover = new QWidget(&form);
-    cover->setObjectName(QStringLiteral("Lock_cover"));
-    Set_window_look(*cover, look::Main_green);
-    cover->setAutoFillBackground(true);
-    auto* label = new QLabel(QStringLiteral("日記に鍵がかかっています"), cover);
-    label->setAlignment(Qt::AlignCenter);
-    auto* column = new QVBoxLayout(cover);
-    column->addWidget(label);
-    cover->setGeometry(form.rect());
-    cover->raise();
-    cover->show();
+    }
+    cover = New_cover(form);
     form.installEventFilter(this);
 }
 
@@ -179,6 +216,13 @@ void Lock_control::Uncover()
     cover->hide();
     cover->deleteLater();
     cover = nullptr;
+    for (const Covered_window& c : covered) {
+        if (c.window)
+            c.window->removeEventFilter(this);
+        if (c.sheet)
+            c.sheet->deleteLater();
+    }
+    covered.clear();
     for (const QPointer<QWidget>& window : hidden)
         if (window)
             window->show();

@@ -31,6 +31,9 @@ public:
     // 日記に鍵をかける… or 鍵を外す…, by the folder's state.
     void Menu_lock_Click();
     void Menu_lock_settings_Click();
+    // パスワードを変える…: the password now and the new one twice; the key
+    // file is written anew, and a password kept in the keyring follows.
+    void Menu_change_password_Click();
     // The idle time has run out (or a test says so).
     void Lock_now();
     // The idle time in milliseconds in place of the setting's minutes
@@ -41,6 +44,7 @@ public:
 
     QAction* Menu_lock = nullptr;
     QAction* Menu_lock_settings = nullptr;
+    QAction* Menu_change_password = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +52,9 @@ protected:
 private:
     void Build_lock_menu(QMenu* settei);
     void Lock_diary();
+    // After a lock: the backups of the diary still plain, deleted if the
+    // user says so (いいえ first).
+    void Offer_to_remove_plain_backups(const QString& folder);
     void Unlock_diary();
     void Update_menu();
     // Starts the idle time again from now, when the diary is locked and
@@ -58,6 +65,9 @@ private:
     bool Day_saved();
     void Cover();
     void Uncover();
+    // A conversion or other long work shows its progress, or a password is
+    // being asked for: the idle lock waits.
+    bool Work_under_way() const;
 
     Main_form& form;
     Platform& platform;
@@ -67,4 +77,9 @@ private:
     int idle_minutes = 10;
     QWidget* cover = nullptr;
     std::vector<QPointer<QWidget>> hidden;  // windows beside the diary, hidden while covered
+    struct Covered_window {
+        QPointer<QWidget> window;  // waiting for an answer: covered, not hidden
+        QPointer<QWidget> sheet;
+    };
+    std::vector<Covered_window> covered;
 };

@@ -7,9 +7,12 @@
 #include "app/main_form.h"
 #include "app/recovery_control.h"
 #include "dialogs/lock_setup_window.h"
+#include "dialogs/password_window.h"
 #include "dialogs/recovery_key_window.h"
 #include "dialogs/work_window.h"
+#include "diary/backup.h"
 #include "diary/lock_conversion.h"
+#include "diary/plain_backups.h"
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "store/lock.h"
@@ -17,6 +20,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <memory>
 #include <mutex>
@@ -61,13 +65,15 @@ lock::Conversion Converted(
     return outcome->conversion;
 }
 
-QString Plain_backup_text(const QString& path)
+QString Plain_backups_question(const QString& folder, qsizetype count)
 {
     return QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
-                          "ファイル: %1\n"
-                          "このバックアップには鍵がかかっていません。"
-                          "要らなくなったら消してください。")
-        .arg(QDir::toNativeSeparators(QDir::cleanPath(path)));
+                          "このバックアップと、それより前のバックアップには\n"
+                          "鍵がかかっていないため、誰でも読めます。\n"
+                          "フォルダー: %1\n"
+                          "鍵のかかっていないこの日記のバックアップ %2 個を消しますか？")
+        .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)))
+        .arg(count);
 }
 
 const QString Files_whole = QStringLiteral("日記のファイルは、どれも元の形か暗号化された形のまま"
@@ -81,6 +87,11 @@ void Lock_control::Build_lock_menu(QMenu* settei)
     Menu_lock->setObjectName(QStringLiteral("Menu_lock"));
     settei->insertAction(Menu_lock_settings, Menu_lock);
     connect(Menu_lock, &QAction::triggered, this, &Lock_control::Menu_lock_Click);
+    Menu_change_password = new QAction(QStringLiteral("パスワードを変える…"), settei);
+    Menu_change_password->setObjectName(QStringLiteral("Menu_change_password"));
+    settei->insertAction(Menu_lock_settings, Menu_change_password);
+    connect(Menu_change_password, &QAction::triggered, this,
+            &Lock_control::Menu_change_password_Click);
     connect(settei, &QMenu::aboutToShow, this, &Lock_control::Update_menu);
     Update_menu();
 }
@@ -90,6 +101,42 @@ void Lock_control::Update_menu()
     const bool locked = lock::Folder_is_locked(Folder());
     Menu_lock->setText(locked ? QStringLiteral("鍵を外す…") : QStringLiteral("日記に鍵をかける…"));
     Menu_lock_settings->setEnabled(locked);
+    Menu_change_password->setEnabled(locked);
+}
+
+void Lock_control::Menu_change_password_Click()
+{
+    const QString folder = Folder();
+    if (!lock::Folder_is_locked(folder))
+        return;
+    Recovery_window window(
+        &form,
+        [folder](const QString& password, const QByteArray& new_password) {
+            QByteArray now = password.toUtf8();
+            const Key_check check = Change_password(folder, now, new_password);
+            now.fill('\0');
+            return check;
+        },
+        Recovery_window::Opened_by::Password);
+    if (platform.Run_modal(window) != QDialog::Accepted)
+        return;
+    // A password the keyring kept is the old one now.
+    QByteArray password = window.Password();
+    QString error;
+    QByteArray kept = keyring.Available(&error) ? keyring.Look_up(folder) : QByteArray();
+    const bool was_kept = !kept.isEmpty();
+    kept.fill('\0');
+    const bool stored = !was_kept || keyring.Store(folder, password, error);
+    password.fill('\0');
+    platform.Message_box(
+        stored ? QStringLiteral("パスワードを変えました。\n"
+                                "次からは新しいパスワードで日記を開いてください。")
+               : QStringLiteral("パスワードを変えました。\n"
+                                "キーリングに覚えたパスワードは新しくできませんでした。"
+                                "次に開くときは新しいパスワードを入力してください。\n理由: %1")
+                     .arg(error),
+        App_title, stored ? Platform::Icon::Information : Platform::Icon::Exclamation,
+        Platform::Buttons::Ok);
 }
 
 void Lock_control::Menu_lock_Click()
@@ -163,10 +210,29 @@ void Lock_control::Lock_diary()
     }
     Recovery_key_window shown(form.Host(), recovery_text, folder);
     platform.Run_modal(shown);
-    // The backup made before the lock holds the diary as it was: plain.
+    // The backup made before the lock holds the diary as it was, plain, as
+    // do the daily ones before it: the user may delete them now.
     if (!done.backup_path.isEmpty())
-        platform.Message_box(Plain_backup_text(done.backup_path), App_title,
-                             Platform::Icon::Exclamation, Platform::Buttons::Ok);
+        Offer_to_remove_plain_backups(folder);
+}
+
+void Lock_control::Offer_to_remove_plain_backups(const QString& folder)
+{
+    Io_result error;
+    const QStringList plain = Plain_backups(folder, Read_backup_settings(folder).folder, error);
+    if (plain.isEmpty())
+        return;
+    if (platform.Message_box(
+            Plain_backups_question(QFileInfo(plain.constFirst()).path(), plain.size()), App_title,
+            Platform::Icon::Question,
+            Platform::Buttons::Yes_no_default_no) != Platform::Answer::Yes)
+        return;
+    int removed = 0;
+    if (const Io_result r = Remove_backups(plain, removed);
+        !r.Ok() && r.step != Io_step::Sync_folder)
+        Show_failure(
+            platform, QStringLiteral("鍵のかかっていないバックアップを消せませんでした。"), r,
+            QStringLiteral("%1 個のうち %2 個を消しました。").arg(plain.size()).arg(removed));
 }
 
 void Lock_control::Unlock_diary()

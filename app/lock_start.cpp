@@ -86,6 +86,27 @@ Key_check Check_recovery_key(const QString& diary_folder, const QString& recover
     return {Key_check::Outcome::Opened, {}};
 }
 
+Key_check Change_password(const QString& diary_folder, const QByteArray& password_utf8,
+                          const QByteArray& new_password_utf8)
+{
+    lock::Key_file file;
+    if (const Io_result r = lock::Read_key_file(diary_folder, file); !r.Ok())
+        return Failed(QStringLiteral("日記の鍵のファイルを読み込めませんでした。"), r);
+    lock::Diary_key key;
+    if (const Key_check opened = Of(lock::Open_with_password(file, password_utf8, key));
+        opened.outcome != Key_check::Outcome::Opened)
+        return opened;
+    // The same diary key wrapped anew: no day file changes, the recovery
+    // key stays valid, a conversion under way stays under way.
+    lock::Key_file renewed = lock::With_new_password(file, key, new_password_utf8, file.limits);
+    renewed.state = file.state;
+    if (const Io_result r = lock::Write_key_file(diary_folder, renewed); !r.Ok())
+        return Failed(QStringLiteral("新しいパスワードを鍵のファイルに書き込めませんでした。"
+                                     "パスワードは元のままです。"),
+                      r);
+    return {Key_check::Outcome::Opened, {}};
+}
+
 void Register_diary_key(const QString& diary_folder, const lock::Diary_key& key)
 {
     lock::Register_key(diary_folder, key);

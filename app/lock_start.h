@@ -47,3 +47,7 @@ Key_check Check_password(const QString& diary_folder, const QByteArray& password
                          lock::Diary_key& out);
 Key_check Check_recovery_key(const QString& diary_folder, const QString& recovery_text,
                              const QByteArray& new_password_utf8, lock::Diary_key& out);
+// The password now opens the key, which the key file then holds wrapped by
+// the new password instead (the day files are not touched).
+Key_check Change_password(const QString& diary_folder, const QByteArray& password_utf8,
+                          const QByteArray& new_password_utf8);

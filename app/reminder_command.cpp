@@ -12,6 +12,7 @@
 #include <QDBusReply>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTextStream>
 #include <QTimer>
@@ -149,7 +150,20 @@ int Run_remind_command(const QStringList& arguments, const QString& program_fold
             return 2;
         }
     }
-    const std::optional<QString> diary = Diary_folder_of(parser, program_folder, err);
+    // The schedule runs this without the password: a locked diary is then
+    // looked at from outside (whether today's file is there). With
+    // --password-stdin the day is read.
+    std::optional<QString> diary;
+    if (parser.isSet(QStringLiteral("password-stdin"))) {
+        diary = Diary_folder_of(parser, program_folder, err);
+    } else {
+        diary = parser.isSet(QStringLiteral("diary")) ? parser.value(QStringLiteral("diary"))
+                                                      : program_folder;
+        if (!QFileInfo(*diary).isDir()) {
+            err << QStringLiteral("日記のフォルダーがありません: %1").arg(*diary) << Qt::endl;
+            return 2;
+        }
+    }
     if (!diary)
         return 2;
     const QString folder = QDir(*diary).absolutePath();

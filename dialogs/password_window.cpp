@@ -213,24 +213,34 @@ void Password_window::reject()
         QDialog::reject();
 }
 
-Recovery_window::Recovery_window(QWidget* parent, Checker checker)
-    : QDialog(parent), check(std::move(checker)), job(this)
+Recovery_window::Recovery_window(QWidget* parent, Checker checker, Opened_by opened_by)
+    : QDialog(parent), check(std::move(checker)), by(opened_by), job(this)
 {
-    setObjectName(QStringLiteral("Recovery_window"));
+    const bool recovering = by == Opened_by::Recovery_key;
+    setObjectName(recovering ? QStringLiteral("Recovery_window")
+                             : QStringLiteral("Change_password_window"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     Set_window_look(*this, look::Main_green);
     setWindowTitle(App_title);
 
-    auto* intro = new QLabel(QStringLiteral("日記に鍵をかけたときに書き留めた回復キーを入力し、\n"
-                                            "新しいパスワードを決めてください。\n"
-                                            "回復キーは、区切りの「-」や空白を省いても、"
-                                            "小文字で入力してもかまいません。"),
-                             this);
-    Recovery_field = new QLineEdit(this);
-    Recovery_field->setObjectName(QStringLiteral("Recovery_field"));
-    Recovery_field->setMinimumWidth(
-        Recovery_field->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 40);
+    auto* intro = new QLabel(
+        recovering ? QStringLiteral("日記に鍵をかけたときに書き留めた回復キーを入力し、\n"
+                                    "新しいパスワードを決めてください。\n"
+                                    "回復キーは、区切りの「-」や空白を省いても、"
+                                    "小文字で入力してもかまいません。")
+                   : QStringLiteral("今のパスワードを入力し、新しいパスワードを決めてください。\n"
+                                    "日記のファイルはそのままで、鍵のファイルだけが"
+                                    "書き換わります。\n回復キーは今までのものが使えます。"),
+        this);
+    if (recovering) {
+        Recovery_field = new QLineEdit(this);
+        Recovery_field->setObjectName(QStringLiteral("Recovery_field"));
+        Recovery_field->setMinimumWidth(
+            Recovery_field->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 40);
+    } else {
+        Recovery_field = Secret_field(this, "Current_password");
+    }
     New_password = Secret_field(this, "New_password");
     New_password_again = Secret_field(this, "New_password_again");
     Status = new QLabel(this);
@@ -245,9 +255,11 @@ Recovery_window::Recovery_window(QWidget* parent, Checker checker)
     const struct {
         const QString caption;
         QLineEdit* field;
-    } rows[] = {{QStringLiteral("回復キー(&R):"), Recovery_field},
-                {QStringLiteral("新しいパスワード(&N):"), New_password},
-                {QStringLiteral("もう一度(&A):"), New_password_again}};
+    } rows[] = {
+        {recovering ? QStringLiteral("回復キー(&R):") : QStringLiteral("今のパスワード(&C):"),
+         Recovery_field},
+        {QStringLiteral("新しいパスワード(&N):"), New_password},
+        {QStringLiteral("もう一度(&A):"), New_password_again}};
     int row = 1;
     for (const auto& r : rows) {
         auto* label = new QLabel(r.caption, this);
@@ -274,8 +286,13 @@ void Recovery_window::Ok_Click()
 {
     if (Checking())
         return;
-    if (Recovery_field->text().trimmed().isEmpty()) {
-        Show_status(Status, QStringLiteral("回復キーを入力してください。"), true);
+    const bool recovering = by == Opened_by::Recovery_key;
+    if (recovering ? Recovery_field->text().trimmed().isEmpty()
+                   : Recovery_field->text().isEmpty()) {
+        Show_status(Status,
+                    recovering ? QStringLiteral("回復キーを入力してください。")
+                               : QStringLiteral("今のパスワードを入力してください。"),
+                    true);
         Recovery_field->setFocus();
         return;
     }
@@ -289,12 +306,14 @@ void Recovery_window::Ok_Click()
         return;
     }
     const QString recovery_text = Recovery_field->text();
+    if (!recovering)
+        Recovery_field->clear();
     const QByteArray password = Take_password(New_password);
     New_password_again->clear();
     Set_checking(true);
     job.Start([checker = check, recovery_text,
                password](const Job_control&) { return checker(recovery_text, password); },
-              [this, password](const Key_check& result) {
+              [this, password, recovering](const Key_check& result) {
                   Set_checking(false);
                   switch (result.outcome) {
                   case Key_check::Outcome::Opened:
@@ -303,7 +322,9 @@ void Recovery_window::Ok_Click()
                       accept();
                       return;
                   case Key_check::Outcome::Wrong:
-                      Show_status(Status, Wrong_recovery_key_text(), true);
+                      Show_status(Status,
+                                  recovering ? Wrong_recovery_key_text() : Wrong_password_text(),
+                                  true);
                       Recovery_field->setFocus();
                       break;
                   case Key_check::Outcome::Failed: Show_status(Status, result.failure, true); break;
@@ -314,7 +335,10 @@ void Recovery_window::Ok_Click()
 void Recovery_window::Set_checking(bool checking)
 {
     if (checking)
-        Show_status(Status, QStringLiteral("回復キーを確かめています…"), false);
+        Show_status(Status,
+                    by == Opened_by::Recovery_key ? QStringLiteral("回復キーを確かめています…")
+                                                  : QStringLiteral("パスワードを確かめています…"),
+                    false);
     Working->setVisible(checking);
     for (QWidget* w : std::initializer_list<QWidget*>{Recovery_field, New_password,
                                                       New_password_again, Ok, Cancel})

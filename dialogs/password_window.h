@@ -94,12 +94,19 @@ class Recovery_window : public QDialog {
     Q_OBJECT
 
 public:
-    // Opens the diary with the recovery key and puts the new password in
-    // the key file: both in one check.
+    // Opens the diary with the recovery key (or, to change the password,
+    // with the password now) and puts the new password in the key file:
+    // both in one check. The first field holds the recovery key or the
+    // password now.
     using Checker =
-        std::function<Key_check(const QString& recovery_text, const QByteArray& new_password_utf8)>;
+        std::function<Key_check(const QString& first_field, const QByteArray& new_password_utf8)>;
+    enum class Opened_by {
+        Recovery_key,  // the password was lost
+        Password,      // 設定 → パスワードを変える…
+    };
 
-    Recovery_window(QWidget* parent, Checker checker);
+    Recovery_window(QWidget* parent, Checker checker,
+                    Opened_by opened_by = Opened_by::Recovery_key);
 
     // The new password, once the window was accepted.
     QByteArray Password() const { return opened_with; }
@@ -122,6 +129,7 @@ private:
     void Set_checking(bool checking);
 
     Checker check;
+    Opened_by by;
     QByteArray opened_with;
     Background_job<Key_check> job;
 };

@@ -1,10 +1,12 @@
 #include "diary/reminder.h"
 
 #include "store/exact_text.h"
+#include "store/lock.h"
 #include "store/safe_replace.h"
 #include "store/store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
@@ -32,6 +34,20 @@ Today_read Read_day_written(const QString& diary, const QDate& day)
     Diary_store store(diary);
     if (!Diary_store::Folder_exists(store.Year_folder(day.year())))
         return read;
+    // A locked diary whose password was not given: the day cannot be read,
+    // but its file is there or not for anyone who lists the folder. A day
+    // file with text in it counts as written; a day with only a memo or the
+    // 思い出 mark (kept in the sealed index) is reminded of.
+    if (lock::Diary_key key; lock::Folder_is_locked(diary) && !lock::Key_for(diary, key)) {
+        QFile file(store.Day_file_path(day.year(), day.month(), day.day()));
+        if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
+            // Only the header is read: sealed, the text is shorter than the file.
+            const qint64 size = file.size();
+            const bool sealed = lock::Is_sealed(file.read(sizeof lock::Sealed_magic));
+            read.written = sealed ? lock::Plain_size(size) > 0 : size > 0;
+        }
+        return read;
+    }
     const Exact_day exact = Read_exact_day(store, day.year(), day.month(), day.day());
     read.failure = !exact.index_error.Ok() ? exact.index_error : exact.text_error;
     read.written = !exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag;

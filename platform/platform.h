@@ -28,6 +28,7 @@ public:
         Ok,
         Ok_cancel,
         Yes_no,
+        Yes_no_default_no,  // いいえ first in focus: a question whose はい cannot be undone
         Yes_no_cancel,
         Retry_cancel
     };

@@ -104,6 +104,11 @@ Platform::Answer Real_platform::Message_box(const QString& text, const QString& 
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::Ok_cancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case Buttons::Yes_no: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Yes_no_default_no:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     case Buttons::Yes_no_cancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;

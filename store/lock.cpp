@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -165,10 +166,13 @@ Secret Recovery_wrapping_key(const Secret& raw)
 
 // ---- The registry ----
 
+// A locked folder, with its key while it is open. A place whose key was
+// forgotten (the idle lock) stays, without a key: nothing is written under
+// it until the key is registered again.
 struct Place {
     QByteArray given;  // as registered, cleaned
     QByteArray real;   // links followed
-    Diary_key key;
+    Diary_key key;     // not Valid() while the folder is closed
 };
 
 std::mutex registry_lock;
@@ -177,7 +181,17 @@ std::vector<Place>& Places()
     static std::vector<Place> places;
     return places;
 }
-std::atomic<int> registered{0};
+std::atomic<int> registered{0};  // places with a key
+std::atomic<int> known{0};       // places at all
+
+// Keeps the counts in step with the places; under registry_lock.
+void Count_places()
+{
+    const auto& places = Places();
+    known.store(int(places.size()));
+    registered.store(int(
+        std::count_if(places.begin(), places.end(), [](const Place& p) { return p.key.Valid(); })));
+}
 
 QByteArray Clean_path(const QString& path)
 {
@@ -276,7 +290,10 @@ QString Key_file_path(const QString& diary_folder)
 bool Folder_is_locked(const QString& diary_folder)
 {
     struct stat st {};
-    return ::lstat(QFile::encodeName(Key_file_path(diary_folder)).constData(), &st) == 0;
+    if (::lstat(QFile::encodeName(Key_file_path(diary_folder)).constData(), &st) != 0)
+        return false;
+    Note_locked_folder(diary_folder);
+    return true;
 }
 
 QByteArray Key_file_text(const Key_file& file)
@@ -509,14 +526,35 @@ void Register_key(const QString& place, const Diary_key& key)
     entry.key = key;
     const std::lock_guard<std::mutex> guard(registry_lock);
     auto& places = Places();
-    for (Place& p : places) {
-        if (p.given == entry.given || p.real == entry.real) {
-            p = entry;
-            return;
-        }
+    const auto found = std::find_if(places.begin(), places.end(), [&](const Place& p) {
+        return p.given == entry.given || p.real == entry.real;
+    });
+    if (found != places.end())
+        *found = entry;
+    else
+        places.push_back(entry);
+    Count_places();
+}
+
+void Note_locked_folder(const QString& place)
+{
+    const QByteArray given = Clean_path(place);
+    {
+        const std::lock_guard<std::mutex> guard(registry_lock);
+        for (const Place& p : Places())
+            if (p.given == given)
+                return;
     }
+    Place entry;
+    entry.given = given;
+    entry.real = Real_folder_path(place);
+    const std::lock_guard<std::mutex> guard(registry_lock);
+    auto& places = Places();
+    for (const Place& p : places)
+        if (p.given == entry.given || p.real == entry.real)
+            return;
     places.push_back(entry);
-    registered.store(int(places.size()));
+    Count_places();
 }
 
 void Forget_key(const QString& place)
@@ -526,47 +564,57 @@ void Forget_key(const QString& place)
     const std::lock_guard<std::mutex> guard(registry_lock);
     auto& places = Places();
     std::erase_if(places, [&](const Place& p) { return p.given == given || p.real == real; });
-    registered.store(int(places.size()));
+    Count_places();
 }
 
 void Forget_keys()
 {
     const std::lock_guard<std::mutex> guard(registry_lock);
-    Places().clear();
-    registered.store(0);
+    for (Place& p : Places())
+        p.key = {};
+    Count_places();
 }
 
 bool Any_key_registered() { return registered.load(std::memory_order_relaxed) > 0; }
+
+bool Any_locked_folder() { return known.load(std::memory_order_relaxed) > 0; }
+
+Place_state State_for(const QString& path, Diary_key& out)
+{
+    if (!Any_locked_folder())
+        return Place_state::Plain;
+    const QByteArray clean = Clean_path(path);
+    auto state_of = [&out](const Place& p) {
+        if (!p.key.Valid())
+            return Place_state::Closed;
+        out = p.key;
+        return Place_state::Open;
+    };
+    {
+        const std::lock_guard<std::mutex> guard(registry_lock);
+        for (const Place& p : Places())
+            if (Under(clean, p.given) || Under(clean, p.real))
+                return state_of(p);
+    }
+    // Another way to the place: the folder holding the file, links followed.
+    const qsizetype slash = clean.lastIndexOf('/');
+    if (slash < 0)
+        return Place_state::Plain;
+    const QByteArray real =
+        Real_folder_path(QFile::decodeName(slash == 0 ? QByteArray("/") : clean.left(slash))) +
+        clean.mid(slash);
+    const std::lock_guard<std::mutex> guard(registry_lock);
+    for (const Place& p : Places())
+        if (Under(real, p.real))
+            return state_of(p);
+    return Place_state::Plain;
+}
 
 bool Key_for(const QString& path, Diary_key& out)
 {
     if (!Any_key_registered())
         return false;
-    const QByteArray clean = Clean_path(path);
-    {
-        const std::lock_guard<std::mutex> guard(registry_lock);
-        for (const Place& p : Places()) {
-            if (Under(clean, p.given) || Under(clean, p.real)) {
-                out = p.key;
-                return true;
-            }
-        }
-    }
-    // Another way to the place: the folder holding the file, links followed.
-    const qsizetype slash = clean.lastIndexOf('/');
-    if (slash < 0)
-        return false;
-    const QByteArray real =
-        Real_folder_path(QFile::decodeName(slash == 0 ? QByteArray("/") : clean.left(slash))) +
-        clean.mid(slash);
-    const std::lock_guard<std::mutex> guard(registry_lock);
-    for (const Place& p : Places()) {
-        if (Under(real, p.real)) {
-            out = p.key;
-            return true;
-        }
-    }
-    return false;
+    return State_for(path, out) == Place_state::Open;
 }
 
 Io_result Open_read_bytes(const QString& path, QByteArray& bytes)

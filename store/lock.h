@@ -123,7 +123,8 @@ struct Key_file {
 };
 
 QString Key_file_path(const QString& diary_folder);
-// True when the diary folder holds a key file (whatever its state).
+// True when the diary folder holds a key file (whatever its state). A
+// folder found locked is noted in the registry (Note_locked_folder).
 bool Folder_is_locked(const QString& diary_folder);
 // Reads the key file. A file that cannot be understood is
 // Io_step::Damaged_lock naming it; a missing one Io_step::Open with ENOENT.
@@ -181,13 +182,28 @@ inline qint64 Plain_size(qint64 sealed_size) { return sealed_size - Header_bytes
 // too, so that every way to it counts) are sealed when written and opened
 // when read. Registering a place again replaces its key.
 void Register_key(const QString& place, const Diary_key& key);
+// A folder known to be locked, its key not open (yet): Replace_file and
+// Temp_file refuse to write under it (Io_step::Locked) rather than write
+// plain bytes into a locked folder. Folder_is_locked notes every folder it
+// finds locked; a registered key opens the place.
+void Note_locked_folder(const QString& place);
+// The place is plain again (unlocked): its key and its note go.
 void Forget_key(const QString& place);
 // Every place's key: the diary locked again (idle), or the program ending.
+// The places stay noted as locked, closed.
 void Forget_keys();
 // The key of the place holding path, if any.
 bool Key_for(const QString& path, Diary_key& out);
+enum class Place_state {
+    Plain,   // under no locked folder
+    Open,    // under a locked folder whose key is registered (out receives it)
+    Closed,  // under a locked folder whose key is not open
+};
+Place_state State_for(const QString& path, Diary_key& out);
 // Any key registered at all (a cheap test for the readers and writers).
 bool Any_key_registered();
+// Any locked folder noted at all, open or closed.
+bool Any_locked_folder();
 
 // What reading a file found, after its bytes were read as they are:
 // plain bytes pass; sealed bytes are opened with the place's key. Fails

@@ -151,12 +151,19 @@ int Write_all(int fd, QByteArrayView bytes)
 Io_result Replace_file(const QString& path, QByteArrayView bytes)
 {
     lock::Diary_key key;
-    if (lock::Any_key_registered() && !Never_sealed(path) && lock::Key_for(path, key)) {
-        const QByteArray sealed = lock::Seal(key, bytes);
-        // What could not be read again is not written.
-        if (sealed.size() > File_size_limit)
-            return Io_result::Failure(Io_step::Too_large, EFBIG, path);
-        return Replace_file_as_is(path, sealed);
+    if (lock::Any_locked_folder() && !Never_sealed(path)) {
+        const lock::Place_state state = lock::State_for(path, key);
+        // A locked folder without its key open gets nothing: the bytes
+        // could only be written plain.
+        if (state == lock::Place_state::Closed)
+            return Io_result::Failure(Io_step::Locked, EACCES, path);
+        if (state == lock::Place_state::Open) {
+            const QByteArray sealed = lock::Seal(key, bytes);
+            // What could not be read again is not written.
+            if (sealed.size() > File_size_limit)
+                return Io_result::Failure(Io_step::Too_large, EFBIG, path);
+            return Replace_file_as_is(path, sealed);
+        }
     }
     return Replace_file_as_is(path, bytes);
 }
@@ -326,11 +333,18 @@ Io_result Temp_file::Open(const QString& folder, const QString& path)
     QByteArray folder_name = QFile::encodeName(folder);
     while (folder_name.size() > 1 && folder_name.endsWith('/'))
         folder_name.chop(1);
+    const lock::Place_state state = lock::Any_locked_folder() && !Never_sealed(path)
+                                        ? lock::State_for(path, seal_key)
+                                        : lock::Place_state::Plain;
+    if (state == lock::Place_state::Closed) {
+        seal_key = {};
+        return Io_result::Failure(Io_step::Locked, EACCES, path);
+    }
     Remove_leftovers(folder_name);
     name = folder_name + '/' + Temp_prefix + "XXXXXX";
     // Under a locked place the caller's plain bytes go to memory, never to
     // the disk; Commit seals them into the file.
-    if (lock::Any_key_registered() && !Never_sealed(path) && lock::Key_for(path, seal_key)) {
+    if (state == lock::Place_state::Open) {
         fd = ::memfd_create("sorane-sealing", MFD_CLOEXEC);
         if (fd < 0) {
             const int error = errno;

@@ -169,6 +169,7 @@ public:
         case Buttons::Ok_cancel: return Answer::Cancel;
         case Buttons::Retry_cancel: return Answer::Cancel;
         case Buttons::Yes_no_cancel: return Answer::No;  // 明日へ closed without saving
+        case Buttons::Yes_no_default_no: return Answer::No;
         case Buttons::Yes_no:
             if (text.contains(QStringLiteral("このまま終了しますか")))
                 return ++rescue_questions == 1 ? Answer::No : Answer::Yes;

@@ -7,6 +7,7 @@
 #include "store/diary_files.h"
 #include "store/lock.h"
 #include "store/safe_replace.h"
+#include "store/settings.h"
 #include "store/store.h"
 #include "support/temp_folder.h"
 
@@ -209,6 +210,53 @@ private slots:
         lock::Forget_key(root.File("link"));
         QVERIFY(Replace_file(day, Plain).Ok());
         QCOMPARE(Read_bytes(day), Plain);
+    }
+
+    // A locked folder whose key is not open (the idle lock forgot it, or it
+    // was never given) takes no write: a day, the settings, a file written
+    // in pieces are refused as Locked and not a byte of the folder changes.
+    // The key file stays writable; the key given again writes sealed.
+    void a_closed_folder_takes_no_write()
+    {
+        Temp_folder root;
+        const QString diary = root.File("diary");
+        QVERIFY(QDir().mkpath(diary + "/2026"));
+        const lock::Diary_key key = lock::Diary_key::Generate();
+        lock::Register_key(diary, key);
+        Diary_store store(diary);
+        const QString day = store.Day_file_path(2026, 12, 9);
+        QVERIFY(store.Write_text_file(day, "晴れ").Ok());
+        QVERIFY(
+            Write_settings(store.Settings_path(), Settings::First_values(0, 0, "2026/12/09")).Ok());
+        QVERIFY(Replace_file(lock::Key_file_path(diary), "version=1\n").Ok());
+        const QMap<QString, QByteArray> before = File_tree(diary);
+
+        lock::Forget_keys();
+        QCOMPARE(store.Write_text_file(day, "雨").step, Io_step::Locked);
+        QCOMPARE(store.Write_text_file(store.Day_file_path(2026, 12, 10), "雨").step,
+                 Io_step::Locked);
+        const Settings changed = Settings::First_values(0, 0, "2026/12/10");
+        const Io_result settings = Write_settings(store.Settings_path(), changed);
+        QCOMPARE(settings.step, Io_step::Locked);
+        QCOMPARE(settings.path, store.Settings_path());
+        Temp_file temp;
+        QCOMPARE(temp.Open(diary + "/2026", diary + "/2026/photo.jpg").step, Io_step::Locked);
+        QCOMPARE(File_tree(diary), before);
+
+        // A folder only seen locked (a start before the password) is closed
+        // too; another folder is not.
+        const QString seen = root.File("seen");
+        QVERIFY(QDir().mkpath(seen));
+        QVERIFY(Replace_file(lock::Key_file_path(seen), "version=1\n").Ok());
+        QVERIFY(lock::Folder_is_locked(seen));
+        QCOMPARE(Replace_file(seen + "/1209.txt", Plain).step, Io_step::Locked);
+        QCOMPARE(Entries(seen), QStringList({"sorane-lock.ini"}));
+        QVERIFY(Replace_file(root.File("other.txt"), Plain).Ok());
+
+        lock::Register_key(diary, key);
+        QVERIFY(store.Write_text_file(day, "雨").Ok());
+        QCOMPARE(store.Read_text_file(day).text, QString("雨"));
+        QVERIFY(lock::Is_sealed(Read_bytes(day)));
     }
 };
 

@@ -5,7 +5,9 @@
 // a cancel or a file in the way changes nothing, and the command line's
 // exit codes and messages (a wrong password writes nothing).
 
+#include "diary/backup.h"
 #include "diary/lock_conversion.h"
+#include "diary/plain_backups.h"
 #include "store/diary_files.h"
 #include "support/temp_folder.h"
 
@@ -213,6 +215,31 @@ private slots:
         QVERIFY(key.Valid());
         QVERIFY(lock::Unlock_folder(diary, key).Ok());
         QCOMPARE(Files(diary), before);
+    }
+
+    // After a lock, the backup made before it (plain) is found and removed;
+    // one made since, which holds the key file and sealed files, is kept.
+    void plain_backups_after_a_lock()
+    {
+        QString recovery;
+        const lock::Conversion locked =
+            lock::Lock_folder(diary, Password, recovery, {}, backups, lock::Fastest_limits());
+        QVERIFY(locked.Ok());
+        const std::atomic<bool> cancel{false};
+        const Backup_outcome sealed = Write_backup(diary, backups, QDate::currentDate(), cancel);
+        QVERIFY(sealed.Ok());
+        Io_result error;
+        const QStringList plain = Plain_backups(diary, backups, error);
+        QVERIFY(error.Ok());
+        QCOMPARE(plain.size(), 1);
+        QCOMPARE(QFileInfo(plain[0]).canonicalFilePath(),
+                 QFileInfo(locked.backup_path).canonicalFilePath());
+        int removed = 0;
+        QVERIFY(Remove_backups(plain, removed).Ok());
+        QCOMPARE(removed, 1);
+        QVERIFY(!QFileInfo::exists(locked.backup_path));
+        QVERIFY(QFileInfo::exists(sealed.path));
+        QCOMPARE(Plain_backups(diary, backups, error), QStringList());
     }
 
     // A kill after every rename of the lock, then of the unlock: every file

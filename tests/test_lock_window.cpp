@@ -22,6 +22,7 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -30,6 +31,7 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -123,6 +125,8 @@ private slots:
     void lock_and_unlock_from_the_menu();
     void lock_settings_keep_the_idle_minutes();
     void idle_lock_saves_the_day_first();
+    void idle_lock_covers_a_question_unanswered();
+    void password_changed_from_the_settings_menu();
     void keyring_keeps_finds_and_forgets();
 };
 
@@ -372,13 +376,16 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
                  it.hasNext();)
                 zips << it.next();
             QCOMPARE(zips.size(), 1);
+            // Offered for deletion, いいえ first; はい deletes it.
             fake->Expect_box(QStringLiteral("鍵をかける前の日記のバックアップを作りました。\n"
-                                            "ファイル: %1\n"
-                                            "このバックアップには鍵がかかっていません。"
-                                            "要らなくなったら消してください。")
-                                 .arg(zips[0]),
-                             App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok,
-                             Platform::Answer::Ok);
+                                            "このバックアップと、それより前のバックアップには\n"
+                                            "鍵がかかっていないため、誰でも読めます。\n"
+                                            "フォルダー: %1\n"
+                                            "鍵のかかっていないこの日記のバックアップ 1 個を"
+                                            "消しますか？")
+                                 .arg(QFileInfo(zips[0]).path()),
+                             App_title, Platform::Icon::Question,
+                             Platform::Buttons::Yes_no_default_no, Platform::Answer::Yes);
             QTest::mouseClick(window.Written_down, Qt::LeftButton);
             QTest::mouseClick(window.Close, Qt::LeftButton);
             QVERIFY(dialog.isHidden());
@@ -391,6 +398,9 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
         return int(QDialog::Accepted);
     });
     control->Menu_lock_Click();
+    QVERIFY(QDirIterator(backups.path(), {QStringLiteral("*.zip")}, QDir::Files,
+                         QDirIterator::Subdirectories)
+                .hasNext() == false);
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(20000));
@@ -505,6 +515,107 @@ void Test_lock_window::idle_lock_saves_the_day_first()
                      lock::Is_sealed(file.value()),
                  qPrintable(file.key()));
     QCOMPARE(Opened(QStringLiteral("2026/1207.txt"), key), Day_file_bytes);
+}
+
+// A question open when the idle time runs out is covered where it is, not
+// answered or closed: after the password it is there, still waiting, and
+// answers as the user says.
+void Test_lock_window::idle_lock_covers_a_question_unanswered()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    Register_diary_key(folder->Path(), key);
+    auto form = Start();
+    auto* control = form->findChild<Lock_control*>();
+    QVERIFY(control);
+
+    QMessageBox question(QMessageBox::Question, QStringLiteral("ソラネ"),
+                         QStringLiteral("書いた日記を保存しますか？"),
+                         QMessageBox::Yes | QMessageBox::No, form.get());
+    int finished = 0;
+    connect(&question, &QDialog::finished, [&] { ++finished; });
+    bool asked = false;
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            asked = true;
+            QVERIFY(question.isVisible());
+            auto* sheet = question.findChild<QWidget*>(QStringLiteral("Lock_cover"));
+            QVERIFY(sheet && sheet->isVisible());
+            QCOMPARE(sheet->geometry(), question.rect());
+            QCOMPARE(finished, 0);
+            Type_and_ok(static_cast<Password_window&>(dialog).Password_field, Password,
+                        static_cast<Password_window&>(dialog).Ok);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    QTimer::singleShot(0, control, [&] {
+        control->Lock_now();
+        QVERIFY(asked);
+        QVERIFY(!control->Covered());
+        QVERIFY(question.isVisible());
+        QCOMPARE(finished, 0);
+        QTRY_VERIFY(!question.findChild<QWidget*>(QStringLiteral("Lock_cover")));
+        question.button(QMessageBox::Yes)->click();
+    });
+    QCOMPARE(question.exec(), int(QMessageBox::Yes));
+    QCOMPARE(finished, 1);
+    QVERIFY(asked);
+    QVERIFY(Key_registered());
+    End(*form);
+}
+
+// 設定 → パスワードを変える…: a wrong password now changes nothing; the
+// right one puts the new password in the key file, and nothing else in the
+// folder changes.
+void Test_lock_window::password_changed_from_the_settings_menu()
+{
+    QString recovery;
+    const lock::Diary_key key = Make_locked_folder(recovery);
+    Register_diary_key(folder->Path(), key);
+    auto form = Start();
+    auto* control = form->findChild<Lock_control*>();
+    QVERIFY(control && control->Menu_change_password->isEnabled());
+    const QString key_file = lock::Key_file_path(folder->Path());
+    const QByteArray key_file_before = Read_bytes(key_file);
+    QMap<QString, QByteArray> days_before = File_tree(folder->Path());
+    days_before.remove(QLatin1String(lock::Key_file_name));
+
+    fake->Expect_modal([&](QDialog& dialog) {
+        return Played(dialog, [&] {
+            auto& window = static_cast<Recovery_window&>(dialog);
+            QCOMPARE(window.objectName(), QStringLiteral("Change_password_window"));
+            QCOMPARE(window.Recovery_field->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(window.Recovery_field, QStringLiteral("not-the-password"));
+            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QTRY_COMPARE(window.Status->text(), Wrong_password_text());
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(Read_bytes(key_file), key_file_before);
+            QTest::keyClicks(window.Recovery_field, QString::fromUtf8(Password));
+            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
+            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            QTRY_VERIFY(dialog.isHidden());
+        });
+    });
+    fake->Expect_box(QStringLiteral("パスワードを変えました。\n"
+                                    "次からは新しいパスワードで日記を開いてください。"),
+                     App_title, Platform::Icon::Information, Platform::Buttons::Ok,
+                     Platform::Answer::Ok);
+    control->Menu_change_password->trigger();
+
+    lock::Key_file file;
+    QVERIFY(lock::Read_key_file(folder->Path(), file).Ok());
+    lock::Diary_key opened;
+    QCOMPARE(lock::Open_with_password(file, Password, opened), lock::Open_result::Wrong_password);
+    QCOMPARE(lock::Open_with_password(file, New_password, opened), lock::Open_result::Opened);
+    QCOMPARE(opened.Id(), key.Id());
+    QCOMPARE(lock::Open_with_recovery_key(file, recovery, opened), lock::Open_result::Opened);
+    QMap<QString, QByteArray> days_after = File_tree(folder->Path());
+    days_after.remove(QLatin1String(lock::Key_file_name));
+    QCOMPARE(days_after, days_before);
+    End(*form);
 }
 
 void Test_lock_window::keyring_keeps_finds_and_forgets()

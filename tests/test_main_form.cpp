@@ -192,6 +192,7 @@ private slots:
                  "Menu_settei=設定[MENU_ref_default=参照する日記,Menu_reminder=お知らせ…,"
                  "Menu_template=新しい日のひな形…,"
                  "Menu_backup_settings=バックアップの設定…,=,Menu_lock=日記に鍵をかける…,"
+                 "Menu_change_password=パスワードを変える…,"
                  "Menu_lock_settings=鍵の設定…]",
                  "Menu_help=?[Menu_tukaikata=使い方]"}));
 

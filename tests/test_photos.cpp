@@ -12,6 +12,8 @@
 #include "dialogs/years_window.h"
 #include "diary/photo_days.h"
 #include "diary/photos.h"
+#include "store/lock.h"
+#include "store/safe_replace.h"
 #include "support/diary_fixture.h"
 #include "ui/photo_strip.h"
 #include "ui/photo_thumbnails.h"
@@ -291,6 +293,39 @@ private slots:
         for (const QString& name : Entries(cache))
             QVERIFY(Put(cache + "/" + name, "\x89PNG"));
         QCOMPARE(Make_thumbnail(path, 8, cache).image.pixelColor(4, 4), QColor(Qt::blue));
+    }
+
+    // A locked diary's removed picture is sealed in the history like the
+    // rest; この日の履歴 shows it opened, not as a picture it cannot read.
+    void A_locked_diarys_removed_picture_shows_in_the_days_history()
+    {
+        const lock::Diary_key key = lock::Diary_key::Generate();
+        lock::Register_key(folder->Path(), key);
+        QImage small(6, 4, QImage::Format_RGB32);
+        small.fill(Qt::darkGreen);
+        const QString name = QStringLiteral("20261207-100000-00000001-a.png");
+        QVERIFY(QDir().mkpath(Day_folder()));
+        QVERIFY(Replace_file(Day_folder() + name, Png_of(small)).Ok());
+        QVERIFY(Remove_photo(folder->Path(), {2026, 12, 7}, Day_folder() + name).result.Ok());
+        QVERIFY(lock::Is_sealed(Read_bytes(At("history/2026/1207/photos/") + name)));
+        auto form = Start();
+        QColor shown;
+        fake->Expect_modal([&](QDialog& d) {
+            auto* w = qobject_cast<History_window*>(&d);
+            if (!w || !w->Removed_list || w->Removed_list->count() != 1)
+                return -1;
+            const QListWidgetItem* item = w->Removed_list->item(0);
+            const bool in_time = QTest::qWaitFor([&] {
+                const QImage icon = item->icon().pixmap(64).toImage();
+                shown = icon.pixelColor(icon.width() / 2, icon.height() / 2);
+                return shown == QColor(Qt::darkGreen);
+            });
+            return in_time ? 0 : -2;
+        });
+        Controls_of(*form).Menu_history->trigger();
+        form.reset();
+        lock::Forget_key(folder->Path());
+        QCOMPARE(shown, QColor(Qt::darkGreen));
     }
 
     void A_removed_picture_is_listed_in_the_days_history_and_put_back()

@@ -3,7 +3,11 @@
 // notification service and counts the Notify calls; and the schedule's
 // files, both layouts, as whole bytes with their modes, and their removal.
 
+#include "diary/lock_conversion.h"
 #include "diary/reminder.h"
+#include "store/lock.h"
+#include "store/safe_replace.h"
+#include "store/store.h"
 #include "support/temp_folder.h"
 
 #include <QDBusConnection>
@@ -143,6 +147,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)), 20000);
     }
 
+    // The schedule has no password: a locked diary is reminded unless
+    // today's day file is there, and the command ends with 0 either way,
+    // writing nothing.
+    void a_locked_diary_is_reminded_without_its_password()
+    {
+        Temp_folder folder;
+        Temp_folder backups;
+        const QString diary = folder.File("diary");
+        QVERIFY(QDir().mkpath(diary));
+        QString recovery;
+        QVERIFY(lock::Lock_folder(diary, "そらの鍵 2026", recovery, {}, backups.Path(),
+                                  lock::Fastest_limits())
+                    .Ok());
+        const qsizetype before = listener.summaries.size();
+        QByteArray err;
+        QCOMPARE(Run({"--remind", "--diary", diary}, &err), 0);
+        QCOMPARE(QString::fromUtf8(err), QString());
+        QCOMPARE(listener.summaries.size(), before + 1);
+
+        // Today written (sealed, with the key this process holds).
+        const QDate today = QDate::currentDate();
+        Diary_store store(diary);
+        QVERIFY(Make_folder(store.Year_folder(today.year())).Ok());
+        const QString day = store.Day_file_path(today.year(), today.month(), today.day());
+        QVERIFY(store.Write_text_file(day, "書いた").Ok());
+        QVERIFY(lock::Is_sealed(Read_bytes(day)));
+        lock::Forget_key(diary);
+        const QMap<QString, QByteArray> tree = File_tree(diary);
+        QCOMPARE(Run({"--remind", "--diary", diary}, &err), 0);
+        QCOMPARE(QString::fromUtf8(err), QString());
+        QCOMPARE(listener.summaries.size(), before + 1);
+        QCOMPARE(File_tree(diary), tree);
+    }
+
     void refusals()
     {
         Temp_folder folder;
@@ -152,7 +190,7 @@ private slots:
                  "時刻は 00:00 から 23:59 までの HH:MM で指定してください: 24:00\n");
         QCOMPARE(Run({"--remind", "--when", "--diary", folder.Path()}, &err), 2);
         QVERIFY(QString::fromUtf8(err).startsWith("不明なオプションです: --when\n"));
-        QCOMPARE(listener.summaries.size(), 2);
+        QCOMPARE(listener.summaries.size(), 3);
     }
 
     void the_autostart_entry_waits_for_the_time()

@@ -52,7 +52,8 @@ QString Step_reason(Io_step step)
             .arg(File_size_limit / (1024 * 1024));
     case Io_step::Encode: return QStringLiteral("シフトJISで表せない文字があります。");
     case Io_step::Locked:
-        return QStringLiteral("鍵のかかった日記のファイルです。パスワードを入れないと読めません。");
+        return QStringLiteral(
+            "鍵のかかった日記のファイルです。パスワードを入れるまで読むことも書くこともできません。");
     case Io_step::Damaged_lock:
         return QStringLiteral(
             "鍵のかかったファイルが壊れているか、書き換えられています。中身は読みません。");
