@@ -73,6 +73,8 @@ std::vector<Benchmark> Benchmarks(const Step_options& o, Main_form& form,
              for (const Size_band& band : o.save_sizes)
                  Bench_save(form, o.folder, days, band, o.samples);
              for (const Size_band& band : o.save_sizes)
+                 Bench_save(form, o.folder, days, band, o.samples, true);
+             for (const Size_band& band : o.save_sizes)
                  Bench_history_save(form, o.folder, days, band, o.samples);
          }},
         {"search",

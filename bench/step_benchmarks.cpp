@@ -275,13 +275,17 @@ void Bench_backup(const QString& folder, const QString& backup_folder, int runs)
 }
 
 void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
-                const Size_band& band, int samples)
+                const Size_band& band, int samples, bool memo_too)
 {
     const auto pick = Pick_day(days, band);
     if (!pick)
         Fail("the diary has no day that it opens");
-    const QString name = QStringLiteral("leaving an edited %1 day (index + day file)%2")
-                             .arg(Size_words(band, *pick), Nearest_words(band, *pick));
+    // An edit of the text alone leaves the index as it is; one of the memo
+    // as well writes both files.
+    const QString name = QStringLiteral("leaving an edited %1 day%2 (index + day file)%3")
+                             .arg(Size_words(band, *pick),
+                                  memo_too ? QStringLiteral(", memo edited too") : QString(),
+                                  Nearest_words(band, *pick));
     Note_days(name, band, *pick);
     const QDate d = pick->days[0].date;
     Show_diary_day(form, d);
@@ -290,7 +294,16 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
     const QByteArray floor_index = year_folder + "/floor-index.txt";
     std::vector<double> value;
     std::vector<double> floor;
+    QLineEdit* const memo = Controls_of(form).Text6;
+    const QString memo_before = memo->text();
+    // Each save keeps the version it replaces; those are removed afterwards,
+    // so that a second run lists the day's history as the first did.
+    const QString history_folder =
+        form.Session().History().Day_folder(d.year(), d.month(), d.day());
+    const QStringList kept_before = QDir(history_folder).entryList(QDir::Files);
     for (int i = 0; i < samples; ++i) {
+        if (memo_too)
+            memo->setText(i % 2 == 0 ? memo_before + QStringLiteral("。") : memo_before);
         Edit_end(form, i % 2 == 0);
         Main_form::Save_result result{};
         value.push_back(Timed_ms([&] { result = Probe(form).Save_day(Main_form::Who::User); }));
@@ -306,12 +319,19 @@ void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_
     }
     // The day's text as it was before the first edit.
     if (samples % 2 == 1) {
+        memo->setText(memo_before);
         Edit_end(form, false);
         if (Probe(form).Save_day(Main_form::Who::User) != Main_form::Save_result::Saved)
             Fail("the edited day was not saved back");
     }
     ::unlink(floor_day.constData());
     ::unlink(floor_index.constData());
+    for (const QString& file : QDir(history_folder).entryList(QDir::Files)) {
+        if (!kept_before.contains(file))
+            QFile::remove(history_folder + QLatin1Char('/') + file);
+    }
+    if (kept_before.isEmpty())
+        QDir(folder).rmpath(QDir(folder).relativeFilePath(history_folder));
     Row(name, Median(value), Median(floor), "ms", 1.2);
 }
 

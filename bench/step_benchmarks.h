@@ -33,7 +33,7 @@ void Bench_step(Main_form& form, const QString& folder, const std::vector<Diary_
 void Bench_backup(const QString& folder, const QString& backup_folder, int runs);
 
 void Bench_save(Main_form& form, const QString& folder, const std::vector<Diary_day>& days,
-                const Size_band& band, int samples);
+                const Size_band& band, int samples, bool memo_too = false);
 
 // The same save with the day's history kept and without it, taking turns:
 // what keeping the version replaced adds to leaving an edited day. The

@@ -84,6 +84,7 @@ bool Parse_version_name(const QString& name, const QString& extension, Version_n
 struct Listing {
     QList<History_version> versions;
     QSet<QString> recorded;
+    bool exists = false;  // the folder is there and was listed
 };
 
 // Lists the folder (with its trailing "/"); the sizes and the times of the
@@ -96,6 +97,7 @@ Listing List_versions(const QString& folder, bool in_full)
             const Diary_name kind = Classify_history_name(name).kind;
             return kind == Diary_name::History_version || kind == Diary_name::History_record;
         });
+    out.exists = listing.exists && listing.error.Ok();
     const QString txt = QStringLiteral(".txt");
     const QString rec = QStringLiteral(".rec");
     struct Found {
@@ -169,6 +171,8 @@ History_read Read_at(const Listing& listing, qsizetype i)
     if (!out.error.Ok())
         return out;
     out.text = Diary_store::Text_of_file(out.file);
+    const std::optional<Exact_text> exact =
+        Parse_companion(Exact_bytes_of(listing.versions[i].path));
     if (const std::optional<QString> rec = Record_path_for(listing, i)) {
         QByteArray bytes;
         out.error = Read_file_bytes(*rec, bytes, exists);
@@ -179,13 +183,11 @@ History_read Read_at(const Listing& listing, qsizetype i)
         const Day_record r = Day_record_in(out.record, QString::fromLatin1(out.record.left(10)));
         out.memo = r.memo;
         out.flag = r.found && r.memory;
-        if (const auto exact = Parse_companion(Exact_bytes_of(listing.versions[i].path));
-            exact && Memo_matches(exact->memo, r))
+        if (exact && Memo_matches(exact->memo, r))
             out.memo = exact->memo;
     }
     // The exact text kept beside the version, where it is the version's.
-    if (const auto exact = Parse_companion(Exact_bytes_of(listing.versions[i].path));
-        exact && Text_matches(exact->text, out.file))
+    if (exact && Text_matches(exact->text, out.file))
         out.text = exact->text;
     return out;
 }
@@ -270,7 +272,10 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
             return out;
         }
     }
+    // A day's folder just listed is there, and so are the folders above it.
     for (const QString& folder : {Folder(), day_folder.left(day_folder.size() - 5), day_folder}) {
+        if (listing.exists)
+            break;
         if (const Io_result made = Make_folder(folder); !made.Ok()) {
             out.error = made;
             return out;

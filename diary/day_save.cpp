@@ -62,8 +62,8 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
 {
     Day_on_disk out;
     bool file_exists = false;
-    out.error = Read_file_bytes(store.Day_file_path(date.year, date.month, date.day), out.file,
-                                file_exists);
+    out.error =
+        store.Read_day_file(date.year, date.month, date.day, out.path, out.file, file_exists);
     if (out.error.step == Io_step::Not_a_file || out.error.step == Io_step::Not_a_regular_file ||
         out.error.step == Io_step::Link_not_read) {
         out.file_in_the_way = true;
@@ -72,7 +72,7 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
     if (!out.error.Ok())
         return out;
     bool index_exists = false;
-    out.error = Read_file_bytes(store.Keyword_file_path(date.year), out.index, index_exists);
+    out.error = store.Read_keyword_file(date.year, out.index_path, out.index, index_exists);
     if (out.error.Ok())
         out.record = Day_record_in(out.index, date.Key());
     // A year folder that is gone altogether (a network drive away, the
@@ -153,13 +153,13 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
     return Save_result::Unchanged;
 }
 
-Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, History_sync& sync)
+Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QString& day_path,
+                                               History_sync& sync)
 {
     const Day_on_disk& disk = plan.disk;
     if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
         return Io_result::Success();
     const Panel_date& d = plan.date;
-    const QString day_path = store.Day_file_path(d.year, d.month, d.day);
     // The companion that speaks for the version replaced goes with it: the
     // save replaces that too.
     QByteArray exact;
@@ -207,8 +207,8 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
         plan.error = r;
         return Save_result::Failed;
     };
-    const QString path = store.Day_file_path(d.year, d.month, d.day);
     plan.disk = Read_day_on_disk(d);
+    const QString path = plan.disk.path;
     if (!plan.disk.error.Ok())
         return failed(Failure::Unreadable_day, plan.disk.error);
     if (plan.disk.file_in_the_way)
@@ -228,7 +228,7 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
     }
     // The last version first, so that 元に戻す in the history brings it back.
     History_sync history_sync;
-    if (const Io_result r = Keep_replaced_version(plan, history_sync); !r.Ok())
+    if (const Io_result r = Keep_replaced_version(plan, path, history_sync); !r.Ok())
         return failed(Failure::History, r);
     // Exact texts that do not match the files are kept aside, as a save
     // keeps them.
@@ -237,7 +237,7 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
         return failed(Failure::Write, r);
     if (plan.disk.record.found) {
         const QByteArray index = Index_without(plan.disk.index, d.Key().toLatin1());
-        const Io_result r = Replace_file(store.Keyword_file_path(d.year), index);
+        const Io_result r = Replace_file(plan.disk.index_path, index);
         if (!r.Ok() && r.step != Io_step::Sync_folder)
             return failed(Failure::Write, r);
         // The memo and the mark are gone from the files, whatever comes next.
@@ -333,21 +333,28 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         }
     }
     plan.result = Save_result::Saved;
-    // The exact text first (staged), then the index, then the day file.
-    if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
-        return failed(r);
+    // The names the files were read by a moment ago; after a question they
+    // are looked up again.
+    const QString day_path =
+        index_read_now ? plan.disk.path : store.Day_file_path(d.year, d.month, d.day);
+    // The exact text first (staged), then the index, then the day file. A
+    // year folder whose files were just read (or found missing in it) is there.
+    if (!index_read_now) {
+        if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
+            return failed(r);
+    }
     History_sync history_sync;
-    if (const Io_result r = Keep_replaced_version(plan, history_sync); !r.Ok()) {
+    if (const Io_result r = Keep_replaced_version(plan, day_path, history_sync); !r.Ok()) {
         failed(r);
         plan.failure = Failure::History;
         return Save_result::Failed;
     }
-    if (const Io_result r = Stage_exact_day(plan); !r.Ok())
+    if (const Io_result r = Stage_exact_day(plan, day_path); !r.Ok())
         return failed(r);
     QByteArray own_lines;
-    const Io_result indexed =
-        store.Store_day_record_bytes(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
-                                     &own_lines, index_read_now ? &plan.disk.index : nullptr);
+    const Io_result indexed = store.Store_day_record_bytes(
+        d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes, &own_lines,
+        index_read_now ? &plan.disk.index : nullptr, plan.disk.index_path);
     // A failure of the folder's sync alone leaves the new record in place:
     // the next try must know it as this program's own, not as a change made
     // elsewhere.
@@ -373,8 +380,7 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     if (const Io_result r = history_sync.Run(); !r.Ok())
         return text_not_replaced(r, Failure::History);
     QByteArray file;
-    if (const Io_result r = store.Write_text_bytes(store.Day_file_path(d.year, d.month, d.day),
-                                                   plan.text_bytes.bytes, &file);
+    if (const Io_result r = store.Write_text_bytes(day_path, plan.text_bytes.bytes, &file);
         !r.Ok()) {
         if (r.step == Io_step::Sync_folder)
             loaded_disk.file = file;  // in place; only its durability is in doubt
@@ -382,17 +388,13 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     }
     loaded_disk.file = file;
     loaded = plan.entry;
-    if (const Io_result r = Finish_companion(store.Day_file_path(d.year, d.month, d.day),
-                                             !plan.unmappable.isEmpty());
-        !r.Ok())
+    if (const Io_result r = Finish_companion(day_path, !plan.unmappable.isEmpty()); !r.Ok())
         return failed(r);
     return Save_result::Saved;
 }
 
-Io_result Diary_session::Stage_exact_day(const Day_plan& plan)
+Io_result Diary_session::Stage_exact_day(const Day_plan& plan, const QString& path)
 {
-    const Panel_date& d = plan.date;
-    const QString path = store.Day_file_path(d.year, d.month, d.day);
     // Exact texts that no longer match what the files hold now are kept
     // aside before anything is written over them.
     if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, clock.Now());

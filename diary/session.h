@@ -97,6 +97,9 @@ public:
         QByteArray file;    // the day file; empty when there is none
         Day_record record;  // the day's lines of the index
         QByteArray index;   // the whole index as read
+        // The names they were read by (see Diary_store::Read_day_file).
+        QString path;
+        QString index_path;
         // A folder, device or the like at the day file's name: nothing can
         // be read there, and the write refuses it with its own reason.
         bool file_in_the_way = false;
@@ -337,14 +340,16 @@ private:
     // store/exact_text.h): kept aside when it no longer matches them, the
     // new one staged before them; and the exact text of the files' version
     // beside the conflict copy that takes it.
-    Io_result Stage_exact_day(const Day_plan& plan);
+    Io_result Stage_exact_day(const Day_plan& plan, const QString& day_path);
     Io_result Keep_exact_disk_version(const Day_plan& plan);
     Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
     void Keep_unmatched_aside(const QStringList& companions);
     // Keeps in the history the version of the day that the plan's write is
     // about to replace (as plan.disk holds it); the sync of its folder may
-    // be left to sync, to be run before the day is replaced.
-    Io_result Keep_replaced_version(const Day_plan& plan, History_sync& sync);
+    // be left to sync, to be run before the day is replaced. day_path is
+    // the day file's.
+    Io_result Keep_replaced_version(const Day_plan& plan, const QString& day_path,
+                                    History_sync& sync);
     Day_history history;
     bool keep_history = true;
     // False when the day's file or its index could not be read: its file is

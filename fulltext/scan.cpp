@@ -70,20 +70,23 @@ void Sort_hits(std::vector<Fulltext_hit>& hits, bool newest_first)
 
 QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io_result* error)
 {
-    const QString path = store.Day_file_path(year, month, day);
-    const Text_read read = store.Read_text_file(path);
+    // Read by its name at once: many days are read for one search.
+    QString path;
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read = store.Read_day_file(year, month, day, path, bytes, exists);
     if (error)
-        *error = read.result;
-    if (!read.result.Ok())
+        *error = read;
+    if (!read.Ok() || !exists)
         return QString();
     // A "?" may stand for a character Shift_JIS cannot hold: the companion's
-    // exact text is what is searched, while it matches the file.
-    if (read.text.contains(u'?')) {
-        if (const auto exact = Read_companion_of(path);
-            exact && Text_matches(exact->text, read.bytes))
+    // exact text is what is searched, while it matches the file. The byte
+    // 0x3F is never part of a two-byte character.
+    if (bytes.contains('?')) {
+        if (const auto exact = Read_companion_of(path); exact && Text_matches(exact->text, bytes))
             return exact->text;
     }
-    return read.text;
+    return Diary_store::Text_of_file(bytes);
 }
 
 Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,

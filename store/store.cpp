@@ -4,6 +4,7 @@
 #include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
+#include "store/lock.h"
 #include "store/safe_replace.h"
 
 #include <QFile>
@@ -76,6 +77,22 @@ QString File_in(const QString& folder, const QString& lower_name)
     return lower;
 }
 
+// The file of File_in read with one open when its lower-case name is
+// there, where File_in would look at the name first.
+Io_result Read_file_in(const QString& folder, const QString& lower_name, QString& path,
+                       QByteArray& bytes, bool& exists)
+{
+    path = folder + lower_name;
+    Io_result read = Read_diary_file(path, bytes, exists);
+    if (exists)
+        return read;
+    const QString upper = folder + lower_name.toUpper();
+    read = Read_diary_file(upper, bytes, exists);
+    if (exists)
+        path = upper;
+    return read;
+}
+
 QString Two_digits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 }  // namespace
@@ -99,6 +116,21 @@ QString Diary_store::Day_file_path(int year, int month, int day) const
 {
     return File_in(Year_folder(year) + QLatin1Char('/'),
                    Two_digits(month) + Two_digits(day) + QStringLiteral(".txt"));
+}
+
+Io_result Diary_store::Read_day_file(int year, int month, int day, QString& path, QByteArray& bytes,
+                                     bool& exists) const
+{
+    return Read_file_in(Year_folder(year) + QLatin1Char('/'),
+                        Two_digits(month) + Two_digits(day) + QStringLiteral(".txt"), path, bytes,
+                        exists);
+}
+
+Io_result Diary_store::Read_keyword_file(int year, QString& path, QByteArray& bytes,
+                                         bool& exists) const
+{
+    return Read_file_in(Year_folder(year) + QLatin1Char('/'), QStringLiteral("keyword.txt"), path,
+                        bytes, exists);
 }
 
 QString Keyword_path_in(const QString& year_folder)
@@ -259,9 +291,10 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
 
 Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
                                               const QByteArray& memo_bytes, QByteArray* own_lines,
-                                              const QByteArray* index_now)
+                                              const QByteArray* index_now,
+                                              const QString& index_path)
 {
-    const QString path = Keyword_file_path(year);
+    const QString path = index_now && !index_path.isEmpty() ? index_path : Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it. In
     // code page 932 a CR or LF byte is always that character, never part of
     // a two-byte code.
@@ -303,6 +336,10 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
         if (own_lines)
             *own_lines = record + '\n';
     }
+    // The same bytes again would cost a write and two syncs, and a synchronising
+    // tool would take the index for changed.
+    if (out == bytes && !lock::Any_key_registered())
+        return Io_result::Success();
     return Replace_file(path, out);
 }
 

@@ -62,6 +62,12 @@ public:
     // or upper case ("1209.TXT") when only that name is there.
     QString Day_file_path(int year, int month, int day) const;
     QString Keyword_file_path(int year) const;
+    // Reads the day file, or the year's index, by the name those paths would
+    // give, with no look at the name first: path receives the name read (the
+    // lower-case one when neither is there). See Read_diary_file.
+    Io_result Read_day_file(int year, int month, int day, QString& path, QByteArray& bytes,
+                            bool& exists) const;
+    Io_result Read_keyword_file(int year, QString& path, QByteArray& bytes, bool& exists) const;
     QString Settings_path() const;
     QString Tomorrow_path() const;
     QString Yesterday_path() const;
@@ -99,10 +105,14 @@ public:
     // it at this moment (another copy of the diary may have added one).
     // own_lines, when given, receives the day's lines as written (see
     // Day_record::own_lines). index_now, when given, is the whole index as
-    // the caller read it a moment ago, so that it is not read twice.
+    // the caller read it a moment ago from index_path, so that it is not
+    // read twice. An index that would get the bytes it holds is left as it
+    // is: no write and no sync (unless the diary is locked, where a write
+    // also seals a file left plain).
     Io_result Store_day_record_bytes(int year, const QString& key, bool memory_flag,
                                      const QByteArray& memo_bytes, QByteArray* own_lines = nullptr,
-                                     const QByteArray* index_now = nullptr);
+                                     const QByteArray* index_now = nullptr,
+                                     const QString& index_path = QString());
     Io_result Create_year_index(int year, const QString& key);
 
     // A new name for a copy of the day that another version left:

@@ -116,6 +116,44 @@ private slots:
         QCOMPARE(session->Loaded_day(), entry);
     }
 
+    // A diary copied from FAT media: a save replaces the upper-case files
+    // it read, puts no lower-case one beside them, and leaves an index that
+    // would get its own bytes again untouched (the same file, not a copy).
+    void A_save_writes_the_names_it_read_and_only_what_changed()
+    {
+        QVERIFY(QDir().mkpath(At("2026")));
+        const QByteArray index = "2026/12/060\r\n" + Today_record_saved;
+        QVERIFY(Write_bytes(At("2026/1207.TXT"), Day_file_bytes));
+        QVERIFY(Write_bytes(At("2026/KEYWORD.TXT"), index));
+        Start();
+        auto inode = [this](const QString& name) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(At(name)).constData(), &st) == 0 ? st.st_ino : 0;
+        };
+        const ino_t index_inode = inode("2026/KEYWORD.TXT");
+        QVERIFY(index_inode != 0);
+        QCOMPARE(session->Loaded_day(), Day_entry({Day_text, QStringLiteral("散歩"), true}));
+        const QString text = Day_text + QStringLiteral("\n雪。");
+        Diary_session::Day_plan plan =
+            session->Plan_day_save({text, QStringLiteral("散歩"), true}, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QCOMPARE(QDir(At("2026")).entryList(QDir::Files), QStringList({"1207.TXT", "KEYWORD.TXT"}));
+        QCOMPARE(Read_bytes(At("2026/1207.TXT")), Day_file_bytes + Own_file_bytes);
+        QCOMPARE(Read_bytes(At("2026/KEYWORD.TXT")), index);
+        QCOMPARE(inode("2026/KEYWORD.TXT"), index_inode);
+        // The memo changed: the index is written, under its own name.
+        plan =
+            session->Plan_day_save({text, QStringLiteral("雪"), false}, Diary_session::Who::User);
+        QCOMPARE(session->Write_day(plan), Diary_session::Save_result::Saved);
+        QCOMPARE(QDir(At("2026")).entryList(QDir::Files), QStringList({"1207.TXT", "KEYWORD.TXT"}));
+        QCOMPARE(Read_bytes(At("2026/KEYWORD.TXT")),
+                 QByteArray("2026/12/060\r\n2026/12/070") + Hex("90 e1 0d 0a"));
+        QVERIFY(inode("2026/KEYWORD.TXT") != index_inode);
+        QCOMPARE(Read_bytes(At("2026/1207.TXT")), Day_file_bytes + Own_file_bytes);
+        // Both versions replaced are in the history.
+        QCOMPARE(session->History().Versions(2026, 12, 7).size(), 2);
+    }
+
     void Characters_shift_jis_cannot_hold()
     {
         Start();
