@@ -289,6 +289,27 @@ Io_result Diary_store::Store_day_record(int year, const QString& key, bool memor
     return Store_day_record_bytes(year, key, memory_flag, encoded.bytes);
 }
 
+namespace {
+
+// The file needs no sealing: its place is not locked, or its first bytes
+// are a sealed file's (only they are read).
+bool Sealed_or_unlocked(const QString& path)
+{
+    lock::Diary_key key;
+    if (lock::State_for(path, key) != lock::Place_state::Open)
+        return true;
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    char head[sizeof lock::Sealed_magic];
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    return got == ssize_t(sizeof head) && lock::Is_sealed(QByteArrayView(head, sizeof head));
+}
+
+}  // namespace
+
 Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool memory_flag,
                                               const QByteArray& memo_bytes, QByteArray* own_lines,
                                               const QByteArray* index_now,
@@ -337,8 +358,9 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
             *own_lines = record + '\n';
     }
     // The same bytes again would cost a write and two syncs, and a synchronising
-    // tool would take the index for changed.
-    if (out == bytes && !lock::Any_key_registered())
+    // tool would take the index for changed. In a locked diary they are
+    // written only when the file is still plain, so that it gets sealed.
+    if (out == bytes && (!lock::Any_key_registered() || Sealed_or_unlocked(path)))
         return Io_result::Success();
     return Replace_file(path, out);
 }

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -257,6 +258,31 @@ private slots:
         QVERIFY(store.Write_text_file(day, "雨").Ok());
         QCOMPARE(store.Read_text_file(day).text, QString("雨"));
         QVERIFY(lock::Is_sealed(Read_bytes(day)));
+    }
+
+    // An index whose record does not change is not written again, unless it
+    // is still plain in a locked folder (a sync tool brought it): then it is
+    // sealed.
+    void an_unchanged_index_is_sealed_once_then_left()
+    {
+        Temp_folder root;
+        const QString diary = root.File("diary");
+        QVERIFY(QDir().mkpath(diary + "/2026"));
+        Diary_store store(diary);
+        const QString index = store.Keyword_file_path(2026);
+        QVERIFY(Replace_file(index, "2026/12/090\r\n").Ok());
+        lock::Register_key(diary, lock::Diary_key::Generate());
+        QVERIFY(store.Store_day_record_bytes(2026, "2026/12/09", false, {}).Ok());
+        const QByteArray sealed = Read_bytes(index);
+        QVERIFY(lock::Is_sealed(sealed));
+        const auto inode_of = [](const QString& p) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+        };
+        const ino_t inode = inode_of(index);
+        QVERIFY(store.Store_day_record_bytes(2026, "2026/12/09", false, {}).Ok());
+        QCOMPARE(Read_bytes(index), sealed);
+        QCOMPARE(inode_of(index), inode);
     }
 };
 
