@@ -63,6 +63,24 @@ Key_check Check_password(const QString& diary_folder, const QByteArray& password
     return Of(lock::Open_with_password(file, password_utf8, out));
 }
 
+namespace {
+
+// The same diary key wrapped by a new password: no day file changes, the
+// recovery key stays as it was written down, and a conversion under way
+// stays under way.
+Key_check Wrap_anew(const QString& diary_folder, const lock::Key_file& file,
+                    const lock::Diary_key& key, const QByteArray& new_password_utf8,
+                    const QString& not_written)
+{
+    lock::Key_file renewed = lock::With_new_password(file, key, new_password_utf8, file.limits);
+    renewed.state = file.state;
+    if (const Io_result r = lock::Write_key_file(diary_folder, renewed); !r.Ok())
+        return Failed(not_written, r);
+    return {Key_check::Outcome::Opened, {}};
+}
+
+}  // namespace
+
 Key_check Check_recovery_key(const QString& diary_folder, const QString& recovery_text,
                              const QByteArray& new_password_utf8, lock::Diary_key& out)
 {
@@ -73,17 +91,14 @@ Key_check Check_recovery_key(const QString& diary_folder, const QString& recover
     if (const Key_check opened = Of(lock::Open_with_recovery_key(file, recovery_text, key));
         opened.outcome != Key_check::Outcome::Opened)
         return opened;
-    // The same diary key under the new password; the recovery key stays
-    // as it was written down, and a conversion under way stays under way.
-    lock::Key_file renewed = lock::With_new_password(file, key, new_password_utf8, file.limits);
-    renewed.state = file.state;
-    if (const Io_result r = lock::Write_key_file(diary_folder, renewed); !r.Ok())
-        return Failed(QStringLiteral("回復キーは正しいのですが、新しいパスワードを"
-                                     "鍵のファイルに書き込めませんでした。"
-                                     "パスワードは元のままです。"),
-                      r);
-    out = key;
-    return {Key_check::Outcome::Opened, {}};
+    const Key_check renewed =
+        Wrap_anew(diary_folder, file, key, new_password_utf8,
+                  QStringLiteral("回復キーは正しいのですが、新しいパスワードを"
+                                 "鍵のファイルに書き込めませんでした。"
+                                 "パスワードは元のままです。"));
+    if (renewed.outcome == Key_check::Outcome::Opened)
+        out = key;
+    return renewed;
 }
 
 Key_check Change_password(const QString& diary_folder, const QByteArray& password_utf8,
@@ -96,15 +111,9 @@ Key_check Change_password(const QString& diary_folder, const QByteArray& passwor
     if (const Key_check opened = Of(lock::Open_with_password(file, password_utf8, key));
         opened.outcome != Key_check::Outcome::Opened)
         return opened;
-    // The same diary key wrapped anew: no day file changes, the recovery
-    // key stays valid, a conversion under way stays under way.
-    lock::Key_file renewed = lock::With_new_password(file, key, new_password_utf8, file.limits);
-    renewed.state = file.state;
-    if (const Io_result r = lock::Write_key_file(diary_folder, renewed); !r.Ok())
-        return Failed(QStringLiteral("新しいパスワードを鍵のファイルに書き込めませんでした。"
-                                     "パスワードは元のままです。"),
-                      r);
-    return {Key_check::Outcome::Opened, {}};
+    return Wrap_anew(diary_folder, file, key, new_password_utf8,
+                     QStringLiteral("新しいパスワードを鍵のファイルに書き込めませんでした。"
+                                    "パスワードは元のままです。"));
 }
 
 void Register_diary_key(const QString& diary_folder, const lock::Diary_key& key)

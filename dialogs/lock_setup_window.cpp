@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,47 +34,24 @@ Lock_setup_window::Lock_setup_window(const Dialog_host& main_host, const QString
 
     Warning = new QLabel(Lock_warning_text(folder), this);
     Warning->setObjectName(QStringLiteral("Warning"));
-    Password_field = new QLineEdit(this);
-    Again_field = new QLineEdit(this);
+    Password_field = Secret_field(this, "Password_field");
+    Again_field = Secret_field(this, "Again_field");
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
     QPalette red = Status->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
     Status->setPalette(red);
-    Ok = new QPushButton(QStringLiteral("鍵をかける"), this);
-    Ok->setObjectName(QStringLiteral("Ok"));
-    Cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    Cancel->setObjectName(QStringLiteral("Cancel"));
-    for (QPushButton* b : {Ok, Cancel})
-        b->setAutoDefault(false);
+    Ok = Dialog_button(this, "Ok", QStringLiteral("鍵をかける"));
+    Cancel = Dialog_button(this, "Cancel", QStringLiteral("キャンセル"));
     Ok->setDefault(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Warning, 0, 0, 1, 2);
-    const struct {
-        const QString caption;
-        QLineEdit* field;
-        const char* name;
-    } rows[] = {{QStringLiteral("パスワード(&P):"), Password_field, "Password_field"},
-                {QStringLiteral("もう一度(&A):"), Again_field, "Again_field"}};
-    int row = 1;
-    for (const auto& r : rows) {
-        r.field->setObjectName(QLatin1String(r.name));
-        r.field->setEchoMode(QLineEdit::Password);
-        r.field->setMinimumWidth(r.field->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30);
-        auto* label = new QLabel(r.caption, this);
-        label->setBuddy(r.field);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(r.field, row, 1);
-        ++row;
-    }
-    grid->addWidget(Status, row++, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Ok);
-    buttons->addWidget(Cancel);
-    grid->addLayout(buttons, row, 0, 1, 2);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    const int row = Add_field_rows(*grid, 1,
+                                   {{QStringLiteral("パスワード(&P):"), Password_field},
+                                    {QStringLiteral("もう一度(&A):"), Again_field}});
+    grid->addWidget(Status, row, 0, 1, 2);
+    Add_button_row(*grid, row + 1, {Ok, Cancel});
 
     connect(Ok, &QPushButton::clicked, this, &Lock_setup_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &QDialog::reject);

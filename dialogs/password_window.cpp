@@ -13,8 +13,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-namespace {
-
 QLineEdit* Secret_field(QWidget* parent, const char* name)
 {
     auto* field = new QLineEdit(parent);
@@ -23,6 +21,8 @@ QLineEdit* Secret_field(QWidget* parent, const char* name)
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 30);
     return field;
 }
+
+namespace {
 
 QProgressBar* Busy_bar(QWidget* parent)
 {
@@ -35,13 +35,43 @@ QProgressBar* Busy_bar(QWidget* parent)
     return bar;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const QString& caption)
+}  // namespace
+
+QPushButton* Dialog_button(QWidget* parent, const char* name, const QString& caption)
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
     return b;
 }
+
+int Add_field_rows(QGridLayout& grid, int row,
+                   std::initializer_list<std::pair<QString, QLineEdit*>> rows)
+{
+    for (const auto& [caption, field] : rows) {
+        auto* label = new QLabel(caption, grid.parentWidget());
+        label->setBuddy(field);
+        grid.addWidget(label, row, 0);
+        grid.addWidget(field, row, 1);
+        ++row;
+    }
+    return row;
+}
+
+void Add_button_row(QGridLayout& grid, int row, std::initializer_list<QPushButton*> at_right,
+                    QPushButton* at_left)
+{
+    auto* buttons = new QHBoxLayout;
+    if (at_left)
+        buttons->addWidget(at_left);
+    buttons->addStretch();
+    for (QPushButton* b : at_right)
+        buttons->addWidget(b);
+    grid.addLayout(buttons, row, 0, 1, 2);
+    grid.setSizeConstraint(QLayout::SetFixedSize);
+}
+
+namespace {
 
 // A password leaves the field's memory as soon as it was taken.
 QByteArray Take_password(QLineEdit* field)
@@ -114,8 +144,6 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     Intro = new QLabel(intro, this);
     Intro->setObjectName(QStringLiteral("Intro"));
     Password_field = Secret_field(this, "Password_field");
-    auto* label = new QLabel(QStringLiteral("パスワード(&P):"), this);
-    label->setBuddy(Password_field);
     Remember_tick = new QCheckBox(QStringLiteral("このコンピューターに覚えておく"), this);
     Remember_tick->setObjectName(QStringLiteral("Remember_tick"));
     Remember_tick->setChecked(keyring.available && keyring.ticked);
@@ -129,29 +157,22 @@ Password_window::Password_window(QWidget* parent, Purpose purpose, const QString
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
     Working = Busy_bar(this);
-    Recovery = Button(this, "Recovery", QStringLiteral("回復キーを使う…"));
+    Recovery = Dialog_button(this, "Recovery", QStringLiteral("回復キーを使う…"));
     Recovery->setVisible(purpose != Purpose::Unlock);
-    Ok = Button(this, "Ok",
-                purpose == Purpose::Unlock ? QStringLiteral("鍵を外す") : QStringLiteral("OK"));
-    Cancel =
-        Button(this, "Cancel",
-               purpose == Purpose::Idle ? QStringLiteral("終了") : QStringLiteral("キャンセル"));
+    Ok = Dialog_button(
+        this, "Ok", purpose == Purpose::Unlock ? QStringLiteral("鍵を外す") : QStringLiteral("OK"));
+    Cancel = Dialog_button(this, "Cancel",
+                           purpose == Purpose::Idle ? QStringLiteral("終了")
+                                                    : QStringLiteral("キャンセル"));
     Ok->setDefault(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Intro, 0, 0, 1, 2);
-    grid->addWidget(label, 1, 0);
-    grid->addWidget(Password_field, 1, 1);
+    Add_field_rows(*grid, 1, {{QStringLiteral("パスワード(&P):"), Password_field}});
     grid->addWidget(Remember_tick, 2, 1);
     grid->addWidget(Status, 3, 0, 1, 2);
     grid->addWidget(Working, 4, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Recovery);
-    buttons->addStretch();
-    buttons->addWidget(Ok);
-    buttons->addWidget(Cancel);
-    grid->addLayout(buttons, 5, 0, 1, 2);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    Add_button_row(*grid, 5, {Ok, Cancel}, Recovery);
 
     connect(Ok, &QPushButton::clicked, this, &Password_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &Password_window::reject);
@@ -246,36 +267,21 @@ Recovery_window::Recovery_window(QWidget* parent, Checker checker, Opened_by ope
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("Status"));
     Working = Busy_bar(this);
-    Ok = Button(this, "Ok", QStringLiteral("OK"));
-    Cancel = Button(this, "Cancel", QStringLiteral("キャンセル"));
+    Ok = Dialog_button(this, "Ok", QStringLiteral("OK"));
+    Cancel = Dialog_button(this, "Cancel", QStringLiteral("キャンセル"));
     Ok->setDefault(true);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(intro, 0, 0, 1, 2);
-    const struct {
-        const QString caption;
-        QLineEdit* field;
-    } rows[] = {
-        {recovering ? QStringLiteral("回復キー(&R):") : QStringLiteral("今のパスワード(&C):"),
-         Recovery_field},
-        {QStringLiteral("新しいパスワード(&N):"), New_password},
-        {QStringLiteral("もう一度(&A):"), New_password_again}};
-    int row = 1;
-    for (const auto& r : rows) {
-        auto* label = new QLabel(r.caption, this);
-        label->setBuddy(r.field);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(r.field, row, 1);
-        ++row;
-    }
+    int row = Add_field_rows(
+        *grid, 1,
+        {{recovering ? QStringLiteral("回復キー(&R):") : QStringLiteral("今のパスワード(&C):"),
+          Recovery_field},
+         {QStringLiteral("新しいパスワード(&N):"), New_password},
+         {QStringLiteral("もう一度(&A):"), New_password_again}});
     grid->addWidget(Status, row++, 0, 1, 2);
     grid->addWidget(Working, row++, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Ok);
-    buttons->addWidget(Cancel);
-    grid->addLayout(buttons, row, 0, 1, 2);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    Add_button_row(*grid, row, {Ok, Cancel});
 
     connect(Ok, &QPushButton::clicked, this, &Recovery_window::Ok_Click);
     connect(Cancel, &QPushButton::clicked, this, &Recovery_window::reject);

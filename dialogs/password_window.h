@@ -11,8 +11,11 @@
 
 #include <QDialog>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -30,6 +33,20 @@ struct Key_check {
     Outcome outcome = Outcome::Failed;
     QString failure;
 };
+
+// Pieces the lock's windows are made of.
+// A field that shows dots for what is typed, about 30 characters wide.
+QLineEdit* Secret_field(QWidget* parent, const char* name);
+// A button that Enter does not press unless it is made the default.
+QPushButton* Dialog_button(QWidget* parent, const char* name, const QString& caption);
+// Each caption's label (the field its buddy) beside its field, from row on;
+// gives the row after them.
+int Add_field_rows(QGridLayout& grid, int row,
+                   std::initializer_list<std::pair<QString, QLineEdit*>> rows);
+// The buttons at the right end of the row (at_left, when given, at its left
+// end), across both columns; the window keeps the size its contents ask.
+void Add_button_row(QGridLayout& grid, int row, std::initializer_list<QPushButton*> at_right,
+                    QPushButton* at_left = nullptr);
 
 // The password's words of a check's outcome, shown in the window.
 QString Wrong_password_text();

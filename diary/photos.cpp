@@ -131,10 +131,12 @@ QString Removed_photo_folder(const QString& app_dir, const Panel_date& date)
            QLatin1String(Photos_folder_name) + QLatin1Char('/');
 }
 
-Photo_listing List_photos(const QString& app_dir, const Panel_date& date)
+namespace {
+
+// The pictures in a folder (its path ending in "/"), sorted by name.
+Photo_listing List_pictures_in(const QString& folder)
 {
     Photo_listing out;
-    const QString folder = Photo_day_folder(app_dir, date);
     const Folder_listing listing = List_folder(folder, Listing_detail::Types, Picture_name);
     out.error = listing.error;
     for (const Folder_entry& e : listing.entries)
@@ -142,6 +144,13 @@ Photo_listing List_photos(const QString& app_dir, const Panel_date& date)
             out.paths.append(folder + QFile::decodeName(e.name));
     out.paths.sort();
     return out;
+}
+
+}  // namespace
+
+Photo_listing List_photos(const QString& app_dir, const Panel_date& date)
+{
+    return List_pictures_in(Photo_day_folder(app_dir, date));
 }
 
 bool Day_has_photos(const QString& app_dir, const Panel_date& date)
@@ -262,15 +271,7 @@ Photo_removed Remove_photo(const QString& app_dir, const Panel_date& date, const
 
 Photo_listing List_removed_photos(const QString& app_dir, const Panel_date& date)
 {
-    Photo_listing out;
-    const QString folder = Removed_photo_folder(app_dir, date);
-    const Folder_listing listing = List_folder(folder, Listing_detail::Types, Picture_name);
-    out.error = listing.error;
-    for (const Folder_entry& e : listing.entries)
-        if (e.type == Entry_type::Regular)
-            out.paths.append(folder + QFile::decodeName(e.name));
-    out.paths.sort();
-    return out;
+    return List_pictures_in(Removed_photo_folder(app_dir, date));
 }
 
 Photo_added Put_back_photo(const QString& app_dir, const Panel_date& date, const QString& kept_path)
