@@ -59,6 +59,14 @@ void Type_and_ok(QLineEdit* field, const QByteArray& text, QPushButton* ok)
     QTest::mouseClick(ok, Qt::LeftButton);
 }
 
+// The new password typed in both of the recovery window's fields, then OK.
+void Type_new_password_and_ok(Recovery_window& window)
+{
+    QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
+    QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
+    QTest::mouseClick(window.Ok, Qt::LeftButton);
+}
+
 // The work window runs by itself once shown; it closes when done.
 void Expect_work(Fake_platform& fake)
 {
@@ -260,9 +268,7 @@ void Test_lock_window::start_with_the_recovery_key_sets_a_new_password()
         return Played(dialog, [&] {
             auto& window = static_cast<Recovery_window&>(dialog);
             QTest::keyClicks(window.Recovery_field, QStringLiteral("AAAA-BBBB"));
-            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
-            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
-            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            Type_new_password_and_ok(window);
             QTRY_COMPARE(window.Status->text(), Wrong_recovery_key_text());
             // Lower case and no hyphens are the same key.
             window.Recovery_field->setText(recovery.toLower().remove(QLatin1Char('-')));
@@ -272,9 +278,7 @@ void Test_lock_window::start_with_the_recovery_key_sets_a_new_password()
             QCOMPARE(
                 window.Status->text(),
                 QStringLiteral("2回入力したパスワードが一致しません。もう一度入力してください。"));
-            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
-            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
-            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            Type_new_password_and_ok(window);
             QTRY_VERIFY(dialog.isHidden());
         });
     });
@@ -586,16 +590,12 @@ void Test_lock_window::password_changed_from_the_settings_menu()
             QCOMPARE(window.objectName(), QStringLiteral("Change_password_window"));
             QCOMPARE(window.Recovery_field->echoMode(), QLineEdit::Password);
             QTest::keyClicks(window.Recovery_field, QStringLiteral("not-the-password"));
-            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
-            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
-            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            Type_new_password_and_ok(window);
             QTRY_COMPARE(window.Status->text(), Wrong_password_text());
             QVERIFY(dialog.isVisible());
             QCOMPARE(Read_bytes(key_file), key_file_before);
             QTest::keyClicks(window.Recovery_field, QString::fromUtf8(Password));
-            QTest::keyClicks(window.New_password, QString::fromUtf8(New_password));
-            QTest::keyClicks(window.New_password_again, QString::fromUtf8(New_password));
-            QTest::mouseClick(window.Ok, Qt::LeftButton);
+            Type_new_password_and_ok(window);
             QTRY_VERIFY(dialog.isHidden());
         });
     });
