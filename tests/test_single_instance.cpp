@@ -18,6 +18,8 @@
 #include <QTextStream>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +130,45 @@ private slots:
         QCOMPARE(Entries(diary->Path()), QStringList());
         QCOMPARE(Entries(Lock_folder()), runtime_before);
         QCOMPARE(first.state(), QProcess::Running);
+    }
+
+    void The_socket_is_the_users_alone_and_a_broken_request_stops_no_one()
+    {
+        // Whatever the umask, the socket is 0600, and the private folder
+        // it was made in is gone.
+        const mode_t umask_before = ::umask(0);
+        QProcess& first = Start_first(diary->Path());
+        const QByteArray held = Next_line(first);
+        ::umask(umask_before);
+        QCOMPARE(held, QByteArray("held"));
+        const QString socket = Folder_lock(diary->Path(), Lock_folder()).Server_path();
+        QCOMPARE(Entries(Lock_folder()),
+                 QStringList(
+                     {QFileInfo(Folder_lock(diary->Path(), Lock_folder()).Lock_path()).fileName(),
+                      QFileInfo(socket).fileName()}));
+        QFileInfo info(socket);
+        QCOMPARE(Mode_of(socket) & 07777, 0600);
+        QCOMPARE(info.ownerId(), ::getuid());
+
+        // Half a request, then gone; nonsense; a connection that says
+        // nothing and stays: the next start is still answered.
+        auto half = std::make_unique<Local_client>();
+        QVERIFY(half->Connect(socket, 2000));
+        QVERIFY(half->Write_all(QByteArrayLiteral("add\n2026/12/09\n40\n"), 2000));
+        Local_client nonsense;
+        QVERIFY(nonsense.Connect(socket, 2000));
+        QVERIFY(nonsense.Write_all(QByteArray(5000, 'x') + '\n', 2000));
+        Local_client silent;
+        QVERIFY(silent.Connect(socket, 2000));
+        half.reset();
+        Single_instance second(diary->Path(), Lock_folder());
+        QCOMPARE(second.Take_folder(), Single_instance::Start::Already_open);
+        QVERIFY(second.First_came_forward());
+        QCOMPARE(Next_line(first), QByteArray("forward"));
+        QByteArray answer;
+        QCOMPARE(nonsense.Read_some(answer, 5000), Local_client::Read::Ended);
+        QCOMPARE(answer, QByteArray());
+        QCOMPARE(silent.Read_some(answer, 100), Local_client::Read::Silent);
     }
 
     void The_message_says_the_diary_is_open_and_names_the_folder()
