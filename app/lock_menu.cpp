@@ -161,6 +161,12 @@ bool Lock_control::Day_saved()
 
 void Lock_control::Lock_diary()
 {
+    // Told before the user chooses a password for nothing.
+    if (!lock::Crypto_ready()) {
+        Show_failure(platform, QStringLiteral("日記に鍵をかけられませんでした。"),
+                     lock::Crypto_missing(), QStringLiteral("日記のファイルは元のままです。"));
+        return;
+    }
     if (!Day_saved())
         return;
     const QString folder = Folder();

@@ -202,6 +202,14 @@ bool Open_locked_diary(Platform& platform, const QString& diary_folder, Desktop_
                      QStringLiteral("日記のファイルには何も書き込んでいません。"));
         return false;
     }
+    if (!lock::Crypto_ready()) {
+        Show_failure(platform,
+                     QStringLiteral("この日記には鍵がかかっていますが、鍵を開けるための"
+                                    "ライブラリーを読み込めないため、日記を開けません。"),
+                     lock::Crypto_missing(),
+                     QStringLiteral("日記のファイルには何も書き込んでいません。"));
+        return false;
+    }
     // A password the keyring keeps opens the diary without a question; one
     // that no longer opens it (changed on another computer) is asked anew.
     lock::Diary_key key;

@@ -3,17 +3,48 @@
 // listens on a local socket named after the folder; a second start finds the
 // lock held, asks the first to bring its window to the front, tells the
 // user and ends before anything is written.
+//
+// The socket is a plain Unix stream socket, 0600 in the user's runtime
+// folder, watched with QSocketNotifier: the network module is never loaded.
+// A second start writes "come-forward\n" and the first answers "ok\n";
+// "sorane --add" writes its request (diary/add_command.h) and reads the
+// answer until the first closes the connection.
 
 #include "diary/add_command.h"
 #include "diary/folder_lock.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <functional>
 
 class Platform;
-class QLocalServer;
+class QSocketNotifier;
 class QWidget;
+
+// A connection to the program that listens at a socket path, every wait
+// bounded by the milliseconds given.
+class Local_client {
+public:
+    Local_client() = default;
+    ~Local_client();
+    Local_client(const Local_client&) = delete;
+    Local_client& operator=(const Local_client&) = delete;
+
+    // False when nobody listens there, or nobody took the connection in
+    // time.
+    bool Connect(const QString& path, int wait_ms);
+    bool Write_all(const QByteArray& bytes, int wait_ms);
+    enum class Read {
+        Bytes,   // some bytes were added to into
+        Ended,   // the other side closed the connection (or it broke)
+        Silent,  // nothing came within wait_ms
+    };
+    Read Read_some(QByteArray& into, int wait_ms);
+
+private:
+    int fd = -1;
+};
 
 class Single_instance : public QObject {
     Q_OBJECT
@@ -47,12 +78,18 @@ signals:
     void Come_forward_requested();
 
 private:
+    class Connection;
+
     void Listen();
     void Answer_next_start();
+    // What a connection brought so far; it is answered once it holds a
+    // whole request.
+    void Take_request(Connection& connection);
     bool Ask_first_to_come_forward();
 
     Folder_lock lock;
-    QLocalServer* server = nullptr;
+    int listening = -1;
+    QSocketNotifier* listening_notifier = nullptr;
     bool came_forward = false;
     std::function<Add_reply(const Add_request&)> add_handler;
 };

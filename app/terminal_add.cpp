@@ -1,12 +1,12 @@
 #include "app/terminal_add.h"
 
 #include "app/main_form.h"
+#include "app/single_instance.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QLocalSocket>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTimer>
@@ -26,19 +26,12 @@ Add_reply Hand_over_to_window(const QString& server_path, const QByteArray& requ
 {
     if (server_path.isEmpty())
         return {};
-    QLocalSocket socket;
-    socket.connectToServer(server_path);
-    if (!socket.waitForConnected(Connect_wait_ms))
+    Local_client window;
+    if (!window.Connect(server_path, Connect_wait_ms) || !window.Write_all(request, Write_wait_ms))
         return {};
-    socket.write(request);
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(Write_wait_ms))
-            return {};
+    // The answer ends when the window closes the connection.
     QByteArray answer;
-    while (socket.state() == QLocalSocket::ConnectedState &&
-           socket.waitForReadyRead(Answer_wait_ms))
-        answer += socket.readAll();
-    answer += socket.readAll();
+    while (window.Read_some(answer, Answer_wait_ms) == Local_client::Read::Bytes) {}
     Add_reply reply = Add_reply_of(answer);
     if (reply.kind == Add_reply::Kind::No_answer) {
         reply.kind = Add_reply::Kind::Failed;

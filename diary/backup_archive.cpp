@@ -60,8 +60,10 @@ public:
     {
         writer.reset(archive_write_new());
         archive* a = writer.get();
+        // No archive: out of memory, or libarchive could not be loaded.
         if (!a)
-            return Io_result::Failure(Io_step::Write, ENOMEM, archive_path);
+            return Io_result::Failure(Io_step::Write, errno == ELIBACC ? ELIBACC : ENOMEM,
+                                      archive_path);
         if (archive_write_set_format_zip(a) != ARCHIVE_OK ||
             archive_write_set_options(a, "zip:compression=deflate") != ARCHIVE_OK ||
             archive_write_open_fd(a, fd) != ARCHIVE_OK)

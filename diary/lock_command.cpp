@@ -191,6 +191,15 @@ int Run_lock_command(const QStringList& arguments, const QString& program_folder
         return 2;
     }
 
+    if (!lock::Crypto_ready()) {
+        err << (locking ? QStringLiteral("日記に鍵をかけられませんでした。")
+                        : QStringLiteral("日記の鍵を外せませんでした。"))
+            << QStringLiteral("\n暗号化のライブラリー (libsodium.so.23) を読み込めませんでした。"
+                              "日記のファイルは元のままです。")
+            << Qt::endl;
+        return 2;
+    }
+
     // Nobody else writes the folder while its files change form.
     Folder_lock held(folder, lock_folder);
     if (held.Take() != Folder_lock::State::Held) {

@@ -310,6 +310,9 @@ Conversion Lock_folder(const QString& diary_folder, QByteArrayView password_utf8
                        const QString& backup_folder, Kdf_limits limits)
 {
     recovery_text.clear();
+    // Before the backup and the key: without the cipher nothing is begun.
+    if (!Crypto_ready())
+        return Failed(Crypto_missing());
     if (Folder_is_locked(diary_folder)) {
         Conversion out;
         out.status = Conversion_status::Already_locked;

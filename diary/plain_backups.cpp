@@ -11,15 +11,19 @@
 #include <archive_entry.h>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
 // The archive names the key file among its entries. Only the entries'
-// headers are read: the zip's central directory.
-bool Holds_key_file(const QString& path)
+// headers are read: the zip's central directory. Empty when no archive can
+// be read at all (libarchive could not be loaded).
+std::optional<bool> Holds_key_file(const QString& path)
 {
     archive* a = archive_read_new();
+    if (!a)
+        return std::nullopt;
     archive_read_support_format_zip_seekable(a);
     bool found = false;
     if (archive_read_open_filename(a, QFile::encodeName(path).constData(), 64 * 1024) ==
@@ -50,7 +54,13 @@ QStringList Plain_backups(const QString& app_dir, const QString& backup_folder, 
         const QString name = QFile::decodeName(entry.name);
         if (entry.type != Entry_type::Regular || !Parse_backup_file_name(name))
             continue;
-        if (!Holds_key_file(folder + name))
+        const std::optional<bool> locked = Holds_key_file(folder + name);
+        if (!locked) {
+            // Not one is offered for deletion unread.
+            error = Io_result::Failure(Io_step::Read, ELIBACC, folder + name);
+            return {};
+        }
+        if (!*locked)
             plain << folder + name;
     }
     plain.sort();

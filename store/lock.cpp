@@ -21,11 +21,13 @@ namespace lock {
 
 namespace {
 
-// libsodium picks its fastest code and seeds its random numbers once.
+// libsodium picks its fastest code and seeds its random numbers once;
+// ready tells whether it could be loaded at all.
+std::once_flag init_once;
+bool ready = false;
 void Init()
 {
-    static const bool ready = [] { return sodium_init() >= 0; }();
-    (void)ready;
+    std::call_once(init_once, [] { ready = sodium_init() >= 0; });
 }
 
 static_assert(Salt_bytes == crypto_pwhash_SALTBYTES);
@@ -263,6 +265,17 @@ Kdf_limits Default_limits()
     // shared (bench_lock); libsodium's "moderate" 256 MiB took up to 0.94 s
     // there.
     return {3, std::size_t(192) * 1024 * 1024};
+}
+
+bool Crypto_ready()
+{
+    Init();
+    return ready;
+}
+
+Io_result Crypto_missing()
+{
+    return Io_result::Failure(Io_step::Open, ELIBACC, QStringLiteral("libsodium.so.23"));
 }
 
 Kdf_limits Fastest_limits() { return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN}; }

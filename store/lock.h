@@ -108,6 +108,13 @@ Kdf_limits Default_limits();
 // The least crypto_pwhash accepts: for tests that make many diaries.
 Kdf_limits Fastest_limits();
 
+// The cipher library is opened at its first use (platform/lazy_library.h).
+// Without it no key is made or opened: every way into a locked diary, or
+// into locking one, asks first, and tells the user with Crypto_missing (an
+// Io_result of errno ELIBACC naming the library).
+bool Crypto_ready();
+Io_result Crypto_missing();
+
 struct Key_file {
     int version = 1;
     Key_state state = Key_state::Locked;

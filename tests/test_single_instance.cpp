@@ -5,6 +5,7 @@
 // process: this test program itself, started with --first.
 
 #include "app/single_instance.h"
+#include "app/terminal_add.h"
 #include "diary/folder_lock.h"
 #include "support/diary_fixture.h"
 
@@ -17,7 +18,13 @@
 #include <QSignalSpy>
 #include <QTextStream>
 #include <QtTest>
+#include <cstring>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +135,94 @@ private slots:
         QCOMPARE(Entries(diary->Path()), QStringList());
         QCOMPARE(Entries(Lock_folder()), runtime_before);
         QCOMPARE(first.state(), QProcess::Running);
+    }
+
+    void The_socket_is_the_users_alone_and_a_broken_request_stops_no_one()
+    {
+        // Whatever the umask, the socket is 0600, and the private folder
+        // it was made in is gone.
+        const mode_t umask_before = ::umask(0);
+        QProcess& first = Start_first(diary->Path());
+        const QByteArray held = Next_line(first);
+        ::umask(umask_before);
+        QCOMPARE(held, QByteArray("held"));
+        const QString socket = Folder_lock(diary->Path(), Lock_folder()).Server_path();
+        QCOMPARE(Entries(Lock_folder()),
+                 QStringList(
+                     {QFileInfo(Folder_lock(diary->Path(), Lock_folder()).Lock_path()).fileName(),
+                      QFileInfo(socket).fileName()}));
+        QFileInfo info(socket);
+        QCOMPARE(Mode_of(socket) & 07777, 0600);
+        QCOMPARE(info.ownerId(), ::getuid());
+
+        // Half a request, then gone; nonsense; a connection that says
+        // nothing and stays: the next start is still answered.
+        auto half = std::make_unique<Local_client>();
+        QVERIFY(half->Connect(socket, 2000));
+        QVERIFY(half->Write_all(QByteArrayLiteral("add\n2026/12/09\n40\n"), 2000));
+        Local_client nonsense;
+        QVERIFY(nonsense.Connect(socket, 2000));
+        QVERIFY(nonsense.Write_all(QByteArray(5000, 'x') + '\n', 2000));
+        Local_client silent;
+        QVERIFY(silent.Connect(socket, 2000));
+        half.reset();
+        Single_instance second(diary->Path(), Lock_folder());
+        QCOMPARE(second.Take_folder(), Single_instance::Start::Already_open);
+        QVERIFY(second.First_came_forward());
+        QCOMPARE(Next_line(first), QByteArray("forward"));
+        QByteArray answer;
+        QCOMPARE(nonsense.Read_some(answer, 5000), Local_client::Read::Ended);
+        QCOMPARE(answer, QByteArray());
+        QCOMPARE(silent.Read_some(answer, 100), Local_client::Read::Silent);
+    }
+
+    void The_terminal_hands_over_only_to_a_listener_and_waits_for_its_word()
+    {
+        const QByteArray request = Add_request_bytes({2026, 12, 9}, QStringLiteral("画面へ"));
+        const QString socket = Folder_lock(diary->Path(), Lock_folder()).Server_path();
+        // Nobody listens: the terminal may write the day itself.
+        QCOMPARE(Hand_over_to_window(socket, request).kind, Add_reply::Kind::No_answer);
+
+        // A first program that cannot take the text says so, through the
+        // whole request and its answer.
+        QProcess& first = Start_first(diary->Path());
+        QCOMPARE(Next_line(first), QByteArray("held"));
+        Add_reply reply = Hand_over_to_window(socket, request);
+        QCOMPARE(reply.kind, Add_reply::Kind::Failed);
+        QCOMPARE(
+            reply.message,
+            QStringLiteral("日記の画面が文を受け付けられる状態にないため、追加しませんでした。"));
+        Kill(first);
+
+        // One that takes the request and closes without a word: the user is
+        // sent to the window, and the terminal writes nothing.
+        const QByteArray path = QFile::encodeName(socket);
+        QVERIFY(::unlink(path.constData()) == 0);
+        const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+        QVERIFY(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listening, 1) == 0);
+        QByteArray taken;
+        std::thread mute([&] {
+            const int fd = ::accept(listening, nullptr, nullptr);
+            char buffer[256];
+            while (taken.size() < request.size()) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                taken.append(buffer, n);
+            }
+            ::close(fd);
+        });
+        reply = Hand_over_to_window(socket, request);
+        mute.join();
+        ::close(listening);
+        QCOMPARE(taken, request);
+        QCOMPARE(reply.kind, Add_reply::Kind::Failed);
+        QVERIFY(reply.message.startsWith(QStringLiteral(
+            "この日記を開いている画面に文を渡しましたが、答えがありませんでした。")));
     }
 
     void The_message_says_the_diary_is_open_and_names_the_folder()

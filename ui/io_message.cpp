@@ -27,6 +27,9 @@ QString Errno_reason(int error_number)
     case ETXTBSY: return QStringLiteral("ファイルがほかのプログラムに使われています。");
     case EFBIG: return QStringLiteral("ファイルが大きすぎます。");
     case ENOMEM: return QStringLiteral("メモリーが足りません。");
+    case ELIBACC:
+        return QStringLiteral(
+            "プログラムに必要なライブラリーが見つからないか、読み込めませんでした。");
     default: break;
     }
     return QStringLiteral("システムのエラーが起きました（エラー番号 %1）。").arg(error_number);
