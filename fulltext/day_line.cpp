@@ -1,6 +1,7 @@
 #include "fulltext/day_line.h"
 
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/store.h"
 
@@ -95,7 +96,15 @@ Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
     }
     start = first < 0 ? 0 : Character_start_before(body, start);
     QString part = cp932::Decode_text(body.sliced(start, end - start));
-    part.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Each CR LF a line break, as the whole text has it.
+    if (part.contains(u'\r')) {
+        char16_t* const text = reinterpret_cast<char16_t*>(part.data());
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < part.size(); ++i)
+            if (!(text[i] == u'\r' && i + 1 < part.size() && text[i + 1] == u'\n'))
+                text[kept++] = text[i];
+        part.truncate(kept);
+    }
     // The last character may be a pair of bytes cut in two, or a CR whose
     // LF was left out.
     if (!ends_text)
@@ -109,11 +118,25 @@ Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
 Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
                  const Fold_options& options)
 {
-    QString path;
+    // Read by its name as Diary_store::Read_day_file reads it ("mmdd.txt",
+    // else "MMDD.TXT"), the name made without formatting: many days are read
+    // for one search.
+    char16_t name[] = u"yyyy/mmdd.txt";
+    for (int i = 8, n = date; i >= 0; --i) {
+        if (i == 4)
+            continue;
+        name[i] = char16_t(u'0' + n % 10);
+        n /= 10;
+    }
+    QString path = store.App_dir();
+    path += QStringView(name, 13);
     QByteArray bytes;
     bool exists = false;
-    const Io_result read =
-        store.Read_day_file(date / 10000, date / 100 % 100, date % 100, path, bytes, exists);
+    Io_result read = Read_diary_file(path, bytes, exists);
+    if (!exists) {
+        path.replace(path.size() - 3, 3, QStringLiteral("TXT"));
+        read = Read_diary_file(path, bytes, exists);
+    }
     if (!read.Ok() || !exists)
         return {};
     // As every search reads a day: a "?" may stand for a character code page

@@ -14,9 +14,17 @@
 
 namespace {
 
+// yyyy/mm/dd, made without formatting: one for every line printed.
 QString Date_text(int date)
 {
-    return Diary_store::Date_key(date / 10000, date / 100 % 100, date % 100);
+    char16_t text[] = u"yyyy/mm/dd";
+    for (int i = 9, n = date; i >= 0; --i) {
+        if (i == 4 || i == 7)
+            continue;
+        text[i] = char16_t(u'0' + n % 10);
+        n /= 10;
+    }
+    return QString::fromUtf16(text, 10);
 }
 
 }  // namespace
@@ -98,9 +106,9 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     }
     // The years searched hold the range; its first and last year are cut
     // to its days.
+    const bool memory_only = parser.isSet(memory_option);
     std::erase_if(result.hits, [&](const Fulltext_hit& hit) {
-        return hit.date < first_date || hit.date > last_date ||
-               (parser.isSet(memory_option) && !hit.memory);
+        return hit.date < first_date || hit.date > last_date || (memory_only && !hit.memory);
     });
     // Each line is made from its day file on every core, and printed in
     // order as soon as it and those before it are made.

@@ -691,6 +691,10 @@ private slots:
                 Write_day(*store, d,
                           Random_text(random, 2 + d.dayOfYear() % 90) + QStringLiteral("雨") +
                               Random_text(random, d.day() % 5));
+            // Some named as another program may name them.
+            const QString path = store->Day_file_path(d.year(), d.month(), d.day());
+            if (d.day() == 15)
+                QVERIFY(QFile::rename(path, path.chopped(8) + path.right(8).toUpper()));
             if (!memo.isEmpty())
                 index +=
                     cp932::Encode(Diary_store::Date_key(d.year(), d.month(), d.day()) + u'0' + memo)
