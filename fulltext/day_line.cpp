@@ -1,6 +1,7 @@
 #include "fulltext/day_line.h"
 
 #include "platform/cp932.h"
+#include "platform/cp932_scan.h"
 #include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "store/store.h"
@@ -10,13 +11,16 @@
 
 namespace {
 
-// A character whose only form in a folded text is itself, and that only one
-// pair of bytes reads as.
-bool Found_in_bytes(char16_t c, const Fold_options& options)
+// A character that only one pair of bytes reads as, and whose only form in
+// a folded text is itself, or (katakana, while width is folded) half-width
+// katakana.
+bool Found_in_bytes(char16_t c, const Fold_options& options, bool& katakana)
 {
     const bool kanji = c >= 0x3400 && c <= 0x9FFF;
     const bool hiragana = !options.kana && c >= 0x3041 && c <= 0x3096;
-    return (kanji || hiragana) && cp932::Has_one_code(c);
+    const bool full_width_katakana = !options.kana && ((c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC);
+    katakana = katakana || (full_width_katakana && options.width);
+    return (kanji || hiragana || full_width_katakana) && cp932::Has_one_code(c);
 }
 
 // The place of the first of the words in the bytes where a character
@@ -57,9 +61,11 @@ Line_words Line_words_of(const QStringList& words, const Fold_options& options)
 {
     Line_words out{words, {}};
     for (const QString& word : words) {
-        if (!std::all_of(word.cbegin(), word.cend(),
-                         [&](QChar c) { return Found_in_bytes(c.unicode(), options); })) {
+        if (!std::all_of(word.cbegin(), word.cend(), [&](QChar c) {
+                return Found_in_bytes(c.unicode(), options, out.katakana);
+            })) {
             out.bytes.clear();
+            out.katakana = false;
             return out;
         }
         out.bytes.push_back(cp932::Encode(word).bytes);
@@ -78,6 +84,9 @@ Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
         body.chop(2);
     else if (body.endsWith('\n') || body.endsWith('\r'))
         body.chop(1);
+    if (words.katakana && cp932::Has_half_width_katakana(body))
+        return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options, before,
+                          length);
     const qsizetype first = First_word_at(body, words.bytes);
     // A character is one or two bytes, and so is a line break: the part
     // decoded begins at least `before` characters ahead of the word (at

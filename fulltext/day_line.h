@@ -21,6 +21,9 @@ struct Line_words {
     // Each word as the bytes that alone read as it; empty when a word is
     // not one that can be found in the bytes.
     std::vector<QByteArray> bytes;
+    // A word has katakana, and half-width katakana fold to them: the bytes
+    // of a file with half-width katakana are decoded whole.
+    bool katakana = false;
 };
 Line_words Line_words_of(const QStringList& words, const Fold_options& options);
 

@@ -1,4 +1,5 @@
 #include "platform/cp932.h"
+#include "platform/cp932_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -312,6 +313,23 @@ bool Starts_character(QByteArrayView bytes, qsizetype offset)
             ++i;
     }
     return i == offset;
+}
+
+bool Has_half_width_katakana(QByteArrayView bytes)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    const Tables& t = The_tables();
+    for (qsizetype i = 0; i < n;) {
+        if (Is_lead_byte(in[i]) && i + 1 < n && t.Is_pair(in[i], in[i + 1])) {
+            i += 2;
+            continue;
+        }
+        if (in[i] >= 0xA1 && in[i] <= 0xDF)
+            return true;
+        ++i;
+    }
+    return false;
 }
 
 }  // namespace cp932

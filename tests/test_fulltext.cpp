@@ -246,11 +246,13 @@ private slots:
             {QStringLiteral("の"), Fold_options{true, true, true}},
             {QStringLiteral("纊"), Fold_options{}},
             {QStringLiteral("ガイド"), Fold_options{}},
+            {QStringLiteral("カタカナ の"), Fold_options{false, true, false}},
         };
         QCOMPARE(Line_words_of(Search_words(u"料理 雨", Fold_options{}), Fold_options{}).bytes,
                  (std::vector<QByteArray>{cp932::Encode(u"料理").bytes, "\x89\x4A"}));
-        for (const char16_t* word : {u"纊", u"ガイド", u"abc"})
+        for (const char16_t* word : {u"纊", u"ガイド。", u"abc"})
             QVERIFY(Line_words_of({QString::fromUtf16(word)}, Fold_options{}).bytes.empty());
+        QVERIFY(Line_words_of({QStringLiteral("ガイド")}, Fold_options{}).katakana);
         QVERIFY(
             Line_words_of({QStringLiteral("の")}, Fold_options{true, true, true}).bytes.empty());
         // Bytes of every kind: the words' own, any byte (a second byte
