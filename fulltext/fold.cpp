@@ -253,6 +253,41 @@ Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_option
     }
 }
 
+std::optional<Snippet> Snippet_of_part(QStringView part, bool starts_text, bool ends_text,
+                                       bool word_in_part, const QStringList& words,
+                                       const Fold_options& options, qsizetype before,
+                                       qsizetype length)
+{
+    const Folded_text folded = Fold_mapped(part, options);
+    const QList<Snippet::Mark> marks = Occurrences(folded.text, &folded.origin, words);
+    if (marks.isEmpty() == word_in_part || (marks.isEmpty() && !starts_text))
+        return std::nullopt;
+    // As Window_start, in the part's places: a start before the part is
+    // one it cannot make.
+    qsizetype from = marks.isEmpty() ? 0 : marks.first().start - before;
+    if (ends_text)
+        from = std::min(from, part.size() - length);
+    if (from < 0) {
+        if (!starts_text)
+            return std::nullopt;
+        from = 0;
+    }
+    if (from < part.size() && part[from].isLowSurrogate()) {
+        if (from == 0 && !starts_text)
+            return std::nullopt;
+        if (from > 0)
+            --from;
+    }
+    // Past the line, room for a word that begins inside it (a folded
+    // character stands for at most two of the text's).
+    qsizetype longest = 0;
+    for (const QString& word : words)
+        longest = std::max(longest, word.size());
+    if (!ends_text && from + length + 2 * longest > part.size())
+        return std::nullopt;
+    return Window_of(part, marks, from, length);
+}
+
 Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before,
                             qsizetype length)
 {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <optional>
 #include <vector>
 
 struct Fold_options {
@@ -52,6 +53,16 @@ struct Snippet {
 };
 Snippet Snippet_of(QStringView text, const QStringList& words, const Fold_options& options,
                    qsizetype before = 16, qsizetype length = 80);
+// The same line made from a part of the text only: word_in_part when the
+// part holds the text's first word found (and no word before it), else the
+// text holds none; starts_text when the part is the text's beginning,
+// ends_text when it is the text's end. Nothing when the part cannot make
+// the line the whole text would (it ends too soon or starts too late, or
+// holds a word where none was expected, or none where one was).
+std::optional<Snippet> Snippet_of_part(QStringView part, bool starts_text, bool ends_text,
+                                       bool word_in_part, const QStringList& words,
+                                       const Fold_options& options, qsizetype before = 16,
+                                       qsizetype length = 80);
 // The same for a text that folding leaves as it is (its own folded form).
 Snippet Snippet_of_unfolded(QStringView text, const QStringList& words, qsizetype before = 16,
                             qsizetype length = 80);

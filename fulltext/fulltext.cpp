@@ -3,6 +3,8 @@
 #include "diary/folder_lock.h"
 #include "fulltext/build.h"
 #include "fulltext/cache_files.h"
+#include "fulltext/day_line.h"
+#include "fulltext/in_order.h"
 #include "fulltext/index_db.h"
 #include "fulltext/listing.h"
 #include "fulltext/locked_index.h"
@@ -11,7 +13,6 @@
 
 #include <QFile>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
 
 Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache,
@@ -261,26 +262,16 @@ QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year
 std::vector<Snippet> Fulltext_index::Snippets_for(const std::vector<int>& dates,
                                                   const QStringList& words)
 {
-    // Each line is made from its day file, read and folded: with many, half
-    // of them on a second thread.
+    // Each line is made from its day file, read and folded around the
+    // first word: many on every core.
+    const Line_words line_words = Line_words_of(words, options);
+    const Diary_store store(app_dir);
     std::vector<Snippet> snippets(dates.size());
-    const auto make = [&](size_t first, size_t end) {
-        Diary_store store(app_dir);
-        for (size_t i = first; i < end; ++i) {
-            const int date = dates[i];
-            snippets[i] =
-                Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100),
-                           words, options);
-        }
-    };
-    const size_t half =
-        dates.size() >= 64 && std::thread::hardware_concurrency() > 1 ? dates.size() / 2 : 0;
-    std::thread other;
-    if (half > 0)
-        other = std::thread(make, half, dates.size());
-    make(0, half > 0 ? half : dates.size());
-    if (other.joinable())
-        other.join();
+    Make_in_order(
+        dates.size(), 256, [&](size_t i) { return Day_line(store, dates[i], line_words, options); },
+        [&](size_t first, std::vector<Snippet>& made) {
+            std::move(made.begin(), made.end(), snippets.begin() + qsizetype(first));
+        });
     return snippets;
 }
 
@@ -288,6 +279,5 @@ Snippet Fulltext_index::Snippet_for(int date, const QStringList& words)
 {
     // The index keeps no text: the line is made from the day file.
     Diary_store store(app_dir);
-    return Snippet_of(Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100), words,
-                      options);
+    return Day_line(store, date, Line_words_of(words, options), options);
 }

@@ -21,7 +21,9 @@
 // tokenizer.h, cache_files.h (the index's place and modes), build.h (the
 // build from nothing), watch.h (inotify on the folders), index_update.cpp
 // (bringing the index up to date before a search), fold_settings.cpp (the
-// folding options in the settings file).
+// folding options in the settings file), day_line.h (the line shown for a
+// day, made from its file's bytes), in_order.h (lines made on every core,
+// used in order).
 
 #include "fulltext/fold.h"
 #include "fulltext/watch.h"

@@ -2,20 +2,29 @@
 
 #include "diary/command_line.h"
 #include "diary/panel_date.h"
+#include "fulltext/day_line.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/in_order.h"
 #include "store/io_result.h"
 #include "store/store.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
-#include <algorithm>
 #include <vector>
 
 namespace {
 
+// yyyy/mm/dd, made without formatting: one for every line printed.
 QString Date_text(int date)
 {
-    return Diary_store::Date_key(date / 10000, date / 100 % 100, date % 100);
+    char16_t text[] = u"yyyy/mm/dd";
+    for (int i = 9, n = date; i >= 0; --i) {
+        if (i == 4 || i == 7)
+            continue;
+        text[i] = char16_t(u'0' + n % 10);
+        n /= 10;
+    }
+    return QString::fromUtf16(text, 10);
 }
 
 }  // namespace
@@ -97,30 +106,34 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     }
     // The years searched hold the range; its first and last year are cut
     // to its days.
+    const bool memory_only = parser.isSet(memory_option);
     std::erase_if(result.hits, [&](const Fulltext_hit& hit) {
-        return hit.date < first_date || hit.date > last_date ||
-               (parser.isSet(memory_option) && !hit.memory);
+        return hit.date < first_date || hit.date > last_date || (memory_only && !hit.memory);
     });
-    // Printed as they are made, a few hundred at a time; the index is read
-    // once for each batch.
-    constexpr size_t Batch = 512;
-    for (size_t first = 0; first < result.hits.size(); first += Batch) {
-        const size_t end = std::min(result.hits.size(), first + Batch);
-        std::vector<int> from_index;
-        for (size_t i = first; i < end; ++i)
-            if (!result.hits[i].snippet)
-                from_index.push_back(result.hits[i].date);
-        const std::vector<Snippet> read = index.Snippets_for(from_index, result.words);
-        auto next_read = read.cbegin();
-        for (size_t i = first; i < end; ++i) {
+    // Each line is made from its day file on every core, and printed in
+    // order as soon as it and those before it are made.
+    const Line_words line_words = Line_words_of(result.words, index.Options());
+    const Diary_store store(diary);
+    Make_in_order(
+        result.hits.size(), 256,
+        [&](size_t i) {
             const Fulltext_hit& hit = result.hits[i];
-            Snippet snippet = hit.snippet ? *hit.snippet : *next_read++;
+            Snippet snippet =
+                hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
             // A day found by its memo alone shows the memo.
             if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
                 snippet = Marked(hit.memo, result.words, index.Options());
-            out << Date_text(hit.date) << '\t' << snippet.text << '\n';
-        }
-    }
+            QString line = Date_text(hit.date);
+            line.reserve(line.size() + snippet.text.size() + 2);
+            line += u'\t';
+            line += snippet.text;
+            line += u'\n';
+            return line;
+        },
+        [&out](size_t, const std::vector<QString>& lines) {
+            for (const QString& line : lines)
+                out << line;
+        });
     out.flush();
     if (result.unreadable > 0) {
         err << QStringLiteral("読めないファイルが %1 件ありました（%2）。")

@@ -1,4 +1,5 @@
 #include "platform/cp932.h"
+#include "platform/cp932_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -282,6 +283,53 @@ Encode_result Encode(QStringView text)
     close_open_lead(-1, false);
     result.bytes.truncate(k);
     return result;
+}
+
+bool Has_one_code(char16_t c)
+{
+    const Tables& t = The_tables();
+    const std::uint16_t code = t.encode[c];
+    if (code == no_code || code < 0x100 || t.pair[code] != c)
+        return false;
+    const std::array<std::uint16_t, 2> first{c, 0};
+    const auto other = std::lower_bound(t.other_codes.cbegin(), t.other_codes.cend(), first);
+    return other == t.other_codes.cend() || (*other)[0] != c;
+}
+
+bool Starts_character(QByteArrayView bytes, qsizetype offset)
+{
+    // A byte below 0x40 is neither a lead byte nor a second byte: the byte
+    // after it begins a character. From the last such byte, the characters
+    // are read as Decode reads them, up to the offset.
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    qsizetype i = offset;
+    while (i > 0 && in[i - 1] >= 0x40)
+        --i;
+    const Tables& t = The_tables();
+    while (i < offset) {
+        if (Is_lead_byte(in[i]) && i + 1 < bytes.size() && t.Is_pair(in[i], in[i + 1]))
+            i += 2;
+        else
+            ++i;
+    }
+    return i == offset;
+}
+
+bool Has_half_width_katakana(QByteArrayView bytes)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    const Tables& t = The_tables();
+    for (qsizetype i = 0; i < n;) {
+        if (Is_lead_byte(in[i]) && i + 1 < n && t.Is_pair(in[i], in[i + 1])) {
+            i += 2;
+            continue;
+        }
+        if (in[i] >= 0xA1 && in[i] <= 0xDF)
+            return true;
+        ++i;
+    }
+    return false;
 }
 
 }  // namespace cp932

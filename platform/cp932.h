@@ -46,4 +46,12 @@ Encode_result Encode(QStringView text);
 // one that can).
 bool Is_carried_byte(char16_t c);
 
+// True when the character is written as two bytes and no other bytes read
+// as it: it occurs in a text exactly where those bytes begin a character.
+bool Has_one_code(char16_t c);
+
+// True when Decode, reading the bytes from their start, begins a character
+// at offset (0 <= offset <= size).
+bool Starts_character(QByteArrayView bytes, qsizetype offset);
+
 }  // namespace cp932

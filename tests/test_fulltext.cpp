@@ -2,6 +2,7 @@
 // the files over a generated diary, the index following changes on disk,
 // a damaged or deleted cache, and the command line's output and exit codes.
 
+#include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
@@ -222,6 +223,66 @@ private slots:
             for (const Fold_options& options : {Fold_options{}, Fold_options{true, true, true}}) {
                 const QStringList words = Search_words(word, options);
                 QCOMPARE(made(Snippet_of(text, words, options)), expected(text, words, options));
+            }
+        }
+    }
+
+    void A_line_made_from_the_bytes_around_the_word_is_the_whole_texts()
+    {
+        const auto made = [](const Snippet& snippet) {
+            QStringList marks;
+            for (const Snippet::Mark& mark : snippet.marks)
+                marks << QStringLiteral("%1+%2").arg(mark.start).arg(mark.length);
+            return snippet.text + u'|' + marks.join(u',');
+        };
+        // 纊 is written as FA5C and also read from ED40: found only in the
+        // whole text.
+        const QByteArray other_code("\xED\x40");
+        QCOMPARE(cp932::Decode_text(other_code), QStringLiteral("纊"));
+        const QList<std::pair<QString, Fold_options>> searches{
+            {QStringLiteral("鍋"), Fold_options{}},
+            {QStringLiteral("料理 雨"), Fold_options{}},
+            {QStringLiteral("の"), Fold_options{}},
+            {QStringLiteral("の"), Fold_options{true, true, true}},
+            {QStringLiteral("纊"), Fold_options{}},
+            {QStringLiteral("ガイド"), Fold_options{}},
+            {QStringLiteral("カタカナ の"), Fold_options{false, true, false}},
+        };
+        QCOMPARE(Line_words_of(Search_words(u"料理 雨", Fold_options{}), Fold_options{}).bytes,
+                 (std::vector<QByteArray>{cp932::Encode(u"料理").bytes, "\x89\x4A"}));
+        for (const char16_t* word : {u"纊", u"ガイド。", u"abc"})
+            QVERIFY(Line_words_of({QString::fromUtf16(word)}, Fold_options{}).bytes.empty());
+        QVERIFY(Line_words_of({QStringLiteral("ガイド")}, Fold_options{}).katakana);
+        QVERIFY(
+            Line_words_of({QStringLiteral("の")}, Fold_options{true, true, true}).bytes.empty());
+        // Bytes of every kind: the words' own, any byte (a second byte
+        // before a word's bytes, a stray first byte), line breaks, the
+        // other code of 纊, at any place and length; a hit at the start,
+        // past the first folding's end and in the last line.
+        std::mt19937 random(53);
+        for (int round = 0; round < 2500; ++round) {
+            QByteArray bytes;
+            const int pieces =
+                std::uniform_int_distribution<int>(0, round % 8 == 0 ? 3000 : 120)(random);
+            for (int i = 0; i < pieces; ++i) {
+                switch (std::uniform_int_distribution<int>(0, 9)(random)) {
+                case 0: bytes += cp932::Encode(u"鍋").bytes; break;
+                case 1: bytes += cp932::Encode(u"料理の雨").bytes; break;
+                case 2: bytes += "\r\n"; break;
+                case 3: bytes += "\r\t"; break;
+                case 4: bytes += other_code; break;
+                case 5:
+                    bytes += char(std::uniform_int_distribution<int>(0x81, 0xFC)(random));
+                    break;
+                default: bytes += cp932::Encode(Random_text(random, 1)).bytes; break;
+                }
+            }
+            if (round % 3 == 0)
+                bytes += "\r\n";
+            for (const auto& [typed, options] : searches) {
+                const QStringList words = Search_words(typed, options);
+                QCOMPARE(made(Line_of_day_bytes(bytes, Line_words_of(words, options), options)),
+                         made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
             }
         }
     }
@@ -617,6 +678,59 @@ private slots:
                      out, err),
                  2);
         QVERIFY(out.isEmpty());
+    }
+
+    void Many_lines_made_on_every_core_are_printed_in_the_order_of_the_days()
+    {
+        // More days than one run of lines: the plain scan's lines, in its
+        // order, byte for byte; days found by their memo alone among them.
+        std::mt19937 random(61);
+        QByteArray index;
+        for (QDate d(2024, 1, 1); d.year() == 2024 || d.month() < 9; d = d.addDays(1)) {
+            QVERIFY(store->Ensure_year_folder(d.year()).Ok());
+            const QString memo = d.day() % 7 == 0 ? QStringLiteral("雨の日") : QString();
+            if (d.day() % 7 != 0 || d.month() % 2 == 0)
+                Write_day(*store, d,
+                          Random_text(random, 2 + d.dayOfYear() % 90) + QStringLiteral("雨") +
+                              Random_text(random, d.day() % 5));
+            // Some named as another program may name them.
+            const QString path = store->Day_file_path(d.year(), d.month(), d.day());
+            if (d.day() == 15)
+                QVERIFY(QFile::rename(path, path.chopped(8) + path.right(8).toUpper()));
+            if (!memo.isEmpty())
+                index +=
+                    cp932::Encode(Diary_store::Date_key(d.year(), d.month(), d.day()) + u'0' + memo)
+                        .bytes +
+                    "\r\n";
+            if (d.month() == 12 && d.day() == 31) {
+                QVERIFY(Write_bytes(store->Keyword_file_path(d.year()), index));
+                index.clear();
+            }
+        }
+        QVERIFY(Write_bytes(store->Keyword_file_path(2025), index));
+        Fulltext_search search{QStringLiteral("雨"), 0, 9999, false};
+        search.snippets = true;
+        const Fulltext_result scanned = Scan_diary(diary->Path(), search, Fold_options{});
+        QVERIFY(scanned.hits.size() > 600);
+        QString expected;
+        for (const Fulltext_hit& hit : scanned.hits)
+            expected +=
+                Diary_store::Date_key(hit.date / 10000, hit.date / 100 % 100, hit.date % 100) +
+                u'\t' +
+                (hit.snippet->marks.isEmpty() ? Marked(hit.memo, scanned.words, {}) : *hit.snippet)
+                    .text +
+                u'\n';
+        Fulltext_index(diary->Path(), cache->Path(), Fold_options{},
+                       Fulltext_index::Start::Foreground);
+        QString out;
+        QString err;
+        QTextStream out_stream(&out);
+        QTextStream err_stream(&err);
+        QCOMPARE(Run_search_command({"sorane", "--search", "雨"}, diary->Path(), cache->Path(),
+                                    out_stream, err_stream),
+                 0);
+        QCOMPARE(err, QString());
+        QCOMPARE(out, expected);
     }
 
     void The_index_and_the_reading_of_the_files_name_the_same_file_they_cannot_read()

@@ -1,0 +1,158 @@
+#include "fulltext/day_line.h"
+
+#include "platform/cp932.h"
+#include "platform/cp932_scan.h"
+#include "store/diary_files.h"
+#include "store/exact_text.h"
+#include "store/store.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A character that only one pair of bytes reads as, and whose only form in
+// a folded text is itself, or (katakana, while width is folded) half-width
+// katakana.
+bool Found_in_bytes(char16_t c, const Fold_options& options, bool& katakana)
+{
+    const bool kanji = c >= 0x3400 && c <= 0x9FFF;
+    const bool hiragana = !options.kana && c >= 0x3041 && c <= 0x3096;
+    const bool full_width_katakana = !options.kana && ((c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC);
+    katakana = katakana || (full_width_katakana && options.width);
+    return (kanji || hiragana || full_width_katakana) && cp932::Has_one_code(c);
+}
+
+// The place of the first of the words in the bytes where a character
+// begins, or -1.
+qsizetype First_word_at(QByteArrayView body, const std::vector<QByteArray>& words)
+{
+    qsizetype first = -1;
+    for (const QByteArray& word : words) {
+        const qsizetype end = first < 0 ? body.size() : first;
+        for (qsizetype at = 0; at + word.size() <= body.size() && at < end; ++at) {
+            const void* found = ::memmem(body.data() + at, size_t(body.size() - at),
+                                         word.constData(), size_t(word.size()));
+            if (!found)
+                break;
+            at = static_cast<const char*>(found) - body.data();
+            if (at < end && cp932::Starts_character(body, at)) {
+                first = at;
+                break;
+            }
+        }
+    }
+    return first;
+}
+
+// The start of a character at or before the place: the byte after one below
+// 0x40, which no character continues, or the beginning.
+qsizetype Character_start_before(QByteArrayView body, qsizetype at)
+{
+    at = std::max<qsizetype>(0, at);
+    while (at > 0 && static_cast<unsigned char>(body[at - 1]) >= 0x40)
+        --at;
+    return at;
+}
+
+}  // namespace
+
+Line_words Line_words_of(const QStringList& words, const Fold_options& options)
+{
+    Line_words out{words, {}};
+    for (const QString& word : words) {
+        if (!std::all_of(word.cbegin(), word.cend(), [&](QChar c) {
+                return Found_in_bytes(c.unicode(), options, out.katakana);
+            })) {
+            out.bytes.clear();
+            out.katakana = false;
+            return out;
+        }
+        out.bytes.push_back(cp932::Encode(word).bytes);
+    }
+    return out;
+}
+
+Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
+                          const Fold_options& options, qsizetype before, qsizetype length)
+{
+    if (words.bytes.empty() || words.words.isEmpty())
+        return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options);
+    // The text's bytes: the final line end is not the user's.
+    QByteArrayView body = file_bytes;
+    if (body.endsWith("\r\n"))
+        body.chop(2);
+    else if (body.endsWith('\n') || body.endsWith('\r'))
+        body.chop(1);
+    if (words.katakana && cp932::Has_half_width_katakana(body))
+        return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options, before,
+                          length);
+    const qsizetype first = First_word_at(body, words.bytes);
+    // A character is one or two bytes, and so is a line break: the part
+    // decoded begins at least `before` characters ahead of the word (at
+    // least `length` ahead of the end, when the line may be moved back to
+    // stay full) and ends past the line with room for a word begun in it.
+    qsizetype longest = 0;
+    for (const QByteArray& word : words.bytes)
+        longest = std::max(longest, word.size());
+    const qsizetype at = std::max<qsizetype>(first, 0);
+    qsizetype end = at + 2 * (before + length) + 2 * longest + 8;
+    qsizetype start = at - 2 * before;
+    const bool ends_text = end >= body.size();
+    if (ends_text) {
+        end = body.size();
+        start = std::min(start, end - 2 * length);
+    }
+    start = first < 0 ? 0 : Character_start_before(body, start);
+    QString part = cp932::Decode_text(body.sliced(start, end - start));
+    // Each CR LF a line break, as the whole text has it.
+    if (part.contains(u'\r')) {
+        char16_t* const text = reinterpret_cast<char16_t*>(part.data());
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < part.size(); ++i)
+            if (!(text[i] == u'\r' && i + 1 < part.size() && text[i + 1] == u'\n'))
+                text[kept++] = text[i];
+        part.truncate(kept);
+    }
+    // The last character may be a pair of bytes cut in two, or a CR whose
+    // LF was left out.
+    if (!ends_text)
+        part.chop(1);
+    if (std::optional<Snippet> line = Snippet_of_part(part, start == 0, ends_text, first >= 0,
+                                                      words.words, options, before, length))
+        return *std::move(line);
+    return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options, before, length);
+}
+
+Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
+                 const Fold_options& options)
+{
+    // Read by its name as Diary_store::Read_day_file reads it ("mmdd.txt",
+    // else "MMDD.TXT"), the name made without formatting: many days are read
+    // for one search.
+    char16_t name[] = u"yyyy/mmdd.txt";
+    for (int i = 8, n = date; i >= 0; --i) {
+        if (i == 4)
+            continue;
+        name[i] = char16_t(u'0' + n % 10);
+        n /= 10;
+    }
+    QString path = store.App_dir();
+    path += QStringView(name, 13);
+    QByteArray bytes;
+    bool exists = false;
+    Io_result read = Read_diary_file(path, bytes, exists);
+    if (!exists) {
+        path.replace(path.size() - 3, 3, QStringLiteral("TXT"));
+        read = Read_diary_file(path, bytes, exists);
+    }
+    if (!read.Ok() || !exists)
+        return {};
+    // As every search reads a day: a "?" may stand for a character code page
+    // 932 cannot hold, which the companion holds while it matches the file.
+    if (bytes.contains('?')) {
+        if (const auto exact = Read_companion_of(path); exact && Text_matches(exact->text, bytes))
+            return Snippet_of(exact->text, words.words, options);
+    }
+    return Line_of_day_bytes(bytes, words, options);
+}

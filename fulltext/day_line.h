@@ -1,0 +1,40 @@
+#pragma once
+// The line shown for a day found, made from its day file's bytes. A word of
+// kanji (and of hiragana, while hiragana are not folded to katakana) is
+// looked for in the code page 932 bytes themselves: no other character
+// folds to those characters and no other bytes read as them, so only the
+// bytes around the first word found are decoded and folded. Other words
+// have the whole text decoded, and its beginning folded as far as the line
+// needs.
+
+#include "fulltext/fold.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringList>
+#include <vector>
+
+class Diary_store;
+
+struct Line_words {
+    QStringList words;  // folded, as searched
+    // Each word as the bytes that alone read as it; empty when a word is
+    // not one that can be found in the bytes.
+    std::vector<QByteArray> bytes;
+    // A word has katakana, and half-width katakana fold to them: the bytes
+    // of a file with half-width katakana are decoded whole.
+    bool katakana = false;
+};
+Line_words Line_words_of(const QStringList& words, const Fold_options& options);
+
+// The line of a day file's text, from the file's bytes as read (its final
+// line end still there).
+Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
+                          const Fold_options& options, qsizetype before = 16,
+                          qsizetype length = 80);
+
+// The line of the day (yyyymmdd), read from its file; an empty line when the
+// day has no file or it cannot be read. A file with a "?" in it is read as
+// every search reads it, its companion's exact text taken while it matches.
+Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
+                 const Fold_options& options);
