@@ -332,4 +332,61 @@ bool Has_half_width_katakana(QByteArrayView bytes)
     return false;
 }
 
+namespace {
+
+// A UTF-16 unit of the tables (never a surrogate) as UTF-8.
+inline char* Put_utf8(char* out, char16_t c)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
+    } else {
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+}  // namespace
+
+QByteArray Decode_utf8(QByteArrayView bytes)
+{
+    const Tables& t = The_tables();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    // A byte becomes at most three bytes, a pair at most three.
+    QByteArray result(3 * n, Qt::Uninitialized);
+    char* const start = result.data();
+    char* out = start;
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = in[i];
+        if (!Is_lead_byte(b)) {
+            const char16_t c = t.single[b];
+            if (c < 0x80)
+                *out++ = char(c);
+            else
+                out = Put_utf8(out, c);
+            ++i;
+            continue;
+        }
+        if (i + 1 < n) {
+            const char16_t c = t.pair[b << 8 | in[i + 1]];
+            if (c != 0) {
+                out = Put_utf8(out, c);
+                i += 2;
+                continue;
+            }
+        }
+        // Carried as Decode carries it.
+        const bool joined = i + 1 < n && Trail_index(in[i + 1]) >= 0;
+        out = Put_utf8(out, char16_t((joined ? carried_joined_base : carried_base) + b));
+        ++i;
+    }
+    result.truncate(out - start);
+    return result;
+}
+
 }  // namespace cp932

@@ -54,4 +54,8 @@ bool Has_one_code(char16_t c);
 // at offset (0 <= offset <= size).
 bool Starts_character(QByteArrayView bytes, qsizetype offset);
 
+// Decode_text's text as UTF-8, made from the bytes in one pass without the
+// UTF-16 text between: the same bytes as Decode_text(bytes).toUtf8().
+QByteArray Decode_utf8(QByteArrayView bytes);
+
 }  // namespace cp932

@@ -487,6 +487,42 @@ private slots:
         }
         QVERIFY(identical > 1000);
     }
+
+    // The UTF-8 made straight from the bytes is the text's UTF-8, byte for
+    // byte: every single byte, every lead byte with every byte after it
+    // (the NEC and IBM rows, the user-defined area, pairs that are no
+    // character), a lead byte at the end, all of them run together, and
+    // random bytes.
+    void decodes_straight_to_the_utf8_of_the_text()
+    {
+        auto same = [](const QByteArray& bytes) {
+            return cp932::Decode_utf8(bytes) == cp932::Decode_text(bytes).toUtf8();
+        };
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray one(1, char(b));
+            QVERIFY2(same(one), one.toHex().constData());
+            all += one;
+            for (int trail = 0; b >= 0x81 && trail < 256; ++trail) {
+                const QByteArray pair{char(b), char(trail)};
+                QVERIFY2(same(pair), pair.toHex().constData());
+                all += pair;
+            }
+        }
+        QVERIFY(same(all));
+        QVERIFY(same(all.mid(1)));
+        QVERIFY(same(QByteArray()));
+        QCOMPARE(cp932::Decode_utf8("\x87\x40\xed\x40\xfa\x40\xf0\x40\x82\x0d\x0a"),
+                 QByteArray("\xe2\x91\xa0\xe7\xba\x8a\xe2\x85\xb0\xee\x80\x80"
+                            "\xef\x9e\x82\r\n"));
+        std::mt19937 random(65001);
+        for (int round = 0; round < 20000; ++round) {
+            QByteArray bytes(int(random() % 48), '\0');
+            for (char& b : bytes)
+                b = char(random() & 0xFF);
+            QVERIFY2(same(bytes), bytes.toHex().constData());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(Test_cp932)
