@@ -123,7 +123,7 @@ QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
 {
     qsizetype room = 64;
     for (const Export_day& day : days)
-        room += 96 + (day.memo.size() + day.text.size()) * 3;
+        room += 96 + (day.memo.size() + day.text.size()) * 3 + day.text_utf8.size();
     QByteArray out;
     out.reserve(room);
     Append_utf8(out, QStringLiteral("# %1年\n").arg(year));
@@ -143,6 +143,11 @@ QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
         if (!day.text.isEmpty()) {
             out += '\n';
             Append_text_lines(out, day.text);
+        } else if (!day.text_utf8.isEmpty()) {
+            out += '\n';
+            out += day.text_utf8;
+            if (!day.text_utf8.endsWith('\n'))
+                out += '\n';
         }
         if (!day.photos.isEmpty())
             out += '\n';
@@ -371,7 +376,7 @@ int Export_date_number(const QDate& date, int open_end)
 
 bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
                       const Export_progress& progress, const Export_year_sink& on_year,
-                      bool picture_days)
+                      bool picture_days, bool utf8_text)
 {
     // The days with a file or a record that holds something: each year
     // folder listed once and its index read once.
@@ -414,17 +419,24 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
         const QMap<int, QStringList> photos = Year_photos(store.App_dir(), year.year);
         // The folder listed and the index read once for the year's days.
         for (const int number : year.numbers) {
-            const Exact_day exact =
-                Read_exact_day(store, year.year, number / 100, number % 100, year.files);
+            Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100,
+                                             year.files, !utf8_text);
             ++done;
+            // The text straight from the file's bytes to UTF-8, unless a
+            // companion gave the exact one.
+            QByteArray text_utf8;
+            if (utf8_text && exact.text_error.Ok()) {
+                text_utf8 = exact.exact_text ? exact.text.toUtf8() : Utf8_text_of_file(exact.file);
+                exact.text.clear();
+            }
             if (!exact.text_error.Ok()) {
                 report.unreadable.append(exact.text_error);
                 report.unreadable_days.append(
                     Diary_store::Date_key(year.year, number / 100, number % 100));
-            } else if (!exact.text.isEmpty() || !exact.memo.isEmpty() || exact.flag ||
-                       (picture_days && !photos.value(number).isEmpty())) {
+            } else if (!exact.text.isEmpty() || !text_utf8.isEmpty() || !exact.memo.isEmpty() ||
+                       exact.flag || (picture_days && !photos.value(number).isEmpty())) {
                 days.append({year.year, number / 100, number % 100, exact.flag, exact.memo,
-                             exact.text, photos.value(number)});
+                             exact.text, photos.value(number), std::move(text_utf8)});
             }
             if (progress && done % 64 == 0 && !progress(done, total)) {
                 report.cancelled = true;
@@ -540,7 +552,8 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
         return true;
     };
     if (Read_export_days(store, Export_date_number(range.from, 0),
-                         Export_date_number(range.to, 99999999), report, progress, write_year) &&
+                         Export_date_number(range.to, 99999999), report, progress, write_year,
+                         false, format == Export_format::Markdown) &&
         format == Export_format::Json &&
         write(QStringLiteral("diary.json"), Json_of_days(all_days)) && kept)
         report.days = 0;

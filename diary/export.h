@@ -41,6 +41,9 @@ struct Export_day {
     // folder alike ("photos/2026/1209/…"): Markdown and HTML link their
     // copies, JSON lists them.
     QStringList photos = {};
+    // The text as UTF-8 instead, for a reader that asked for it (text is
+    // then empty): made from the day file's bytes without a UTF-16 copy.
+    QByteArray text_utf8 = {};
 };
 
 // "2026年12月9日（水）"; without the weekday for a date the calendar lacks.
@@ -110,10 +113,11 @@ using Export_progress = std::function<bool(int done, int total)>;
 // A day that cannot be read is named in the report and left out. Returns
 // false when stopped or cancelled (report.cancelled). picture_days: a day
 // that holds nothing but pictures is one of them too (the print's).
+// utf8_text: each day's text comes as Export_day::text_utf8.
 using Export_year_sink = std::function<bool(int year, QList<Export_day>& days)>;
 bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
                       const Export_progress& progress, const Export_year_sink& on_year,
-                      bool picture_days = false);
+                      bool picture_days = false, bool utf8_text = false);
 // yyyymmdd of a date; open_end for an invalid one.
 int Export_date_number(const QDate& date, int open_end);
 

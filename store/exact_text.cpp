@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,9 +166,18 @@ namespace {
 // listed, when given, says which names the year folder holds: a name it
 // lacks is not asked of the disk.
 Exact_day Read_day_files(Diary_store& store, Exact_day out, const QString& path,
-                         const std::function<bool(const QString&)>& listed)
+                         const std::function<bool(const QString&)>& listed,
+                         bool text_from_file = true)
 {
-    const Text_read read = listed && !listed(path) ? Text_read{} : store.Read_text_file(path);
+    Text_read read;
+    if (listed && !listed(path)) {
+    } else if (text_from_file) {
+        read = store.Read_text_file(path);
+    } else {
+        bool exists = false;
+        read.result = Read_file_bytes(path, read.bytes, exists);
+        read.file_size = read.bytes.size();
+    }
     out.text_error = read.result;
     out.file_size = read.file_size;
     out.file = read.bytes;
@@ -250,7 +260,7 @@ Year_files Read_year_files(Diary_store& store, int year)
 }
 
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
-                         const Year_files& year_files)
+                         const Year_files& year_files, bool text_from_file)
 {
     // Names as bytes, made here without the paths: this runs for every day
     // of an export.
@@ -278,9 +288,37 @@ Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
                                 year_files.index_error);
     if (!file_listed && !year_files.has_companions)
         return out;
-    return Read_day_files(store, std::move(out), path, [&](const QString& file) {
-        return file == path ? file_listed : listed(file);
-    });
+    return Read_day_files(
+        store, std::move(out), path,
+        [&](const QString& file) { return file == path ? file_listed : listed(file); },
+        text_from_file);
+}
+
+QByteArray Utf8_text_of_file(QByteArrayView bytes)
+{
+    // The final line end is the writer's, as in Text_of_file.
+    if (bytes.endsWith("\r\n"))
+        bytes.chop(2);
+    else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    QByteArray text = cp932::Decode_utf8(bytes);
+    // CR LF becomes LF. Neither byte is ever part of a two-byte character,
+    // in code page 932 or in UTF-8, so the bytes are the text's own.
+    char* const start = text.data();
+    const char* const end = start + text.size();
+    const char* from = static_cast<const char*>(std::memchr(start, '\r', size_t(end - start)));
+    if (!from)
+        return text;
+    char* to = start + (from - start);
+    while (from != end) {
+        if (*from == '\r' && from + 1 != end && from[1] == '\n') {
+            ++from;
+            continue;
+        }
+        *to++ = *from++;
+    }
+    text.truncate(to - start);
+    return text;
 }
 
 Text_read Read_exact_text_file(const QString& path)

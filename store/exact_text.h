@@ -108,8 +108,14 @@ struct Year_files {
 };
 Year_files Read_year_files(Diary_store& store, int year);
 // The day read as Read_exact_day reads it, with what year_files holds.
+// With text_from_file false the day file's text is not decoded: text is
+// then empty unless a companion gave the exact text (exact_text), and the
+// caller makes it from file (Utf8_text_of_file).
 Exact_day Read_exact_day(Diary_store& store, int year, int month, int day,
-                         const Year_files& year_files);
+                         const Year_files& year_files, bool text_from_file = true);
+// Diary_store::Text_of_file's text as UTF-8, "\n" line breaks, made from
+// the bytes directly: the same bytes as Text_of_file(file_bytes).toUtf8().
+QByteArray Utf8_text_of_file(QByteArrayView file_bytes);
 
 // A text file (a message, the reference panel's day) read whole, with its
 // companion's exact text when that matches the file.

@@ -265,6 +265,13 @@ private slots:
             QCOMPARE(at_once.unmatched, alone.unmatched);
             QCOMPARE(at_once.record.own_lines, alone.record.own_lines);
             QVERIFY2(at_once.record.memo_bytes == alone.record.memo_bytes, qPrintable(which));
+            // The export's form: the text as UTF-8 from the file's bytes,
+            // or the companion's where it is the exact one.
+            const Exact_day bytes = Read_exact_day(store, 2026, 12, day, year, false);
+            QCOMPARE(bytes.exact_text ? bytes.text.toUtf8() : Utf8_text_of_file(bytes.file),
+                     alone.text.toUtf8());
+            QCOMPARE(bytes.memo, alone.memo);
+            QCOMPARE(bytes.text_error.step, alone.text_error.step);
         }
         // What each of them is, so that the comparison above compares
         // something.
@@ -275,6 +282,18 @@ private slots:
         QCOMPARE(Read_exact_day(store, 2026, 12, 8, year).memo, Exact_memo_1);
         QCOMPARE(Read_exact_day(store, 2026, 12, 10, year).memo, Exact_memo_2);
         QVERIFY(!Read_exact_day(store, 2026, 12, 11, year).text_error.Ok());
+    }
+
+    // The final line end dropped and CR LF read as one line break, as the
+    // text read from a file has them, around stray bytes too.
+    void A_file_as_utf8_is_its_text_as_utf8()
+    {
+        for (const char* hex :
+             {"", "0d 0a", "0d", "0a", "41 0d 0d 0a", "41 0d 0a 0d 0a 0d 0a", "0d 0d 0a 0a 0d",
+              "82 0d 0a 42 0a 0d", "41 0a 0d 42 0d 0a 0d", "8a 47 95 b6 0d 0a 87 40 82"}) {
+            const QByteArray file = Hex(hex);
+            QCOMPARE(Utf8_text_of_file(file), Diary_store::Text_of_file(file).toUtf8());
+        }
     }
 
     void The_memo_search_finds_the_exact_memo()
