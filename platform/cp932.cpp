@@ -350,32 +350,68 @@ inline char* Put_utf8(char* out, char16_t c)
     return out;
 }
 
+// Every code's character as UTF-8, packed: its bytes in the low three
+// bytes (the first lowest), their count in the high byte; 0 for a pair
+// that is no character. Made once from the tables Decode reads.
+struct Utf8_tables {
+    std::array<std::uint32_t, 256> single{};
+    std::vector<std::uint32_t> pair = std::vector<std::uint32_t>(65536);
+
+    static std::uint32_t Packed(char16_t c)
+    {
+        unsigned char bytes[3] = {};
+        const int count =
+            int(Put_utf8(reinterpret_cast<char*>(bytes), c) - reinterpret_cast<char*>(bytes));
+        return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(count) << 24;
+    }
+
+    Utf8_tables()
+    {
+        const Tables& t = The_tables();
+        for (int b = 0; b < 256; ++b)
+            single[b] = Packed(t.single[b]);
+        for (int code = 0; code < 65536; ++code)
+            pair[code] = t.pair[code] != 0 ? Packed(t.pair[code]) : 0;
+    }
+};
+
+const Utf8_tables& The_utf8_tables()
+{
+    static const Utf8_tables tables;
+    return tables;
+}
+
+inline char* Put_packed(char* out, std::uint32_t packed)
+{
+    out[0] = char(packed);
+    out[1] = char(packed >> 8);
+    out[2] = char(packed >> 16);
+    return out + (packed >> 24);
+}
+
 }  // namespace
 
 QByteArray Decode_utf8(QByteArrayView bytes)
 {
-    const Tables& t = The_tables();
+    const Utf8_tables& t = The_utf8_tables();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    // A byte becomes at most three bytes, a pair at most three.
-    QByteArray result(3 * n, Qt::Uninitialized);
+    // A byte becomes at most three bytes, a pair at most three; each
+    // character is written as three bytes and the next one starts where
+    // its own bytes end.
+    QByteArray result(3 * n + 3, Qt::Uninitialized);
     char* const start = result.data();
     char* out = start;
     for (qsizetype i = 0; i < n;) {
         const unsigned char b = in[i];
         if (!Is_lead_byte(b)) {
-            const char16_t c = t.single[b];
-            if (c < 0x80)
-                *out++ = char(c);
-            else
-                out = Put_utf8(out, c);
+            out = Put_packed(out, t.single[b]);
             ++i;
             continue;
         }
         if (i + 1 < n) {
-            const char16_t c = t.pair[b << 8 | in[i + 1]];
-            if (c != 0) {
-                out = Put_utf8(out, c);
+            if (const std::uint32_t packed = t.pair[b << 8 | in[i + 1]]) {
+                out = Put_packed(out, packed);
                 i += 2;
                 continue;
             }

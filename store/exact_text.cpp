@@ -303,20 +303,32 @@ QByteArray Utf8_text_of_file(QByteArrayView bytes)
         bytes.chop(1);
     QByteArray text = cp932::Decode_utf8(bytes);
     // CR LF becomes LF. Neither byte is ever part of a two-byte character,
-    // in code page 932 or in UTF-8, so the bytes are the text's own.
+    // in code page 932 or in UTF-8, so the bytes are the text's own. The
+    // lines between move whole.
     char* const start = text.data();
     const char* const end = start + text.size();
-    const char* from = static_cast<const char*>(std::memchr(start, '\r', size_t(end - start)));
-    if (!from)
-        return text;
-    char* to = start + (from - start);
-    while (from != end) {
-        if (*from == '\r' && from + 1 != end && from[1] == '\n') {
-            ++from;
+    char* to = nullptr;
+    for (const char* at = start;;) {
+        const char* const cr = static_cast<const char*>(std::memchr(at, '\r', size_t(end - at)));
+        const char* const stop = cr ? cr : end;
+        if (to) {
+            std::memmove(to, at, size_t(stop - at));
+            to += stop - at;
+        }
+        if (!cr)
+            break;
+        at = cr + 1;
+        if (at != end && *at == '\n') {
+            if (!to)
+                to = const_cast<char*>(cr);  // the first CR LF: from here on, moved
             continue;
         }
-        *to++ = *from++;
+        // A CR of its own stays.
+        if (to)
+            *to++ = '\r';
     }
+    if (!to)
+        return text;
     text.truncate(to - start);
     return text;
 }
