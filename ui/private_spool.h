@@ -8,7 +8,9 @@
 
 class Private_spool {
 public:
-    explicit Private_spool(bool to_printer);
+    // private_print: a print to a printer while a locked diary is open;
+    // otherwise nothing changes.
+    explicit Private_spool(bool private_print);
     ~Private_spool();
     Private_spool(const Private_spool&) = delete;
     Private_spool& operator=(const Private_spool&) = delete;
