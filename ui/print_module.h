@@ -42,7 +42,10 @@ struct Print_calls {
     void (*preview)(QWidget* parent, const QString& document_name, const QString& title,
                     const Run_dialog& run, const std::function<void(QPrinter&)>& paint);
     // One page on A4 through the print dialog: paint draws it in the page's
-    // rectangle. Failed: the printer could not be started.
+    // rectangle. The page is taken for a secret: a PDF file of it is the
+    // user's alone, and a print to a printer spools it in memory where it
+    // can (see ui/private_spool.h). Failed: the file or the printer could
+    // not be opened.
     Page_print (*print_page)(QWidget* parent, const QString& document_name,
                              const QString& dialog_title, const Run_dialog& run,
                              const std::function<void(QPainter&, const QRect&)>& paint);

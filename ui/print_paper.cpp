@@ -136,6 +136,27 @@ private:
     QSet<QString> made;
 };
 
+// The PDF writer gives no reason when it cannot open its file: it is opened
+// here first, so that the failure can be told in words the user can act on.
+// The file holds the diary's text or its recovery key, so it is the user's
+// alone (0600) before a byte goes into it: the writer truncates the file and
+// keeps its mode. made: the file was not there before.
+bool Open_pdf_for_user(const QString& pdf, bool& made)
+{
+    const QByteArray name = QFile::encodeName(pdf);
+    struct stat before {};
+    const bool existed = ::stat(name.constData(), &before) == 0;
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
+        ::fchmod(fd, 0600);
+    ::close(fd);
+    made = !existed;
+    return true;
+}
+
 // Each picture of the paper's copy as wide as the text on the printer's
 // page. QTextDocument::print lays a document without a page size out on
 // the printer with 2 cm margins, and an image's size is in pixels of 96
@@ -174,25 +195,10 @@ QString Print_to(QTextDocument& document, QPrinter& printer, bool diary_locked)
     const QString pdf =
         printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
     bool made = false;
-    if (!pdf.isEmpty()) {
-        // The PDF writer gives no reason when it cannot open its file: find
-        // it here, in words the user can act on. The file holds the diary's
-        // text, so it is the user's alone (0600) before a byte goes into it:
-        // the writer truncates the file and keeps its mode.
-        const QByteArray name = QFile::encodeName(pdf);
-        struct stat before {};
-        const bool existed = ::stat(name.constData(), &before) == 0;
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return QStringLiteral("PDF ファイルを書き込めませんでした。\n%1\n"
-                                  "書き込めるフォルダーと名前を選んで、もう一度印刷してください。")
-                .arg(QDir::toNativeSeparators(pdf));
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid())
-            ::fchmod(fd, 0600);
-        ::close(fd);
-        made = !existed;
-    }
+    if (!pdf.isEmpty() && !Open_pdf_for_user(pdf, made))
+        return QStringLiteral("PDF ファイルを書き込めませんでした。\n%1\n"
+                              "書き込めるフォルダーと名前を選んで、もう一度印刷してください。")
+            .arg(QDir::toNativeSeparators(pdf));
     // A locked diary's pages never wait for the printer on disk.
     const Private_spool spool(pdf.isEmpty() && diary_locked);
     // The paper's copy has its colour emoji as pictures.
@@ -255,9 +261,19 @@ Page_print Print_page(QWidget* parent, const QString& document_name, const QStri
     dialog.setWindowTitle(dialog_title);
     if (run(dialog) != QDialog::Accepted)
         return Page_print::Cancelled;
-    QPainter painter;
-    if (!painter.begin(&printer))
+    const QString pdf =
+        printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    bool made = false;
+    if (!pdf.isEmpty() && !Open_pdf_for_user(pdf, made))
         return Page_print::Failed;
+    // The page is a secret: it never waits for the printer on disk.
+    const Private_spool spool(pdf.isEmpty());
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        if (made)
+            QFile::remove(pdf);
+        return Page_print::Failed;
+    }
     paint(painter, painter.viewport());
     painter.end();
     return Page_print::Printed;
