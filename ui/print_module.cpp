@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 
 // Programs that link the printing code in (the tests) take it from
@@ -37,6 +38,15 @@ const Print_calls* Print_module(QString& failure)
     // Loaded once and kept: its Qt Print Support stays mapped for the next
     // print.
     const QString path = Module_path();
+    const auto failed = [&path, &failure](const QString& reason) {
+        failure =
+            QStringLiteral("印刷の部品を読み込めなかったため、印刷できません。\n%1\n%2\n"
+                           "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
+                .arg(QDir::toNativeSeparators(path), reason);
+        return nullptr;
+    };
+    if (!QFileInfo::exists(path))
+        return failed(QStringLiteral("ファイルがありません。"));
     QLibrary module(path);
     module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     auto entry = reinterpret_cast<const Print_calls* (*)()>(module.resolve("sorane_print_calls"));
@@ -50,8 +60,5 @@ const Print_calls* Print_module(QString& failure)
                : QStringLiteral("版が違います（%1）").arg(calls ? calls->version : 0);
     if (module.isLoaded())
         module.unload();
-    failure = QStringLiteral("印刷の部品を読み込めなかったため、印刷できません。\n%1\n%2\n"
-                             "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
-                  .arg(QDir::toNativeSeparators(path), reason);
-    return nullptr;
+    return failed(reason);
 }
