@@ -11,6 +11,7 @@
 #include "dialogs/f_tomorrow.h"
 #include "platform/clock.h"
 #include "ui/chars_note.h"
+#include "ui/deferred_icons.h"
 #include "ui/io_message.h"
 #include "ui/look.h"
 
@@ -32,6 +33,8 @@ Main_form::Main_form(Platform& platform_layer, Clock& clock, const QString& app_
 {
     setObjectName(QStringLiteral("Main_form"));
     Install_font_substitutions();
+    // The menu bar's seldom shown icon is made when it is first drawn.
+    Use_deferred_standard_icons();
     Build_menus();
     Build_controls();
     Build_navigation();

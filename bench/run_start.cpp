@@ -3,10 +3,16 @@
 // Several programs (separated by "--") take turns round by round, so that a
 // change in the machine's load falls on all of them alike.
 //
-//   run_start [--runs N] <program> [arguments...] [-- <program> [arguments...]]...
-//     --runs N   runs of each program (31)
-//     --help     this usage
-// prints one line per program: <median ms> <median peak KiB>. Everything
+//   run_start [--runs N] [--until-drawn SHIM] <program> [arguments...]
+//             [-- <program> [arguments...]]...
+//     --runs N             runs of each program (31)
+//     --until-drawn SHIM   under X: the time from the start to the first
+//                          drawing into a window, as told by the shim
+//                          preloaded into each program (first_drawing.so);
+//                          each program is then ended by SIGTERM
+//     --help               this usage
+// prints one line per program: <median ms> <median peak KiB>, then
+// "<fastest ms> <slowest ms>" on a line of its own per program. Everything
 // from the first program on is the programs' own, options included.
 
 #include <QCommandLineParser>
@@ -18,6 +24,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +52,7 @@ T Median(std::vector<T> values)
 int main(int argc, char* argv[])
 {
     int runs = 0;
+    QByteArray shim;
     std::vector<Command> commands(1);
     {
         QCoreApplication app(argc, argv);
@@ -57,11 +66,17 @@ int main(int argc, char* argv[])
                                              QStringLiteral("Runs of each program (31)."),
                                              QStringLiteral("n"), QStringLiteral("31"));
         parser.addOption(runs_option);
+        const QCommandLineOption drawn_option(
+            QStringLiteral("until-drawn"),
+            QStringLiteral("Time to the first drawing under X, told by this preloaded shim."),
+            QStringLiteral("shim"));
+        parser.addOption(drawn_option);
         parser.addPositionalArgument(
             QStringLiteral("program"),
             QStringLiteral("A program and its arguments; \"--\" starts the next."),
             QStringLiteral("<program> [arguments...] [-- <program> [arguments...]]..."));
         parser.process(app);
+        shim = QFile::encodeName(parser.value(drawn_option));
         bool runs_ok = false;
         runs = parser.value(runs_option).toInt(&runs_ok);
         if (!runs_ok || runs < 1)
@@ -83,6 +98,11 @@ int main(int argc, char* argv[])
 
     for (int round = 0; round < runs; ++round) {
         for (Command& c : commands) {
+            // With a shim, the child tells through this pipe when it first
+            // drew.
+            int told[2] = {-1, -1};
+            if (!shim.isEmpty() && ::pipe2(told, O_CLOEXEC) != 0)
+                return 1;
             const auto start = std::chrono::steady_clock::now();
             const pid_t child = fork();
             if (child < 0)
@@ -93,23 +113,52 @@ int main(int argc, char* argv[])
                 const int null = ::open("/dev/null", O_WRONLY);
                 if (null >= 0)
                     ::dup2(null, 2);
+                if (!shim.isEmpty()) {
+                    ::fcntl(told[1], F_SETFD, 0);
+                    ::setenv("FIRST_DRAWING_FD", QByteArray::number(told[1]).constData(), 1);
+                    ::setenv("LD_PRELOAD", shim.constData(), 1);
+                }
                 execv(c.argv[0], c.argv.data());
                 _exit(127);
             }
+            double ms = 0;
+            if (!shim.isEmpty()) {
+                ::close(told[1]);
+                std::int64_t drawn = 0;
+                pollfd wait_for{told[0], POLLIN, 0};
+                const bool got = ::poll(&wait_for, 1, 60000) == 1 &&
+                                 ::read(told[0], &drawn, sizeof drawn) == sizeof drawn;
+                ::close(told[0]);
+                ::kill(child, SIGTERM);
+                if (!got) {
+                    std::fprintf(stderr, "run_start: %s drew nothing\n", c.argv[0]);
+                    ::waitpid(child, nullptr, 0);
+                    return 1;
+                }
+                const auto start_ns =
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch())
+                        .count();
+                ms = double(drawn - start_ns) / 1e6;
+            }
             int status = 0;
             rusage usage{};
-            if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-                WEXITSTATUS(status) != 0) {
+            if (wait4(child, &status, 0, &usage) != child ||
+                (shim.isEmpty() && (!WIFEXITED(status) || WEXITSTATUS(status) != 0))) {
                 std::fprintf(stderr, "run_start: %s failed\n", c.argv[0]);
                 return 1;
             }
-            c.times.push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                    .count());
+            if (shim.isEmpty())
+                ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                               start)
+                         .count();
+            c.times.push_back(ms);
             c.peaks.push_back(usage.ru_maxrss);
         }
     }
     for (const Command& c : commands)
         std::printf("%.1f %ld\n", Median(c.times), Median(c.peaks));
+    for (const Command& c : commands)
+        std::printf("%.1f %.1f\n", *std::min_element(c.times.begin(), c.times.end()),
+                    *std::max_element(c.times.begin(), c.times.end()));
     return 0;
 }

@@ -3,10 +3,12 @@
 #include "platform/app_title.h"
 #include "platform/background_job.h"
 #include "platform/platform.h"
+#include "store/lock.h"
 #include "store/store.h"
 #include "ui/date_range.h"
 #include "ui/look.h"
 #include "ui/print_document.h"
+#include "ui/print_module.h"
 
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -14,8 +16,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -211,9 +211,14 @@ bool Print_window::Build_document()
 
 bool Print_window::Print(QPrinter& printer)
 {
-    if (!document)
+    QString failure;
+    const Print_calls* calls = Print_module(failure);
+    if (!calls || !document) {
+        if (!calls)
+            Tell(failure, true);
         return false;
-    const QString failure = Print_to(*document, printer);
+    }
+    failure = calls->print_to(*document, printer, lock::Any_key_registered());
     if (!failure.isEmpty())
         Tell(failure, true);
     return failure.isEmpty();
@@ -221,15 +226,18 @@ bool Print_window::Print(QPrinter& printer)
 
 void Print_window::Preview_Click()
 {
+    // Printing is loaded at its first use: told before the days are read
+    // when it cannot be.
+    QString failure;
+    const Print_calls* calls = Print_module(failure);
+    if (!calls) {
+        Tell(failure, true);
+        return;
+    }
     if (!Build_document())
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("日記"));
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    QPrintPreviewDialog preview(&printer, this);
-    preview.setWindowTitle(QStringLiteral("印刷プレビュー"));
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { Print(*target); });
-    preview.resize(800, 900);
-    host.platform.Run_modal(preview);
+    calls->preview(
+        this, QStringLiteral("日記"), QStringLiteral("印刷プレビュー"),
+        [this](QDialog& preview) { return host.platform.Run_modal(preview); },
+        [this](QPrinter& target) { Print(target); });
 }

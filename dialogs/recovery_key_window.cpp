@@ -3,6 +3,7 @@
 #include "platform/app_title.h"
 #include "platform/platform.h"
 #include "ui/look.h"
+#include "ui/print_module.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,8 +15,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 
 namespace {
@@ -96,22 +95,20 @@ void Recovery_key_window::Copy_Click() { QApplication::clipboard()->setText(key_
 
 void Recovery_key_window::Print_Click()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("回復キー"));
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("回復キーの印刷"));
-    if (host.platform.Run_modal(dialog) != QDialog::Accepted)
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        host.platform.Message_box(QStringLiteral("回復キーを印刷できませんでした。\n"
-                                                 "プリンターの設定を確かめてください。"),
-                                  App_title, Platform::Icon::Exclamation, Platform::Buttons::Ok);
-        return;
+    QString failure;
+    const Print_calls* calls = Print_module(failure);
+    if (calls) {
+        const Page_print printed = calls->print_page(
+            this, QStringLiteral("回復キー"), QStringLiteral("回復キーの印刷"),
+            [this](QDialog& dialog) { return host.platform.Run_modal(dialog); },
+            [this](QPainter& painter, const QRect& page) { Paint_page(painter, page); });
+        if (printed != Page_print::Failed)
+            return;
+        failure = QStringLiteral("回復キーを印刷できませんでした。\n"
+                                 "プリンターの設定を確かめてください。");
     }
-    Paint_page(painter, painter.viewport());
-    painter.end();
+    host.platform.Message_box(failure, App_title, Platform::Icon::Exclamation,
+                              Platform::Buttons::Ok);
 }
 
 void Recovery_key_window::Paint_page(QPainter& painter, const QRect& page) const

@@ -11,7 +11,6 @@
 class QCheckBox;
 class QLabel;
 class QPainter;
-class QPrinter;
 class QPushButton;
 
 class Recovery_key_window : public QDialog {

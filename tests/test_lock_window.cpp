@@ -409,6 +409,10 @@ void Test_lock_window::lock_and_unlock_from_the_menu()
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     QVERIFY(text.waitForFinished(20000));
     QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(shown_key));
+    // The key on paper is the user's alone.
+    QCOMPARE(QFileInfo(pdf).permissions() &
+                 ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+             QFile::Permissions());
 
     // The day typed was saved first, then sealed; the key shown opens the
     // key file and the window goes on reading through the key.

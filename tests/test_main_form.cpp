@@ -7,12 +7,14 @@
 #include "app/main_form.h"
 #include "app/recovery_control.h"
 #include "fortune/draw_fortune.h"
+#include "store/own_settings.h"
 #include "support/diary_fixture.h"
 #include "ui/io_message.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -433,6 +436,47 @@ private slots:
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
         QCOMPARE(Read_bytes(At("sorane.ini")), Ini({"0", "4590", "9645", "7020", "9510", "nomal",
                                                     "1", "2025/12/7", "2026/12/07", "mada"}));
+    }
+
+    // A start and an ending that change nothing write nothing: every file
+    // of the folder keeps its bytes, its inode and its change time.
+    void An_ending_that_changed_nothing_writes_nothing_data()
+    {
+        Every_ending_writes_the_same_files_data();
+    }
+    void An_ending_that_changed_nothing_writes_nothing()
+    {
+        QFETCH(Ending, ending);
+        auto form = Start();
+        Write_diary_entry(*form);
+        End(*form, Ending::Button);
+        QVERIFY(Write_oldest_first(folder->Path(), true).Ok());
+        const auto files = [this] {
+            QStringList out;
+            QDirIterator it(folder->Path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                struct stat st {};
+                if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+                    return QStringList{QStringLiteral("cannot stat ") + path};
+                out << QStringLiteral("%1 %2 %3.%4 %5")
+                           .arg(path)
+                           .arg(st.st_ino)
+                           .arg(st.st_mtim.tv_sec)
+                           .arg(st.st_mtim.tv_nsec)
+                           .arg(QString::fromLatin1(S_ISREG(st.st_mode) ? Read_bytes(path).toHex()
+                                                                        : QByteArray()));
+            }
+            out.sort();
+            return out;
+        };
+        const QStringList before = files();
+        QVERIFY(before.size() >= 6);  // 2025, 2026, its day and index, both settings files
+        form = Start();
+        QCOMPARE(Controls_of(*form).Text2->toPlainText(), Day_text);
+        End(*form, ending);
+        QCOMPARE(files(), before);
     }
 
     void An_unedited_day_keeps_its_bytes_data()

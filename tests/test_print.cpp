@@ -12,6 +12,7 @@
 #include "support/temp_folder.h"
 #include "ui/look.h"
 #include "ui/print_document.h"
+#include "ui/print_paper.h"
 
 #include <QBuffer>
 #include <QDateEdit>
@@ -63,7 +64,7 @@ private:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(out->File(name));
-        [&] { QCOMPARE(Print_to(*document, printer), QString()); }();
+        [&] { QCOMPARE(Print_to(*document, printer, false), QString()); }();
         return Read_bytes(out->File(name));
     }
     std::unique_ptr<Print_window> Window(const Panel_date& day)
@@ -172,7 +173,7 @@ private slots:
         printer.setOutputFormat(QPrinter::PdfFormat);
         const QString pdf = out->File("無いフォルダー/日記.pdf");
         printer.setOutputFileName(pdf);
-        QCOMPARE(Print_to(*document, printer),
+        QCOMPARE(Print_to(*document, printer, false),
                  QStringLiteral("PDF ファイルを書き込めませんでした。\n%1\n"
                                 "書き込めるフォルダーと名前を選んで、もう一度印刷してください。")
                      .arg(pdf));

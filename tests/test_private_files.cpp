@@ -13,6 +13,7 @@
 #include "support/diary_fixture.h"
 #include "ui/look.h"
 #include "ui/print_document.h"
+#include "ui/print_paper.h"
 
 #include <QDirIterator>
 #include <QLineEdit>
@@ -122,7 +123,7 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(home.File("日記.pdf"));
-        QCOMPARE(Print_to(*document, printer), QString());
+        QCOMPARE(Print_to(*document, printer, false), QString());
 
         End(*form);
         QCOMPARE(Mode_of(lock.Lock_path()) & 07777, 0600);

@@ -11,7 +11,6 @@
 #include <QString>
 #include <memory>
 
-class QPrinter;
 class QTextDocument;
 struct Export_day;
 
@@ -25,6 +24,9 @@ struct Print_picture {
     QString error;       // why not, in Japanese
 };
 inline constexpr int Print_picture_side = 2000;
+// The scheme of the pictures' names in the document, by which the print
+// finds them to fit them to the page.
+inline const QString Print_photo_scheme = QStringLiteral("sorane-photo");
 // Reads the picture at path; safe on any thread.
 Print_picture Prepare_print_picture(const QString& path);
 
@@ -32,14 +34,7 @@ Print_picture Prepare_print_picture(const QString& path);
 // font); empty days are none of its business (the caller passes days that
 // hold something). A day's pictures (Export_day::photos) follow its text,
 // each in a paragraph of its own, from pictures (by the same relative
-// path); one missing there or unreadable is named instead.
+// path); one missing there or unreadable is named instead. Printing it is
+// the print module's (ui/print_module.h).
 std::unique_ptr<QTextDocument> Print_document(const QList<Export_day>& days, const QFont& font,
                                               const QHash<QString, Print_picture>& pictures = {});
-
-// Prints the document on the printer, page numbers at the foot; each picture
-// as wide as the text on the page (and never taller than most of a page),
-// whatever the paper and its orientation; emoji that
-// only the colour emoji font has go on paper as pictures of themselves. Returns
-// the failure in words for the user, empty when it printed: a PDF file that
-// could not be written, a printer that refused.
-QString Print_to(QTextDocument& document, QPrinter& printer);

@@ -1,7 +1,5 @@
 #include "ui/private_spool.h"
 
-#include "store/lock.h"
-
 #include <QFile>
 #include <QStandardPaths>
 #include <linux/magic.h>
@@ -9,9 +7,9 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
-Private_spool::Private_spool(bool to_printer)
+Private_spool::Private_spool(bool private_print)
 {
-    if (!to_printer || !lock::Any_key_registered())
+    if (!private_print)
         return;
     const QByteArray runtime =
         QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
