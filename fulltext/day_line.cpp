@@ -73,6 +73,17 @@ Line_words Line_words_of(const QStringList& words, const Fold_options& options)
     return out;
 }
 
+bool Bytes_decide(const Line_words& words, QByteArrayView file_bytes)
+{
+    return !words.bytes.empty() && !file_bytes.contains('?') &&
+           !(words.katakana && cp932::Has_half_width_katakana(file_bytes));
+}
+
+bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word)
+{
+    return First_word_at(file_bytes, {word}) >= 0;
+}
+
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
                           const Fold_options& options, qsizetype before, qsizetype length)
 {

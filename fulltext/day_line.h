@@ -27,6 +27,16 @@ struct Line_words {
 };
 Line_words Line_words_of(const QStringList& words, const Fold_options& options);
 
+// True when the bytes alone tell whether the file's text holds each of the
+// words: every word is one to be found in the bytes, the file has no "?"
+// (whose text may be its companion's) and, for katakana words, no
+// half-width katakana.
+bool Bytes_decide(const Line_words& words, QByteArrayView file_bytes);
+
+// True when the word's bytes begin a character somewhere in the file's
+// bytes: the text holds the word (for a word Line_words_of gave bytes).
+bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word);
+
 // The line of a day file's text, from the file's bytes as read (its final
 // line end still there).
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,

@@ -1,5 +1,7 @@
 #include "fulltext/scan.h"
 
+#include "fulltext/day_line.h"
+
 #include "fulltext/listing.h"
 #include "platform/cp932.h"
 #include "store/day_list.h"
@@ -68,25 +70,35 @@ void Sort_hits(std::vector<Fulltext_hit>& hits, bool newest_first)
 
 }  // namespace
 
-QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io_result* error)
+Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray& bytes,
+                         bool& exists)
 {
     // Read by its name at once: many days are read for one search.
-    QString path;
-    QByteArray bytes;
-    bool exists = false;
-    const Io_result read = store.Read_day_file(year, month, day, path, bytes, exists);
-    if (error)
-        *error = read;
-    if (!read.Ok() || !exists)
-        return QString();
-    // A "?" may stand for a character Shift_JIS cannot hold: the companion's
-    // exact text is what is searched, while it matches the file. The byte
-    // 0x3F is never part of a two-byte character.
+    return store.Read_day_file(date / 10000, date / 100 % 100, date % 100, path, bytes, exists);
+}
+
+QString Text_for_search(const QString& path, const QByteArray& bytes)
+{
+    // The byte 0x3F is never part of a two-byte character.
     if (bytes.contains('?')) {
         if (const auto exact = Read_companion_of(path); exact && Text_matches(exact->text, bytes))
             return exact->text;
     }
     return Diary_store::Text_of_file(bytes);
+}
+
+QString Read_day_for_search(Diary_store& store, int year, int month, int day, Io_result* error)
+{
+    QString path;
+    QByteArray bytes;
+    bool exists = false;
+    const Io_result read =
+        Read_day_bytes(store, Date_number(year, month, day), path, bytes, exists);
+    if (error)
+        *error = read;
+    if (!read.Ok() || !exists)
+        return QString();
+    return Text_for_search(path, bytes);
 }
 
 Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search,
@@ -104,9 +116,28 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
     if (result.words.isEmpty())
         return result;
     Diary_store store(app_dir);
-    For_each_day_of_years(
+    // Words of kanji (or kana, as Line_words_of allows) are looked for in
+    // the bytes themselves: a day whose bytes and memo lack one is passed
+    // over without decoding or folding its text, which is most days of a
+    // search. Other words, and a file the bytes cannot decide, take the text.
+    const Line_words line_words = Line_words_of(result.words, options);
+    For_each_day_bytes_of_years(
         store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
-        options, &result, nullptr, nullptr, cancel, [&](const Day_row& row) {
+        &result, nullptr, nullptr, cancel,
+        [&](int date, const QByteArray* bytes, const QString& path, const Day_memo& memo) {
+            if (bytes && Bytes_decide(line_words, *bytes)) {
+                const QString folded_memo = Fold(memo.memo, options);
+                for (size_t i = 0; i < line_words.bytes.size(); ++i)
+                    if (!Bytes_hold_word(*bytes, line_words.bytes[i]) &&
+                        !folded_memo.contains(line_words.words[qsizetype(i)]))
+                        return;
+                result.hits.push_back({date, memo.memory, memo.memo, std::nullopt});
+                if (search.snippets)
+                    result.hits.back().snippet = Line_of_day_bytes(*bytes, line_words, options);
+                return;
+            }
+            const Day_row row =
+                Row_of(date, bytes ? Text_for_search(path, *bytes) : QString(), memo, options);
             if (!All_words_in(result.words, row.folded_text, row.folded_memo))
                 return;
             result.hits.push_back({row.date, row.memory, row.memo, std::nullopt});

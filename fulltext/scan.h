@@ -45,15 +45,25 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
 // Counts a file that could not be read, naming the first.
 void Note_unreadable(Fulltext_result& result, const Io_result& error);
 
-// Hands each day of the years given a row read from the files: a day with a
-// file (one of file_dates) or an index record has a row. A day whose file
-// cannot be read, and a year whose index cannot be, are noted in result and
-// in failed_days / failed_years, and the day gets no row.
+// A day file's bytes read by its name, as every search reads a day.
+Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray& bytes,
+                         bool& exists);
+
+// The text every search reads from a day file's bytes: a "?" may stand for
+// a character Shift_JIS cannot hold, and the companion's exact text is then
+// what is searched, while it matches the file.
+QString Text_for_search(const QString& path, const QByteArray& bytes);
+
+// Hands each day of the years given its file's bytes (null when the day has
+// only an index record) and its memo: a day with a file (one of file_dates)
+// or an index record is handed. A day whose file cannot be read, and a year
+// whose index cannot be, are noted in result and in failed_days /
+// failed_years, and the day is not handed.
 template <typename Each>
-void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& dates_by_year,
-                           const Fold_options& options, Fulltext_result* result,
-                           QSet<int>* failed_days, QSet<int>* failed_years,
-                           const std::atomic<bool>* cancel, Each&& each)
+void For_each_day_bytes_of_years(Diary_store& store, const std::map<int, QSet<int>>& dates_by_year,
+                                 Fulltext_result* result, QSet<int>* failed_days,
+                                 QSet<int>* failed_years, const std::atomic<bool>* cancel,
+                                 Each&& each)
 {
     for (const auto& [year, file_dates] : dates_by_year) {
         if (cancel && cancel->load())
@@ -72,11 +82,11 @@ void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& d
                 dates.append(it.key());
         std::sort(dates.begin(), dates.end());
         for (const int date : dates) {
-            QString text;
+            QString path;
+            QByteArray bytes;
+            bool exists = false;
             if (file_dates.contains(date)) {
-                Io_result error;
-                text =
-                    Read_day_for_search(store, date / 10000, date / 100 % 100, date % 100, &error);
+                const Io_result error = Read_day_bytes(store, date, path, bytes, exists);
                 if (!error.Ok()) {
                     if (result)
                         Note_unreadable(*result, error);
@@ -85,7 +95,22 @@ void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& d
                     continue;
                 }
             }
-            each(Row_of(date, text, memos.value(date), options));
+            each(date, exists ? &bytes : nullptr, path, memos.value(date));
         }
     }
+}
+
+// Hands each day of the years given a row read from the files, as
+// For_each_day_bytes_of_years hands their bytes.
+template <typename Each>
+void For_each_day_of_years(Diary_store& store, const std::map<int, QSet<int>>& dates_by_year,
+                           const Fold_options& options, Fulltext_result* result,
+                           QSet<int>* failed_days, QSet<int>* failed_years,
+                           const std::atomic<bool>* cancel, Each&& each)
+{
+    For_each_day_bytes_of_years(
+        store, dates_by_year, result, failed_days, failed_years, cancel,
+        [&](int date, const QByteArray* bytes, const QString& path, const Day_memo& memo) {
+            each(Row_of(date, bytes ? Text_for_search(path, *bytes) : QString(), memo, options));
+        });
 }

@@ -283,6 +283,13 @@ private slots:
                 const QStringList words = Search_words(typed, options);
                 QCOMPARE(made(Line_of_day_bytes(bytes, Line_words_of(words, options), options)),
                          made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
+                // The scan passes over a day on the bytes' word alone.
+                const Line_words line_words = Line_words_of(words, options);
+                if (Bytes_decide(line_words, bytes))
+                    for (size_t i = 0; i < line_words.bytes.size(); ++i)
+                        QCOMPARE(Bytes_hold_word(bytes, line_words.bytes[i]),
+                                 Fold(Diary_store::Text_of_file(bytes), options)
+                                     .contains(words[qsizetype(i)]));
             }
         }
     }
