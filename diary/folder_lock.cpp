@@ -60,20 +60,30 @@ Folder_lock::State Folder_lock::Take(int wait_ms)
     // process no longer runs on this machine, or the machine was started
     // again since) makes the lock stale, and that is taken over at once.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(wait_ms) ||
-        (lock->error() == QLockFile::LockFailedError && Remove_dead_lock() && lock->tryLock())) {
-        // The lock file is made with the umask's mode; it is this user's
-        // alone like every file the program makes.
-        ::chmod(QFile::encodeName(lock_path).constData(), 0600);
-        return State::Held;
+    for (int attempt = 0;; ++attempt) {
+        if (lock->tryLock(wait_ms) || (lock->error() == QLockFile::LockFailedError &&
+                                       Remove_dead_lock() && lock->tryLock())) {
+            // The lock file is made with the umask's mode; it is this user's
+            // alone like every file the program makes.
+            ::chmod(QFile::encodeName(lock_path).constData(), 0600);
+            return State::Held;
+        }
+        const QLockFile::LockError error = lock->error();
+        const QFileInfo in_place(lock_path);
+        // A holder that let go between the try and this look leaves no
+        // file: the lock is free again, and is tried again rather than
+        // taken as one that cannot be made (which would write beside the
+        // next holder).
+        if (error == QLockFile::LockFailedError && !in_place.exists() && !in_place.isSymLink() &&
+            attempt < 20)
+            continue;
+        lock.reset();
+        // Something else in the lock's place (a folder, a device) is no
+        // holder, and it would refuse every start.
+        const bool lock_in_place = in_place.isFile() && !in_place.isSymLink();
+        return error == QLockFile::LockFailedError && lock_in_place ? State::Held_by_other
+                                                                    : State::Unavailable;
     }
-    const QLockFile::LockError error = lock->error();
-    lock.reset();
-    // Something else in the lock's place (a folder, a device) is no holder,
-    // and it would refuse every start.
-    const bool lock_in_place = QFileInfo(lock_path).isFile() && !QFileInfo(lock_path).isSymLink();
-    return error == QLockFile::LockFailedError && lock_in_place ? State::Held_by_other
-                                                                : State::Unavailable;
 }
 
 bool Folder_lock::Remove_dead_lock()
