@@ -1,6 +1,7 @@
 #include "fulltext/scan.h"
 
 #include "fulltext/day_line.h"
+#include "fulltext/in_order.h"
 
 #include "fulltext/listing.h"
 #include "platform/cp932.h"
@@ -115,34 +116,53 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
     result.words = Search_words(search.typed, options);
     if (result.words.isEmpty())
         return result;
-    Diary_store store(app_dir);
     // Words of kanji (or kana, as Line_words_of allows) are looked for in
     // the bytes themselves: a day whose bytes and memo lack one is passed
     // over without decoding or folding its text, which is most days of a
     // search. Other words, and a file the bytes cannot decide, take the text.
     const Line_words line_words = Line_words_of(result.words, options);
-    For_each_day_bytes_of_years(
-        store, Dates_by_year(List_diary(store.App_dir()), search.first_year, search.last_year),
-        &result, nullptr, nullptr, cancel,
-        [&](int date, const QByteArray* bytes, const QString& path, const Day_memo& memo) {
-            if (bytes && Bytes_decide(line_words, *bytes)) {
-                const QString folded_memo = Fold(memo.memo, options);
-                for (size_t i = 0; i < line_words.bytes.size(); ++i)
-                    if (!Bytes_hold_word(*bytes, line_words.bytes[i]) &&
-                        !folded_memo.contains(line_words.words[qsizetype(i)]))
-                        return;
-                result.hits.push_back({date, memo.memory, memo.memo, std::nullopt});
+    const auto scan_year = [&](int year, const QSet<int>& file_dates) {
+        Fulltext_result part;
+        Diary_store store(app_dir);
+        For_each_day_bytes_of_years(
+            store, {{year, file_dates}}, &part, nullptr, nullptr, cancel,
+            [&](int date, const QByteArray* bytes, const QString& path, const Day_memo& memo) {
+                if (bytes && Bytes_decide(line_words, *bytes)) {
+                    const QString folded_memo = Fold(memo.memo, options);
+                    for (size_t i = 0; i < line_words.bytes.size(); ++i)
+                        if (!Bytes_hold_word(*bytes, line_words.bytes[i]) &&
+                            !folded_memo.contains(line_words.words[qsizetype(i)]))
+                            return;
+                    part.hits.push_back({date, memo.memory, memo.memo, std::nullopt});
+                    if (search.snippets)
+                        part.hits.back().snippet = Line_of_day_bytes(*bytes, line_words, options);
+                    return;
+                }
+                const Day_row row =
+                    Row_of(date, bytes ? Text_for_search(path, *bytes) : QString(), memo, options);
+                if (!All_words_in(result.words, row.folded_text, row.folded_memo))
+                    return;
+                part.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
                 if (search.snippets)
-                    result.hits.back().snippet = Line_of_day_bytes(*bytes, line_words, options);
-                return;
+                    part.hits.back().snippet = Snippet_of(row.text, result.words, options);
+            });
+        return part;
+    };
+    // The years are read on every core, and taken in their order, so that
+    // the first file that could not be read is still the one named.
+    const std::map<int, QSet<int>> dates_by_year = Dates_by_year(
+        List_diary(Diary_store(app_dir).App_dir()), search.first_year, search.last_year);
+    const std::vector<std::pair<int, QSet<int>>> years(dates_by_year.cbegin(),
+                                                       dates_by_year.cend());
+    Make_in_order(
+        years.size(), 1, [&](std::size_t i) { return scan_year(years[i].first, years[i].second); },
+        [&](std::size_t, std::vector<Fulltext_result>& parts) {
+            for (Fulltext_result& part : parts) {
+                if (part.unreadable > 0 && result.unreadable == 0)
+                    result.first_unreadable = part.first_unreadable;
+                result.unreadable += part.unreadable;
+                std::move(part.hits.begin(), part.hits.end(), std::back_inserter(result.hits));
             }
-            const Day_row row =
-                Row_of(date, bytes ? Text_for_search(path, *bytes) : QString(), memo, options);
-            if (!All_words_in(result.words, row.folded_text, row.folded_memo))
-                return;
-            result.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
-            if (search.snippets)
-                result.hits.back().snippet = Snippet_of(row.text, result.words, options);
         });
     Sort_hits(result.hits, search.newest_first);
     return result;
