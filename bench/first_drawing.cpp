@@ -86,24 +86,21 @@ Cookie xcb_create_pixmap(void* c, std::uint8_t depth, std::uint32_t pid, std::ui
     return next(c, depth, pid, drawable, width, height);
 }
 
-FIRST_DRAWING_PASS("libxcb-shm.so.0", xcb_shm_put_image,
-                   (void* c, std::uint32_t drawable, std::uint32_t gc, std::uint16_t total_width,
-                    std::uint16_t total_height, std::uint16_t src_x, std::uint16_t src_y,
-                    std::uint16_t src_width, std::uint16_t src_height, std::int16_t dst_x,
-                    std::int16_t dst_y, std::uint8_t depth, std::uint8_t format,
-                    std::uint8_t send_event, std::uint32_t shmseg, std::uint32_t offset),
-                   (c, drawable, gc, total_width, total_height, src_x, src_y, src_width, src_height,
-                    dst_x, dst_y, depth, format, send_event, shmseg, offset),
+// The checked and unchecked shared-memory puts take the same arguments.
+#define SHM_PUT_IMAGE_PARAMS                                                                       \
+    (void* c, std::uint32_t drawable, std::uint32_t gc, std::uint16_t total_width,                 \
+     std::uint16_t total_height, std::uint16_t src_x, std::uint16_t src_y,                         \
+     std::uint16_t src_width, std::uint16_t src_height, std::int16_t dst_x, std::int16_t dst_y,    \
+     std::uint8_t depth, std::uint8_t format, std::uint8_t send_event, std::uint32_t shmseg,       \
+     std::uint32_t offset)
+#define SHM_PUT_IMAGE_ARGS                                                                         \
+    (c, drawable, gc, total_width, total_height, src_x, src_y, src_width, src_height, dst_x,       \
+     dst_y, depth, format, send_event, shmseg, offset)
+
+FIRST_DRAWING_PASS("libxcb-shm.so.0", xcb_shm_put_image, SHM_PUT_IMAGE_PARAMS, SHM_PUT_IMAGE_ARGS,
                    drawable)
-FIRST_DRAWING_PASS("libxcb-shm.so.0", xcb_shm_put_image_checked,
-                   (void* c, std::uint32_t drawable, std::uint32_t gc, std::uint16_t total_width,
-                    std::uint16_t total_height, std::uint16_t src_x, std::uint16_t src_y,
-                    std::uint16_t src_width, std::uint16_t src_height, std::int16_t dst_x,
-                    std::int16_t dst_y, std::uint8_t depth, std::uint8_t format,
-                    std::uint8_t send_event, std::uint32_t shmseg, std::uint32_t offset),
-                   (c, drawable, gc, total_width, total_height, src_x, src_y, src_width, src_height,
-                    dst_x, dst_y, depth, format, send_event, shmseg, offset),
-                   drawable)
+FIRST_DRAWING_PASS("libxcb-shm.so.0", xcb_shm_put_image_checked, SHM_PUT_IMAGE_PARAMS,
+                   SHM_PUT_IMAGE_ARGS, drawable)
 FIRST_DRAWING_PASS("libxcb.so.1", xcb_put_image,
                    (void* c, std::uint8_t format, std::uint32_t drawable, std::uint32_t gc,
                     std::uint16_t width, std::uint16_t height, std::int16_t dst_x,

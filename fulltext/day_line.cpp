@@ -1,5 +1,6 @@
 #include "fulltext/day_line.h"
 
+#include "fulltext/scan.h"
 #include "platform/cp932.h"
 #include "platform/cp932_scan.h"
 #include "store/diary_files.h"
@@ -161,9 +162,7 @@ Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
         return {};
     // As every search reads a day: a "?" may stand for a character code page
     // 932 cannot hold, which the companion holds while it matches the file.
-    if (bytes.contains('?')) {
-        if (const auto exact = Read_companion_of(path); exact && Text_matches(exact->text, bytes))
-            return Snippet_of(exact->text, words.words, options);
-    }
+    if (const std::optional<QString> exact = Exact_text_for_search(path, bytes))
+        return Snippet_of(*exact, words.words, options);
     return Line_of_day_bytes(bytes, words, options);
 }

@@ -78,13 +78,20 @@ Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray
     return store.Read_day_file(date / 10000, date / 100 % 100, date % 100, path, bytes, exists);
 }
 
-QString Text_for_search(const QString& path, const QByteArray& bytes)
+std::optional<QString> Exact_text_for_search(const QString& path, const QByteArray& bytes)
 {
     // The byte 0x3F is never part of a two-byte character.
     if (bytes.contains('?')) {
         if (const auto exact = Read_companion_of(path); exact && Text_matches(exact->text, bytes))
             return exact->text;
     }
+    return std::nullopt;
+}
+
+QString Text_for_search(const QString& path, const QByteArray& bytes)
+{
+    if (std::optional<QString> exact = Exact_text_for_search(path, bytes))
+        return *std::move(exact);
     return Diary_store::Text_of_file(bytes);
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <optional>
 
 class Diary_store;
 
@@ -53,6 +54,10 @@ Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray
 // a character Shift_JIS cannot hold, and the companion's exact text is then
 // what is searched, while it matches the file.
 QString Text_for_search(const QString& path, const QByteArray& bytes);
+
+// The companion's exact text when the file has a "?" and its companion
+// matches it; nothing when the file's own bytes are the text.
+std::optional<QString> Exact_text_for_search(const QString& path, const QByteArray& bytes);
 
 // Hands each day of the years given its file's bytes (null when the day has
 // only an index record) and its memo: a day with a file (one of file_dates)
