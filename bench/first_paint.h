@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QObject>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
 
 class Quit_after_first_paint : public QObject {
 public:
@@ -14,8 +18,22 @@ public:
             seen = true;
             // exit, not quit: quit would close the windows, and closing the
             // diary's window saves.
+            // The paint pass that drew the window is over when this runs:
+            // that moment goes to run_start, when it asks for it.
             QMetaObject::invokeMethod(
-                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+                qApp,
+                [] {
+                    if (const char* fd = std::getenv("FIRST_PAINT_FD")) {
+                        const std::int64_t now =
+                            std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+                        if (::write(std::atoi(fd), &now, sizeof now) != sizeof now)
+                            std::_Exit(3);
+                    }
+                    QCoreApplication::exit(0);
+                },
+                Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
