@@ -34,9 +34,7 @@ Io_result Read_raw(const QString& path, QByteArray& bytes, bool& exists)
     qsizetype done = 0;
     int error = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = Read_diary_fd(fd, bytes.data() + done, size_t(bytes.size() - done));
         if (n <= 0) {
             error = n < 0 ? errno : EIO;
             break;

@@ -135,6 +135,10 @@ Folder_listing List_folder(const QString& folder, Listing_detail detail = Listin
 // open file's status. The descriptor reads the bytes as they are on the
 // disk: a sealed file is opened by Read_diary_file only.
 Io_result Open_diary_file(const QString& path, int& fd, bool& exists, struct stat* st = nullptr);
+// read(2) for a descriptor from Open_diary_file, which may still be
+// non-blocking: an interrupted read is made again, and one that would block
+// clears O_NONBLOCK and waits.
+ssize_t Read_diary_fd(int fd, char* into, size_t size);
 
 // The whole file, opened as Open_diary_file opens it. A sealed file (see
 // store/lock.h) is opened with its place's key: the bytes are its plain
