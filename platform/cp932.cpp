@@ -429,76 +429,56 @@ QByteArray Decode_utf8(QByteArrayView bytes)
 
 namespace {
 
-// The two bytes at p as one number, as the loop below loads them.
-inline std::uint16_t Two_bytes(const unsigned char* p)
+// A packed character of Utf8_tables stored as four bytes at once: the
+// fourth is written over by the next character or cut off at the end.
+inline char* Put_packed_wide(char* out, std::uint32_t packed)
 {
-    std::uint16_t two;
-    std::memcpy(&two, p, 2);
-    return two;
-}
-
-// One entry for every two bytes that may start a character (by
-// Two_bytes): the UTF-8 bytes of the character they begin (the first
-// lowest, up to three), their count in bits 24-25 and the bytes of code
-// page 932 it takes in bits 28-29. A byte that is not a lead byte gives its
-// own character whatever follows it, except CR before LF, which gives LF
-// for both. 0: a lead byte that begins no character with the byte after it.
-struct Utf8_lf_table {
-    std::vector<std::uint32_t> entry = std::vector<std::uint32_t>(65536);
-
-    Utf8_lf_table()
-    {
-        const Utf8_tables& t = The_utf8_tables();
-        for (int b = 0; b < 256; ++b) {
-            for (int next = 0; next < 256; ++next) {
-                const unsigned char two[2] = {static_cast<unsigned char>(b),
-                                              static_cast<unsigned char>(next)};
-                std::uint32_t& e = entry[Two_bytes(two)];
-                if (!Is_lead_byte(two[0]))
-                    e = t.single[b] | 1u << 28;
-                else if (t.pair[b << 8 | next] != 0)
-                    e = t.pair[b << 8 | next] | 2u << 28;
-            }
-        }
-        const unsigned char crlf[2] = {'\r', '\n'};
-        entry[Two_bytes(crlf)] = std::uint32_t('\n') | 1u << 24 | 2u << 28;
-    }
-};
-
-const Utf8_lf_table& The_utf8_lf_table()
-{
-    static const Utf8_lf_table table;
-    return table;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(out, &packed, 4);
+    else
+        Put_packed(out, packed);
+    return out + (packed >> 24);
 }
 
 }  // namespace
 
 void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
 {
-    // Held here, not read through the table again after every store.
-    const std::uint32_t* const entry = The_utf8_lf_table().entry.data();
+    // Held here, not read through the tables again after every store.
+    const Utf8_tables& t = The_utf8_tables();
+    const std::uint32_t* const single = t.single.data();
+    const std::uint32_t* const pair = t.pair.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const unsigned char* const end = p + bytes.size();
-    // Every byte becomes at most three bytes; an entry is stored as four
-    // bytes and the next character starts where its own end.
+    // Every byte becomes at most three bytes, and one more is written
+    // past the last character.
     const qsizetype at = out.size();
     out.resize(at + 3 * bytes.size() + 4);
     char* const start = out.data() + at;
     char* to = start;
+    // Where the next character starts is decided by branches on its first
+    // byte, not by what the tables hold, so that the reads of the tables
+    // for one character do not wait for those of the one before.
     while (end - p >= 2) {
-        const std::uint32_t e = entry[Two_bytes(p)];
-        if (e != 0) {
-            if constexpr (std::endian::native == std::endian::little)
-                std::memcpy(to, &e, 4);
-            else
-                Put_packed(to, e);
-            to += (e >> 24) & 3;
-            p += e >> 28;
+        const unsigned char b = p[0];
+        if (!Is_lead_byte(b)) {
+            if (b == '\r' && p[1] == '\n') {
+                *to++ = '\n';
+                p += 2;
+            } else {
+                to = Put_packed_wide(to, single[b]);
+                ++p;
+            }
+            continue;
+        }
+        if (const std::uint32_t packed = pair[b << 8 | p[1]]) {
+            to = Put_packed_wide(to, packed);
+            p += 2;
             continue;
         }
         // A lead byte that begins no character, carried as Decode carries it.
         const bool joined = Trail_index(p[1]) >= 0;
-        to = Put_utf8(to, char16_t((joined ? carried_joined_base : carried_base) + p[0]));
+        to = Put_utf8(to, char16_t((joined ? carried_joined_base : carried_base) + b));
         ++p;
     }
     if (p != end) {
@@ -506,7 +486,7 @@ void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
         if (Is_lead_byte(*p))
             to = Put_utf8(to, char16_t(carried_base + *p));
         else
-            to = Put_packed(to, The_utf8_tables().single[*p]);
+            to = Put_packed(to, single[*p]);
     }
     out.truncate(at + (to - start));
 }
