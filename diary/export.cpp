@@ -4,6 +4,7 @@
 #include "diary/photos.h"
 #include "diary/program_folder.h"
 #include "diary/this_day.h"
+#include "platform/cp932.h"
 #include "store/exact_text.h"
 #include "store/line_file.h"
 #include "store/safe_replace.h"
@@ -18,6 +19,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <sys/stat.h>
 
 std::optional<Export_format> Export_format_named(const QString& name)
@@ -119,34 +122,66 @@ QString Iso_date(const Export_day& day)
 
 }  // namespace
 
+namespace {
+
+void Append_number(QByteArray& out, int number)
+{
+    char digits[16];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, r.ptr - digits);
+}
+
+// Export_heading's text as UTF-8, made as bytes: it is made for every day
+// of an export.
+void Append_heading_utf8(QByteArray& out, const Export_day& day)
+{
+    static const char* const weekdays[] = {"月", "火", "水", "木", "金", "土", "日"};
+    Append_number(out, day.year);
+    out += "年";
+    Append_number(out, day.month);
+    out += "月";
+    Append_number(out, day.day);
+    out += "日";
+    const QDate date(day.year, day.month, day.day);
+    if (date.isValid()) {
+        out += "（";
+        out += weekdays[date.dayOfWeek() - 1];
+        out += "）";
+    }
+}
+
+}  // namespace
+
 QByteArray Markdown_of_year(int year, const QList<Export_day>& days)
 {
     qsizetype room = 64;
     for (const Export_day& day : days)
-        room += 96 + (day.memo.size() + day.text.size()) * 3 + day.text_utf8.size();
+        room += 96 + (day.memo.size() + day.text.size() + day.text_cp932.size()) * 3;
     QByteArray out;
     out.reserve(room);
-    Append_utf8(out, QStringLiteral("# %1年\n").arg(year));
+    out += "# ";
+    Append_number(out, year);
+    out += "年\n";
     for (const Export_day& day : days) {
         out += "\n## ";
-        Append_utf8(out, Export_heading(day));
+        Append_heading_utf8(out, day);
         if (day.memory) {
             out += ' ';
             Append_utf8(out, Memory_mark);
         }
         out += '\n';
         if (!day.memo.isEmpty()) {
-            Append_utf8(out, u"\nメモ：");
+            out += "\nメモ：";
             Append_utf8(out, day.memo);
             out += '\n';
         }
         if (!day.text.isEmpty()) {
             out += '\n';
             Append_text_lines(out, day.text);
-        } else if (!day.text_utf8.isEmpty()) {
+        } else if (!day.text_cp932.isEmpty()) {
             out += '\n';
-            out += day.text_utf8;
-            if (!day.text_utf8.endsWith('\n'))
+            cp932::Append_utf8_lf(out, day.text_cp932);
+            if (!out.endsWith('\n'))
                 out += '\n';
         }
         if (!day.photos.isEmpty())
@@ -369,6 +404,64 @@ struct Year_days {
 
 }  // namespace
 
+namespace {
+
+// The final line end is the writer's, as Diary_store::Text_of_file drops it.
+void Drop_final_line_end(QByteArray& bytes)
+{
+    if (bytes.endsWith("\r\n"))
+        bytes.chop(2);
+    else if (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+}
+
+void Put_two_digits(char* at, int number)
+{
+    at[0] = char('0' + number / 10 % 10);
+    at[1] = char('0' + number % 10);
+}
+
+// A day of a year folder that holds no companion, as Read_exact_day reads
+// it there without decoding its text: the record's memo and mark, and the
+// day file's bytes in file when the folder lists it (lower case first).
+// folder ends with "/"; number is month * 100 + day.
+Exact_day Read_plain_day(const QString& folder, int year, int number, const Year_files& files)
+{
+    const int month = number / 100;
+    const int day = number % 100;
+    Exact_day out;
+    out.index_error = files.index_error;
+    char key[] = "0000/00/00";
+    Put_two_digits(key, year / 100);
+    Put_two_digits(key + 2, year);
+    Put_two_digits(key + 5, month);
+    Put_two_digits(key + 8, day);
+    const auto record = files.records.constFind(QByteArray::fromRawData(key, 10));
+    if (record != files.records.cend()) {
+        out.record = *record;
+        if (out.record.found) {
+            out.memo = out.record.memo;
+            out.flag = out.record.memory;
+        }
+    }
+    char name[] = "0000.txt";
+    Put_two_digits(name, month);
+    Put_two_digits(name + 2, day);
+    if (!files.names.contains(QByteArray::fromRawData(name, 8))) {
+        std::memcpy(name + 5, "TXT", 3);
+        if (!files.names.contains(QByteArray::fromRawData(name, 8)))
+            return out;
+    }
+    bool exists = false;
+    out.text_error = Read_file_bytes(folder + QLatin1String(name, 8), out.file, exists);
+    out.file_size = out.file.size();
+    if (!out.text_error.Ok())
+        out.file.clear();
+    return out;
+}
+
+}  // namespace
+
 int Export_date_number(const QDate& date, int open_end)
 {
     return date.isValid() ? date.year() * 10000 + date.month() * 100 + date.day() : open_end;
@@ -416,27 +509,34 @@ bool Read_export_days(Diary_store& store, int from, int to, Export_report& repor
     }
     for (const Year_days& year : years) {
         QList<Export_day> days;
+        days.reserve(year.numbers.size());
         const QMap<int, QStringList> photos = Year_photos(store.App_dir(), year.year);
+        const QString folder = store.Year_folder(year.year) + QLatin1Char('/');
         // The folder listed and the index read once for the year's days.
         for (const int number : year.numbers) {
-            Exact_day exact = Read_exact_day(store, year.year, number / 100, number % 100,
-                                             year.files, !utf8_text);
+            // A year without companions (most of a diary) needs no more of a
+            // day than its file's bytes and its record: read here without
+            // the exact reader's names and paths of companions.
+            Exact_day exact = utf8_text && !year.files.has_companions
+                                  ? Read_plain_day(folder, year.year, number, year.files)
+                                  : Read_exact_day(store, year.year, number / 100, number % 100,
+                                                   year.files, !utf8_text);
             ++done;
-            // The text straight from the file's bytes to UTF-8, unless a
-            // companion gave the exact one.
-            QByteArray text_utf8;
-            if (utf8_text && exact.text_error.Ok()) {
-                text_utf8 = exact.exact_text ? exact.text.toUtf8() : Utf8_text_of_file(exact.file);
-                exact.text.clear();
+            // The day file's bytes are converted to UTF-8 when the Markdown
+            // is made, unless a companion gave the exact text.
+            QByteArray text_cp932;
+            if (utf8_text && exact.text_error.Ok() && !exact.exact_text) {
+                text_cp932 = std::move(exact.file);
+                Drop_final_line_end(text_cp932);
             }
             if (!exact.text_error.Ok()) {
                 report.unreadable.append(exact.text_error);
                 report.unreadable_days.append(
                     Diary_store::Date_key(year.year, number / 100, number % 100));
-            } else if (!exact.text.isEmpty() || !text_utf8.isEmpty() || !exact.memo.isEmpty() ||
+            } else if (!exact.text.isEmpty() || !text_cp932.isEmpty() || !exact.memo.isEmpty() ||
                        exact.flag || (picture_days && !photos.value(number).isEmpty())) {
                 days.append({year.year, number / 100, number % 100, exact.flag, exact.memo,
-                             exact.text, photos.value(number), std::move(text_utf8)});
+                             exact.text, photos.value(number), std::move(text_cp932)});
             }
             if (progress && done % 64 == 0 && !progress(done, total)) {
                 report.cancelled = true;

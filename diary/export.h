@@ -41,9 +41,10 @@ struct Export_day {
     // folder alike ("photos/2026/1209/…"): Markdown and HTML link their
     // copies, JSON lists them.
     QStringList photos = {};
-    // The text as UTF-8 instead, for a reader that asked for it (text is
-    // then empty): made from the day file's bytes without a UTF-16 copy.
-    QByteArray text_utf8 = {};
+    // The text as the day file's bytes instead (final line end dropped),
+    // for a reader that asked for it (text is then empty): Markdown_of_year
+    // converts them to UTF-8 straight into its output, with no UTF-16 copy.
+    QByteArray text_cp932 = {};
 };
 
 // "2026年12月9日（水）"; without the weekday for a date the calendar lacks.
@@ -113,7 +114,8 @@ using Export_progress = std::function<bool(int done, int total)>;
 // A day that cannot be read is named in the report and left out. Returns
 // false when stopped or cancelled (report.cancelled). picture_days: a day
 // that holds nothing but pictures is one of them too (the print's).
-// utf8_text: each day's text comes as Export_day::text_utf8.
+// utf8_text: each day's text comes as Export_day::text_cp932 unless a
+// companion gave the exact text.
 using Export_year_sink = std::function<bool(int year, QList<Export_day>& days)>;
 bool Read_export_days(Diary_store& store, int from, int to, Export_report& report,
                       const Export_progress& progress, const Export_year_sink& on_year,

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace cp932 {
@@ -423,6 +425,70 @@ QByteArray Decode_utf8(QByteArrayView bytes)
     }
     result.truncate(out - start);
     return result;
+}
+
+namespace {
+
+// A packed character of Utf8_tables stored as four bytes at once: the
+// fourth is written over by the next character or cut off at the end.
+inline char* Put_packed_wide(char* out, std::uint32_t packed)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(out, &packed, 4);
+    else
+        Put_packed(out, packed);
+    return out + (packed >> 24);
+}
+
+}  // namespace
+
+void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
+{
+    // Held here, not read through the tables again after every store.
+    const Utf8_tables& t = The_utf8_tables();
+    const std::uint32_t* const single = t.single.data();
+    const std::uint32_t* const pair = t.pair.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* const end = p + bytes.size();
+    // Every byte becomes at most three bytes, and one more is written
+    // past the last character.
+    const qsizetype at = out.size();
+    out.resize(at + 3 * bytes.size() + 4);
+    char* const start = out.data() + at;
+    char* to = start;
+    // Where the next character starts is decided by branches on its first
+    // byte, not by what the tables hold, so that the reads of the tables
+    // for one character do not wait for those of the one before.
+    while (end - p >= 2) {
+        const unsigned char b = p[0];
+        if (!Is_lead_byte(b)) {
+            if (b == '\r' && p[1] == '\n') {
+                *to++ = '\n';
+                p += 2;
+            } else {
+                to = Put_packed_wide(to, single[b]);
+                ++p;
+            }
+            continue;
+        }
+        if (const std::uint32_t packed = pair[b << 8 | p[1]]) {
+            to = Put_packed_wide(to, packed);
+            p += 2;
+            continue;
+        }
+        // A lead byte that begins no character, carried as Decode carries it.
+        const bool joined = Trail_index(p[1]) >= 0;
+        to = Put_utf8(to, char16_t((joined ? carried_joined_base : carried_base) + b));
+        ++p;
+    }
+    if (p != end) {
+        // The last byte: one of its own, or a lead byte cut off.
+        if (Is_lead_byte(*p))
+            to = Put_utf8(to, char16_t(carried_base + *p));
+        else
+            to = Put_packed(to, single[*p]);
+    }
+    out.truncate(at + (to - start));
 }
 
 }  // namespace cp932

@@ -58,4 +58,10 @@ bool Starts_character(QByteArrayView bytes, qsizetype offset);
 // UTF-16 text between: the same bytes as Decode_text(bytes).toUtf8().
 QByteArray Decode_utf8(QByteArrayView bytes);
 
+// Appends Decode_text(bytes) to out as UTF-8 with every CR LF made LF (a CR
+// of its own stays): the text of a day file, converted once and straight
+// into the buffer that holds it. Makes exactly the bytes of
+// Decode_text(bytes).replace("\r\n", "\n").toUtf8().
+void Append_utf8_lf(QByteArray& out, QByteArrayView bytes);
+
 }  // namespace cp932

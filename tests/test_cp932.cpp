@@ -523,6 +523,46 @@ private slots:
             QVERIFY2(same(bytes), bytes.toHex().constData());
         }
     }
+
+    void appends_the_utf8_of_the_text_with_lf_for_cr_lf()
+    {
+        // After what the buffer holds already, as a year's file grows.
+        auto same = [](const QByteArray& bytes) {
+            QByteArray out = "# 前\n";
+            cp932::Append_utf8_lf(out, bytes);
+            return out == "# 前\n" + cp932::Decode_text(bytes)
+                                         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                         .toUtf8();
+        };
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) {
+            for (const char next : {'\0', '\r', '\n', 'A', char(0x40), char(0x7F), char(0x80),
+                                    char(0x9F), char(0xA0), char(0xFC), char(0xFD)}) {
+                const QByteArray pair{char(b), next};
+                QVERIFY2(same(pair), pair.toHex().constData());
+                QVERIFY2(same(pair + "\r\n"), pair.toHex().constData());
+            }
+            for (int trail = 0; b >= 0x81 && trail < 256; ++trail)
+                all += QByteArray{char(b), char(trail)};
+            all += char(b);
+        }
+        QVERIFY(same(all));
+        QVERIFY(same(all.mid(1)));
+        QVERIFY(same(QByteArray()));
+        // CR LF is one line end even after a CR or a stray lead byte; a CR
+        // of its own, first or last, stays.
+        QByteArray out;
+        cp932::Append_utf8_lf(out, "\r\r\n\x82\r\n\x82\n\r\xe9\r");
+        QCOMPARE(out, QByteArray("\r\n\xef\x9e\x82\n\xef\x9e\x82\n\r\xef\x9f\xa9\r"));
+        std::mt19937 random(932);
+        const char common[] = {'\r', '\n', char(0x82), char(0xA0), 'a', char(0x88)};
+        for (int round = 0; round < 20000; ++round) {
+            QByteArray bytes(int(random() % 48), '\0');
+            for (char& b : bytes)
+                b = random() % 2 ? common[random() % sizeof common] : char(random() & 0xFF);
+            QVERIFY2(same(bytes), bytes.toHex().constData());
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(Test_cp932)

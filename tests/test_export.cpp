@@ -276,6 +276,28 @@ private slots:
                  qPrintable(Export_summary(report)));
     }
 
+    void Markdown_keeps_stray_bytes_and_line_ends_as_the_day_file_has_them()
+    {
+        // A stray lead byte before a line end and cut off at the end, CR of
+        // its own before CR LF and at the end, 30 February; the year beside
+        // holds a companion, so its days are read the exact way.
+        QVERIFY(Put("2024/0101.txt", Hex("82 0d 0a 82")));
+        QVERIFY(Put("2024/0230.txt", Hex("41 0d 0d 0a 42 0d")));
+        QVERIFY(Put("2024/keyword.txt", Hex("32 30 32 34 2f 30 31 2f 30 31 31 78 0d 0a")));
+        QVERIFY(Put("2025/0301.txt", Hex("41 0d 0d 0a 42 0d")));
+        QVERIFY(Put("2025/0302.txt", Hex("3f 0d 0a")));
+        QVERIFY(Write_bytes(Companion_path(diary->File("2025/0302.txt")),
+                            Companion_bytes({QString(), QStringLiteral("😀")})));
+        QVERIFY(Export(Export_format::Markdown).Ok());
+        QCOMPARE(
+            Exported(out->Path()),
+            (QMap<QString, QByteArray>{
+                {"2024.md", Utf8("# 2024年\n\n## 2024年1月1日（月） ★思い出\n\nメモ：x\n\n"
+                                 "\xef\x9e\x82\n\xef\x9e\x82\n\n## 2024年2月30日\n\nA\r\nB\n")},
+                {"2025.md", Utf8("# 2025年\n\n## 2025年3月1日（土）\n\nA\r\nB\n"
+                                 "\n## 2025年3月2日（日）\n\n😀\n")}}));
+    }
+
     void The_exact_text_beside_a_day_is_exported()
     {
         Diary_store store(diary->Path());
