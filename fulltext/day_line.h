@@ -32,6 +32,9 @@ Line_words Line_words_of(const QStringList& words, const Fold_options& options);
 // (whose text may be its companion's) and, for katakana words, no
 // half-width katakana.
 bool Bytes_decide(const Line_words& words, QByteArrayView file_bytes);
+// Bytes_decide for bytes known to be the text (no "?" or no companion
+// holding the exact text).
+bool Bytes_decide_text(const Line_words& words, QByteArrayView file_bytes);
 
 // True when the word's bytes begin a character somewhere in the file's
 // bytes: the text holds the word (for a word Line_words_of gave bytes).
