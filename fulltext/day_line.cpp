@@ -86,11 +86,23 @@ bool Bytes_decide_text(const Line_words& words, QByteArrayView file_bytes)
 
 bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word)
 {
-    return First_word_at(file_bytes, {word}) >= 0;
+    return Word_in_bytes_at(file_bytes, word) >= 0;
+}
+
+qsizetype Word_in_bytes_at(QByteArrayView file_bytes, const QByteArray& word)
+{
+    return First_word_at(file_bytes, {word});
 }
 
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
                           const Fold_options& options, qsizetype before, qsizetype length)
+{
+    return Line_of_day_bytes_at(file_bytes, std::nullopt, words, options, before, length);
+}
+
+Snippet Line_of_day_bytes_at(QByteArrayView file_bytes, std::optional<qsizetype> first_at,
+                             const Line_words& words, const Fold_options& options, qsizetype before,
+                             qsizetype length)
 {
     if (words.bytes.empty() || words.words.isEmpty())
         return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options);
@@ -103,7 +115,7 @@ Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
     if (words.katakana && cp932::Has_half_width_katakana(body))
         return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options, before,
                           length);
-    const qsizetype first = First_word_at(body, words.bytes);
+    const qsizetype first = first_at ? *first_at : First_word_at(body, words.bytes);
     // A character is one or two bytes, and so is a line break: the part
     // decoded begins at least `before` characters ahead of the word (at
     // least `length` ahead of the end, when the line may be moved back to

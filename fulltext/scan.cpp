@@ -217,9 +217,13 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
                     exact = Exact_text_for_search(path, *bytes);
                 if (bytes && !exact && Bytes_decide_text(line_words, *bytes)) {
                     QString folded_memo;
+                    qsizetype first = -1;
                     for (size_t i = 0; i < line_words.bytes.size(); ++i) {
-                        if (Bytes_hold_word(*bytes, line_words.bytes[i]))
+                        const qsizetype at = Word_in_bytes_at(*bytes, line_words.bytes[i]);
+                        if (at >= 0) {
+                            first = first < 0 ? at : std::min(first, at);
                             continue;
+                        }
                         if (folded_memo.isNull())
                             folded_memo = Fold(memo.memo, options);
                         if (!folded_memo.contains(line_words.words[qsizetype(i)]))
@@ -227,7 +231,8 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
                     }
                     part.hits.push_back({date, memo.memory, memo.memo, std::nullopt});
                     if (search.snippets)
-                        part.hits.back().snippet = Line_of_day_bytes(*bytes, line_words, options);
+                        part.hits.back().snippet =
+                            Line_of_day_bytes_at(*bytes, first, line_words, options);
                     return;
                 }
                 const Day_row row =
