@@ -161,7 +161,7 @@ Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
     QByteArray bytes;
     bool exists = true;
     Io_result read;
-    if (!Read_plain_file_at_once(path, bytes)) {
+    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
         read = Read_diary_file(path, bytes, exists);
         if (!exists) {
             path.replace(path.size() - 3, 3, QStringLiteral("TXT"));

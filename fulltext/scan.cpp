@@ -118,12 +118,34 @@ QString Day_file_path_of(const QString& app_dir, int date)
     return path;
 }
 
-bool Read_plain_file_at_once(const QString& path, QByteArray& bytes)
+QByteArray Encoded_day_file_path(const QString& app_dir, int date)
+{
+    // The folder's name is encoded once a thread; the day's part is ASCII.
+    thread_local QString folder;
+    thread_local QByteArray encoded_folder;
+    if (app_dir != folder) {
+        folder = app_dir;
+        encoded_folder = QFile::encodeName(app_dir);
+    }
+    char name[] = "yyyy/mmdd.txt";
+    for (int i = 8, n = date; i >= 0; --i) {
+        if (i == 4)
+            continue;
+        name[i] = char('0' + n % 10);
+        n /= 10;
+    }
+    QByteArray path;
+    path.reserve(encoded_folder.size() + 13);
+    path += encoded_folder;
+    path += QByteArrayView(name, 13);
+    return path;
+}
+
+bool Read_plain_file_at_once(const QByteArray& encoded_path, QByteArray& bytes)
 {
     // O_NONBLOCK keeps a named pipe from holding the open, and changes
     // nothing for a regular file's reads, the only kind read here.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    const int fd = ::open(encoded_path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -147,7 +169,7 @@ Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray
     // anything else (no such file, the upper-case name, a link, a sealed
     // file, a file that changed while read, a failure) as the store reads it.
     path = Day_file_path_of(store.App_dir(), date);
-    if (Read_plain_file_at_once(path, bytes)) {
+    if (Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
         exists = true;
         return Io_result::Success();
     }
