@@ -284,8 +284,17 @@ private slots:
                 const QStringList words = Search_words(typed, options);
                 QCOMPARE(made(Line_of_day_bytes(bytes, Line_words_of(words, options), options)),
                          made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
-                // The scan passes over a day on the bytes' word alone.
+                // The scan passes over a day on the bytes' word alone, and
+                // makes its line from the place it found the words.
                 const Line_words line_words = Line_words_of(words, options);
+                if (Bytes_decide_text(line_words, bytes)) {
+                    qsizetype first = -1;
+                    for (const QByteArray& word : line_words.bytes)
+                        if (const qsizetype at = Word_in_bytes_at(bytes, word); at >= 0)
+                            first = first < 0 ? at : std::min(first, at);
+                    QCOMPARE(made(Line_of_day_bytes_at(bytes, first, line_words, options)),
+                             made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
+                }
                 if (Bytes_decide(line_words, bytes))
                     for (size_t i = 0; i < line_words.bytes.size(); ++i)
                         QCOMPARE(Bytes_hold_word(bytes, line_words.bytes[i]),
