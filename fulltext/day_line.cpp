@@ -76,17 +76,33 @@ Line_words Line_words_of(const QStringList& words, const Fold_options& options)
 
 bool Bytes_decide(const Line_words& words, QByteArrayView file_bytes)
 {
-    return !words.bytes.empty() && !file_bytes.contains('?') &&
-           !(words.katakana && cp932::Has_half_width_katakana(file_bytes));
+    return !file_bytes.contains('?') && Bytes_decide_text(words, file_bytes);
+}
+
+bool Bytes_decide_text(const Line_words& words, QByteArrayView file_bytes)
+{
+    return !words.bytes.empty() && !(words.katakana && cp932::Has_half_width_katakana(file_bytes));
 }
 
 bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word)
 {
-    return First_word_at(file_bytes, {word}) >= 0;
+    return Word_in_bytes_at(file_bytes, word) >= 0;
+}
+
+qsizetype Word_in_bytes_at(QByteArrayView file_bytes, const QByteArray& word)
+{
+    return First_word_at(file_bytes, {word});
 }
 
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
                           const Fold_options& options, qsizetype before, qsizetype length)
+{
+    return Line_of_day_bytes_at(file_bytes, std::nullopt, words, options, before, length);
+}
+
+Snippet Line_of_day_bytes_at(QByteArrayView file_bytes, std::optional<qsizetype> first_at,
+                             const Line_words& words, const Fold_options& options, qsizetype before,
+                             qsizetype length)
 {
     if (words.bytes.empty() || words.words.isEmpty())
         return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options);
@@ -99,7 +115,7 @@ Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
     if (words.katakana && cp932::Has_half_width_katakana(body))
         return Snippet_of(Diary_store::Text_of_file(file_bytes), words.words, options, before,
                           length);
-    const qsizetype first = First_word_at(body, words.bytes);
+    const qsizetype first = first_at ? *first_at : First_word_at(body, words.bytes);
     // A character is one or two bytes, and so is a line break: the part
     // decoded begins at least `before` characters ahead of the word (at
     // least `length` ahead of the end, when the line may be moved back to
@@ -140,23 +156,17 @@ Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
                  const Fold_options& options)
 {
     // Read by its name as Diary_store::Read_day_file reads it ("mmdd.txt",
-    // else "MMDD.TXT"), the name made without formatting: many days are read
-    // for one search.
-    char16_t name[] = u"yyyy/mmdd.txt";
-    for (int i = 8, n = date; i >= 0; --i) {
-        if (i == 4)
-            continue;
-        name[i] = char16_t(u'0' + n % 10);
-        n /= 10;
-    }
-    QString path = store.App_dir();
-    path += QStringView(name, 13);
+    // else "MMDD.TXT"), the usual plain file at once.
+    QString path = Day_file_path_of(store.App_dir(), date);
     QByteArray bytes;
-    bool exists = false;
-    Io_result read = Read_diary_file(path, bytes, exists);
-    if (!exists) {
-        path.replace(path.size() - 3, 3, QStringLiteral("TXT"));
+    bool exists = true;
+    Io_result read;
+    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
         read = Read_diary_file(path, bytes, exists);
+        if (!exists) {
+            path.replace(path.size() - 3, 3, QStringLiteral("TXT"));
+            read = Read_diary_file(path, bytes, exists);
+        }
     }
     if (!read.Ok() || !exists)
         return {};

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 class Diary_store;
@@ -32,16 +33,27 @@ Line_words Line_words_of(const QStringList& words, const Fold_options& options);
 // (whose text may be its companion's) and, for katakana words, no
 // half-width katakana.
 bool Bytes_decide(const Line_words& words, QByteArrayView file_bytes);
+// Bytes_decide for bytes known to be the text (no "?" or no companion
+// holding the exact text).
+bool Bytes_decide_text(const Line_words& words, QByteArrayView file_bytes);
 
 // True when the word's bytes begin a character somewhere in the file's
 // bytes: the text holds the word (for a word Line_words_of gave bytes).
 bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word);
+
+// Where the word's bytes first begin a character in the file's bytes, or -1.
+qsizetype Word_in_bytes_at(QByteArrayView file_bytes, const QByteArray& word);
 
 // The line of a day file's text, from the file's bytes as read (its final
 // line end still there).
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
                           const Fold_options& options, qsizetype before = 16,
                           qsizetype length = 80);
+// The same, where the first of the words' bytes begins a character already
+// known (the least of Word_in_bytes_at over the words, -1 for none).
+Snippet Line_of_day_bytes_at(QByteArrayView file_bytes, std::optional<qsizetype> first_at,
+                             const Line_words& words, const Fold_options& options,
+                             qsizetype before = 16, qsizetype length = 80);
 
 // The line of the day (yyyymmdd), read from its file; an empty line when the
 // day has no file or it cannot be read. A file with a "?" in it is read as

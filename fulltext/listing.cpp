@@ -109,6 +109,33 @@ std::vector<Listed_file> List_diary(const QString& app_dir,
     return files;
 }
 
+std::optional<QSet<int>> Day_dates_in_year(const QString& app_dir, int year)
+{
+    char year_name[5] = {};
+    for (int i = 3, n = year; i >= 0; --i, n /= 10)
+        year_name[i] = char('0' + n % 10);
+    // Each name is taken as the folder lists it: no entry is kept.
+    QSet<int> dates;
+    bool listed = false;
+    List_folder(app_dir + QLatin1String(year_name, 4), Listing_detail::Types,
+                [&](const char* entry) {
+                    const std::size_t length = std::strlen(entry);
+                    if (!((length == 8 && Digits(entry, 4)) || length == 11))
+                        return false;
+                    const Name_class name = Classify_year_name(QByteArrayView(entry, length));
+                    if (name.kind == Diary_name::Day_file && Is_diary_day(name.month, name.day)) {
+                        dates.insert(Date_number(year, name.month, name.day));
+                        listed = true;
+                    } else if (name.kind == Diary_name::Index) {
+                        listed = true;
+                    }
+                    return false;
+                });
+    if (!listed)
+        return std::nullopt;
+    return dates;
+}
+
 std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, int first_year,
                                        int last_year)
 {

@@ -29,6 +29,11 @@ std::vector<int> List_years(const QString& app_dir);
 std::vector<Listed_file> List_diary(const QString& app_dir,
                                     const std::optional<QSet<int>>& only_years = std::nullopt);
 
+// The dates of the day files in the year folder (app_dir ending in "/"),
+// from the folder's names alone; nothing when it lists no day file and no
+// year index (as List_diary lists none of that year).
+std::optional<QSet<int>> Day_dates_in_year(const QString& app_dir, int year);
+
 // The listing of a year folder as one number, whatever the order the
 // folder lists its files in: the sum of its files' digests.
 quint64 File_digest(const QString& path, const Fulltext_index::File_sig& sig);

@@ -50,6 +50,18 @@ void Note_unreadable(Fulltext_result& result, const Io_result& error);
 Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray& bytes,
                          bool& exists);
 
+// The day's file under its lower-case name: app_dir (ending in "/")
+// followed by "yyyy/mmdd.txt".
+QString Day_file_path_of(const QString& app_dir, int date);
+
+// The same path as the system takes it.
+QByteArray Encoded_day_file_path(const QString& app_dir, int date);
+
+// The whole of a plain file (a regular file, not a link, not sealed, at
+// most File_size_limit bytes) read in one call, as Read_diary_file would
+// read it; false for anything else, which the caller reads that way.
+bool Read_plain_file_at_once(const QByteArray& encoded_path, QByteArray& bytes);
+
 // The text every search reads from a day file's bytes: a "?" may stand for
 // a character Shift_JIS cannot hold, and the companion's exact text is then
 // what is searched, while it matches the file.

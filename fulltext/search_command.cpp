@@ -131,8 +131,15 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             return line;
         },
         [&out](size_t, const std::vector<QString>& lines) {
+            // A run's lines written at once: the stream's work is per call.
+            qsizetype size = 0;
             for (const QString& line : lines)
-                out << line;
+                size += line.size();
+            QString run;
+            run.reserve(size);
+            for (const QString& line : lines)
+                run += line;
+            out << run;
         });
     out.flush();
     if (result.unreadable > 0) {

@@ -5,6 +5,7 @@
 #include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/scan.h"
 #include "fulltext/search_command.h"
 #include "platform/cp932.h"
 #include "store/exact_text.h"
@@ -283,8 +284,17 @@ private slots:
                 const QStringList words = Search_words(typed, options);
                 QCOMPARE(made(Line_of_day_bytes(bytes, Line_words_of(words, options), options)),
                          made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
-                // The scan passes over a day on the bytes' word alone.
+                // The scan passes over a day on the bytes' word alone, and
+                // makes its line from the place it found the words.
                 const Line_words line_words = Line_words_of(words, options);
+                if (Bytes_decide_text(line_words, bytes)) {
+                    qsizetype first = -1;
+                    for (const QByteArray& word : line_words.bytes)
+                        if (const qsizetype at = Word_in_bytes_at(bytes, word); at >= 0)
+                            first = first < 0 ? at : std::min(first, at);
+                    QCOMPARE(made(Line_of_day_bytes_at(bytes, first, line_words, options)),
+                             made(Snippet_of(Diary_store::Text_of_file(bytes), words, options)));
+                }
                 if (Bytes_decide(line_words, bytes))
                     for (size_t i = 0; i < line_words.bytes.size(); ++i)
                         QCOMPARE(Bytes_hold_word(bytes, line_words.bytes[i]),
@@ -506,6 +516,41 @@ private slots:
         QCOMPARE(Dates_of(index.Search({QStringLiteral("ケーキ?!"), 0, 9999, false})),
                  QStringList{QStringLiteral("20261209 1 誕生日🎂")});
         QVERIFY(index.Search({QStringLiteral("😀"), 0, 9999, false}).hits.empty());
+    }
+
+    void Odd_index_lines_upper_case_names_and_lone_question_marks_are_read_as_written()
+    {
+        const auto sjis = [](const char16_t* text) { return cp932::Encode(text).bytes; };
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        const QByteArray cut_memo = sjis(u"散歩") + "\x81";
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            "2026/01/011" + sjis(u"散歩") + "\r\n" +
+                                // The flag a two-byte character, then half-width.
+                                "2026/01/02" + sjis(u"雨の日") + "\r\n2026/01/03\xb1" +
+                                sjis(u"メモ") + "\r\n2026/01/04\r\n2026/1/050" + sjis(u"散歩") +
+                                "\r\n2025/01/060" + sjis(u"散歩") + "\r\n2026/01/070" + cut_memo +
+                                "\r\n"));
+        // "?" with no companion is the user's own; an upper-case name is read.
+        QVERIFY(Write_bytes(store->Day_file_path(2026, 1, 1), "?" + sjis(u"散歩の日") + "\r\n"));
+        QVERIFY(Write_bytes(diary->Path() + QStringLiteral("/2026/0108.TXT"),
+                            sjis(u"公園を散歩") + "\r\n"));
+        const QHash<int, Day_memo> memos = Read_year_memos(*store, 2026, nullptr);
+        QCOMPARE(memos.size(), 5);
+        QCOMPARE(std::pair(memos[20260102].memory, memos[20260102].memo),
+                 std::pair(false, QStringLiteral("の日")));
+        QCOMPARE(std::pair(memos[20260103].memory, memos[20260103].memo),
+                 std::pair(false, QStringLiteral("メモ")));
+        QVERIFY(memos.contains(20260104) && memos[20260104].memo.isEmpty());
+        QCOMPARE(memos[20260107].memo, cp932::Decode_text(cut_memo));
+        Fulltext_search search{QStringLiteral("散歩"), 0, 9999, false};
+        search.snippets = true;
+        const Fulltext_result found = Scan_diary(diary->Path(), search, Fold_options{});
+        QCOMPARE(Dates_of(found), (QStringList{QStringLiteral("20260101 1 散歩"),
+                                               "20260107 0 " + cp932::Decode_text(cut_memo),
+                                               QStringLiteral("20260108 0 ")}));
+        QCOMPARE(found.hits[0].snippet->text, QStringLiteral("?散歩の日"));
+        QCOMPARE(found.hits[2].snippet->text, QStringLiteral("公園を散歩"));
+        QCOMPARE(found.unreadable, 0);
     }
 
     void The_index_keeps_no_text_and_forgets_the_words_a_day_lost()
