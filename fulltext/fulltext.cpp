@@ -12,6 +12,7 @@
 #include "store/store.h"
 
 #include <QFile>
+#include <cerrno>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -20,9 +21,15 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
     : app_dir(Diary_store(diary_folder).App_dir()), cache_folder(cache), options(fold),
       start_mode(start)
 {
+    errno = 0;
     if (!Fulltext_index_available()) {
-        unavailable = QStringLiteral("この環境の SQLite には全文検索の機能 (FTS5) がないため、"
-                                     "索引を使わずに日記のファイルを直接検索しています。");
+        // A library that could not be opened says ELIBACC (platform/lazy_library.h).
+        unavailable =
+            errno == ELIBACC
+                ? QStringLiteral("SQLite を読み込めないため、"
+                                 "索引を使わずに日記のファイルを直接検索しています。")
+                : QStringLiteral("この環境の SQLite には全文検索の機能 (FTS5) がないため、"
+                                 "索引を使わずに日記のファイルを直接検索しています。");
         return;
     }
     if (cache_folder.isEmpty() || !Private_cache_folder(cache_folder)) {
