@@ -6,6 +6,7 @@
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
+#include "fulltext/tokenizer.h"
 #include "platform/cp932.h"
 #include "store/exact_text.h"
 #include "store/store.h"
@@ -18,6 +19,7 @@
 #include <QtTest>
 #include <functional>
 #include <random>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -549,6 +551,115 @@ private slots:
         QCOMPARE(find(QStringLiteral("鍋")),
                  (QStringList{QStringLiteral("20261201 1 夕食"), QStringLiteral("20261202 0 鍋")}));
         QCOMPARE(find(QStringLiteral("夕食 fox")), QStringList{QStringLiteral("20261201 1 夕食")});
+    }
+
+    void A_day_holding_every_pair_of_a_word_but_not_the_word_is_no_hit()
+    {
+        // Each day holds every pair of the word it is named for, apart.
+        Write_day(*store, QDate(2026, 4, 1), QStringLiteral("東京で京都の話"));
+        Write_day(*store, QDate(2026, 4, 2), QStringLiteral("東京都の地図"));
+        Write_day(*store, QDate(2026, 4, 3), QStringLiteral("東京に行く"));
+        Write_day(*store, QDate(2026, 4, 4), QStringLiteral("ab bc ＡＢ"));
+        Write_day(*store, QDate(2026, 4, 5), QStringLiteral("ｶﾞｲﾄﾞ"));
+        Write_day(*store, QDate(2026, 4, 6), QStringLiteral("ガイ イド"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/04/030京都\r\n2026/04/070東京都\r\n").bytes));
+        const QStringList words = {QStringLiteral("東京都"), QStringLiteral("abc"),
+                                   QStringLiteral("ガイド"), QStringLiteral("東京 京都"),
+                                   QStringLiteral("京"),     QStringLiteral("ab")};
+        const QList<QStringList> expected = {
+            {QStringLiteral("20260402 0 "), QStringLiteral("20260407 0 東京都")},
+            {},
+            {QStringLiteral("20260405 0 ")},
+            {QStringLiteral("20260401 0 "), QStringLiteral("20260402 0 "),
+             QStringLiteral("20260403 0 京都"), QStringLiteral("20260407 0 東京都")},
+            {QStringLiteral("20260401 0 "), QStringLiteral("20260402 0 "),
+             QStringLiteral("20260403 0 京都"), QStringLiteral("20260407 0 東京都")},
+            {QStringLiteral("20260404 0 ")},
+        };
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            for (const bool snippets : {false, true}) {
+                Fulltext_search search{words[i], 0, 9999, false};
+                search.snippets = snippets;
+                const Fulltext_result indexed = index.Search(search);
+                QVERIFY(!indexed.scanned);
+                QCOMPARE(Dates_of(indexed), expected[i]);
+                QCOMPARE(Dates_of(Scan_diary(diary->Path(), search, Fold_options{})), expected[i]);
+                for (const Fulltext_hit& hit : indexed.hits)
+                    QCOMPARE(hit.snippet.has_value(), snippets);
+            }
+        }
+        // The command line prints the days that hold the word, each line once.
+        QString out;
+        QString err;
+        QTextStream out_stream(&out);
+        QTextStream err_stream(&err);
+        QCOMPARE(Run_search_command({"sorane", "--search", "東京都"}, diary->Path(), cache->Path(),
+                                    out_stream, err_stream),
+                 0);
+        QCOMPARE(out, QStringLiteral("2026/04/02\t東京都の地図\n2026/04/07\t東京都\n"));
+        QCOMPARE(err, QString());
+    }
+
+    void An_index_of_the_older_format_is_read_by_no_search_and_built_again()
+    {
+        Write_day(*store, QDate(2026, 7, 1), QStringLiteral("七夕の短冊"));
+        Write_day(*store, QDate(2026, 7, 2), QStringLiteral("晴れ"));
+        QString path;
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            path = index.Cache_path();
+        }
+        // The index as the last format made it: the day's document numbered
+        // by its date, with the places of its pairs, saying the second day
+        // holds the first day's word.
+        QVERIFY(QFile::remove(path));
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+                 SQLITE_OK);
+        QVERIFY(Register_tokenizer(db));
+        const QByteArray old_schema =
+            "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+            "INSERT INTO meta VALUES('format', 'sorane-fulltext 7'), ('folding', '" +
+            Fold_options{}.Name().toUtf8() + "'), ('diary', '" +
+            Diary_store(diary->Path()).App_dir().toUtf8() +
+            "');"
+            "CREATE TABLE days(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL,"
+            " memory INTEGER NOT NULL, memo TEXT NOT NULL);"
+            "CREATE TABLE generations(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL);"
+            "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
+            " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
+            "CREATE TABLE years(year INTEGER PRIMARY KEY, digest INTEGER NOT NULL);"
+            "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='', columnsize=0,"
+            " tokenize='sorane_pairs');"
+            "INSERT INTO days VALUES(20260702, 0, 0, '');"
+            "INSERT INTO fts(rowid, ftext, fmemo) VALUES(20260702000, '七夕の短冊', '');";
+        QCOMPARE(sqlite3_exec(db, old_schema.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        ::chmod(QFile::encodeName(path).constData(), 0600);
+        const QStringList expected = {QStringLiteral("20260701 0 ")};
+        // The command line, which builds nothing, reads the files.
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Never);
+            const Fulltext_result result = index.Search({QStringLiteral("七夕"), 0, 9999, true});
+            QVERIFY(result.scanned);
+            QCOMPARE(Dates_of(result), expected);
+        }
+        // A window reads the files for its first search and builds the new
+        // index after it.
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::After_first_scan);
+        const Fulltext_search search{QStringLiteral("七夕"), 0, 9999, true};
+        const Fulltext_result first = index.Search(search);
+        QVERIFY(first.scanned);
+        QCOMPARE(Dates_of(first), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(Answered_by_index(index, search, expected), 20000);
+        QCOMPARE(Dates_of(index.Search({QStringLiteral("短冊"), 0, 9999, true})), expected);
     }
 
     void The_diary_folder_is_never_written()
