@@ -16,33 +16,28 @@ struct Checked {
 // can tell (most days of a word of kanji or kana), else from its folded
 // text, as the plain search decides.
 Checked Check_day(const Diary_store& store, const Fulltext_hit& hit, const Line_words& words,
-                  const Fold_options& options, bool exact, bool snippets)
+                  const Fold_options& options, bool snippets)
 {
     Checked out;
     QString path;
     QByteArray bytes;
     bool exists = false;
     const int date = hit.date;
-    if (!store.Read_day_file(date / 10000, date / 100 % 100, date % 100, path, bytes, exists)
-             .Ok()) {
-        out.hit = exact;
+    if (!store.Read_day_file(date / 10000, date / 100 % 100, date % 100, path, bytes, exists).Ok())
         return out;
-    }
     if (exists && Bytes_decide(words, bytes)) {
-        if (!exact) {
-            const QString folded_memo = Fold(hit.memo, options);
-            for (size_t i = 0; i < words.bytes.size(); ++i)
-                if (!Bytes_hold_word(bytes, words.bytes[i]) &&
-                    !folded_memo.contains(words.words[qsizetype(i)]))
-                    return out;
-        }
+        const QString folded_memo = Fold(hit.memo, options);
+        for (size_t i = 0; i < words.bytes.size(); ++i)
+            if (!Bytes_hold_word(bytes, words.bytes[i]) &&
+                !folded_memo.contains(words.words[qsizetype(i)]))
+                return out;
         out.hit = true;
         if (snippets)
             out.snippet = Line_of_day_bytes(bytes, words, options);
         return out;
     }
     const QString text = exists ? Text_for_search(path, bytes) : QString();
-    if (!exact && !All_words_in(words.words, Fold(text, options), Fold(hit.memo, options)))
+    if (!All_words_in(words.words, Fold(text, options), Fold(hit.memo, options)))
         return out;
     out.hit = true;
     if (snippets)
@@ -55,7 +50,9 @@ Checked Check_day(const Diary_store& store, const Fulltext_hit& hit, const Line_
 void Check_candidates(const QString& app_dir, const Fold_options& options,
                       const Fulltext_search& search, bool exact, Fulltext_result& result)
 {
-    if (exact && !search.snippets)
+    // Every day found holds the words: its line, when one is wanted, is
+    // made by the caller for the days it shows.
+    if (exact)
         return;
     const Line_words words = Line_words_of(result.words, options);
     const Diary_store store(app_dir);
@@ -64,9 +61,7 @@ void Check_candidates(const QString& app_dir, const Fold_options& options,
     result.hits.reserve(found.size());
     Make_in_order(
         found.size(), 256,
-        [&](size_t i) {
-            return Check_day(store, found[i], words, options, exact, search.snippets);
-        },
+        [&](size_t i) { return Check_day(store, found[i], words, options, search.snippets); },
         [&](size_t first, std::vector<Checked>& checked) {
             for (size_t i = 0; i < checked.size(); ++i) {
                 if (!checked[i].hit)

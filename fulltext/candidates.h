@@ -9,9 +9,9 @@
 
 // result.hits holds the days found, in the order wanted, each with its
 // memo; those that do not hold every word of result.words go, and each
-// keeps the line of its text when search.snippets is set. With exact set
-// every day found holds the words, and is read only for its line. A day
-// whose file cannot be read now is kept only when exact: the index's record
-// of the files names such a file (Files_not_indexed).
+// kept has the line of its text when search.snippets is set. With exact
+// set every day found holds the words, and none is read here. A day whose
+// file cannot be read now goes: the index's record of the files names such
+// a file (Files_not_indexed).
 void Check_candidates(const QString& app_dir, const Fold_options& options,
                       const Fulltext_search& search, bool exact, Fulltext_result& result);
