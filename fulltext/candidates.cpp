@@ -15,8 +15,10 @@ struct Checked {
 // Whether the day holds every word, from its file's bytes where they alone
 // can tell (most days of a word of kanji or kana), else from its folded
 // text, as the plain search decides.
+// decided are the same words with no look for half-width katakana: the
+// line of a file whose bytes decided has none.
 Checked Check_day(const Diary_store& store, const Fulltext_hit& hit, const Line_words& words,
-                  const Fold_options& options, bool snippets)
+                  const Line_words& decided, const Fold_options& options, bool snippets)
 {
     Checked out;
     QString path;
@@ -33,7 +35,7 @@ Checked Check_day(const Diary_store& store, const Fulltext_hit& hit, const Line_
                 return out;
         out.hit = true;
         if (snippets)
-            out.snippet = Line_of_day_bytes(bytes, words, options);
+            out.snippet = Line_of_day_bytes(bytes, decided, options);
         return out;
     }
     const QString text = exists ? Text_for_search(path, bytes) : QString();
@@ -55,13 +57,17 @@ void Check_candidates(const QString& app_dir, const Fold_options& options,
     if (exact)
         return;
     const Line_words words = Line_words_of(result.words, options);
+    Line_words decided = words;
+    decided.katakana = false;
     const Diary_store store(app_dir);
     std::vector<Fulltext_hit> found = std::move(result.hits);
     result.hits.clear();
     result.hits.reserve(found.size());
     Make_in_order(
         found.size(), 256,
-        [&](size_t i) { return Check_day(store, found[i], words, options, search.snippets); },
+        [&](size_t i) {
+            return Check_day(store, found[i], words, decided, options, search.snippets);
+        },
         [&](size_t first, std::vector<Checked>& checked) {
             for (size_t i = 0; i < checked.size(); ++i) {
                 if (!checked[i].hit)
