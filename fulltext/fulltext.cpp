@@ -3,6 +3,7 @@
 #include "diary/folder_lock.h"
 #include "fulltext/build.h"
 #include "fulltext/cache_files.h"
+#include "fulltext/candidates.h"
 #include "fulltext/day_line.h"
 #include "fulltext/in_order.h"
 #include "fulltext/index_db.h"
@@ -12,6 +13,7 @@
 #include "store/store.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -207,15 +209,11 @@ Fulltext_result Fulltext_index::Search(const Fulltext_search& search)
 
 bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result& result)
 {
-    // The days the index finds hold every word: nothing is read to check.
-    // The documents come in date order from the index itself; each is
-    // looked up by its date, and one of an older generation is no day's.
-    QByteArray sql = "SELECT d.id, d.memory, d.memo FROM fts CROSS JOIN days d"
-                     " ON d.id = fts.rowid / 1000 AND d.gen = fts.rowid % 1000"
-                     " WHERE fts MATCH ?3 AND fts.rowid BETWEEN ?1 * 1000 AND ?2 * 1000 + 999";
-    static_assert(Db::Generations == 1000);
-    sql += search.newest_first ? " ORDER BY fts.rowid DESC" : " ORDER BY fts.rowid";
-    Statement query(db->handle, sql);
+    // The documents holding every pair of the words, each looked up by its
+    // number: one no longer any day's is passed over.
+    Statement query(db->handle, "SELECT d.id, d.memory, d.memo FROM fts CROSS JOIN days d"
+                                " ON d.doc = fts.rowid WHERE fts MATCH ?3"
+                                " AND d.id BETWEEN ?1 AND ?2");
     if (!query) {
         db->last_code = sqlite3_extended_errcode(db->handle);
         return false;
@@ -226,10 +224,20 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
         result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt});
-    if (rc == SQLITE_DONE)
-        return true;
-    db->last_code = sqlite3_extended_errcode(db->handle);
-    return false;
+    if (rc != SQLITE_DONE) {
+        db->last_code = sqlite3_extended_errcode(db->handle);
+        return false;
+    }
+    // A day read again has a document of a later number: the days are put
+    // in order here.
+    std::sort(result.hits.begin(), result.hits.end(),
+              [newest_first = search.newest_first](const Fulltext_hit& a, const Fulltext_hit& b) {
+                  return newest_first ? a.date > b.date : a.date < b.date;
+              });
+    // A day found by the pairs of a longer word is read to see it holds the
+    // word.
+    Check_candidates(app_dir, options, search, Index_query_exact(result.words), result);
+    return true;
 }
 
 QList<Io_result> Fulltext_index::Files_not_indexed(int first_year, int last_year)

@@ -4,9 +4,9 @@
 // Japanese folding of fold.h.
 //
 // The day files stay the only truth. The index is a cache in the user's
-// cache folder (an SQLite database with an FTS5 index of every pair of
-// characters, and no copy of the texts: the lines shown are made from the
-// day files), never in the diary folder, and it never writes a diary file. Before each search it is
+// cache folder (an SQLite database with an FTS5 index of which days hold
+// each pair of characters, and no copy of the texts: the lines shown, and
+// the check of a longer word, are made from the day files), never in the diary folder, and it never writes a diary file. Before each search it is
 // brought up to date from the year folders' listings (name, size, change
 // time, inode of every day file and index): only what changed is read
 // again. A watch on the folders (inotify) says which year folders changed,
@@ -68,8 +68,9 @@ struct Fulltext_search {
     // and pending set, and the caller reads the files on a thread of its
     // own (a window, which must not stop for the reading of every file).
     bool wait_for_index = false;
-    // When the files are read: each hit's snippet made from the text just
-    // read, for a caller that shows every hit (the command line).
+    // Each hit's snippet made from the text read for the search (the files,
+    // or the days the index found), for a caller that shows every hit (the
+    // command line).
     bool snippets = false;
 };
 

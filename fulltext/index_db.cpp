@@ -6,9 +6,10 @@
 #include "fulltext/tokenizer.h"
 
 #include <QFile>
+#include <algorithm>
 #include <sys/stat.h>
 
-const QString Index_format = QStringLiteral("sorane-fulltext 7");
+const QString Index_format = QStringLiteral("sorane-fulltext 8");
 
 bool Damage_code(int code)
 {
@@ -17,20 +18,51 @@ bool Damage_code(int code)
            primary == SQLITE_SCHEMA;
 }
 
+namespace {
+
+// The characters of a word, a surrogate pair being one.
+QStringList Characters_of(const QString& word)
+{
+    QStringList characters;
+    for (qsizetype i = 0; i < word.size();) {
+        const qsizetype length =
+            word.at(i).isHighSurrogate() && i + 1 < word.size() && word.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        characters.append(word.mid(i, length));
+        i += length;
+    }
+    return characters;
+}
+
+QString Quoted(QString token)
+{
+    token.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + token + QLatin1Char('"');
+}
+
+}  // namespace
+
 QString Index_query(const QStringList& words)
 {
-    QStringList phrases;
-    for (QString word : words) {
+    QStringList tokens;
+    for (const QString& word : words) {
+        const QStringList characters = Characters_of(word);
         // One character is the first of the pair it begins, or the last
         // character alone: every token beginning with it.
-        const bool one_character =
-            word.size() == 1 || (word.size() == 2 && word.at(0).isHighSurrogate());
-        word.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        phrases.append(QLatin1Char('"') + word + QLatin1Char('"') +
-                       (one_character ? QStringLiteral(" *") : QString()));
+        if (characters.size() == 1)
+            tokens.append(Quoted(word) + QStringLiteral(" *"));
+        for (qsizetype i = 0; i + 1 < characters.size(); ++i)
+            tokens.append(Quoted(characters[i] + characters[i + 1]));
     }
-    phrases.removeDuplicates();
-    return phrases.join(QStringLiteral(" AND "));
+    tokens.removeDuplicates();
+    return tokens.join(QStringLiteral(" AND "));
+}
+
+bool Index_query_exact(const QStringList& words)
+{
+    return std::all_of(words.cbegin(), words.cend(),
+                       [](const QString& word) { return Characters_of(word).size() <= 2; });
 }
 
 Fulltext_index::Db::~Db()
@@ -90,26 +122,27 @@ bool Fulltext_index::Db::Create_schema(const QString& app_dir, const Fold_option
 {
     if (!Exec("PRAGMA page_size=16384; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
               "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
-              // What a search lists, and the generation of the day's
-              // document in the index: the document date * 1000 +
-              // generation holds the day's words, so that the index lists
-              // its documents in date order. The index keeps no text (the
-              // lines shown are made from the day files): a day read
-              // again gets a document of the next generation, and the old
-              // one, whose words the index cannot take out without its
-              // text, is no longer any day's.
-              "CREATE TABLE days(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL,"
-              " memory INTEGER NOT NULL, memo TEXT NOT NULL);"
-              // The generation the next document of a day read again takes.
-              "CREATE TABLE generations(id INTEGER PRIMARY KEY, gen INTEGER NOT NULL);"
+              // What a search lists, and the document in the index that
+              // holds the day's words. The index keeps no text (the lines
+              // shown are made from the day files): a day read again gets a
+              // new document, numbered after every one before it, and the
+              // old one, whose words the index cannot take out without its
+              // text, is no longer any day's. The documents of a build are
+              // numbered 1, 2, 3... in date order, which keeps the index
+              // small.
+              "CREATE TABLE days(doc INTEGER PRIMARY KEY AUTOINCREMENT,"
+              " id INTEGER NOT NULL UNIQUE, memory INTEGER NOT NULL, memo TEXT NOT NULL);"
               "CREATE TABLE files(path TEXT PRIMARY KEY, size INTEGER NOT NULL,"
               " mtime INTEGER NOT NULL, inode INTEGER NOT NULL) WITHOUT ROWID;"
               // A digest of each year folder's listing as last read, so
               // that a year whose listing is the same is not compared
               // file by file.
               "CREATE TABLE years(year INTEGER PRIMARY KEY, digest INTEGER NOT NULL);"
+              // Which documents hold a pair, without where: a day holding
+              // every pair of a longer word is read to see that it holds
+              // the word.
               "CREATE VIRTUAL TABLE fts USING fts5(ftext, fmemo, content='', columnsize=0,"
-              " tokenize='sorane_pairs');"))
+              " detail=none, tokenize='sorane_pairs');"))
         return false;
     Statement meta(handle, "INSERT INTO meta(key, value) VALUES(?1, ?2)");
     const std::pair<QString, QString> values[] = {
@@ -206,46 +239,22 @@ bool Fulltext_index::Db::Store_year_digests(const QHash<int, quint64>& digests,
 
 bool Fulltext_index::Db::Remove_day(int date)
 {
-    Statement old(handle, "SELECT gen FROM days WHERE id = ?1");
-    old.Bind(1, qint64(date));
-    const int rc = old.Step();
-    if (rc == SQLITE_DONE)
-        return true;
-    if (rc != SQLITE_ROW)
-        return Done(old, false);
-    const qint64 next = old.Int(0) + 1;
-    old.Reset();
-    Statement keep(handle, "INSERT OR REPLACE INTO generations(id, gen) VALUES(?1, ?2)");
-    keep.Bind(1, qint64(date));
-    keep.Bind(2, next);
     Statement drop(handle, "DELETE FROM days WHERE id = ?1");
     drop.Bind(1, qint64(date));
-    if (!Done(keep, keep.Run()) || !Done(drop, drop.Run()))
+    if (!Done(drop, drop.Run()))
         return false;
-    ++dropped_docs;
+    dropped_docs += sqlite3_changes(handle);
     return true;
 }
 
 bool Fulltext_index::Db::Insert_day(Inserts& inserts, const Day_row& row)
 {
-    inserts.generation.Bind(1, qint64(row.date));
-    const int rc = inserts.generation.Step();
-    const qint64 gen = rc == SQLITE_ROW ? inserts.generation.Int(0) : 0;
-    inserts.generation.Reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return Done(inserts.generation, false);
-    if (gen >= Generations) {
-        // No document number is left for the day: the index is made anew.
-        last_code = SQLITE_CORRUPT;
-        return false;
-    }
     inserts.day.Bind(1, qint64(row.date));
-    inserts.day.Bind(2, gen);
-    inserts.day.Bind(3, qint64(row.memory));
-    inserts.day.Bind(4, row.memo);
+    inserts.day.Bind(2, qint64(row.memory));
+    inserts.day.Bind(3, row.memo);
     if (!Done(inserts.day, inserts.day.Run()))
         return false;
-    inserts.index.Bind(1, qint64(row.date) * Generations + gen);
+    inserts.index.Bind(1, sqlite3_last_insert_rowid(handle));
     inserts.index.Bind(2, row.folded_text);
     inserts.index.Bind(3, row.folded_memo);
     return Done(inserts.index, inserts.index.Run());
@@ -265,9 +274,6 @@ bool Fulltext_index::Db::Store_dropped()
 bool Fulltext_index::Db::Mostly_dropped()
 {
     const qint64 dropped = Meta(QStringLiteral("dropped")).toLongLong();
-    Statement most(handle, "SELECT max(gen) FROM generations");
-    if (most.Step() == SQLITE_ROW && most.Int(0) > Generations * 9 / 10)
-        return true;
     if (dropped < 500)
         return false;
     Statement days(handle, "SELECT count(*) FROM days");

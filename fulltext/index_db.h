@@ -25,8 +25,13 @@ extern const QString Index_format;
 // An SQLite result code that says the database is damaged (or not one).
 bool Damage_code(int code);
 
-// The FTS5 query for days holding every word: each word a phrase.
+// The FTS5 query for the days that may hold every word: those holding each
+// pair of characters of every word (and, for a word of one character, a
+// pair it begins or the character alone).
 QString Index_query(const QStringList& words);
+// True when a day the query finds holds every word: no word is longer than
+// one pair.
+bool Index_query_exact(const QStringList& words);
 
 // A prepared statement, finalized with the object.
 struct Statement {
@@ -112,23 +117,20 @@ struct Fulltext_index::Db {
     bool Remove_day(int date);
 
     struct Inserts {
-        Statement generation, day, index;
+        Statement day, index;
         explicit Inserts(sqlite3* db)
-            : generation(db, "SELECT gen FROM generations WHERE id = ?1"),
-              day(db, "INSERT INTO days(id, gen, memory, memo) VALUES(?1, ?2, ?3, ?4)"),
+            : day(db, "INSERT INTO days(id, memory, memo) VALUES(?1, ?2, ?3)"),
               index(db, "INSERT INTO fts(rowid, ftext, fmemo) VALUES(?1, ?2, ?3)")
         {}
     };
 
-    // A day's documents in the index: date * Generations + generation.
-    static constexpr qint64 Generations = 1000;
     // The day's row, and a new document of its words in the index.
     bool Insert_day(Inserts& inserts, const Day_row& row);
     // Adds the documents dropped since the last call to the index's count,
     // inside the transaction that dropped them.
     bool Store_dropped();
-    // True when the documents no longer any day's are so many, or a day's
-    // generations so nearly used up, that the index is better made anew.
+    // True when the documents no longer any day's are so many that the
+    // index is better made anew.
     bool Mostly_dropped();
     qint64 dropped_docs = 0;
     bool Store_files(const std::vector<std::pair<QString, File_sig>>& changed,

@@ -1,12 +1,12 @@
 #pragma once
 // The index's tokenizer. A text gives, at each character, the character
-// with the next one, and the last character alone: a word of two or more
-// characters is the phrase of its character pairs at consecutive
-// positions, and a word of one character is every token that begins with
-// it (a prefix query, Index_query). So every word, of any length, is found
-// exactly by the index, and no text is read to check it. One token per
-// character keeps the index about the size of the texts. The text comes
-// folded already (fold.h): the tokenizer changes nothing.
+// with the next one, and the last character alone. The index records which
+// documents hold a token, not where: a word of two characters is its pair,
+// a word of one character every token that begins with it (a prefix query,
+// Index_query), and both are found exactly; a longer word finds the days
+// holding each of its pairs, which are read to see that they hold the
+// word. The text comes folded already (fold.h): the tokenizer changes
+// nothing.
 
 struct sqlite3;
 

@@ -7,6 +7,7 @@
 #include "fulltext/fulltext.h"
 #include "fulltext/scan.h"
 #include "fulltext/search_command.h"
+#include "fulltext/tokenizer.h"
 #include "platform/cp932.h"
 #include "store/exact_text.h"
 #include "store/store.h"
@@ -19,6 +20,7 @@
 #include <QtTest>
 #include <functional>
 #include <random>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -594,6 +596,93 @@ private slots:
         QCOMPARE(find(QStringLiteral("鍋")),
                  (QStringList{QStringLiteral("20261201 1 夕食"), QStringLiteral("20261202 0 鍋")}));
         QCOMPARE(find(QStringLiteral("夕食 fox")), QStringList{QStringLiteral("20261201 1 夕食")});
+    }
+
+    void A_day_holding_every_pair_of_a_word_but_not_the_word_is_no_hit()
+    {
+        // Each day holds every pair of the word it is named for, apart.
+        Write_day(*store, QDate(2026, 4, 1), QStringLiteral("東京で京都の話"));
+        Write_day(*store, QDate(2026, 4, 2), QStringLiteral("東京都の地図"));
+        Write_day(*store, QDate(2026, 4, 3), QStringLiteral("東京に行く"));
+        Write_day(*store, QDate(2026, 4, 4), QStringLiteral("ab bc ＡＢ"));
+        Write_day(*store, QDate(2026, 4, 5), QStringLiteral("ｶﾞｲﾄﾞ"));
+        Write_day(*store, QDate(2026, 4, 6), QStringLiteral("ガイ イド"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            cp932::Encode(u"2026/04/030京都\r\n2026/04/070東京都\r\n").bytes));
+        const QStringList words = {QStringLiteral("東京都"), QStringLiteral("abc"),
+                                   QStringLiteral("ガイド"), QStringLiteral("東京 京都")};
+        const QList<QStringList> expected = {
+            {QStringLiteral("20260402 0 "), QStringLiteral("20260407 0 東京都")},
+            {},
+            {QStringLiteral("20260405 0 ")},
+            {QStringLiteral("20260401 0 "), QStringLiteral("20260402 0 "),
+             QStringLiteral("20260403 0 京都"), QStringLiteral("20260407 0 東京都")},
+        };
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::Foreground);
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            for (const bool snippets : {false, true}) {
+                Fulltext_search search{words[i], 0, 9999, false};
+                search.snippets = snippets;
+                const Fulltext_result indexed = index.Search(search);
+                QVERIFY(!indexed.scanned);
+                QCOMPARE(Dates_of(indexed), expected[i]);
+                QCOMPARE(Dates_of(Scan_diary(diary->Path(), search, Fold_options{})), expected[i]);
+            }
+        }
+        // The command line prints the days that hold the word, each line once.
+        QString out;
+        QString err;
+        QTextStream out_stream(&out);
+        QTextStream err_stream(&err);
+        QCOMPARE(Run_search_command({"sorane", "--search", "東京都"}, diary->Path(), cache->Path(),
+                                    out_stream, err_stream),
+                 0);
+        QCOMPARE(out, QStringLiteral("2026/04/02\t東京都の地図\n2026/04/07\t東京都\n"));
+        QCOMPARE(err, QString());
+    }
+
+    void An_index_of_the_older_format_is_read_by_no_search_and_built_again()
+    {
+        Write_day(*store, QDate(2026, 7, 1), QStringLiteral("七夕の短冊"));
+        Write_day(*store, QDate(2026, 7, 2), QStringLiteral("晴れ"));
+        QString path;
+        {
+            Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                                 Fulltext_index::Start::Foreground);
+            path = index.Cache_path();
+        }
+        // Marked as the last format, whose documents were numbered
+        // otherwise: one of its documents now says the second day holds
+        // the first day's word.
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE,
+                                 nullptr),
+                 SQLITE_OK);
+        QVERIFY(Register_tokenizer(db));
+        QCOMPARE(
+            sqlite3_exec(db,
+                         "UPDATE meta SET value = 'sorane-fulltext 7' WHERE key = 'format';"
+                         "INSERT INTO fts(rowid, ftext, fmemo) SELECT doc, '七夕', '' FROM days"
+                         " WHERE id = 20260702;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+        const Fulltext_search search{QStringLiteral("七夕"), 0, 9999, true};
+        const QStringList expected = {QStringLiteral("20260701 0 ")};
+        // The command line, which builds nothing, reads the files.
+        Fulltext_result result = Fulltext_index(diary->Path(), cache->Path(), Fold_options{},
+                                                Fulltext_index::Start::Never)
+                                     .Search(search);
+        QVERIFY(result.scanned);
+        QCOMPARE(Dates_of(result), expected);
+        // A window reads the files for its first search, and builds after it.
+        Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
+                             Fulltext_index::Start::After_first_scan);
+        result = index.Search(search);
+        QVERIFY(result.scanned);
+        QCOMPARE(Dates_of(result), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(Answered_by_index(index, search, expected), 20000);
     }
 
     void The_diary_folder_is_never_written()
