@@ -98,19 +98,25 @@ void Sort_hits(std::vector<Fulltext_hit>& hits, bool newest_first)
               });
 }
 
+// "yyyy/mmdd.txt" for the date yyyymmdd, made without formatting: many days
+// are read for one search.
+template <typename Char>
+void Fill_day_file_name(Char (&name)[14], int date)
+{
+    for (int i = 8, n = date; i >= 0; --i) {
+        if (i == 4)
+            continue;
+        name[i] = Char('0' + n % 10);
+        n /= 10;
+    }
+}
+
 }  // namespace
 
 QString Day_file_path_of(const QString& app_dir, int date)
 {
-    // "yyyy/mmdd.txt", made without formatting: many days are read for one
-    // search.
     char16_t name[] = u"yyyy/mmdd.txt";
-    for (int i = 8, n = date; i >= 0; --i) {
-        if (i == 4)
-            continue;
-        name[i] = char16_t(u'0' + n % 10);
-        n /= 10;
-    }
+    Fill_day_file_name(name, date);
     QString path;
     path.reserve(app_dir.size() + 13);
     path += app_dir;
@@ -128,12 +134,7 @@ QByteArray Encoded_day_file_path(const QString& app_dir, int date)
         encoded_folder = QFile::encodeName(app_dir);
     }
     char name[] = "yyyy/mmdd.txt";
-    for (int i = 8, n = date; i >= 0; --i) {
-        if (i == 4)
-            continue;
-        name[i] = char('0' + n % 10);
-        n /= 10;
-    }
+    Fill_day_file_name(name, date);
     QByteArray path;
     path.reserve(encoded_folder.size() + 13);
     path += encoded_folder;
