@@ -139,6 +139,7 @@ void Main_form::Build_controls()
         area = new QPlainTextEdit(client);
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        Paint_in_bands(*area->verticalScrollBar());
     };
     auto button = [client](QPushButton*& b, const QString& caption) {
         b = new QPushButton(caption, client);

@@ -474,6 +474,39 @@ private slots:
         form.reset();
     }
 
+    // The text areas' scroll bars are drawn band by band: the same pixels
+    // as one drawing, at rest, scrolled, with nothing to scroll, and with a
+    // height that is not a whole number of bands.
+    void A_scroll_bar_drawn_in_bands_looks_the_same_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("value");
+        QTest::newRow("at the top") << 400 << 100 << 0;
+        QTest::newRow("scrolled, odd height") << 333 << 100 << 57;
+        QTest::newRow("nothing to scroll") << 250 << 0 << 0;
+        QTest::newRow("shorter than a band") << 40 << 10 << 3;
+    }
+    void A_scroll_bar_drawn_in_bands_looks_the_same()
+    {
+        QFETCH(int, height);
+        QFETCH(int, maximum);
+        QFETCH(int, value);
+        auto image_of = [&](bool banded) {
+            QScrollBar bar(Qt::Vertical);
+            if (banded)
+                Paint_in_bands(bar);
+            bar.setRange(0, maximum);
+            bar.setPageStep(20);
+            bar.setValue(value);
+            bar.resize(bar.sizeHint().width(), height);
+            return bar.grab().toImage();
+        };
+        const QImage whole = image_of(false);
+        QCOMPARE(whole.height(), height);
+        QCOMPARE(image_of(true), whole);
+    }
+
     void Cancel_and_the_close_box_keep_the_value_data()
     {
         QTest::addColumn<QByteArray>("ref_mode");

@@ -1,18 +1,59 @@
 #include "ui/look.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QImage>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QStyleOptionComplex>
 #include <QTranslator>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
 const QString Font_name = QStringLiteral("ＭＳ ゴシック");
 const QString List_font_name = QStringLiteral("ＭＳ Ｐゴシック");
+
+// The application's style, scroll bars drawn band by band: each band drawn
+// whole on an image of its own rows, then copied. The image's edges bound
+// whatever the style draws, clip or not.
+class Banded_scroll_bars : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                            QPainter* painter, const QWidget* widget) const override
+    {
+        if (control != CC_ScrollBar || option->rect.height() < Band_rows) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        const QRect whole = option->rect;
+        const qreal ratio = painter->device()->devicePixelRatioF();
+        for (int top = whole.top(); top <= whole.bottom(); top += Band_rows) {
+            const int rows = std::min(Band_rows, whole.bottom() + 1 - top);
+            QImage band(QSize(whole.width(), rows) * ratio, QImage::Format_ARGB32_Premultiplied);
+            band.setDevicePixelRatio(ratio);
+            band.fill(Qt::transparent);
+            QPainter band_painter(&band);
+            band_painter.translate(-whole.left(), -top);
+            QProxyStyle::drawComplexControl(control, option, &band_painter, widget);
+            band_painter.end();
+            painter->drawImage(QPoint(whole.left(), top), band);
+        }
+    }
+
+private:
+    static constexpr int Band_rows = 64;
+};
 
 }  // namespace
 
@@ -71,4 +112,12 @@ QDialogButtonBox* Ok_cancel_buttons(QDialog& dialog)
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     return buttons;
+}
+
+void Paint_in_bands(QScrollBar& bar)
+{
+    // One style for every such bar, made with the first and kept for the run.
+    static Banded_scroll_bars* const style =
+        new Banded_scroll_bars(QStyleFactory::create(QApplication::style()->name()));
+    bar.setStyle(style);
 }

@@ -9,6 +9,7 @@
 class QCoreApplication;
 class QDialog;
 class QDialogButtonBox;
+class QScrollBar;
 class QWidget;
 
 // "ＭＳ ゴシック" and "ＭＳ Ｐゴシック" stand for fonts Debian ships; once
@@ -23,6 +24,12 @@ QFont List_font();
 void Set_window_look(QWidget& window, const QColor& background);
 // The settings windows' OK and キャンセル, accepting and rejecting the dialog.
 QDialogButtonBox* Ok_cancel_buttons(QDialog& dialog);
+// The scroll bar is drawn in bands of fewer than 64 rows. Qt hands every
+// gradient fill of 96 rows or more to a pool of threads and waits for them:
+// a tall scroll bar's groove would start those threads at the window's first
+// paint and make it wait on them, which costs more than the fill itself.
+// The pixels drawn are the same.
+void Paint_in_bands(QScrollBar& bar);
 // Qt's own texts (the text fields' context menus, the standard buttons) in
 // Japanese, whatever the desktop's language: the translator is installed on
 // the application, which owns it. False when Qt's Japanese translations are
