@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextCursor>
 
 namespace {
@@ -40,6 +41,7 @@ F_tomorrow::F_tomorrow(const Dialog_host& main_host, Diary_session& diary_sessio
         area = new QPlainTextEdit(this);
         area->setObjectName(QLatin1String(name));
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        Paint_in_bands(*area->verticalScrollBar());
     };
     auto button = [this](QPushButton*& b, const char* name, const QString& caption) {
         b = new QPushButton(caption, this);

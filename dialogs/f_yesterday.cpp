@@ -7,6 +7,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -27,6 +28,7 @@ F_yesterday::F_yesterday(const Dialog_host& main_host, Diary_store& diary_store)
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Paint_in_bands(*Text1->verticalScrollBar());
     // The message is shown, not kept: what is typed here would go nowhere.
     Text1->setReadOnly(true);
     Command1 = new QPushButton(QStringLiteral("OK"), this);

@@ -32,14 +32,18 @@ public:
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                             QPainter* painter, const QWidget* widget) const override
     {
-        if (control != CC_ScrollBar || option->rect.height() < Band_rows) {
+        if (control != CC_ScrollBar ||
+            option->rect.height() * painter->device()->devicePixelRatioF() <= Band_device_rows) {
             QProxyStyle::drawComplexControl(control, option, painter, widget);
             return;
         }
         const QRect whole = option->rect;
         const qreal ratio = painter->device()->devicePixelRatioF();
-        for (int top = whole.top(); top <= whole.bottom(); top += Band_rows) {
-            const int rows = std::min(Band_rows, whole.bottom() + 1 - top);
+        // Rows of the device, not of the layout: on a screen scaled by two a
+        // band is half as many rows of the window.
+        const int band_rows = std::max(1, int(Band_device_rows / ratio));
+        for (int top = whole.top(); top <= whole.bottom(); top += band_rows) {
+            const int rows = std::min(band_rows, whole.bottom() + 1 - top);
             QImage band(QSize(whole.width(), rows) * ratio, QImage::Format_ARGB32_Premultiplied);
             band.setDevicePixelRatio(ratio);
             band.fill(Qt::transparent);
@@ -52,7 +56,8 @@ public:
     }
 
 private:
-    static constexpr int Band_rows = 64;
+    // Qt fills 96 rows or more on its threads.
+    static constexpr int Band_device_rows = 95;
 };
 
 }  // namespace

@@ -24,7 +24,7 @@ QFont List_font();
 void Set_window_look(QWidget& window, const QColor& background);
 // The settings windows' OK and キャンセル, accepting and rejecting the dialog.
 QDialogButtonBox* Ok_cancel_buttons(QDialog& dialog);
-// The scroll bar is drawn in bands of fewer than 64 rows. Qt hands every
+// The scroll bar is drawn in bands of fewer than 96 rows. Qt hands every
 // gradient fill of 96 rows or more to a pool of threads and waits for them:
 // a tall scroll bar's groove would start those threads at the window's first
 // paint and make it wait on them, which costs more than the fill itself.
