@@ -349,11 +349,11 @@ private:
     Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
     void Keep_unmatched_aside(const QStringList& companions);
     // Keeps in the history the version of the day that the plan's write is
-    // about to replace (as plan.disk holds it); the sync of its folder may
-    // be left to sync, to be run before the day is replaced. day_path is
-    // the day file's. companion, when given, receives the day's exact-text
-    // companion as read here, when it was.
-    // now is the save's time, read once for all its steps.
+    // about to replace (as plan.disk holds it); the sync of its folder is
+    // left to sync, to be run before the day file or its index is
+    // replaced. day_path is the day file's; now is the save's time, read
+    // once for all its steps. companion, when given, receives the day's
+    // exact-text companion as read here, when it was.
     Io_result Keep_replaced_version(const Day_plan& plan, const QString& day_path,
                                     const QDateTime& now, History_sync& sync,
                                     std::optional<Read_now>* companion = nullptr);
