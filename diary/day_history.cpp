@@ -84,8 +84,20 @@ bool Parse_version_name(const QString& name, const QString& extension, Version_n
 struct Listing {
     QList<History_version> versions;
     QSet<QString> recorded;
+    QSet<QString> exact;  // names (without ".utf8.txt") of versions with an exact text
+    QSet<QString> names;  // every name of a version's file listed, whatever its type
     bool exists = false;  // the folder is there and was listed
 };
+
+// "20261209-211503.utf8.txt": the exact text kept beside a version.
+bool Is_exact_name(QByteArrayView name)
+{
+    constexpr QByteArrayView Ending(".utf8.txt");
+    if (!name.endsWith(Ending))
+        return false;
+    const QByteArray version = name.chopped(Ending.size()).toByteArray() + ".txt";
+    return Classify_history_name(version).kind == Diary_name::History_version;
+}
 
 // Lists the folder (with its trailing "/"); the sizes and the times of the
 // versions only when asked, for a window.
@@ -95,7 +107,8 @@ Listing List_versions(const QString& folder, bool in_full)
     const Folder_listing listing = List_folder(
         folder, in_full ? Listing_detail::Full : Listing_detail::Types, [](const char* name) {
             const Diary_name kind = Classify_history_name(name).kind;
-            return kind == Diary_name::History_version || kind == Diary_name::History_record;
+            return kind == Diary_name::History_version || kind == Diary_name::History_record ||
+                   Is_exact_name(name);
         });
     out.exists = listing.exists && listing.error.Ok();
     const QString txt = QStringLiteral(".txt");
@@ -107,6 +120,11 @@ Listing List_versions(const QString& folder, bool in_full)
     QList<Found> found;
     for (const Folder_entry& entry : listing.entries) {
         const QString name = QFile::decodeName(entry.name);
+        out.names.insert(name);
+        if (Is_exact_name(entry.name)) {
+            out.exact.insert(name.chopped(9));
+            continue;
+        }
         Version_name parsed;
         if (Parse_version_name(name, rec, parsed)) {
             out.recorded.insert(name.chopped(4));
@@ -155,8 +173,12 @@ QString Exact_path_of(const QString& version_path)
     return version_path.chopped(4) + QStringLiteral(".utf8.txt");
 }
 
-QByteArray Exact_bytes_of(const QString& version_path)
+// The exact text of a version of the listing, read only when it lists one.
+QByteArray Exact_bytes_of(const Listing& listing, const QString& version_path)
 {
+    const QString name = version_path.mid(version_path.lastIndexOf(u'/') + 1).chopped(4);
+    if (!listing.exact.contains(name))
+        return {};
     QByteArray bytes;
     bool exists = false;
     Read_file_bytes(Exact_path_of(version_path), bytes, exists);
@@ -172,7 +194,7 @@ History_read Read_at(const Listing& listing, qsizetype i)
         return out;
     out.text = Diary_store::Text_of_file(out.file);
     const std::optional<Exact_text> exact =
-        Parse_companion(Exact_bytes_of(listing.versions[i].path));
+        Parse_companion(Exact_bytes_of(listing, listing.versions[i].path));
     if (const std::optional<QString> rec = Record_path_for(listing, i)) {
         QByteArray bytes;
         out.error = Read_file_bytes(*rec, bytes, exists);
@@ -262,7 +284,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         const History_read newest = Read_at(listing, 0);
         record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
         if (!record_changed && newest.file == file &&
-            Exact_bytes_of(listing.versions[0].path) == exact) {
+            Exact_bytes_of(listing, listing.versions[0].path) == exact) {
             // Kept already, byte for byte, by a save that then failed: its
             // folder's sync may be the very step that failed.
             if (sync_later)
@@ -287,13 +309,25 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         const QString txt = stem + QStringLiteral(".txt");
         const QString rec = stem + QStringLiteral(".rec");
         const QByteArray txt_name = QFile::encodeName(txt);
-        if (Something_at(txt_name) || Something_at(QFile::encodeName(rec)) ||
-            Something_at(QFile::encodeName(Exact_path_of(txt))))
+        // The folder was just listed: a name it lacks is free, but for a
+        // copy of the program saving the same day in the same second (its
+        // link then fails, and the next name is taken).
+        auto taken = [&](const QString& path) {
+            return listing.exists ? listing.names.contains(path.mid(day_folder.size() + 1))
+                                  : Something_at(QFile::encodeName(path));
+        };
+        if (taken(txt) || taken(rec) || taken(Exact_path_of(txt)))
             continue;
+        // With sync_later every new name of the version waits for the one
+        // sync of the folder that the caller runs before the day is
+        // replaced; until then a crash leaves the day as it was.
+        const Folder_sync sync = sync_later ? Folder_sync::Later : Folder_sync::Now;
         // The lines first: a version is listed by its ".txt", so a crash
-        // between the two leaves no version with another's lines.
+        // between the two leaves no version with another's lines (where
+        // they share the folder's sync, on a file system that keeps the
+        // order of a folder's changes).
         if (record_changed) {
-            const Io_result r = Replace_file(rec, Record_file_bytes(own_lines));
+            const Io_result r = Replace_file(rec, Record_file_bytes(own_lines), sync);
             if (!r.Ok()) {
                 out.error = r;
                 return out;
@@ -302,7 +336,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         // The exact text beside it, before the version is listed by its
         // ".txt": the companion of the day file is replaced by this save.
         if (!exact.isEmpty()) {
-            const Io_result r = Replace_file(Exact_path_of(txt), exact);
+            const Io_result r = Replace_file(Exact_path_of(txt), exact, sync);
             if (!r.Ok()) {
                 out.error = r;
                 return out;
@@ -325,13 +359,15 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         }
         // No link here (a file system without them, another owner's file):
         // the bytes as read are copied.
-        if (linked && sync_later) {
+        if (!linked)
+            out.error = Replace_file(txt, file, sync);
+        if (out.error.Ok() && sync_later) {
             out.unsynced_folder = day_folder;
-        } else {
+        } else if (out.error.Ok() && linked) {
             // A folder that cannot be synced holds the name, but a crash
             // after the day is replaced could take it: the version is not
             // known to be kept, and the save does not go on unasked.
-            out.error = linked ? Sync_folder(day_folder) : Replace_file(txt, file);
+            out.error = Sync_folder(day_folder);
         }
         if (out.error.Ok())
             out.path = txt;

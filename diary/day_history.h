@@ -53,12 +53,15 @@ struct History_keep {
     QString unsynced_folder;
 };
 
-// The sync of a history folder, left until the save's index is written:
-// on a journalling file system the index's own sync has then carried the
-// new name to the disk, and this sync finds nothing left to do. The save
-// runs it before the day file is replaced, so that the kept version's name
-// is on the disk first. A sync that fails stops the save before the day is
-// replaced: a crash could otherwise take the only copy of the old version.
+// The one sync of a history folder for every new name a save kept there
+// (the version's record, its exact text, the day file linked or copied),
+// left to the save: it runs it once the new day's files are written and
+// flushed under their temporary names, before any of them is renamed into
+// place, so that the kept version is on the disk before the new day can
+// be. On a journalling file system the flushes have then carried the new
+// names to the disk, and the sync finds little left to do. A sync that
+// fails stops the save before the day is replaced: a crash could otherwise
+// take the only copy of the old version.
 class History_sync {
 public:
     History_sync() = default;
@@ -92,8 +95,8 @@ public:
     // file is linked into the history when the file system allows it (its
     // bytes are then kept without a copy, and the save's rename leaves the
     // link the only name of the old file), else copied. Every new name is
-    // durable before this returns, but for a link's with sync_later: the
-    // caller then syncs unsynced_folder. exact is the day's companion (the
+    // durable before this returns; with sync_later none is, and the caller
+    // syncs unsynced_folder. exact is the day's companion (the
     // exact text of characters Shift_JIS cannot hold), kept beside it.
     History_keep Keep(int year, int month, int day, const QString& day_path, const QByteArray& file,
                       const QByteArray& own_lines, const QDateTime& now, bool sync_later = false,

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <optional>
 #include <unistd.h>
 
 Diary_session::Day_plan Diary_session::Plan_day_save(const Day_entry& now, Who who)
@@ -154,7 +155,8 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
 }
 
 Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QString& day_path,
-                                               History_sync& sync)
+                                               const QDateTime& now, History_sync& sync,
+                                               std::optional<Read_now>* companion)
 {
     const Day_on_disk& disk = plan.disk;
     if (!keep_history || plan.without_history || disk.folder_gone || disk.file_in_the_way)
@@ -164,14 +166,17 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QStri
     // save replaces that too.
     QByteArray exact;
     bool exists = false;
-    if (Read_file_bytes(Companion_path(day_path), exact, exists).Ok() && exists) {
+    const bool read = Read_file_bytes(Companion_path(day_path), exact, exists).Ok();
+    if (read && companion)
+        *companion = Read_now{exists, exact};
+    if (read && exists) {
         const auto parsed = Parse_companion(exact);
         if (!parsed ||
             (!Text_matches(parsed->text, disk.file) && !Memo_matches(parsed->memo, disk.record)))
             exact.clear();
     }
     const History_keep kept = history.Keep(d.year, d.month, d.day, day_path, disk.file,
-                                           disk.record.own_lines, clock.Now(), true, exact);
+                                           disk.record.own_lines, now, true, exact);
     if (!kept.unsynced_folder.isEmpty())
         sync.Defer(kept.unsynced_folder);
     return kept.error;
@@ -226,13 +231,17 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
         loaded_disk = plan.disk;
         return failed(Failure::Changed_before_removal, {});
     }
-    // The last version first, so that 元に戻す in the history brings it back.
+    // The last version first, so that 元に戻す in the history brings it back;
+    // its names are on the disk before the index or the day file changes.
+    const QDateTime now = clock.Now();
     History_sync history_sync;
-    if (const Io_result r = Keep_replaced_version(plan, path, history_sync); !r.Ok())
+    if (const Io_result r = Keep_replaced_version(plan, path, now, history_sync); !r.Ok())
+        return failed(Failure::History, r);
+    if (const Io_result r = history_sync.Run(); !r.Ok())
         return failed(Failure::History, r);
     // Exact texts that do not match the files are kept aside, as a save
     // keeps them.
-    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, clock.Now());
+    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, now);
         !r.Ok())
         return failed(Failure::Write, r);
     if (plan.disk.record.found) {
@@ -246,9 +255,6 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
         loaded_disk.record = {};
         loaded_disk.index = index;
     }
-    // The kept version's name is on the disk before the day file goes.
-    if (const Io_result r = history_sync.Run(); !r.Ok())
-        return failed(Failure::History, r);
     const bool unlinked = ::unlink(QFile::encodeName(path).constData()) == 0;
     if (!unlinked && errno != ENOENT)
         return failed(Failure::Write, Io_result::Failure(Io_step::Remove, errno, path));
@@ -343,61 +349,94 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
         if (const Io_result r = store.Ensure_year_folder(d.year); !r.Ok())
             return failed(r);
     }
+    const QDateTime now = clock.Now();
     History_sync history_sync;
-    if (const Io_result r = Keep_replaced_version(plan, day_path, history_sync); !r.Ok()) {
+    std::optional<Read_now> companion;
+    if (const Io_result r = Keep_replaced_version(plan, day_path, now, history_sync, &companion);
+        !r.Ok()) {
         failed(r);
         plan.failure = Failure::History;
         return Save_result::Failed;
     }
-    if (const Io_result r = Stage_exact_day(plan, day_path); !r.Ok())
+    bool companion_left = true;
+    if (const Io_result r = Stage_exact_day(plan, day_path, now, companion ? &*companion : nullptr,
+                                            &companion_left);
+        !r.Ok())
         return failed(r);
-    QByteArray own_lines;
-    const Io_result indexed = store.Store_day_record_bytes(
-        d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes, &own_lines,
-        index_read_now ? &plan.disk.index : nullptr, plan.disk.index_path);
-    // A failure of the folder's sync alone leaves the new record in place:
-    // the next try must know it as this program's own, not as a change made
-    // elsewhere.
-    if (indexed.Ok() || indexed.step == Io_step::Sync_folder) {
-        loaded_disk = plan.disk;
-        loaded_disk.record = Day_record_in(own_lines, d.Key());
+    const Diary_store::Index_update update =
+        store.Day_record_update(d.year, d.Key(), plan.entry.flag, plan.memo_bytes.bytes,
+                                index_read_now ? &plan.disk.index : nullptr, plan.disk.index_path);
+    if (!update.error.Ok())
+        return failed(update.error);
+    // The index and the day file are in one folder: both are written and
+    // flushed under temporary names, then renamed, index first, and the
+    // folder synced once. A crash before that sync may leave either new
+    // without the other; each mix reads as a day (each part of the exact
+    // text is judged on its own), and the typing's recovery record, which
+    // goes only once this save returns, still holds the whole entry.
+    const QByteArray file = Diary_store::File_bytes_of(plan.text_bytes.bytes);
+    Replace_together year_files;
+    if (update.write) {
+        if (const Io_result r = year_files.Add(update.path, update.bytes); !r.Ok())
+            return failed(r);
     }
-    if (!indexed.Ok())
-        return failed(indexed);
-    // The index holds the new memo and flag, the day file its old text: that
-    // is what the user is told, and what is remembered as on disk, so that
-    // the text still counts as unsaved.
-    auto text_not_replaced = [&](const Io_result& r, Failure failure) {
+    // A day file that cannot be written leaves the index to take the memo
+    // and the flag alone, as the user is told.
+    const Io_result text_added = file.size() > File_size_limit
+                                     ? Io_result::Failure(Io_step::Too_large, EFBIG, day_path)
+                                     : year_files.Add(day_path, file);
+    // The kept version's names are on the disk before the day's are replaced.
+    if (const Io_result r = history_sync.Run(); !r.Ok()) {
         failed(r);
-        plan.failure = failure;
-        // The staged exact text holds the memo the index now has.
+        plan.failure = Failure::History;
+        return Save_result::Failed;
+    }
+    const Replace_together::Outcome put = year_files.Commit();
+    const bool index_in_place = !update.write || put.in_place > 0;
+    const bool text_in_place = text_added.Ok() && put.in_place == (update.write ? 2 : 1);
+    // The new record in place (its durability in doubt at most): the next
+    // try must know it as this program's own, not as a change made
+    // elsewhere.
+    if (index_in_place) {
+        loaded_disk = plan.disk;
+        loaded_disk.record = Day_record_in(update.own_lines, d.Key());
+    }
+    if (text_in_place)
+        loaded_disk.file = file;
+    if (!index_in_place)
+        return failed(put.result);
+    if (!text_in_place) {
+        // The index holds the new memo and flag, the day file its old text:
+        // that is what the user is told, and what is remembered as on disk,
+        // so that the text still counts as unsaved. The staged exact text
+        // holds the memo the index now has.
+        failed(text_added.Ok() ? put.result : text_added);
+        plan.failure = Failure::Text_only;
         loaded.memo = plan.unmappable.isEmpty() ? cp932::Decode_text(plan.memo_bytes.bytes)
                                                 : One_line_memo(plan.entry.memo);
         loaded.flag = plan.entry.flag;
         return Save_result::Failed;
-    };
-    // The kept version's name is on the disk before the day is replaced.
-    if (const Io_result r = history_sync.Run(); !r.Ok())
-        return text_not_replaced(r, Failure::History);
-    QByteArray file;
-    if (const Io_result r = store.Write_text_bytes(day_path, plan.text_bytes.bytes, &file);
-        !r.Ok()) {
-        if (r.step == Io_step::Sync_folder)
-            loaded_disk.file = file;  // in place; only its durability is in doubt
-        return text_not_replaced(r, Failure::Text_only);
     }
-    loaded_disk.file = file;
+    // Both in place, their folder's sync failed: the day stays unsaved, so
+    // that the next save writes it again and syncs.
+    if (!put.result.Ok())
+        return failed(put.result);
     loaded = plan.entry;
-    if (const Io_result r = Finish_companion(day_path, !plan.unmappable.isEmpty()); !r.Ok())
+    if (const Io_result r =
+            Finish_companion(day_path, !plan.unmappable.isEmpty(), false, companion_left);
+        !r.Ok())
         return failed(r);
     return Save_result::Saved;
 }
 
-Io_result Diary_session::Stage_exact_day(const Day_plan& plan, const QString& path)
+Io_result Diary_session::Stage_exact_day(const Day_plan& plan, const QString& path,
+                                         const QDateTime& now, const Read_now* companion_now,
+                                         bool* companion_left)
 {
     // Exact texts that no longer match what the files hold now are kept
     // aside before anything is written over them.
-    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, clock.Now());
+    if (const Io_result r = Settle_companions(path, plan.disk.file, &plan.disk.record, now,
+                                              companion_now, companion_left);
         !r.Ok())
         return r;
     if (plan.unmappable.isEmpty())

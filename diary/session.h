@@ -19,6 +19,7 @@
 #include <optional>
 
 class Clock;
+struct Read_now;
 
 // State that lives for the whole run and that every window shares; the
 // session keeps it, and windows change it through the session's methods.
@@ -340,16 +341,22 @@ private:
     // store/exact_text.h): kept aside when it no longer matches them, the
     // new one staged before them; and the exact text of the files' version
     // beside the conflict copy that takes it.
-    Io_result Stage_exact_day(const Day_plan& plan, const QString& day_path);
+    // companion_now and companion_left as Settle_companions takes them.
+    Io_result Stage_exact_day(const Day_plan& plan, const QString& day_path, const QDateTime& now,
+                              const Read_now* companion_now = nullptr,
+                              bool* companion_left = nullptr);
     Io_result Keep_exact_disk_version(const Day_plan& plan);
     Day_entry Exact_disk_entry(const Panel_date& date, const Day_on_disk& disk);
     void Keep_unmatched_aside(const QStringList& companions);
     // Keeps in the history the version of the day that the plan's write is
-    // about to replace (as plan.disk holds it); the sync of its folder may
-    // be left to sync, to be run before the day is replaced. day_path is
-    // the day file's.
+    // about to replace (as plan.disk holds it); the sync of its folder is
+    // left to sync, to be run before the day file or its index is
+    // replaced. day_path is the day file's; now is the save's time, read
+    // once for all its steps. companion, when given, receives the day's
+    // exact-text companion as read here, when it was.
     Io_result Keep_replaced_version(const Day_plan& plan, const QString& day_path,
-                                    History_sync& sync);
+                                    const QDateTime& now, History_sync& sync,
+                                    std::optional<Read_now>* companion = nullptr);
     Day_history history;
     bool keep_history = true;
     // False when the day's file or its index could not be read: its file is

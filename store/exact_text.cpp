@@ -353,8 +353,11 @@ Text_read Read_exact_text_file(const QString& path)
 }
 
 Io_result Settle_companions(const QString& file_path, const QByteArray& file_bytes,
-                            const Day_record* record, const QDateTime& now)
+                            const Day_record* record, const QDateTime& now,
+                            const Read_now* companion_now, bool* companion_left)
 {
+    if (companion_left)
+        *companion_left = true;
     auto wholly_matches = [&](const std::optional<Exact_text>& exact) {
         return exact && Text_matches(exact->text, file_bytes) &&
                (!record || Memo_matches(exact->memo, *record));
@@ -371,11 +374,25 @@ Io_result Settle_companions(const QString& file_path, const QByteArray& file_byt
         if (!r.Ok())
             return r;
     }
-    const Companion_read from_companion = Read_companion(companion);
+    // The caller's read is the companion's still, unless a staged one
+    // just took its name.
+    Companion_read from_companion;
+    if (companion_now && !from_staged.exists) {
+        from_companion.exists = companion_now->exists;
+        if (companion_now->exists)
+            from_companion.exact = Parse_companion(companion_now->bytes);
+    } else {
+        from_companion = Read_companion(companion);
+    }
     if (!from_companion.error.Ok())
         return from_companion.error;
-    if (from_companion.exists && !wholly_matches(from_companion.exact))
+    if (companion_left)
+        *companion_left = from_companion.exists;
+    if (from_companion.exists && !wholly_matches(from_companion.exact)) {
+        if (companion_left)
+            *companion_left = false;
         return Keep_companion_aside(companion, now);
+    }
     return Io_result::Success();
 }
 
@@ -384,9 +401,12 @@ Io_result Stage_companion(const QString& file_path, const Exact_text& exact)
     return Replace_file(Staged_companion_path(file_path), Companion_bytes(exact));
 }
 
-Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed)
+Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed,
+                           bool companion_there)
 {
     const QString companion = Companion_path(file_path);
+    if (!staged && !companion_there)
+        return folder_changed ? Sync_folder(Folder_of(companion)) : Io_result::Success();
     bool changed = staged;
     const Io_result r =
         staged ? Rename(Staged_companion_path(file_path), companion) : Remove(companion, &changed);

@@ -126,15 +126,28 @@ Text_read Read_exact_text_file(const QString& path);
 // 1. Companions left over that do not wholly match what the files hold now
 //    are kept aside; a staged one that does becomes the companion.
 //    record is the day's index record as read now; nullptr for a message.
+//    companion_now, when given, is the companion as the caller read it a
+//    moment ago (exists false: none was there), so that it is not read
+//    again; companion_left, when given, says whether a companion is at its
+//    name afterwards.
+struct Read_now {
+    bool exists = false;
+    QByteArray bytes;
+};
 Io_result Settle_companions(const QString& file_path, const QByteArray& file_bytes,
-                            const Day_record* record, const QDateTime& now);
+                            const Day_record* record, const QDateTime& now,
+                            const Read_now* companion_now = nullptr,
+                            bool* companion_left = nullptr);
 // 2. The staged companion, when the text or memo needs one.
 Io_result Stage_companion(const QString& file_path, const Exact_text& exact);
 // 3. After the Shift_JIS files: the staged companion takes the companion's
 //    name, or, when none was staged, the companion of the old text goes.
 //    The folder is synced when this changed it, or when folder_changed
-//    says the caller changed it and left its sync to this step.
-Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed = false);
+//    says the caller changed it and left its sync to this step. With
+//    companion_there false the caller knows there is no companion of the
+//    old text (Settle_companions said so): nothing is asked of the disk.
+Io_result Finish_companion(const QString& file_path, bool staged, bool folder_changed = false,
+                           bool companion_there = true);
 
 // A message file written with its companion, in the steps above, and
 // removed with it.

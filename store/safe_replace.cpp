@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <sys/file.h>
@@ -34,23 +35,6 @@ QByteArray Folder_of(const QByteArray& path)
         return QByteArrayLiteral("/");
     return path.left(slash);
 }
-
-// Closes a descriptor once; close() is never retried, because Linux releases
-// the descriptor even when it reports an error.
-struct Fd_guard {
-    int fd = -1;
-    ~Fd_guard()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int Release()
-    {
-        const int r = fd;
-        fd = -1;
-        return r;
-    }
-};
 
 int Fsync_folder(const QByteArray& folder)
 {
@@ -148,37 +132,62 @@ int Write_all(int fd, QByteArrayView bytes)
 
 }  // namespace
 
-Io_result Replace_file(const QString& path, QByteArrayView bytes)
+namespace {
+
+// The bytes a file at path is to hold: sealed with the key of a locked
+// place that is open, as they are elsewhere. sealed receives the sealed
+// bytes when there are any; a locked place without its key open gets
+// nothing, since the bytes could only be written plain.
+Io_result Bytes_for(const QString& path, QByteArrayView bytes, QByteArray& sealed, bool& seal)
 {
+    seal = false;
+    if (!lock::Any_locked_folder() || Never_sealed(path))
+        return Io_result::Success();
     lock::Diary_key key;
-    if (lock::Any_locked_folder() && !Never_sealed(path)) {
-        const lock::Place_state state = lock::State_for(path, key);
-        // A locked folder without its key open gets nothing: the bytes
-        // could only be written plain.
-        if (state == lock::Place_state::Closed)
-            return Io_result::Failure(Io_step::Locked, EACCES, path);
-        if (state == lock::Place_state::Open) {
-            const QByteArray sealed = lock::Seal(key, bytes);
-            // What could not be read again is not written.
-            if (sealed.size() > File_size_limit)
-                return Io_result::Failure(Io_step::Too_large, EFBIG, path);
-            return Replace_file_as_is(path, sealed);
-        }
+    const lock::Place_state state = lock::State_for(path, key);
+    if (state == lock::Place_state::Closed)
+        return Io_result::Failure(Io_step::Locked, EACCES, path);
+    if (state == lock::Place_state::Open) {
+        sealed = lock::Seal(key, bytes);
+        seal = true;
+        // What could not be read again is not written.
+        if (sealed.size() > File_size_limit)
+            return Io_result::Failure(Io_step::Too_large, EFBIG, path);
     }
-    return Replace_file_as_is(path, bytes);
+    return Io_result::Success();
 }
 
-Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes)
+// A new content written to its temporary file beside the target and
+// flushed to the disk: all of a replace but its rename and the folder's
+// sync. The descriptor stays open (and locked, so that no save takes the
+// file for a leftover) until the rename.
+struct Prepared {
+    QString path;
+    QByteArray target;
+    QByteArray folder;
+    QByteArray temp_name;
+    int fd = -1;
+};
+
+// Closes the descriptor and removes the temporary file.
+void Drop(Prepared& p)
 {
-    return Replace_file_as_is(path, bytes, Folder_sync::Now);
+    if (p.fd >= 0)
+        ::close(p.fd);
+    p.fd = -1;
+    if (!p.temp_name.isEmpty())
+        ::unlink(p.temp_name.constData());
+    p.temp_name.clear();
 }
 
-Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_sync sync)
+Io_result Prepare(const QString& path, QByteArrayView bytes, Prepared& out)
 {
-    const QByteArray target = QFile::encodeName(path);
-    if (target.isEmpty() || target.endsWith('/'))
+    out = {};
+    out.path = path;
+    out.target = QFile::encodeName(path);
+    if (out.target.isEmpty() || out.target.endsWith('/'))
         return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
-    const QByteArray folder = Folder_of(target);
+    out.folder = Folder_of(out.target);
 
     // What stands at the path now. A folder, a device or a pipe is not ours
     // to replace. Neither is a symbolic link: renaming over it would turn
@@ -186,7 +195,7 @@ Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_s
     // link is refused rather than followed or replaced.
     struct stat old {};
     bool exists = false;
-    if (::lstat(target.constData(), &old) == 0) {
+    if (::lstat(out.target.constData(), &old) == 0) {
         exists = true;
         if (S_ISDIR(old.st_mode))
             return Io_result::Failure(Io_step::Not_a_file, EISDIR, path);
@@ -200,37 +209,36 @@ Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_s
             return Io_result::Failure(Io_step::Read_only, EACCES, path);
         // A file this process could not write in place (someone else's
         // file, a read-only mount) is not replaced behind its owner's back.
-        if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+        if (::faccessat(AT_FDCWD, out.target.constData(), W_OK, AT_EACCESS) != 0)
             return Io_result::Failure(Io_step::Read_only, errno, path);
     } else if (errno != ENOENT) {
         return Io_result::Failure(Io_step::Open, errno, path);
     }
 
-    Remove_leftovers(folder);
+    Remove_leftovers(out.folder);
 
-    QByteArray temp_name = folder;
+    QByteArray temp_name = out.folder;
     if (!temp_name.endsWith('/'))
         temp_name += '/';
     temp_name += Temp_prefix;
     temp_name += "XXXXXX";
-    Fd_guard temp;
-    temp.fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
-    if (temp.fd < 0)
+    const int fd = ::mkostemp(temp_name.data(), O_CLOEXEC);
+    if (fd < 0)
         return Io_result::Failure(Io_step::Open, errno, path);
+    out.fd = fd;
+    out.temp_name = temp_name;
 
     // From here on, any failure removes the temporary file; the old file
     // has not been touched.
     auto fail = [&](Io_step step, int error) {
-        if (temp.fd >= 0)
-            ::close(temp.Release());
-        ::unlink(temp_name.constData());
+        Drop(out);
         return Io_result::Failure(step, error, path);
     };
 
     // Marks this temporary file as in use, so that a save running at the
     // same time into the same folder does not take it for a leftover.
     // Advisory only: a folder that does not support locks still saves.
-    ::flock(temp.fd, LOCK_EX | LOCK_NB);
+    ::flock(fd, LOCK_EX | LOCK_NB);
 
     // The new file is the old file's: same owner and group (a copy made by
     // root stays its user's file), same permission bits. fchmod comes last,
@@ -238,42 +246,138 @@ Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_s
     // mode exactly, whatever the umask.
     if (exists) {
         struct stat now {};
-        if (::fstat(temp.fd, &now) != 0)
+        if (::fstat(fd, &now) != 0)
             return fail(Io_step::Open, errno);
         const uid_t uid = now.st_uid == old.st_uid ? uid_t(-1) : old.st_uid;
         const gid_t gid = now.st_gid == old.st_gid ? gid_t(-1) : old.st_gid;
-        if ((uid != uid_t(-1) || gid != gid_t(-1)) && ::fchown(temp.fd, uid, gid) != 0)
+        if ((uid != uid_t(-1) || gid != gid_t(-1)) && ::fchown(fd, uid, gid) != 0)
             return fail(Io_step::Open, errno);
     }
     const mode_t mode = exists ? (old.st_mode & 07777) : (S_IRUSR | S_IWUSR);
-    if (::fchmod(temp.fd, mode) != 0)
+    if (::fchmod(fd, mode) != 0)
         return fail(Io_step::Open, errno);
 
     // Write everything. A short write is continued; a write that returns 0
     // makes no progress and counts as a full disk.
-    if (const int error = Write_all(temp.fd, bytes))
+    if (const int error = Write_all(fd, bytes))
         return fail(Io_step::Write, error);
 
     // The data must be on the disk before the new name points at it;
     // otherwise a crash right after the rename can leave an empty file.
     // A failed fdatasync is not retried: the kernel may already have
     // dropped the pages it could not write.
-    if (::fdatasync(temp.fd) != 0)
+    if (::fdatasync(fd) != 0)
         return fail(Io_step::Sync, errno);
-    if (::close(temp.Release()) != 0)
-        return fail(Io_step::Close, errno);
+    return Io_result::Success();
+}
 
-    if (::rename(temp_name.constData(), target.constData()) != 0)
-        return fail(Io_step::Rename, errno);
+// Closes the prepared file and gives it its name; on failure the temporary
+// file is removed and the old file is as it was.
+Io_result Put_in_place(Prepared& p)
+{
+    const int fd = p.fd;
+    p.fd = -1;
+    if (::close(fd) != 0) {
+        const int error = errno;
+        Drop(p);
+        return Io_result::Failure(Io_step::Close, error, p.path);
+    }
+    if (::rename(p.temp_name.constData(), p.target.constData()) != 0) {
+        const int error = errno;
+        Drop(p);
+        return Io_result::Failure(Io_step::Rename, error, p.path);
+    }
+    p.temp_name.clear();
+    return Io_result::Success();
+}
 
+}  // namespace
+
+Io_result Replace_file(const QString& path, QByteArrayView bytes)
+{
+    return Replace_file(path, bytes, Folder_sync::Now);
+}
+
+Io_result Replace_file(const QString& path, QByteArrayView bytes, Folder_sync sync)
+{
+    QByteArray sealed;
+    bool seal = false;
+    if (const Io_result r = Bytes_for(path, bytes, sealed, seal); !r.Ok())
+        return r;
+    return Replace_file_as_is(path, seal ? QByteArrayView(sealed) : bytes, sync);
+}
+
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes)
+{
+    return Replace_file_as_is(path, bytes, Folder_sync::Now);
+}
+
+Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_sync sync)
+{
+    Prepared p;
+    if (const Io_result r = Prepare(path, bytes, p); !r.Ok())
+        return r;
+    if (const Io_result r = Put_in_place(p); !r.Ok())
+        return r;
     // The new content is in place. Syncing the folder makes the rename
     // survive a crash; if that fails the caller is told, but the file
     // already holds the new content and nothing is to be undone.
     if (sync == Folder_sync::Later)
         return Io_result::Success();
-    if (const int error = Fsync_folder(folder))
+    if (const int error = Fsync_folder(p.folder))
         return Io_result::Failure(Io_step::Sync_folder, error, path);
     return Io_result::Success();
+}
+
+struct Replace_together::Staged : Prepared {};
+
+Replace_together::Replace_together() = default;
+
+Replace_together::~Replace_together()
+{
+    for (const std::unique_ptr<Staged>& s : staged)
+        Drop(*s);
+}
+
+Io_result Replace_together::Add(const QString& path, QByteArrayView bytes)
+{
+    QByteArray sealed;
+    bool seal = false;
+    if (const Io_result r = Bytes_for(path, bytes, sealed, seal); !r.Ok())
+        return r;
+    auto s = std::make_unique<Staged>();
+    if (const Io_result r = Prepare(path, seal ? QByteArrayView(sealed) : bytes, *s); !r.Ok())
+        return r;
+    // One folder, one sync: a file of another folder is no part of it.
+    if (!staged.empty() && s->folder != staged.front()->folder) {
+        Drop(*s);
+        return Io_result::Failure(Io_step::Rename, EXDEV, path);
+    }
+    staged.push_back(std::move(s));
+    return Io_result::Success();
+}
+
+Replace_together::Outcome Replace_together::Commit()
+{
+    Outcome out;
+    for (const std::unique_ptr<Staged>& s : staged) {
+        if (s->temp_name.isEmpty())
+            continue;  // put in place by an earlier commit
+        if (out.result = Put_in_place(*s); !out.result.Ok())
+            break;
+        ++out.in_place;
+        out.last_in_place = s->path;
+    }
+    // What went into place is made durable, also when a later file could
+    // not follow it: its caller reports it as written.
+    if (out.in_place > 0) {
+        if (const int error = Fsync_folder(staged.front()->folder); error && out.result.Ok())
+            out.result = Io_result::Failure(Io_step::Sync_folder, error, out.last_in_place);
+    }
+    for (const std::unique_ptr<Staged>& s : staged)
+        Drop(*s);
+    staged.clear();
+    return out;
 }
 
 Io_result Make_folder(const QString& path)

@@ -12,6 +12,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 // Replaces (or creates) the file at path with bytes. A new file is readable
 // and writable by its owner only (0600, whatever the umask); an existing
 // file keeps its permissions, and one without its owner's write permission
@@ -42,6 +45,44 @@ enum class Folder_sync {
     Later
 };
 Io_result Replace_file_as_is(const QString& path, QByteArrayView bytes, Folder_sync sync);
+// Replace_file, sealed or not as it seals, with the folder's sync left to
+// the caller as above.
+Io_result Replace_file(const QString& path, QByteArrayView bytes, Folder_sync sync);
+
+// Files of one folder replaced together, each as Replace_file replaces it,
+// with one sync of the folder for all: Add writes a new content to its
+// temporary file and flushes it to the disk (the file at the path is not
+// touched yet); Commit then renames each into place, in the order they
+// were added, and syncs the folder once. A crash before that sync may
+// bring back any of the old files, whole, in any mix; the caller adds the
+// files in an order whose every mix it reads correctly. Temporary files
+// not put in place go when the object goes.
+class Replace_together {
+public:
+    Replace_together();
+    Replace_together(const Replace_together&) = delete;
+    Replace_together& operator=(const Replace_together&) = delete;
+    ~Replace_together();
+
+    // What Replace_file refuses, Add refuses, and the file is untouched.
+    // Every path must be in the folder of the first.
+    Io_result Add(const QString& path, QByteArrayView bytes);
+    bool Empty() const { return staged.empty(); }
+
+    struct Outcome {
+        Io_result result;
+        // How many of the files, from the first added, are in place: a
+        // failed rename stops the rest. The folder was synced for them
+        // (Sync_folder in result when that failed).
+        int in_place = 0;
+        QString last_in_place;
+    };
+    Outcome Commit();
+
+private:
+    struct Staged;
+    std::vector<std::unique_ptr<Staged>> staged;
+};
 
 // Creates the folder (0700, whatever the umask) and makes the new entry
 // durable by syncing the parent folder. An existing folder is left alone;

@@ -315,7 +315,23 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
                                               const QByteArray* index_now,
                                               const QString& index_path)
 {
-    const QString path = index_now && !index_path.isEmpty() ? index_path : Keyword_file_path(year);
+    const Index_update update =
+        Day_record_update(year, key, memory_flag, memo_bytes, index_now, index_path);
+    if (own_lines)
+        *own_lines = update.own_lines;
+    if (!update.error.Ok() || !update.write)
+        return update.error;
+    return Replace_file(update.path, update.bytes);
+}
+
+Diary_store::Index_update Diary_store::Day_record_update(int year, const QString& key,
+                                                         bool memory_flag,
+                                                         const QByteArray& memo_bytes,
+                                                         const QByteArray* index_now,
+                                                         const QString& index_path)
+{
+    Index_update update;
+    update.path = index_now && !index_path.isEmpty() ? index_path : Keyword_file_path(year);
     // A record is one line: a line break in the memo would split it. In
     // code page 932 a CR or LF byte is always that character, never part of
     // a two-byte code.
@@ -329,24 +345,21 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
     if (index_now) {
         bytes = *index_now;
     } else {
-        const Io_result read = Read_file_bytes(path, bytes, exists);
-        if (!read.Ok())
-            return read;  // never rewrite an index that could not be read whole
+        update.error = Read_file_bytes(update.path, bytes, exists);
+        if (!update.error.Ok())
+            return update;  // never rewrite an index that could not be read whole
     }
     // Other records keep their bytes exactly; every line with the day's key
     // takes the new record, and a new day goes to the end. Each line ends
     // in CR LF, as the lines of Read_line_file joined by Join_lines would.
-    if (own_lines)
-        own_lines->clear();
-    QByteArray out;
+    QByteArray& out = update.bytes;
     out.reserve(bytes.size() + record.size() + 4);
     bool record_found = false;
     For_each_line(bytes, [&](QByteArrayView line) {
         if (line.startsWith(key_bytes)) {
             out += record;
             record_found = true;
-            if (own_lines)
-                *own_lines += record + '\n';
+            update.own_lines += record + '\n';
         } else {
             out += line;
         }
@@ -354,15 +367,13 @@ Io_result Diary_store::Store_day_record_bytes(int year, const QString& key, bool
     });
     if (!record_found) {
         out += record + Crlf;
-        if (own_lines)
-            *own_lines = record + '\n';
+        update.own_lines = record + '\n';
     }
     // The same bytes again would cost a write and two syncs, and a synchronising
     // tool would take the index for changed. In a locked diary they are
     // written only when the file is still plain, so that it gets sealed.
-    if (out == bytes && (!lock::Any_key_registered() || Sealed_or_unlocked(path)))
-        return Io_result::Success();
-    return Replace_file(path, out);
+    update.write = out != bytes || (lock::Any_key_registered() && !Sealed_or_unlocked(update.path));
+    return update;
 }
 
 Io_result Diary_store::Create_year_index(int year, const QString& key)

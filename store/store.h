@@ -113,6 +113,20 @@ public:
                                      const QByteArray& memo_bytes, QByteArray* own_lines = nullptr,
                                      const QByteArray* index_now = nullptr,
                                      const QString& index_path = QString());
+    // What Store_day_record_bytes writes, worked out without writing: the
+    // index's path and new bytes, the day's lines in them, and whether the
+    // file needs writing at all (error: the index could not be read).
+    struct Index_update {
+        Io_result error;
+        QString path;
+        QByteArray bytes;
+        QByteArray own_lines;
+        bool write = false;
+    };
+    Index_update Day_record_update(int year, const QString& key, bool memory_flag,
+                                   const QByteArray& memo_bytes,
+                                   const QByteArray* index_now = nullptr,
+                                   const QString& index_path = QString());
     Io_result Create_year_index(int year, const QString& key);
 
     // A new name for a copy of the day that another version left:

@@ -4,6 +4,9 @@
 //   replace_tool file <path> <hex bytes>
 //   replace_tool fill <path> <count> <hex byte>   (count copies of one byte)
 //   replace_tool folder <path>
+//   replace_tool together <path> <hex bytes> <path> <hex bytes>
+//       (Replace_together: both added, then committed; prints "<step>
+//       <errno> <files in place>", the step of the first failure)
 //
 // Prints "<step> <errno>" on one line after the call (nothing is written
 // before it, so the first write system call is the one on the temporary
@@ -67,6 +70,16 @@ int main(int argc, char** argv)
         result = Replace_file(path, bytes);
     } else if (mode == QLatin1String("folder") && argc == 3) {
         result = Make_folder(path);
+    } else if (mode == QLatin1String("together") && argc == 6) {
+        Replace_together together;
+        const Io_result first = together.Add(path, QByteArray::fromHex(argv[3]));
+        const Io_result second =
+            together.Add(QString::fromLocal8Bit(argv[4]), QByteArray::fromHex(argv[5]));
+        const Replace_together::Outcome put = together.Commit();
+        result = !first.Ok() ? first : !second.Ok() ? second : put.result;
+        std::printf("%s %d %d\n", Step_name(result.step), result.error_number, put.in_place);
+        std::fflush(stdout);
+        return result.Ok() ? 0 : 1;
     } else {
         return 2;
     }

@@ -340,6 +340,67 @@ private slots:
         QCOMPARE(Read_bytes(At(other_path)), Other_text);
     }
 
+    // The index and the day file of a save share one sync of their folder:
+    // a power cut before it may keep either rename without the other. Both
+    // mixes as such a cut leaves them: the run killed at that sync (after
+    // both renames), then one file given back its old bytes. The day reads
+    // each part old or new, with its exact characters; the version replaced
+    // is in the history; the next run tells no failure and takes nothing for
+    // a change made elsewhere.
+    void A_power_cut_keeps_one_of_the_two_renames_data()
+    {
+        QTest::addColumn<bool>("index_kept");
+        QTest::newRow("the day file's rename kept, the index's lost") << false;
+        QTest::newRow("the index's rename kept, the day file's lost") << true;
+    }
+    void A_power_cut_keeps_one_of_the_two_renames()
+    {
+        QFETCH(bool, index_kept);
+        if (const QString skip = Strace_skip(); !skip.isEmpty())
+            QSKIP(qPrintable(skip));
+        // The year folder's syncs in this run: the staged exact text's, then
+        // the one for the index and the day file.
+        const Run killed = Drive({"strace", "-f", "-qq", "-o", "/dev/null", "-P", At(year), "-e",
+                                  "trace=fsync", "-e", "inject=fsync:signal=KILL:when=2"},
+                                 folder->Path(), QStringLiteral("chars"));
+        QVERIFY(!killed.Ended());
+        const QString text = QStringLiteral("絵文字😀と𠮷野家とcafé\n二行目");
+        const QString memo = QStringLiteral("誕生日🎂");
+        {
+            Diary_store store(folder->Path());
+            const Exact_day both = Read_exact_day(store, Today.year(), Today.month(), Today.day());
+            QCOMPARE(both.text, text);
+            QCOMPARE(both.memo, memo);
+        }
+        if (index_kept)
+            QVERIFY(Write_bytes(At(day_path), Morning_text));
+        else
+            QVERIFY(Write_bytes(At(year + "/keyword.txt"), Index_bytes()));
+        auto check_day = [&] {
+            Diary_store store(folder->Path());
+            const Exact_day day = Read_exact_day(store, Today.year(), Today.month(), Today.day());
+            QCOMPARE(day.text, index_kept ? QStringLiteral("朝のうちに。") : text);
+            QCOMPARE(day.memo, index_kept ? memo : QStringLiteral("下書き"));
+            QCOMPARE(day.flag, index_kept);
+        };
+        check_day();
+        const QString history_day =
+            QStringLiteral("history/%1/%2").arg(year, Today.toString(QStringLiteral("MMdd")));
+        QStringList kept;
+        for (const QString& name : QDir(At(history_day)).entryList(QDir::Files))
+            kept << QString::fromLatin1(Read_bytes(At(history_day + '/' + name)).toHex());
+        QVERIFY(kept.contains(QString::fromLatin1(Morning_text.toHex())));
+        QVERIFY(kept.contains(QString::fromLatin1(
+            (Key(Today).toLatin1() + "0" + Hex("89 ba 8f 91 82 ab") + "\r\n").toHex())));
+
+        const Run next = Drive({}, folder->Path(), QStringLiteral("view"));
+        QVERIFY(next.Ended());
+        QVERIFY2(next.Boxes().isEmpty(), qPrintable(next.Boxes().join('\n')));
+        check_day();
+        QCOMPARE(Read_bytes(At(other_path)), Other_text);
+        QVERIFY(QDir(At(year)).entryList({"*.conflict-*"}, QDir::Files).isEmpty());
+    }
+
     // As an ordinary user, today's day file is read-only: the save is
     // refused with the file named, the file keeps its bytes, and every
     // other day is saved.

@@ -109,6 +109,9 @@ private slots:
     void injected_failures();
     void short_writes_are_continued();
     void order_of_system_calls();
+    void together_one_folder_sync_after_both_renames();
+    void together_stops_at_a_failure_data();
+    void together_stops_at_a_failure();
 
 private:
     // Runs replace_tool under strace; returns the tool's result and leaves
@@ -639,6 +642,97 @@ void Test_safe_replace::order_of_system_calls()
     }
     QCOMPARE(effects, (QStringList{"create temp", "fchmod temp", "write temp", "fdatasync temp",
                                    "close temp", "rename", "fsync folder"}));
+}
+
+// Two files of one folder: both written and flushed before either is
+// renamed, renamed in the order given, then one sync of the folder.
+void Test_safe_replace::together_one_folder_sync_after_both_renames()
+{
+    Require_strace();
+    Temp_folder temp;
+    const QString folder = temp.File("2024");
+    const QString index = folder + "/keyword.txt";
+    const QString day = folder + "/0131.txt";
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(Write_bytes(index, Hex(Old_hex)));
+    const QString traces = temp.File("trace");
+    const QString new_hex = QString::fromLatin1(QByteArray(New_hex).replace(' ', ""));
+    const Run_result r = Traced({"-e", "trace=openat,fdatasync,fsync,rename,renameat,renameat2"},
+                                {"together", index, "0d0a", day, new_hex}, traces);
+    QCOMPARE(r.out, QByteArray("None 0 2\n"));
+    QCOMPARE(Read_bytes(index), QByteArray("\r\n"));
+    QCOMPARE(Read_bytes(day), Hex(New_hex));
+
+    QStringList effects;
+    QStringList temps;
+    for (const QString& line : Trace_lines(traces)) {
+        const QString call = Call_name(line);
+        if (call == QLatin1String("openat") && line.contains(QLatin1String("O_CREAT|O_EXCL"))) {
+            temps << line.section(QLatin1Char('"'), 1, 1);
+            effects << QStringLiteral("create %1").arg(temps.size());
+        } else if (call == QLatin1String("fdatasync")) {
+            effects << QStringLiteral("flush %1").arg(temps.indexOf(Fd_path(line)) + 1);
+        } else if (call.startsWith(QLatin1String("rename"))) {
+            effects << (line.contains('"' + index + '"') ? "rename index"
+                        : line.contains('"' + day + '"') ? "rename day"
+                                                         : "rename ?");
+        } else if (call == QLatin1String("fsync")) {
+            effects << (Fd_path(line) == folder ? "sync folder" : "sync ?");
+        }
+    }
+    QCOMPARE(effects, (QStringList{"create 1", "flush 1", "create 2", "flush 2", "rename index",
+                                   "rename day", "sync folder"}));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"0131.txt", "keyword.txt"}));
+}
+
+// A file that cannot be added, or a rename that fails, stops the files
+// after it; those before it are in place and their folder is synced, the
+// rest keep their old bytes, and no temporary file stays.
+void Test_safe_replace::together_stops_at_a_failure_data()
+{
+    QTest::addColumn<QString>(
+        "fault");  // a strace injection, or "folder": a folder at the day's name
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("syncs");
+    QTest::newRow("the second is a folder") << "folder"
+                                            << "Not_a_file 21 1" << 1;
+    QTest::newRow("the second rename fails") << "inject=rename:error=EACCES:when=2"
+                                             << "Rename 13 1" << 1;
+    QTest::newRow("the first rename fails") << "inject=rename:error=EACCES:when=1"
+                                            << "Rename 13 0" << 0;
+    QTest::newRow("the folder's sync fails") << "inject=fsync:error=EIO:when=1"
+                                             << "Sync_folder 5 2" << 1;
+}
+
+void Test_safe_replace::together_stops_at_a_failure()
+{
+    Require_strace();
+    QFETCH(QString, fault);
+    QFETCH(QString, output);
+    QFETCH(int, syncs);
+    Temp_folder temp;
+    const QString folder = temp.File("2024");
+    const QString index = folder + "/keyword.txt";
+    const QString day = folder + "/0131.txt";
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(Write_bytes(index, Hex(Old_hex)));
+    if (fault == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(day));
+    else
+        QVERIFY(Write_bytes(day, Hex(Old_hex)));
+    const QString traces = temp.File("trace");
+    QStringList options{"-e", "trace=rename,fsync"};
+    if (fault != QLatin1String("folder"))
+        options << "-e" << fault;
+    const Run_result r = Traced(options, {"together", index, "0d0a", day, "0d0a0d0a"}, traces);
+    QCOMPARE(r.out, output.toLatin1() + '\n');
+    const int in_place = output.section(QLatin1Char(' '), 2).toInt();
+    QCOMPARE(Read_bytes(index), in_place >= 1 ? QByteArray("\r\n") : Hex(Old_hex));
+    if (fault != QLatin1String("folder"))
+        QCOMPARE(Read_bytes(day), in_place == 2 ? QByteArray("\r\n\r\n") : Hex(Old_hex));
+    QCOMPARE(Trace_lines(traces).filter(QRegularExpression("^fsync\\(")).size(), syncs);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(Temp_prefix), QStringList());
 }
 
 QTEST_GUILESS_MAIN(Test_safe_replace)
