@@ -56,7 +56,60 @@ qsizetype Character_start_before(QByteArrayView body, qsizetype at)
     return at;
 }
 
+// The start of a character of the text at or before the place: after a
+// byte below 0x40, which no character continues, and not between the CR and
+// LF of a line break; or the beginning.
+qsizetype Text_start_before(QByteArrayView body, qsizetype at)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(body.data());
+    at = std::clamp<qsizetype>(at, 0, body.size());
+    while (at > 0 &&
+           (in[at - 1] >= 0x40 || (in[at - 1] == '\r' && at < body.size() && in[at] == '\n')))
+        --at;
+    return at;
+}
+
+// The bytes of the text: the final line end is not the user's.
+QByteArrayView Body_of(QByteArrayView file_bytes)
+{
+    if (file_bytes.endsWith("\r\n"))
+        file_bytes.chop(2);
+    else if (file_bytes.endsWith('\n') || file_bytes.endsWith('\r'))
+        file_bytes.chop(1);
+    return file_bytes;
+}
+
+// The place `count` characters of the text before `to` (both characters'
+// starts), or the beginning when there are fewer.
+qsizetype Characters_before(QByteArrayView body, qsizetype to, qsizetype count)
+{
+    // A character is at most two bytes, a CR LF too.
+    const qsizetype from = Text_start_before(body, to - 2 * count - 2);
+    qsizetype between = 0;
+    cp932::Pass_text_characters(body, from, to, body.size(), between);
+    if (between <= count)
+        return from;
+    qsizetype passed = 0;
+    return cp932::Pass_text_characters(body, from, to, between - count, passed);
+}
+
 }  // namespace
+
+void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetype first_at,
+                            qsizetype before, qsizetype length)
+{
+    // As the window around the first word: `before` characters ahead of it,
+    // `length` long, moved back to stay full when the text ends sooner.
+    const QByteArrayView body = Body_of(file_bytes);
+    qsizetype from = Characters_before(body, first_at, before);
+    qsizetype passed = 0;
+    qsizetype to = cp932::Pass_text_characters(body, from, body.size(), length, passed);
+    if (passed < length) {
+        from = Characters_before(body, body.size(), length);
+        to = body.size();
+    }
+    cp932::Append_utf8_blanked(out, body, from, to);
+}
 
 Line_words Line_words_of(const QStringList& words, const Fold_options& options)
 {
@@ -161,7 +214,7 @@ Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
     QByteArray bytes;
     bool exists = true;
     Io_result read;
-    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
+    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date).constData(), bytes)) {
         read = Read_diary_file(path, bytes, exists);
         if (!exists) {
             path.replace(path.size() - 3, 3, QStringLiteral("TXT"));

@@ -306,6 +306,92 @@ private slots:
         }
     }
 
+    void A_printed_line_made_from_the_bytes_is_the_whole_texts_line()
+    {
+        // Windows cut at a line break, CR LF split at the edge, a two-byte
+        // character or a stray first byte at either edge, half-width
+        // katakana, the word in the first or last characters.
+        std::mt19937 random(71);
+        const QList<QByteArray> pieces{cp932::Encode(u"鍋").bytes,
+                                       cp932::Encode(u"料理の雨").bytes,
+                                       "\r\n",
+                                       "\r",
+                                       "\n",
+                                       "\t",
+                                       "\r\r\n",
+                                       "\xB6\xDE",
+                                       "a",
+                                       cp932::Encode(u"ガイドの").bytes};
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes;
+            const int count =
+                std::uniform_int_distribution<int>(0, round % 10 == 0 ? 400 : 90)(random);
+            for (int i = 0; i < count; ++i) {
+                const int k = std::uniform_int_distribution<int>(0, 12)(random);
+                if (k < pieces.size())
+                    bytes += pieces[k];
+                else
+                    bytes += char(std::uniform_int_distribution<int>(0x81, 0xFC)(random));
+            }
+            bytes += QList<QByteArray>{"", "\r\n", "\n", "\r"}[round % 4];
+            for (const char16_t* typed : {u"鍋", u"料理 雨", u"の", u"ガイド"}) {
+                const QStringList words = Search_words(QStringView(typed), Fold_options{});
+                const Line_words line_words = Line_words_of(words, Fold_options{});
+                if (!Bytes_decide_text(line_words, bytes))
+                    continue;
+                qsizetype first = -1;
+                for (const QByteArray& word : line_words.bytes)
+                    if (const qsizetype at = Word_in_bytes_at(bytes, word); at >= 0)
+                        first = first < 0 ? at : std::min(first, at);
+                if (first < 0)
+                    continue;
+                QByteArray line("kept");
+                Append_printed_line_at(line, bytes, first);
+                QCOMPARE(line, "kept" + Snippet_of(Diary_store::Text_of_file(bytes), words,
+                                                   Fold_options{})
+                                            .text.toUtf8());
+            }
+        }
+    }
+
+    void The_command_line_without_an_index_prints_the_lines_of_the_plain_scans_snippets()
+    {
+        // Days found in the bytes, by their memos alone, through a
+        // companion, with half-width katakana: the lines the snippets give.
+        Generate_diary(*store, 2020, 3, 83);
+        QVERIFY(store->Ensure_year_folder(2023).Ok());
+        QVERIFY(Write_bytes(
+            store->Day_file_path(2023, 1, 1),
+            cp932::Encode(QStringLiteral("鍋🎂") + QString(70, u'の') + u'鍋').bytes + "\r\n"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2023),
+                            cp932::Encode(u"2023/01/010料理?\r\n2023/01/021料理の鍋\r\n").bytes));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2023, 1, 1)),
+                            (QStringLiteral("料理🍲\n鍋🎂") + QString(70, u'の') + u'鍋').toUtf8()));
+        for (const QString& typed : Queries) {
+            Fulltext_search search{typed, 0, 9999, false};
+            search.snippets = true;
+            const Fulltext_result scanned = Scan_diary(diary->Path(), search, Fold_options{});
+            QString expected;
+            for (const Fulltext_hit& hit : scanned.hits)
+                expected +=
+                    Diary_store::Date_key(hit.date / 10000, hit.date / 100 % 100, hit.date % 100) +
+                    u'\t' +
+                    (hit.snippet->marks.isEmpty() && !hit.memo.isEmpty()
+                         ? Marked(hit.memo, scanned.words, {})
+                         : *hit.snippet)
+                        .text +
+                    u'\n';
+            QString out;
+            QString err;
+            QTextStream out_stream(&out);
+            QTextStream err_stream(&err);
+            Run_search_command({"sorane", "--search", typed}, diary->Path(), cache->Path(),
+                               out_stream, err_stream);
+            QCOMPARE(err, QString());
+            QCOMPARE(out, expected);
+        }
+    }
+
     void Snippets_start_near_the_first_word_and_mark_every_word()
     {
         const QString text =
