@@ -10,6 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QIODevice>
+#include <QStringEncoder>
 #include <QTextStream>
 #include <vector>
 
@@ -146,9 +147,12 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             // A day found by its memo alone shows the memo.
             if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
                 snippet = Marked(hit.memo, result.words, index.Options());
+            // As the stream converts it: a pair of surrogates cut at the
+            // line's end is a replacement character.
+            snippet.text += u'\n';
+            QStringEncoder to_utf8(QStringConverter::Utf8);
             Append_date(line, hit.date);
-            line += snippet.text.toUtf8();
-            line += '\n';
+            line += QByteArray(to_utf8(snippet.text));
             return line;
         },
         [&out](size_t, const std::vector<QByteArray>& lines) {
