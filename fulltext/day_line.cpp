@@ -24,25 +24,45 @@ bool Found_in_bytes(char16_t c, const Fold_options& options, bool& katakana)
     return (kanji || hiragana || full_width_katakana) && cp932::Has_one_code(c);
 }
 
+// True when Decode begins a character at the place: read forward from the
+// last byte before it that is not a first byte (a character of its own or
+// the second of a pair, which either way ends one), most often the byte
+// just before it.
+bool Begins_character(QByteArrayView body, qsizetype at)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(body.data());
+    qsizetype from = at;
+    while (from > 0 && cp932::Is_lead_byte(in[from - 1]))
+        --from;
+    if (from == at)
+        return true;
+    qsizetype passed = 0;
+    return cp932::Pass_text_characters(body, from, at, body.size(), passed) == at;
+}
+
+// The first place before end where the word's bytes begin a character, or -1.
+qsizetype Word_before(QByteArrayView body, QByteArrayView word, qsizetype end)
+{
+    for (qsizetype at = 0; at + word.size() <= body.size() && at < end; ++at) {
+        const void* found =
+            ::memmem(body.data() + at, size_t(body.size() - at), word.data(), size_t(word.size()));
+        if (!found)
+            break;
+        at = static_cast<const char*>(found) - body.data();
+        if (at < end && Begins_character(body, at))
+            return at;
+    }
+    return -1;
+}
+
 // The place of the first of the words in the bytes where a character
 // begins, or -1.
 qsizetype First_word_at(QByteArrayView body, const std::vector<QByteArray>& words)
 {
     qsizetype first = -1;
-    for (const QByteArray& word : words) {
-        const qsizetype end = first < 0 ? body.size() : first;
-        for (qsizetype at = 0; at + word.size() <= body.size() && at < end; ++at) {
-            const void* found = ::memmem(body.data() + at, size_t(body.size() - at),
-                                         word.constData(), size_t(word.size()));
-            if (!found)
-                break;
-            at = static_cast<const char*>(found) - body.data();
-            if (at < end && cp932::Starts_character(body, at)) {
-                first = at;
-                break;
-            }
-        }
-    }
+    for (const QByteArray& word : words)
+        if (const qsizetype at = Word_before(body, word, first < 0 ? body.size() : first); at >= 0)
+            first = at;
     return first;
 }
 
@@ -57,14 +77,14 @@ qsizetype Character_start_before(QByteArrayView body, qsizetype at)
 }
 
 // The start of a character of the text at or before the place: after a
-// byte below 0x40, which no character continues, and not between the CR and
-// LF of a line break; or the beginning.
+// byte that is not a first byte, and not between the CR and LF of a line
+// break; or the beginning.
 qsizetype Text_start_before(QByteArrayView body, qsizetype at)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(body.data());
     at = std::clamp<qsizetype>(at, 0, body.size());
-    while (at > 0 &&
-           (in[at - 1] >= 0x40 || (in[at - 1] == '\r' && at < body.size() && in[at] == '\n')))
+    while (at > 0 && (cp932::Is_lead_byte(in[at - 1]) ||
+                      (in[at - 1] == '\r' && at < body.size() && in[at] == '\n')))
         --at;
     return at;
 }
@@ -144,7 +164,7 @@ bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word)
 
 qsizetype Word_in_bytes_at(QByteArrayView file_bytes, const QByteArray& word)
 {
-    return First_word_at(file_bytes, {word});
+    return Word_before(file_bytes, word, file_bytes.size());
 }
 
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,

@@ -23,6 +23,13 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
     : app_dir(Diary_store(diary_folder).App_dir()), cache_folder(cache), options(fold),
       start_mode(start)
 {
+    // A search that never builds reads the files while there is no index:
+    // SQLite is loaded only for an index already made.
+    if (start == Start::Never && !cache_folder.isEmpty() && Private_cache_folder(cache_folder)) {
+        cache_path = Index_path_for(cache_folder, app_dir);
+        if (!QFile::exists(cache_path))
+            return;
+    }
     errno = 0;
     if (!Fulltext_index_available()) {
         // A library that could not be opened says ELIBACC (platform/lazy_library.h).
