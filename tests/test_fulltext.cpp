@@ -5,6 +5,7 @@
 #include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/listing.h"
 #include "fulltext/scan.h"
 #include "fulltext/search_command.h"
 #include "fulltext/tokenizer.h"
@@ -390,6 +391,61 @@ private slots:
             QCOMPARE(err, QString());
             QCOMPARE(out, expected);
         }
+    }
+
+    void A_year_folders_names_say_its_day_files_and_index_as_the_listing_does()
+    {
+        const QString year = diary->Path() + QStringLiteral("/2026/");
+        QVERIFY(QDir().mkpath(year));
+        for (const char* name :
+             {"0101.txt", "0102.TXT", "0103.Txt", "0230.txt", "1301.txt", "0000.txt",
+              "0104.utf8.txt", "0105 (1).txt", "0106.sync-conflict-20261209-101010-ABCDEFG.txt",
+              "01070.txt", "keyword.txt", "keyword (1).txt"})
+            QVERIFY(Write_bytes(year + QLatin1String(name), "x"));
+        Year_names names;
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QList<int> dates;
+        for (int slot = 0; slot < Year_day_slots; ++slot)
+            if (names.day_files[size_t(slot)])
+                dates << Date_of_slot(2026, slot);
+        QCOMPARE(dates, (QList<int>{20260101, 20260102, 20260103, 20260230}));
+        const QSet<int> listed = *Day_dates_in_year(diary->Path() + u'/', 2026);
+        QCOMPARE(QSet<int>(dates.cbegin(), dates.cend()), listed);
+        QVERIFY(names.index && names.lower_index);
+        // An index under its upper-case name only; then nothing of a day.
+        QVERIFY(QFile::rename(year + QStringLiteral("keyword.txt"),
+                              year + QStringLiteral("KEYWORD.TXT")));
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QVERIFY(names.index && !names.lower_index);
+        for (const char* name : {"0101.txt", "0102.TXT", "0103.Txt", "0230.txt", "KEYWORD.TXT"})
+            QVERIFY(QFile::remove(year + QLatin1String(name)));
+        QVERIFY(!Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QVERIFY(!Read_year_names(QFile::encodeName(diary->File("1999")), names));
+    }
+
+    void A_word_in_a_memo_alone_is_found_in_its_bytes_its_folded_text_or_its_companion()
+    {
+        const auto sjis = [](const char16_t* text) { return cp932::Encode(text).bytes; };
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        for (int day = 1; day <= 5; ++day)
+            QVERIFY(Write_bytes(store->Day_file_path(2026, 1, day), sjis(u"晴れ") + "\r\n"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            "2026/01/010" + sjis(u"ガイドの鍋") + "\r\n2026/01/021" +
+                                sjis(u"ｶﾞｲﾄﾞ") + "\r\n2026/01/030" + sjis(u"ガイド?") +
+                                "\r\n2026/01/04" + sjis(u"＊ガイド") + "\r\n2026/01/050" +
+                                sjis(u"ガイ") + "\r\n"));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2026, 1, 3)),
+                            QStringLiteral("ガイド🍲\n晴れ").toUtf8()));
+        Fulltext_search search{QStringLiteral("ガイド"), 0, 9999, false};
+        search.snippets = search.printed_lines = true;
+        const Fulltext_result found = Scan_diary(diary->Path(), search, Fold_options{});
+        QCOMPARE(Dates_of(found), (QStringList{QStringLiteral("20260101 0 ガイドの鍋"),
+                                               QStringLiteral("20260102 1 ｶﾞｲﾄﾞ"),
+                                               QStringLiteral("20260103 0 ガイド🍲"),
+                                               QStringLiteral("20260104 0 ガイド")}));
+        // Their lines are the memos, as the text holds no word.
+        for (const Fulltext_hit& hit : found.hits)
+            QVERIFY(hit.line.isNull() && hit.snippet && hit.snippet->marks.isEmpty());
     }
 
     void Snippets_start_near_the_first_word_and_mark_every_word()
