@@ -121,14 +121,12 @@ void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetyp
     // As the window around the first word: `before` characters ahead of it,
     // `length` long, moved back to stay full when the text ends sooner.
     const QByteArrayView body = Body_of(file_bytes);
-    qsizetype from = Characters_before(body, first_at, before);
-    qsizetype passed = 0;
-    qsizetype to = cp932::Pass_text_characters(body, from, body.size(), length, passed);
-    if (passed < length) {
-        from = Characters_before(body, body.size(), length);
-        to = body.size();
+    const qsizetype kept = out.size();
+    if (cp932::Append_utf8_blanked(out, body, Characters_before(body, first_at, before), length) <
+        length) {
+        out.truncate(kept);
+        cp932::Append_utf8_blanked(out, body, Characters_before(body, body.size(), length), length);
     }
-    cp932::Append_utf8_blanked(out, body, from, to);
 }
 
 Line_words Line_words_of(const QStringList& words, const Fold_options& options)

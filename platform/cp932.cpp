@@ -514,21 +514,22 @@ qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype lim
     return at;
 }
 
-void Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from, qsizetype to)
+qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
+                              qsizetype count)
 {
     const Utf8_tables& t = The_utf8_tables();
     const std::uint32_t* const single = t.single.data();
     const std::uint32_t* const pair = t.pair.data();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    to = std::min(to, n);
-    // A character becomes at most three bytes from at least one; one more
-    // is written past the last.
+    // A character becomes at most three bytes; one more is written past
+    // the last.
     const qsizetype at = out.size();
-    out.resize(at + 3 * std::max<qsizetype>(0, to - from) + 4);
+    out.resize(at + 3 * std::max<qsizetype>(0, count) + 4);
     char* const start = out.data() + at;
     char* o = start;
-    for (qsizetype i = from; i < to;) {
+    qsizetype made = 0;
+    for (qsizetype i = from; i < n && made < count; ++made) {
         const unsigned char b = in[i];
         if (!Is_lead_byte(b)) {
             if (b == '\r' || b == '\n' || b == '\t') {
@@ -553,6 +554,7 @@ void Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from, 
         ++i;
     }
     out.truncate(at + (o - start));
+    return made;
 }
 
 }  // namespace cp932

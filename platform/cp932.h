@@ -76,9 +76,11 @@ namespace cp932 {
 qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype limit, qsizetype count,
                                qsizetype& passed);
 
-// Appends as UTF-8 the characters Decode reads from the whole of bytes
-// that begin in [from, to), each CR LF, CR, LF and tab as one blank: a
-// line shown for a day, made straight from its bytes.
-void Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from, qsizetype to);
+// Appends as UTF-8 up to `count` characters of the text the bytes read as,
+// from `from` (where Decode begins a character) to the end, each CR LF, CR,
+// LF and tab as one blank: a line shown for a day, made straight from its
+// bytes. Returns how many characters it appended.
+qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
+                              qsizetype count);
 
 }  // namespace cp932
