@@ -58,7 +58,7 @@ struct Fulltext_hit {
     std::optional<Snippet> snippet;
     // Instead of the snippet, when it was made from the bytes: its text as
     // the command line prints it (UTF-8, line breaks and tabs as blanks).
-    QByteArray line;
+    QByteArray line = {};
 };
 
 struct Fulltext_search {
