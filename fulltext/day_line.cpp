@@ -24,25 +24,45 @@ bool Found_in_bytes(char16_t c, const Fold_options& options, bool& katakana)
     return (kanji || hiragana || full_width_katakana) && cp932::Has_one_code(c);
 }
 
+// True when Decode begins a character at the place: read forward from the
+// last byte before it that is not a first byte (a character of its own or
+// the second of a pair, which either way ends one), most often the byte
+// just before it.
+bool Begins_character(QByteArrayView body, qsizetype at)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(body.data());
+    qsizetype from = at;
+    while (from > 0 && cp932::Is_lead_byte(in[from - 1]))
+        --from;
+    if (from == at)
+        return true;
+    qsizetype passed = 0;
+    return cp932::Pass_text_characters(body, from, at, body.size(), passed) == at;
+}
+
+// The first place before end where the word's bytes begin a character, or -1.
+qsizetype Word_before(QByteArrayView body, QByteArrayView word, qsizetype end)
+{
+    for (qsizetype at = 0; at + word.size() <= body.size() && at < end; ++at) {
+        const void* found =
+            ::memmem(body.data() + at, size_t(body.size() - at), word.data(), size_t(word.size()));
+        if (!found)
+            break;
+        at = static_cast<const char*>(found) - body.data();
+        if (at < end && Begins_character(body, at))
+            return at;
+    }
+    return -1;
+}
+
 // The place of the first of the words in the bytes where a character
 // begins, or -1.
 qsizetype First_word_at(QByteArrayView body, const std::vector<QByteArray>& words)
 {
     qsizetype first = -1;
-    for (const QByteArray& word : words) {
-        const qsizetype end = first < 0 ? body.size() : first;
-        for (qsizetype at = 0; at + word.size() <= body.size() && at < end; ++at) {
-            const void* found = ::memmem(body.data() + at, size_t(body.size() - at),
-                                         word.constData(), size_t(word.size()));
-            if (!found)
-                break;
-            at = static_cast<const char*>(found) - body.data();
-            if (at < end && cp932::Starts_character(body, at)) {
-                first = at;
-                break;
-            }
-        }
-    }
+    for (const QByteArray& word : words)
+        if (const qsizetype at = Word_before(body, word, first < 0 ? body.size() : first); at >= 0)
+            first = at;
     return first;
 }
 
@@ -56,7 +76,58 @@ qsizetype Character_start_before(QByteArrayView body, qsizetype at)
     return at;
 }
 
+// The start of a character of the text at or before the place: after a
+// byte that is not a first byte, and not between the CR and LF of a line
+// break; or the beginning.
+qsizetype Text_start_before(QByteArrayView body, qsizetype at)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(body.data());
+    at = std::clamp<qsizetype>(at, 0, body.size());
+    while (at > 0 && (cp932::Is_lead_byte(in[at - 1]) ||
+                      (in[at - 1] == '\r' && at < body.size() && in[at] == '\n')))
+        --at;
+    return at;
+}
+
+// The bytes of the text: the final line end is not the user's.
+QByteArrayView Body_of(QByteArrayView file_bytes)
+{
+    if (file_bytes.endsWith("\r\n"))
+        file_bytes.chop(2);
+    else if (file_bytes.endsWith('\n') || file_bytes.endsWith('\r'))
+        file_bytes.chop(1);
+    return file_bytes;
+}
+
+// The place `count` characters of the text before `to` (both characters'
+// starts), or the beginning when there are fewer.
+qsizetype Characters_before(QByteArrayView body, qsizetype to, qsizetype count)
+{
+    // A character is at most two bytes, a CR LF too.
+    const qsizetype from = Text_start_before(body, to - 2 * count - 2);
+    qsizetype between = 0;
+    cp932::Pass_text_characters(body, from, to, body.size(), between);
+    if (between <= count)
+        return from;
+    qsizetype passed = 0;
+    return cp932::Pass_text_characters(body, from, to, between - count, passed);
+}
+
 }  // namespace
+
+void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetype first_at,
+                            qsizetype before, qsizetype length)
+{
+    // As the window around the first word: `before` characters ahead of it,
+    // `length` long, moved back to stay full when the text ends sooner.
+    const QByteArrayView body = Body_of(file_bytes);
+    const qsizetype kept = out.size();
+    if (cp932::Append_utf8_blanked(out, body, Characters_before(body, first_at, before), length) <
+        length) {
+        out.truncate(kept);
+        cp932::Append_utf8_blanked(out, body, Characters_before(body, body.size(), length), length);
+    }
+}
 
 Line_words Line_words_of(const QStringList& words, const Fold_options& options)
 {
@@ -91,7 +162,7 @@ bool Bytes_hold_word(QByteArrayView file_bytes, const QByteArray& word)
 
 qsizetype Word_in_bytes_at(QByteArrayView file_bytes, const QByteArray& word)
 {
-    return First_word_at(file_bytes, {word});
+    return Word_before(file_bytes, word, file_bytes.size());
 }
 
 Snippet Line_of_day_bytes(QByteArrayView file_bytes, const Line_words& words,
@@ -161,7 +232,7 @@ Snippet Day_line(const Diary_store& store, int date, const Line_words& words,
     QByteArray bytes;
     bool exists = true;
     Io_result read;
-    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
+    if (!Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date).constData(), bytes)) {
         read = Read_diary_file(path, bytes, exists);
         if (!exists) {
             path.replace(path.size() - 3, 3, QStringLiteral("TXT"));

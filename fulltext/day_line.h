@@ -55,6 +55,13 @@ Snippet Line_of_day_bytes_at(QByteArrayView file_bytes, std::optional<qsizetype>
                              const Line_words& words, const Fold_options& options,
                              qsizetype before = 16, qsizetype length = 80);
 
+// The text of the line Line_of_day_bytes_at makes, for bytes known to be the
+// text (Bytes_decide_text) whose first word found begins at first_at (>= 0),
+// appended to out as UTF-8 with its line breaks and tabs as blanks, as the
+// command line prints it: made from the bytes of the line alone.
+void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetype first_at,
+                            qsizetype before = 16, qsizetype length = 80);
+
 // The line of the day (yyyymmdd), read from its file; an empty line when the
 // day has no file or it cannot be read. A file with a "?" in it is read as
 // every search reads it, its companion's exact text taken while it matches.

@@ -23,6 +23,13 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
     : app_dir(Diary_store(diary_folder).App_dir()), cache_folder(cache), options(fold),
       start_mode(start)
 {
+    // A search that never builds reads the files while there is no index:
+    // SQLite is loaded only for an index already made.
+    if (start == Start::Never && !cache_folder.isEmpty() && Private_cache_folder(cache_folder)) {
+        cache_path = Index_path_for(cache_folder, app_dir);
+        if (!QFile::exists(cache_path))
+            return;
+    }
     errno = 0;
     if (!Fulltext_index_available()) {
         // A library that could not be opened says ELIBACC (platform/lazy_library.h).
@@ -223,7 +230,8 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     query.Bind(3, Index_query(result.words));
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
-        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt});
+        result.hits.push_back(
+            {int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt, {}});
     if (rc != SQLITE_DONE) {
         db->last_code = sqlite3_extended_errcode(db->handle);
         return false;

@@ -56,6 +56,9 @@ struct Fulltext_hit {
     // Made as the day was read, when the search asked for it and the files
     // were read.
     std::optional<Snippet> snippet;
+    // Instead of the snippet, when it was made from the bytes: its text as
+    // the command line prints it (UTF-8, line breaks and tabs as blanks).
+    QByteArray line = {};
 };
 
 struct Fulltext_search {
@@ -72,6 +75,9 @@ struct Fulltext_search {
     // or the days the index found), for a caller that shows every hit (the
     // command line).
     bool snippets = false;
+    // With snippets: a day the plain search decides by its bytes has its
+    // line as printed (Fulltext_hit::line) in place of the snippet.
+    bool printed_lines = false;
 };
 
 struct Fulltext_result {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cstring>
+#include <dirent.h>
 #include <iterator>
 #include <sys/stat.h>
 
@@ -148,4 +149,35 @@ std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, in
             dates.insert(file.date);
     }
     return years;
+}
+
+bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
+{
+    names = {};
+    DIR* dir = ::opendir(encoded_year_folder.constData());
+    if (!dir)
+        return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        const std::size_t length = std::strlen(name);
+        if (length == 8 && Digits(name, 4) && std::memcmp(name + 4, ".txt", 4) == 0) {
+            // The usual day file, "mmdd.txt".
+            const int month = Number(name, 2);
+            const int day = Number(name + 2, 2);
+            if (Is_diary_day(month, day))
+                names.day_files.set(std::size_t(Day_slot(month, day)));
+            continue;
+        }
+        if (!((length == 8 && Digits(name, 4)) || length == 11))
+            continue;
+        const Name_class kind = Classify_year_name(QByteArrayView(name, qsizetype(length)));
+        if (kind.kind == Diary_name::Day_file && Is_diary_day(kind.month, kind.day)) {
+            names.day_files.set(std::size_t(Day_slot(kind.month, kind.day)));
+        } else if (kind.kind == Diary_name::Index) {
+            names.index = true;
+            names.lower_index = names.lower_index || std::strcmp(name, "keyword.txt") == 0;
+        }
+    }
+    ::closedir(dir);
+    return names.index || names.day_files.any();
 }

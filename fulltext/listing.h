@@ -5,9 +5,11 @@
 
 #include "fulltext/fulltext.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <bitset>
 #include <map>
 #include <optional>
 #include <vector>
@@ -33,6 +35,25 @@ std::vector<Listed_file> List_diary(const QString& app_dir,
 // from the folder's names alone; nothing when it lists no day file and no
 // year index (as List_diary lists none of that year).
 std::optional<QSet<int>> Day_dates_in_year(const QString& app_dir, int year);
+
+// The days of a year as places 0 to 371: (month - 1) * 31 + day - 1.
+constexpr int Year_day_slots = 12 * 31;
+constexpr int Day_slot(int month, int day) { return (month - 1) * 31 + day - 1; }
+constexpr int Date_of_slot(int year, int slot)
+{
+    return Date_number(year, slot / 31 + 1, slot % 31 + 1);
+}
+
+// What the names of a year folder say, as Day_dates_in_year reads them.
+struct Year_names {
+    std::bitset<Year_day_slots> day_files;  // a day file, either case
+    bool index = false;                     // the year's index, either case
+    bool lower_index = false;               // ... as "keyword.txt"
+};
+// The names of the year folder (its path as the system takes it), read in
+// one pass without keeping them; false when it lists no day file and no
+// year index, or cannot be listed.
+bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names);
 
 // The listing of a year folder as one number, whatever the order the
 // folder lists its files in: the sum of its files' digests.

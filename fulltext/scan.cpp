@@ -5,6 +5,7 @@
 
 #include "fulltext/listing.h"
 #include "platform/cp932.h"
+#include "platform/cp932_scan.h"
 #include "store/day_list.h"
 #include "store/diary_files.h"
 #include "store/exact_text.h"
@@ -14,9 +15,107 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The index's last line of a day (a day with several has the last one's
+// memo), where it lies in the index's bytes, and the memory flag of all of
+// its lines.
+struct Memo_line {
+    qsizetype at = 0;
+    qsizetype size = 0;
+    bool present = false;
+    bool memory = false;
+};
+using Year_memo_lines = std::array<Memo_line, Year_day_slots>;
+
+// The lines of a year's index, each "yyyy/mm/dd", the memory flag and the
+// memo. Only bytes below 0x80 read as the date's digits and slashes, and
+// the memo after a flag of one such byte reads as it does in the whole
+// line: the date and flag are taken from the bytes, and nothing is decoded.
+void Parse_memo_lines(QByteArrayView bytes, int year, Year_memo_lines& days)
+{
+    days.fill({});
+    const char* const data = bytes.data();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        // As For_each_line: a CR is part of the line end only before a LF.
+        const void* lf = std::memchr(data + start, '\n', size_t(bytes.size() - start));
+        qsizetype end = lf ? static_cast<const char*>(lf) - data : bytes.size();
+        const qsizetype next = lf ? end + 1 : end;
+        if (lf && end > start && data[end - 1] == '\r')
+            --end;
+        const char* line = data + start;
+        const qsizetype size = end - start;
+        start = next;
+        if (size < 10)
+            continue;
+        const auto digit = [&](int i) { return line[i] >= '0' && line[i] <= '9'; };
+        if (!(digit(0) && digit(1) && digit(2) && digit(3) && line[4] == '/' && digit(5) &&
+              digit(6) && line[7] == '/' && digit(8) && digit(9)))
+            continue;
+        const int key_year =
+            ((line[0] - '0') * 10 + line[1] - '0') * 100 + (line[2] - '0') * 10 + line[3] - '0';
+        const int month = (line[5] - '0') * 10 + line[6] - '0';
+        const int day = (line[8] - '0') * 10 + line[9] - '0';
+        if (key_year != year || !Is_diary_day(month, day))
+            continue;
+        Memo_line& memo = days[size_t(Day_slot(month, day))];
+        memo.present = true;
+        memo.at = line - data;
+        memo.size = size;
+        // A flag of two bytes leaves the flag as it was.
+        if (!(size > 10 && static_cast<unsigned char>(line[10]) >= 0x80))
+            memo.memory = memo.memory || (size > 10 && line[10] == '1');
+    }
+}
+
+// The memo's own bytes when they are the memo's text as it is: a flag of
+// one byte, and no "?" (which the day's companion may stand for).
+std::optional<QByteArrayView> Plain_memo_bytes(QByteArrayView bytes, const Memo_line& memo)
+{
+    const QByteArrayView line = bytes.sliced(memo.at, memo.size);
+    if (line.size() > 10 && static_cast<unsigned char>(line[10]) >= 0x80)
+        return std::nullopt;
+    const QByteArrayView text = line.size() > 11 ? line.sliced(11) : QByteArrayView();
+    if (text.contains('?'))
+        return std::nullopt;
+    return text;
+}
+
+// The memo of a day's last line, decoded; its exact text from the day's
+// companion while that matches.
+Day_memo Decode_memo(QByteArrayView bytes, const Memo_line& line_of_day, Diary_store& store,
+                     int year, int slot)
+{
+    Day_memo memo;
+    memo.memory = line_of_day.memory;
+    const QByteArrayView line = bytes.sliced(line_of_day.at, line_of_day.size);
+    if (line.size() > 10 && static_cast<unsigned char>(line[10]) >= 0x80) {
+        // A flag of two bytes: the memo is what follows that character.
+        const QString text = cp932::Decode_text(line.sliced(10));
+        memo.memo = text.mid(1);
+    } else {
+        memo.memo = line.size() > 11 ? cp932::Decode_text(line.sliced(11)) : QString();
+    }
+    if (memo.memo.contains(u'?')) {
+        Day_record record;
+        record.found = true;
+        record.memo_bytes = line.sliced(std::min<qsizetype>(11, line.size())).toByteArray();
+        const auto exact =
+            Read_companion_of(store.Day_file_path(year, slot / 31 + 1, slot % 31 + 1));
+        if (exact && Memo_matches(exact->memo, record))
+            memo.memo = exact->memo;
+    }
+    return memo;
+}
+
+}  // namespace
 
 QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* error)
 {
@@ -29,49 +128,12 @@ QHash<int, Day_memo> Read_year_memos(Diary_store& store, int year, Io_result* er
             *error = read;
         return memos;
     }
-    For_each_line(bytes, [&](QByteArrayView line) {
-        // "yyyy/mm/dd", the memory flag, the memo. Only bytes below 0x80
-        // read as the date's digits and slashes, and the memo after a flag
-        // of one such byte reads as it does in the whole line: the date and
-        // flag are taken from the bytes, and only the memo is decoded.
-        if (line.size() < 10)
-            return;
-        const auto digit = [&](int i) { return line[i] >= '0' && line[i] <= '9'; };
-        for (const int i : {0, 1, 2, 3, 5, 6, 8, 9})
-            if (!digit(i))
-                return;
-        if (line[4] != '/' || line[7] != '/')
-            return;
-        const auto number = [&](int at, int count) {
-            int value = 0;
-            for (int i = at; i < at + count; ++i)
-                value = value * 10 + (line[i] - '0');
-            return value;
-        };
-        const int key_year = number(0, 4);
-        const int month = number(5, 2);
-        const int day = number(8, 2);
-        if (key_year != year || !Is_diary_day(month, day))
-            return;
-        Day_memo& memo = memos[Date_number(key_year, month, day)];
-        if (line.size() > 10 && static_cast<unsigned char>(line[10]) >= 0x80) {
-            // A flag of two bytes: the memo is what follows that character.
-            const QString text = cp932::Decode_text(line.sliced(10));
-            memo.memo = text.mid(1);
-        } else {
-            memo.memory = memo.memory || (line.size() > 10 && line[10] == '1');
-            memo.memo = line.size() > 11 ? cp932::Decode_text(line.sliced(11)) : QString();
-        }
-        if (memo.memo.contains(u'?')) {
-            // The exact memo, from the day's companion while it matches.
-            Day_record record;
-            record.found = true;
-            record.memo_bytes = line.sliced(std::min<qsizetype>(11, line.size())).toByteArray();
-            const auto exact = Read_companion_of(store.Day_file_path(key_year, month, day));
-            if (exact && Memo_matches(exact->memo, record))
-                memo.memo = exact->memo;
-        }
-    });
+    Year_memo_lines lines;
+    Parse_memo_lines(bytes, year, lines);
+    for (int slot = 0; slot < Year_day_slots; ++slot)
+        if (lines[size_t(slot)].present)
+            memos.insert(Date_of_slot(year, slot),
+                         Decode_memo(bytes, lines[size_t(slot)], store, year, slot));
     return memos;
 }
 
@@ -142,11 +204,11 @@ QByteArray Encoded_day_file_path(const QString& app_dir, int date)
     return path;
 }
 
-bool Read_plain_file_at_once(const QByteArray& encoded_path, QByteArray& bytes)
+bool Read_plain_file_at_once(const char* encoded_path, QByteArray& bytes)
 {
     // O_NONBLOCK keeps a named pipe from holding the open, and changes
     // nothing for a regular file's reads, the only kind read here.
-    const int fd = ::open(encoded_path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    const int fd = ::open(encoded_path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -170,7 +232,7 @@ Io_result Read_day_bytes(Diary_store& store, int date, QString& path, QByteArray
     // anything else (no such file, the upper-case name, a link, a sealed
     // file, a file that changed while read, a failure) as the store reads it.
     path = Day_file_path_of(store.App_dir(), date);
-    if (Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date), bytes)) {
+    if (Read_plain_file_at_once(Encoded_day_file_path(store.App_dir(), date).constData(), bytes)) {
         exists = true;
         return Io_result::Success();
     }
@@ -214,6 +276,166 @@ Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search
     return Scan_diary_until(app_dir, search, options, nullptr);
 }
 
+namespace {
+
+// One year of the plain search, read from its files' bytes.
+class Year_scan {
+public:
+    Year_scan(const QString& app_dir, const QByteArray& encoded_app_dir,
+              const Fulltext_search& for_search, const Fold_options& fold,
+              const QStringList& searched, const Line_words& in_bytes)
+        : store(app_dir), encoded_dir(encoded_app_dir), search(for_search), options(fold),
+          words(searched), line_words(in_bytes)
+    {}
+
+    Fulltext_result Scan(int of_year, const Year_names& names)
+    {
+        part = {};
+        year = of_year;
+        // "<diary>/yyyy/mmdd.txt": only "mmdd" changes from day to day.
+        path = encoded_dir;
+        for (int i = 1000; i >= 1; i /= 10)
+            path += char('0' + year / i % 10);
+        path += "/keyword.txt";
+        name_at = path.size() - 11;
+        Read_memos(names);
+        path.truncate(name_at);
+        path += "mmdd.txt";
+        for (int slot = 0; slot < Year_day_slots; ++slot)
+            if (names.day_files[size_t(slot)] || memo_lines[size_t(slot)].present)
+                Scan_day(slot, names.day_files[size_t(slot)]);
+        return std::move(part);
+    }
+
+private:
+    void Read_memos(const Year_names& names)
+    {
+        memo_bytes.clear();
+        if (names.index &&
+            !(names.lower_index && Read_plain_file_at_once(path.constData(), memo_bytes))) {
+            bool exists = false;
+            const Io_result read =
+                Read_file_bytes(store.Keyword_file_path(year), memo_bytes, exists);
+            if (!read.Ok()) {
+                Note_unreadable(part, read);
+                memo_bytes.clear();
+            }
+        }
+        Parse_memo_lines(memo_bytes, year, memo_lines);
+    }
+
+    void Scan_day(int slot, bool has_file)
+    {
+        const int date = Date_of_slot(year, slot);
+        const int month = slot / 31 + 1;
+        const int day = slot % 31 + 1;
+        const QByteArray* bytes = nullptr;
+        QString file_path;
+        if (has_file) {
+            char* const name = path.data() + name_at;
+            name[0] = char('0' + month / 10);
+            name[1] = char('0' + month % 10);
+            name[2] = char('0' + day / 10);
+            name[3] = char('0' + day % 10);
+            if (Read_plain_file_at_once(path.constData(), file)) {
+                bytes = &file;
+            } else {
+                // Anything but a plain file under its lower-case name, as
+                // the store reads it.
+                bool exists = false;
+                const Io_result error =
+                    store.Read_day_file(year, month, day, file_path, file, exists);
+                if (!error.Ok()) {
+                    Note_unreadable(part, error);
+                    return;
+                }
+                if (exists)
+                    bytes = &file;
+            }
+        }
+        const Memo_line& memo_line = memo_lines[size_t(slot)];
+        std::optional<Day_memo> memo;
+        const auto memo_of = [&]() -> const Day_memo& {
+            if (!memo)
+                memo = memo_line.present ? Decode_memo(memo_bytes, memo_line, store, year, slot)
+                                         : Day_memo{};
+            return *memo;
+        };
+        // A "?" is the text's own unless the file's companion holds the
+        // exact text.
+        std::optional<QString> exact;
+        if (bytes && bytes->contains('?')) {
+            if (file_path.isEmpty())
+                file_path = Day_file_path_of(store.App_dir(), date);
+            exact = Exact_text_for_search(file_path, *bytes);
+        }
+        if (bytes && !exact && Bytes_decide_text(line_words, *bytes)) {
+            // The words looked for in the bytes, a word not there in the
+            // memo: its bytes too where they are its text.
+            std::optional<QByteArrayView> plain_memo;
+            if (memo_line.present)
+                plain_memo = Plain_memo_bytes(memo_bytes, memo_line);
+            if (plain_memo && line_words.katakana && cp932::Has_half_width_katakana(*plain_memo))
+                plain_memo.reset();
+            QString folded_memo;
+            qsizetype first = -1;
+            for (size_t i = 0; i < line_words.bytes.size(); ++i) {
+                const qsizetype at = Word_in_bytes_at(*bytes, line_words.bytes[i]);
+                if (at >= 0) {
+                    first = first < 0 ? at : std::min(first, at);
+                    continue;
+                }
+                if (!memo_line.present)
+                    return;
+                if (plain_memo) {
+                    if (Word_in_bytes_at(*plain_memo, line_words.bytes[i]) < 0)
+                        return;
+                    continue;
+                }
+                if (folded_memo.isNull())
+                    folded_memo = Fold(memo_of().memo, options);
+                if (!folded_memo.contains(line_words.words[qsizetype(i)]))
+                    return;
+            }
+            part.hits.push_back({date, memo_line.memory, memo_of().memo, std::nullopt, {}});
+            if (search.snippets) {
+                if (first >= 0 && search.printed_lines)
+                    Append_printed_line_at(part.hits.back().line, *bytes, first);
+                else
+                    part.hits.back().snippet =
+                        Line_of_day_bytes_at(*bytes, first, line_words, options);
+            }
+            return;
+        }
+        const Day_row row = Row_of(date,
+                                   exact ? *std::move(exact)
+                                         : (bytes ? Diary_store::Text_of_file(*bytes) : QString()),
+                                   memo_of(), options);
+        if (!All_words_in(words, row.folded_text, row.folded_memo))
+            return;
+        part.hits.push_back({row.date, row.memory, row.memo, std::nullopt, {}});
+        if (search.snippets)
+            part.hits.back().snippet = Snippet_of(row.text, words, options);
+    }
+
+    Diary_store store;
+    const QByteArray& encoded_dir;
+    const Fulltext_search& search;
+    const Fold_options& options;
+    const QStringList& words;
+    const Line_words& line_words;
+    Fulltext_result part;
+    int year = 0;
+    QByteArray path;
+    qsizetype name_at = 0;
+    // Read into again for every day and year of this thread.
+    QByteArray file;
+    QByteArray memo_bytes;
+    Year_memo_lines memo_lines;
+};
+
+}  // namespace
+
 Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& search,
                                  const Fold_options& options, const std::atomic<bool>* cancel)
 {
@@ -227,63 +449,28 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
     // over without decoding or folding its text, which is most days of a
     // search. Other words, and a file the bytes cannot decide, take the text.
     const Line_words line_words = Line_words_of(result.words, options);
-    const auto scan_year = [&](int year, const QSet<int>& file_dates) {
-        Fulltext_result part;
-        Diary_store store(app_dir);
-        For_each_day_bytes_of_years(
-            store, {{year, file_dates}}, &part, nullptr, nullptr, cancel,
-            [&](int date, const QByteArray* bytes, const QString& path, const Day_memo& memo) {
-                // A "?" is the text's own unless the file's companion holds
-                // the exact text.
-                std::optional<QString> exact;
-                if (bytes && bytes->contains('?'))
-                    exact = Exact_text_for_search(path, *bytes);
-                if (bytes && !exact && Bytes_decide_text(line_words, *bytes)) {
-                    QString folded_memo;
-                    qsizetype first = -1;
-                    for (size_t i = 0; i < line_words.bytes.size(); ++i) {
-                        const qsizetype at = Word_in_bytes_at(*bytes, line_words.bytes[i]);
-                        if (at >= 0) {
-                            first = first < 0 ? at : std::min(first, at);
-                            continue;
-                        }
-                        if (folded_memo.isNull())
-                            folded_memo = Fold(memo.memo, options);
-                        if (!folded_memo.contains(line_words.words[qsizetype(i)]))
-                            return;
-                    }
-                    part.hits.push_back({date, memo.memory, memo.memo, std::nullopt});
-                    if (search.snippets)
-                        part.hits.back().snippet =
-                            Line_of_day_bytes_at(*bytes, first, line_words, options);
-                    return;
-                }
-                const Day_row row =
-                    Row_of(date,
-                           exact ? *std::move(exact)
-                                 : (bytes ? Diary_store::Text_of_file(*bytes) : QString()),
-                           memo, options);
-                if (!All_words_in(result.words, row.folded_text, row.folded_memo))
-                    return;
-                part.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
-                if (search.snippets)
-                    part.hits.back().snippet = Snippet_of(row.text, result.words, options);
-            });
-        return part;
-    };
     // The years are read on every core, and taken in their order, so that
     // the first file that could not be read is still the one named. Each
     // year folder is listed by the thread that reads it, by its names alone.
     std::vector<int> years;
     const QString base = Diary_store(app_dir).App_dir();
+    const QByteArray encoded_base = QFile::encodeName(base);
     for (const int year : List_years(base))
         if (year >= search.first_year && year <= search.last_year)
             years.push_back(year);
     Make_in_order(
         years.size(), 1,
         [&](std::size_t i) {
-            const std::optional<QSet<int>> dates = Day_dates_in_year(base, years[i]);
-            return dates ? scan_year(years[i], *dates) : Fulltext_result{};
+            if (cancel && cancel->load())
+                return Fulltext_result{};
+            QByteArray folder = encoded_base;
+            for (int k = 1000; k >= 1; k /= 10)
+                folder += char('0' + years[i] / k % 10);
+            Year_names names;
+            if (!Read_year_names(folder, names))
+                return Fulltext_result{};
+            Year_scan scan(base, encoded_base, search, options, result.words, line_words);
+            return scan.Scan(years[i], names);
         },
         [&](std::size_t, std::vector<Fulltext_result>& parts) {
             for (Fulltext_result& part : parts) {

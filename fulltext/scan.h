@@ -60,7 +60,7 @@ QByteArray Encoded_day_file_path(const QString& app_dir, int date);
 // The whole of a plain file (a regular file, not a link, not sealed, at
 // most File_size_limit bytes) read in one call, as Read_diary_file would
 // read it; false for anything else, which the caller reads that way.
-bool Read_plain_file_at_once(const QByteArray& encoded_path, QByteArray& bytes);
+bool Read_plain_file_at_once(const char* encoded_path, QByteArray& bytes);
 
 // The text every search reads from a day file's bytes: a "?" may stand for
 // a character Shift_JIS cannot hold, and the companion's exact text is then

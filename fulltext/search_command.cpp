@@ -9,22 +9,37 @@
 #include "store/store.h"
 
 #include <QCommandLineParser>
+#include <QIODevice>
+#include <QStringEncoder>
 #include <QTextStream>
 #include <vector>
 
 namespace {
 
-// yyyy/mm/dd, made without formatting: one for every line printed.
-QString Date_text(int date)
+// "yyyy/mm/dd" and a tab, made without formatting: one for every line
+// printed.
+void Append_date(QByteArray& out, int date)
 {
-    char16_t text[] = u"yyyy/mm/dd";
+    char text[] = "yyyy/mm/dd\t";
     for (int i = 9, n = date; i >= 0; --i) {
         if (i == 4 || i == 7)
             continue;
-        text[i] = char16_t(u'0' + n % 10);
+        text[i] = char('0' + n % 10);
         n /= 10;
     }
-    return QString::fromUtf16(text, 10);
+    out.append(text, 11);
+}
+
+// Bytes printed as they are: on the stream's device when it has one (its
+// own text written first), else as the UTF-8 text they are.
+void Write_utf8(QTextStream& out, const QByteArray& bytes)
+{
+    if (QIODevice* device = out.device()) {
+        out.flush();
+        device->write(bytes);
+    } else {
+        out << QString::fromUtf8(bytes);
+    }
 }
 
 }  // namespace
@@ -88,6 +103,7 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     Fulltext_search search{parser.value(search_option), first_date / 10000, last_date / 10000,
                            false};
     search.snippets = true;
+    search.printed_lines = true;
     if (Search_words(search.typed, {}).isEmpty()) {
         err << QStringLiteral("探す言葉がありません。") << Qt::endl;
         return 2;
@@ -118,28 +134,37 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
         result.hits.size(), 256,
         [&](size_t i) {
             const Fulltext_hit& hit = result.hits[i];
+            QByteArray line;
+            if (!hit.line.isNull()) {
+                line.reserve(hit.line.size() + 12);
+                Append_date(line, hit.date);
+                line += hit.line;
+                line += '\n';
+                return line;
+            }
             Snippet snippet =
                 hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
             // A day found by its memo alone shows the memo.
             if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
                 snippet = Marked(hit.memo, result.words, index.Options());
-            QString line = Date_text(hit.date);
-            line.reserve(line.size() + snippet.text.size() + 2);
-            line += u'\t';
-            line += snippet.text;
-            line += u'\n';
+            // As the stream converts it: a pair of surrogates cut at the
+            // line's end is a replacement character.
+            snippet.text += u'\n';
+            QStringEncoder to_utf8(QStringConverter::Utf8);
+            Append_date(line, hit.date);
+            line += QByteArray(to_utf8(snippet.text));
             return line;
         },
-        [&out](size_t, const std::vector<QString>& lines) {
-            // A run's lines written at once: the stream's work is per call.
+        [&out](size_t, const std::vector<QByteArray>& lines) {
+            // A run's lines written at once.
             qsizetype size = 0;
-            for (const QString& line : lines)
+            for (const QByteArray& line : lines)
                 size += line.size();
-            QString run;
+            QByteArray run;
             run.reserve(size);
-            for (const QString& line : lines)
+            for (const QByteArray& line : lines)
                 run += line;
-            out << run;
+            Write_utf8(out, run);
         });
     out.flush();
     if (result.unreadable > 0) {

@@ -492,3 +492,69 @@ void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
 }
 
 }  // namespace cp932
+
+namespace cp932 {
+
+qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype limit, qsizetype count,
+                               qsizetype& passed)
+{
+    const Tables& t = The_tables();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    limit = std::min(limit, n);
+    passed = 0;
+    while (at < limit && passed < count) {
+        const unsigned char b = in[at];
+        if (Is_lead_byte(b))
+            at += at + 1 < n && t.Is_pair(b, in[at + 1]) ? 2 : 1;
+        else
+            at += b == '\r' && at + 1 < n && in[at + 1] == '\n' ? 2 : 1;
+        ++passed;
+    }
+    return at;
+}
+
+qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
+                              qsizetype count)
+{
+    const Utf8_tables& t = The_utf8_tables();
+    const std::uint32_t* const single = t.single.data();
+    const std::uint32_t* const pair = t.pair.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    // A character becomes at most three bytes; one more is written past
+    // the last.
+    const qsizetype at = out.size();
+    out.resize(at + 3 * std::max<qsizetype>(0, count) + 4);
+    char* const start = out.data() + at;
+    char* o = start;
+    qsizetype made = 0;
+    for (qsizetype i = from; i < n && made < count; ++made) {
+        const unsigned char b = in[i];
+        if (!Is_lead_byte(b)) {
+            if (b == '\r' || b == '\n' || b == '\t') {
+                *o++ = ' ';
+                i += b == '\r' && i + 1 < n && in[i + 1] == '\n' ? 2 : 1;
+            } else {
+                o = Put_packed_wide(o, single[b]);
+                ++i;
+            }
+            continue;
+        }
+        if (i + 1 < n) {
+            if (const std::uint32_t packed = pair[b << 8 | in[i + 1]]) {
+                o = Put_packed_wide(o, packed);
+                i += 2;
+                continue;
+            }
+        }
+        // A lead byte that begins no character, carried as Decode carries it.
+        const bool joined = i + 1 < n && Trail_index(in[i + 1]) >= 0;
+        o = Put_utf8(o, char16_t((joined ? carried_joined_base : carried_base) + b));
+        ++i;
+    }
+    out.truncate(at + (o - start));
+    return made;
+}
+
+}  // namespace cp932

@@ -65,3 +65,22 @@ QByteArray Decode_utf8(QByteArrayView bytes);
 void Append_utf8_lf(QByteArray& out, QByteArrayView bytes);
 
 }  // namespace cp932
+
+namespace cp932 {
+
+// From `at`, where Decode begins a character, passes up to `count`
+// characters of the text the bytes read as, a CR LF taken as one (as a
+// day's text holds its line breaks), stopping at `limit` (a character's
+// start, or the end). Returns where it stopped; `passed` is how many
+// characters it passed.
+qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype limit, qsizetype count,
+                               qsizetype& passed);
+
+// Appends as UTF-8 up to `count` characters of the text the bytes read as,
+// from `from` (where Decode begins a character) to the end, each CR LF, CR,
+// LF and tab as one blank: a line shown for a day, made straight from its
+// bytes. Returns how many characters it appended.
+qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
+                              qsizetype count);
+
+}  // namespace cp932

@@ -5,6 +5,7 @@
 #include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/listing.h"
 #include "fulltext/scan.h"
 #include "fulltext/search_command.h"
 #include "fulltext/tokenizer.h"
@@ -304,6 +305,147 @@ private slots:
                                      .contains(words[qsizetype(i)]));
             }
         }
+    }
+
+    void A_printed_line_made_from_the_bytes_is_the_whole_texts_line()
+    {
+        // Windows cut at a line break, CR LF split at the edge, a two-byte
+        // character or a stray first byte at either edge, half-width
+        // katakana, the word in the first or last characters.
+        std::mt19937 random(71);
+        const QList<QByteArray> pieces{cp932::Encode(u"鍋").bytes,
+                                       cp932::Encode(u"料理の雨").bytes,
+                                       "\r\n",
+                                       "\r",
+                                       "\n",
+                                       "\t",
+                                       "\r\r\n",
+                                       "\xB6\xDE",
+                                       "a",
+                                       cp932::Encode(u"ガイドの").bytes};
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes;
+            const int count =
+                std::uniform_int_distribution<int>(0, round % 10 == 0 ? 400 : 90)(random);
+            for (int i = 0; i < count; ++i) {
+                const int k = std::uniform_int_distribution<int>(0, 12)(random);
+                if (k < pieces.size())
+                    bytes += pieces[k];
+                else
+                    bytes += char(std::uniform_int_distribution<int>(0x81, 0xFC)(random));
+            }
+            bytes += QList<QByteArray>{"", "\r\n", "\n", "\r"}[round % 4];
+            for (const char16_t* typed : {u"鍋", u"料理 雨", u"の", u"ガイド"}) {
+                const QStringList words = Search_words(QStringView(typed), Fold_options{});
+                const Line_words line_words = Line_words_of(words, Fold_options{});
+                if (!Bytes_decide_text(line_words, bytes))
+                    continue;
+                qsizetype first = -1;
+                for (const QByteArray& word : line_words.bytes)
+                    if (const qsizetype at = Word_in_bytes_at(bytes, word); at >= 0)
+                        first = first < 0 ? at : std::min(first, at);
+                if (first < 0)
+                    continue;
+                QByteArray line("kept");
+                Append_printed_line_at(line, bytes, first);
+                QCOMPARE(line, "kept" + Snippet_of(Diary_store::Text_of_file(bytes), words,
+                                                   Fold_options{})
+                                            .text.toUtf8());
+            }
+        }
+    }
+
+    void The_command_line_without_an_index_prints_the_lines_of_the_plain_scans_snippets()
+    {
+        // Days found in the bytes, by their memos alone, through a
+        // companion, with half-width katakana: the lines the snippets give.
+        Generate_diary(*store, 2020, 3, 83);
+        QVERIFY(store->Ensure_year_folder(2023).Ok());
+        QVERIFY(Write_bytes(
+            store->Day_file_path(2023, 1, 1),
+            cp932::Encode(QStringLiteral("鍋🎂") + QString(70, u'の') + u'鍋').bytes + "\r\n"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2023),
+                            cp932::Encode(u"2023/01/010料理?\r\n2023/01/021料理の鍋\r\n").bytes));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2023, 1, 1)),
+                            (QStringLiteral("料理🍲\n鍋🎂") + QString(70, u'の') + u'鍋').toUtf8()));
+        for (const QString& typed : Queries) {
+            Fulltext_search search{typed, 0, 9999, false};
+            search.snippets = true;
+            const Fulltext_result scanned = Scan_diary(diary->Path(), search, Fold_options{});
+            QString expected;
+            for (const Fulltext_hit& hit : scanned.hits)
+                expected +=
+                    Diary_store::Date_key(hit.date / 10000, hit.date / 100 % 100, hit.date % 100) +
+                    u'\t' +
+                    (hit.snippet->marks.isEmpty() && !hit.memo.isEmpty()
+                         ? Marked(hit.memo, scanned.words, {})
+                         : *hit.snippet)
+                        .text +
+                    u'\n';
+            QString out;
+            QString err;
+            QTextStream out_stream(&out);
+            QTextStream err_stream(&err);
+            Run_search_command({"sorane", "--search", typed}, diary->Path(), cache->Path(),
+                               out_stream, err_stream);
+            QCOMPARE(err, QString());
+            QCOMPARE(out, expected);
+        }
+    }
+
+    void A_year_folders_names_say_its_day_files_and_index_as_the_listing_does()
+    {
+        const QString year = diary->Path() + QStringLiteral("/2026/");
+        QVERIFY(QDir().mkpath(year));
+        for (const char* name :
+             {"0101.txt", "0102.TXT", "0103.Txt", "0230.txt", "1301.txt", "0000.txt",
+              "0104.utf8.txt", "0105 (1).txt", "0106.sync-conflict-20261209-101010-ABCDEFG.txt",
+              "01070.txt", "keyword.txt", "keyword (1).txt"})
+            QVERIFY(Write_bytes(year + QLatin1String(name), "x"));
+        Year_names names;
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QList<int> dates;
+        for (int slot = 0; slot < Year_day_slots; ++slot)
+            if (names.day_files[size_t(slot)])
+                dates << Date_of_slot(2026, slot);
+        QCOMPARE(dates, (QList<int>{20260101, 20260102, 20260103, 20260230}));
+        const QSet<int> listed = *Day_dates_in_year(diary->Path() + u'/', 2026);
+        QCOMPARE(QSet<int>(dates.cbegin(), dates.cend()), listed);
+        QVERIFY(names.index && names.lower_index);
+        // An index under its upper-case name only; then nothing of a day.
+        QVERIFY(QFile::rename(year + QStringLiteral("keyword.txt"),
+                              year + QStringLiteral("KEYWORD.TXT")));
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QVERIFY(names.index && !names.lower_index);
+        for (const char* name : {"0101.txt", "0102.TXT", "0103.Txt", "0230.txt", "KEYWORD.TXT"})
+            QVERIFY(QFile::remove(year + QLatin1String(name)));
+        QVERIFY(!Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QVERIFY(!Read_year_names(QFile::encodeName(diary->File("1999")), names));
+    }
+
+    void A_word_in_a_memo_alone_is_found_in_its_bytes_its_folded_text_or_its_companion()
+    {
+        const auto sjis = [](const char16_t* text) { return cp932::Encode(text).bytes; };
+        QVERIFY(store->Ensure_year_folder(2026).Ok());
+        for (int day = 1; day <= 5; ++day)
+            QVERIFY(Write_bytes(store->Day_file_path(2026, 1, day), sjis(u"晴れ") + "\r\n"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2026),
+                            "2026/01/010" + sjis(u"ガイドの鍋") + "\r\n2026/01/021" +
+                                sjis(u"ｶﾞｲﾄﾞ") + "\r\n2026/01/030" + sjis(u"ガイド?") +
+                                "\r\n2026/01/04" + sjis(u"＊ガイド") + "\r\n2026/01/050" +
+                                sjis(u"ガイ") + "\r\n"));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2026, 1, 3)),
+                            QStringLiteral("ガイド🍲\n晴れ").toUtf8()));
+        Fulltext_search search{QStringLiteral("ガイド"), 0, 9999, false};
+        search.snippets = search.printed_lines = true;
+        const Fulltext_result found = Scan_diary(diary->Path(), search, Fold_options{});
+        QCOMPARE(Dates_of(found), (QStringList{QStringLiteral("20260101 0 ガイドの鍋"),
+                                               QStringLiteral("20260102 1 ｶﾞｲﾄﾞ"),
+                                               QStringLiteral("20260103 0 ガイド🍲"),
+                                               QStringLiteral("20260104 0 ガイド")}));
+        // Their lines are the memos, as the text holds no word.
+        for (const Fulltext_hit& hit : found.hits)
+            QVERIFY(hit.line.isNull() && hit.snippet && hit.snippet->marks.isEmpty());
     }
 
     void Snippets_start_near_the_first_word_and_mark_every_word()
