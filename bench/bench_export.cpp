@@ -3,7 +3,8 @@
 // - the export (Run_export into a fresh folder);
 // - the floor: every year folder listed, its index and each day file read
 //   and decoded from code page 932, and the same Markdown bytes written
-//   with the same safe replace (temporary file, flush, rename).
+//   with the same safe replace (temporary file, flush, rename), the folder
+//   synced once at the end.
 //
 //   bench_export [--samples N] <program folder>
 //
@@ -53,8 +54,9 @@ qint64 Floor(const QString& diary, const QString& out, const QMap<QString, QByte
         }
         ::closedir(dir);
         const QString file = QString::number(year) + QStringLiteral(".md");
-        Replace_file(out + file, files.value(file));
+        Replace_file(out + file, files.value(file), Folder_sync::Later);
     }
+    Sync_folder(out);
     return characters;
 }
 

@@ -561,6 +561,10 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
     bool record_changed = false;
     QList<Export_day> all_days;  // for the one JSON file
     bool kept = false;           // the last file was someone else's, and left
+    // Folders whose new names are not yet durable: a year's file is renamed
+    // into place unsynced, and each folder is synced once at the end, not
+    // once a file (a hundred years' Markdown, or a text export's file a day).
+    QStringList unsynced;
     auto write = [&](const QString& name, const QByteArray& bytes) {
         const QString path = out + name;
         kept = false;
@@ -579,9 +583,13 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
                 return true;
             }
         }
-        report.error = Replace_file(path, bytes);
+        // Each folder is synced once, before the record names its files.
+        report.error = Replace_file(path, bytes, Folder_sync::Later);
         if (!report.error.Ok())
             return false;
+        const QString folder = path.section(u'/', 0, -2);
+        if (!unsynced.contains(folder))
+            unsynced.append(folder);
         ++report.files;
         record.insert(name, File_signature(path));
         record_changed = true;
@@ -660,6 +668,12 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
     // The record names what was written, also when the export stopped on
     // the way; without it the next export would take these files for the
     // user's own.
+    // The new names are made durable before the record can be: a crash then
+    // leaves every file the record names as it names it.
+    for (const QString& folder : std::as_const(unsynced)) {
+        if (const Io_result r = Sync_folder(folder); !r.Ok() && report.error.Ok())
+            report.error = r;
+    }
     if (record_changed) {
         const Io_result r =
             Replace_file(out + QLatin1String(Export_record_name), Export_record_bytes(record));

@@ -47,12 +47,13 @@ class Test_cli : public QObject {
         return environment;
     }
 
-    Run_result Run(const QStringList& arguments, const QByteArray& input = {})
+    Run_result Run(const QStringList& arguments, const QByteArray& input = {},
+                   const QString& program = QStringLiteral(SORANE_EXE))
     {
         QProcess process;
         process.setProcessEnvironment(Environment());
         process.setWorkingDirectory(root->Path());
-        process.start(QStringLiteral(SORANE_EXE), arguments);
+        process.start(program, arguments);
         process.write(input);
         process.closeWriteChannel();
         Run_result r;
@@ -296,6 +297,45 @@ private slots:
         // With the window gone, the command writes the day itself.
         QCOMPARE(Run({"--add", "後で", "--date", "2026/12/09", "--diary", diary}).out,
                  QStringLiteral("2026/12/09 の日記に追加しました。\n"));
+    }
+
+    // The export's files are renamed into place unsynced; each folder is
+    // synced once, after every rename into it and before the export's record
+    // is renamed, so that a crash never leaves a record naming files that
+    // are not there.
+    void Export_syncs_each_folder_once_before_its_record()
+    {
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QSKIP("strace is not installed");
+        Small_diary();
+        QVERIFY(QDir().mkpath(diary + "2024"));
+        QVERIFY(Write_bytes(diary + "2024/0301.txt", Hex("89 4a")));
+        const QString out = root->File("out");
+        const QString trace = root->File("export.trace");
+        const Run_result r =
+            Run({"-o", trace, "-f", "-y", "-e", "trace=fsync,rename,renameat,renameat2",
+                 QStringLiteral(SORANE_EXE), "--export", "markdown", out, "--diary", diary},
+                {}, strace);
+        QCOMPARE(r.code, 0);
+        QVERIFY(Read_bytes(out + "/2024.md").contains("雨"));
+        QStringList renamed;    // names renamed into out, in order
+        int synced_after = -1;  // how many were renamed when out was first synced
+        int syncs = 0;
+        for (const QString& line : QString::fromUtf8(Read_bytes(trace)).split(u'\n')) {
+            if (line.contains(QLatin1String("fsync(")) && line.contains(out + ">")) {
+                ++syncs;
+                if (synced_after < 0)
+                    synced_after = int(renamed.size());
+            } else if (line.contains(QLatin1String("rename")) && !line.contains("= -1")) {
+                const int to = line.lastIndexOf(out + "/");
+                if (to >= 0)
+                    renamed << line.mid(to + out.size() + 1).section(u'"', 0, 0);
+            }
+        }
+        QCOMPARE(renamed, QStringList({"2024.md", "2025.md", "2026.md", ".sorane-export"}));
+        QCOMPARE(synced_after, 3);  // after the years, before the record
+        QCOMPARE(syncs, 2);         // and once more for the record
     }
 
     void A_window_started_without_a_runtime_folder_says_nothing_of_it()
