@@ -963,6 +963,41 @@ private slots:
         QVERIFY(out.isEmpty());
     }
 
+    void The_command_line_cuts_the_years_read_to_the_range_and_the_memories()
+    {
+        // Read from the files with no index: each year's lines printed as it
+        // is read, its days outside the range or not memories left out.
+        for (const int year : {2001, 2002, 2003})
+            for (const int month : {1, 6, 12})
+                Write_day(*store, QDate(year, month, 10), QStringLiteral("鍋%1").arg(month));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/06/101\r\n"));
+        // The exit code, a blank, what was printed and any message.
+        const auto run = [&](const QStringList& arguments) {
+            QString out;
+            QTextStream out_stream(&out);
+            QTextStream err_stream(&out);
+            const int code =
+                Run_search_command(QStringList{QStringLiteral("sorane"), QStringLiteral("--search"),
+                                               QStringLiteral("鍋")} +
+                                       arguments,
+                                   diary->Path(), cache->Path(), out_stream, err_stream);
+            out_stream.flush();
+            err_stream.flush();
+            return QString::number(code) + u' ' + out;
+        };
+        QCOMPARE(run({QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
+                 QStringLiteral("0 2001/06/10\t鍋6\n2001/12/10\t鍋12\n2002/01/10\t鍋1\n"
+                                "2002/06/10\t鍋6\n2002/12/10\t鍋12\n2003/01/10\t鍋1\n"));
+        QCOMPARE(run({QStringLiteral("--memory")}), QStringLiteral("0 2002/06/10\t鍋6\n"));
+        // Days found in the years read, none of them in the range: not found.
+        QCOMPARE(run({QStringLiteral("--from=2002/06/11"), QStringLiteral("--to=2002/12/09")}),
+                 QStringLiteral("1 "));
+        QCOMPARE(run({QStringLiteral("--memory"), QStringLiteral("--to=2002/06/09")}),
+                 QStringLiteral("1 "));
+        QVERIFY(!QFile::exists(cache->File("sorane")) ||
+                Entries(cache->File("sorane")).filter(QStringLiteral(".sqlite")).isEmpty());
+    }
+
     void Many_lines_made_on_every_core_are_printed_in_the_order_of_the_days()
     {
         // More days than one run of lines: the plain scan's lines, in its
