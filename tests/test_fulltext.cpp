@@ -5,6 +5,7 @@
 #include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/in_order.h"
 #include "fulltext/listing.h"
 #include "fulltext/scan.h"
 #include "fulltext/search_command.h"
@@ -961,6 +962,40 @@ private slots:
                      out, err),
                  2);
         QVERIFY(out.isEmpty());
+    }
+
+    void Work_made_on_every_core_is_taken_once_in_order()
+    {
+        // No items, fewer than a run, runs of one, and runs that end short;
+        // items slow at random, so that the caller's thread and the others
+        // finish out of order.
+        std::mt19937 random(7);
+        for (const auto& [count, run] :
+             {std::pair<std::size_t, std::size_t>{0, 4}, {3, 4}, {1, 1}, {40, 1}, {103, 8}}) {
+            std::vector<int> delays(count);
+            for (int& delay : delays)
+                delay = int(random() % 300);
+            std::vector<std::atomic<int>> calls(count);
+            std::vector<std::size_t> taken;
+            Make_in_order(
+                count, run,
+                [&](std::size_t i) {
+                    ++calls[i];
+                    std::this_thread::sleep_for(std::chrono::microseconds(delays[i]));
+                    return i * 3;
+                },
+                [&](std::size_t first, std::vector<std::size_t>& made) {
+                    QCOMPARE(first, taken.size());
+                    QVERIFY(made.size() == run || first + made.size() == count);
+                    for (const std::size_t value : made)
+                        taken.push_back(value / 3);
+                });
+            QCOMPARE(taken.size(), count);
+            for (std::size_t i = 0; i < count; ++i) {
+                QCOMPARE(taken[i], i);
+                QCOMPARE(calls[i].load(), 1);
+            }
+        }
     }
 
     void The_command_line_cuts_the_years_read_to_the_range_and_the_memories()
