@@ -34,6 +34,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -78,6 +79,11 @@ struct Fulltext_search {
     // With snippets: a day the plain search decides by its bytes has its
     // line as printed (Fulltext_hit::line) in place of the snippet.
     bool printed_lines = false;
+    // When the files are read: each year's hits, oldest first, handed over
+    // on the caller's thread in the order of the years as soon as the year
+    // and those before it are read, and not kept in the result (the
+    // command line prints them while the later years are still read).
+    std::function<void(std::vector<Fulltext_hit>&)> take_year_hits = {};
 };
 
 struct Fulltext_result {

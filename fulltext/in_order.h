@@ -14,7 +14,9 @@
 
 // make(i) for every i below count, each run of `run` items on one thread;
 // take(first, results) in the caller's thread, runs in order. make must be
-// safe to call from several threads at once.
+// safe to call from several threads at once. The caller's thread makes runs
+// too, one core's share, and hands over those made in order between its
+// own; the other cores each have a thread of their own.
 template <typename Make, typename Take>
 void Make_in_order(std::size_t count, std::size_t run, const Make& make, const Take& take)
 {
@@ -26,37 +28,51 @@ void Make_in_order(std::size_t count, std::size_t run, const Make& make, const T
     std::mutex mutex;
     std::condition_variable ready;
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t r; (r = next.fetch_add(1)) < runs;) {
-            std::vector<Result> results;
-            const std::size_t end = std::min(count, (r + 1) * run);
-            results.reserve(end - r * run);
-            for (std::size_t i = r * run; i < end; ++i)
-                results.push_back(make(i));
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                made[r] = std::move(results);
-                done[r] = 1;
-            }
-            ready.notify_one();
+    // Runs taken by a thread, made and kept until the caller takes them.
+    const auto make_run = [&](std::size_t r) {
+        std::vector<Result> results;
+        const std::size_t end = std::min(count, (r + 1) * run);
+        results.reserve(end - r * run);
+        for (std::size_t i = r * run; i < end; ++i)
+            results.push_back(make(i));
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            made[r] = std::move(results);
+            done[r] = 1;
         }
+        ready.notify_one();
+    };
+    const auto work = [&] {
+        for (std::size_t r; (r = next.fetch_add(1)) < runs;)
+            make_run(r);
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> threads;
-    if (runs > 1)
-        for (std::size_t t = 0; t < std::min(cores, runs); ++t)
-            threads.emplace_back(work);
-    else
-        work();
-    for (std::size_t r = 0; r < runs; ++r) {
-        std::vector<Result> results;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            ready.wait(lock, [&] { return done[r] != 0; });
-            results = std::move(made[r]);
+    for (std::size_t t = 1; t < std::min(cores, runs); ++t)
+        threads.emplace_back(work);
+    // Hands over the runs made in order from `taken` on; waits for them
+    // when `wait`, else stops at the first one not made yet.
+    std::size_t taken = 0;
+    const auto take_made = [&](bool wait) {
+        while (taken < runs) {
+            std::vector<Result> results;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (wait)
+                    ready.wait(lock, [&] { return done[taken] != 0; });
+                else if (!done[taken])
+                    return;
+                results = std::move(made[taken]);
+            }
+            take(taken * run, results);
+            ++taken;
         }
-        take(r * run, results);
+    };
+    for (std::size_t r; (r = next.fetch_add(1)) < runs;) {
+        make_run(r);
+        take_made(false);
     }
+    take_made(true);
     for (std::thread& thread : threads)
         thread.join();
 }

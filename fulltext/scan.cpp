@@ -477,6 +477,11 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
                 if (part.unreadable > 0 && result.unreadable == 0)
                     result.first_unreadable = part.first_unreadable;
                 result.unreadable += part.unreadable;
+                if (search.take_year_hits) {
+                    Sort_hits(part.hits, false);
+                    search.take_year_hits(part.hits);
+                    continue;
+                }
                 std::move(part.hits.begin(), part.hits.end(), std::back_inserter(result.hits));
             }
         });

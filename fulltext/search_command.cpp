@@ -110,6 +110,50 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     }
     Fulltext_index index(diary, cache_folder, Read_fold_options(diary),
                          Fulltext_index::Start::Never);
+    const bool memory_only = parser.isSet(memory_option);
+    const auto wanted = [&](const Fulltext_hit& hit) {
+        return hit.date >= first_date && hit.date <= last_date && (!memory_only || hit.memory);
+    };
+    // The line of a day not decided by its bytes (a companion, other words,
+    // the index's days), appended as UTF-8.
+    const Diary_store store(diary);
+    const QStringList words = Search_words(search.typed, index.Options());
+    const Line_words line_words = Line_words_of(words, index.Options());
+    const auto append_text_line = [&](QByteArray& line, const Fulltext_hit& hit) {
+        Snippet snippet =
+            hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
+        // A day found by its memo alone shows the memo.
+        if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
+            snippet = Marked(hit.memo, words, index.Options());
+        // As the stream converts it: a pair of surrogates cut at the
+        // line's end is a replacement character.
+        snippet.text += u'\n';
+        QStringEncoder to_utf8(QStringConverter::Utf8);
+        Append_date(line, hit.date);
+        line += QByteArray(to_utf8(snippet.text));
+    };
+    // When the files are read, each year's lines are printed as soon as it
+    // and the years before it are read, while the other cores read on: one
+    // write a year, the lines made straight into it.
+    qsizetype printed = 0;
+    QByteArray run;
+    search.take_year_hits = [&](std::vector<Fulltext_hit>& hits) {
+        run.clear();
+        for (const Fulltext_hit& hit : hits) {
+            if (!wanted(hit))
+                continue;
+            ++printed;
+            if (!hit.line.isNull()) {
+                Append_date(run, hit.date);
+                run += hit.line;
+                run += '\n';
+            } else {
+                append_text_line(run, hit);
+            }
+        }
+        if (!run.isEmpty())
+            Write_utf8(out, run);
+    };
     Fulltext_result result = index.Search(search);
     // The index leaves out a file it could not read, and tries it again at
     // the next search; the answer is the one the reading of the files gives.
@@ -122,14 +166,10 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     }
     // The years searched hold the range; its first and last year are cut
     // to its days.
-    const bool memory_only = parser.isSet(memory_option);
-    std::erase_if(result.hits, [&](const Fulltext_hit& hit) {
-        return hit.date < first_date || hit.date > last_date || (memory_only && !hit.memory);
-    });
-    // Each line is made from its day file on every core, and printed in
-    // order as soon as it and those before it are made.
-    const Line_words line_words = Line_words_of(result.words, index.Options());
-    const Diary_store store(diary);
+    std::erase_if(result.hits, [&](const Fulltext_hit& hit) { return !wanted(hit); });
+    printed += qsizetype(result.hits.size());
+    // The index's days: each line made from its day file on every core,
+    // and printed in order as soon as it and those before it are made.
     Make_in_order(
         result.hits.size(), 256,
         [&](size_t i) {
@@ -142,17 +182,7 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
                 line += '\n';
                 return line;
             }
-            Snippet snippet =
-                hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
-            // A day found by its memo alone shows the memo.
-            if (snippet.marks.isEmpty() && !hit.memo.isEmpty())
-                snippet = Marked(hit.memo, result.words, index.Options());
-            // As the stream converts it: a pair of surrogates cut at the
-            // line's end is a replacement character.
-            snippet.text += u'\n';
-            QStringEncoder to_utf8(QStringConverter::Utf8);
-            Append_date(line, hit.date);
-            line += QByteArray(to_utf8(snippet.text));
+            append_text_line(line, hit);
             return line;
         },
         [&out](size_t, const std::vector<QByteArray>& lines) {
@@ -160,11 +190,11 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             qsizetype size = 0;
             for (const QByteArray& line : lines)
                 size += line.size();
-            QByteArray run;
-            run.reserve(size);
+            QByteArray lines_run;
+            lines_run.reserve(size);
             for (const QByteArray& line : lines)
-                run += line;
-            Write_utf8(out, run);
+                lines_run += line;
+            Write_utf8(out, lines_run);
         });
     out.flush();
     if (result.unreadable > 0) {
@@ -174,5 +204,5 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             << Qt::endl;
         return 2;
     }
-    return result.hits.empty() ? 1 : 0;
+    return printed == 0 ? 1 : 0;
 }

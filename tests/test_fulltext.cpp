@@ -5,6 +5,7 @@
 #include "fulltext/day_line.h"
 #include "fulltext/fold.h"
 #include "fulltext/fulltext.h"
+#include "fulltext/in_order.h"
 #include "fulltext/listing.h"
 #include "fulltext/scan.h"
 #include "fulltext/search_command.h"
@@ -20,6 +21,7 @@
 #include <QTextStream>
 #include <QtTest>
 #include <functional>
+#include <numeric>
 #include <random>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -961,6 +963,56 @@ private slots:
                      out, err),
                  2);
         QVERIFY(out.isEmpty());
+    }
+
+    void Work_made_on_every_core_is_taken_once_in_order()
+    {
+        // Items slow at random, so that the threads finish out of order;
+        // runs that end short, of one, and fewer items than a run.
+        std::mt19937 random(7);
+        for (const auto& [count, run] :
+             {std::pair<std::size_t, std::size_t>{0, 4}, {3, 4}, {40, 1}, {103, 8}}) {
+            std::vector<std::size_t> taken;
+            Make_in_order(
+                count, run,
+                [&](std::size_t i) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+                    return i;
+                },
+                [&](std::size_t first, std::vector<std::size_t>& made) {
+                    QCOMPARE(first, taken.size());
+                    taken.insert(taken.end(), made.begin(), made.end());
+                });
+            std::vector<std::size_t> expected(count);
+            std::iota(expected.begin(), expected.end(), 0);
+            QCOMPARE(taken, expected);
+        }
+    }
+
+    void The_command_line_cuts_the_years_read_to_the_range_and_the_memories()
+    {
+        // Read from the files: each year's lines printed as it is read, its
+        // days outside the range or not memories left out.
+        for (const int year : {2001, 2002, 2003})
+            for (const int month : {1, 6, 12})
+                Write_day(*store, QDate(year, month, 10), QStringLiteral("鍋%1").arg(month));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/06/101\r\n"));
+        const auto run = [&](const QStringList& arguments) {
+            QString out;
+            QTextStream stream(&out);
+            const int code = Run_search_command(
+                QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
+                diary->Path(), cache->Path(), stream, stream);
+            stream.flush();
+            return QString::number(code) + u' ' + out;
+        };
+        QCOMPARE(run({QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
+                 QStringLiteral("0 2001/06/10\t鍋6\n2001/12/10\t鍋12\n2002/01/10\t鍋1\n"
+                                "2002/06/10\t鍋6\n2002/12/10\t鍋12\n2003/01/10\t鍋1\n"));
+        QCOMPARE(run({QStringLiteral("--memory")}), QStringLiteral("0 2002/06/10\t鍋6\n"));
+        // Days found in the years read, none of them in the range: not found.
+        QCOMPARE(run({QStringLiteral("--memory"), QStringLiteral("--to=2002/06/09")}),
+                 QStringLiteral("1 "));
     }
 
     void Many_lines_made_on_every_core_are_printed_in_the_order_of_the_days()
