@@ -53,7 +53,7 @@ bool Parse_stamp(QStringView stamp, QDate& date, QTime& time)
 }
 
 // A version's name read: "20261209-211503.txt" or "20261209-211503-2.txt"
-// (or the same with ".rec").
+// (or the same with ".rec" or ".idx").
 struct Version_name {
     QStringView stamp;
     QDate date;
@@ -80,13 +80,14 @@ bool Parse_version_name(const QString& name, const QString& extension, Version_n
 }
 
 // A day's folder as listed: its versions, newest first, and the names
-// (without ".rec") of the versions with index lines of their own.
+// (without ".rec" or ".idx") of the versions with index lines of their own.
 struct Listing {
     QList<History_version> versions;
     QSet<QString> recorded;
-    QSet<QString> exact;  // names (without ".utf8.txt") of versions with an exact text
-    QSet<QString> names;  // every name of a version's file listed, whatever its type
-    bool exists = false;  // the folder is there and was listed
+    QSet<QString> indexed;  // with a linked year index rather than a ".rec"
+    QSet<QString> exact;    // names (without ".utf8.txt") of versions with an exact text
+    QSet<QString> names;    // every name of a version's file listed, whatever its type
+    bool exists = false;    // the folder is there and was listed
 };
 
 // "20261209-211503.utf8.txt": the exact text kept beside a version.
@@ -108,11 +109,12 @@ Listing List_versions(const QString& folder, bool in_full)
         folder, in_full ? Listing_detail::Full : Listing_detail::Types, [](const char* name) {
             const Diary_name kind = Classify_history_name(name).kind;
             return kind == Diary_name::History_version || kind == Diary_name::History_record ||
-                   Is_exact_name(name);
+                   kind == Diary_name::History_index || Is_exact_name(name);
         });
     out.exists = listing.exists && listing.error.Ok();
     const QString txt = QStringLiteral(".txt");
     const QString rec = QStringLiteral(".rec");
+    const QString idx = QStringLiteral(".idx");
     struct Found {
         History_version version;
         QString stamp;
@@ -128,6 +130,10 @@ Listing List_versions(const QString& folder, bool in_full)
         Version_name parsed;
         if (Parse_version_name(name, rec, parsed)) {
             out.recorded.insert(name.chopped(4));
+            continue;
+        }
+        if (Parse_version_name(name, idx, parsed)) {
+            out.indexed.insert(name.chopped(4));
             continue;
         }
         if (!Parse_version_name(name, txt, parsed))
@@ -153,17 +159,42 @@ Listing List_versions(const QString& folder, bool in_full)
     return out;
 }
 
-// The ".rec" that holds a version's index lines: its own, or that of the
-// next older version with one (from index i of the listing).
-std::optional<QString> Record_path_for(const Listing& listing, qsizetype i)
+// The file that holds a version's index lines: its own, or that of the
+// next older version with one (from index i of the listing). A ".rec"
+// holds the day's lines alone, an ".idx" the year's whole index.
+struct Record_file {
+    QString path;
+    bool whole_index = false;
+};
+
+std::optional<Record_file> Record_path_for(const Listing& listing, qsizetype i)
 {
     for (; i < listing.versions.size(); ++i) {
         const QString& path = listing.versions[i].path;
         const QString name = path.mid(path.lastIndexOf(u'/') + 1).chopped(4);
         if (listing.recorded.contains(name))
-            return path.chopped(4) + QStringLiteral(".rec");
+            return Record_file{path.chopped(4) + QStringLiteral(".rec"), false};
+        if (listing.indexed.contains(name))
+            return Record_file{path.chopped(4) + QStringLiteral(".idx"), true};
     }
     return std::nullopt;
+}
+
+// The index key of the day whose history folder holds a version:
+// "…/history/2026/1209/x.txt" -> "2026/12/09".
+QString Key_of_version(const QString& version_path)
+{
+    const QStringList parts = version_path.split(u'/');
+    if (parts.size() < 3)
+        return {};
+    const QString& year = parts[parts.size() - 3];
+    const QString& day = parts[parts.size() - 2];
+    bool ok_year = false, ok_day = false;
+    const int y = year.toInt(&ok_year);
+    const int md = day.toInt(&ok_day);
+    if (!ok_year || !ok_day || day.size() != 4)
+        return {};
+    return Diary_store::Date_key(y, md / 100, md % 100);
 }
 
 // "…/20261209-211503.txt" -> "…/20261209-211503.utf8.txt": the exact text
@@ -195,14 +226,16 @@ History_read Read_at(const Listing& listing, qsizetype i)
     out.text = Diary_store::Text_of_file(out.file);
     const std::optional<Exact_text> exact =
         Parse_companion(Exact_bytes_of(listing, listing.versions[i].path));
-    if (const std::optional<QString> rec = Record_path_for(listing, i)) {
+    if (const std::optional<Record_file> rec = Record_path_for(listing, i)) {
         QByteArray bytes;
-        out.error = Read_file_bytes(*rec, bytes, exists);
+        out.error = Read_file_bytes(rec->path, bytes, exists);
         if (!out.error.Ok())
             return out;
-        out.record = Own_lines_of(bytes);
+        const QString key = rec->whole_index ? Key_of_version(listing.versions[i].path)
+                                             : QString::fromLatin1(bytes.left(10));
+        out.record = rec->whole_index ? Day_record_in(bytes, key).own_lines : Own_lines_of(bytes);
         out.record_known = true;
-        const Day_record r = Day_record_in(out.record, QString::fromLatin1(out.record.left(10)));
+        const Day_record r = Day_record_in(out.record, key);
         out.memo = r.memo;
         out.flag = r.found && r.memory;
         if (exact && Memo_matches(exact->memo, r))
@@ -212,6 +245,43 @@ History_read Read_at(const Listing& listing, qsizetype i)
     if (exact && Text_matches(exact->text, out.file))
         out.text = exact->text;
     return out;
+}
+
+enum class Index_link {
+    Linked,
+    Name_taken,
+    Not_linked
+};
+
+// Links the year's index about to be replaced to idx_path, when its day's
+// lines are own_lines. Only a regular file of this user with no other name
+// is linked: a file with another name could be changed through it, and
+// another user's file is not this user's to keep. The link's lines are
+// read back: an index that another copy of the program replaced since it
+// was read is no record of this version, and the link goes again.
+Index_link Link_index(const Replaced_index& index, const QString& idx_path,
+                      const QByteArray& own_lines, const QString& key)
+{
+    if (!index.bytes || index.path.isEmpty())
+        return Index_link::Not_linked;
+    const QByteArray from = QFile::encodeName(index.path);
+    struct stat st {};
+    if (::lstat(from.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+        st.st_uid != ::getuid())
+        return Index_link::Not_linked;
+    const qint64 size = index.bytes->size();
+    if (st.st_size != size && !(lock::Any_key_registered() && lock::Plain_size(st.st_size) == size))
+        return Index_link::Not_linked;
+    const QByteArray to = QFile::encodeName(idx_path);
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno == EEXIST ? Index_link::Name_taken : Index_link::Not_linked;
+    QByteArray linked;
+    bool exists = false;
+    if (Read_file_bytes(idx_path, linked, exists).Ok() && exists &&
+        Day_record_in(linked, key).own_lines == own_lines)
+        return Index_link::Linked;
+    ::unlink(to.constData());
+    return Index_link::Not_linked;
 }
 
 }  // namespace
@@ -269,7 +339,8 @@ History_read Day_history::Read(const History_version& version) const
 
 History_keep Day_history::Keep(int year, int month, int day, const QString& day_path,
                                const QByteArray& file, const QByteArray& own_lines,
-                               const QDateTime& now, bool sync_later, const QByteArray& exact) const
+                               const QDateTime& now, bool sync_later, const QByteArray& exact,
+                               const Replaced_index& index) const
 {
     History_keep out;
     // A day without a file whose record holds neither a memo nor the flag
@@ -308,6 +379,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         const QString stem = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
         const QString txt = stem + QStringLiteral(".txt");
         const QString rec = stem + QStringLiteral(".rec");
+        const QString idx = stem + QStringLiteral(".idx");
         const QByteArray txt_name = QFile::encodeName(txt);
         // The folder was just listed: a name it lacks is free, but for a
         // copy of the program saving the same day in the same second (its
@@ -316,7 +388,7 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
             return listing.exists ? listing.names.contains(path.mid(day_folder.size() + 1))
                                   : Something_at(QFile::encodeName(path));
         };
-        if (taken(txt) || taken(rec) || taken(Exact_path_of(txt)))
+        if (taken(txt) || taken(rec) || taken(idx) || taken(Exact_path_of(txt)))
             continue;
         // With sync_later every new name of the version waits for the one
         // sync of the folder that the caller runs before the day is
@@ -326,7 +398,19 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
         // between the two leaves no version with another's lines (where
         // they share the folder's sync, on a file system that keeps the
         // order of a folder's changes).
+        // The lines kept by a link to the old index write no new data: its
+        // bytes were synced when this program wrote the index (one another
+        // program left unsynced is no safer without this save), and the
+        // link's name waits for the folder's sync like the others.
+        bool write_record = record_changed;
         if (record_changed) {
+            const Index_link l =
+                Link_index(index, idx, own_lines, Diary_store::Date_key(year, month, day));
+            if (l == Index_link::Name_taken)
+                continue;  // another copy of the program took the name
+            write_record = l != Index_link::Linked;
+        }
+        if (write_record) {
             const Io_result r = Replace_file(rec, Record_file_bytes(own_lines), sync);
             if (!r.Ok()) {
                 out.error = r;

@@ -4,12 +4,15 @@
 //
 //   history/2026/1209/20261209-211503.txt   the day file, byte for byte
 //   history/2026/1209/20261209-211503.rec   the day's lines of keyword.txt
+//   history/2026/1209/20261209-211503.idx   or instead the year's whole
+//                                           keyword.txt as it was, linked
 //   history/2026/1209/20261209-211503.utf8.txt   the day's exact text, when
 //                                                 it had a companion
 //
 // named by the time the version was replaced ("-2", "-3", ... when a name
 // of that second is taken). A version without a ".rec" has the index lines
-// of the next older version that has one: the lines are kept only when they
+// of the next older version that has one (its ".rec" or its ".idx", whose
+// lines of the day are the version's): the lines are kept only when they
 // changed, so that saving the text again and again costs one link. Nothing
 // here is ever a file of the diary itself; the Windows program, the search
 // windows, the listing of other versions and the backups never look into
@@ -35,7 +38,7 @@ struct History_read {
     QByteArray file;  // the day file as kept
     // The day's index lines, each followed by "\n" (as Day_record::own_lines
     // holds them); record_known is false when no ".rec" of this version or
-    // an older one is there.
+    // an older one (nor ".idx") is there.
     QByteArray record;
     bool record_known = false;
     // What the panel would show of it.
@@ -75,6 +78,14 @@ private:
     QString folder;
 };
 
+// The year's index that a save is about to replace, as just read: the
+// version's lines are kept by linking it into the history, which writes no
+// new data (the save's rename would orphan the old file anyway).
+struct Replaced_index {
+    QString path;                       // "…/2026/keyword.txt"
+    const QByteArray* bytes = nullptr;  // its bytes as read (plain)
+};
+
 class Day_history {
 public:
     // app_dir with its trailing "/".
@@ -98,9 +109,14 @@ public:
     // durable before this returns; with sync_later none is, and the caller
     // syncs unsynced_folder. exact is the day's companion (the
     // exact text of characters Shift_JIS cannot hold), kept beside it.
+    // With index, changed lines are kept by a link to the year's index (as
+    // the day file is), when it is a plain file of the user's own with no
+    // other name and its lines of the day are own_lines still; else, and
+    // without index, they are written as a ".rec".
     History_keep Keep(int year, int month, int day, const QString& day_path, const QByteArray& file,
                       const QByteArray& own_lines, const QDateTime& now, bool sync_later = false,
-                      const QByteArray& exact = QByteArray()) const;
+                      const QByteArray& exact = QByteArray(),
+                      const Replaced_index& index = {}) const;
 
 private:
     QString app_dir;

@@ -156,6 +156,7 @@ Diary_session::Save_result Diary_session::Keep_version(Day_plan& plan)
 
 Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QString& day_path,
                                                const QDateTime& now, History_sync& sync,
+                                               bool index_replaced,
                                                std::optional<Read_now>* companion)
 {
     const Day_on_disk& disk = plan.disk;
@@ -175,8 +176,9 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QStri
             (!Text_matches(parsed->text, disk.file) && !Memo_matches(parsed->memo, disk.record)))
             exact.clear();
     }
-    const History_keep kept = history.Keep(d.year, d.month, d.day, day_path, disk.file,
-                                           disk.record.own_lines, now, true, exact);
+    const History_keep kept = history.Keep(
+        d.year, d.month, d.day, day_path, disk.file, disk.record.own_lines, now, true, exact,
+        index_replaced ? Replaced_index{disk.index_path, &disk.index} : Replaced_index{});
     if (!kept.unsynced_folder.isEmpty())
         sync.Defer(kept.unsynced_folder);
     return kept.error;
@@ -235,7 +237,9 @@ Diary_session::Save_result Diary_session::Remove_day(Day_plan& plan)
     // its names are on the disk before the index or the day file changes.
     const QDateTime now = clock.Now();
     History_sync history_sync;
-    if (const Io_result r = Keep_replaced_version(plan, path, now, history_sync); !r.Ok())
+    if (const Io_result r =
+            Keep_replaced_version(plan, path, now, history_sync, plan.disk.record.found);
+        !r.Ok())
         return failed(Failure::History, r);
     if (const Io_result r = history_sync.Run(); !r.Ok())
         return failed(Failure::History, r);
@@ -352,7 +356,9 @@ Diary_session::Save_result Diary_session::Write_day(Day_plan& plan)
     const QDateTime now = clock.Now();
     History_sync history_sync;
     std::optional<Read_now> companion;
-    if (const Io_result r = Keep_replaced_version(plan, day_path, now, history_sync, &companion);
+    if (const Io_result r =
+            Keep_replaced_version(plan, day_path, now, history_sync,
+                                  plan.disk.record.own_lines != own_record, &companion);
         !r.Ok()) {
         failed(r);
         plan.failure = Failure::History;

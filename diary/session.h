@@ -353,9 +353,11 @@ private:
     // left to sync, to be run before the day file or its index is
     // replaced. day_path is the day file's; now is the save's time, read
     // once for all its steps. companion, when given, receives the day's
-    // exact-text companion as read here, when it was.
+    // exact-text companion as read here, when it was. index_replaced: the
+    // write replaces the year's index too, so that the old one may be
+    // linked into the history for the version's lines.
     Io_result Keep_replaced_version(const Day_plan& plan, const QString& day_path,
-                                    const QDateTime& now, History_sync& sync,
+                                    const QDateTime& now, History_sync& sync, bool index_replaced,
                                     std::optional<Read_now>* companion = nullptr);
     Day_history history;
     bool keep_history = true;

@@ -159,7 +159,8 @@ Name_class Classify_top_name(QByteArrayView name)
 Name_class Classify_history_name(QByteArrayView name)
 {
     for (const auto& [suffix, kind] : {std::pair{".txt", Diary_name::History_version},
-                                       std::pair{".rec", Diary_name::History_record}}) {
+                                       std::pair{".rec", Diary_name::History_record},
+                                       std::pair{".idx", Diary_name::History_index}}) {
         if (name.endsWith(suffix) && Is_stamp(name.chopped(4)))
             return {kind, name.chopped(4).toByteArray(), 0, 0};
     }
@@ -189,7 +190,8 @@ bool Holds_diary_text(Diary_name kind)
     case Diary_name::Staged_companion:
     case Diary_name::Rescue_file:
     case Diary_name::History_version:
-    case Diary_name::History_record: return true;
+    case Diary_name::History_record:
+    case Diary_name::History_index: return true;
     default: return Is_other_version(kind);
     }
 }

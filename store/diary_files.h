@@ -44,6 +44,7 @@ enum class Diary_name {
     History_folder,      // "history"
     History_version,     // "20261209-211503.txt" (or "-2.txt") in a day's history folder
     History_record,      // "20261209-211503.rec": the index lines kept with a version
+    History_index,       // "20261209-211503.idx": the year's whole old index, linked
     Lock_file,           // "sorane-lock.ini": the wrapped key of a locked diary
 };
 

@@ -119,10 +119,10 @@ private slots:
         QCOMPARE(Save(old.text, old.memo, old.flag, QTime(21, 31, 0)), Result::Saved);
         QCOMPARE(Read_bytes(At("2026/1207.txt")), Fine_file);
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Walk_record);
-        QCOMPARE(Entries(At(Day)), QStringList({"20261207-213100-2.rec", "20261207-213100-2.txt",
-                                                "20261207-213100.rec", "20261207-213100.txt"}));
+        QCOMPARE(Entries(At(Day)), QStringList({"20261207-213100-2.idx", "20261207-213100-2.txt",
+                                                "20261207-213100.idx", "20261207-213100.txt"}));
         QCOMPARE(Read_bytes(At(Day + "20261207-213100-2.txt")), Snow_file);
-        QCOMPARE(Read_bytes(At(Day + "20261207-213100-2.rec")), Rain_record);
+        QCOMPARE(Read_bytes(At(Day + "20261207-213100-2.idx")), Rain_record);
         QCOMPARE(Read_bytes(At(Day + "20261207-213100.txt")), Fine_file);
         const QList<History_version> versions = session->History().Versions(2026, 12, 7);
         QCOMPARE(versions.size(), 2);
@@ -221,6 +221,75 @@ private slots:
                                   "20261207-213015-x.txt", "20261207-213015.txt.bak"})
             QVERIFY(Write_bytes(At(Day + other), "x"));
         QCOMPARE(history.Versions(2026, 12, 7).size(), 4);
+    }
+
+    // Lines kept by a link to the year's old index read as lines kept in a
+    // ".rec"; an index that may change under another name, or whose lines
+    // are no longer those read, is not linked, and a ".rec" is written.
+    void Lines_kept_by_a_link_to_the_old_index()
+    {
+        const Day_history history(folder->Path());
+        QDateTime now(QDate(2026, 12, 7), QTime(21, 30, 15));
+        const QString day_path = At("2026/1207.txt");
+        const QString index_path = At("2026/keyword.txt");
+        QVERIFY(QDir().mkpath(At("2026")));
+        QVERIFY(Write_bytes(day_path, Rain_file));
+        // 2026/12/061 and 2026/12/080雪 around the day's line.
+        const QByteArray others = Hex("32 30 32 36 2f 31 32 2f 30 36 31 0d 0a") +
+                                  Hex("32 30 32 36 2f 31 32 2f 30 38 30 90 e1 0d 0a");
+        QByteArray index = others.left(13) + Walk_record + others.mid(13);
+        QVERIFY(Write_bytes(index_path, index));
+        const QByteArray walk_lines = Own_lines_of(Walk_record);
+        auto keep = [&](const QByteArray& file, const QByteArray& lines, const QByteArray* bytes) {
+            now = now.addSecs(60);
+            return history.Keep(2026, 12, 7, day_path, file, lines, now, false, {},
+                                Replaced_index{index_path, bytes});
+        };
+        auto inode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+        };
+
+        QVERIFY(keep(Rain_file, walk_lines, &index).error.Ok());
+        const QString linked = At(Day + "20261207-213115.idx");
+        QCOMPARE(Read_bytes(linked), index);
+        QCOMPARE(inode(linked), inode(index_path));
+        QCOMPARE(Entries(At(Day)), QStringList({"20261207-213115.idx", "20261207-213115.txt"}));
+        // The same version kept by a ".rec" in another day's folder reads
+        // the same.
+        const History_read by_link = history.Read(history.Versions(2026, 12, 7)[0]);
+        QVERIFY(history.Keep(2026, 12, 9, day_path, Rain_file, walk_lines, now).error.Ok());
+        const History_read by_rec = history.Read(history.Versions(2026, 12, 9)[0]);
+        QVERIFY(by_link.error.Ok() && by_link.record_known && by_rec.record_known);
+        QCOMPARE(by_link.record, by_rec.record);
+        QCOMPARE(by_link.memo, QStringLiteral("散歩"));
+        QCOMPARE(by_link.memo, by_rec.memo);
+        QVERIFY(by_link.flag && by_rec.flag);
+
+        // The index has a second name now (the link): not linked again.
+        QVERIFY(Write_bytes(day_path, Snow_file));
+        QVERIFY(keep(Snow_file, Own_lines_of(Rain_record), &index).error.Ok());
+        QCOMPARE(Read_bytes(At(Day + "20261207-213215.rec")), Rain_record);
+        QVERIFY(!QFileInfo::exists(At(Day + "20261207-213215.idx")));
+        // A single-named index whose day's lines are not those read (another
+        // copy of the program replaced it since): nothing linked is left.
+        QVERIFY(QFile::remove(index_path));
+        QVERIFY(Write_bytes(index_path, others));
+        QVERIFY(keep(Rain_file, walk_lines, &index).error.Ok());
+        QCOMPARE(Read_bytes(At(Day + "20261207-213315.rec")), Walk_record);
+        QVERIFY(!QFileInfo::exists(At(Day + "20261207-213315.idx")));
+        // No index at all.
+        QVERIFY(QFile::remove(index_path));
+        QVERIFY(keep(Snow_file, Own_lines_of(Rain_record), &index).error.Ok());
+        QCOMPARE(Read_bytes(At(Day + "20261207-213415.rec")), Rain_record);
+
+        // The versions read their own lines, from ".rec" and ".idx" alike,
+        // the newest without lines of its own those of the next older one.
+        QVERIFY(keep(Rain_file, Own_lines_of(Rain_record), nullptr).error.Ok());
+        QStringList memos;
+        for (const History_version& v : history.Versions(2026, 12, 7))
+            memos.append(history.Read(v).memo);
+        QCOMPARE(memos, QStringList({"雨", "雨", "散歩", "雨", "散歩"}));
     }
 
     void A_history_that_cannot_be_written_stops_the_save()

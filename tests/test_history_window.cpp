@@ -108,9 +108,9 @@ private slots:
         QCOMPARE(Read_bytes(At("2026/keyword.txt")), Today_record_saved);
         QCOMPARE(Entries(At("history/2026/1207")),
                  QStringList({"20261207-213100.rec", "20261207-213100.txt", "20261207-213200.txt",
-                              "20261207-213300.rec", "20261207-213300.txt"}));
+                              "20261207-213300.idx", "20261207-213300.txt"}));
         QCOMPARE(Read_bytes(At("history/2026/1207/20261207-213300.txt")), Snow_file);
-        QCOMPARE(Read_bytes(At("history/2026/1207/20261207-213300.rec")), Rain_record);
+        QCOMPARE(Read_bytes(At("history/2026/1207/20261207-213300.idx")), Rain_record);
         QCOMPARE(Read_bytes(At("history/2026/1207/20261207-213200.txt")), Rain_file);
 
         // Closed without 元に戻す: nothing changes.

@@ -217,6 +217,28 @@ private slots:
         QCOMPARE(Files(diary), before);
     }
 
+    // The year's index linked into the history (a version's lines, its old
+    // file kept by a second name) is sealed under both names, and both
+    // read back as they were.
+    void a_linked_index_in_the_history_is_sealed_too()
+    {
+        const QString index = diary + "2026/keyword.txt";
+        const QString kept = diary + "history/2026/1209/20261209-211503.idx";
+        QVERIFY(::link(QFile::encodeName(index).constData(), QFile::encodeName(kept).constData()) ==
+                0);
+        QString recovery;
+        QVERIFY(
+            lock::Lock_folder(diary, Password, recovery, {}, backups, lock::Fastest_limits()).Ok());
+        for (const QString& path : {index, kept}) {
+            const QByteArray raw = Read_bytes(path);
+            QVERIFY2(!raw.contains(Word_cp932) && !raw.contains("2026/12/09"), qPrintable(path));
+            QByteArray bytes;
+            bool exists = false;
+            QVERIFY(Read_diary_file(path, bytes, exists).Ok());
+            QCOMPARE(bytes, Diary_fixture().value("2026/keyword.txt"));
+        }
+    }
+
     // After a lock, the backup made before it (plain) is found and removed;
     // one made since, which holds the key file and sealed files, is kept.
     void plain_backups_after_a_lock()
