@@ -583,7 +583,6 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
                 return true;
             }
         }
-        // Each folder is synced once, before the record names its files.
         report.error = Replace_file(path, bytes, Folder_sync::Later);
         if (!report.error.Ok())
             return false;
@@ -665,15 +664,15 @@ Export_report Run_export(Diary_store& store, Export_format format, const QString
         format == Export_format::Json &&
         write(QStringLiteral("diary.json"), Json_of_days(all_days)) && kept)
         report.days = 0;
-    // The record names what was written, also when the export stopped on
-    // the way; without it the next export would take these files for the
-    // user's own.
     // The new names are made durable before the record can be: a crash then
     // leaves every file the record names as it names it.
     for (const QString& folder : std::as_const(unsynced)) {
         if (const Io_result r = Sync_folder(folder); !r.Ok() && report.error.Ok())
             report.error = r;
     }
+    // The record names what was written, also when the export stopped on
+    // the way; without it the next export would take these files for the
+    // user's own.
     if (record_changed) {
         const Io_result r =
             Replace_file(out + QLatin1String(Export_record_name), Export_record_bytes(record));

@@ -114,12 +114,19 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     const auto wanted = [&](const Fulltext_hit& hit) {
         return hit.date >= first_date && hit.date <= last_date && (!memory_only || hit.memory);
     };
-    // The line of a day not decided by its bytes (a companion, other words,
-    // the index's days), appended as UTF-8.
+    // A hit's line with its date, appended as UTF-8: the line made from the
+    // day's bytes when the search made one, else from its text (a
+    // companion, other words, the index's days).
     const Diary_store store(diary);
     const QStringList words = Search_words(search.typed, index.Options());
     const Line_words line_words = Line_words_of(words, index.Options());
-    const auto append_text_line = [&](QByteArray& line, const Fulltext_hit& hit) {
+    const auto append_line = [&](QByteArray& line, const Fulltext_hit& hit) {
+        if (!hit.line.isNull()) {
+            Append_date(line, hit.date);
+            line += hit.line;
+            line += '\n';
+            return;
+        }
         Snippet snippet =
             hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
         // A day found by its memo alone shows the memo.
@@ -143,13 +150,7 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
             if (!wanted(hit))
                 continue;
             ++printed;
-            if (!hit.line.isNull()) {
-                Append_date(run, hit.date);
-                run += hit.line;
-                run += '\n';
-            } else {
-                append_text_line(run, hit);
-            }
+            append_line(run, hit);
         }
         if (!run.isEmpty())
             Write_utf8(out, run);
@@ -173,16 +174,8 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     Make_in_order(
         result.hits.size(), 256,
         [&](size_t i) {
-            const Fulltext_hit& hit = result.hits[i];
             QByteArray line;
-            if (!hit.line.isNull()) {
-                line.reserve(hit.line.size() + 12);
-                Append_date(line, hit.date);
-                line += hit.line;
-                line += '\n';
-                return line;
-            }
-            append_text_line(line, hit);
+            append_line(line, result.hits[i]);
             return line;
         },
         [&out](size_t, const std::vector<QByteArray>& lines) {
