@@ -10,8 +10,8 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QValidator>
 
 #include <functional>
 
@@ -45,6 +45,27 @@ private:
     std::function<void()> restore;
 };
 
+// Digits only, at most as many as the range's end has. Checked by hand: a
+// regular expression would be compiled (and its matcher made) at every
+// start for six fields that take a few digits.
+class Digits_validator : public QValidator {
+public:
+    Digits_validator(qsizetype most, QObject* parent) : QValidator(parent), most_digits(most) {}
+
+    State validate(QString& input, int&) const override
+    {
+        if (input.size() > most_digits)
+            return Invalid;
+        for (const QChar c : input)
+            if (c < u'0' || c > u'9')
+                return Invalid;
+        return Acceptable;
+    }
+
+private:
+    qsizetype most_digits;
+};
+
 }  // namespace
 
 void Main_form::Build_date_fields()
@@ -56,11 +77,8 @@ void Main_form::Build_date_fields()
                  {Text7, VScroll4}, {Text8, VScroll5}, {Text9, VScroll6}};
     auto* keys = new Date_field_keys(this, [this] { Show_date_fields(); });
     for (const auto& p : pairs) {
-        // Digits only, at most as many as the range's end has.
-        p.field->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(
-                QStringLiteral("[0-9]{0,%1}").arg(QString::number(p.bar->maximum()).size())),
-            p.field));
+        p.field->setValidator(
+            new Digits_validator(QString::number(p.bar->maximum()).size(), p.field));
         p.field->installEventFilter(keys);
         connect(p.field, &QLineEdit::returnPressed, this,
                 [this, field = p.field, bar = p.bar] { Date_field_entered(field, bar); });

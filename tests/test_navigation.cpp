@@ -114,10 +114,15 @@ private slots:
              {Controls_of(*form).Text3, Controls_of(*form).Text4, Controls_of(*form).Text5,
               Controls_of(*form).Text7, Controls_of(*form).Text8, Controls_of(*form).Text9}) {
             QVERIFY2(!field->isReadOnly(), qPrintable(field->objectName()));
-            QString typed = QStringLiteral("2a0261");
+            const QValidator* digits = field->validator();
+            const qsizetype width =
+                field == Controls_of(*form).Text3 || field == Controls_of(*form).Text7 ? 4 : 2;
             int at = 0;
-            field->validator()->validate(typed, at);
-            QCOMPARE(field->validator()->validate(typed, at), QValidator::Invalid);
+            for (QString typed : {QStringLiteral("2a0261"), QStringLiteral("１"),
+                                  QStringLiteral("-1"), QString(width + 1, u'1')})
+                QCOMPARE(digits->validate(typed, at), QValidator::Invalid);
+            for (QString typed : {QString(), QStringLiteral("0"), QString(width, u'9')})
+                QCOMPARE(digits->validate(typed, at), QValidator::Acceptable);
         }
 
         // Upper arrow up, lower arrow down, by one; the wheel turned up raises.
