@@ -168,6 +168,13 @@ bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
                 names.day_files.set(std::size_t(Day_slot(month, day)));
             continue;
         }
+        if (length == 13 && Digits(name, 4) && std::memcmp(name + 4, ".utf8.txt", 9) == 0) {
+            const int month = Number(name, 2);
+            const int day = Number(name + 2, 2);
+            if (Is_diary_day(month, day))
+                names.companions.set(std::size_t(Day_slot(month, day)));
+            continue;
+        }
         if (!((length == 8 && Digits(name, 4)) || length == 11))
             continue;
         const Name_class kind = Classify_year_name(QByteArrayView(name, qsizetype(length)));

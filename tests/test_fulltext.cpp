@@ -411,6 +411,16 @@ private slots:
             if (names.day_files[size_t(slot)])
                 dates << Date_of_slot(2026, slot);
         QCOMPARE(dates, (QList<int>{20260101, 20260102, 20260103, 20260230}));
+        // Only the name a companion is read under counts as one.
+        for (const char* name : {"0105.utf8.txt", "0106.UTF8.txt", "0107.utf8.new.txt",
+                                 "1301.utf8.txt", "0108 (1).utf8.txt"})
+            QVERIFY(Write_bytes(year + QLatin1String(name), "x"));
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QList<int> companions;
+        for (int slot = 0; slot < Year_day_slots; ++slot)
+            if (names.companions[size_t(slot)])
+                companions << Date_of_slot(2026, slot);
+        QCOMPARE(companions, (QList<int>{20260104, 20260105}));
         const QSet<int> listed = *Day_dates_in_year(diary->Path() + u'/', 2026);
         QCOMPARE(QSet<int>(dates.cbegin(), dates.cend()), listed);
         QVERIFY(names.index && names.lower_index);
