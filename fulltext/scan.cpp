@@ -402,14 +402,22 @@ private:
                 if (!folded_memo.contains(line_words.words[qsizetype(i)]))
                     return;
             }
-            part.hits.push_back({date, memo_line.memory, memo_of().memo, std::nullopt, {}});
-            if (search.snippets) {
-                if (first >= 0 && search.printed_lines)
-                    Append_printed_line_at(part.hits.back().line, *bytes, first);
-                else
-                    part.hits.back().snippet =
-                        Line_of_day_bytes_at(*bytes, first, line_words, options);
+            if (search.snippets && search.printed_lines && first >= 0) {
+                // Its line as printed, after the year's others; the memo
+                // is not shown beside it.
+                Fulltext_hit& hit = part.hits.emplace_back();
+                hit.date = date;
+                hit.memory = memo_line.memory;
+                hit.line_at = part.printed.size();
+                Append_printed_date(part.printed, date);
+                Append_printed_line_at(part.printed, *bytes, first);
+                part.printed += '\n';
+                hit.line_size = part.printed.size() - hit.line_at;
+                return;
             }
+            part.hits.push_back({date, memo_line.memory, memo_of().memo, std::nullopt});
+            if (search.snippets)
+                part.hits.back().snippet = Line_of_day_bytes_at(*bytes, first, line_words, options);
             return;
         }
         const Day_row row = Row_of(date,
@@ -418,7 +426,7 @@ private:
                                    memo_of(), options);
         if (!All_words_in(words, row.folded_text, row.folded_memo))
             return;
-        part.hits.push_back({row.date, row.memory, row.memo, std::nullopt, {}});
+        part.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
         if (search.snippets)
             part.hits.back().snippet = Snippet_of(row.text, words, options);
     }
@@ -484,11 +492,16 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
                     result.first_unreadable = part.first_unreadable;
                 result.unreadable += part.unreadable;
                 if (search.take_year_hits) {
-                    Sort_hits(part.hits, false);
-                    search.take_year_hits(part.hits);
+                    // A year's days are read in their order.
+                    search.take_year_hits(part.hits, part.printed);
                     continue;
                 }
-                std::move(part.hits.begin(), part.hits.end(), std::back_inserter(result.hits));
+                for (Fulltext_hit& hit : part.hits) {
+                    if (hit.line_at >= 0)
+                        hit.line_at += result.printed.size();
+                    result.hits.push_back(std::move(hit));
+                }
+                result.printed += part.printed;
             }
         });
     Sort_hits(result.hits, search.newest_first);
