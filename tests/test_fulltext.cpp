@@ -1007,15 +1007,7 @@ private slots:
             for (const int month : {1, 6, 12})
                 Write_day(*store, QDate(year, month, 10), QStringLiteral("鍋%1").arg(month));
         QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/06/101\r\n"));
-        const auto run = [&](const QStringList& arguments) {
-            QString out;
-            QTextStream stream(&out);
-            const int code = Run_search_command(
-                QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
-                diary->Path(), cache->Path(), stream, stream);
-            stream.flush();
-            return QString::number(code) + u' ' + out;
-        };
+        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
         QCOMPARE(run({QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
                  QStringLiteral("0 2001/06/10\t鍋6\n2001/12/10\t鍋12\n2002/01/10\t鍋1\n"
                                 "2002/06/10\t鍋6\n2002/12/10\t鍋12\n2003/01/10\t鍋1\n"));
@@ -1039,15 +1031,7 @@ private slots:
                             QStringLiteral("\n鍋🍲").toUtf8()));
         QVERIFY(Write_bytes(store->Day_file_path(2002, 4, 10), "\x93\xE7?4\r\n"));
         QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/03/101\r\n2002/06/101\r\n"));
-        const auto run = [&](const QStringList& arguments) {
-            QString out;
-            QTextStream stream(&out);
-            const int code = Run_search_command(
-                QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
-                diary->Path(), cache->Path(), stream, stream);
-            stream.flush();
-            return QString::number(code) + u' ' + out;
-        };
+        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
         const QString all = QStringLiteral("2001/05/10\t鍋5\n2002/01/10\t鍋1\n2002/03/10\t鍋🍲\n"
                                            "2002/04/10\t鍋?4\n2002/06/10\t鍋6\n2002/12/10\t鍋12\n");
         QCOMPARE(run({}), u"0 " + all);
@@ -1252,6 +1236,19 @@ private slots:
     }
 
 private:
+    // The command's exit code, a blank and what it printed, for 鍋 with
+    // the options given.
+    QString Search_for_pot(const QStringList& arguments)
+    {
+        QString out;
+        QTextStream stream(&out);
+        const int code = Run_search_command(
+            QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
+            diary->Path(), cache->Path(), stream, stream);
+        stream.flush();
+        return QString::number(code) + u' ' + out;
+    }
+
     std::unique_ptr<Temp_folder> diary;
     std::unique_ptr<Temp_folder> cache;
     std::unique_ptr<Diary_store> store;
