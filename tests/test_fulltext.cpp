@@ -1034,7 +1034,7 @@ private slots:
         const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
         const QString all = QStringLiteral("2001/05/10\t鍋5\n2002/01/10\t鍋1\n2002/03/10\t鍋🍲\n"
                                            "2002/04/10\t鍋?4\n2002/06/10\t鍋6\n2002/12/10\t鍋12\n");
-        QCOMPARE(run({}), u"0 " + all);
+        QCOMPARE(run({}), QStringLiteral("0 ") + all);
         QCOMPARE(run({QStringLiteral("--from=2002/03/10"), QStringLiteral("--to=2002/06/10")}),
                  QStringLiteral("0 2002/03/10\t鍋🍲\n2002/04/10\t鍋?4\n2002/06/10\t鍋6\n"));
         QCOMPARE(run({QStringLiteral("--memory")}),
