@@ -129,6 +129,19 @@ void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetyp
     }
 }
 
+void Append_printed_date(QByteArray& out, int date)
+{
+    // Made without formatting: one for every line printed.
+    char text[] = "yyyy/mm/dd\t";
+    for (int i = 9, n = date; i >= 0; --i) {
+        if (i == 4 || i == 7)
+            continue;
+        text[i] = char('0' + n % 10);
+        n /= 10;
+    }
+    out.append(text, 11);
+}
+
 Line_words Line_words_of(const QStringList& words, const Fold_options& options)
 {
     Line_words out{words, {}};

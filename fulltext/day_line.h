@@ -61,6 +61,9 @@ Snippet Line_of_day_bytes_at(QByteArrayView file_bytes, std::optional<qsizetype>
 // command line prints it: made from the bytes of the line alone.
 void Append_printed_line_at(QByteArray& out, QByteArrayView file_bytes, qsizetype first_at,
                             qsizetype before = 16, qsizetype length = 80);
+// "yyyy/mm/dd" and a tab for the date yyyymmdd, as the command line prints
+// them before a day's line.
+void Append_printed_date(QByteArray& out, int date);
 
 // The line of the day (yyyymmdd), read from its file; an empty line when the
 // day has no file or it cannot be read. A file with a "?" in it is read as

@@ -230,8 +230,7 @@ bool Fulltext_index::Query_index(const Fulltext_search& search, Fulltext_result&
     query.Bind(3, Index_query(result.words));
     int rc;
     while ((rc = query.Step()) == SQLITE_ROW)
-        result.hits.push_back(
-            {int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt, {}});
+        result.hits.push_back({int(query.Int(0)), query.Int(1) != 0, query.Text(2), std::nullopt});
     if (rc != SQLITE_DONE) {
         db->last_code = sqlite3_extended_errcode(db->handle);
         return false;

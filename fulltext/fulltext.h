@@ -30,6 +30,7 @@
 #include "platform/background_job.h"
 #include "store/io_result.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -57,9 +58,11 @@ struct Fulltext_hit {
     // Made as the day was read, when the search asked for it and the files
     // were read.
     std::optional<Snippet> snippet;
-    // Instead of the snippet, when it was made from the bytes: its text as
-    // the command line prints it (UTF-8, line breaks and tabs as blanks).
-    QByteArray line = {};
+    // Instead of the snippet and the memo, when it was made from the bytes:
+    // where its line lies in the result's printed bytes (the date, a tab,
+    // its text as the command line prints it, a line end); -1 for none.
+    qsizetype line_at = -1;
+    qsizetype line_size = 0;
 };
 
 struct Fulltext_search {
@@ -77,17 +80,22 @@ struct Fulltext_search {
     // command line).
     bool snippets = false;
     // With snippets: a day the plain search decides by its bytes has its
-    // line as printed (Fulltext_hit::line) in place of the snippet.
+    // line as printed (Fulltext_hit::line_at, in Fulltext_result::printed)
+    // in place of the snippet and the memo.
     bool printed_lines = false;
-    // When the files are read: each year's hits, oldest first, handed over
-    // on the caller's thread in the order of the years as soon as the year
-    // and those before it are read, and not kept in the result (the
-    // command line prints them while the later years are still read).
-    std::function<void(std::vector<Fulltext_hit>&)> take_year_hits = {};
+    // When the files are read: each year's hits, oldest first, with the
+    // bytes their printed lines lie in, handed over on the caller's thread
+    // in the order of the years as soon as the year and those before it are
+    // read, and not kept in the result (the command line prints them while
+    // the later years are still read).
+    std::function<void(std::vector<Fulltext_hit>&, const QByteArray& printed)> take_year_hits = {};
 };
 
 struct Fulltext_result {
     std::vector<Fulltext_hit> hits;
+    // The printed lines of the hits that have one, one after another in
+    // the order of the hits.
+    QByteArray printed;
     QStringList words;     // folded, as searched
     bool scanned = false;  // the files were read, not the index
     bool pending = false;  // not searched: the index is being built

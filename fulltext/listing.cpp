@@ -160,12 +160,16 @@ bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         const std::size_t length = std::strlen(name);
-        if (length == 8 && Digits(name, 4) && std::memcmp(name + 4, ".txt", 4) == 0) {
-            // The usual day file, "mmdd.txt".
+        // The usual day file "mmdd.txt", and its companion "mmdd.utf8.txt".
+        std::bitset<Year_day_slots>* const days =
+            length == 8 && std::memcmp(name + 4, ".txt", 4) == 0         ? &names.day_files
+            : length == 13 && std::memcmp(name + 4, ".utf8.txt", 9) == 0 ? &names.companions
+                                                                         : nullptr;
+        if (days && Digits(name, 4)) {
             const int month = Number(name, 2);
             const int day = Number(name + 2, 2);
             if (Is_diary_day(month, day))
-                names.day_files.set(std::size_t(Day_slot(month, day)));
+                days->set(std::size_t(Day_slot(month, day)));
             continue;
         }
         if (!((length == 8 && Digits(name, 4)) || length == 11))

@@ -47,8 +47,11 @@ constexpr int Date_of_slot(int year, int slot)
 // What the names of a year folder say, as Day_dates_in_year reads them.
 struct Year_names {
     std::bitset<Year_day_slots> day_files;  // a day file, either case
-    bool index = false;                     // the year's index, either case
-    bool lower_index = false;               // ... as "keyword.txt"
+    // The exact text beside a day ("mmdd.utf8.txt", the one name it is
+    // read under): a day without it has none to ask the disk for.
+    std::bitset<Year_day_slots> companions;
+    bool index = false;        // the year's index, either case
+    bool lower_index = false;  // ... as "keyword.txt"
 };
 // The names of the year folder (its path as the system takes it), read in
 // one pass without keeping them; false when it lists no day file and no

@@ -89,9 +89,10 @@ std::optional<QByteArrayView> Plain_memo_bytes(QByteArrayView bytes, const Memo_
 }
 
 // The memo of a day's last line, decoded; its exact text from the day's
-// companion while that matches.
+// companion while that matches (asked of the disk only when the year's
+// listing, where there is one, holds it).
 Day_memo Decode_memo(QByteArrayView bytes, const Memo_line& line_of_day, Diary_store& store,
-                     int year, int slot)
+                     int year, int slot, bool companion_listed = true)
 {
     Day_memo memo;
     memo.memory = line_of_day.memory;
@@ -103,7 +104,7 @@ Day_memo Decode_memo(QByteArrayView bytes, const Memo_line& line_of_day, Diary_s
     } else {
         memo.memo = line.size() > 11 ? cp932::Decode_text(line.sliced(11)) : QString();
     }
-    if (memo.memo.contains(u'?')) {
+    if (companion_listed && memo.memo.contains(u'?')) {
         Day_record record;
         record.found = true;
         record.memo_bytes = line.sliced(std::min<qsizetype>(11, line.size())).toByteArray();
@@ -292,6 +293,7 @@ public:
     {
         part = {};
         year = of_year;
+        companions = &names.companions;
         // "<diary>/yyyy/mmdd.txt": only "mmdd" changes from day to day.
         path = encoded_dir;
         for (int i = 1000; i >= 1; i /= 10)
@@ -308,6 +310,8 @@ public:
     }
 
 private:
+    bool Companion_listed(int slot) const { return (*companions)[size_t(slot)]; }
+
     void Read_memos(const Year_names& names)
     {
         memo_bytes.clear();
@@ -357,14 +361,15 @@ private:
         std::optional<Day_memo> memo;
         const auto memo_of = [&]() -> const Day_memo& {
             if (!memo)
-                memo = memo_line.present ? Decode_memo(memo_bytes, memo_line, store, year, slot)
+                memo = memo_line.present ? Decode_memo(memo_bytes, memo_line, store, year, slot,
+                                                       Companion_listed(slot))
                                          : Day_memo{};
             return *memo;
         };
         // A "?" is the text's own unless the file's companion holds the
-        // exact text.
+        // exact text; a day the listing shows without one has none.
         std::optional<QString> exact;
-        if (bytes && bytes->contains('?')) {
+        if (bytes && Companion_listed(slot) && bytes->contains('?')) {
             if (file_path.isEmpty())
                 file_path = Day_file_path_of(store.App_dir(), date);
             exact = Exact_text_for_search(file_path, *bytes);
@@ -397,14 +402,22 @@ private:
                 if (!folded_memo.contains(line_words.words[qsizetype(i)]))
                     return;
             }
-            part.hits.push_back({date, memo_line.memory, memo_of().memo, std::nullopt, {}});
-            if (search.snippets) {
-                if (first >= 0 && search.printed_lines)
-                    Append_printed_line_at(part.hits.back().line, *bytes, first);
-                else
-                    part.hits.back().snippet =
-                        Line_of_day_bytes_at(*bytes, first, line_words, options);
+            if (search.snippets && search.printed_lines && first >= 0) {
+                // Its line as printed, after the year's others; the memo
+                // is not shown beside it.
+                Fulltext_hit& hit = part.hits.emplace_back();
+                hit.date = date;
+                hit.memory = memo_line.memory;
+                hit.line_at = part.printed.size();
+                Append_printed_date(part.printed, date);
+                Append_printed_line_at(part.printed, *bytes, first);
+                part.printed += '\n';
+                hit.line_size = part.printed.size() - hit.line_at;
+                return;
             }
+            part.hits.push_back({date, memo_line.memory, memo_of().memo, std::nullopt});
+            if (search.snippets)
+                part.hits.back().snippet = Line_of_day_bytes_at(*bytes, first, line_words, options);
             return;
         }
         const Day_row row = Row_of(date,
@@ -413,7 +426,7 @@ private:
                                    memo_of(), options);
         if (!All_words_in(words, row.folded_text, row.folded_memo))
             return;
-        part.hits.push_back({row.date, row.memory, row.memo, std::nullopt, {}});
+        part.hits.push_back({row.date, row.memory, row.memo, std::nullopt});
         if (search.snippets)
             part.hits.back().snippet = Snippet_of(row.text, words, options);
     }
@@ -426,6 +439,7 @@ private:
     const Line_words& line_words;
     Fulltext_result part;
     int year = 0;
+    const std::bitset<Year_day_slots>* companions = nullptr;
     QByteArray path;
     qsizetype name_at = 0;
     // Read into again for every day and year of this thread.
@@ -478,11 +492,16 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
                     result.first_unreadable = part.first_unreadable;
                 result.unreadable += part.unreadable;
                 if (search.take_year_hits) {
-                    Sort_hits(part.hits, false);
-                    search.take_year_hits(part.hits);
+                    // A year's days are read in their order.
+                    search.take_year_hits(part.hits, part.printed);
                     continue;
                 }
-                std::move(part.hits.begin(), part.hits.end(), std::back_inserter(result.hits));
+                for (Fulltext_hit& hit : part.hits) {
+                    if (hit.line_at >= 0)
+                        hit.line_at += result.printed.size();
+                    result.hits.push_back(std::move(hit));
+                }
+                result.printed += part.printed;
             }
         });
     Sort_hits(result.hits, search.newest_first);

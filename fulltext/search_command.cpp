@@ -12,23 +12,10 @@
 #include <QIODevice>
 #include <QStringEncoder>
 #include <QTextStream>
+#include <algorithm>
 #include <vector>
 
 namespace {
-
-// "yyyy/mm/dd" and a tab, made without formatting: one for every line
-// printed.
-void Append_date(QByteArray& out, int date)
-{
-    char text[] = "yyyy/mm/dd\t";
-    for (int i = 9, n = date; i >= 0; --i) {
-        if (i == 4 || i == 7)
-            continue;
-        text[i] = char('0' + n % 10);
-        n /= 10;
-    }
-    out.append(text, 11);
-}
 
 // Bytes printed as they are: on the stream's device when it has one (its
 // own text written first), else as the UTF-8 text they are.
@@ -114,19 +101,13 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     const auto wanted = [&](const Fulltext_hit& hit) {
         return hit.date >= first_date && hit.date <= last_date && (!memory_only || hit.memory);
     };
-    // A hit's line with its date, appended as UTF-8: the line made from the
-    // day's bytes when the search made one, else from its text (a
-    // companion, other words, the index's days).
+    // A hit's line with its date, appended as UTF-8, when the search did
+    // not make it from the day's bytes: from its text (a companion, other
+    // words, the index's days).
     const Diary_store store(diary);
     const QStringList words = Search_words(search.typed, index.Options());
     const Line_words line_words = Line_words_of(words, index.Options());
     const auto append_line = [&](QByteArray& line, const Fulltext_hit& hit) {
-        if (!hit.line.isNull()) {
-            Append_date(line, hit.date);
-            line += hit.line;
-            line += '\n';
-            return;
-        }
         Snippet snippet =
             hit.snippet ? *hit.snippet : Day_line(store, hit.date, line_words, index.Options());
         // A day found by its memo alone shows the memo.
@@ -136,21 +117,32 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
         // line's end is a replacement character.
         snippet.text += u'\n';
         QStringEncoder to_utf8(QStringConverter::Utf8);
-        Append_date(line, hit.date);
+        Append_printed_date(line, hit.date);
         line += QByteArray(to_utf8(snippet.text));
     };
     // When the files are read, each year's lines are printed as soon as it
     // and the years before it are read, while the other cores read on: one
-    // write a year, the lines made straight into it.
+    // write a year. The lines the search made from the bytes are written
+    // as it made them, all at once when they are all of the year's.
     qsizetype printed = 0;
     QByteArray run;
-    search.take_year_hits = [&](std::vector<Fulltext_hit>& hits) {
+    search.take_year_hits = [&](std::vector<Fulltext_hit>& hits, const QByteArray& lines) {
+        if (std::all_of(hits.cbegin(), hits.cend(),
+                        [&](const Fulltext_hit& hit) { return hit.line_at >= 0 && wanted(hit); })) {
+            printed += qsizetype(hits.size());
+            if (!lines.isEmpty())
+                Write_utf8(out, lines);
+            return;
+        }
         run.clear();
         for (const Fulltext_hit& hit : hits) {
             if (!wanted(hit))
                 continue;
             ++printed;
-            append_line(run, hit);
+            if (hit.line_at >= 0)
+                run.append(lines.constData() + hit.line_at, hit.line_size);
+            else
+                append_line(run, hit);
         }
         if (!run.isEmpty())
             Write_utf8(out, run);
@@ -174,8 +166,11 @@ int Run_search_command(const QStringList& arguments, const QString& program_fold
     Make_in_order(
         result.hits.size(), 256,
         [&](size_t i) {
+            const Fulltext_hit& hit = result.hits[i];
+            if (hit.line_at >= 0)
+                return result.printed.sliced(hit.line_at, hit.line_size);
             QByteArray line;
-            append_line(line, result.hits[i]);
+            append_line(line, hit);
             return line;
         },
         [&out](size_t, const std::vector<QByteArray>& lines) {

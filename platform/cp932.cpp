@@ -495,20 +495,89 @@ void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
 
 namespace cp932 {
 
+namespace {
+
+// What a character of a day's text is, looked up by its first byte and the
+// byte after it: its UTF-8 with each CR LF, CR, LF and tab a blank, packed
+// as Utf8_tables packs it (its bytes in the low three bytes, their count in
+// bits 24-27), and how many bytes it takes in bits 28-31 (a CR LF two, as
+// the text holds one line break for it). A line shown for a day is made
+// and counted with one look-up a character; the last byte of the bytes,
+// with none after it, is read apart.
+struct Text_steps {
+    std::vector<std::uint32_t> step = std::vector<std::uint32_t>(65536);
+
+    Text_steps()
+    {
+        const Utf8_tables& t = The_utf8_tables();
+        for (int b = 0; b < 256; ++b) {
+            std::uint32_t* const row = step.data() + (b << 8);
+            const auto lead = static_cast<unsigned char>(b);
+            for (int next = 0; next < 256; ++next) {
+                const auto trail = static_cast<unsigned char>(next);
+                std::uint32_t packed = 0;
+                std::uint32_t taken = 1;
+                if (!Is_lead_byte(lead)) {
+                    const bool blank = b == '\r' || b == '\n' || b == '\t';
+                    packed = blank ? Utf8_tables::Packed(u' ') : t.single[size_t(b)];
+                    taken = b == '\r' && next == '\n' ? 2 : 1;
+                } else if (t.pair[size_t(b << 8 | next)] != 0) {
+                    packed = t.pair[size_t(b << 8 | next)];
+                    taken = 2;
+                } else {
+                    // A lead byte that begins no character, carried as
+                    // Decode carries it.
+                    const bool joined = Trail_index(trail) >= 0;
+                    packed = Utf8_tables::Packed(
+                        char16_t((joined ? carried_joined_base : carried_base) + b));
+                }
+                row[next] = (packed & 0x0FFFFFFFu) | taken << 28;
+            }
+        }
+    }
+};
+
+const std::uint32_t* The_text_steps()
+{
+    static const Text_steps steps;
+    return steps.step.data();
+}
+
+// The last byte of the bytes, with no byte after it: one of its own, or a
+// lead byte cut off.
+std::uint32_t Last_byte_step(unsigned char b)
+{
+    if (Is_lead_byte(b))
+        return Utf8_tables::Packed(char16_t(carried_base + b)) | 1u << 28;
+    if (b == '\r' || b == '\n' || b == '\t')
+        return Utf8_tables::Packed(u' ') | 1u << 28;
+    return The_utf8_tables().single[b] | 1u << 28;
+}
+
+inline std::uint32_t Step_at(const std::uint32_t* steps, const unsigned char* in)
+{
+    return steps[size_t(in[0]) << 8 | in[1]];
+}
+
+}  // namespace
+
 qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype limit, qsizetype count,
                                qsizetype& passed)
 {
-    const Tables& t = The_tables();
+    const std::uint32_t* const steps = The_text_steps();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     limit = std::min(limit, n);
     passed = 0;
-    while (at < limit && passed < count) {
-        const unsigned char b = in[at];
-        if (Is_lead_byte(b))
-            at += at + 1 < n && t.Is_pair(b, in[at + 1]) ? 2 : 1;
-        else
-            at += b == '\r' && at + 1 < n && in[at + 1] == '\n' ? 2 : 1;
+    // A byte after each character's first: one look-up a character.
+    const qsizetype paired = std::min(limit, n - 1);
+    while (at < paired && passed < count) {
+        at += Step_at(steps, in + at) >> 28;
+        ++passed;
+    }
+    // The last byte of all.
+    if (at < limit && passed < count) {
+        ++at;
         ++passed;
     }
     return at;
@@ -517,41 +586,31 @@ qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype lim
 qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
                               qsizetype count)
 {
-    const Utf8_tables& t = The_utf8_tables();
-    const std::uint32_t* const single = t.single.data();
-    const std::uint32_t* const pair = t.pair.data();
+    const std::uint32_t* const steps = The_text_steps();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
+    count = std::max<qsizetype>(0, count);
     // A character becomes at most three bytes; one more is written past
     // the last.
     const qsizetype at = out.size();
-    out.resize(at + 3 * std::max<qsizetype>(0, count) + 4);
+    out.resize(at + 3 * count + 4);
     char* const start = out.data() + at;
     char* o = start;
+    qsizetype i = from;
     qsizetype made = 0;
-    for (qsizetype i = from; i < n && made < count; ++made) {
-        const unsigned char b = in[i];
-        if (!Is_lead_byte(b)) {
-            if (b == '\r' || b == '\n' || b == '\t') {
-                *o++ = ' ';
-                i += b == '\r' && i + 1 < n && in[i + 1] == '\n' ? 2 : 1;
-            } else {
-                o = Put_packed_wide(o, single[b]);
-                ++i;
-            }
-            continue;
-        }
-        if (i + 1 < n) {
-            if (const std::uint32_t packed = pair[b << 8 | in[i + 1]]) {
-                o = Put_packed_wide(o, packed);
-                i += 2;
-                continue;
-            }
-        }
-        // A lead byte that begins no character, carried as Decode carries it.
-        const bool joined = i + 1 < n && Trail_index(in[i + 1]) >= 0;
-        o = Put_utf8(o, char16_t((joined ? carried_joined_base : carried_base) + b));
-        ++i;
+    // A character takes at most two bytes: the first `sure` characters
+    // each have a byte after their first, and are made without a check of
+    // the end.
+    const qsizetype sure = from < n ? std::min(count, (n - from) / 2) : 0;
+    for (; made < sure; ++made) {
+        const std::uint32_t step = Step_at(steps, in + i);
+        o = Put_packed_wide(o, step & 0x0FFFFFFFu);
+        i += step >> 28;
+    }
+    for (; i < n && made < count; ++made) {
+        const std::uint32_t step = i + 1 < n ? Step_at(steps, in + i) : Last_byte_step(in[i]);
+        o = Put_packed_wide(o, step & 0x0FFFFFFFu);
+        i += step >> 28;
     }
     out.truncate(at + (o - start));
     return made;

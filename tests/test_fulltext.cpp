@@ -411,6 +411,16 @@ private slots:
             if (names.day_files[size_t(slot)])
                 dates << Date_of_slot(2026, slot);
         QCOMPARE(dates, (QList<int>{20260101, 20260102, 20260103, 20260230}));
+        // Only the name a companion is read under counts as one.
+        for (const char* name : {"0105.utf8.txt", "0106.UTF8.txt", "0107.utf8.new.txt",
+                                 "1301.utf8.txt", "0108 (1).utf8.txt"})
+            QVERIFY(Write_bytes(year + QLatin1String(name), "x"));
+        QVERIFY(Read_year_names(QFile::encodeName(year.chopped(1)), names));
+        QList<int> companions;
+        for (int slot = 0; slot < Year_day_slots; ++slot)
+            if (names.companions[size_t(slot)])
+                companions << Date_of_slot(2026, slot);
+        QCOMPARE(companions, (QList<int>{20260104, 20260105}));
         const QSet<int> listed = *Day_dates_in_year(diary->Path() + u'/', 2026);
         QCOMPARE(QSet<int>(dates.cbegin(), dates.cend()), listed);
         QVERIFY(names.index && names.lower_index);
@@ -447,7 +457,7 @@ private slots:
                                                QStringLiteral("20260104 0 ガイド")}));
         // Their lines are the memos, as the text holds no word.
         for (const Fulltext_hit& hit : found.hits)
-            QVERIFY(hit.line.isNull() && hit.snippet && hit.snippet->marks.isEmpty());
+            QVERIFY(hit.line_at < 0 && hit.snippet && hit.snippet->marks.isEmpty());
     }
 
     void Snippets_start_near_the_first_word_and_mark_every_word()
@@ -997,15 +1007,7 @@ private slots:
             for (const int month : {1, 6, 12})
                 Write_day(*store, QDate(year, month, 10), QStringLiteral("鍋%1").arg(month));
         QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/06/101\r\n"));
-        const auto run = [&](const QStringList& arguments) {
-            QString out;
-            QTextStream stream(&out);
-            const int code = Run_search_command(
-                QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
-                diary->Path(), cache->Path(), stream, stream);
-            stream.flush();
-            return QString::number(code) + u' ' + out;
-        };
+        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
         QCOMPARE(run({QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
                  QStringLiteral("0 2001/06/10\t鍋6\n2001/12/10\t鍋12\n2002/01/10\t鍋1\n"
                                 "2002/06/10\t鍋6\n2002/12/10\t鍋12\n2003/01/10\t鍋1\n"));
@@ -1013,6 +1015,48 @@ private slots:
         // Days found in the years read, none of them in the range: not found.
         QCOMPARE(run({QStringLiteral("--memory"), QStringLiteral("--to=2002/06/09")}),
                  QStringLiteral("1 "));
+    }
+
+    void A_years_lines_from_the_bytes_and_from_its_companions_are_cut_and_kept_in_order()
+    {
+        // Lines the scan made from the bytes beside one made from a
+        // companion's exact text, and a "?" with no companion listed: the
+        // command prints them in the order of the days, cut to the range and
+        // the memories, from the years' bytes or one by one.
+        Write_day(*store, QDate(2001, 5, 10), QStringLiteral("鍋5"));
+        for (const int month : {1, 6, 12})
+            Write_day(*store, QDate(2002, month, 10), QStringLiteral("鍋%1").arg(month));
+        QVERIFY(Write_bytes(store->Day_file_path(2002, 3, 10), "\x93\xE7?\r\n"));
+        QVERIFY(Write_bytes(Companion_path(store->Day_file_path(2002, 3, 10)),
+                            QStringLiteral("\n鍋🍲").toUtf8()));
+        QVERIFY(Write_bytes(store->Day_file_path(2002, 4, 10), "\x93\xE7?4\r\n"));
+        QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/03/101\r\n2002/06/101\r\n"));
+        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
+        const QString all = QStringLiteral("2001/05/10\t鍋5\n2002/01/10\t鍋1\n2002/03/10\t鍋🍲\n"
+                                           "2002/04/10\t鍋?4\n2002/06/10\t鍋6\n2002/12/10\t鍋12\n");
+        QCOMPARE(run({}), QStringLiteral("0 ") + all);
+        QCOMPARE(run({QStringLiteral("--from=2002/03/10"), QStringLiteral("--to=2002/06/10")}),
+                 QStringLiteral("0 2002/03/10\t鍋🍲\n2002/04/10\t鍋?4\n2002/06/10\t鍋6\n"));
+        QCOMPARE(run({QStringLiteral("--memory")}),
+                 QStringLiteral("0 2002/03/10\t鍋🍲\n2002/06/10\t鍋6\n"));
+        // The plain search keeping every year's hits: each line made from
+        // the bytes where its hit says, after the years before it.
+        Fulltext_search search{QStringLiteral("鍋"), 0, 9999, false};
+        search.snippets = search.printed_lines = true;
+        const Fulltext_result found = Scan_diary(diary->Path(), search, Fold_options{});
+        QByteArray lines;
+        for (const Fulltext_hit& hit : found.hits) {
+            if (hit.line_at >= 0) {
+                QVERIFY(!hit.snippet && hit.memo.isEmpty());
+                lines += found.printed.sliced(hit.line_at, hit.line_size);
+            } else {
+                lines +=
+                    Diary_store::Date_key(hit.date / 10000, hit.date / 100 % 100, hit.date % 100)
+                        .toUtf8() +
+                    '\t' + hit.snippet->text.toUtf8() + '\n';
+            }
+        }
+        QCOMPARE(QString::fromUtf8(lines), all);
     }
 
     void Many_lines_made_on_every_core_are_printed_in_the_order_of_the_days()
@@ -1192,6 +1236,19 @@ private slots:
     }
 
 private:
+    // The command's exit code, a blank and what it printed, for 鍋 with
+    // the options given.
+    QString Search_for_pot(const QStringList& arguments)
+    {
+        QString out;
+        QTextStream stream(&out);
+        const int code = Run_search_command(
+            QStringList{QStringLiteral("sorane"), QStringLiteral("--search=鍋")} + arguments,
+            diary->Path(), cache->Path(), stream, stream);
+        stream.flush();
+        return QString::number(code) + u' ' + out;
+    }
+
     std::unique_ptr<Temp_folder> diary;
     std::unique_ptr<Temp_folder> cache;
     std::unique_ptr<Diary_store> store;
