@@ -54,6 +54,12 @@ private:
         return session->Write_day(plan);
     }
 
+    // The year folder with 2026/12/07's day file holding 雨。.
+    bool Rain_day_in_its_year()
+    {
+        return QDir().mkpath(At("2026")) && Write_bytes(At("2026/1207.txt"), Rain_file);
+    }
+
 private slots:
     void init() { Set_up(); }
 
@@ -233,8 +239,7 @@ private slots:
         QDateTime now(QDate(2026, 12, 7), QTime(21, 30, 15));
         const QString day_path = At("2026/1207.txt");
         const QString index_path = At("2026/keyword.txt");
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(day_path, Rain_file));
+        QVERIFY(Rain_day_in_its_year());
         // 2026/12/061 and 2026/12/080雪 around the day's line.
         const QByteArray others = Hex("32 30 32 36 2f 31 32 2f 30 36 31 0d 0a") +
                                   Hex("32 30 32 36 2f 31 32 2f 30 38 30 90 e1 0d 0a");
@@ -303,8 +308,7 @@ private slots:
         QDateTime now(QDate(2026, 12, 7), QTime(21, 30, 15));
         const QString day_path = At("2026/1207.txt");
         const QString index_path = At("2026/keyword.txt");
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(day_path, Rain_file));
+        QVERIFY(Rain_day_in_its_year());
         // 2026/12/070雨雪: as long as the walk's record.
         const QByteArray rain_snow = Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 90 e1 0d 0a");
         QCOMPARE(rain_snow.size(), Walk_record.size());
