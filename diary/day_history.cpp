@@ -216,6 +216,52 @@ QByteArray Exact_bytes_of(const Listing& listing, const QString& version_path)
     return bytes;
 }
 
+// The index lines of version i of the listing, each followed by "\n", and
+// the key of its day; nullopt when it has no record (nor an older version).
+struct Version_record {
+    Io_result error;
+    QByteArray own_lines;
+    QString key;
+};
+
+std::optional<Version_record> Read_record_at(const Listing& listing, qsizetype i)
+{
+    const std::optional<Record_file> rec = Record_path_for(listing, i);
+    if (!rec)
+        return std::nullopt;
+    Version_record out;
+    QByteArray bytes;
+    bool exists = false;
+    out.error = Read_file_bytes(rec->path, bytes, exists);
+    if (!out.error.Ok())
+        return out;
+    out.key = rec->whole_index ? Key_of_version(listing.versions[i].path)
+                               : QString::fromLatin1(bytes.left(10));
+    out.own_lines =
+        rec->whole_index ? Day_record_in(bytes, out.key).own_lines : Own_lines_of(bytes);
+    return out;
+}
+
+// What a save compares with what it would keep: the lines of version i,
+// and its day file's bytes, each read on its own. nullopt when they cannot
+// be read, or (the lines) when no record is there.
+std::optional<QByteArray> Record_at(const Listing& listing, qsizetype i)
+{
+    const std::optional<Version_record> record = Read_record_at(listing, i);
+    if (!record || !record->error.Ok())
+        return std::nullopt;
+    return record->own_lines;
+}
+
+std::optional<QByteArray> File_at(const Listing& listing, qsizetype i)
+{
+    QByteArray bytes;
+    bool exists = false;
+    if (!Read_file_bytes(listing.versions[i].path, bytes, exists).Ok())
+        return std::nullopt;
+    return bytes;
+}
+
 History_read Read_at(const Listing& listing, qsizetype i)
 {
     History_read out;
@@ -226,14 +272,12 @@ History_read Read_at(const Listing& listing, qsizetype i)
     out.text = Diary_store::Text_of_file(out.file);
     const std::optional<Exact_text> exact =
         Parse_companion(Exact_bytes_of(listing, listing.versions[i].path));
-    if (const std::optional<Record_file> rec = Record_path_for(listing, i)) {
-        QByteArray bytes;
-        out.error = Read_file_bytes(rec->path, bytes, exists);
+    if (const std::optional<Version_record> rec = Read_record_at(listing, i)) {
+        out.error = rec->error;
         if (!out.error.Ok())
             return out;
-        const QString key = rec->whole_index ? Key_of_version(listing.versions[i].path)
-                                             : QString::fromLatin1(bytes.left(10));
-        out.record = rec->whole_index ? Day_record_in(bytes, key).own_lines : Own_lines_of(bytes);
+        const QString& key = rec->key;
+        out.record = rec->own_lines;
         out.record_known = true;
         const Day_record r = Day_record_in(out.record, key);
         out.memo = r.memo;
@@ -256,9 +300,11 @@ enum class Index_link {
 // Links the year's index about to be replaced to idx_path, when its day's
 // lines are own_lines. Only a regular file of this user with no other name
 // is linked: a file with another name could be changed through it, and
-// another user's file is not this user's to keep. The link's lines are
-// read back: an index that another copy of the program replaced since it
-// was read is no record of this version, and the link goes again.
+// another user's file is not this user's to keep. An index that another
+// copy of the program replaced since it was read (or another program wrote
+// into) is no record of this version, and the link goes again: the new
+// name is known as the file read, unchanged since (see Same_as_read), or
+// else its lines are read back.
 Index_link Link_index(const Replaced_index& index, const QString& idx_path,
                       const QByteArray& own_lines, const QString& key)
 {
@@ -275,6 +321,9 @@ Index_link Link_index(const Replaced_index& index, const QString& idx_path,
     const QByteArray to = QFile::encodeName(idx_path);
     if (::link(from.constData(), to.constData()) != 0)
         return errno == EEXIST ? Index_link::Name_taken : Index_link::Not_linked;
+    struct stat now {};
+    if (index.read && ::lstat(to.constData(), &now) == 0 && Same_as_read(*index.read, now, to))
+        return Index_link::Linked;
     QByteArray linked;
     bool exists = false;
     if (Read_file_bytes(idx_path, linked, exists).Ok() && exists &&
@@ -352,9 +401,13 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     const Listing listing = List_versions(day_folder + QLatin1Char('/'), false);
     bool record_changed = true;
     if (!listing.versions.isEmpty()) {
-        const History_read newest = Read_at(listing, 0);
-        record_changed = !newest.error.Ok() || !newest.record_known || newest.record != own_lines;
-        if (!record_changed && newest.file == file &&
+        // The newest version's day file is read only when its lines are
+        // these: lines that changed are kept whatever the file holds.
+        record_changed = Record_at(listing, 0) != own_lines;
+        const std::optional<QByteArray> newest_file =
+            record_changed ? std::nullopt : File_at(listing, 0);
+        record_changed = record_changed || !newest_file;
+        if (!record_changed && newest_file == file &&
             Exact_bytes_of(listing, listing.versions[0].path) == exact) {
             // Kept already, byte for byte, by a save that then failed: its
             // folder's sync may be the very step that failed.

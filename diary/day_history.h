@@ -25,6 +25,8 @@
 #include <QList>
 #include <QString>
 
+struct Read_status;  // store/diary_files.h
+
 struct History_version {
     QString path;        // the kept day file, "…/20261209-211503.txt"
     QDateTime replaced;  // when a save replaced it, from its name
@@ -84,6 +86,7 @@ private:
 struct Replaced_index {
     QString path;                       // "…/2026/keyword.txt"
     const QByteArray* bytes = nullptr;  // its bytes as read (plain)
+    const Read_status* read = nullptr;  // what that read found, when known
 };
 
 class Day_history {

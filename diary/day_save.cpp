@@ -73,7 +73,8 @@ Diary_session::Day_on_disk Diary_session::Read_day_on_disk(const Panel_date& dat
     if (!out.error.Ok())
         return out;
     bool index_exists = false;
-    out.error = store.Read_keyword_file(date.year, out.index_path, out.index, index_exists);
+    out.error = store.Read_keyword_file(date.year, out.index_path, out.index, index_exists,
+                                        &out.index_read);
     if (out.error.Ok())
         out.record = Day_record_in(out.index, date.Key());
     // A year folder that is gone altogether (a network drive away, the
@@ -178,7 +179,8 @@ Io_result Diary_session::Keep_replaced_version(const Day_plan& plan, const QStri
     }
     const History_keep kept = history.Keep(
         d.year, d.month, d.day, day_path, disk.file, disk.record.own_lines, now, true, exact,
-        index_replaced ? Replaced_index{disk.index_path, &disk.index} : Replaced_index{});
+        index_replaced ? Replaced_index{disk.index_path, &disk.index, &disk.index_read}
+                       : Replaced_index{});
     if (!kept.unsynced_folder.isEmpty())
         sync.Defer(kept.unsynced_folder);
     return kept.error;

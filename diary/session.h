@@ -9,6 +9,7 @@
 #include "diary/panel_date.h"
 #include "diary/unmappable.h"
 #include "platform/cp932.h"
+#include "store/diary_files.h"
 #include "store/settings.h"
 #include "store/store.h"
 
@@ -94,10 +95,11 @@ public:
 
     // A day as its two files hold it, byte for byte.
     struct Day_on_disk {
-        Io_result error;    // either file could not be read
-        QByteArray file;    // the day file; empty when there is none
-        Day_record record;  // the day's lines of the index
-        QByteArray index;   // the whole index as read
+        Io_result error;         // either file could not be read
+        QByteArray file;         // the day file; empty when there is none
+        Day_record record;       // the day's lines of the index
+        QByteArray index;        // the whole index as read
+        Read_status index_read;  // what the index's read found
         // The names they were read by (see Diary_store::Read_day_file).
         QString path;
         QString index_path;

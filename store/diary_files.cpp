@@ -4,14 +4,18 @@
 #include "store/safe_replace.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
+#include <linux/magic.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -330,17 +334,27 @@ ssize_t Read_diary_fd(int fd, char* into, size_t size)
     }
 }
 
-Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists)
+Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists, Read_status* status)
 {
-    const Io_result read = Read_diary_file_as_is(path, bytes, exists);
+    const Io_result read = Read_diary_file_as_is(path, bytes, exists, status);
     if (!read.Ok() || !lock::Is_sealed(bytes))
         return read;
-    return lock::Open_read_bytes(path, bytes);
+    const Io_result opened = lock::Open_read_bytes(path, bytes);
+    if (!opened.Ok() && status)
+        *status = {};
+    return opened;
 }
 
-Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists)
+Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists,
+                                Read_status* status)
 {
     bytes.clear();
+    if (status) {
+        *status = {};
+        // The clock the kernel stamps files' changes with (its last tick),
+        // before the open: any write after the read is stamped no earlier.
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &status->clock_before);
+    }
     int fd = -1;
     struct stat st {};
     const Io_result opened = Open_diary_file(path, fd, exists, &st);
@@ -373,5 +387,39 @@ Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& ex
         return fail(Io_step::Too_large, EFBIG);
     bytes.truncate(done);
     ::close(fd);
+    if (status) {
+        status->file = st;
+        status->known = true;
+    }
     return Io_result::Success();
+}
+
+bool Same_as_read(const Read_status& read, const struct stat& now, const QByteArray& name)
+{
+    const struct stat& then = read.file;
+    if (!read.known || now.st_dev != then.st_dev || now.st_ino != then.st_ino ||
+        now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
+        return false;
+    // These stamp with the kernel's clock, at steps of a nanosecond or of
+    // a second; a file system over the network stamps with its server's.
+    struct statfs fs {};
+    if (::statfs(name.constData(), &fs) != 0)
+        return false;
+    constexpr unsigned long Own_clock[] = {EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC, BTRFS_SUPER_MAGIC,
+                                           TMPFS_MAGIC, F2FS_SUPER_MAGIC};
+    if (std::find(std::begin(Own_clock), std::end(Own_clock),
+                  static_cast<unsigned long>(fs.f_type)) == std::end(Own_clock))
+        return false;
+    // The step is at most the largest power of ten that divides the time's
+    // nanoseconds (a whole second when they are 0). A write after the read
+    // is stamped at or after clock_before, rounded down to a step: later
+    // than the file's time when clock_before is a step past it.
+    constexpr long long Second = 1000000000LL;
+    long long step = 1;
+    while (step < Second && then.st_mtim.tv_nsec % (step * 10) == 0)
+        step *= 10;
+    const long long changed = then.st_mtim.tv_sec * Second + then.st_mtim.tv_nsec;
+    const long long before = read.clock_before.tv_sec * Second + read.clock_before.tv_nsec;
+    return before >= changed + step;
 }

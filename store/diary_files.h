@@ -15,7 +15,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <ctime>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -141,10 +143,33 @@ Io_result Open_diary_file(const QString& path, int& fd, bool& exists, struct sta
 // clears O_NONBLOCK and waits.
 ssize_t Read_diary_fd(int fd, char* into, size_t size);
 
+// What a read of a file found, to know the file again later without
+// reading it: the status of the descriptor that read it (its sizes are the
+// bytes on the disk, sealed or not), and the clock that stamps files'
+// changes, taken before it was opened. known is false when nothing was read.
+struct Read_status {
+    bool known = false;
+    struct stat file {};
+    struct timespec clock_before {};
+};
+
 // The whole file, opened as Open_diary_file opens it. A sealed file (see
 // store/lock.h) is opened with its place's key: the bytes are its plain
 // bytes. Without a key it is Io_step::Locked, and when it does not open
-// Io_step::Damaged_lock; bytes are then empty.
-Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists);
+// Io_step::Damaged_lock; bytes are then empty. status, when given, receives
+// what the read found.
+Io_result Read_diary_file(const QString& path, QByteArray& bytes, bool& exists,
+                          Read_status* status = nullptr);
 // The file's bytes as they are on the disk, sealed or not.
-Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists);
+Io_result Read_diary_file_as_is(const QString& path, QByteArray& bytes, bool& exists,
+                                Read_status* status = nullptr);
+
+// now (an lstat of a name of the file) is the very file a read found, its
+// bytes as they were read: the same inode of the same device, the same size
+// and the same change time of its data, and a change time older than the
+// read by more than the file system's steps of time, so that no write after
+// the read can have left the time as it was. Only on file systems that
+// stamp changes with this machine's clock (not a network drive's server);
+// on others, and when in doubt, it is false and the caller reads the bytes.
+// The inode's own change time is not compared: a new link changes it.
+bool Same_as_read(const Read_status& read, const struct stat& now, const QByteArray& name);

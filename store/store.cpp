@@ -80,14 +80,14 @@ QString File_in(const QString& folder, const QString& lower_name)
 // The file of File_in read with one open when its lower-case name is
 // there, where File_in would look at the name first.
 Io_result Read_file_in(const QString& folder, const QString& lower_name, QString& path,
-                       QByteArray& bytes, bool& exists)
+                       QByteArray& bytes, bool& exists, Read_status* status = nullptr)
 {
     path = folder + lower_name;
-    Io_result read = Read_diary_file(path, bytes, exists);
+    Io_result read = Read_diary_file(path, bytes, exists, status);
     if (exists)
         return read;
     const QString upper = folder + lower_name.toUpper();
-    read = Read_diary_file(upper, bytes, exists);
+    read = Read_diary_file(upper, bytes, exists, status);
     if (exists)
         path = upper;
     return read;
@@ -126,11 +126,11 @@ Io_result Diary_store::Read_day_file(int year, int month, int day, QString& path
                         exists);
 }
 
-Io_result Diary_store::Read_keyword_file(int year, QString& path, QByteArray& bytes,
-                                         bool& exists) const
+Io_result Diary_store::Read_keyword_file(int year, QString& path, QByteArray& bytes, bool& exists,
+                                         Read_status* status) const
 {
     return Read_file_in(Year_folder(year) + QLatin1Char('/'), QStringLiteral("keyword.txt"), path,
-                        bytes, exists);
+                        bytes, exists, status);
 }
 
 QString Keyword_path_in(const QString& year_folder)

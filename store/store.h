@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+struct Read_status;  // store/diary_files.h
+
 // A text file read whole.
 struct Text_read {
     QString text;
@@ -64,10 +66,12 @@ public:
     QString Keyword_file_path(int year) const;
     // Reads the day file, or the year's index, by the name those paths would
     // give, with no look at the name first: path receives the name read (the
-    // lower-case one when neither is there). See Read_diary_file.
+    // lower-case one when neither is there). See Read_diary_file (and its
+    // status, of the index's read).
     Io_result Read_day_file(int year, int month, int day, QString& path, QByteArray& bytes,
                             bool& exists) const;
-    Io_result Read_keyword_file(int year, QString& path, QByteArray& bytes, bool& exists) const;
+    Io_result Read_keyword_file(int year, QString& path, QByteArray& bytes, bool& exists,
+                                Read_status* status = nullptr) const;
     QString Settings_path() const;
     QString Tomorrow_path() const;
     QString Yesterday_path() const;

@@ -8,7 +8,9 @@
 
 #include <QFile>
 #include <QTest>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class Test_diary_files : public QObject {
     Q_OBJECT
@@ -134,6 +136,73 @@ private slots:
         QCOMPARE(Read_diary_file(folder.File("real/1211.txt"), bytes, exists).step,
                  Io_step::Not_a_regular_file);
         QCOMPARE(Read_diary_file(folder.File("real"), bytes, exists).step, Io_step::Not_a_file);
+    }
+
+    // A file is known again without reading it only while it is the inode
+    // read, its size and data time unchanged, and that time a whole step of
+    // the file system's clock older than the read: a write in that step
+    // could leave the time as it was.
+    void A_file_is_known_again_by_what_its_read_found()
+    {
+        Temp_folder folder;
+        const QString path = folder.File("keyword.txt");
+        const QByteArray name = QFile::encodeName(path);
+        auto set_time = [&](const QString& file, time_t seconds, long nanoseconds) {
+            const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+            return ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0;
+        };
+        auto status_now = [](const QByteArray& at) {
+            struct stat st {};
+            return ::lstat(at.constData(), &st) == 0 ? st : (struct stat){};
+        };
+        const time_t long_ago = ::time(nullptr) - 600;
+        QVERIFY(Write_bytes(path, "2026/12/071\r\n"));
+        QVERIFY(set_time(path, long_ago, 123456789));
+        Read_status read;
+        QByteArray bytes;
+        bool exists = false;
+        QVERIFY(Read_diary_file(path, bytes, exists, &read).Ok());
+        QVERIFY(read.known);
+        QCOMPARE(read.file.st_size, 13);
+        QVERIFY(Same_as_read(read, status_now(name), name));
+        // Another name of the same file (a hard link) is the same file.
+        const QByteArray linked = QFile::encodeName(folder.File("kept.idx"));
+        QVERIFY(::link(name.constData(), linked.constData()) == 0);
+        QVERIFY(Same_as_read(read, status_now(linked), linked));
+
+        // Written in place, the same size: its time moved.
+        QVERIFY(Write_bytes(path, "2026/12/070\r\n"));
+        QVERIFY(!Same_as_read(read, status_now(name), name));
+        // Replaced by another file of the same size and the very same time.
+        QVERIFY(::unlink(linked.constData()) == 0);
+        QVERIFY(Write_bytes(folder.File("new"), "2026/12/071\r\n"));
+        QVERIFY(set_time(folder.File("new"), long_ago, 123456789));
+        QVERIFY(QFile::remove(path) && QFile::rename(folder.File("new"), path));
+        QVERIFY(!Same_as_read(read, status_now(name), name));
+
+        // The step: a time with nanoseconds of its own is at most a
+        // nanosecond's step; one of whole seconds may be a second's.
+        QVERIFY(Read_diary_file(path, bytes, exists, &read).Ok());
+        const struct stat now = status_now(name);
+        read.clock_before = {long_ago, 123456789};
+        QVERIFY(!Same_as_read(read, now, name));
+        read.clock_before = {long_ago, 123456790};
+        QVERIFY(Same_as_read(read, now, name));
+        QVERIFY(set_time(path, long_ago, 0));
+        QVERIFY(Read_diary_file(path, bytes, exists, &read).Ok());
+        read.clock_before = {long_ago, 999999999};
+        QVERIFY(!Same_as_read(read, status_now(name), name));
+        read.clock_before = {long_ago + 1, 0};
+        QVERIFY(Same_as_read(read, status_now(name), name));
+        // A time not older than the read (another clock's, ahead of ours):
+        // not known again.
+        QVERIFY(set_time(path, ::time(nullptr) + 60, 5));
+        QVERIFY(Read_diary_file(path, bytes, exists, &read).Ok());
+        QVERIFY(!Same_as_read(read, status_now(name), name));
+        // Nothing read: nothing known.
+        QVERIFY(Read_diary_file(folder.File("gone.txt"), bytes, exists, &read).Ok());
+        QVERIFY(!read.known && !exists);
+        QVERIFY(!Same_as_read(read, now, name));
     }
 
     void Thirty_February_is_exported_as_a_day()

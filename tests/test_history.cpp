@@ -7,6 +7,7 @@
 #include "diary/day_history.h"
 #include "diary/line_diff.h"
 #include "diary/session.h"
+#include "store/diary_files.h"
 #include "store/exact_text.h"
 #include "support/session_fixture.h"
 #include "support/temp_folder.h"
@@ -51,6 +52,12 @@ private:
         clock.now = QDateTime(QDate(2026, 12, 7), at);
         Diary_session::Day_plan plan = session->Plan_day_save({text, memo, flag}, who);
         return session->Write_day(plan);
+    }
+
+    // The year folder with 2026/12/07's day file holding 雨。.
+    bool Rain_day_in_its_year()
+    {
+        return QDir().mkpath(At("2026")) && Write_bytes(At("2026/1207.txt"), Rain_file);
     }
 
 private slots:
@@ -232,8 +239,7 @@ private slots:
         QDateTime now(QDate(2026, 12, 7), QTime(21, 30, 15));
         const QString day_path = At("2026/1207.txt");
         const QString index_path = At("2026/keyword.txt");
-        QVERIFY(QDir().mkpath(At("2026")));
-        QVERIFY(Write_bytes(day_path, Rain_file));
+        QVERIFY(Rain_day_in_its_year());
         // 2026/12/061 and 2026/12/080雪 around the day's line.
         const QByteArray others = Hex("32 30 32 36 2f 31 32 2f 30 36 31 0d 0a") +
                                   Hex("32 30 32 36 2f 31 32 2f 30 38 30 90 e1 0d 0a");
@@ -290,6 +296,74 @@ private slots:
         for (const History_version& v : history.Versions(2026, 12, 7))
             memos.append(history.Read(v).memo);
         QCOMPARE(memos, QStringList({"雨", "雨", "散歩", "雨", "散歩"}));
+    }
+
+    // With what the index's read found, the link is known as the file read
+    // without reading it back; an index replaced since the read by one of
+    // the same size and time, or written into, is still not linked as this
+    // version's lines.
+    void The_linked_index_is_the_one_read()
+    {
+        const Day_history history(folder->Path());
+        QDateTime now(QDate(2026, 12, 7), QTime(21, 30, 15));
+        const QString day_path = At("2026/1207.txt");
+        const QString index_path = At("2026/keyword.txt");
+        QVERIFY(Rain_day_in_its_year());
+        // 2026/12/070雨雪: as long as the walk's record.
+        const QByteArray rain_snow = Hex("32 30 32 36 2f 31 32 2f 30 37 30 89 4a 90 e1 0d 0a");
+        QCOMPARE(rain_snow.size(), Walk_record.size());
+        const time_t long_ago = ::time(nullptr) - 600;
+        auto set_time = [&](const QString& file) {
+            const struct timespec times[2] = {{long_ago, 123456789}, {long_ago, 123456789}};
+            return ::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0;
+        };
+        Read_status read;
+        QByteArray bytes;
+        auto read_index = [&] {
+            bool exists = false;
+            return Read_diary_file(index_path, bytes, exists, &read).Ok() && read.known;
+        };
+        auto keep = [&] {
+            now = now.addSecs(60);
+            return history.Keep(2026, 12, 7, day_path, Rain_file,
+                                Day_record_in(bytes, QStringLiteral("2026/12/07")).own_lines, now,
+                                false, {}, Replaced_index{index_path, &bytes, &read});
+        };
+
+        // Replaced by another copy of the program between the read and the
+        // link: a new file, the same size and time.
+        QVERIFY(Write_bytes(index_path, Walk_record));
+        QVERIFY(set_time(index_path));
+        QVERIFY(read_index());
+        QVERIFY(Write_bytes(At("2026/keyword.new"), rain_snow));
+        QVERIFY(set_time(At("2026/keyword.new")));
+        QVERIFY(::rename(QFile::encodeName(At("2026/keyword.new")).constData(),
+                         QFile::encodeName(index_path).constData()) == 0);
+        QVERIFY(keep().error.Ok());
+        QCOMPARE(Entries(At(Day)), QStringList({"20261207-213115.rec", "20261207-213115.txt"}));
+        QCOMPARE(Read_bytes(At(Day + "20261207-213115.rec")), Walk_record);
+
+        // Written into after the read, the same size.
+        QVERIFY(read_index());
+        QVERIFY(Write_bytes(index_path, Walk_record));
+        QVERIFY(keep().error.Ok());
+        QCOMPARE(Read_bytes(At(Day + "20261207-213215.rec")), rain_snow);
+        QVERIFY(!QFileInfo::exists(At(Day + "20261207-213215.idx")));
+
+        // The file read, unchanged: linked, and read back as its lines.
+        QVERIFY(set_time(index_path));
+        QVERIFY(read_index());
+        QVERIFY(keep().error.Ok());
+        const QString linked = At(Day + "20261207-213315.idx");
+        QCOMPARE(Read_bytes(linked), Walk_record);
+        struct stat a {
+        }, b{};
+        QVERIFY(::stat(QFile::encodeName(linked).constData(), &a) == 0 &&
+                ::stat(QFile::encodeName(index_path).constData(), &b) == 0);
+        QCOMPARE(a.st_ino, b.st_ino);
+        const History_read newest = history.Read(history.Versions(2026, 12, 7)[0]);
+        QVERIFY(newest.record_known);
+        QCOMPARE(newest.memo, QStringLiteral("散歩"));
     }
 
     void A_history_that_cannot_be_written_stops_the_save()
