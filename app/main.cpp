@@ -1,15 +1,9 @@
-// The diary program: one main window on the diary folder.
+// The diary program: one main window on the diary folder, and the commands
+// that read or change the diary without one. The window and the commands
+// that talk to a window are in the window's module (app/window_module.h),
+// loaded only for them.
 
-#include "app/backup_control.h"
-#include "app/end_signals.h"
-#include "app/keyring.h"
-#include "app/lock_start.h"
-#include "app/main_form.h"
-#include "app/recovery_control.h"
-#include "app/reminder_command.h"
-#include "app/single_instance.h"
-#include "app/terminal_add.h"
-#include "diary/add_command.h"
+#include "app/window_module.h"
 #include "diary/export_command.h"
 #include "diary/folder_lock.h"
 #include "diary/lock_command.h"
@@ -19,16 +13,13 @@
 #include "diary/stats_command.h"
 #include "fulltext/fulltext.h"
 #include "fulltext/search_command.h"
-#include "platform/app_title.h"
 #include "platform/clock_real.h"
-#include "platform/platform_real.h"
+#include "platform/module_load.h"
 #include "ui/io_message.h"
-#include "ui/look.h"
 
-#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
-#include <QPointer>
-#include <QSessionManager>
 #include <QTextStream>
 #include <cstdio>
 
@@ -46,6 +37,26 @@ void Quiet_standard_paths(QtMsgType type, const QMessageLogContext& context, con
         return;
     if (qt_handler)
         qt_handler(type, context, text);
+}
+
+// Runs run with the window's module, loaded now; for_window: the window's
+// start, else a command. When the module cannot be loaded the program says
+// so on stderr (no window can be shown without it) and ends with 1.
+template <typename Run>
+int Run_in_window_module(bool for_window, Run run)
+{
+    const QString path = Module_path(QStringLiteral("sorane-window.so"));
+    QString reason;
+    if (const Window_calls* window = Module_calls<Window_calls>(
+            path, "sorane_window_calls", Window_calls_version, false, reason))
+        return run(*window);
+    const QString message =
+        QStringLiteral("画面の部品を読み込めなかったため、%1できません。\n%2\n%3\n"
+                       "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
+            .arg(for_window ? QStringLiteral("起動") : QStringLiteral("実行"),
+                 QDir::toNativeSeparators(path), reason);
+    std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
+    return 1;
 }
 
 // The commands without a window: no display needed. The search, the export
@@ -90,15 +101,11 @@ int Run_command(int argc, char* argv[], Program_command command)
     case Program_command::Export: return Run_export_command(arguments, folder, out, err);
     case Program_command::Show:
         return Run_show_command(arguments, folder, clock, Io_reason, out, err);
-    case Program_command::Add: {
-        QFile input;
-        if (!input.open(stdin, QIODevice::ReadOnly))
-            return 2;
-        const Add_command_links links{Default_lock_folder(), clock, input, Hand_over_to_window,
-                                      Io_reason};
-        return Run_add_command(arguments, folder, links, out, err);
-    }
-    case Program_command::Remind: return Run_remind_command(arguments, folder, clock, out, err);
+    case Program_command::Add:
+    case Program_command::Remind:
+        return Run_in_window_module(false, [&](const Window_calls& window) {
+            return window.run_command(command, arguments, folder, out, err);
+        });
     case Program_command::Stats: return Run_stats_command(arguments, folder, Io_reason, out, err);
     case Program_command::Lock:
     case Program_command::Unlock:
@@ -131,73 +138,6 @@ int main(int argc, char* argv[])
         return Run_command(argc, argv, command);
     if (const std::optional<int> ended = Check_window_start(argc, argv))
         return *ended;
-    QApplication app(argc, argv);
-    Install_japanese_qt_texts(app);
-    Real_platform platform;
-    // The diary folder is taken as bytes: a folder whose name cannot be named
-    // back exactly would send every file somewhere else (the root folder, at
-    // worst), so the program refuses to start before anything is written.
-    const QByteArray diary = Choose_diary_folder(Diary_folder_inputs_of(argc, argv)).bytes;
-    Io_result failure;
-    const Program_folder folder = Open_diary_folder(diary, failure);
-    if (!folder.nameable) {
-        const QString message =
-            diary.isEmpty() ? QStringLiteral("日記のフォルダーが決まらないため、起動できません。\n"
-                                             "--diary のあとに日記のフォルダーを指定してください。")
-            : !failure.Ok()
-                ? Io_message(QStringLiteral("日記のフォルダーを用意できないため、起動できません。"),
-                             failure)
-                : QStringLiteral("日記のフォルダーの名前を読み取れないため、起動できません。\n"
-                                 "フォルダー: %1\n"
-                                 "フォルダーの名前を半角英数字などに付け直してから、"
-                                 "もう一度起動してください。")
-                      .arg(QString::fromLocal8Bit(folder.bytes));
-        platform.Message_box(message, App_title, Platform::Icon::Critical, Platform::Buttons::Ok);
-        return 1;
-    }
-    // One program per folder on this machine: a second start brings the
-    // first one's window forward, says so, and ends before start-up writes
-    // anything. The first holds the folder until the form has ended and its
-    // last save is done (the form is destroyed before the instance).
-    Single_instance instance(folder.path, Default_lock_folder());
-    if (!Open_as_only_program(instance, platform, QFile::decodeName(folder.bytes)))
-        return 0;
-    // A locked diary opens with its password before anything of it is read.
-    Desktop_keyring keyring;
-    if (!Open_locked_diary(platform, folder.path, keyring))
-        return 0;
-    Real_clock clock;
-    Main_form form(platform, clock, folder.path);
-    QObject::connect(&instance, &Single_instance::Come_forward_requested, &form,
-                     [&form] { Bring_to_front(form); });
-    instance.Set_add_handler([window = QPointer<Main_form>(&form)](const Add_request& request) {
-        if (!window)
-            return Add_reply{Add_reply::Kind::Failed,
-                             QStringLiteral("日記の画面が終了したため、追加しませんでした。")};
-        return window->Add_from_terminal(request);
-    });
-    if (!form.Form_Load())
-        return 0;
-
-    // Every way of ending goes through the form, which saves first.
-    QObject::connect(&form, &Main_form::Program_ended, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    End_signals end_signals;
-    QObject::connect(&end_signals, &End_signals::Received, &form, &Main_form::End_without_user);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.Save_for_session(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, &Main_form::End_without_user);
-    // What is typed and not saved yet is kept in a record outside the diary
-    // folder; the desktop session's save request puts it on disk at once.
-    Recovery_control recovery(form);
-    for (auto request : {&QGuiApplication::commitDataRequest, &QGuiApplication::saveStateRequest})
-        QObject::connect(&app, request, &recovery, [&recovery](QSessionManager&) {
-            recovery.Record_now();
-            recovery.Wait();
-        });
-
-    form.Show_window();
-    recovery.Offer_earlier();
-    form.Backup()->Start_of_day();
-    return app.exec();
+    return Run_in_window_module(
+        true, [&](const Window_calls& window) { return window.run_window(argc, argv); });
 }

@@ -2,7 +2,8 @@
 // the option faults in Japanese, --add (bytes on disk, the history, the
 // exact-text companion, and the hand-over to a window that holds the
 // folder), --show, and --search's range and 思い出 filter; a window
-// started without a runtime folder keeps Qt's note about it to itself.
+// started without a runtime folder keeps Qt's note about it to itself; a
+// program without its window's module still searches.
 
 #include "diary/folder_lock.h"
 #include "support/temp_folder.h"
@@ -336,6 +337,39 @@ private slots:
         QCOMPARE(renamed, QStringList({"2024.md", "2025.md", "2026.md", ".sorane-export"}));
         QCOMPARE(synced_after, 3);  // after the years, before the record
         QCOMPARE(syncs, 2);         // and once more for the record
+    }
+
+    // The window lives in a module beside the program; the commands that
+    // only read the diary run without it.
+    void A_program_without_its_window_module_searches_and_tells_why_no_window_opens()
+    {
+        Small_diary();
+        const QString program = root->File("bin/sorane");
+        QVERIFY(QDir().mkpath(root->File("bin")) && QFile::copy(SORANE_EXE, program));
+        const QString module = root->File("bin/sorane-window.so");
+        const auto before = File_tree(diary);
+        Run_result r = Run({"--search", "雨", "--diary", diary}, {}, program);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("2025/01/01\t"), qPrintable(r.err));
+        const QString tail = QStringLiteral("できません。\n%1\nファイルがありません。\n"
+                                            "ソラネを入れ直してから、もう一度お試しください。"
+                                            "日記はそのままです。\n")
+                                 .arg(module);
+        r = Run({"--diary", diary}, {}, program);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, "画面の部品を読み込めなかったため、起動" + tail);
+        r = Run({"--add", "--diary", diary}, "晴れ", program);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, "画面の部品を読み込めなかったため、実行" + tail);
+        // Bytes that are no library: refused in the loader's words.
+        QVERIFY(Write_bytes(module, "not a library"));
+        r = Run({"--diary", diary}, {}, program);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("画面の部品を読み込めなかったため、起動できません。\n" + module +
+                                  "\n") &&
+                     !r.err.contains("ファイルがありません"),
+                 qPrintable(r.err));
+        QCOMPARE(File_tree(diary), before);
     }
 
     void A_window_started_without_a_runtime_folder_says_nothing_of_it()
