@@ -13,6 +13,7 @@
 #include "store/store.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <sys/resource.h>
@@ -24,11 +25,16 @@ Fulltext_index::Fulltext_index(const QString& diary_folder, const QString& cache
       start_mode(start)
 {
     // A search that never builds reads the files while there is no index:
-    // SQLite is loaded only for an index already made.
-    if (start == Start::Never && !cache_folder.isEmpty() && Private_cache_folder(cache_folder)) {
-        cache_path = Index_path_for(cache_folder, app_dir);
-        if (!QFile::exists(cache_path))
+    // SQLite is loaded only for an index already made, and no cache folder
+    // is made for it (where there is none, there is no index).
+    if (start == Start::Never && !cache_folder.isEmpty()) {
+        if (!QFileInfo::exists(cache_folder))
             return;
+        if (Private_cache_folder(cache_folder)) {
+            cache_path = Index_path_for(cache_folder, app_dir);
+            if (!QFile::exists(cache_path))
+                return;
+        }
     }
     errno = 0;
     if (!Fulltext_index_available()) {
