@@ -3,8 +3,10 @@
 // live in a module of their own (sorane-window.so, which links Qt Widgets
 // and Qt D-Bus), loaded by the program only when one of them is asked for:
 // the search, the export and the other commands run on Qt Core alone and
-// map none of the window's libraries. The program and its module come from
-// one build; the version refuses a module from another.
+// map none of the window's libraries. Only Qt's types and Program_command
+// cross between them, so a module of another build serves as long as its
+// table is the same: the version, raised whenever the table changes,
+// refuses one that is not.
 
 #include "diary/program_help.h"
 

@@ -9,6 +9,8 @@
 
 class QTextStream;
 
+// Passed to the window's module (app/window_module.h): new commands go at
+// the end, so that the values of the others stay.
 enum class Program_command {
     Window,  // no command: the diary's window
     Search,
