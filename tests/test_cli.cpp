@@ -351,6 +351,8 @@ private slots:
         Run_result r = Run({"--search", "雨", "--diary", diary}, {}, program);
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("2025/01/01\t"), qPrintable(r.err));
+        // With no index to read, the search made no cache folder either.
+        QVERIFY(!QFileInfo::exists(root->File("cache")));
         const QString tail = QStringLiteral("できません。\n%1\nファイルがありません。\n"
                                             "ソラネを入れ直してから、もう一度お試しください。"
                                             "日記はそのままです。\n")
