@@ -403,12 +403,11 @@ History_keep Day_history::Keep(int year, int month, int day, const QString& day_
     if (!listing.versions.isEmpty()) {
         // The newest version's day file is read only when its lines are
         // these: lines that changed are kept whatever the file holds.
-        record_changed = Record_at(listing, 0) != own_lines;
-        const std::optional<QByteArray> newest_file =
-            record_changed ? std::nullopt : File_at(listing, 0);
-        record_changed = record_changed || !newest_file;
-        if (!record_changed && newest_file == file &&
-            Exact_bytes_of(listing, listing.versions[0].path) == exact) {
+        std::optional<QByteArray> newest_file;
+        if (Record_at(listing, 0) == own_lines)
+            newest_file = File_at(listing, 0);
+        record_changed = !newest_file;
+        if (newest_file == file && Exact_bytes_of(listing, listing.versions[0].path) == exact) {
             // Kept already, byte for byte, by a save that then failed: its
             // folder's sync may be the very step that failed.
             if (sync_later)

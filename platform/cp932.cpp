@@ -504,6 +504,12 @@ namespace {
 // the text holds one line break for it). A line shown for a day is made
 // and counted with one look-up a character; the last byte of the bytes,
 // with none after it, is read apart.
+// A byte of its own as a line shows it: line breaks and tabs a blank.
+std::uint32_t Packed_single(const Utf8_tables& t, unsigned char b)
+{
+    return b == '\r' || b == '\n' || b == '\t' ? Utf8_tables::Packed(u' ') : t.single[b];
+}
+
 struct Text_steps {
     std::vector<std::uint32_t> step = std::vector<std::uint32_t>(65536);
 
@@ -518,8 +524,7 @@ struct Text_steps {
                 std::uint32_t packed = 0;
                 std::uint32_t taken = 1;
                 if (!Is_lead_byte(lead)) {
-                    const bool blank = b == '\r' || b == '\n' || b == '\t';
-                    packed = blank ? Utf8_tables::Packed(u' ') : t.single[size_t(b)];
+                    packed = Packed_single(t, lead);
                     taken = b == '\r' && next == '\n' ? 2 : 1;
                 } else if (t.pair[size_t(b << 8 | next)] != 0) {
                     packed = t.pair[size_t(b << 8 | next)];
@@ -547,11 +552,9 @@ const std::uint32_t* The_text_steps()
 // lead byte cut off.
 std::uint32_t Last_byte_step(unsigned char b)
 {
-    if (Is_lead_byte(b))
-        return Utf8_tables::Packed(char16_t(carried_base + b)) | 1u << 28;
-    if (b == '\r' || b == '\n' || b == '\t')
-        return Utf8_tables::Packed(u' ') | 1u << 28;
-    return The_utf8_tables().single[b] | 1u << 28;
+    const std::uint32_t packed = Is_lead_byte(b) ? Utf8_tables::Packed(char16_t(carried_base + b))
+                                                 : Packed_single(The_utf8_tables(), b);
+    return packed | 1u << 28;
 }
 
 inline std::uint32_t Step_at(const std::uint32_t* steps, const unsigned char* in)

@@ -1007,13 +1007,14 @@ private slots:
             for (const int month : {1, 6, 12})
                 Write_day(*store, QDate(year, month, 10), QStringLiteral("鍋%1").arg(month));
         QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/06/101\r\n"));
-        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
-        QCOMPARE(run({QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
+        QCOMPARE(Search_for_pot(
+                     {QStringLiteral("--from=2001/06/10"), QStringLiteral("--to=2003/01/10")}),
                  QStringLiteral("0 2001/06/10\t鍋6\n2001/12/10\t鍋12\n2002/01/10\t鍋1\n"
                                 "2002/06/10\t鍋6\n2002/12/10\t鍋12\n2003/01/10\t鍋1\n"));
-        QCOMPARE(run({QStringLiteral("--memory")}), QStringLiteral("0 2002/06/10\t鍋6\n"));
+        QCOMPARE(Search_for_pot({QStringLiteral("--memory")}),
+                 QStringLiteral("0 2002/06/10\t鍋6\n"));
         // Days found in the years read, none of them in the range: not found.
-        QCOMPARE(run({QStringLiteral("--memory"), QStringLiteral("--to=2002/06/09")}),
+        QCOMPARE(Search_for_pot({QStringLiteral("--memory"), QStringLiteral("--to=2002/06/09")}),
                  QStringLiteral("1 "));
     }
 
@@ -1031,13 +1032,13 @@ private slots:
                             QStringLiteral("\n鍋🍲").toUtf8()));
         QVERIFY(Write_bytes(store->Day_file_path(2002, 4, 10), "\x93\xE7?4\r\n"));
         QVERIFY(Write_bytes(store->Keyword_file_path(2002), "2002/03/101\r\n2002/06/101\r\n"));
-        const auto run = [&](const QStringList& arguments) { return Search_for_pot(arguments); };
         const QString all = QStringLiteral("2001/05/10\t鍋5\n2002/01/10\t鍋1\n2002/03/10\t鍋🍲\n"
                                            "2002/04/10\t鍋?4\n2002/06/10\t鍋6\n2002/12/10\t鍋12\n");
-        QCOMPARE(run({}), QStringLiteral("0 ") + all);
-        QCOMPARE(run({QStringLiteral("--from=2002/03/10"), QStringLiteral("--to=2002/06/10")}),
+        QCOMPARE(Search_for_pot({}), QStringLiteral("0 ") + all);
+        QCOMPARE(Search_for_pot(
+                     {QStringLiteral("--from=2002/03/10"), QStringLiteral("--to=2002/06/10")}),
                  QStringLiteral("0 2002/03/10\t鍋🍲\n2002/04/10\t鍋?4\n2002/06/10\t鍋6\n"));
-        QCOMPARE(run({QStringLiteral("--memory")}),
+        QCOMPARE(Search_for_pot({QStringLiteral("--memory")}),
                  QStringLiteral("0 2002/03/10\t鍋🍲\n2002/06/10\t鍋6\n"));
         // The plain search keeping every year's hits: each line made from
         // the bytes where its hit says, after the years before it.
