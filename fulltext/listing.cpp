@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <iterator>
 #include <sys/stat.h>
 
@@ -151,7 +152,7 @@ std::map<int, QSet<int>> Dates_by_year(const std::vector<Listed_file>& files, in
     return years;
 }
 
-bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
+bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names, int* kept_folder)
 {
     names = {};
     DIR* dir = ::opendir(encoded_year_folder.constData());
@@ -168,8 +169,11 @@ bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
         if (days && Digits(name, 4)) {
             const int month = Number(name, 2);
             const int day = Number(name + 2, 2);
-            if (Is_diary_day(month, day))
+            if (Is_diary_day(month, day)) {
                 days->set(std::size_t(Day_slot(month, day)));
+                if (days == &names.day_files && entry->d_type == DT_REG)
+                    names.plain_day_files.set(std::size_t(Day_slot(month, day)));
+            }
             continue;
         }
         if (!((length == 8 && Digits(name, 4)) || length == 11))
@@ -182,6 +186,12 @@ bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names)
             names.lower_index = names.lower_index || std::strcmp(name, "keyword.txt") == 0;
         }
     }
+    const bool listed = names.index || names.day_files.any();
+    if (listed && kept_folder) {
+        *kept_folder = ::fcntl(::dirfd(dir), F_DUPFD_CLOEXEC, 0);
+        if (*kept_folder < 0)
+            names.plain_day_files.reset();
+    }
     ::closedir(dir);
-    return names.index || names.day_files.any();
+    return listed;
 }

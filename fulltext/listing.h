@@ -50,13 +50,18 @@ struct Year_names {
     // The exact text beside a day ("mmdd.utf8.txt", the one name it is
     // read under): a day without it has none to ask the disk for.
     std::bitset<Year_day_slots> companions;
+    // ... those "mmdd.txt" the listing shows as regular files.
+    std::bitset<Year_day_slots> plain_day_files;
     bool index = false;        // the year's index, either case
     bool lower_index = false;  // ... as "keyword.txt"
 };
 // The names of the year folder (its path as the system takes it), read in
 // one pass without keeping them; false when it lists no day file and no
-// year index, or cannot be listed.
-bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names);
+// year index, or cannot be listed. With kept_folder, a true answer leaves
+// there a descriptor of the folder listed (the caller closes it), for its
+// files to be opened by their names alone.
+bool Read_year_names(const QByteArray& encoded_year_folder, Year_names& names,
+                     int* kept_folder = nullptr);
 
 // The listing of a year folder as one number, whatever the order the
 // folder lists its files in: the sum of its files' digests.

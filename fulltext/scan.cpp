@@ -279,6 +279,27 @@ Fulltext_result Scan_diary(const QString& app_dir, const Fulltext_search& search
 
 namespace {
 
+// A day file the year's listing shows as a regular file under its
+// lower-case name, read in three calls where Read_plain_file_at_once makes
+// four: opened by its name in the year folder, read once into room for more
+// than any usual day holds (a read of a regular file that comes back short
+// has reached its end), closed; its size is never asked for. A file that
+// fills the room is false, and so is anything else: the caller then reads
+// it the usual way. A name swapped for a link after the listing is not
+// followed, and one swapped for a pipe is not waited on.
+bool Read_listed_day_file(int folder, const char* name, QByteArray& bytes)
+{
+    constexpr qsizetype room = 128 * 1024;
+    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    bytes.resize(room);
+    const ssize_t n = ::read(fd, bytes.data(), size_t(room));
+    ::close(fd);
+    bytes.truncate(n > 0 ? qsizetype(n) : 0);
+    return n >= 0 && n < room && !lock::Is_sealed(bytes);
+}
+
 // One year of the plain search, read from its files' bytes.
 class Year_scan {
 public:
@@ -289,11 +310,14 @@ public:
           words(searched), line_words(in_bytes)
     {}
 
-    Fulltext_result Scan(int of_year, const Year_names& names)
+    // names as Read_year_names lists them, the folder's descriptor it kept.
+    Fulltext_result Scan(int of_year, const Year_names& names, int year_folder)
     {
         part = {};
         year = of_year;
+        folder = year_folder;
         companions = &names.companions;
+        plain_files = &names.plain_day_files;
         // "<diary>/yyyy/mmdd.txt": only "mmdd" changes from day to day.
         path = encoded_dir;
         for (int i = 1000; i >= 1; i /= 10)
@@ -341,7 +365,8 @@ private:
             name[1] = char('0' + month % 10);
             name[2] = char('0' + day / 10);
             name[3] = char('0' + day % 10);
-            if (Read_plain_file_at_once(path.constData(), file)) {
+            if (((*plain_files)[size_t(slot)] && Read_listed_day_file(folder, name, file)) ||
+                Read_plain_file_at_once(path.constData(), file)) {
                 bytes = &file;
             } else {
                 // Anything but a plain file under its lower-case name, as
@@ -440,6 +465,8 @@ private:
     Fulltext_result part;
     int year = 0;
     const std::bitset<Year_day_slots>* companions = nullptr;
+    const std::bitset<Year_day_slots>* plain_files = nullptr;
+    int folder = -1;
     QByteArray path;
     qsizetype name_at = 0;
     // Read into again for every day and year of this thread.
@@ -481,10 +508,14 @@ Fulltext_result Scan_diary_until(const QString& app_dir, const Fulltext_search& 
             for (int k = 1000; k >= 1; k /= 10)
                 folder += char('0' + years[i] / k % 10);
             Year_names names;
-            if (!Read_year_names(folder, names))
+            int year_folder = -1;
+            if (!Read_year_names(folder, names, &year_folder))
                 return Fulltext_result{};
             Year_scan scan(base, encoded_base, search, options, result.words, line_words);
-            return scan.Scan(years[i], names);
+            Fulltext_result part = scan.Scan(years[i], names, year_folder);
+            if (year_folder >= 0)
+                ::close(year_folder);
+            return part;
         },
         [&](std::size_t, std::vector<Fulltext_result>& parts) {
             for (Fulltext_result& part : parts) {

@@ -411,6 +411,9 @@ private slots:
             if (names.day_files[size_t(slot)])
                 dates << Date_of_slot(2026, slot);
         QCOMPARE(dates, (QList<int>{20260101, 20260102, 20260103, 20260230}));
+        // Only a regular file under the lower-case name is read the short way.
+        QCOMPARE(names.plain_day_files,
+                 names.day_files & ~std::bitset<Year_day_slots>().set(1).set(2));
         // Only the name a companion is read under counts as one.
         for (const char* name : {"0105.utf8.txt", "0106.UTF8.txt", "0107.utf8.new.txt",
                                  "1301.utf8.txt", "0108 (1).utf8.txt"})
@@ -537,6 +540,9 @@ private slots:
         QVERIFY(Write_bytes(store->Year_folder(2026) + "/0230.txt", Hex("93 e7 0d 0a")));  // 鍋
         QVERIFY(Write_bytes(diary->File("secret"), Hex("93 e7 94 e9 96 a7 0d 0a")));  // 鍋秘密
         QVERIFY(QFile::link(diary->File("secret"), store->Year_folder(2026) + "/0301.txt"));
+        // A day far longer than most, its word only at its end.
+        QVERIFY(Write_bytes(store->Year_folder(2026) + "/0302.txt",
+                            QByteArray(300 * 1024, 'x') + Hex("0d 0a 93 e7 0d 0a")));
         for (const bool scan : {false, true}) {
             Fulltext_index index(diary->Path(), cache->Path(), Fold_options{},
                                  Fulltext_index::Start::Foreground);
@@ -544,7 +550,8 @@ private slots:
             const Fulltext_result result =
                 scan ? Scan_diary(diary->Path(), search, Fold_options{}) : index.Search(search);
             QVERIFY2(scan || !result.scanned, qPrintable(result.index_trouble));
-            QCOMPARE(Dates_of(result), QStringList{QStringLiteral("20260230 0 ")});
+            QCOMPARE(Dates_of(result),
+                     (QStringList{QStringLiteral("20260230 0 "), QStringLiteral("20260302 0 ")}));
             if (!scan)
                 continue;
             QCOMPARE(result.unreadable, 1);
