@@ -167,6 +167,14 @@ struct Prepared {
     QByteArray folder;
     QByteArray temp_name;
     int fd = -1;
+    bool flushed = false;  // the temporary file's data are on the disk
+};
+
+// How Prepare leaves the temporary file's data: flushed to the disk, or
+// only on their way there, for Flush to wait for.
+enum class Flush {
+    Now,
+    Started
 };
 
 // Closes the descriptor and removes the temporary file.
@@ -180,7 +188,20 @@ void Drop(Prepared& p)
     p.temp_name.clear();
 }
 
-Io_result Prepare(const QString& path, QByteArrayView bytes, Prepared& out)
+// The data must be on the disk before the new name points at them;
+// otherwise a crash right after the rename can leave an empty file. A
+// failed fdatasync is not retried: the kernel may already have dropped the
+// pages it could not write.
+Io_result Flush_prepared(Prepared& p)
+{
+    if (!p.flushed && ::fdatasync(p.fd) != 0)
+        return Io_result::Failure(Io_step::Sync, errno, p.path);
+    p.flushed = true;
+    return Io_result::Success();
+}
+
+Io_result Prepare(const QString& path, QByteArrayView bytes, Prepared& out,
+                  Flush flush = Flush::Now)
 {
     out = {};
     out.path = path;
@@ -262,12 +283,17 @@ Io_result Prepare(const QString& path, QByteArrayView bytes, Prepared& out)
     if (const int error = Write_all(fd, bytes))
         return fail(Io_step::Write, error);
 
-    // The data must be on the disk before the new name points at it;
-    // otherwise a crash right after the rename can leave an empty file.
-    // A failed fdatasync is not retried: the kernel may already have
-    // dropped the pages it could not write.
-    if (::fdatasync(fd) != 0)
-        return fail(Io_step::Sync, errno);
+    if (flush == Flush::Started) {
+        // The disk begins writing now, while the caller prepares its other
+        // files; Flush waits for it before the rename. A file system that
+        // cannot start it early loses nothing: Flush writes it all.
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        return Io_result::Success();
+    }
+    if (const Io_result r = Flush_prepared(out); !r.Ok()) {
+        Drop(out);
+        return r;
+    }
     return Io_result::Success();
 }
 
@@ -346,7 +372,9 @@ Io_result Replace_together::Add(const QString& path, QByteArrayView bytes)
     if (const Io_result r = Bytes_for(path, bytes, sealed, seal); !r.Ok())
         return r;
     auto s = std::make_unique<Staged>();
-    if (const Io_result r = Prepare(path, seal ? QByteArrayView(sealed) : bytes, *s); !r.Ok())
+    if (const Io_result r =
+            Prepare(path, seal ? QByteArrayView(sealed) : bytes, *s, Flush::Started);
+        !r.Ok())
         return r;
     // One folder, one sync: a file of another folder is no part of it.
     if (!staged.empty() && s->folder != staged.front()->folder) {
@@ -363,6 +391,10 @@ Replace_together::Outcome Replace_together::Commit()
     for (const std::unique_ptr<Staged>& s : staged) {
         if (s->temp_name.isEmpty())
             continue;  // put in place by an earlier commit
+        // Each file's data on the disk before its name: the first that
+        // cannot be flushed stops the rest, as a failed rename does.
+        if (out.result = Flush_prepared(*s); !out.result.Ok())
+            break;
         if (out.result = Put_in_place(*s); !out.result.Ok())
             break;
         ++out.in_place;

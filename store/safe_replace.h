@@ -51,9 +51,11 @@ Io_result Replace_file(const QString& path, QByteArrayView bytes, Folder_sync sy
 
 // Files of one folder replaced together, each as Replace_file replaces it,
 // with one sync of the folder for all: Add writes a new content to its
-// temporary file and flushes it to the disk (the file at the path is not
-// touched yet); Commit then renames each into place, in the order they
-// were added, and syncs the folder once. A crash before that sync may
+// temporary file and sets the disk writing it (the file at the path is not
+// touched yet), so that the files' writes and the caller's own work between
+// Add and Commit overlap; Commit then, in the order they were added, waits
+// until each file's data are on the disk and renames it into place, and
+// syncs the folder once. A crash before that sync may
 // bring back any of the old files, whole, in any mix; the caller adds the
 // files in an order whose every mix it reads correctly. Temporary files
 // not put in place go when the object goes.
@@ -72,7 +74,7 @@ public:
     struct Outcome {
         Io_result result;
         // How many of the files, from the first added, are in place: a
-        // failed rename stops the rest. The folder was synced for them
+        // failed flush or rename stops the rest. The folder was synced for them
         // (Sync_folder in result when that failed).
         int in_place = 0;
         QString last_in_place;

@@ -644,8 +644,9 @@ void Test_safe_replace::order_of_system_calls()
                                    "close temp", "rename", "fsync folder"}));
 }
 
-// Two files of one folder: both written and flushed before either is
-// renamed, renamed in the order given, then one sync of the folder.
+// Two files of one folder: both written before either is flushed, each
+// flushed before its rename, renamed in the order given, then one sync of
+// the folder.
 void Test_safe_replace::together_one_folder_sync_after_both_renames()
 {
     Require_strace();
@@ -680,14 +681,14 @@ void Test_safe_replace::together_one_folder_sync_after_both_renames()
             effects << (Fd_path(line) == folder ? "sync folder" : "sync ?");
         }
     }
-    QCOMPARE(effects, (QStringList{"create 1", "flush 1", "create 2", "flush 2", "rename index",
+    QCOMPARE(effects, (QStringList{"create 1", "create 2", "flush 1", "rename index", "flush 2",
                                    "rename day", "sync folder"}));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"0131.txt", "keyword.txt"}));
 }
 
-// A file that cannot be added, or a rename that fails, stops the files
-// after it; those before it are in place and their folder is synced, the
+// A file that cannot be added, or a flush or rename that fails, stops the
+// files after it; those before it are in place and their folder is synced, the
 // rest keep their old bytes, and no temporary file stays.
 void Test_safe_replace::together_stops_at_a_failure_data()
 {
@@ -701,6 +702,10 @@ void Test_safe_replace::together_stops_at_a_failure_data()
                                              << "Rename 13 1" << 1;
     QTest::newRow("the first rename fails") << "inject=rename:error=EACCES:when=1"
                                             << "Rename 13 0" << 0;
+    QTest::newRow("the second flush fails") << "inject=fdatasync:error=EIO:when=2"
+                                            << "Sync 5 1" << 1;
+    QTest::newRow("the first flush fails") << "inject=fdatasync:error=EIO:when=1"
+                                           << "Sync 5 0" << 0;
     QTest::newRow("the folder's sync fails") << "inject=fsync:error=EIO:when=1"
                                              << "Sync_folder 5 2" << 1;
 }
@@ -722,7 +727,7 @@ void Test_safe_replace::together_stops_at_a_failure()
     else
         QVERIFY(Write_bytes(day, Hex(Old_hex)));
     const QString traces = temp.File("trace");
-    QStringList options{"-e", "trace=rename,fsync"};
+    QStringList options{"-e", "trace=rename,fsync,fdatasync"};
     if (fault != QLatin1String("folder"))
         options << "-e" << fault;
     const Run_result r = Traced(options, {"together", index, "0d0a", day, "0d0a0d0a"}, traces);
