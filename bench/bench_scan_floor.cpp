@@ -1,7 +1,7 @@
 // The floor of the command-line search without an index: a plain scan of
 // the day files, as a grep of their bytes does it, and nothing more.
 //
-//   bench_scan_floor <program folder> <word>
+//   bench_scan_floor [--by-name] <program folder> <word>
 //
 // Every day file (yyyy/mmdd.txt of every year folder) is read whole and its
 // bytes searched for the word's code page 932 bytes; for each file holding
@@ -10,6 +10,12 @@
 // read on every core, as the search reads them, and printed in their order.
 // No text is decoded, folded or checked for a character's start, and memos
 // are not read: the program does more than this, never less.
+//
+// A file is opened by its whole path, its size asked, and read, as grep
+// reads it. With --by-name it is opened by its name in its year folder and
+// read in one call into room to spare, without its size, as the program's
+// own scan reads a file its folder lists as a regular file: the floor of
+// that way of reading.
 
 #include "platform/cp932.h"
 
@@ -51,26 +57,48 @@ std::vector<std::string> Names_in(const std::string& folder, Keep keep)
     return names;
 }
 
+bool by_name = false;
+
+// The whole file, by its path or (by_name) by its name in the folder.
+bool Read_whole(const std::string& folder, int folder_fd, const std::string& name,
+                std::string& bytes)
+{
+    const int fd = by_name ? ::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC)
+                           : ::open((folder + '/' + name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool read = false;
+    if (by_name) {
+        static thread_local char room[128 * 1024];
+        const ssize_t n = ::read(fd, room, sizeof room);
+        if (n >= 0 && size_t(n) < sizeof room) {
+            bytes.assign(room, size_t(n));
+            read = true;
+        }
+    } else if (struct stat st {}; ::fstat(fd, &st) == 0) {
+        bytes.resize(size_t(st.st_size));
+        size_t got = 0;
+        for (ssize_t n; got < bytes.size() &&
+                        (n = ::read(fd, bytes.data() + got, bytes.size() - got)) > 0;)
+            got += size_t(n);
+        bytes.resize(got);
+        read = true;
+    }
+    ::close(fd);
+    return read;
+}
+
 // The lines printed for one year folder.
 std::string Scan_year(const std::string& diary, const std::string& year, const std::string& word)
 {
     std::string out;
     std::string bytes;
     const std::string folder = diary + '/' + year;
+    const int folder_fd = by_name ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     for (const std::string& name : Names_in(folder, [](const char* n) {
              return std::strlen(n) == 8 && All_digits(n, 4) && std::strcmp(n + 4, ".txt") == 0;
          })) {
-        const int fd = ::open((folder + '/' + name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0) {
-            bytes.resize(size_t(st.st_size));
-            size_t got = 0;
-            for (ssize_t n; got < bytes.size() &&
-                            (n = ::read(fd, bytes.data() + got, bytes.size() - got)) > 0;)
-                got += size_t(n);
-            bytes.resize(got);
+        if (Read_whole(folder, folder_fd, name, bytes)) {
             const void* found = ::memmem(bytes.data(), bytes.size(), word.data(), word.size());
             if (found) {
                 const size_t at = size_t(static_cast<const char*>(found) - bytes.data());
@@ -87,8 +115,9 @@ std::string Scan_year(const std::string& diary, const std::string& year, const s
                 out += '\n';
             }
         }
-        ::close(fd);
     }
+    if (folder_fd >= 0)
+        ::close(folder_fd);
     return out;
 }
 
@@ -96,8 +125,13 @@ std::string Scan_year(const std::string& diary, const std::string& year, const s
 
 int main(int argc, char** argv)
 {
+    by_name = argc == 4 && std::strcmp(argv[1], "--by-name") == 0;
+    if (by_name) {
+        --argc;
+        ++argv;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_scan_floor <program folder> <word>\n");
+        std::fprintf(stderr, "usage: bench_scan_floor [--by-name] <program folder> <word>\n");
         return 2;
     }
     const std::string diary = argv[1];
