@@ -75,11 +75,11 @@ bool Read_whole(const std::string& folder, int folder_fd, const std::string& nam
             bytes.assign(room, size_t(n));
             read = true;
         }
-    } else if (struct stat st {}; ::fstat(fd, &st) == 0) {
+    } else if (struct stat st{}; ::fstat(fd, &st) == 0) {
         bytes.resize(size_t(st.st_size));
         size_t got = 0;
-        for (ssize_t n; got < bytes.size() &&
-                        (n = ::read(fd, bytes.data() + got, bytes.size() - got)) > 0;)
+        for (ssize_t n;
+             got < bytes.size() && (n = ::read(fd, bytes.data() + got, bytes.size() - got)) > 0;)
             got += size_t(n);
         bytes.resize(got);
         read = true;

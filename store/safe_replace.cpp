@@ -171,7 +171,7 @@ struct Prepared {
 };
 
 // How Prepare leaves the temporary file's data: flushed to the disk, or
-// only on their way there, for Flush to wait for.
+// only on their way there, for Flush_prepared to wait for.
 enum class Flush {
     Now,
     Started
@@ -285,8 +285,8 @@ Io_result Prepare(const QString& path, QByteArrayView bytes, Prepared& out,
 
     if (flush == Flush::Started) {
         // The disk begins writing now, while the caller prepares its other
-        // files; Flush waits for it before the rename. A file system that
-        // cannot start it early loses nothing: Flush writes it all.
+        // files; Flush_prepared waits for it before the rename. A file
+        // system that cannot begin early loses nothing: the flush writes it.
         ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         return Io_result::Success();
     }
