@@ -283,21 +283,28 @@ namespace {
 // lower-case name, read in three calls where Read_plain_file_at_once makes
 // four: opened by its name in the year folder, read once into room for more
 // than any usual day holds (a read of a regular file that comes back short
-// has reached its end), closed; its size is never asked for. A file that
-// fills the room is false, and so is anything else: the caller then reads
-// it the usual way. A name swapped for a link after the listing is not
-// followed, and one swapped for a pipe is not waited on.
-bool Read_listed_day_file(int folder, const char* name, QByteArray& bytes)
+// has reached its end), closed; its size is never asked for. A name swapped
+// for a link after the listing is not followed, and one swapped for a pipe
+// is not waited on.
+enum class Listed_read {
+    Whole,   // bytes hold the whole plain file
+    Sealed,  // a locked diary's file: for the store to open
+    Other    // a file that fills the room, or anything else: read it the usual way
+};
+
+Listed_read Read_listed_day_file(int folder, const char* name, QByteArray& bytes)
 {
     constexpr qsizetype room = 128 * 1024;
     const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
-        return false;
+        return Listed_read::Other;
     bytes.resize(room);
     const ssize_t n = ::read(fd, bytes.data(), size_t(room));
     ::close(fd);
     bytes.truncate(n > 0 ? qsizetype(n) : 0);
-    return n >= 0 && n < room && !lock::Is_sealed(bytes);
+    if (n < 0 || n == room)
+        return Listed_read::Other;
+    return lock::Is_sealed(bytes) ? Listed_read::Sealed : Listed_read::Whole;
 }
 
 // One year of the plain search, read from its files' bytes.
@@ -365,8 +372,11 @@ private:
             name[1] = char('0' + month % 10);
             name[2] = char('0' + day / 10);
             name[3] = char('0' + day % 10);
-            if (((*plain_files)[size_t(slot)] && Read_listed_day_file(folder, name, file)) ||
-                Read_plain_file_at_once(path.constData(), file)) {
+            const Listed_read listed = (*plain_files)[size_t(slot)]
+                                           ? Read_listed_day_file(folder, name, file)
+                                           : Listed_read::Other;
+            if (listed == Listed_read::Whole ||
+                (listed == Listed_read::Other && Read_plain_file_at_once(path.constData(), file))) {
                 bytes = &file;
             } else {
                 // Anything but a plain file under its lower-case name, as
