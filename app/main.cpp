@@ -18,7 +18,6 @@
 #include "ui/io_message.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTextStream>
 #include <cstdio>
@@ -50,11 +49,9 @@ int Run_in_window_module(bool for_window, Run run)
     if (const Window_calls* window = Module_calls<Window_calls>(
             path, "sorane_window_calls", Window_calls_version, false, reason))
         return run(*window);
-    const QString message =
-        QStringLiteral("画面の部品を読み込めなかったため、%1できません。\n%2\n%3\n"
-                       "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
-            .arg(for_window ? QStringLiteral("起動") : QStringLiteral("実行"),
-                 QDir::toNativeSeparators(path), reason);
+    const QString message = Module_failure_message(
+        QStringLiteral("画面"), for_window ? QStringLiteral("起動") : QStringLiteral("実行"), path,
+        reason);
     std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "platform/module_load.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <dlfcn.h>
@@ -17,6 +18,14 @@ QString Module_path(const QString& file_name)
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path() +
            QLatin1Char('/') + file_name;
 #endif
+}
+
+QString Module_failure_message(const QString& part, const QString& action, const QString& path,
+                               const QString& reason)
+{
+    return QStringLiteral("%1の部品を読み込めなかったため、%2できません。\n%3\n%4\n"
+                          "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
+        .arg(part, action, QDir::toNativeSeparators(path), reason);
 }
 
 void* Open_module(const QString& path, bool bind_now, QString& reason)

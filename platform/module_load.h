@@ -11,6 +11,12 @@
 // Where the module named file_name ("sorane-print.so") is looked for.
 QString Module_path(const QString& file_name);
 
+// What the user is told when a module cannot be loaded: part names the
+// module ("印刷"), action what could not be done ("印刷"), then the file and
+// the reason.
+QString Module_failure_message(const QString& part, const QString& action, const QString& path,
+                               const QString& reason);
+
 // The module at path opened, its symbols its own; every call into Qt bound
 // at once when bind_now, else at its first use. nullptr and reason (in
 // Japanese, or in the loader's words) when it cannot be.

@@ -167,7 +167,6 @@ struct Prepared {
     QByteArray folder;
     QByteArray temp_name;
     int fd = -1;
-    bool flushed = false;  // the temporary file's data are on the disk
 };
 
 // How Prepare leaves the temporary file's data: flushed to the disk, or
@@ -192,11 +191,10 @@ void Drop(Prepared& p)
 // otherwise a crash right after the rename can leave an empty file. A
 // failed fdatasync is not retried: the kernel may already have dropped the
 // pages it could not write.
-Io_result Flush_prepared(Prepared& p)
+Io_result Flush_prepared(const Prepared& p)
 {
-    if (!p.flushed && ::fdatasync(p.fd) != 0)
+    if (::fdatasync(p.fd) != 0)
         return Io_result::Failure(Io_step::Sync, errno, p.path);
-    p.flushed = true;
     return Io_result::Success();
 }
 

@@ -2,8 +2,6 @@
 
 #include "platform/module_load.h"
 
-#include <QDir>
-
 // Programs that link the printing code in (the tests) take it from
 // themselves; the program itself loads the module.
 #pragma weak sorane_print_calls
@@ -29,8 +27,6 @@ const Print_calls* Print_module(QString& failure)
         Module_calls<Print_calls>(path, "sorane_print_calls", Print_calls_version, true, reason);
     if (loaded)
         return loaded;
-    failure = QStringLiteral("印刷の部品を読み込めなかったため、印刷できません。\n%1\n%2\n"
-                             "ソラネを入れ直してから、もう一度お試しください。日記はそのままです。")
-                  .arg(QDir::toNativeSeparators(path), reason);
+    failure = Module_failure_message(QStringLiteral("印刷"), QStringLiteral("印刷"), path, reason);
     return nullptr;
 }
