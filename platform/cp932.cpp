@@ -35,87 +35,104 @@ constexpr int Trail_index(unsigned char t)
     return -1;
 }
 
+// The decoding and encoding tables, worked out by the compiler: they are
+// the program's read-only data, so that no start of the program pays for
+// building them (about a millisecond, and 400 KB written).
 struct Tables {
     std::array<char16_t, 256> single{};  // every byte that is not a lead byte
     std::array<char16_t, 65536> pair{};  // lead << 8 | trail -> character; 0: not a character
     std::array<std::uint16_t, 65536> encode{};  // UTF-16 unit -> code (< 0x100: one byte)
-    // Codes a character also decodes from but that Encode does not choose
-    // first, as (character, code), sorted.
-    std::vector<std::array<std::uint16_t, 2>> other_codes;
 
-    Tables()
-    {
-        encode.fill(no_code);
-        for (const auto& [code, c] : generated_decode_pairs) {
-            if (code < 0x100)
-                single[code] = c;
-            else
-                pair[code] = c;
-        }
-        // Among the codes of one character, iconv writes the one Windows
-        // writes (checked against Windows' table by the tests).
-        for (const auto& [c, code] : generated_encode_pairs)
-            encode[c] = code;
-
-        // Single bytes Windows decodes that iconv rejects.
-        constexpr std::pair<unsigned char, char16_t> extra_singles[] = {
-            {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
-        for (auto [b, c] : extra_singles) {
-            single[b] = c;
-            encode[c] = b;
-        }
-
-        // User-defined area: F040-F9FC <-> U+E000-U+E757, 188 codes a row.
-        for (int lead = 0xF0; lead <= 0xF9; ++lead) {
-            for (int trail = 0x40; trail <= 0xFC; ++trail) {
-                int index = Trail_index(static_cast<unsigned char>(trail));
-                if (index < 0)
-                    continue;
-                char16_t c = char16_t(0xE000 + (lead - 0xF0) * 188 + index);
-                std::uint16_t code = std::uint16_t(lead << 8 | trail);
-                pair[code] = c;
-                encode[c] = code;
-            }
-        }
-
-        // Characters Linux input methods type where Windows users get
-        // U+FF5E, U+FF0D, U+2225, U+2015 and U+007E: written as those
-        // characters' codes, the way a Japanese user means them.
-        constexpr std::pair<char16_t, std::uint16_t> look_alikes[] = {{0x301C, 0x8160},
-                                                                      {0x2212, 0x817C},
-                                                                      {0x2016, 0x8161},
-                                                                      {0x2014, 0x815C},
-                                                                      {0x203E, 0x007E}};
-        for (auto [c, code] : look_alikes)
-            encode[c] = code;
-
-        // Undecodable lead bytes carried through the text.
-        for (int b = 0x81; b <= 0xFC; ++b) {
-            if (Is_lead_byte(static_cast<unsigned char>(b))) {
-                encode[carried_base + b] = std::uint16_t(b);
-                encode[carried_joined_base + b] = std::uint16_t(b);
-            }
-        }
-
-        for (int code = 0x8100; code <= 0xFCFF; ++code) {
-            char16_t c = pair[code];
-            if (c != 0 && encode[c] != code)
-                other_codes.push_back({c, std::uint16_t(code)});
-        }
-        std::sort(other_codes.begin(), other_codes.end());
-    }
-
-    bool Is_pair(unsigned char lead, unsigned char trail) const
+    constexpr bool Is_pair(unsigned char lead, unsigned char trail) const
     {
         return pair[lead << 8 | trail] != 0;
     }
 };
 
-const Tables& The_tables()
+constexpr Tables Make_tables()
 {
-    static const Tables tables;
-    return tables;
+    Tables t;
+    t.encode.fill(no_code);
+    for (const auto& [code, c] : generated_decode_pairs) {
+        if (code < 0x100)
+            t.single[code] = c;
+        else
+            t.pair[code] = c;
+    }
+    // Among the codes of one character, iconv writes the one Windows
+    // writes (checked against Windows' table by the tests).
+    for (const auto& [c, code] : generated_encode_pairs)
+        t.encode[c] = code;
+
+    // Single bytes Windows decodes that iconv rejects.
+    constexpr std::pair<unsigned char, char16_t> extra_singles[] = {
+        {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+    for (auto [b, c] : extra_singles) {
+        t.single[b] = c;
+        t.encode[c] = b;
+    }
+
+    // User-defined area: F040-F9FC <-> U+E000-U+E757, 188 codes a row.
+    for (int lead = 0xF0; lead <= 0xF9; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            int index = Trail_index(static_cast<unsigned char>(trail));
+            if (index < 0)
+                continue;
+            char16_t c = char16_t(0xE000 + (lead - 0xF0) * 188 + index);
+            std::uint16_t code = std::uint16_t(lead << 8 | trail);
+            t.pair[code] = c;
+            t.encode[c] = code;
+        }
+    }
+
+    // Characters Linux input methods type where Windows users get
+    // U+FF5E, U+FF0D, U+2225, U+2015 and U+007E: written as those
+    // characters' codes, the way a Japanese user means them.
+    constexpr std::pair<char16_t, std::uint16_t> look_alikes[] = {
+        {0x301C, 0x8160}, {0x2212, 0x817C}, {0x2016, 0x8161}, {0x2014, 0x815C}, {0x203E, 0x007E}};
+    for (auto [c, code] : look_alikes)
+        t.encode[c] = code;
+
+    // Undecodable lead bytes carried through the text.
+    for (int b = 0x81; b <= 0xFC; ++b) {
+        if (Is_lead_byte(static_cast<unsigned char>(b))) {
+            t.encode[carried_base + b] = std::uint16_t(b);
+            t.encode[carried_joined_base + b] = std::uint16_t(b);
+        }
+    }
+    return t;
 }
+
+constexpr Tables tables = Make_tables();
+
+const Tables& The_tables() { return tables; }
+
+// Codes a character also decodes from but that Encode does not choose
+// first, as (character, code), sorted.
+using Code_of = std::array<std::uint16_t, 2>;
+
+constexpr std::size_t Other_code_count()
+{
+    std::size_t n = 0;
+    for (int code = 0x8100; code <= 0xFCFF; ++code) {
+        const char16_t c = tables.pair[code];
+        if (c != 0 && tables.encode[c] != code)
+            ++n;
+    }
+    return n;
+}
+
+constexpr auto other_codes = [] {
+    std::array<Code_of, Other_code_count()> out{};
+    std::size_t n = 0;
+    for (int code = 0x8100; code <= 0xFCFF; ++code) {
+        const char16_t c = tables.pair[code];
+        if (c != 0 && tables.encode[c] != code)
+            out[n++] = {c, std::uint16_t(code)};
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}();
 
 unsigned char First_byte(std::uint16_t code) { return code < 0x100 ? code : code >> 8; }
 
@@ -251,9 +268,9 @@ Encode_result Encode(QStringView text)
             // text decoded from a file always has one, the code it came from.
             bool resolved = false;
             if (code >= 0x100) {
-                auto range = std::equal_range(
-                    t.other_codes.begin(), t.other_codes.end(), std::array<std::uint16_t, 2>{c, 0},
-                    [](const auto& a, const auto& b) { return a[0] < b[0]; });
+                auto range =
+                    std::equal_range(other_codes.begin(), other_codes.end(), Code_of{c, 0},
+                                     [](const auto& a, const auto& b) { return a[0] < b[0]; });
                 for (auto it = range.first; it != range.second; ++it) {
                     if (!t.Is_pair(static_cast<unsigned char>(open_lead), First_byte((*it)[1]))) {
                         code = (*it)[1];
@@ -293,9 +310,8 @@ bool Has_one_code(char16_t c)
     const std::uint16_t code = t.encode[c];
     if (code == no_code || code < 0x100 || t.pair[code] != c)
         return false;
-    const std::array<std::uint16_t, 2> first{c, 0};
-    const auto other = std::lower_bound(t.other_codes.cbegin(), t.other_codes.cend(), first);
-    return other == t.other_codes.cend() || (*other)[0] != c;
+    const auto other = std::lower_bound(other_codes.cbegin(), other_codes.cend(), Code_of{c, 0});
+    return other == other_codes.cend() || (*other)[0] != c;
 }
 
 bool Starts_character(QByteArrayView bytes, qsizetype offset)
@@ -337,7 +353,7 @@ bool Has_half_width_katakana(QByteArrayView bytes)
 namespace {
 
 // A UTF-16 unit of the tables (never a surrogate) as UTF-8.
-inline char* Put_utf8(char* out, char16_t c)
+constexpr char* Put_utf8(char* out, char16_t c)
 {
     if (c < 0x80) {
         *out++ = char(c);
@@ -354,34 +370,36 @@ inline char* Put_utf8(char* out, char16_t c)
 
 // Every code's character as UTF-8, packed: its bytes in the low three
 // bytes (the first lowest), their count in the high byte; 0 for a pair
-// that is no character. Made once from the tables Decode reads.
+// that is no character. Worked out by the compiler from the tables Decode
+// reads.
 struct Utf8_tables {
     std::array<std::uint32_t, 256> single{};
-    std::vector<std::uint32_t> pair = std::vector<std::uint32_t>(65536);
-
-    static std::uint32_t Packed(char16_t c)
-    {
-        unsigned char bytes[3] = {};
-        const int count =
-            int(Put_utf8(reinterpret_cast<char*>(bytes), c) - reinterpret_cast<char*>(bytes));
-        return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(count) << 24;
-    }
-
-    Utf8_tables()
-    {
-        const Tables& t = The_tables();
-        for (int b = 0; b < 256; ++b)
-            single[b] = Packed(t.single[b]);
-        for (int code = 0; code < 65536; ++code)
-            pair[code] = t.pair[code] != 0 ? Packed(t.pair[code]) : 0;
-    }
+    std::array<std::uint32_t, 65536> pair{};
 };
 
-const Utf8_tables& The_utf8_tables()
+constexpr std::uint32_t Packed(char16_t c)
 {
-    static const Utf8_tables tables;
-    return tables;
+    char bytes[3] = {};
+    const int count = int(Put_utf8(bytes, c) - bytes);
+    std::uint32_t packed = std::uint32_t(count) << 24;
+    for (int i = 0; i < count; ++i)
+        packed |= std::uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    return packed;
 }
+
+constexpr Utf8_tables Make_utf8_tables()
+{
+    Utf8_tables u;
+    for (int b = 0; b < 256; ++b)
+        u.single[b] = Packed(tables.single[b]);
+    for (int code = 0; code < 65536; ++code)
+        u.pair[code] = tables.pair[code] != 0 ? Packed(tables.pair[code]) : 0;
+    return u;
+}
+
+constexpr Utf8_tables utf8_tables = Make_utf8_tables();
+
+const Utf8_tables& The_utf8_tables() { return utf8_tables; }
 
 inline char* Put_packed(char* out, std::uint32_t packed)
 {
@@ -497,6 +515,12 @@ namespace cp932 {
 
 namespace {
 
+// A byte of its own as a line shows it: line breaks and tabs a blank.
+constexpr std::uint32_t Packed_single(const Utf8_tables& t, unsigned char b)
+{
+    return b == '\r' || b == '\n' || b == '\t' ? Packed(u' ') : t.single[b];
+}
+
 // What a character of a day's text is, looked up by its first byte and the
 // byte after it: its UTF-8 with each CR LF, CR, LF and tab a blank, packed
 // as Utf8_tables packs it (its bytes in the low three bytes, their count in
@@ -504,56 +528,44 @@ namespace {
 // the text holds one line break for it). A line shown for a day is made
 // and counted with one look-up a character; the last byte of the bytes,
 // with none after it, is read apart.
-// A byte of its own as a line shows it: line breaks and tabs a blank.
-std::uint32_t Packed_single(const Utf8_tables& t, unsigned char b)
+constexpr std::array<std::uint32_t, 65536> Make_text_steps()
 {
-    return b == '\r' || b == '\n' || b == '\t' ? Utf8_tables::Packed(u' ') : t.single[b];
-}
-
-struct Text_steps {
-    std::vector<std::uint32_t> step = std::vector<std::uint32_t>(65536);
-
-    Text_steps()
-    {
-        const Utf8_tables& t = The_utf8_tables();
-        for (int b = 0; b < 256; ++b) {
-            std::uint32_t* const row = step.data() + (b << 8);
-            const auto lead = static_cast<unsigned char>(b);
-            for (int next = 0; next < 256; ++next) {
-                const auto trail = static_cast<unsigned char>(next);
-                std::uint32_t packed = 0;
-                std::uint32_t taken = 1;
-                if (!Is_lead_byte(lead)) {
-                    packed = Packed_single(t, lead);
-                    taken = b == '\r' && next == '\n' ? 2 : 1;
-                } else if (t.pair[size_t(b << 8 | next)] != 0) {
-                    packed = t.pair[size_t(b << 8 | next)];
-                    taken = 2;
-                } else {
-                    // A lead byte that begins no character, carried as
-                    // Decode carries it.
-                    const bool joined = Trail_index(trail) >= 0;
-                    packed = Utf8_tables::Packed(
-                        char16_t((joined ? carried_joined_base : carried_base) + b));
-                }
-                row[next] = (packed & 0x0FFFFFFFu) | taken << 28;
+    std::array<std::uint32_t, 65536> step{};
+    const Utf8_tables& t = utf8_tables;
+    for (int b = 0; b < 256; ++b) {
+        const auto lead = static_cast<unsigned char>(b);
+        for (int next = 0; next < 256; ++next) {
+            const auto trail = static_cast<unsigned char>(next);
+            std::uint32_t packed = 0;
+            std::uint32_t taken = 1;
+            if (!Is_lead_byte(lead)) {
+                packed = Packed_single(t, lead);
+                taken = b == '\r' && next == '\n' ? 2 : 1;
+            } else if (t.pair[size_t(b << 8 | next)] != 0) {
+                packed = t.pair[size_t(b << 8 | next)];
+                taken = 2;
+            } else {
+                // A lead byte that begins no character, carried as Decode
+                // carries it.
+                const bool joined = Trail_index(trail) >= 0;
+                packed = Packed(char16_t((joined ? carried_joined_base : carried_base) + b));
             }
+            step[size_t(b << 8 | next)] = (packed & 0x0FFFFFFFu) | taken << 28;
         }
     }
-};
-
-const std::uint32_t* The_text_steps()
-{
-    static const Text_steps steps;
-    return steps.step.data();
+    return step;
 }
+
+constexpr std::array<std::uint32_t, 65536> text_steps = Make_text_steps();
+
+const std::uint32_t* The_text_steps() { return text_steps.data(); }
 
 // The last byte of the bytes, with no byte after it: one of its own, or a
 // lead byte cut off.
 std::uint32_t Last_byte_step(unsigned char b)
 {
-    const std::uint32_t packed = Is_lead_byte(b) ? Utf8_tables::Packed(char16_t(carried_base + b))
-                                                 : Packed_single(The_utf8_tables(), b);
+    const std::uint32_t packed =
+        Is_lead_byte(b) ? Packed(char16_t(carried_base + b)) : Packed_single(The_utf8_tables(), b);
     return packed | 1u << 28;
 }
 
