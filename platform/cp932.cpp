@@ -105,8 +105,6 @@ constexpr Tables Make_tables()
 
 constexpr Tables tables = Make_tables();
 
-const Tables& The_tables() { return tables; }
-
 // Codes a character also decodes from but that Encode does not choose
 // first, as (character, code), sorted.
 using Code_of = std::array<std::uint16_t, 2>;
@@ -146,7 +144,7 @@ bool Is_carried_byte(char16_t c)
 
 Decode_result Decode(QByteArrayView bytes)
 {
-    const Tables& t = The_tables();
+    const Tables& t = tables;
     Decode_result result;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
@@ -183,7 +181,7 @@ QString Decode_text(QByteArrayView bytes) { return Decode(bytes).text; }
 
 Encode_result Encode(QStringView text)
 {
-    const Tables& t = The_tables();
+    const Tables& t = tables;
     Encode_result result;
     const auto* in = reinterpret_cast<const char16_t*>(text.data());
     const qsizetype n = text.size();
@@ -306,7 +304,7 @@ Encode_result Encode(QStringView text)
 
 bool Has_one_code(char16_t c)
 {
-    const Tables& t = The_tables();
+    const Tables& t = tables;
     const std::uint16_t code = t.encode[c];
     if (code == no_code || code < 0x100 || t.pair[code] != c)
         return false;
@@ -323,7 +321,7 @@ bool Starts_character(QByteArrayView bytes, qsizetype offset)
     qsizetype i = offset;
     while (i > 0 && in[i - 1] >= 0x40)
         --i;
-    const Tables& t = The_tables();
+    const Tables& t = tables;
     while (i < offset) {
         if (Is_lead_byte(in[i]) && i + 1 < bytes.size() && t.Is_pair(in[i], in[i + 1]))
             i += 2;
@@ -337,7 +335,7 @@ bool Has_half_width_katakana(QByteArrayView bytes)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
-    const Tables& t = The_tables();
+    const Tables& t = tables;
     for (qsizetype i = 0; i < n;) {
         if (Is_lead_byte(in[i]) && i + 1 < n && t.Is_pair(in[i], in[i + 1])) {
             i += 2;
@@ -399,8 +397,6 @@ constexpr Utf8_tables Make_utf8_tables()
 
 constexpr Utf8_tables utf8_tables = Make_utf8_tables();
 
-const Utf8_tables& The_utf8_tables() { return utf8_tables; }
-
 inline char* Put_packed(char* out, std::uint32_t packed)
 {
     out[0] = char(packed);
@@ -413,7 +409,7 @@ inline char* Put_packed(char* out, std::uint32_t packed)
 
 QByteArray Decode_utf8(QByteArrayView bytes)
 {
-    const Utf8_tables& t = The_utf8_tables();
+    const Utf8_tables& t = utf8_tables;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     // A byte becomes at most three bytes, a pair at most three; each
@@ -463,7 +459,7 @@ inline char* Put_packed_wide(char* out, std::uint32_t packed)
 void Append_utf8_lf(QByteArray& out, QByteArrayView bytes)
 {
     // Held here, not read through the tables again after every store.
-    const Utf8_tables& t = The_utf8_tables();
+    const Utf8_tables& t = utf8_tables;
     const std::uint32_t* const single = t.single.data();
     const std::uint32_t* const pair = t.pair.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -516,9 +512,9 @@ namespace cp932 {
 namespace {
 
 // A byte of its own as a line shows it: line breaks and tabs a blank.
-constexpr std::uint32_t Packed_single(const Utf8_tables& t, unsigned char b)
+constexpr std::uint32_t Packed_single(unsigned char b)
 {
-    return b == '\r' || b == '\n' || b == '\t' ? Packed(u' ') : t.single[b];
+    return b == '\r' || b == '\n' || b == '\t' ? Packed(u' ') : utf8_tables.single[b];
 }
 
 // What a character of a day's text is, looked up by its first byte and the
@@ -539,7 +535,7 @@ constexpr std::array<std::uint32_t, 65536> Make_text_steps()
             std::uint32_t packed = 0;
             std::uint32_t taken = 1;
             if (!Is_lead_byte(lead)) {
-                packed = Packed_single(t, lead);
+                packed = Packed_single(lead);
                 taken = b == '\r' && next == '\n' ? 2 : 1;
             } else if (t.pair[size_t(b << 8 | next)] != 0) {
                 packed = t.pair[size_t(b << 8 | next)];
@@ -558,14 +554,12 @@ constexpr std::array<std::uint32_t, 65536> Make_text_steps()
 
 constexpr std::array<std::uint32_t, 65536> text_steps = Make_text_steps();
 
-const std::uint32_t* The_text_steps() { return text_steps.data(); }
-
 // The last byte of the bytes, with no byte after it: one of its own, or a
 // lead byte cut off.
 std::uint32_t Last_byte_step(unsigned char b)
 {
     const std::uint32_t packed =
-        Is_lead_byte(b) ? Packed(char16_t(carried_base + b)) : Packed_single(The_utf8_tables(), b);
+        Is_lead_byte(b) ? Packed(char16_t(carried_base + b)) : Packed_single(b);
     return packed | 1u << 28;
 }
 
@@ -579,7 +573,7 @@ inline std::uint32_t Step_at(const std::uint32_t* steps, const unsigned char* in
 qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype limit, qsizetype count,
                                qsizetype& passed)
 {
-    const std::uint32_t* const steps = The_text_steps();
+    const std::uint32_t* const steps = text_steps.data();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     limit = std::min(limit, n);
@@ -601,7 +595,7 @@ qsizetype Pass_text_characters(QByteArrayView bytes, qsizetype at, qsizetype lim
 qsizetype Append_utf8_blanked(QByteArray& out, QByteArrayView bytes, qsizetype from,
                               qsizetype count)
 {
-    const std::uint32_t* const steps = The_text_steps();
+    const std::uint32_t* const steps = text_steps.data();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype n = bytes.size();
     count = std::max<qsizetype>(0, count);
