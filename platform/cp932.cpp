@@ -109,25 +109,26 @@ constexpr Tables tables = Make_tables();
 // first, as (character, code), sorted.
 using Code_of = std::array<std::uint16_t, 2>;
 
+constexpr bool Is_other_code(int code)
+{
+    const char16_t c = tables.pair[code];
+    return c != 0 && tables.encode[c] != code;
+}
+
 constexpr std::size_t Other_code_count()
 {
     std::size_t n = 0;
-    for (int code = 0x8100; code <= 0xFCFF; ++code) {
-        const char16_t c = tables.pair[code];
-        if (c != 0 && tables.encode[c] != code)
-            ++n;
-    }
+    for (int code = 0x8100; code <= 0xFCFF; ++code)
+        n += Is_other_code(code);
     return n;
 }
 
 constexpr auto other_codes = [] {
     std::array<Code_of, Other_code_count()> out{};
     std::size_t n = 0;
-    for (int code = 0x8100; code <= 0xFCFF; ++code) {
-        const char16_t c = tables.pair[code];
-        if (c != 0 && tables.encode[c] != code)
-            out[n++] = {c, std::uint16_t(code)};
-    }
+    for (int code = 0x8100; code <= 0xFCFF; ++code)
+        if (Is_other_code(code))
+            out[n++] = {tables.pair[code], std::uint16_t(code)};
     std::sort(out.begin(), out.end());
     return out;
 }();
